@@ -1,0 +1,47 @@
+// IOTXT: the line-oriented configuration reader with its stack of open files,
+// and the typed value readers of the configuration language.
+#pragma once
+#include <cstdint>
+#include "foundation/time.h"
+
+enum IOTXT_VALUE_TYPE : uint32_t { IOTXT_TYPE_NONE = 0, IOTXT_TYPE_INT64 = 1, IOTXT_TYPE_DOUBLE = 2, IOTXT_TYPE_STRING = 3 };
+
+void IOTXT_Init();
+void IOTXT_Done();
+uint32_t IOTXT_OpenFile(const char* name);
+void IOTXT_CloseFile();
+uint32_t IOTXT_NextLine();
+uint32_t IOTXT_GetLineNumber();
+void IOTXT_SkipBlanks();
+uint32_t IOTXT_IsEndOfLine();
+uint32_t IOTXT_MatchWord(const char* word);
+uint32_t IOTXT_PeekWord(const char* word);
+uint32_t IOTXT_MatchChar(char c);
+uint32_t IOTXT_MatchComma();
+uint32_t IOTXT_MatchEquals();
+void IOTXT_SkipChar();
+void IOTXT_SetPosition(char* text);
+char* IOTXT_GetPosition();
+void IOTXT_BeginString(char* text);
+void IOTXT_EndString();
+
+uint32_t IOTXT_ReadInt64(int64_t* value);
+uint32_t IOTXT_ReadDouble(double* value);
+uint32_t IOTXT_ReadDuration(int64_t* ms);
+uint32_t IOTXT_ReadTimeFromStart(int64_t* time);
+uint32_t IOTXT_ReadUtTime(SYSTEMTIME* st);
+uint32_t IOTXT_ReadNamedTriple(const char* word, double* a, double* b, double* c);
+uint32_t IOTXT_ReadTriple(double* a, double* b, double* c);
+uint32_t IOTXT_ReadDoubleList(double* values, uint16_t count);
+uint32_t IOTXT_ReadRgb(uint8_t* r, uint8_t* g, uint8_t* b);
+uint32_t IOTXT_ReadRightAscension(double* degrees);
+uint32_t IOTXT_ReadDeclination(double* degrees);
+uint32_t IOTXT_ReadLength(double* metres);
+uint32_t IOTXT_ReadMass(double* kilograms);
+uint32_t IOTXT_ReadSpeedRatio(double* ratio);
+uint32_t IOTXT_ReadBool(uint32_t* value);
+char* IOTXT_ReadQuotedString();
+char* IOTXT_ReadIdent();
+char* IOTXT_IdentFromString(const char* text);
+uint32_t IOTXT_ReadGenericValue(uint32_t* type, int64_t* integer, double* real, char** text);
+char* IOTXT_ReadRestOfLine();

@@ -1,0 +1,15 @@
+// LOG: the program's single message channel, to "Zendrix.log" and the run's list box.
+#pragma once
+#include <cstdint>
+#include "foundation/vecmath.h"
+
+void LOG_Init();
+void LOG_Done();
+void LOG_Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LOG_WriteFile(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LOG_StampNext();
+void LOG_PrintVector(const VEC3* vector);
+int LOG_FormatDouble(const double* value, char* buffer);
+void LOG_SetOutput(uint32_t mode);
+void LOG_SetStartTime(int64_t time);
+void LOG_ClearStartTime();

@@ -1,0 +1,34 @@
+#include "tests/support/test_support.h"
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace testsupport {
+
+std::string MakeTempDir(const std::string& label)
+{
+    static std::atomic<int> counter{0};
+    auto dir = std::filesystem::temp_directory_path() /
+               ("orbit-test-" + std::to_string(getpid()) + "-" + label + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+}
