@@ -118,7 +118,9 @@ void SGP_Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g)
                     aodp * tsi * (SGP_TOTHRD * betao2 * d17 - 4.0 * d20 * eo * edot + 2.0 * (d25 + eo * eddot));
     double etddt = (eddot + 2.0 * edot * tsdtts) * tsi * SGP_S + tsddts * eta;
     double d18 = tsddts - tsdtts * tsdtts;
-    double d19 = -psdtps * psdtps / eta2 - eta * etddt * psim2 - psdtps * psdtps;
+    // psdtps^2 / eta^2 is (etdt psim2)^2; a circular orbit (eta = 0) would give 0 / 0.
+    double psdtpsOverEtaSq = eta2 != 0.0 ? psdtps * psdtps / eta2 : SGP_Square(etdt * psim2);
+    double d19 = -psdtpsOverEtaSq - eta * etddt * psim2 - psdtps * psdtps;
     double d23 = etdt * etdt;
     double d1ddt = d1dt * (d14 + d15) +
                    d1 * (d18 - 2.0 * d19 + SGP_TOTHRD * d17 + 2.0 * (alpha2 * d25 / betao2 + eo * eddot) / betao2);

@@ -271,12 +271,19 @@ TEST(SgpNearEarth, Sgp8DragDerivativesAreConsistent)
         EXPECT_NEAR((plus.edot - minus.edot) / 20.0, g.eddot, 1e-4 * std::fabs(g.eddot));
         EXPECT_NEAR((plus.xnddt - minus.xnddt) / 20.0, g.xntrdt, 1e-4 * std::fabs(g.xntrdt));
     }
-    // The report's set with this drag takes the full form and stays finite.
+    // The report's set with this drag takes the full form and stays finite,
+    // also when circular (where one term of the form is 0 / 0 as written).
     SGP8_INIT k;
     SGP_Sgp8Initialise(&report, &k);
     ASSERT_GE(std::fabs(k.xndtn * 1440.0), 2.16e-3);
-    double pos[4], vel[4];
+    double pos[4], vel[4], circular[4];
     Propagate(3, report, 300.0, pos, vel);
     EXPECT_TRUE(AllFinite(pos, vel));
     EXPECT_NEAR(pos[3], 6378.135 + 260.0, 100.0);
+    report.eccentricity = 0.0;
+    Propagate(3, report, 300.0, circular, vel);
+    EXPECT_TRUE(AllFinite(circular, vel));
+    report.eccentricity = 1e-9;
+    Propagate(3, report, 300.0, pos, vel);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(circular[i], pos[i], 0.01);
 }
