@@ -118,7 +118,9 @@ TEST_F(DataoutConfigTest, DefaultsAndTheIntervalsThatNeedNotDivideADay)
         EXPECT_EQ(file->interval, expected[i]) << file->name;
         EXPECT_EQ(file->timeUnit, DATAOUT_DAY_MS);
         EXPECT_EQ(file->end, DATAOUT_NEVER);
-        if (!file->results) EXPECT_EQ(file->start, clock);
+        if (!file->results) {
+            EXPECT_EQ(file->start, clock);
+        }
     }
     EXPECT_EQ(g_dataout.lastFile->results, 1u);
     std::remove("r.csv");

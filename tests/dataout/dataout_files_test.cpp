@@ -195,7 +195,7 @@ TEST_F(DataoutFilesTest, NumbersAndRowsAreCutToTheirRoom)
     EXPECT_EQ(strlen(text), DATAOUT_NUMBER_ROOM - 1);
 
     std::string config = "datafile CSV, \"wide.csv\"\n interval = 1s\n";
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 100; ++i)  // 100 numbers of 196 characters overflow a row
         config += " value\n  name = \"w\"\n  type = FLOAT, 1000, 3\n  data = 1\n end\n";
     ASSERT_EQ(Load(config + "end\n"), 1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
