@@ -3,12 +3,7 @@
 #include <cmath>
 #include "foundation/log.h"
 #include "models/kepler.h"
-
-// The SGP front end and element-set helpers.
-int SGP_Propagate(uint32_t variant, JULIAN_DATE time, const SGP_ELEMENTS* elements,
-                  double position[4], double velocity[4]);
-JULIAN_DATE SGP_JulianDateOfYear(double year);
-uint8_t SGP_IsDeepSpace(const SGP_ELEMENTS* elements);
+#include "models/sgp_tle.h"
 
 namespace {
 
