@@ -1,7 +1,7 @@
 // DATAOUT result files: per-run names, the timing of interval rows (pulling the
 // clock back to a due row), the row text with its decimal comma, and the
 // queue that appends rows to the files in batches.
-#include <cinttypes>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -205,10 +205,10 @@ static void AppendColumnValue(const DATAOUT_VALUE* column)
     int64_t integer = 0;
     double real = 0.0;
     char* text = nullptr;
-    char value[DATAOUT_NUMBER_ROOM];
+    char value[DATAOUT_NUMBER_ROOM + 1];  // a text keeps 197 characters, a number 196
     DATAOUT_EvalSource(&column->source, &type, &integer, &real, &text);
-    if (type == IOTXT_TYPE_INT64) DATAOUT_FormatNumber((double)integer, value, sizeof value, column);
-    else if (type == IOTXT_TYPE_DOUBLE) DATAOUT_FormatNumber(real, value, sizeof value, column);
+    if (type == IOTXT_TYPE_INT64) DATAOUT_FormatNumber((double)integer, value, DATAOUT_NUMBER_ROOM, column);
+    else if (type == IOTXT_TYPE_DOUBLE) DATAOUT_FormatNumber(real, value, DATAOUT_NUMBER_ROOM, column);
     else if (type == IOTXT_TYPE_STRING && text) snprintf(value, sizeof value, "%s", text);
     else snprintf(value, sizeof value, "%s", "?!type!?");
     DATAOUT_Append(1, "%s", value);
@@ -256,6 +256,13 @@ void DATAOUT_WriteRow(DATAOUT_FILE* file)
 }
 
 // ---------------------------------------------------------------- run timing
+
+// time + interval, held at the largest time instead of overflowing.
+static TIME_MS Later(TIME_MS time, uint64_t interval)
+{
+    if (time >= 0 && interval > (uint64_t)(INT64_MAX - time)) return INT64_MAX;
+    return time + (TIME_MS)interval;
+}
 
 // An interval that divides a day puts the file's rows on the day's grid: the
 // start moves to the first grid point at or after it. The remainder is taken
@@ -310,7 +317,7 @@ uint32_t DATAOUT_SnapTimeToSave()
     uint32_t snapped = 0;
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (file->results) continue;
-        if (g_simClock.clock <= file->end + (TIME_MS)file->interval && g_simClock.clock >= file->nextSave) {
+        if (g_simClock.clock <= Later(file->end, file->interval) && g_simClock.clock >= file->nextSave) {
             g_simClock.clock = file->nextSave;
             snapped = 1;
         }
@@ -322,7 +329,7 @@ void DATAOUT_WriteDue()
 {
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (file->results || file->nextSave != g_simClock.clock) continue;
-        file->nextSave += (TIME_MS)file->interval;
+        file->nextSave = Later(file->nextSave, file->interval);
         if (g_simClock.clock >= file->end || file->type != DATAOUT_FILE_CSV) continue;
         if (file->headerPending) {
             DATAOUT_WriteHeader(file);
