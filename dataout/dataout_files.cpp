@@ -5,30 +5,14 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include "dataout/dataout.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "foundation/util.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
-
-// The current value of a multipass parameter as text (integer, or the real in
-// its shortest general form), in a buffer that the next call overwrites; null
-// when there is no such parameter.
-const char* MULTIPASS_FormatParamValue(const char* name);
-
-// Stand-in used only while the multipass module does not define the function
-// itself; the module's own definition replaces it at link time.
-__attribute__((weak)) const char* MULTIPASS_FormatParamValue(const char* name)
-{
-    static char text[64];
-    double value = 0.0;
-    if (!MULTIPASS_GetParamValue(name, &value)) return nullptr;
-    snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 // ---------------------------------------------------------------- file names
 
@@ -83,14 +67,13 @@ char* PreprocessFileName(const char* name)
 
 // ---------------------------------------------------------------- opening files
 
-// Names may be written with "\" as the separator.
+// Names may be written with a backslash as the separator and in another letter
+// case than an existing file or folder.
 static FILE* OpenResultFile(const char* name, const char* mode)
 {
-    if (!name) return nullptr;
-    std::string path(name);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return fopen(path.c_str(), mode);
+    char path[DATAOUT_NAME_MAX_CHARS + 1];
+    if (!name || !UTIL_ResolvePath(name, path, sizeof path)) return nullptr;
+    return fopen(path, mode);
 }
 
 // A file that cannot be written is logged once for its name, so that lost
