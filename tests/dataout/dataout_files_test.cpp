@@ -278,3 +278,21 @@ TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
 }
 
 }
+
+namespace {
+
+TEST_F(DataoutFilesTest, ExampleConfigurationRecordsTheTimeColumns)
+{
+    g_simClock.clock = At(1, 1, 2006, 0, 0, 0, 0);
+    ASSERT_EQ(Load(ReadFile(ORBIT_SOURCE_DIR "/examples/leo/DataOutput.cfg")), 1u) << TakeLog();
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    for (int i = 0; i < 7; ++i) Step(300000);  // 35 minutes in steps of 5
+    DATAOUT_Finish();
+    EXPECT_EQ(ReadFile("leo_track.csv"), kTimeTitles + "\n"
+                                         "\"01.01.2006, 00:00.00.000\";0,0000000\n"
+                                         "\"01.01.2006, 00:10.00.000\";0,1666667\n"
+                                         "\"01.01.2006, 00:20.00.000\";0,3333333\n"
+                                         "\"01.01.2006, 00:30.00.000\";0,5000000\n");
+}
+
+}
