@@ -6,17 +6,17 @@
 
 namespace {
 
-// Milliseconds since 1601-01-01 of a Gregorian date and time.
 TIME_MS Ms(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 {
-    y -= mo <= 2;
-    int64_t era = y / 400;
-    int64_t yoe = y - era * 400;
-    int64_t doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    int64_t days1970 = era * 146097 + doe - 719468;
-    int64_t days = days1970 + 134774;
-    return ((days * 24 + h) * 60 + mi) * 60000 + s * 1000 + ms;
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<uint16_t>(y);
+    st.wMonth = static_cast<uint16_t>(mo);
+    st.wDay = static_cast<uint16_t>(d);
+    st.wHour = static_cast<uint16_t>(h);
+    st.wMinute = static_cast<uint16_t>(mi);
+    st.wSecond = static_cast<uint16_t>(s);
+    st.wMilliseconds = static_cast<uint16_t>(ms);
+    return TIME_SystemTimeToMs(&st);
 }
 
 double Table(int km) { return g_atmoDensityTable[km - ATMO_TABLE_FIRST_KM]; }
