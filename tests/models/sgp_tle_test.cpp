@@ -136,6 +136,7 @@ TEST(SgpTleParse, ShortLineReadsBlanksPastItsEnd)
     EXPECT_DOUBLE_EQ(SGP_ParseRealField("12", 0, 6), 12.0);
     EXPECT_EQ(SGP_ParseIntField("-3", 0, 8), -3);
     EXPECT_EQ(SGP_ParseIntField("", 0, 2), 0);
+    EXPECT_EQ(SGP_ParseIntField("-99999999999999999999", 0, 21), -INT32_MAX);
 }
 
 TEST(SgpTleParse, PropagateTleMatchesParsedSet)
