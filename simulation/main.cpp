@@ -69,9 +69,9 @@ void ExitProgram()
     MAIN_DoneTickLock();
 }
 
-// The step length of the run: the shortest model period, shortened to the
-// data-value node period; never below 1 ms.
-void ChooseStepLength()
+}
+
+void MAIN_ChooseStepLength()
 {
     g_simClock.stepLength = ORBIT_GetMinUpdatePeriod();
     g_simClock.nodePeriod = DATAOUT_GetMinAccuracy();
@@ -81,6 +81,8 @@ void ChooseStepLength()
     if (g_simClock.stepLength < MAIN_MIN_STEP)
         g_simClock.stepLength = MAIN_MIN_STEP;
 }
+
+namespace {
 
 uint32_t StartRun(MAIN_RUN* run)
 {
@@ -103,7 +105,7 @@ uint32_t StartRun(MAIN_RUN* run)
         return 0;
     }
     run->dataOutputStarted = 1;
-    ChooseStepLength();
+    MAIN_ChooseStepLength();
     g_simClock.endRunRequest = 0;
     g_simClock.endAllRequest = 0;
     g_simClock.lastTickTime = g_simClock.lastStepRealTime = PLAT_GetTickCount();

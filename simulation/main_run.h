@@ -17,6 +17,10 @@ const char* MAIN_GetTitle();
 // Runs the message loop of a run until its quit message; returns the quit code.
 int32_t MAIN_MessageLoop();
 
+// The step length of a run: the shortest model period, shortened to the
+// data-value node period; never below 1 ms. Sets the node period too.
+void MAIN_ChooseStepLength();
+
 // The tick lock and the pending-tick count (program start and exit).
 void MAIN_InitTickLock();
 void MAIN_DoneTickLock();
