@@ -5,6 +5,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "foundation/time.h"
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
@@ -29,13 +30,6 @@ struct MAIN_RUN {
 
 int g_showState = SW_SHOWNORMAL;
 
-TIME_MS SystemTimeToMs(const SYSTEMTIME* st)
-{
-    int64_t fileTime = 0;
-    PLAT_SystemTimeToFileTime(st, &fileTime);
-    return fileTime / 10000;
-}
-
 void StartProgram()
 {
     MAIN_InitTickLock();
@@ -44,12 +38,13 @@ void StartProgram()
     MEMORY_Init();
     POOL_Init();
     EVENTS_Init();
-    // TODO: IOTXT_Init(); once the configuration reader is in the tree.
+    IOTXT_Init();
     MULTIPASS_Init();
     DATAOUT_Init();
     MAIN_RegisterWindowClass();
+    MAIN_InstallTickHooks();
     g_simClock.realTotal = 0;
-    g_simClock.runStart = SystemTimeToMs(&MAIN_DEFAULT_START);
+    g_simClock.runStart = TIME_SystemTimeToMs(&MAIN_DEFAULT_START);
     g_simClock.runEnd = g_simClock.runStart + MAIN_DEFAULT_RUN_LENGTH;
     g_simClock.clock = g_simClock.runStart;
     g_simClock.lastStepClock = 0;
@@ -61,7 +56,7 @@ void ExitProgram()
 {
     DATAOUT_Done();
     MULTIPASS_Done();
-    // TODO: IOTXT_Done(); once the configuration reader is in the tree.
+    IOTXT_Done();
     EVENTS_Done();
     POOL_Done();
     MEMORY_ReportLeaks();

@@ -19,10 +19,12 @@ struct Program {
     std::string dir;
 };
 
-Program Start(const std::string& label, const char* testCommands)
+Program Start(const std::string& label, const char* testCommands, const char* multipass = nullptr)
 {
     Program p;
     p.dir = testsupport::MakeTempDir(label);
+    if (multipass)
+        testsupport::WriteFile(p.dir + "/Multipass.cfg", multipass);
     std::string link = p.dir + "/orbit";
     std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", link);
     p.pid = fork();
@@ -87,6 +89,24 @@ TEST(SkeletonScenario, EndOfRunCommandEndsTheLastRun)
     EXPECT_EQ(Wait(p, 10000), 0) << testsupport::ReadFile(p.dir + "/stdout.txt");
     EXPECT_TRUE(std::filesystem::exists(p.dir + "/Zendrix.log"));
     EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
+}
+
+TEST(SkeletonScenario, DefaultRunAtFastestSpeedEndsByItself)
+{
+    Program p = Start("fastest", nullptr, "SimulationSpeed = FASTEST\n");
+    ASSERT_GT(p.pid, 0);
+    EXPECT_EQ(Wait(p, 20000), 0) << testsupport::ReadFile(p.dir + "/stdout.txt");
+    EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
+}
+
+TEST(SkeletonScenario, ConfigurationThatFailsToLoadGivesNonZeroStatus)
+{
+    Program p = Start("badcfg", nullptr, "StartTime = tomorrow\n");
+    ASSERT_GT(p.pid, 0);
+    EXPECT_EQ(Wait(p, 10000), 1);
+    std::string log = testsupport::ReadFile(p.dir + "/Zendrix.log");
+    EXPECT_NE(log.find("MULTIPASS: "), std::string::npos) << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
 }
 
 }

@@ -8,6 +8,7 @@
 #include "simulation/main.h"
 #include "simulation/main_run.h"
 #include "simulation/orbit.h"
+#include "simulation/orbit_step.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(MainRunTest, ZeroStepLengthIsRaisedToOneMillisecond)
     ORBIT_InitRun();
     ORBIT_Start(0);
     EXPECT_EQ(ORBIT_GetMinUpdatePeriod(), 10u);
-    g_orbit.attitude.period = 0;
+    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, 0);
     MAIN_ChooseStepLength();
     EXPECT_EQ(g_simClock.stepLength, 1u);
     ORBIT_DoneRun();
