@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include "platform/plat_time.h"
+#include "foundation/time.h"
 #include "platform/plat_window.h"
 
 namespace {
@@ -38,7 +38,7 @@ void BuildOutput()
         return;
     }
     SYSTEMTIME st{};
-    PLAT_FileTimeToSystemTime(Clock() * 10000, &st);
+    TIME_MsToSystemTime(Clock(), &st);
     char stamp[64];
     int n = snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d.%03d: ", st.wDay, st.wMonth, st.wYear,
                      st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);

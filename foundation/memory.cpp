@@ -8,7 +8,9 @@
 #include <new>
 #include <unordered_set>
 #include "foundation/log.h"
+#include "foundation/util.h"
 #include "platform/plat_process.h"
+#include "platform/plat_time.h"
 #include "platform/plat_window.h"
 
 namespace {
@@ -121,8 +123,7 @@ void MEMORY_Init()
     Live().clear();
     g_pendingTag = MEMORY_NO_TAG;
     RecordProgramDirectory();
-    // TODO: seed the random generator with the tick count (UTIL_SetRandomState)
-    // once the utilities module is in the tree.
+    UTIL_SetRandomState(PLAT_GetTickCount());
 }
 
 void MEMORY_SetTag(MEMORY_TAG tag) { g_pendingTag = tag ? tag : MEMORY_NO_TAG; }

@@ -5,6 +5,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "foundation/time.h"
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
@@ -29,13 +30,6 @@ struct MAIN_RUN {
 
 int g_showState = SW_SHOWNORMAL;
 
-TIME_MS SystemTimeToMs(const SYSTEMTIME* st)
-{
-    int64_t fileTime = 0;
-    PLAT_SystemTimeToFileTime(st, &fileTime);
-    return fileTime / 10000;
-}
-
 void StartProgram()
 {
     MAIN_InitTickLock();
@@ -44,12 +38,13 @@ void StartProgram()
     MEMORY_Init();
     POOL_Init();
     EVENTS_Init();
-    // TODO: IOTXT_Init(); once the configuration reader is in the tree.
+    IOTXT_Init();
     MULTIPASS_Init();
     DATAOUT_Init();
     MAIN_RegisterWindowClass();
+    MAIN_InstallTickHooks();
     g_simClock.realTotal = 0;
-    g_simClock.runStart = SystemTimeToMs(&MAIN_DEFAULT_START);
+    g_simClock.runStart = TIME_SystemTimeToMs(&MAIN_DEFAULT_START);
     g_simClock.runEnd = g_simClock.runStart + MAIN_DEFAULT_RUN_LENGTH;
     g_simClock.clock = g_simClock.runStart;
     g_simClock.lastStepClock = 0;
@@ -61,7 +56,7 @@ void ExitProgram()
 {
     DATAOUT_Done();
     MULTIPASS_Done();
-    // TODO: IOTXT_Done(); once the configuration reader is in the tree.
+    IOTXT_Done();
     EVENTS_Done();
     POOL_Done();
     MEMORY_ReportLeaks();
@@ -69,9 +64,9 @@ void ExitProgram()
     MAIN_DoneTickLock();
 }
 
-// The step length of the run: the shortest model period, shortened to the
-// data-value node period; never below 1 ms.
-void ChooseStepLength()
+}
+
+void MAIN_ChooseStepLength()
 {
     g_simClock.stepLength = ORBIT_GetMinUpdatePeriod();
     g_simClock.nodePeriod = DATAOUT_GetMinAccuracy();
@@ -81,6 +76,8 @@ void ChooseStepLength()
     if (g_simClock.stepLength < MAIN_MIN_STEP)
         g_simClock.stepLength = MAIN_MIN_STEP;
 }
+
+namespace {
 
 uint32_t StartRun(MAIN_RUN* run)
 {
@@ -103,7 +100,7 @@ uint32_t StartRun(MAIN_RUN* run)
         return 0;
     }
     run->dataOutputStarted = 1;
-    ChooseStepLength();
+    MAIN_ChooseStepLength();
     g_simClock.endRunRequest = 0;
     g_simClock.endAllRequest = 0;
     g_simClock.lastTickTime = g_simClock.lastStepRealTime = PLAT_GetTickCount();

@@ -14,8 +14,16 @@ constexpr int32_t MAIN_WINDOW_HEIGHT = 300;
 uint32_t MAIN_RegisterWindowClass();
 const char* MAIN_GetClassName();
 const char* MAIN_GetTitle();
+// Hands the tick its tick count (the platform's, real or virtual) and its
+// calls into the program entry: the pending-tick count, the end of the run
+// and the about box.
+void MAIN_InstallTickHooks();
 // Runs the message loop of a run until its quit message; returns the quit code.
 int32_t MAIN_MessageLoop();
+
+// The step length of a run: the shortest model period, shortened to the
+// data-value node period; never below 1 ms. Sets the node period too.
+void MAIN_ChooseStepLength();
 
 // The tick lock and the pending-tick count (program start and exit).
 void MAIN_InitTickLock();

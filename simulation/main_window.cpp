@@ -71,6 +71,17 @@ uint32_t OnCommand(HWND window, uint16_t command)
     }
 }
 
+void EndRunFromTick()
+{
+    PLAT_DestroyWindow(g_mainWindow);
+}
+
+void PassTickToAboutBox()
+{
+    if (g_aboutBox)
+        PLAT_PostMessage(g_aboutBox, MAIN_TICK, 0, 0);
+}
+
 bool IsKeyMessage(uint32_t message)
 {
     return message >= WM_KEYFIRST && message <= WM_KEYLAST;
@@ -84,6 +95,13 @@ uint32_t MAIN_RegisterWindowClass()
              static_cast<unsigned long>(PLAT_GetTickCount()));
     PLAT_WNDCLASS cls{g_className, MAIN_WndProc, ORBITMENU, ORBITMENU_COUNT};
     return PLAT_RegisterClass(&cls);
+}
+
+void MAIN_InstallTickHooks()
+{
+    MAIN_SetTickCountSource(PLAT_GetTickCount);
+    MAIN_TICK_HOOKS hooks{MAIN_TickDone, EndRunFromTick, PassTickToAboutBox};
+    MAIN_SetTickHooks(&hooks);
 }
 
 const char* MAIN_GetClassName() { return g_className; }

@@ -23,18 +23,13 @@ constexpr double ORBIT_DRAWING_SCALE = 1e-05;
 
 std::unique_ptr<PLAT_LOCK> g_lock;
 
-void SetTimer(ORBIT_MODEL_TIMER* timer, uint32_t period)
-{
-    timer->period = period;
-    timer->lastUpdate = g_simClock.clock;
-}
-
 }
 
 void ORBIT_InitRun()
 {
     g_lock = std::make_unique<PLAT_LOCK>();
     g_orbit = ORBIT_RUN_STATE{};
+    ORBIT_SetStepsEnabled(0);
     g_orbit.defaultCamera = 0;
     g_orbit.labelFont = ORBIT_NO_SLOT;
 }
@@ -43,15 +38,17 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
 {
     ORBIT_TakeSpeedSteps();   // speed steps asked for before the start are dropped
     g_orbit.cameraMode = cameraMode ? cameraMode : g_orbit.defaultCamera;
-    SetTimer(&g_orbit.earthRotation, ORBIT_EARTH_PERIOD);
-    SetTimer(&g_orbit.sun, ORBIT_SUN_PERIOD);
-    SetTimer(&g_orbit.moon, ORBIT_MOON_PERIOD);
-    g_orbit.fullUpdateRealMark = g_simClock.realTotal;
-    SetTimer(&g_orbit.satOrbits, ORBIT_NO_PERIOD);
-    SetTimer(&g_orbit.modules, ORBIT_NO_PERIOD);
-    SetTimer(&g_orbit.attitude, ORBIT_ATTITUDE_PERIOD);
-    SetTimer(&g_orbit.ground, ORBIT_GROUND_PERIOD);
+    ORBIT_SetSceneHooks(nullptr);   // graphics off
+    ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, ORBIT_EARTH_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_SUN, ORBIT_SUN_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_MOON, ORBIT_MOON_PERIOD);
+    ORBIT_ResetStepMarks();
+    ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, ORBIT_NO_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, ORBIT_NO_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, ORBIT_ATTITUDE_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, ORBIT_GROUND_PERIOD);
     g_orbit.started = 1;
+    ORBIT_SetStepsEnabled(1);
     return 1;
 }
 
@@ -62,18 +59,20 @@ void ORBIT_Stop()
 
 void ORBIT_DoneRun()
 {
+    ORBIT_SetStepsEnabled(0);
     g_orbit.started = 0;
     g_lock.reset();
 }
 
 uint32_t ORBIT_GetMinUpdatePeriod()
 {
-    uint32_t periods[] = {g_orbit.earthRotation.period, g_orbit.sun.period, g_orbit.moon.period,
-                          g_orbit.satOrbits.period, g_orbit.modules.period, g_orbit.attitude.period};
+    // The ground stations' period does not count.
+    const ORBIT_STEP_MODEL models[] = {ORBIT_STEP_EARTH_ROTATION, ORBIT_STEP_SUN, ORBIT_STEP_MOON,
+                                       ORBIT_STEP_SATELLITES, ORBIT_STEP_MODULES, ORBIT_STEP_ATTITUDE};
     uint32_t least = ORBIT_NO_PERIOD;
-    for (uint32_t p : periods)
-        if (p < least)
-            least = p;
+    for (ORBIT_STEP_MODEL m : models)
+        if (ORBIT_GetModelPeriod(m) < least)
+            least = ORBIT_GetModelPeriod(m);
     return least;
 }
 

@@ -5,28 +5,13 @@
 #include "foundation/vecmath.h"
 #include "platform/plat_thread.h"
 
-// A model's update period (ms of simulation time) and the clock of its last update.
-struct ORBIT_MODEL_TIMER {
-    uint32_t period;
-    TIME_MS lastUpdate;
-};
-
 // The run state of the ORBIT module, reset by ORBIT_InitRun and set by
-// ORBIT_Start; the per-step scheduler reads and updates the timers.
+// ORBIT_Start. The model update periods live with the per-step scheduler
+// (simulation/orbit_step.h).
 struct ORBIT_RUN_STATE {
-    uint32_t started;                   // the scheduler does nothing until ORBIT_Start succeeded
+    uint32_t started;                   // ORBIT_Start succeeded in this run
     uint32_t cameraMode;
     uint32_t defaultCamera;
-    uint32_t graphics;                  // a 3-D window exists
-    ORBIT_MODEL_TIMER earthRotation;
-    ORBIT_MODEL_TIMER sun;
-    ORBIT_MODEL_TIMER moon;
-    ORBIT_MODEL_TIMER satOrbits;
-    ORBIT_MODEL_TIMER attitude;
-    ORBIT_MODEL_TIMER modules;
-    ORBIT_MODEL_TIMER ground;
-    uint64_t fullUpdateRealMark;        // SIM_CLOCK real total at the last full update
-    uint32_t lastRedrawRealTime;        // tick count of the last redraw request
     double earthAngle;                  // Earth rotation angle, degrees
     VEC3 sunVector;                     // km, ECI
     VEC3 moonVector;                    // km, ECI

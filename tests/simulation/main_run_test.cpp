@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
+#include "resources/orbit_resources.h"
+#include "simulation/main.h"
+#include "simulation/main_run.h"
+#include "simulation/orbit.h"
+#include "simulation/orbit_step.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr TIME_MS START_2006 = 12780547200000LL;
+
+class MainRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldDir_ = std::filesystem::current_path();
+        std::filesystem::current_path(testsupport::MakeTempDir("main"));
+        setenv("ORBIT_HEADLESS", "1", 1);
+        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        unsetenv("ORBIT_TEST_COMMANDS");
+        PLAT_ResetWindows();
+        g_simClock = SIM_CLOCK{};
+    }
+    void TearDown() override
+    {
+        PLAT_ResetWindows();
+        PLAT_SetVirtualTime(0);
+        std::filesystem::current_path(oldDir_);
+    }
+    int Run()
+    {
+        char name[] = "orbit";
+        char* argv[] = {name, nullptr};
+        testing::internal::CaptureStdout();
+        int rc = MAIN_Run(1, argv);
+        stdout_ = testing::internal::GetCapturedStdout();
+        return rc;
+    }
+    void Schedule(uint32_t tick, uint16_t command)
+    {
+        PLAT_ScheduleTestMessage(tick, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    }
+    std::string Log() { return testsupport::ReadFile("Zendrix.log"); }
+
+    std::filesystem::path oldDir_;
+    std::string stdout_;
+};
+
+TEST_F(MainRunTest, AltXEndsTheDefaultRunAndTheProgramExitsCleanly)
+{
+    PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(std::filesystem::exists("Zendrix.log"));
+    EXPECT_EQ(Log().find("Nezruseny"), std::string::npos);
+    EXPECT_EQ(g_simClock.runStart, START_2006);
+    EXPECT_EQ(g_simClock.runEnd, START_2006 + 864000000);
+    EXPECT_EQ(g_simClock.stepLength, 10u);
+    EXPECT_EQ(g_simClock.running, 0u);
+    EXPECT_EQ(g_simClock.endAllRequest, 0u);
+    EXPECT_EQ(MAIN_GetMainWindow(), 0u);
+    EXPECT_EQ(MAIN_GetListBox(), 0u);
+    EXPECT_GE(PLAT_GetTickCount(), 200u);
+}
+
+TEST_F(MainRunTest, RunControlCommandsSetTheirFlags)
+{
+    Schedule(100, CMD_PAUSE);
+    Schedule(120, CMD_END_RUN);
+    Schedule(140, CMD_FASTER);
+    Schedule(160, CMD_END_RUN_NOW);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(g_simClock.paused, 1u);          // the pause outlives the run
+    EXPECT_EQ(g_simClock.endRunRequest, 1u);
+    EXPECT_EQ(g_simClock.endAllRequest, 0u);
+}
+
+TEST_F(MainRunTest, F10EndsAllRuns)
+{
+    Schedule(60, CMD_END_ALL);
+    PLAT_ScheduleTestMessage(100, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(g_simClock.endAllRequest, 1u);
+}
+
+TEST_F(MainRunTest, TestCommandsFromTheEnvironment)
+{
+    setenv("ORBIT_TEST_COMMANDS", "40:166,80:105", 1);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(g_simClock.paused, 1u);
+}
+
+TEST_F(MainRunTest, ZeroStepLengthIsRaisedToOneMillisecond)
+{
+    ORBIT_InitRun();
+    ORBIT_Start(0);
+    EXPECT_EQ(ORBIT_GetMinUpdatePeriod(), 10u);
+    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, 0);
+    MAIN_ChooseStepLength();
+    EXPECT_EQ(g_simClock.stepLength, 1u);
+    ORBIT_DoneRun();
+}
+
+// A window procedure that takes ticks without handing them back.
+uint32_t g_ticksSeen = 0;
+LRESULT TickSink(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == MAIN_TICK)
+        g_ticksSeen++;
+    return PLAT_DefWindowProc(window, message, wParam, lParam);
+}
+
+class TickCountTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PLAT_ResetWindows();
+        MAIN_InitTickLock();
+        PLAT_WNDCLASS cls{"TickSink", TickSink, nullptr, 0};
+        PLAT_RegisterClass(&cls);
+        g_ticksSeen = 0;
+    }
+    void TearDown() override
+    {
+        MAIN_StopTimeThread();
+        PLAT_ResetWindows();
+        PLAT_SetVirtualTime(0);
+    }
+    HWND NewWindow() { return PLAT_CreateWindow("TickSink", "", 0, 0, 0, 1, 1, 0, 0, nullptr); }
+    void Pump(int count)
+    {
+        MSG msg;
+        for (int i = 0; i < count && PLAT_GetMessage(&msg); ++i)
+            PLAT_DispatchMessage(&msg);
+    }
+};
+
+TEST_F(TickCountTest, AtMostTwoPendingAndResetForEachRun)
+{
+    PLAT_SetVirtualTime(1);
+    HWND first = NewWindow();
+    ASSERT_TRUE(MAIN_StartTimeThread(first));
+    Pump(2);
+    EXPECT_EQ(MAIN_GetPendingTicks(), 2u);
+    // Nothing is handed back: no third tick is posted however long we wait.
+    PLAT_PostMessage(first, WM_USER, 0, 0);
+    Pump(1);
+    EXPECT_EQ(g_ticksSeen, 2u);
+    MAIN_TickDone();
+    EXPECT_EQ(MAIN_GetPendingTicks(), 1u);
+    PLAT_DestroyWindow(first);
+    MAIN_StopTimeThread();
+
+    HWND second = NewWindow();
+    ASSERT_TRUE(MAIN_StartTimeThread(second));
+    EXPECT_EQ(MAIN_GetPendingTicks(), 0u);
+    Pump(1);
+    EXPECT_EQ(g_ticksSeen, 3u);
+    MAIN_TickDone();
+    MAIN_TickDone();
+    MAIN_TickDone();
+    EXPECT_EQ(MAIN_GetPendingTicks(), 0u);   // never below zero
+}
+
+TEST_F(TickCountTest, TickToADestroyedWindowIsNotCounted)
+{
+    PLAT_SetVirtualTime(1);
+    HWND gone = NewWindow();
+    PLAT_DestroyWindow(gone);
+    ASSERT_TRUE(MAIN_StartTimeThread(gone));
+    NewWindow();
+    // The idle timer runs three times before this arrives at tick 60.
+    PLAT_ScheduleTestMessage(60, WM_USER, 0, 0);
+    Pump(1);
+    EXPECT_EQ(PLAT_GetTickCount(), 60u);
+    EXPECT_EQ(MAIN_GetPendingTicks(), 0u);
+}
+
+TEST_F(TickCountTest, RealTimeThreadPostsAndStopsWithinItsGrace)
+{
+    std::string dir = testsupport::MakeTempDir("timethread");
+    auto old = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    PLAT_SetVirtualTime(0);
+    HWND window = NewWindow();
+    ASSERT_TRUE(MAIN_StartTimeThread(window));
+    Pump(2);
+    EXPECT_EQ(g_ticksSeen, 2u);
+    EXPECT_EQ(MAIN_GetPendingTicks(), 2u);
+    uint32_t before = PLAT_GetTickCount();
+    MAIN_StopTimeThread();
+    EXPECT_LT(PLAT_GetTickCount() - before, 200u);
+    EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("CHYBA"), std::string::npos);
+    std::filesystem::current_path(old);
+}
+
+}
