@@ -80,7 +80,7 @@ inline bool BuildPrograms(const std::string& dir, const std::vector<Program>& pr
         } else {
             WriteText(dir + "/" + p.name + ".asm", p.source);
             script += "sdas8051 -plosgff " + p.name + ".asm\n";
-            script += "sdld -i " + p.name + ".ihx " + p.name + ".rel\n";
+            script += "sdld -u -i " + p.name + ".ihx " + p.name + ".rel\n";
         }
         script += "makebin -s 65536 " + p.name + ".ihx " + p.name + ".bin\n";
     }

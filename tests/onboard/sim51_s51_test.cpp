@@ -15,6 +15,7 @@
 #include "tests/onboard/sim51_harness.h"
 #include "tests/support/test_support.h"
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace sim51test;
 
@@ -200,6 +201,52 @@ std::string JumpProgram()
     return t;
 }
 
+// Every instruction over each of R0..R7 and @R0, @R1; the registers of bank 2.
+std::string RegisterFormsProgram()
+{
+    std::string t = kHeader;
+    t += "\tmov sp,#0x60\n\tmov dptr,#0x0000\n\tmov psw,#0x10\n";
+    for (int n = 0; n < 8; ++n) {
+        std::string r = "r" + std::to_string(n);
+        t += "\tmov " + r + ",#" + Hex2(0x37 * n + 0x15) + "\n\tmov a," + r + "\n";
+        for (const char* op : {"add", "addc", "subb", "orl", "anl", "xrl"})
+            t += std::string("\t") + op + " a," + r + "\n" + kStoreAPsw;
+        t += "\tmov " + Hex2(0x30 + n) + "," + r + "\n\tmov " + r + "," + Hex2(0x2f - n) + "\n";
+        t += "\tinc " + r + "\n\tinc " + r + "\n\tdec " + r + "\n\txch a," + r + "\n\tcpl a\n\tmov " + r + ",a\n";
+        t += "\tmov " + Hex2(0x38 + n) + "," + r + "\n\tmov a,#" + Hex2(n * 29) + "\n";
+    }
+    for (int i = 0; i < 2; ++i) {
+        std::string ri = "@r" + std::to_string(i);
+        std::string setup = "\tmov r" + std::to_string(i) + ",#" + Hex2(i ? 0x9c : 0x5c) + "\n";
+        t += setup + "\tmov " + ri + ",#0x6b\n\tmov a," + ri + "\n";
+        for (const char* op : {"add", "addc", "subb", "orl", "anl", "xrl"})
+            t += std::string("\t") + op + " a," + ri + "\n" + kStoreAPsw;
+        t += "\tmov " + Hex2(0x40 + i) + "," + ri + "\n\tmov " + ri + ",0x2e\n\tinc " + ri + "\n\tinc " + ri +
+             "\n\tdec " + ri + "\n\txch a," + ri + "\n\txchd a," + ri + "\n\tmov " + Hex2(0x42 + i) + ",a\n";
+        t += "\tmov a,#0x3c\n\tmov " + ri + ",a\n\tmov p2,#0x01\n\tmovx " + ri + ",a\n\tinc " + ri +
+             "\n\tmov a," + ri + "\n\tmovx a," + ri + "\n\tmov " + Hex2(0x44 + i) + ",a\n";
+    }
+    t += "\tljmp 0xff00\n";
+    return t;
+}
+
+// ACALL and AJMP to each of the eight 256-byte blocks of a 2 KB page.
+std::string PageProgram()
+{
+    std::string t = kHeader;
+    t += "\tmov sp,#0x60\n";
+    for (int k = 1; k < 8; ++k) t += "\tacall s" + std::to_string(k) + "\n";
+    t += "\tacall s0\n\tajmp j1\nfinish:\n\tmov 0x32,#0x77\n\tljmp 0xff00\ns0:\n\tinc 0x33\n\tret\n";
+    for (int k = 1; k < 8; ++k) {
+        std::string page = std::to_string(k);
+        t += "\t.org 0x0" + page + "00\ns" + page + ":\n\tinc 0x30\n\tmov a,0x30\n\tadd a,#" + page +
+             "\n\tmov 0x30,a\n\tret\n";
+        t += "\t.org 0x0" + page + "10\nj" + page + ":\n\tinc 0x31\n\tajmp " +
+             (k < 7 ? "j" + std::to_string(k + 1) : std::string("finish")) + "\n";
+    }
+    return t;
+}
+
 // MOVC in both forms, MOVX through DPTR and through P2 with R0 and R1, the
 // stack wrapping over 0xFF, and PUSH and POP of SP itself.
 std::string MemoryProgram()
@@ -270,11 +317,34 @@ void main(void)
 }
 )";
 
-void CompareAll(const std::vector<Program>& programs)
+// The opcodes of the instructions in the linker's relocated listings: lines
+// with a cycle count in brackets are instructions, their first byte the opcode.
+std::set<uint32_t> ListedOpcodes(const std::string& dir, const std::vector<Program>& programs)
+{
+    std::set<uint32_t> opcodes;
+    for (const Program& p : programs) {
+        std::istringstream listing(ReadText(dir + "/" + p.name + ".rst"));
+        for (std::string line; std::getline(listing, line);) {
+            unsigned address, opcode;
+            if (line.find('[') != std::string::npos && sscanf(line.c_str(), " %x %x", &address, &opcode) == 2)
+                opcodes.insert(opcode);
+        }
+    }
+    return opcodes;
+}
+
+void CompareAll(const std::vector<Program>& programs, bool expectEveryOpcode = false)
 {
     std::string dir = testsupport::MakeTempDir("sim51-s51");
     std::string error;
     ASSERT_TRUE(BuildPrograms(dir, programs, &error)) << error;
+    if (expectEveryOpcode) {
+        std::set<uint32_t> listed = ListedOpcodes(dir, programs);
+        for (uint32_t opcode = 0; opcode < 256; ++opcode)
+            if (opcode != SIM51_TRAP_OPCODE) {
+                EXPECT_TRUE(listed.count(opcode)) << "opcode " << std::hex << opcode << " not exercised";
+            }
+    }
     std::vector<MachineState> theirs;
     ASSERT_TRUE(RunS51(dir, programs, &theirs, &error)) << error;
     for (size_t i = 0; i < programs.size(); ++i) {
@@ -298,7 +368,9 @@ TEST(Sim51AgainstS51, DirectedProgramsPerInstructionGroup)
         {"bits", BitProgram(), false, 0x00FF},
         {"jumps", JumpProgram(), false, 0x00FF},
         {"memory", MemoryProgram(), false, 0x03FF},
-    });
+        {"pages", PageProgram(), false, 0x00FF},
+        {"registers", RegisterFormsProgram(), false, 0x01FF},
+    }, true);
 }
 
 TEST(Sim51AgainstS51, CompiledCPrograms)
