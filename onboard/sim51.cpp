@@ -113,12 +113,16 @@ int SIM51_LoadImage(SIM51_CPU* cpu, const char* path)
         return 0;
     }
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[SIM51_CODE_SIZE]);
+    // The read must end exactly at the end of the file: a folder opens but
+    // fails to read, a file that changed since its length was taken differs.
     bool complete = length >= 0 && fseek(file, 0, SEEK_SET) == 0 &&
-                    fread(buffer.get(), 1, static_cast<size_t>(length), file) == static_cast<size_t>(length);
+                    fread(buffer.get(), 1, static_cast<size_t>(length), file) == static_cast<size_t>(length) &&
+                    fgetc(file) == EOF && !ferror(file);
     fclose(file);
     if (!complete) return 0;
     memcpy(cpu->code, buffer.get(), static_cast<size_t>(length));
     cpu->imageLength = static_cast<uint16_t>(length);
+    if (length > SIM51_IMAGE_START_SP) cpu->startSp = cpu->code[SIM51_IMAGE_START_SP];
     return 1;
 }
 
