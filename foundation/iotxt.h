@@ -8,10 +8,17 @@ enum IOTXT_VALUE_TYPE : uint32_t { IOTXT_TYPE_NONE = 0, IOTXT_TYPE_INT64 = 1, IO
 
 void IOTXT_Init();
 void IOTXT_Done();
+// Opens a file of the program directory on the stack of 16; 0 (no message)
+// when it does not open, the joined path does not fit, or 16 are open.
 uint32_t IOTXT_OpenFile(const char* name);
 void IOTXT_CloseFile();
+// Reads the next line that is not empty or a comment; 0 at end of file. A line
+// longer than 496 characters is reported in the log with its number and is
+// handed on as a line that no keyword or value accepts.
 uint32_t IOTXT_NextLine();
 uint32_t IOTXT_GetLineNumber();
+// 1 when a file is open or a text has been made current with IOTXT_BeginString.
+uint32_t IOTXT_HasCurrentText();
 void IOTXT_SkipBlanks();
 uint32_t IOTXT_IsEndOfLine();
 uint32_t IOTXT_MatchWord(const char* word);

@@ -6,10 +6,16 @@
 typedef int64_t TIME_MS;
 typedef double JULIAN_DATE;
 
+// A date that does not exist, or lies before 1601 or after 30827, gives 0.
 TIME_MS TIME_SystemTimeToMs(const SYSTEMTIME* st);
+// 0 with the record zeroed for a negative time or one beyond year 30828.
 int TIME_MsToSystemTime(TIME_MS ms, SYSTEMTIME* st);
 JULIAN_DATE TIME_SystemTimeToJulianDate(const SYSTEMTIME* st);
 int TIME_JulianDateToSystemTime(JULIAN_DATE jd, SYSTEMTIME* st);
+// 1 when every field of the record names an existing moment in 1601..30827.
+int TIME_IsValidSystemTime(const SYSTEMTIME* st);
+// Days of the month in the Gregorian calendar; 0 for a month outside 1..12.
+int TIME_DaysInMonth(int year, int month);
 
 int TIME_FormatSystemTimeMs(char* buffer, const SYSTEMTIME* st);
 int TIME_FormatDateTimeSec(char* buffer, const SYSTEMTIME* st);

@@ -1,8 +1,56 @@
-// ORBIT per-step scheduler: updates every model when its period has passed.
+// ORBIT per-step scheduler: updates every model when its period has passed,
+// with one full update per 100 ms of real time, and hands the scene to the
+// render thread by redraw requests. GUI thread, except ORBIT_CountFrame and
+// the speed-step counter.
 #pragma once
 #include <cstdint>
+#include "foundation/time.h"
+
+// The models in the order in which one step updates them.
+enum ORBIT_STEP_MODEL : uint32_t {
+    ORBIT_STEP_EARTH_ROTATION = 0,
+    ORBIT_STEP_SUN,
+    ORBIT_STEP_MOON,
+    ORBIT_STEP_SATELLITES,
+    ORBIT_STEP_ATTITUDE,
+    ORBIT_STEP_MODULES,
+    ORBIT_STEP_GROUND,
+    ORBIT_STEP_MODEL_COUNT
+};
+
+typedef void (*ORBIT_MODEL_UPDATE)();
+
+// What the scheduler needs of the 3-D window: its lock, the camera refresh of
+// one camera mode (a no-op unless that mode is the current one) and the redraw
+// request. Installed by the run start when graphics are on; none means graphics off.
+struct ORBIT_SCENE_HOOKS {
+    void (*lock)();
+    void (*unlock)();
+    void (*refreshCamera)(uint32_t cameraMode);
+    void (*requestRedraw)();
+};
 
 void ORBIT_StepModels(uint32_t force);
 void ORBIT_ThrottledRedraw();
 void ORBIT_AddSpeedSteps(int32_t n);
 int32_t ORBIT_TakeSpeedSteps();
+
+// Run start: the update period of a model (0xFFFFFFFF: in practice only full
+// updates); its last update becomes the current clock.
+void ORBIT_SetModelPeriod(ORBIT_STEP_MODEL model, uint32_t period);
+uint32_t ORBIT_GetModelPeriod(ORBIT_STEP_MODEL model);
+TIME_MS ORBIT_GetModelLastUpdate(ORBIT_STEP_MODEL model);
+// Replaces a model's update call; null restores the built-in one.
+void ORBIT_SetModelUpdate(ORBIT_STEP_MODEL model, ORBIT_MODEL_UPDATE update);
+// Run start: frame counter 1, frame rate 0, the frame-rate and full-update
+// marks at the current real total, the last redraw now.
+void ORBIT_ResetStepMarks();
+// The scheduler works only between a successful run start (1) and the run's end (0).
+void ORBIT_SetStepsEnabled(uint32_t enabled);
+uint32_t ORBIT_StepsEnabled();
+// Graphics on with the given hooks; null for graphics off.
+void ORBIT_SetSceneHooks(const ORBIT_SCENE_HOOKS* hooks);
+// Counted by the render thread per drawn frame.
+void ORBIT_CountFrame();
+// Frames per second of unpaused real time, measured about once a second.
+double ORBIT_GetFrameRate();

@@ -4,4 +4,32 @@
 
 // Handles one MAIN_TICK message of the main window.
 void MAIN_Tick();
+// 1 when the clock has advanced by at least the node period since the last
+// node update (which then becomes the clock); 0 when the clock was pulled back.
 uint32_t MAIN_IsNodeUpdateDue();
+
+// The real-time tick count in ms (wraps at 32 bits) that the tick and the
+// scheduler measure with.
+uint32_t MAIN_GetTickCount();
+typedef uint32_t (*MAIN_TICK_COUNT_SOURCE)();
+// Null restores the default source.
+void MAIN_SetTickCountSource(MAIN_TICK_COUNT_SOURCE source);
+
+// What the tick asks of the program entry. Each null member keeps its default.
+struct MAIN_TICK_HOOKS {
+    void (*tickDone)();   // decrement the pending-tick count under the tick lock
+    void (*endRun)();     // destroy the main window: the run ends
+    void (*aboutTick)();  // pass the tick on to the about box while it is open
+};
+// Null restores the defaults.
+void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks);
+
+// The data output calls of one step. Each null member keeps its default
+// (the DATAOUT functions).
+struct MAIN_STEP_OUTPUT {
+    uint32_t (*snapTimeToSave)();
+    void (*writeDue)();
+    void (*updateNodes)();
+};
+// Null restores the defaults.
+void MAIN_SetStepOutput(const MAIN_STEP_OUTPUT* output);

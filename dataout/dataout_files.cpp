@@ -1,0 +1,345 @@
+// DATAOUT result files: per-run names, the timing of interval rows (pulling the
+// clock back to a due row), the row text with its decimal comma, and the
+// queue that appends rows to the files in batches.
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include "dataout/dataout.h"
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "simulation/main.h"
+#include "simulation/multipass.h"
+
+// The current value of a multipass parameter as text (integer, or the real in
+// its shortest general form), in a buffer that the next call overwrites; null
+// when there is no such parameter.
+const char* MULTIPASS_FormatParamValue(const char* name);
+
+// Stand-in used only while the multipass module does not define the function
+// itself; the module's own definition replaces it at link time.
+__attribute__((weak)) const char* MULTIPASS_FormatParamValue(const char* name)
+{
+    static char text[64];
+    double value = 0.0;
+    if (!MULTIPASS_GetParamValue(name, &value)) return nullptr;
+    snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// ---------------------------------------------------------------- file names
+
+struct NAME_BUILDER {
+    char* text;
+    uint32_t length;
+};
+
+static void PutChars(NAME_BUILDER* out, const char* text, size_t count)
+{
+    for (size_t i = 0; i < count && out->length < DATAOUT_NAME_MAX_CHARS; ++i) out->text[out->length++] = text[i];
+}
+
+// At "#(": the parameter's value replaces "#(<name>)"; returns the position
+// after the closing bracket, or null after a message.
+static const char* PutParameter(NAME_BUILDER* out, const char* afterBracket)
+{
+    char* ident = IOTXT_IdentFromString(afterBracket);
+    if (!ident) {
+        LOG_Printf("DATAOUT: nedostatek paměti 2 - PreprocessFileName");
+        return nullptr;
+    }
+    const char* value = MULTIPASS_FormatParamValue(ident);
+    if (!value) LOG_Printf("DATAOUT: parametr \"%s\" nenalezen - PreprocessFileName", ident);
+    else PutChars(out, value, strlen(value));
+    POOL_Free(ident);
+    if (!value) return nullptr;
+    const char* close = strchr(afterBracket, ')');
+    return close ? close + 1 : afterBracket + strlen(afterBracket);
+}
+
+char* PreprocessFileName(const char* name)
+{
+    MEMORY_SetTag("DATAOUT:PREPROCESS-TMPBUF");
+    NAME_BUILDER out{(char*)POOL_Alloc(DATAOUT_NAME_MAX_CHARS + 1), 0};
+    if (!out.text) {
+        LOG_Printf("DATAOUT: nedostatek paměti 1 - PreprocessFileName");
+        return nullptr;
+    }
+    const char* p = name;
+    while (*p) {
+        if (*p != '#') PutChars(&out, p++, 1);
+        else if (p[1] != '(') ++p;
+        else if (!(p = PutParameter(&out, p + 2))) {
+            POOL_Free(out.text);
+            return nullptr;
+        }
+    }
+    out.text[out.length] = 0;
+    return out.text;
+}
+
+// ---------------------------------------------------------------- opening files
+
+// Names may be written with "\" as the separator.
+static FILE* OpenResultFile(const char* name, const char* mode)
+{
+    if (!name) return nullptr;
+    std::string path(name);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return fopen(path.c_str(), mode);
+}
+
+// A file that cannot be written is logged once for its name, so that lost
+// rows never go unnoticed.
+static void ReportLoss(DATAOUT_FILE* file)
+{
+    if (file->lossReported) return;
+    file->lossReported = 1;
+    LOG_Printf("DATAOUT: do datového souboru \"%s\" nelze zapisovat, data se ztrácejí.\n",
+               file->runName ? file->runName : file->name);
+}
+
+static void CloseResultFile(DATAOUT_FILE* file, FILE* stream)
+{
+    int failed = ferror(stream);
+    if (fclose(stream) != 0 || failed) ReportLoss(file);
+}
+
+void DATAOUT_WriteHeader(DATAOUT_FILE* file)
+{
+    FILE* stream = OpenResultFile(file->runName, "w");
+    if (!stream) {
+        ReportLoss(file);
+        return;
+    }
+    if (!file->results) {
+        fputs("\"ČasAbsolutní\";\"ČasRelativní\"", stream);
+        if (file->columns) fputc(';', stream);
+    }
+    for (DATAOUT_VALUE* column = file->columns; column; column = column->next) {
+        fprintf(stream, "\"%s\"", column->name);
+        if (column->next) fputc(';', stream);
+    }
+    fputc('\n', stream);
+    CloseResultFile(file, stream);
+}
+
+void DATAOUT_FlushFile(DATAOUT_FILE* file)
+{
+    if (!file->firstQueued) return;
+    FILE* stream = OpenResultFile(file->runName, "a");
+    if (!stream) {
+        ReportLoss(file);
+    } else {
+        for (DATAOUT_ROW* row = file->firstQueued; row; row = row->next) fputs(row->text, stream);
+        CloseResultFile(file, stream);
+    }
+    DATAOUT_FreeQueuedRows(file);
+}
+
+// ---------------------------------------------------------------- row text
+
+void DATAOUT_Append(uint32_t decimalComma, const char* format, ...)
+{
+    char scratch[2048];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(scratch, sizeof scratch, format, args);
+    va_end(args);
+    char* buffer = g_dataout.rowBuffer;
+    if (!buffer) return;
+    for (const char* c = scratch; *c && g_dataout.rowLength < DATAOUT_ROW_MAX_CHARS; ++c)
+        buffer[g_dataout.rowLength++] = (decimalComma && *c == '.') ? ',' : *c;
+    buffer[g_dataout.rowLength] = 0;
+}
+
+void DATAOUT_AppendText(const char* format, ...)
+{
+    char scratch[2048];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(scratch, sizeof scratch, format, args);
+    va_end(args);
+    DATAOUT_Append(0, "%s", scratch);
+}
+
+void DATAOUT_FormatNumber(double value, char* text, uint32_t room, const DATAOUT_VALUE* column)
+{
+    // A width and 1000 decimals of 1e308 take about 1310 characters.
+    char scratch[2048];
+    int width = column->width > 1000 ? 1000 : column->width;
+    int decimals = column->decimals;
+    if (width == 0) snprintf(scratch, sizeof scratch, column->exp ? "%.*le" : "%.*lf", decimals, value);
+    else snprintf(scratch, sizeof scratch, column->exp ? "%*.*le" : "%*.*lf", width, decimals, value);
+    uint32_t length = 0;
+    for (; scratch[length] && length + 1 < room; ++length) text[length] = scratch[length] == '.' ? ',' : scratch[length];
+    text[length] = 0;
+}
+
+// Decimals of the relative time column: enough to show one millisecond.
+static int RelativeDecimals(uint64_t timeUnit)
+{
+    int decimals = 1;
+    for (uint64_t limit = 10; timeUnit > limit && decimals < 8; limit *= 10) ++decimals;
+    return decimals;
+}
+
+static void AppendTimeColumns(const DATAOUT_FILE* file)
+{
+    SYSTEMTIME st{};
+    TIME_MsToSystemTime(g_simClock.clock, &st);
+    DATAOUT_AppendText("\"%02d.%02d.%04d, %02d:%02d.%02d.%03d\";", st.wDay, st.wMonth, st.wYear, st.wHour,
+                       st.wMinute, st.wSecond, st.wMilliseconds);
+    double relative = (double)(g_simClock.clock - file->start) / (double)file->timeUnit;
+    DATAOUT_Append(1, "%.*lf", RelativeDecimals(file->timeUnit), relative);
+    if (file->columns) DATAOUT_AppendText(";");
+}
+
+static void AppendColumnValue(const DATAOUT_VALUE* column)
+{
+    uint32_t type = 0;
+    int64_t integer = 0;
+    double real = 0.0;
+    char* text = nullptr;
+    char value[DATAOUT_NUMBER_ROOM];
+    DATAOUT_EvalSource(&column->source, &type, &integer, &real, &text);
+    if (type == IOTXT_TYPE_INT64) DATAOUT_FormatNumber((double)integer, value, sizeof value, column);
+    else if (type == IOTXT_TYPE_DOUBLE) DATAOUT_FormatNumber(real, value, sizeof value, column);
+    else if (type == IOTXT_TYPE_STRING && text) snprintf(value, sizeof value, "%s", text);
+    else snprintf(value, sizeof value, "%s", "?!type!?");
+    DATAOUT_Append(1, "%s", value);
+}
+
+// Copies the row buffer to the end of the file's queue.
+static void QueueRow(DATAOUT_FILE* file)
+{
+    uint32_t length = g_dataout.rowLength;
+    MEMORY_SetTag("DATAOUT:textfile-item");
+    DATAOUT_ROW* row = (DATAOUT_ROW*)POOL_Alloc(sizeof(DATAOUT_ROW) + 1);
+    if (row) {
+        MEMORY_SetTag("DATAOUT:textfile-item-text");
+        row->text = (char*)POOL_Alloc(length + 11);
+    }
+    if (!row || !row->text) {
+        if (row) POOL_Free(row);
+        ReportLoss(file);
+        return;
+    }
+    memcpy(row->text, g_dataout.rowBuffer, length + 1);
+    row->next = nullptr;
+    if (file->lastQueued) file->lastQueued->next = row;
+    else file->firstQueued = row;
+    file->lastQueued = row;
+    ++file->queuedCount;
+}
+
+void DATAOUT_WriteRow(DATAOUT_FILE* file)
+{
+    if (!g_dataout.rowBuffer) return;
+    g_dataout.rowLength = 0;
+    g_dataout.rowBuffer[0] = 0;
+    if (!file->results) AppendTimeColumns(file);
+    for (const DATAOUT_VALUE* column = file->columns; column; column = column->next) {
+        AppendColumnValue(column);
+        if (column->next) DATAOUT_AppendText(";");
+    }
+    DATAOUT_AppendText("\n");
+    QueueRow(file);
+    if (g_simClock.realTotal - file->lastFlush > file->flushInterval || file->queuedCount >= DATAOUT_FLUSH_ROWS) {
+        file->lastFlush = g_simClock.realTotal;
+        DATAOUT_FlushFile(file);
+    }
+}
+
+// ---------------------------------------------------------------- run timing
+
+// An interval that divides a day puts the file's rows on the day's grid: the
+// start moves to the first grid point at or after it. The remainder is taken
+// non-negative so that a start before the clock's day aligns the same way.
+static void AlignStart(DATAOUT_FILE* file)
+{
+    if (file->interval >= DATAOUT_DAY_MS || DATAOUT_DAY_MS % file->interval != 0) return;
+    SYSTEMTIME st{};
+    TIME_MsToSystemTime(g_simClock.clock, &st);
+    st.wHour = st.wMinute = st.wSecond = st.wMilliseconds = 0;
+    TIME_MS midnight = TIME_SystemTimeToMs(&st);
+    int64_t interval = (int64_t)file->interval;
+    int64_t remainder = ((file->start - midnight) % interval + interval) % interval;
+    if (remainder > 0) file->start += interval - remainder;
+}
+
+static uint32_t LinkColumns(DATAOUT_FILE* file)
+{
+    for (DATAOUT_VALUE* column = file->columns; column; column = column->next)
+        if (!DATAOUT_LinkSource(&column->source)) return 0;
+    return 1;
+}
+
+uint32_t DATAOUT_PrepareFiles()
+{
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
+        if (!file->results) {
+            if (file->runName) POOL_Free(file->runName);
+            file->runName = PreprocessFileName(file->name);
+            if (!file->runName) return 0;
+            file->lossReported = 0;
+        }
+        AlignStart(file);
+        if (!LinkColumns(file)) return 0;
+        file->nextSave = file->start;
+        file->headerPending = 1;
+        if (file->type == DATAOUT_FILE_CSV) {
+            DATAOUT_FreeQueuedRows(file);
+            file->lastFlush = g_simClock.realTotal;
+        }
+    }
+    return 1;
+}
+
+uint32_t DATAOUT_Start()
+{
+    return DATAOUT_PrepareFiles() && DATAOUT_LinkNodes();
+}
+
+uint32_t DATAOUT_SnapTimeToSave()
+{
+    uint32_t snapped = 0;
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
+        if (file->results) continue;
+        if (g_simClock.clock <= file->end + (TIME_MS)file->interval && g_simClock.clock >= file->nextSave) {
+            g_simClock.clock = file->nextSave;
+            snapped = 1;
+        }
+    }
+    return snapped;
+}
+
+void DATAOUT_WriteDue()
+{
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
+        if (file->results || file->nextSave != g_simClock.clock) continue;
+        file->nextSave += (TIME_MS)file->interval;
+        if (g_simClock.clock >= file->end || file->type != DATAOUT_FILE_CSV) continue;
+        if (file->headerPending) {
+            DATAOUT_WriteHeader(file);
+            file->headerPending = 0;
+        }
+        DATAOUT_WriteRow(file);
+    }
+}
+
+void DATAOUT_Finish()
+{
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next)
+        if (file->results && file->type == DATAOUT_FILE_CSV) DATAOUT_WriteRow(file);
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) DATAOUT_FlushFile(file);
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
+        if (file->results || !file->runName) continue;
+        POOL_Free(file->runName);
+        file->runName = nullptr;
+    }
+}

@@ -1,0 +1,282 @@
+// Result files of small runs in virtual time: byte-exact header and rows, the
+// clock pulled back to a due row, results files across multipass runs, and
+// files that cannot be written.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include "dataout/dataout.h"
+#include "dataout/dohan.h"
+#include "dataout/dvhan.h"
+#include "foundation/iotxt.h"
+#include "foundation/pool.h"
+#include "simulation/main.h"
+#include "simulation/multipass.h"
+#include "tests/dataout/dataout_fixture.h"
+#include "tests/support/test_support.h"
+
+const char* MULTIPASS_FormatParamValue(const char* name);
+
+using namespace dataouttest;
+using testsupport::ReadFile;
+
+namespace {
+
+class DataoutFilesTest : public DataoutTest {};
+
+// The header's time column titles in code page 1250.
+const std::string kTimeTitles = "\"\xC8" "asAbsolutn\xED\";\"\xC8" "asRelativn\xED\"";
+
+TEST_F(DataoutFilesTest, SmallRunWritesByteExactHeaderAndRows)
+{
+    ASSERT_EQ(Load("datafile CSV, \"track.csv\"\n interval = 10s\n timeunit = 1000ms\n"
+                   " value\n  name = \"Five\"\n  type = FLOAT, 8, 3\n  data = 5\n end\n"
+                   " value\n  name = \"Pi\"\n  type = FLOAT, 8, 3\n  data = 3.14159\n end\n"
+                   " value\n  name = \"Exp\"\n  type = FLOAT, 0, 2, EXP\n  data = -2500.0\n end\n"
+                   "end\n"
+                   "datafile CSV, \"days.csv\"\n interval = 20s\nend\n"),
+              1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    // From 12:00:03 in steps of 4 s: rows at 10, 20, 30 and 40 s past the minute.
+    while (g_simClock.clock < At(1, 1, 2006, 12, 0, 41, 0)) Step(4000);
+    DATAOUT_Finish();
+
+    EXPECT_EQ(ReadFile("track.csv"), kTimeTitles + ";\"Five\";\"Pi\";\"Exp\"\n"
+                                     "\"01.01.2006, 12:00.10.000\";0,000;   5,000;   3,142;-2,50e+03\n"
+                                     "\"01.01.2006, 12:00.20.000\";10,000;   5,000;   3,142;-2,50e+03\n"
+                                     "\"01.01.2006, 12:00.30.000\";20,000;   5,000;   3,142;-2,50e+03\n"
+                                     "\"01.01.2006, 12:00.40.000\";30,000;   5,000;   3,142;-2,50e+03\n");
+    EXPECT_EQ(ReadFile("days.csv"), kTimeTitles + "\n"
+                                    "\"01.01.2006, 12:00.20.000\";0,00000000\n"
+                                    "\"01.01.2006, 12:00.40.000\";0,00023148\n");
+    EXPECT_EQ(TakeLog(), "");
+}
+
+TEST_F(DataoutFilesTest, RowDueBetweenTwoStepsPullsTheClockBackToItsExactTime)
+{
+    g_simClock.clock = At(1, 1, 2006, 12, 0, 0, 0);
+    ASSERT_EQ(Load("datafile CSV, \"snap.csv\"\n interval = 10s\n timeunit = 1s\n"
+                   " value\n  name = \"C\"\n  type = FLOAT, 0, 0\n  data = 1\n end\nend\n"),
+              1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    Step(5);  // the row at the start itself
+    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 0, 0));
+
+    g_simClock.clock = At(1, 1, 2006, 12, 0, 9, 995);
+    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);
+    g_simClock.clock += 10;
+    ASSERT_EQ(DATAOUT_SnapTimeToSave(), 1u);
+    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 10, 0));
+    DATAOUT_WriteDue();
+    DATAOUT_Finish();
+    EXPECT_EQ(ReadFile("snap.csv"), kTimeTitles + ";\"C\"\n"
+                                    "\"01.01.2006, 12:00.00.000\";0,000;1\n"
+                                    "\"01.01.2006, 12:00.10.000\";10,000;1\n");
+}
+
+TEST_F(DataoutFilesTest, RelativeTimeInItsUnitAndNoRowsFromTheEndTimeOn)
+{
+    g_simClock.clock = At(1, 1, 2006, 12, 0, 0, 0);
+    ASSERT_EQ(Load("datafile CSV, \"half.csv\"\n interval = 500ms\n timeunit = 1s\n"
+                   " endtime = TIME_FROM_START(13s)\nend\n"),
+              1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    for (int i = 0; i < 27; ++i) Step(500);  // rows from 0 to 12.5 s; the end itself gets none
+    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 13, 0));
+    g_simClock.clock += 500;
+    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 1u);  // 13.5 s is within end + interval
+    DATAOUT_WriteDue();
+    g_simClock.clock = At(1, 1, 2006, 12, 0, 14, 100);
+    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);  // past end + interval: never pulled back again
+    DATAOUT_Finish();
+
+    std::string text = ReadFile("half.csv");
+    EXPECT_EQ(CountOf(text, "\n"), 1 + 26);
+    EXPECT_NE(text.find("\"01.01.2006, 12:00.12.500\";12,500\n"), std::string::npos);
+    EXPECT_EQ(text.find("12:00.13.000"), std::string::npos);
+}
+
+TEST_F(DataoutFilesTest, StartAlignsToTheDayGridAlsoFromBeforeTheClocksDay)
+{
+    g_simClock.clock = At(1, 1, 2006, 23, 59, 53, 0);
+    ASSERT_EQ(Load("datafile CSV, \"a.csv\"\n interval = 10s\nend\n"
+                   "datafile CSV, \"b.csv\"\n interval = 7m\nend\n"),
+              1u);
+    g_simClock.clock = At(2, 1, 2006, 12, 0, 0, 0);  // the run starts a day later
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    EXPECT_EQ(g_dataout.firstFile->start, At(2, 1, 2006, 0, 0, 0, 0));
+    EXPECT_EQ(g_dataout.lastFile->start, At(1, 1, 2006, 23, 59, 53, 0));  // 7 min does not divide a day
+    DATAOUT_Finish();
+}
+
+TEST_F(DataoutFilesTest, ResultsFileGetsOneHeaderAndOneRowPerRun)
+{
+    ASSERT_EQ(Load("datafile CSV, \"results.csv\"\n results\n"
+                   " value\n  name = \"A\"\n  type = FLOAT, 0, 2\n  data = PARAMETER(\"A\")\n end\n"
+                   " value\n  name = \"K\"\n  type = FLOAT, 0, 0\n  data = 7\n end\nend\n"),
+              1u);
+    EXPECT_EQ(ReadFile("results.csv"), "\"A\";\"K\"\n");
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_EQ(DATAOUT_Start(), 1u);
+        for (int i = 0; i < 10; ++i) Step(100000);
+        DATAOUT_Finish();
+    }
+    EXPECT_EQ(ReadFile("results.csv"), "\"A\";\"K\"\n0,00;7\n0,00;7\n0,00;7\n");
+}
+
+TEST_F(DataoutFilesTest, MultipassRunsPutParameterValuesInFileNames)
+{
+    const std::string multipass = ConfigPath("Multipass.cfg");
+    testsupport::WriteFile(multipass, "starttime = UT(\"01.01.2006, 12:00\")\n"
+                                      "endtime = UT(\"01.01.2006, 13:00\")\n"
+                                      "parameter \"A\", RAMP\n start = 1\n stop = 4\n step = 1\nend\n");
+    uint32_t loaded = MULTIPASS_Load();
+    std::remove(multipass.c_str());
+    ASSERT_EQ(loaded, 1u);
+    if (!MULTIPASS_FormatParamValue("A")) GTEST_SKIP() << "multipass parameters are not available yet";
+
+    ASSERT_EQ(Load("datafile CSV, \"res_#(A).csv\"\n results\n"
+                   " value\n  name = \"A\"\n  type = FLOAT, 0, 0\n  data = PARAMETER(\"A\")\n end\nend\n"
+                   "datafile CSV, \"run_#( A ).csv\"\n interval = 10m\nend\n"),
+              1u);
+    do {
+        ASSERT_EQ(DATAOUT_Start(), 1u);
+        for (int i = 0; i < 4; ++i) Step(300000);
+        DATAOUT_Finish();
+    } while (MULTIPASS_NextPass());
+    MULTIPASS_Done();
+    MULTIPASS_Init();
+
+    EXPECT_EQ(ReadFile("res_1.csv"), "\"A\"\n1\n2\n3\n");
+    for (const char* name : {"run_1.csv", "run_2.csv", "run_3.csv"})
+        EXPECT_EQ(CountOf(ReadFile(name), "\n"), 3) << name;
+}
+
+TEST_F(DataoutFilesTest, FileThatCannotBeWrittenIsReportedOnceWithItsName)
+{
+    ASSERT_EQ(Load("datafile CSV, \"no_such_dir\\lost.csv\"\n interval = 1s\nend\n"), 1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    for (int i = 0; i < 20; ++i) {
+        g_simClock.realTotal += 1000;  // a flush every few rows
+        Step(1000);
+    }
+    DATAOUT_Finish();
+    std::string log = TakeLog();
+    EXPECT_EQ(CountOf(log, "no_such_dir\\lost.csv"), 1) << log;
+    EXPECT_EQ(CountOf(log, "DATAOUT: "), 1) << log;
+}
+
+TEST_F(DataoutFilesTest, FileNamesTakeParametersAndDropLoneHashes)
+{
+    char* name = PreprocessFileName("a#b##c#");
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "abc");
+    POOL_Free(name);
+    EXPECT_EQ(PreprocessFileName("out_#(Zeta).csv"), nullptr);
+    EXPECT_EQ(TakeLog(), "DATAOUT: parametr \"Zeta\" nenalezen - PreprocessFileName");
+}
+
+TEST_F(DataoutFilesTest, NumbersAndRowsAreCutToTheirRoom)
+{
+    DATAOUT_VALUE column{};
+    char text[DATAOUT_NUMBER_ROOM];
+    column.width = 8;
+    column.decimals = 3;
+    DATAOUT_FormatNumber(3.14159, text, sizeof text, &column);
+    EXPECT_STREQ(text, "   3,142");
+    column.width = 0;
+    column.decimals = 2;
+    column.exp = 1;
+    DATAOUT_FormatNumber(12345.678, text, sizeof text, &column);
+    EXPECT_STREQ(text, "1,23e+04");
+    column.exp = 0;
+    column.decimals = 1000;
+    DATAOUT_FormatNumber(1e300, text, sizeof text, &column);
+    EXPECT_EQ(strlen(text), DATAOUT_NUMBER_ROOM - 1);
+
+    std::string config = "datafile CSV, \"wide.csv\"\n interval = 1s\n";
+    for (int i = 0; i < 100; ++i)  // 100 numbers of 196 characters overflow a row
+        config += " value\n  name = \"w\"\n  type = FLOAT, 1000, 3\n  data = 1\n end\n";
+    ASSERT_EQ(Load(config + "end\n"), 1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    DATAOUT_WriteRow(g_dataout.firstFile);
+    ASSERT_NE(g_dataout.firstFile->firstQueued, nullptr);
+    EXPECT_EQ(strlen(g_dataout.firstFile->firstQueued->text), DATAOUT_ROW_MAX_CHARS);
+    DATAOUT_Finish();
+}
+
+// A quantity and node types of the test's own, to see the tables plug in.
+int g_links, g_frees, g_updates;
+uint32_t LinkQuantity(void*) { return ++g_links, 1; }
+uint32_t ComputeQuantity(void*, uint32_t* type, double* value, char**)
+{
+    *type = IOTXT_TYPE_DOUBLE;
+    *value = 42.5;
+    return 1;
+}
+void FreeQuantity(void*) { ++g_frees; }
+const DOHAN_ROW kQuantity = {"TEST_QUANTITY", nullptr, LinkQuantity, ComputeQuantity, FreeQuantity};
+
+uint32_t NodeValue(void* data, uint32_t* type, int64_t* integer, double*, char**)
+{
+    *type = IOTXT_TYPE_INT64;
+    *integer = *(int64_t*)data;
+    return 1;
+}
+uint32_t NodeAccuracy(void* data) { return (uint32_t)*(int64_t*)data; }
+void NodeUpdate(void*) { ++g_updates; }
+uint32_t NodeLinkFails(void*) { return 0; }
+const DVHAN_ROW kTimedNode = {"TIMED", nullptr, nullptr, nullptr, NodeValue, NodeAccuracy, NodeUpdate};
+const DVHAN_ROW kBrokenNode = {"BROKEN", nullptr, NodeLinkFails, nullptr, NodeValue, nullptr, nullptr};
+
+void AddNode(const DVHAN_ROW* type, int64_t value)
+{
+    DATAOUT_NODE* node = (DATAOUT_NODE*)POOL_Alloc(sizeof(DATAOUT_NODE) + 1);
+    int64_t* data = (int64_t*)POOL_Alloc(sizeof(int64_t) + 1);
+    char* name = (char*)POOL_Alloc(8);
+    strcpy(name, "n");
+    *data = value;
+    *node = DATAOUT_NODE{name, type, data, nullptr};
+    if (g_dataout.lastNode) g_dataout.lastNode->next = node;
+    else g_dataout.firstNode = node;
+    g_dataout.lastNode = node;
+}
+
+TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
+{
+    g_links = g_frees = g_updates = 0;
+    DATAOUT_SOURCE source{};
+    source.kind = DATAOUT_SOURCE_QUANTITY;
+    source.quantity = &kQuantity;
+    source.quantityData = POOL_Alloc(8);
+    uint32_t type = 0;
+    int64_t integer = 0;
+    double real = 0.0;
+    char* text = nullptr;
+    EXPECT_EQ(DATAOUT_LinkSource(&source), 1u);
+    DATAOUT_EvalSource(&source, &type, &integer, &real, &text);
+    EXPECT_EQ(type, (uint32_t)IOTXT_TYPE_DOUBLE);
+    EXPECT_DOUBLE_EQ(real, 42.5);
+    DATAOUT_FreeSource(&source);
+    EXPECT_EQ(g_links, 1);
+    EXPECT_EQ(g_frees, 1);
+    EXPECT_EQ(source.quantityData, nullptr);
+
+    EXPECT_EQ(DATAOUT_GetMinAccuracy(), 0xFFFFFFFFu);
+    AddNode(&kTimedNode, 1000);
+    AddNode(&kTimedNode, 500);
+    EXPECT_EQ(DATAOUT_GetMinAccuracy(), 500u);
+    DATAOUT_UpdateNodes();
+    EXPECT_EQ(g_updates, 2);
+    source.kind = DATAOUT_SOURCE_NODE;
+    source.node = g_dataout.firstNode;
+    DATAOUT_EvalSource(&source, &type, &integer, &real, &text);
+    EXPECT_EQ(type, (uint32_t)IOTXT_TYPE_INT64);
+    EXPECT_EQ(integer, 1000);
+
+    EXPECT_EQ(DATAOUT_Start(), 1u);
+    AddNode(&kBrokenNode, 0);
+    EXPECT_EQ(DATAOUT_Start(), 0u);
+}
+
+}

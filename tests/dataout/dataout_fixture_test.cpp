@@ -1,0 +1,92 @@
+// The shared fixture of the data output tests (no tests of its own).
+#include "tests/dataout/dataout_fixture.h"
+#include <unistd.h>
+#include <cstdio>
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "simulation/main.h"
+#include "simulation/multipass.h"
+#include "tests/support/test_support.h"
+
+namespace dataouttest {
+
+std::string DataoutTest::workDir_;
+
+TIME_MS At(int day, int month, int year, int hour, int minute, int second, int ms)
+{
+    SYSTEMTIME st{};
+    st.wDay = (uint16_t)day;
+    st.wMonth = (uint16_t)month;
+    st.wYear = (uint16_t)year;
+    st.wHour = (uint16_t)hour;
+    st.wMinute = (uint16_t)minute;
+    st.wSecond = (uint16_t)second;
+    st.wMilliseconds = (uint16_t)ms;
+    return TIME_SystemTimeToMs(&st);
+}
+
+std::string ConfigPath(const std::string& name)
+{
+    return std::string(MEMORY_ProgramDirectory()) + "/" + name;
+}
+
+int CountOf(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+void DataoutTest::SetUpTestSuite()
+{
+    if (!workDir_.empty()) return;
+    workDir_ = testsupport::MakeTempDir("dataout");
+    if (chdir(workDir_.c_str()) != 0) FAIL() << "cannot enter " << workDir_;
+    LOG_Init();
+    MEMORY_Init();
+    POOL_Init();
+    IOTXT_Init();
+    MULTIPASS_Init();
+}
+
+void DataoutTest::SetUp()
+{
+    g_simClock = SIM_CLOCK{};
+    g_simClock.clock = At(1, 1, 2006, 12, 0, 3, 0);
+    g_simClock.runStart = g_simClock.clock;
+    TakeLog();
+    DATAOUT_Init();
+}
+
+void DataoutTest::TearDown()
+{
+    DATAOUT_Done();
+}
+
+uint32_t DataoutTest::Load(const std::string& text)
+{
+    static int counter = 0;
+    std::string name = "dataout_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".cfg";
+    testsupport::WriteFile(ConfigPath(name), text);
+    uint32_t result = DATAOUT_LoadConfigFile(name.c_str());
+    std::remove(ConfigPath(name).c_str());
+    return result;
+}
+
+std::string DataoutTest::TakeLog()
+{
+    LOG_Done();
+    std::string text = testsupport::ReadFile("Zendrix.log");
+    LOG_Init();
+    return text;
+}
+
+void DataoutTest::Step(uint32_t length)
+{
+    g_simClock.clock += length;
+    if (DATAOUT_SnapTimeToSave()) DATAOUT_WriteDue();
+}
+
+}
