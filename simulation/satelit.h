@@ -256,6 +256,10 @@ void SATELIT_ComputeOrbitFrame(SATELIT* sat);
 void SATELIT_ComputeMagneticField(SATELIT* sat);
 void SATELIT_ComputeFieldRotationRate(SATELIT* sat);
 void SATELIT_ComputeIllumination(SATELIT* sat);
+// Illumination for a given Sun vector (km, ECI, from the Earth's centre).
+void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector);
+// A third body's pull on the satellite less its pull on the Earth (m/s^2).
+void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
 void SATELIT_UpdateLightDarkTimer(SATELIT* sat);
 
 // The attitude update owed after an orbit step or a module run.

@@ -50,19 +50,18 @@ void SATELIT_PointMassGravity(const VEC3* position, const VEC3* body, double mas
     *acceleration = VEC3{d.x * g / length, d.y * g / length, d.z * g / length};
 }
 
-// The Moon's pull on the satellite less its pull on the Earth: in the
+// A third body's pull on the satellite less its pull on the Earth: in the
 // geocentric frame only the difference accelerates the orbit.
-static void MoonTidalAcceleration(const VEC3* position, VEC3* acceleration)
+void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration)
 {
-    VEC3 moon = SceneVector(3);
-    if (VEC_IsZero(&moon)) {
+    if (VEC_IsZero(body)) {
         VEC_Zero(acceleration);
         return;
     }
     VEC3 direct, onEarth;
     VEC3 origin{0.0, 0.0, 0.0};
-    SATELIT_PointMassGravity(position, &moon, kMoonMass, &direct);
-    SATELIT_PointMassGravity(&origin, &moon, kMoonMass, &onEarth);
+    SATELIT_PointMassGravity(position, body, mass, &direct);
+    SATELIT_PointMassGravity(&origin, body, mass, &onEarth);
     *acceleration = VEC3{direct.x - onEarth.x, direct.y - onEarth.y, direct.z - onEarth.z};
 }
 
@@ -72,7 +71,8 @@ void SATELIT_NewtonStep(SATELIT* sat, TIME_MS t)
     VEC3 origin{0.0, 0.0, 0.0};
     VEC3 earth, moon;
     SATELIT_PointMassGravity(&sat->position, &origin, kEarthMass, &earth);
-    MoonTidalAcceleration(&sat->position, &moon);
+    VEC3 moonPosition = SceneVector(3);
+    SATELIT_ThirdBodyAcceleration(&sat->position, &moonPosition, kMoonMass, &moon);
     sat->newtonVelocityChange.x += (earth.x + moon.x) * dt;
     sat->newtonVelocityChange.y += (earth.y + moon.y) * dt;
     sat->newtonVelocityChange.z += (earth.z + moon.z) * dt;
@@ -266,6 +266,12 @@ static double PartialIllumination(double theta, double rho, double d, double e2,
 void SATELIT_ComputeIllumination(SATELIT* sat)
 {
     VEC3 sun = SceneVector(2);
+    SATELIT_ComputeIlluminationFrom(sat, &sun);
+}
+
+void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector)
+{
+    const VEC3& sun = *sunVector;
     VEC3 e{-sat->position.x, -sat->position.y, -sat->position.z};
     VEC3 s{sun.x + e.x, sun.y + e.y, sun.z + e.z};
     double se = VEC_Dot(&s, &e);
