@@ -1,34 +1,18 @@
 // DATAOUT result files: per-run names, the timing of interval rows (pulling the
 // clock back to a due row), the row text with its decimal comma, and the
 // queue that appends rows to the files in batches.
-#include <cinttypes>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include "dataout/dataout.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "foundation/util.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
-
-// The current value of a multipass parameter as text (integer, or the real in
-// its shortest general form), in a buffer that the next call overwrites; null
-// when there is no such parameter.
-const char* MULTIPASS_FormatParamValue(const char* name);
-
-// Stand-in used only while the multipass module does not define the function
-// itself; the module's own definition replaces it at link time.
-__attribute__((weak)) const char* MULTIPASS_FormatParamValue(const char* name)
-{
-    static char text[64];
-    double value = 0.0;
-    if (!MULTIPASS_GetParamValue(name, &value)) return nullptr;
-    snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 // ---------------------------------------------------------------- file names
 
@@ -83,14 +67,13 @@ char* PreprocessFileName(const char* name)
 
 // ---------------------------------------------------------------- opening files
 
-// Names may be written with "\" as the separator.
+// Names may be written with a backslash as the separator and in another letter
+// case than an existing file or folder.
 static FILE* OpenResultFile(const char* name, const char* mode)
 {
-    if (!name) return nullptr;
-    std::string path(name);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return fopen(path.c_str(), mode);
+    char path[DATAOUT_NAME_MAX_CHARS + 1];
+    if (!name || !UTIL_ResolvePath(name, path, sizeof path)) return nullptr;
+    return fopen(path, mode);
 }
 
 // A file that cannot be written is logged once for its name, so that lost
@@ -205,10 +188,10 @@ static void AppendColumnValue(const DATAOUT_VALUE* column)
     int64_t integer = 0;
     double real = 0.0;
     char* text = nullptr;
-    char value[DATAOUT_NUMBER_ROOM];
+    char value[DATAOUT_NUMBER_ROOM + 1];  // a text keeps 197 characters, a number 196
     DATAOUT_EvalSource(&column->source, &type, &integer, &real, &text);
-    if (type == IOTXT_TYPE_INT64) DATAOUT_FormatNumber((double)integer, value, sizeof value, column);
-    else if (type == IOTXT_TYPE_DOUBLE) DATAOUT_FormatNumber(real, value, sizeof value, column);
+    if (type == IOTXT_TYPE_INT64) DATAOUT_FormatNumber((double)integer, value, DATAOUT_NUMBER_ROOM, column);
+    else if (type == IOTXT_TYPE_DOUBLE) DATAOUT_FormatNumber(real, value, DATAOUT_NUMBER_ROOM, column);
     else if (type == IOTXT_TYPE_STRING && text) snprintf(value, sizeof value, "%s", text);
     else snprintf(value, sizeof value, "%s", "?!type!?");
     DATAOUT_Append(1, "%s", value);
@@ -256,6 +239,13 @@ void DATAOUT_WriteRow(DATAOUT_FILE* file)
 }
 
 // ---------------------------------------------------------------- run timing
+
+// time + interval, held at the largest time instead of overflowing.
+static TIME_MS Later(TIME_MS time, uint64_t interval)
+{
+    if (time >= 0 && interval > (uint64_t)(INT64_MAX - time)) return INT64_MAX;
+    return time + (TIME_MS)interval;
+}
 
 // An interval that divides a day puts the file's rows on the day's grid: the
 // start moves to the first grid point at or after it. The remainder is taken
@@ -310,7 +300,7 @@ uint32_t DATAOUT_SnapTimeToSave()
     uint32_t snapped = 0;
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (file->results) continue;
-        if (g_simClock.clock <= file->end + (TIME_MS)file->interval && g_simClock.clock >= file->nextSave) {
+        if (g_simClock.clock <= Later(file->end, file->interval) && g_simClock.clock >= file->nextSave) {
             g_simClock.clock = file->nextSave;
             snapped = 1;
         }
@@ -322,7 +312,7 @@ void DATAOUT_WriteDue()
 {
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (file->results || file->nextSave != g_simClock.clock) continue;
-        file->nextSave += (TIME_MS)file->interval;
+        file->nextSave = Later(file->nextSave, file->interval);
         if (g_simClock.clock >= file->end || file->type != DATAOUT_FILE_CSV) continue;
         if (file->headerPending) {
             DATAOUT_WriteHeader(file);

@@ -1,26 +1,166 @@
-// Provisional log: writes every message to "Zendrix.log". Replaced by the full module.
+// The log: every message goes to "Zendrix.log" in the current directory and,
+// while a run's main window exists, to its list box.
 #include "foundation/log.h"
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
 
-void LOG_Init() { FILE* f = fopen("Zendrix.log", "w"); if (f) fclose(f); }
+namespace {
+
+constexpr const char* LOG_FILE_NAME = "Zendrix.log";
+constexpr uint32_t LOG_BUFFER_SIZE = 4000;
+constexpr LRESULT LOG_MAX_LINES = 500;      // one more is added before the oldest goes
+constexpr size_t LOG_MAX_JOINED = 395;
+
+uint32_t g_outputMode = 0;                  // 0 file and list box, 1 list box, 2 file
+uint32_t g_stampRequest = 0;
+uint32_t g_startFilterOn = 0;
+int64_t g_startFilterTime = 0;
+uint32_t g_lineEnded = 1;                   // the last list-box message ended its line
+HWND g_listBox = 0;
+const int64_t* g_clock = nullptr;
+std::mutex g_fileMutex;
+
+char g_message[LOG_BUFFER_SIZE];
+char g_output[LOG_BUFFER_SIZE];
+char g_join[LOG_BUFFER_SIZE];
+
+int64_t Clock() { return g_clock ? *g_clock : 0; }
+
+void BuildOutput()
+{
+    if (!g_stampRequest) {
+        memcpy(g_output, g_message, strlen(g_message) + 1);
+        return;
+    }
+    SYSTEMTIME st{};
+    PLAT_FileTimeToSystemTime(Clock() * 10000, &st);
+    char stamp[64];
+    int n = snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d.%03d: ", st.wDay, st.wMonth, st.wYear,
+                     st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+    size_t stampLen = n > 0 ? static_cast<size_t>(n) : 0;
+    memcpy(g_output, stamp, stampLen);
+    // The message is cut where the stamp leaves no room for it.
+    size_t room = sizeof g_output - 1 - stampLen;
+    size_t len = strnlen(g_message, room);
+    memcpy(g_output + stampLen, g_message, len);
+    g_output[stampLen + len] = 0;
+}
+
+LRESULT ListBox(uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    return PLAT_SendMessage(g_listBox, message, wParam, lParam);
+}
+
+// Appends the text to the last line when that line was left unfinished and
+// the joined line stays short; a longer text is left to the file.
+void JoinLastLine(const char* text, LRESULT count)
+{
+    LRESULT lastLen = ListBox(LB_GETTEXTLEN, static_cast<WPARAM>(count - 1), 0);
+    if (lastLen < 0 || static_cast<size_t>(lastLen) + strlen(text) >= LOG_MAX_JOINED)
+        return;
+    ListBox(LB_GETTEXT, static_cast<WPARAM>(count - 1), reinterpret_cast<LPARAM>(g_join));
+    strcat(g_join, text);
+    ListBox(LB_DELETESTRING, static_cast<WPARAM>(count - 1), 0);
+    ListBox(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(g_join));
+}
+
+void ShowInListBox(char* text)
+{
+    size_t len = strlen(text);
+    uint32_t ended = len > 0 && text[len - 1] == '\n';
+    if (ended)
+        text[len - 1] = 0;
+    ListBox(WM_SETREDRAW, 0, 0);
+    LRESULT count = ListBox(LB_GETCOUNT, 0, 0);
+    if (count > LOG_MAX_LINES) {
+        ListBox(LB_DELETESTRING, 0, 0);
+        --count;
+    }
+    if (g_lineEnded || count <= 0) {
+        ListBox(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        ++count;
+    } else {
+        JoinLastLine(text, count);
+    }
+    ListBox(LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+    ListBox(WM_SETREDRAW, 1, 0);
+    PLAT_InvalidateWindow(g_listBox);
+    g_lineEnded = ended;
+}
+
+}
+
+void LOG_Init()
+{
+    g_outputMode = 0;
+    FILE* f = fopen(LOG_FILE_NAME, "w");
+    if (f)
+        fclose(f);
+    g_stampRequest = 0;
+    g_startFilterOn = 0;
+}
+
 void LOG_Done() {}
+
 void LOG_WriteFile(const char* format, ...)
 {
-    FILE* f = fopen("Zendrix.log", "a");
-    if (!f) return;
-    va_list ap; va_start(ap, format); vfprintf(f, format, ap); va_end(ap);
+    std::lock_guard<std::mutex> lock(g_fileMutex);
+    FILE* f = fopen(LOG_FILE_NAME, "a");
+    if (!f)
+        return;
+    va_list ap;
+    va_start(ap, format);
+    vfprintf(f, format, ap);
+    va_end(ap);
     fclose(f);
 }
+
 void LOG_Printf(const char* format, ...)
 {
-    char buffer[4000];
-    va_list ap; va_start(ap, format); vsnprintf(buffer, sizeof buffer, format, ap); va_end(ap);
-    LOG_WriteFile("%s", buffer);
+    if (g_startFilterOn && Clock() < g_startFilterTime)
+        return;
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(g_message, sizeof g_message, format, ap);
+    va_end(ap);
+    BuildOutput();
+    g_stampRequest = 0;
+    if (g_outputMode == 0 || g_outputMode == 2)
+        LOG_WriteFile("%s", g_output);
+    if (g_outputMode == 2 || !g_listBox)
+        return;
+    ShowInListBox(g_output);
 }
-void LOG_StampNext() {}
-void LOG_PrintVector(const VEC3* v) { LOG_Printf("[%g , %g , %g]", v->x, v->y, v->z); }
-int LOG_FormatDouble(const double* value, char* buffer) { return sprintf(buffer, "%lf", *value); }
-void LOG_SetOutput(uint32_t) {}
-void LOG_SetStartTime(int64_t) {}
-void LOG_ClearStartTime() {}
+
+void LOG_StampNext() { g_stampRequest = 1; }
+
+void LOG_PrintVector(const VEC3* vector)
+{
+    LOG_Printf("[%g , %g , %g]", vector->x, vector->y, vector->z);
+}
+
+int LOG_FormatDouble(const double* value, char* buffer)
+{
+    if (*value == 0.0 || std::isnan(*value))
+        return sprintf(buffer, "<INVALID>");
+    return sprintf(buffer, "%lf", *value);
+}
+
+void LOG_SetOutput(uint32_t mode) { g_outputMode = mode; }
+
+void LOG_SetStartTime(int64_t time)
+{
+    g_startFilterTime = time;
+    g_startFilterOn = 1;
+}
+
+void LOG_ClearStartTime() { g_startFilterOn = 0; }
+
+void LOG_SetListBox(HWND listBox) { g_listBox = listBox; }
+
+void LOG_SetClock(const int64_t* clock) { g_clock = clock; }

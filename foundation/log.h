@@ -13,3 +13,10 @@ int LOG_FormatDouble(const double* value, char* buffer);
 void LOG_SetOutput(uint32_t mode);
 void LOG_SetStartTime(int64_t time);
 void LOG_ClearStartTime();
+
+#include "platform/wintypes.h"
+// The run's list box (0: none); set by the program entry when the main window
+// creates it and cleared when the window goes.
+void LOG_SetListBox(HWND listBox);
+// The simulation clock read for time stamps and the start filter (null: 0).
+void LOG_SetClock(const int64_t* clock);

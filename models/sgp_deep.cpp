@@ -406,6 +406,15 @@ void PeriodicTerms(SGP_DEEP_STATE* s, double t)
     s->pl = sls + sll;
 }
 
+// The angle (given in [0, 2 pi)) moved by whole turns to within pi of the
+// reference. The perigee below is computed from the node together with the
+// unreduced secular node, so both must count the same turns.
+double NearestTurn(double angle, double reference)
+{
+    if (fabs(angle - reference) <= SGP_PI) return angle;
+    return angle + SGP_TWOPI * floor((reference - angle) / SGP_TWOPI + 0.5);
+}
+
 void DeepPeriodic(SGP_DEEP_STATE* s)
 {
     double t = s->t;
@@ -438,7 +447,7 @@ void DeepPeriodic(SGP_DEEP_STATE* s)
     double xls = s->xll + s->omgasm + cosis * s->xnodes;
     double dls = s->pl + pgh - s->pinc * s->xnodes * sinis;
     xls = xls + dls;
-    s->xnodes = SGP_AcTan(alfdp, betdp);
+    s->xnodes = NearestTurn(SGP_AcTan(alfdp, betdp), s->xnodes);
     s->xll = s->xll + s->pl;
     s->omgasm = xls - s->xll - cos(s->xinc) * s->xnodes;
 }

@@ -1,13 +1,172 @@
-// Provisional program entry. Replaced by the full run loop.
+// The program entry: program-wide start, one run after another, program exit.
 #include "simulation/main.h"
+#include "dataout/dataout.h"
+#include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "platform/plat_process.h"
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
+#include "simulation/events.h"
+#include "simulation/main_run.h"
+#include "simulation/multipass.h"
+#include "simulation/orbit.h"
 
-SIM_CLOCK g_simClock{};
+namespace {
 
-int MAIN_Run(int, char**)
+constexpr TIME_MS MAIN_DEFAULT_RUN_LENGTH = 864000000;   // 10 days
+constexpr SYSTEMTIME MAIN_DEFAULT_START = {2006, 1, 0, 1, 0, 0, 0, 0};
+constexpr uint32_t MAIN_MIN_STEP = 1;
+
+// What one run has set up, so that its end undoes exactly that.
+struct MAIN_RUN {
+    HWND mainWindow;
+    uint32_t orbitInitialised;
+    uint32_t timeThreadStarted;
+    uint32_t dataOutputStarted;
+};
+
+int g_showState = SW_SHOWNORMAL;
+
+TIME_MS SystemTimeToMs(const SYSTEMTIME* st)
 {
+    int64_t fileTime = 0;
+    PLAT_SystemTimeToFileTime(st, &fileTime);
+    return fileTime / 10000;
+}
+
+void StartProgram()
+{
+    MAIN_InitTickLock();
     LOG_Init();
-    LOG_Printf("MAIN: start.\n");
+    LOG_SetClock(&g_simClock.clock);
+    MEMORY_Init();
+    POOL_Init();
+    EVENTS_Init();
+    // TODO: IOTXT_Init(); once the configuration reader is in the tree.
+    MULTIPASS_Init();
+    DATAOUT_Init();
+    MAIN_RegisterWindowClass();
+    g_simClock.realTotal = 0;
+    g_simClock.runStart = SystemTimeToMs(&MAIN_DEFAULT_START);
+    g_simClock.runEnd = g_simClock.runStart + MAIN_DEFAULT_RUN_LENGTH;
+    g_simClock.clock = g_simClock.runStart;
+    g_simClock.lastStepClock = 0;
+    g_simClock.paused = 0;
+    MAIN_SetAboutBox(0);
+}
+
+void ExitProgram()
+{
+    DATAOUT_Done();
+    MULTIPASS_Done();
+    // TODO: IOTXT_Done(); once the configuration reader is in the tree.
+    EVENTS_Done();
+    POOL_Done();
+    MEMORY_ReportLeaks();
     LOG_Done();
-    return 0;
+    MAIN_DoneTickLock();
+}
+
+// The step length of the run: the shortest model period, shortened to the
+// data-value node period; never below 1 ms.
+void ChooseStepLength()
+{
+    g_simClock.stepLength = ORBIT_GetMinUpdatePeriod();
+    g_simClock.nodePeriod = DATAOUT_GetMinAccuracy();
+    g_simClock.lastNodeUpdate = g_simClock.clock;
+    if (g_simClock.nodePeriod < g_simClock.stepLength)
+        g_simClock.stepLength = g_simClock.nodePeriod;
+    if (g_simClock.stepLength < MAIN_MIN_STEP)
+        g_simClock.stepLength = MAIN_MIN_STEP;
+}
+
+uint32_t StartRun(MAIN_RUN* run)
+{
+    run->mainWindow = PLAT_CreateWindow(MAIN_GetClassName(), MAIN_GetTitle(), WS_OVERLAPPEDWINDOW, MAIN_WINDOW_X,
+                                        MAIN_WINDOW_Y, MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, 0, 0, nullptr);
+    if (!run->mainWindow)
+        return 0;
+    PLAT_ShowWindow(run->mainWindow, g_showState);
+    g_simClock.speedFactor = MULTIPASS_GetSpeed();
+    g_simClock.fractionAccumulator = 0;
+    ORBIT_InitRun();
+    run->orbitInitialised = 1;
+    if (!ORBIT_Start(0)) {
+        PLAT_DestroyWindow(run->mainWindow);
+        return 0;
+    }
+    if (!DATAOUT_Start()) {
+        ORBIT_Stop();
+        PLAT_DestroyWindow(run->mainWindow);
+        return 0;
+    }
+    run->dataOutputStarted = 1;
+    ChooseStepLength();
+    g_simClock.endRunRequest = 0;
+    g_simClock.endAllRequest = 0;
+    g_simClock.lastTickTime = g_simClock.lastStepRealTime = PLAT_GetTickCount();
+    if (!MAIN_StartTimeThread(run->mainWindow)) {
+        ORBIT_Stop();
+        PLAT_DestroyWindow(run->mainWindow);
+        return 0;
+    }
+    run->timeThreadStarted = 1;
+    return 1;
+}
+
+// Data output is finished while the satellites and ground stations it reads
+// still exist, before ORBIT_DoneRun frees them.
+void EndRun(MAIN_RUN* run, uint32_t failed)
+{
+    if (!failed && run->dataOutputStarted)
+        DATAOUT_Finish();
+    if (!failed)
+        ORBIT_Stop();
+    if (PLAT_IsWindow(run->mainWindow))
+        PLAT_DestroyWindow(run->mainWindow);
+    if (run->orbitInitialised)
+        ORBIT_DoneRun();
+    if (run->timeThreadStarted)
+        MAIN_StopTimeThread();
+}
+
+// One run; 1 when it ran to its end, 0 when it failed.
+uint32_t DoRun()
+{
+    MAIN_RUN run{};
+    if (!StartRun(&run)) {
+        EndRun(&run, 1);
+        return 0;
+    }
+    g_simClock.running = 1;
+    MAIN_MessageLoop();
+    g_simClock.running = 0;
+    EndRun(&run, 0);
+    return 1;
+}
+
+}
+
+int MAIN_Run(int argc, char** argv)
+{
+    PLAT_Init(argc > 0 ? argv[0] : nullptr);
+    PLAT_InstallStopSignals();
+    StartProgram();
+    int exitCode = 0;
+    if (!MULTIPASS_Load() || !DATAOUT_LoadConfig()) {
+        exitCode = 1;
+    } else {
+        for (;;) {
+            if (!DoRun()) {
+                exitCode = 1;
+                break;
+            }
+            if (g_simClock.endAllRequest || !MULTIPASS_NextPass())
+                break;
+        }
+    }
+    ExitProgram();
+    return exitCode;
 }

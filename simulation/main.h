@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include "foundation/time.h"
+#include "platform/wintypes.h"
 
 // The run clock state, owned by the GUI thread.
 struct SIM_CLOCK {
@@ -27,4 +28,23 @@ extern SIM_CLOCK g_simClock;
 
 constexpr uint32_t MAIN_TICK = 40345;
 
+// The program: initialisation, one run after another, exit. Returns 0 after
+// normal completion, 1 when a configuration file failed to load or a run failed.
 int MAIN_Run(int argc, char** argv);
+
+// The main window procedure (the tick message goes to MAIN_Tick).
+LRESULT MAIN_WndProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
+
+// The tick calls this first, once per MAIN_TICK message it handles: under the
+// tick lock the pending-tick count goes down by one (never below 0), so the
+// time thread may post the next tick.
+void MAIN_TickDone();
+// The pending-tick count (0, 1 or 2).
+uint32_t MAIN_GetPendingTicks();
+
+// The current run's main window and log list box; 0 between runs.
+HWND MAIN_GetMainWindow();
+HWND MAIN_GetListBox();
+// The about box while it is open (0 otherwise); set and cleared by the about box.
+HWND MAIN_GetAboutBox();
+void MAIN_SetAboutBox(HWND aboutBox);

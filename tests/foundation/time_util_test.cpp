@@ -104,21 +104,6 @@ TEST(Time, JulianDatesOfKnownEpochs)
     EXPECT_EQ(Format(st), "02.01.2000 06:00:00.000");
 }
 
-TEST(Time, Formats)
-{
-    SYSTEMTIME st = Date(2006, 3, 4, 5, 6, 7, 8);
-    char b[64];
-    TIME_FormatDateTimeSec(b, &st);
-    EXPECT_STREQ(b, "04.03.2006 05:06:07");
-    TIME_FormatSystemTimeMin(b, &st);
-    EXPECT_STREQ(b, "04.03.2006 05:06");
-    TIME_FormatClockMs(b, &st);
-    EXPECT_STREQ(b, "05:06:07.008");
-    TIME_FormatClockSec(b, &st);
-    EXPECT_STREQ(b, "05:06:07");
-    EXPECT_EQ(TIME_FormatClockMin(b, &st), 5);
-}
-
 TEST(Util, RandomSequenceAndConcurrentUse)
 {
     UTIL_SetRandomState(0);

@@ -1,0 +1,27 @@
+// The interface between the message layer and a display backend. The layer
+// keeps every window record, queue and list box model; a backend only shows
+// them and feeds input in as posted messages. The headless backend shows
+// nothing; a desktop backend mirrors windows as widgets.
+#pragma once
+#include <cstdint>
+#include "platform/wintypes.h"
+
+struct PLAT_BACKEND {
+    const char* name;
+    void (*windowCreated)(HWND window, const char* className, const char* title, HWND parent,
+                          const MENU_ENTRY* menu, uint32_t menuCount);
+    void (*windowDestroyed)(HWND window);
+    void (*windowShown)(HWND window, int showState);
+    // A line was added to a list box (already in the model).
+    void (*listBoxAdded)(HWND listBox, const char* text);
+    // A message was posted to the GUI thread's queue.
+    void (*wake)();
+    // Called by the GUI thread's PLAT_GetMessage when its queue is empty:
+    // handle native events for at most timeoutMs. Null: the layer just waits.
+    void (*waitEvents)(uint32_t timeoutMs);
+    int32_t (*messageBox)(HWND owner, const char* text, const char* caption, uint32_t type);
+};
+
+const PLAT_BACKEND* PLAT_HeadlessBackend();
+const PLAT_BACKEND* PLAT_GetBackend();
+void PLAT_SetBackend(const PLAT_BACKEND* backend);

@@ -1,0 +1,113 @@
+// Layer start-up, program path and stop signals.
+#include "platform/plat_process.h"
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits.h>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include "platform/plat_backend.h"
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
+
+namespace {
+
+std::string g_programPath;
+uint32_t g_headless = 1;
+bool g_signalsInstalled = false;
+
+// The executable's directory made absolute, with the last part kept as given.
+std::string PathFromArgv0(const char* argv0)
+{
+    if (!argv0 || !strchr(argv0, '/'))
+        return "";
+    std::string path(argv0);
+    size_t slash = path.rfind('/');
+    std::string dir = slash == 0 ? "/" : path.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (!realpath(dir.c_str(), resolved))
+        return path;
+    std::string result(resolved);
+    if (result != "/")
+        result += '/';
+    return result + path.substr(slash + 1);
+}
+
+std::string SelfExe()
+{
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return "";
+    buffer[n] = 0;
+    return buffer;
+}
+
+void ScheduleTestCommands(const char* list)
+{
+    while (list && *list) {
+        char* end;
+        unsigned long tick = strtoul(list, &end, 10);
+        if (*end != ':')
+            return;
+        unsigned long cmd = strtoul(end + 1, &end, 10);
+        PLAT_ScheduleTestMessage(static_cast<uint32_t>(tick), WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(cmd), 0), 0);
+        if (*end != ',')
+            return;
+        list = end + 1;
+    }
+}
+
+void WatchSignals(sigset_t set, uint32_t queue)
+{
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0)
+            continue;
+        PLAT_PostThreadMessage(queue, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
+    }
+}
+
+}
+
+void PLAT_Init(const char* argv0)
+{
+    g_programPath = PathFromArgv0(argv0);
+    PLAT_InitTime();
+    // ORBIT_HEADLESS=1 or a missing DISPLAY ask for the headless backend; no
+    // desktop backend is built yet, so it serves every run.
+    g_headless = 1;
+    PLAT_SetBackend(PLAT_HeadlessBackend());
+    ScheduleTestCommands(getenv("ORBIT_TEST_COMMANDS"));
+}
+
+uint32_t PLAT_IsHeadless() { return g_headless; }
+
+uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize)
+{
+    if (!buffer || bufferSize == 0)
+        return 0;
+    std::string path = g_programPath.empty() ? SelfExe() : g_programPath;
+    uint32_t n = static_cast<uint32_t>(path.size());
+    if (n >= bufferSize)
+        n = bufferSize - 1;
+    memcpy(buffer, path.data(), n);
+    buffer[n] = 0;
+    return n;
+}
+
+void PLAT_InstallStopSignals()
+{
+    if (g_signalsInstalled)
+        return;
+    g_signalsInstalled = true;
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue()).detach();
+}

@@ -1,0 +1,47 @@
+// PLAT threads, locks and interlocked counters.
+//
+// A thread is stopped by a flag that its function polls; there is no forced
+// termination. PLAT_JoinThread waits for the function to return within a
+// grace time and otherwise detaches the thread (the caller logs that).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+typedef uint32_t (*PLAT_THREAD_FUNC)(void* parameter);
+
+struct PLAT_THREAD;   // opaque
+
+// Starts fn(parameter) on a new thread; null when the thread cannot be made.
+PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter);
+// 1 while the thread's function has not returned.
+uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread);
+// Waits up to graceMs for the function to return. 1: joined and freed;
+// 0: still running, detached and freed (it keeps running on its own).
+uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs);
+
+// A lock that the thread holding it may take again (a critical section).
+struct PLAT_LOCK {
+    std::recursive_mutex mutex;
+};
+
+inline void PLAT_EnterLock(PLAT_LOCK* lock) { lock->mutex.lock(); }
+inline void PLAT_LeaveLock(PLAT_LOCK* lock) { lock->mutex.unlock(); }
+
+// Holds a lock for the lifetime of a scope.
+class PLAT_LockGuard {
+public:
+    explicit PLAT_LockGuard(PLAT_LOCK* lock) : lock_(lock) { PLAT_EnterLock(lock_); }
+    ~PLAT_LockGuard() { PLAT_LeaveLock(lock_); }
+    PLAT_LockGuard(const PLAT_LockGuard&) = delete;
+    PLAT_LockGuard& operator=(const PLAT_LockGuard&) = delete;
+private:
+    PLAT_LOCK* lock_;
+};
+
+// Interlocked counters; each returns the new value (exchange: the old one).
+typedef std::atomic<int32_t> PLAT_COUNTER;
+inline int32_t PLAT_InterlockedIncrement(PLAT_COUNTER* c) { return c->fetch_add(1) + 1; }
+inline int32_t PLAT_InterlockedDecrement(PLAT_COUNTER* c) { return c->fetch_sub(1) - 1; }
+inline int32_t PLAT_InterlockedAdd(PLAT_COUNTER* c, int32_t n) { return c->fetch_add(n) + n; }
+inline int32_t PLAT_InterlockedExchange(PLAT_COUNTER* c, int32_t v) { return c->exchange(v); }

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+#include "foundation/log.h"
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldDir_ = std::filesystem::current_path();
+        std::filesystem::current_path(testsupport::MakeTempDir("log"));
+        PLAT_ResetWindows();
+        listBox_ = PLAT_CreateWindow("listbox", "", 0, 0, 0, 100, 100, 0, 1000, nullptr);
+        LOG_Init();
+        LOG_SetClock(&clock_);
+        LOG_SetListBox(listBox_);
+        // Start each test on a fresh line of the list box.
+        LOG_SetOutput(1);
+        LOG_Printf("\n");
+        PLAT_SendMessage(listBox_, LB_RESETCONTENT, 0, 0);
+        LOG_SetOutput(0);
+    }
+    void TearDown() override
+    {
+        LOG_SetListBox(0);
+        LOG_SetClock(nullptr);
+        PLAT_ResetWindows();
+        std::filesystem::current_path(oldDir_);
+    }
+    int Count() { return static_cast<int>(PLAT_SendMessage(listBox_, LB_GETCOUNT, 0, 0)); }
+    std::string Line(int i)
+    {
+        char buffer[4000];
+        if (PLAT_SendMessage(listBox_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buffer)) < 0)
+            return "<none>";
+        return buffer;
+    }
+    std::string File() { return testsupport::ReadFile("Zendrix.log"); }
+
+    std::filesystem::path oldDir_;
+    HWND listBox_ = 0;
+    int64_t clock_ = 0;
+};
+
+TEST_F(LogTest, UnfinishedMessagesJoinOneListBoxLine)
+{
+    LOG_Printf("A");
+    LOG_Printf("B\n");
+    LOG_Printf("C\n");
+    ASSERT_EQ(Count(), 2);
+    EXPECT_EQ(Line(0), "AB");
+    EXPECT_EQ(Line(1), "C");
+    EXPECT_EQ(File(), "AB\nC\n");
+    // An empty message opens an empty line that the next message fills.
+    LOG_Printf("%s", "");
+    EXPECT_EQ(Count(), 3);
+    EXPECT_EQ(Line(2), "");
+    LOG_Printf("D\n");
+    EXPECT_EQ(Count(), 3);
+    EXPECT_EQ(Line(2), "D");
+}
+
+TEST_F(LogTest, TooLongJoinStaysOnlyInTheFile)
+{
+    std::string longText(390, 'x');
+    LOG_Printf("start");
+    LOG_Printf("%s\n", longText.c_str());
+    ASSERT_EQ(Count(), 1);
+    EXPECT_EQ(Line(0), "start");
+    EXPECT_EQ(File(), "start" + longText + "\n");
+    LOG_Printf("next\n");
+    EXPECT_EQ(Line(1), "next");
+}
+
+TEST_F(LogTest, ListBoxKeepsAtMost501Lines)
+{
+    for (int i = 0; i < 600; ++i)
+        LOG_Printf("line %d\n", i);
+    EXPECT_EQ(Count(), 501);
+    EXPECT_EQ(Line(0), "line 99");
+    EXPECT_EQ(Line(500), "line 599");
+    EXPECT_EQ(PLAT_SendMessage(listBox_, LB_GETCURSEL, 0, 0), 500);
+}
+
+TEST_F(LogTest, StampAppliesToTheNextMessageOnly)
+{
+    SYSTEMTIME st{2006, 1, 0, 1, 0, 0, 0, 0};
+    int64_t fileTime;
+    ASSERT_TRUE(PLAT_SystemTimeToFileTime(&st, &fileTime));
+    clock_ = fileTime / 10000 + 3723004;   // 01:02:03.004
+    LOG_StampNext();
+    LOG_Printf("X\n");
+    LOG_Printf("Y\n");
+    EXPECT_EQ(File(), "01.01.2006 01:02:03.004: X\nY\n");
+    EXPECT_EQ(Line(0), "01.01.2006 01:02:03.004: X");
+}
+
+TEST_F(LogTest, StartFilterAndOutputModes)
+{
+    clock_ = 1000;
+    LOG_SetStartTime(2000);
+    LOG_StampNext();
+    LOG_Printf("hidden\n");
+    LOG_ClearStartTime();
+    LOG_Printf("shown\n");   // the stamp request survived the suppressed message
+    LOG_SetOutput(2);
+    LOG_Printf("file only\n");
+    LOG_SetOutput(1);
+    LOG_Printf("box only\n");
+    std::string file = File();
+    EXPECT_EQ(file.find("hidden"), std::string::npos);
+    EXPECT_NE(file.find(": shown\n"), std::string::npos);
+    EXPECT_NE(file.find("file only\n"), std::string::npos);
+    EXPECT_EQ(file.find("box only"), std::string::npos);
+    ASSERT_EQ(Count(), 2);
+    EXPECT_EQ(Line(1), "box only");
+}
+
+TEST_F(LogTest, InitTruncatesTheFile)
+{
+    testsupport::WriteFile("Zendrix.log", "old content\n");
+    LOG_Init();
+    EXPECT_EQ(File(), "");
+    LOG_WriteFile("%d\n", 5);
+    EXPECT_EQ(File(), "5\n");
+}
+
+TEST_F(LogTest, OverlongMessageIsCutToTheBuffer)
+{
+    std::string huge(10000, 'z');
+    LOG_StampNext();
+    LOG_Printf("%s", huge.c_str());
+    EXPECT_EQ(File().size(), 3999u);
+    LOG_Printf("%s", huge.c_str());
+    EXPECT_EQ(File().size(), 3999u * 2);
+}
+
+TEST_F(LogTest, WriteFileFromManyThreadsKeepsWholeLines)
+{
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 100; ++i)
+                LOG_WriteFile("thread %d line %d\n", t, i);
+        });
+    for (auto& th : threads)
+        th.join();
+    std::string file = File();
+    size_t lines = 0;
+    for (char c : file)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 400u);
+    EXPECT_NE(file.find("thread 3 line 99\n"), std::string::npos);
+}
+
+TEST(LogFormat, DoubleAndInvalidValues)
+{
+    char buffer[64];
+    double v = 1.5;
+    EXPECT_EQ(LOG_FormatDouble(&v, buffer), 8);
+    EXPECT_STREQ(buffer, "1.500000");
+    v = 0.0;
+    LOG_FormatDouble(&v, buffer);
+    EXPECT_STREQ(buffer, "<INVALID>");
+    v = std::nan("");
+    LOG_FormatDouble(&v, buffer);
+    EXPECT_STREQ(buffer, "<INVALID>");
+}
+
+}
