@@ -6,7 +6,9 @@
 #include <cstring>
 #include <memory>
 #include "simulation/main.h"
+#include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
+#include "simulation/sats.h"
 
 ORBIT_RUN_STATE g_orbit{};
 
@@ -15,7 +17,6 @@ namespace {
 constexpr uint32_t ORBIT_EARTH_PERIOD = 30000;
 constexpr uint32_t ORBIT_SUN_PERIOD = 600000;
 constexpr uint32_t ORBIT_MOON_PERIOD = 30000;
-constexpr uint32_t ORBIT_ATTITUDE_PERIOD = 10;
 constexpr uint32_t ORBIT_GROUND_PERIOD = 20000;
 constexpr uint32_t ORBIT_NO_PERIOD = 0xFFFFFFFF;   // no satellite, no on-board module
 constexpr uint32_t ORBIT_NO_SLOT = 0xFFFFFFFF;
@@ -32,6 +33,8 @@ void ORBIT_InitRun()
     ORBIT_SetStepsEnabled(0);
     g_orbit.defaultCamera = 0;
     g_orbit.labelFont = ORBIT_NO_SLOT;
+    SATS_Init();
+    ORBIT_InstallModelUpdates();
 }
 
 uint32_t ORBIT_Start(uint32_t cameraMode)
@@ -43,9 +46,11 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     ORBIT_SetModelPeriod(ORBIT_STEP_SUN, ORBIT_SUN_PERIOD);
     ORBIT_SetModelPeriod(ORBIT_STEP_MOON, ORBIT_MOON_PERIOD);
     ORBIT_ResetStepMarks();
-    ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, ORBIT_NO_PERIOD);
-    ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, ORBIT_NO_PERIOD);
-    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, ORBIT_ATTITUDE_PERIOD);
+    ORBIT_UpdateSceneNow();
+    if (!SATS_Load()) return 0;
+    ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, SATS_MinOrbitStep());
+    ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, SATS_MinModulePeriod());
+    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, SATS_GetAttitudePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, ORBIT_GROUND_PERIOD);
     g_orbit.started = 1;
     ORBIT_SetStepsEnabled(1);
@@ -61,6 +66,7 @@ void ORBIT_DoneRun()
 {
     ORBIT_SetStepsEnabled(0);
     g_orbit.started = 0;
+    SATS_Cleanup();
     g_lock.reset();
 }
 

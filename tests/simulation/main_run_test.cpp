@@ -26,12 +26,16 @@ protected:
         unsetenv("ORBIT_TEST_COMMANDS");
         PLAT_ResetWindows();
         g_simClock = SIM_CLOCK{};
+        // A run reads its satellites from the program's folder: an empty list.
+        objects_ = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Objects.cfg";
+        testsupport::WriteFile(objects_.string(), "; no satellites\n");
     }
     void TearDown() override
     {
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
         std::filesystem::current_path(oldDir_);
+        std::filesystem::remove(objects_);
     }
     int Run()
     {
@@ -49,6 +53,7 @@ protected:
     std::string Log() { return testsupport::ReadFile("Zendrix.log"); }
 
     std::filesystem::path oldDir_;
+    std::filesystem::path objects_;
     std::string stdout_;
 };
 

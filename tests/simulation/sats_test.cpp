@@ -9,6 +9,7 @@
 #include "models/magfield.h"
 #include "models/sgp_tle.h"
 #include "simulation/main.h"
+#include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "tests/foundation/iotxt_test_support.h"
@@ -34,6 +35,7 @@ protected:
         LOG_Init();
         IOTXT_Init();
         ResetClock();
+        g_orbit = ORBIT_RUN_STATE{};  // Earth angle 0: longitudes are ECI angles
         SATS_Init();
     }
     void TearDown() override { SATS_Cleanup(); }
