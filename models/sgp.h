@@ -72,6 +72,14 @@ struct SGP8_INIT {
     double xndt, xndtn, edot;
 };
 void SGP_Sgp8Initialise(const SGP_ELEMENTS* el, SGP8_INIT* k);
+// The full drag form of SGP8: the drag rate of the eccentricity, the second
+// and third derivatives of the mean motion and the second of the
+// eccentricity, and the power laws fitted to them.
+struct SGP8_DRAG {
+    double edot, xnddt, eddot, xntrdt;
+    double gamma, pp, qq, xnd, ed, ovgpp;
+};
+void SGP_Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g);
 // Kepler's equation, short-period periodics and the state; sinHalfI is the
 // sine of half the inclination used in the orientation terms.
 void SGP_Sgp8Finish(const SGP8_INIT* k, double xmam, double em, double xn, double omgasm, double xnodes,

@@ -62,24 +62,15 @@ void SGP_Sgp8Initialise(const SGP_ELEMENTS* el, SGP8_INIT* k)
     k->edot = -SGP_TOTHRD * k->xndtn * (1.0 - eo);
 }
 
-namespace {
-
-// The drag terms of the full form: the rates of mean motion and eccentricity
-// and their derivatives, fitted by the report's power-law forms.
-struct SGP8_DRAG {
-    double gamma, pp, qq, xnd, ed, ovgpp;
-};
-
-void Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g)
+void SGP_Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g)
 {
     const double eo = el->eccentricity;
     const double eosq = k->m.eosq, betao2 = k->m.betao2, aodp = k->m.aodp, xnodp = k->m.xnodp;
     const double eta = k->eta, eta2 = k->eta2, eeta = k->eeta, tsi = k->tsi, psim2 = k->psim2;
-    const double alpha2 = k->alpha2, theta2 = k->theta2, sing = k->sing, cosg = k->cosg;
+    const double alpha2 = k->alpha2, sing = k->sing, cosg = k->cosg;
     const double cos2g = k->cos2g, b1 = k->b1, b2 = k->b2, b3 = k->b3, c0 = k->c0, c1 = k->c1;
     const double d1 = k->d1, d2 = k->d2, d3 = k->d3, d4 = k->d4, d5 = k->d5;
     const double c4 = k->c4, c5 = k->c5, xgdt1 = k->xgdt1, xndt = k->xndt, xndtn = k->xndtn;
-    (void)theta2;
 
     double d6 = eta * (30.0 + 22.5 * eta2);
     double d7 = eta * (5.0 + 12.5 * eta2);
@@ -127,7 +118,9 @@ void Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g)
                     aodp * tsi * (SGP_TOTHRD * betao2 * d17 - 4.0 * d20 * eo * edot + 2.0 * (d25 + eo * eddot));
     double etddt = (eddot + 2.0 * edot * tsdtts) * tsi * SGP_S + tsddts * eta;
     double d18 = tsddts - tsdtts * tsdtts;
-    double d19 = -psdtps * psdtps / eta2 - eta * etddt * psim2 - psdtps * psdtps;
+    // psdtps^2 / eta^2 is (etdt psim2)^2; a circular orbit (eta = 0) would give 0 / 0.
+    double psdtpsOverEtaSq = eta2 != 0.0 ? psdtps * psdtps / eta2 : SGP_Square(etdt * psim2);
+    double d19 = -psdtpsOverEtaSq - eta * etddt * psim2 - psdtps * psdtps;
     double d23 = etdt * etdt;
     double d1ddt = d1dt * (d14 + d15) +
                    d1 * (d18 - 2.0 * d19 + SGP_TOTHRD * d17 + 2.0 * (alpha2 * d25 / betao2 + eo * eddot) / betao2);
@@ -152,9 +145,11 @@ void Sgp8DragTerms(const SGP_ELEMENTS* el, const SGP8_INIT* k, SGP8_DRAG* g)
     g->qq = 1.0 - eddot / (edot * g->gamma);
     g->ed = edot / (g->qq * g->gamma);
     g->ovgpp = 1.0 / (g->gamma * (g->pp + 1.0));
+    g->edot = edot;
+    g->xnddt = xnddt;
+    g->eddot = eddot;
+    g->xntrdt = xntrdt;
 }
-
-}  // namespace
 
 void SGP_Sgp8Finish(const SGP8_INIT* k, double xmam, double em, double xn, double omgasm, double xnodes,
                     double sinHalfI, double pos[4], double vel[4])
@@ -255,7 +250,7 @@ void SGP_Sgp8(double tsince, double pos[4], double vel[4], const SGP_ELEMENTS* e
         z1 = 0.5 * k.xndt * t * t;
     } else {
         SGP8_DRAG g;
-        Sgp8DragTerms(el, &k, &g);
+        SGP_Sgp8DragTerms(el, &k, &g);
         double temp = 1.0 - g.gamma * t;
         double temp1 = pow(temp, g.pp);
         xn = xnodp + g.xnd * (1.0 - temp1);

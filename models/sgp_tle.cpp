@@ -1,5 +1,6 @@
 // SGP: reading two-line element sets into the element record of the models.
 #include "models/sgp_tle.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -68,13 +69,14 @@ double SGP_ParseRealField(const char* line, uint16_t start, uint16_t length)
 
 int SGP_ParseIntField(const char* line, uint16_t start, uint16_t length)
 {
-    int value = 0;
+    int64_t value = 0;
     int negative = 0;
     WalkField(line, start, length, [&](char c, uint16_t) {
-        if (c >= '0' && c <= '9') value = value * 10 + (c - '0');
+        // A long field of digits stops growing instead of overflowing.
+        if (c >= '0' && c <= '9') value = std::min<int64_t>(value * 10 + (c - '0'), INT32_MAX);
         else if (c == '-') negative = 1;
     });
-    return negative ? -value : value;
+    return (int)(negative ? -value : value);
 }
 
 void SGP_ParseTle(const SGP_TLE_TEXT* text, SGP_ELEMENTS* el)

@@ -224,3 +224,66 @@ TEST(SgpNearEarth, RetrogradeEquatorialOrbitIsFinite)
     Propagate(1, deep, 360.0, pos, vel);
     EXPECT_TRUE(AllFinite(pos, vel));
 }
+
+namespace {
+
+// Moves the element set along its own drift by tau minutes: Brouwer mean
+// motion by its drag rate, eccentricity by its drag rate, perigee by its
+// first-order rate; returns the SGP8 drag terms there.
+SGP8_DRAG DragTermsAt(const SGP_ELEMENTS& el, double tau, double* xndt)
+{
+    SGP8_INIT k;
+    SGP8_DRAG g;
+    SGP_Sgp8Initialise(&el, &k);
+    SGP_Sgp8DragTerms(&el, &k, &g);
+    SGP_ELEMENTS moved = el;
+    double target = k.m.xnodp + k.xndt * tau;
+    for (int i = 0; i < 60; ++i) {
+        SGP_MEAN_ELEMENTS m;
+        SGP_RecoverMeanElements(&moved, &m);
+        moved.mean_motion *= target / m.xnodp;
+    }
+    moved.eccentricity += g.edot * tau;
+    moved.arg_perigee += k.xgdt1 * tau;
+    SGP_Sgp8Initialise(&moved, &k);
+    SGP_Sgp8DragTerms(&moved, &k, &g);
+    *xndt = k.xndt;
+    return g;
+}
+
+}  // namespace
+
+// The full drag form of SGP8 carries long closed-form derivatives; each must
+// be the time derivative of the one below it as the elements drift.
+TEST(SgpNearEarth, Sgp8DragDerivativesAreConsistent)
+{
+    SGP_ELEMENTS report = ElementsOf("NEAR");
+    report.bstar *= 40.0;  // beyond the simplified form's limit
+    SGP_ELEMENTS higher = report;
+    higher.mean_motion = 13.0 * SGP_TWOPI / 1440.0;
+    higher.eccentricity = 0.05;
+    for (const SGP_ELEMENTS& el : {report, higher}) {
+        double xndt0, xndtPlus, xndtMinus;
+        SGP8_DRAG g = DragTermsAt(el, 0.0, &xndt0);
+        SGP8_DRAG plus = DragTermsAt(el, 10.0, &xndtPlus);
+        SGP8_DRAG minus = DragTermsAt(el, -10.0, &xndtMinus);
+        EXPECT_NEAR((xndtPlus - xndtMinus) / 20.0, g.xnddt, 1e-4 * std::fabs(g.xnddt));
+        EXPECT_NEAR((plus.edot - minus.edot) / 20.0, g.eddot, 1e-4 * std::fabs(g.eddot));
+        EXPECT_NEAR((plus.xnddt - minus.xnddt) / 20.0, g.xntrdt, 1e-4 * std::fabs(g.xntrdt));
+    }
+    // The report's set with this drag takes the full form and stays finite,
+    // also when circular (where one term of the form is 0 / 0 as written).
+    SGP8_INIT k;
+    SGP_Sgp8Initialise(&report, &k);
+    ASSERT_GE(std::fabs(k.xndtn * 1440.0), 2.16e-3);
+    double pos[4], vel[4], circular[4];
+    Propagate(3, report, 300.0, pos, vel);
+    EXPECT_TRUE(AllFinite(pos, vel));
+    EXPECT_NEAR(pos[3], 6378.135 + 260.0, 100.0);
+    report.eccentricity = 0.0;
+    Propagate(3, report, 300.0, circular, vel);
+    EXPECT_TRUE(AllFinite(circular, vel));
+    report.eccentricity = 1e-9;
+    Propagate(3, report, 300.0, pos, vel);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(circular[i], pos[i], 0.01);
+}

@@ -1,0 +1,241 @@
+// SIM51: processor records, image loading, the run loop, the module service
+// trap and the readers through which native services see emulated memory.
+#include "onboard/sim51.h"
+#include "onboard/sim51_ops.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+SIM51_ACTIVE g_sim51Active;
+SIM51_BACKCALL_REGS g_sim51BackcallRegs;
+
+namespace {
+
+inline uint8_t& RecordIndirect(SIM51_CPU* cpu, uint8_t address)
+{
+    return address < 0x80 ? cpu->iram[address] : cpu->upperIram[address - 0x80];
+}
+
+inline uint8_t* ActiveIndirect(uint8_t address)
+{
+    return &g_sim51Active.ram[SIM51_IndirectIndex(address)];
+}
+
+// Makes the CPU the active one: the working internal RAM goes back to the
+// record of the CPU active so far, and the CPU's own images come in.
+void SIM51_Activate(SIM51_CPU* cpu)
+{
+    SIM51_ACTIVE& active = g_sim51Active;
+    if (active.cpu == cpu) return;
+    if (active.cpu) {
+        memcpy(active.cpu->iram, active.ram, SIM51_IRAM_SIZE);
+        memcpy(active.cpu->upperIram, active.ram + SIM51_IRAM_SIZE, SIM51_UPPER_SIZE);
+    }
+    memcpy(active.ram, cpu->iram, SIM51_IRAM_SIZE);
+    memcpy(active.ram + SIM51_IRAM_SIZE, cpu->upperIram, SIM51_UPPER_SIZE);
+    active.code = cpu->code;
+    active.xram = cpu->xram;
+    active.backcalls = cpu->backcalls;
+    active.cpu = cpu;
+}
+
+const SIM51_BACKCALL* SIM51_FindBackcall(uint16_t address)
+{
+    const SIM51_BACKCALL* table = g_sim51Active.backcalls;
+    for (uint32_t slot = 0; slot < SIM51_BACKCALL_SLOTS; ++slot) {
+        if (table[slot].address == address && table[slot].function) return &table[slot];
+        if (table[slot].address == 0) break;
+    }
+    return nullptr;
+}
+
+void SIM51_PopReturnAddress()
+{
+    SIM51_ACTIVE& active = g_sim51Active;
+    uint8_t sp = active.ram[SIM51_SFR_SP];
+    uint8_t high = *ActiveIndirect(sp);
+    uint8_t low = *ActiveIndirect(static_cast<uint8_t>(sp - 1));
+    active.ram[SIM51_SFR_SP] = static_cast<uint8_t>(sp - 2);
+    active.pc = static_cast<uint16_t>(high << 8 | low);
+    active.clocks += 16;
+}
+
+}  // namespace
+
+SIM51_CPU* SIM51_CreateCpu()
+{
+    MEMORY_SetTag("SIM51:cpu");
+    auto* cpu = static_cast<SIM51_CPU*>(POOL_Alloc(sizeof(SIM51_CPU) + 1));
+    if (!cpu) return nullptr;
+    memset(cpu, 0, sizeof(SIM51_CPU));
+    return cpu;
+}
+
+void SIM51_DestroyCpu(SIM51_CPU* cpu)
+{
+    if (!cpu) return;
+    if (g_sim51Active.cpu == cpu) {
+        g_sim51Active.cpu = nullptr;
+        g_sim51Active.code = nullptr;
+        g_sim51Active.xram = nullptr;
+        g_sim51Active.backcalls = nullptr;
+    }
+    POOL_Free(cpu);
+}
+
+void SIM51_ClearRam(SIM51_CPU* cpu)
+{
+    memset(cpu->xram, 0, sizeof cpu->xram);
+    memset(cpu->iram, 0, sizeof cpu->iram);
+    memset(cpu->upperIram, 0, sizeof cpu->upperIram);
+    // The working copies of an active CPU would otherwise bring the old
+    // contents back at the next switch.
+    if (g_sim51Active.cpu == cpu) memset(g_sim51Active.ram, 0, sizeof g_sim51Active.ram);
+}
+
+// The file is read whole into a buffer first, so that a file that cannot be
+// read to its end leaves the code space as it was.
+int SIM51_LoadImage(SIM51_CPU* cpu, const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        LOG_Printf("SIM51: soubor \"%s\" neexistuje.\n", path);
+        return 0;
+    }
+    long length = -1;
+    if (fseek(file, 0, SEEK_END) == 0) length = ftell(file);
+    if (length > static_cast<long>(SIM51_CODE_SIZE)) {
+        LOG_Printf("SIM51: délka binárního souboru \"%s\" je větší než 64KB.\n", path);
+        fclose(file);
+        return 0;
+    }
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[SIM51_CODE_SIZE]);
+    // The read must end exactly at the end of the file: a folder opens but
+    // fails to read, a file that changed since its length was taken differs.
+    bool complete = length >= 0 && fseek(file, 0, SEEK_SET) == 0 &&
+                    fread(buffer.get(), 1, static_cast<size_t>(length), file) == static_cast<size_t>(length) &&
+                    fgetc(file) == EOF && !ferror(file);
+    fclose(file);
+    if (!complete) return 0;
+    memcpy(cpu->code, buffer.get(), static_cast<size_t>(length));
+    cpu->imageLength = static_cast<uint16_t>(length);
+    if (length > SIM51_IMAGE_START_SP) cpu->startSp = cpu->code[SIM51_IMAGE_START_SP];
+    return 1;
+}
+
+int SIM51_RegisterBackcall(SIM51_CPU* cpu, uint16_t address, SIM51_BACKCALL_FN function)
+{
+    for (uint32_t slot = 0; slot < SIM51_BACKCALL_SLOTS; ++slot) {
+        if (cpu->backcalls[slot].function) continue;
+        cpu->backcalls[slot].address = address;
+        cpu->backcalls[slot].function = function;
+        return 1;
+    }
+    return 0;
+}
+
+void SIM51_Run(SIM51_CPU* cpu, uint16_t entry, uint32_t clockLimit)
+{
+    SIM51_Activate(cpu);
+    SIM51_ACTIVE& active = g_sim51Active;
+    const uint8_t startSp = cpu->startSp;
+    active.ram[SIM51_SFR_SP] = startSp;
+    active.pc = entry;
+    active.clocks = 0;
+    do {
+        uint8_t opcode = active.code[active.pc];
+        active.pc = static_cast<uint16_t>(active.pc + 1);
+        SIM51_OPCODE_TABLE[opcode]();
+    } while (active.ram[SIM51_SFR_SP] >= startSp && active.clocks <= clockLimit);
+}
+
+void SIM51_RunFromReset(SIM51_CPU* cpu)
+{
+    SIM51_Run(cpu, 0x0000, SIM51_RESET_CLOCK_LIMIT);
+}
+
+void SIM51_WriteDirectWord(SIM51_CPU* cpu, uint8_t address, uint16_t value)
+{
+    uint8_t next = static_cast<uint8_t>(address + 1);
+    RecordIndirect(cpu, address) = static_cast<uint8_t>(value);
+    RecordIndirect(cpu, next) = static_cast<uint8_t>(value >> 8);
+    if (g_sim51Active.cpu != cpu) return;
+    *ActiveIndirect(address) = static_cast<uint8_t>(value);
+    *ActiveIndirect(next) = static_cast<uint8_t>(value >> 8);
+}
+
+void SIM51_OpA5Backcall()
+{
+    SIM51_ACTIVE& active = g_sim51Active;
+    uint16_t trapAddress = static_cast<uint16_t>(active.pc - 1);
+    const SIM51_BACKCALL* hit = SIM51_FindBackcall(trapAddress);
+    if (!hit) {
+        LOG_Printf("SIM51: neregistrovaná backcall funkce na adrese %04X\n", trapAddress);
+        SIM51_PopReturnAddress();
+        return;
+    }
+    SIM51_BACKCALL_REGS& regs = g_sim51BackcallRegs;
+    regs.a = active.ram[SIM51_SFR_ACC];
+    regs.b = active.ram[SIM51_SFR_B];
+    regs.dpl = active.ram[SIM51_SFR_DPL];
+    regs.dph = active.ram[SIM51_SFR_DPH];
+    regs.dptr = static_cast<uint16_t>(regs.dph << 8 | regs.dpl);
+    regs.pc = active.pc;
+    regs.iram = active.ram;
+    regs.upperIram = active.ram + SIM51_IRAM_SIZE;
+    regs.xram = active.xram;
+    regs.code = active.code;
+    regs.cpu = active.cpu;
+    hit->function(&regs);
+    active.ram[SIM51_SFR_DPL] = regs.dpl;
+    active.ram[SIM51_SFR_DPH] = regs.dph;
+    active.ram[SIM51_SFR_ACC] = regs.a;
+    active.ram[SIM51_SFR_B] = regs.b;
+    active.pc = regs.pc;
+}
+
+void SIM51_BackcallReturn(SIM51_BACKCALL_REGS* regs)
+{
+    SIM51_PopReturnAddress();
+    regs->pc = g_sim51Active.pc;
+}
+
+int SIM51_PtrInit(SIM51_GENERIC_PTR* ptr, uint8_t space, uint16_t address)
+{
+    if (space > 2 || !g_sim51Active.cpu) return 0;
+    ptr->space = space;
+    ptr->address = address;
+    if (space == 0) ptr->host = ActiveIndirect(static_cast<uint8_t>(address));
+    else if (space == 1) ptr->host = &g_sim51Active.xram[address];
+    else ptr->host = &g_sim51Active.code[address];
+    return 1;
+}
+
+uint8_t SIM51_PtrRead(const SIM51_GENERIC_PTR* ptr)
+{
+    return *ptr->host;
+}
+
+void SIM51_PtrNext(SIM51_GENERIC_PTR* ptr)
+{
+    SIM51_PtrInit(ptr, ptr->space, static_cast<uint16_t>(ptr->address + 1));
+}
+
+void SIM51_StackReaderInit(SIM51_STACK_READER* reader)
+{
+    reader->address = g_sim51Active.ram[SIM51_SFR_SP];
+    reader->host = ActiveIndirect(reader->address);
+}
+
+// Below address 0x00 the reader continues at 0xFF (upper internal RAM), as
+// the stack pointer itself would.
+uint8_t SIM51_StackPop(SIM51_STACK_READER* reader)
+{
+    uint8_t value = *reader->host;
+    reader->address = static_cast<uint8_t>(reader->address - 1);
+    reader->host = ActiveIndirect(reader->address);
+    return value;
+}

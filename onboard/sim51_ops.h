@@ -1,0 +1,15 @@
+// SIM51: the opcode table of the 8051 instruction set. Every handler works on
+// g_sim51Active, is entered with PC past the opcode byte, fetches its own
+// operands and adds its fixed clock cost once.
+#pragma once
+#include <cstdint>
+
+typedef void (*SIM51_OPCODE_FN)();
+
+extern const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256];
+
+// The module service trap (opcode 0xA5); it adds no clocks itself.
+void SIM51_OpA5Backcall();
+
+// 1 when the byte has an odd number of one bits.
+uint8_t SIM51_Parity(uint8_t value);

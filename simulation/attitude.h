@@ -1,0 +1,52 @@
+// ATTITUDE: the rigid-body attitude block of a satellite, integrated in ECI.
+#pragma once
+#include <cstdint>
+#include "foundation/vecmath.h"
+
+enum ATTITUDE_METHOD : uint32_t {
+    ATTITUDE_EULER = 1,
+    ATTITUDE_SECOND_ORDER = 2,
+    ATTITUDE_SECOND_ORDER_AUGMENTED = 3,
+    ATTITUDE_THIRD_ORDER = 4,
+    ATTITUDE_FOURTH_ORDER = 5,
+};
+
+struct ATTITUDE_STATE {
+    uint32_t method;
+    MAT33 inertia;
+    QUAT attitude;             // body -> world
+    VEC3 angularVelocity;      // rad/s, world
+    VEC3 torque;               // N m, world, for the next step
+    double damping;
+    MAT33 inverseInertia;
+    MAT33 worldInverseInertia;
+    MAT33 principalMoments;
+    MAT33 principalAxes;
+    MAT33 rotation;            // body -> world
+    MAT33 rotationT;
+    VEC3 angularMomentum;
+    double energy;
+    uint32_t firstStep;
+    uint32_t keepTorque[3];
+    VEC3 stepTorque;
+    VEC3 previousTorque;
+    VEC3 torqueRate;
+    VEC3 previousTorqueRate;
+    VEC3 torqueAcceleration;
+    VEC3 previousTorqueAcceleration;
+    uint32_t computeRateDerivative[3];
+    VEC3 omegaDot;
+    VEC3 omegaDDot;
+    VEC3 omegaDDDot;
+};
+
+void ATTITUDE_ModuleInit();
+void ATTITUDE_ModuleDone();
+void ATTITUDE_SetMethod(ATTITUDE_STATE* a, uint32_t method);
+void ATTITUDE_SetInertia(ATTITUDE_STATE* a, const MAT33* inertia);
+void ATTITUDE_SetQuaternion(ATTITUDE_STATE* a, const QUAT* q);
+void ATTITUDE_SetAngularVelocity(ATTITUDE_STATE* a, const VEC3* w);
+void ATTITUDE_SetTorque(ATTITUDE_STATE* a, const VEC3* torque);
+void ATTITUDE_SetDamping(ATTITUDE_STATE* a, double damping);
+// 1, or 0 when the inertia cannot be inverted or has no principal axes.
+uint32_t ATTITUDE_Init(ATTITUDE_STATE* a);

@@ -1,0 +1,117 @@
+// SATELIT: ownership of the satellite record: history buffers, release, display toggles.
+#include "simulation/satelit.h"
+#include <cstring>
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "simulation/main.h"
+
+static SATELIT* s_currentSatellite = nullptr;
+
+void SATELIT_SetCurrent(SATELIT* sat) { s_currentSatellite = sat; }
+SATELIT* SATELIT_GetCurrent() { return s_currentSatellite; }
+
+static VEC3* AllocHistoryBuffer(MEMORY_TAG tag)
+{
+    MEMORY_SetTag(tag);
+    VEC3* buffer = static_cast<VEC3*>(POOL_Alloc((SAT_ORBIT_HISTORY_CAPACITY + 3) * sizeof(VEC3) + 1));
+    if (buffer) memset(buffer, 0, (SAT_ORBIT_HISTORY_CAPACITY + 3) * sizeof(VEC3));
+    return buffer;
+}
+
+uint32_t SATELIT_AllocHistory(SATELIT* sat)
+{
+    SATELIT_FreeHistory(sat);
+    sat->historySpacing = 25.0;
+    sat->historyCapacity = SAT_ORBIT_HISTORY_CAPACITY;
+    sat->historyCount = 0;
+    sat->historyNextIndex = 0;
+    sat->historyBuffer = AllocHistoryBuffer("SATELIT:history");
+    sat->drawingHistory = AllocHistoryBuffer("SATELIT:draw-history");
+    if (!sat->historyBuffer || !sat->drawingHistory) {
+        SATELIT_FreeHistory(sat);
+        LOG_Printf("SATELIT: pro historii dráhy satelitu není dostatek paměti.\n");
+        return 0;
+    }
+    return 1;
+}
+
+void SATELIT_FreeHistory(SATELIT* sat)
+{
+    if (sat->historyBuffer) POOL_Free(sat->historyBuffer);
+    if (sat->drawingHistory) POOL_Free(sat->drawingHistory);
+    sat->historyBuffer = nullptr;
+    sat->drawingHistory = nullptr;
+    sat->historyCount = 0;
+    sat->historyNextIndex = 0;
+}
+
+static void FreeText(char** text)
+{
+    if (*text) POOL_Free(*text);
+    *text = nullptr;
+}
+
+void SATELIT_Free(SATELIT* sat)
+{
+    if (!sat) return;
+    FreeText(&sat->name);
+    SATELIT_FreeHistory(sat);
+    FreeText(&sat->tleFileName);
+    if (sat->graphicsModel >= SAT_GRAPHICS_SPHERETEXTURED && sat->graphicsModel <= SAT_GRAPHICS_BILLBOARD) {
+        FreeText(&sat->textureFileName);
+        sat->texture = -1;
+    }
+    // On-board modules, mass and surface models, coils, data items and drawn
+    // objects are released by their own modules once a satellite can own them.
+    sat->modules = nullptr;
+    sat->massModels = sat->massModelInUse = nullptr;
+    sat->surfaceModels = sat->surfaceModelInUse = nullptr;
+    sat->coils = nullptr;
+    sat->dataItems = nullptr;
+    sat->userModel = nullptr;
+}
+
+void SATELIT_ToggleHistory(SATELIT* sat)
+{
+    if (sat->orbitHistoryOn) {
+        SATELIT_FreeHistory(sat);
+        sat->orbitHistoryOn = 0;
+    } else if (SATELIT_AllocHistory(sat)) {
+        sat->orbitHistoryOn = 1;
+    }
+}
+
+static void Flip(uint32_t* flag) { *flag = *flag ? 0 : 1; }
+
+void SATELIT_ToggleLinearVelocity(SATELIT* s) { Flip(&s->linearVelocity); }
+void SATELIT_ToggleRotationAxis(SATELIT* s) { Flip(&s->rotationAxis); }
+void SATELIT_ToggleTitleInfo(SATELIT* s) { Flip(&s->drawTitleInfo); }
+void SATELIT_ToggleTrackLine(SATELIT* s) { Flip(&s->trackLine); }
+void SATELIT_ToggleVisibilityBorder(SATELIT* s) { Flip(&s->visibilityBorder); }
+void SATELIT_ToggleSunVector(SATELIT* s) { Flip(&s->sunVector); }
+void SATELIT_ToggleMagVector(SATELIT* s) { Flip(&s->magVector); }
+void SATELIT_ToggleMagVectorComponents(SATELIT* s) { Flip(&s->magVectorComponents); }
+void SATELIT_ToggleMagVectorHistory(SATELIT* s) { Flip(&s->fieldHistoryOn); }
+void SATELIT_ToggleLocalEciAxes(SATELIT* s) { Flip(&s->localEciAxes); }
+void SATELIT_ToggleLocalMagAxes(SATELIT* s) { Flip(&s->localMagAxes); }
+void SATELIT_ToggleLocalBodyAxes(SATELIT* s) { Flip(&s->localBodyAxes); }
+void SATELIT_ToggleLocalOrbitAxes(SATELIT* s) { Flip(&s->localOrbitAxes); }
+void SATELIT_ToggleAngularVelocity(SATELIT* s) { Flip(&s->angularVelocity); }
+void SATELIT_TogglePrincipalInertiaAxes(SATELIT* s) { Flip(&s->principalInertiaAxes); }
+void SATELIT_ToggleGravityTorque(SATELIT* s) { Flip(&s->drawGravityTorque); }
+void SATELIT_ToggleSolarTorque(SATELIT* s) { Flip(&s->drawSolarTorque); }
+void SATELIT_ToggleMagneticTorque(SATELIT* s) { Flip(&s->drawMagneticTorque); }
+void SATELIT_ToggleTotalTorque(SATELIT* s) { Flip(&s->drawTotalTorque); }
+void SATELIT_ToggleMagneticDipole(SATELIT* s) { Flip(&s->drawMagneticDipole); }
+
+void SATELIT_MarkAttitudeDirty(SATELIT* sat) { sat->attitudePending = 1; }
+
+// One attitude update. The torque model and the integrator come with the
+// attitude dynamics; until then the body keeps its initial orientation and the
+// body-frame field follows the ECI field.
+void SATELIT_UpdateAttitude(SATELIT* sat)
+{
+    MAT_MulVectorTo(&sat->attitude.rotationT, &sat->fieldEci, &sat->fieldBody);
+    sat->lastAttitudeTime = g_simClock.clock;
+}

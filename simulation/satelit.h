@@ -1,0 +1,275 @@
+// SATELIT: the record of one simulated satellite, its ownership operations and
+// the display switches the 3-D view toggles.
+#pragma once
+#include <cstdint>
+#include "foundation/time.h"
+#include "foundation/vecmath.h"
+#include "models/kepler.h"
+#include "models/sgp_tle.h"
+#include "simulation/attitude.h"
+
+struct SWMODULE;
+struct COIL;
+struct MASSMODEL;
+struct SURFMODEL;
+struct DDITEM;
+struct DRAWLIST_OBJECT;
+struct SATWINDOW;
+
+enum ORBIT_MODEL : uint32_t {
+    ORBIT_MODEL_NONE = 0,
+    ORBIT_MODEL_NEWTON = 1,
+    ORBIT_MODEL_SIMPLE_KEPLER = 2,
+    ORBIT_MODEL_ENHANCED_KEPLER = 3,
+    ORBIT_MODEL_SGP0 = 4,
+    ORBIT_MODEL_SGP4 = 5,
+    ORBIT_MODEL_SDP4 = 6,
+    ORBIT_MODEL_SGP8 = 7,
+    ORBIT_MODEL_SDP8 = 8,
+};
+
+enum ATMO_MODEL_CODE : uint32_t { SAT_ATMO_UASA2000 = 1, SAT_ATMO_NRLMSISE00 = 2 };
+enum SAT_FIELD_MODEL : uint32_t { SAT_FIELD_HOMOGENOUS = 1, SAT_FIELD_REAL = 2 };
+enum SAT_GRAPHICS_MODEL : uint32_t {
+    SAT_GRAPHICS_SPHERE = 1,
+    SAT_GRAPHICS_SPHERESHADED = 2,
+    SAT_GRAPHICS_SPHERETEXTURED = 3,
+    SAT_GRAPHICS_SPHERESHADEDTEXTURED = 4,
+    SAT_GRAPHICS_BILLBOARD = 5,
+    SAT_GRAPHICS_USER = 6,
+};
+
+struct SAT_COLOR { uint8_t r, g, b; };
+
+struct SAT_DISTANCE_BORDER {
+    double distanceKm;
+    SAT_COLOR color;
+};
+
+// A satellite's built-in B-dot / B-cross controller block (filled by the controller module).
+struct SAT_CONTROLLER_BLOCK {
+    uint8_t data[128];
+};
+
+// The raster recording of one projection (filled by the projected-area raster).
+struct SAT_PROJECTION_BLOCK {
+    void* recording;
+    double area;
+    VEC3 centroid;
+};
+
+constexpr uint32_t SAT_FIELD_HISTORY_SIZE = 100;
+constexpr uint32_t SAT_ORBIT_HISTORY_CAPACITY = 400;
+constexpr uint32_t SAT_MAX_DISTANCE_BORDERS = 8;
+
+struct SATELIT {
+    // Orbit definition and propagation
+    uint32_t orbitModel;
+    TIME_MS lastOrbitTime;
+    uint64_t startRealTime;
+    uint32_t orbitPeriod;
+    char* tleFileName;
+    SGP_TLE_TEXT tleText;
+    SGP_ELEMENTS elements;
+    KEPLER_ORBIT kepler;          // configured elements, element time, derived values, dot mean motion
+    uint32_t lightTimeAccuracy;
+    uint32_t lightState;
+    TIME_MS lightStateStart;
+    uint32_t fieldModel;
+    VEC3 homogeneousField;
+    uint32_t atmosphereModel;
+    SWMODULE* modules;
+
+    // Attitude definition and state
+    TIME_MS lastAttitudeTime;
+    uint32_t attitudePending;
+    VEC3 centreOfMass;
+    uint32_t attitudeMethod;
+    QUAT initialAttitude;
+    VEC3 initialAngularVelocity;
+    ATTITUDE_STATE attitude;
+    uint32_t gravityTorque;
+    uint32_t magneticTorque;
+    VEC3 residualDipole;
+    VEC3 permanentMagnet;
+    double energyDamping;
+    uint32_t bodyTestTorqueGiven;
+    VEC3 bodyTestTorque;
+    uint32_t eciTestTorqueGiven;
+    VEC3 eciTestTorque;
+    uint32_t bdotGiven;
+    SAT_CONTROLLER_BLOCK bdot;
+    uint32_t bcrossGiven;
+    SAT_CONTROLLER_BLOCK bcross;
+    MASSMODEL* massModels;
+    MASSMODEL* massModelInUse;
+    SURFMODEL* surfaceModels;
+    SURFMODEL* surfaceModelInUse;
+    double meanReflectivity;
+    double dragCoefficient;
+    TIME_MS nextProjectionTime;
+    uint32_t projectionsSkipped;
+    uint32_t solarTorque;
+    uint32_t dragTorque;
+    SAT_PROJECTION_BLOCK sunProjection;
+    SAT_PROJECTION_BLOCK dragProjection;
+    COIL* coils;
+    VEC3 coilDipoleSum;
+    DDITEM* dataItems;
+
+    // Orbit and environment state
+    VEC3 position;        // km, ECI
+    VEC3 velocity;        // km/s, ECI
+    double altitude;      // km above 6378.135 km
+    double longitude;     // deg, -180..180
+    double latitude;      // deg
+    double illumination;  // % of the Sun's disc
+    double lightDuration;
+    double shadowDuration;
+    double lightRatio;
+    VEC3 orbitAxes[3];
+    MAT33 orbitMatrix;
+    VEC3 fieldMag;
+    VEC3 fieldEci;
+    VEC3 fieldBody;
+    uint32_t firstFieldStep;
+    VEC3 previousField;
+    TIME_MS previousFieldTime;
+    double fieldRate;
+    double fieldPeriod;
+    double airDensity;
+    double dragPressure;
+    double solarPressure;
+
+    // Torques and dipoles (ECI)
+    VEC3 totalDipole;
+    VEC3 gravityGradientTorque;
+    VEC3 magneticTorqueVector;
+    VEC3 solarTorqueVector;
+    VEC3 dragTorqueVector;
+    VEC3 bdotDipole;
+    VEC3 bcrossDipole;
+    double keplerWork[2];
+    VEC3 newtonVelocityChange;   // m/s since start
+    VEC3 newtonStartVelocity;    // km/s
+
+    // Identity and drawing definition
+    char* name;
+    SATWINDOW* infoWindow;
+    uint32_t graphicsModel;
+    double radius;
+    double billboardSize[2];
+    SAT_COLOR modelColor;
+    char* textureFileName;
+    int32_t texture;
+    DRAWLIST_OBJECT* userModel;
+    uint32_t drawTitleInfo;
+    VEC3* drawingHistory;        // drawing copy of the orbit history buffer
+
+    // Display switches
+    uint32_t trackLine;
+    SAT_COLOR trackColor;
+    uint8_t distanceBorderCount;
+    SAT_DISTANCE_BORDER distanceBorders[SAT_MAX_DISTANCE_BORDERS];
+    uint32_t visibilityBorder;
+    SAT_COLOR visibilityColor;
+    uint32_t linearVelocity;
+    uint32_t sunVector;
+    SAT_COLOR sunVectorColor;
+    uint32_t magVector;
+    SAT_COLOR magVectorColor;
+    uint32_t localEciAxes;
+    uint32_t localMagAxes;
+    uint32_t magVectorComponents;
+    uint32_t localBodyAxes;
+    uint32_t principalInertiaAxes;
+    uint32_t localOrbitAxes;
+    uint32_t rotationAxis;
+    uint32_t angularVelocity;
+    uint32_t drawGravityTorque;
+    uint32_t drawSolarTorque;
+    uint32_t drawSunProjection;
+    double sunProjectionDistance;
+    SAT_COLOR sunProjectionColor;
+    uint32_t drawDragTorque;
+    uint32_t drawDragProjection;
+    double dragProjectionDistance;
+    SAT_COLOR dragProjectionColor;
+    uint32_t drawMagneticTorque;
+    uint32_t drawMagneticDipole;
+    uint32_t drawTotalTorque;
+    SAT_COLOR extraColors[2];
+    uint32_t infoWindowWanted;
+    uint32_t fieldHistoryOn;
+
+    // History rings
+    uint16_t fieldHistoryCount;
+    VEC3 lastStoredField;
+    uint16_t fieldHistoryNewest;
+    VEC3 fieldHistory[SAT_FIELD_HISTORY_SIZE];
+    uint32_t orbitHistoryOn;
+    double historySpacing;
+    VEC3 lastHistoryPoint;
+    uint32_t historyCapacity;
+    uint32_t historyCount;
+    uint32_t historyNextIndex;
+    VEC3* historyBuffer;
+
+    // Set when a propagated state was not finite, so it is reported once.
+    uint32_t stateInvalidReported;
+
+    SATELIT* next;
+};
+
+uint32_t SATELIT_AllocHistory(SATELIT* sat);
+void SATELIT_FreeHistory(SATELIT* sat);
+void SATELIT_Free(SATELIT* sat);
+void SATELIT_ToggleHistory(SATELIT* sat);
+
+void SATELIT_ToggleLinearVelocity(SATELIT* sat);
+void SATELIT_ToggleRotationAxis(SATELIT* sat);
+void SATELIT_ToggleTitleInfo(SATELIT* sat);
+void SATELIT_ToggleTrackLine(SATELIT* sat);
+void SATELIT_ToggleVisibilityBorder(SATELIT* sat);
+void SATELIT_ToggleSunVector(SATELIT* sat);
+void SATELIT_ToggleMagVector(SATELIT* sat);
+void SATELIT_ToggleMagVectorComponents(SATELIT* sat);
+void SATELIT_ToggleMagVectorHistory(SATELIT* sat);
+void SATELIT_ToggleLocalEciAxes(SATELIT* sat);
+void SATELIT_ToggleLocalMagAxes(SATELIT* sat);
+void SATELIT_ToggleLocalBodyAxes(SATELIT* sat);
+void SATELIT_ToggleLocalOrbitAxes(SATELIT* sat);
+void SATELIT_ToggleAngularVelocity(SATELIT* sat);
+void SATELIT_TogglePrincipalInertiaAxes(SATELIT* sat);
+void SATELIT_ToggleGravityTorque(SATELIT* sat);
+void SATELIT_ToggleSolarTorque(SATELIT* sat);
+void SATELIT_ToggleMagneticTorque(SATELIT* sat);
+void SATELIT_ToggleTotalTorque(SATELIT* sat);
+void SATELIT_ToggleMagneticDipole(SATELIT* sat);
+
+// Start and step (orbit and environment).
+uint32_t SATELIT_Start(SATELIT* sat);
+void SATELIT_Step(SATELIT* sat);
+void SATELIT_NewtonStep(SATELIT* sat, TIME_MS t);
+void SATELIT_PointMassGravity(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
+void SATELIT_ComputeOrbitFrame(SATELIT* sat);
+void SATELIT_ComputeMagneticField(SATELIT* sat);
+void SATELIT_ComputeFieldRotationRate(SATELIT* sat);
+void SATELIT_ComputeIllumination(SATELIT* sat);
+// Illumination for a given Sun vector (km, ECI, from the Earth's centre).
+void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector);
+// A third body's pull on the satellite less its pull on the Earth (m/s^2).
+void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
+void SATELIT_UpdateLightDarkTimer(SATELIT* sat);
+
+// The attitude update owed after an orbit step or a module run.
+void SATELIT_UpdateAttitude(SATELIT* sat);
+void SATELIT_MarkAttitudeDirty(SATELIT* sat);
+// The satellite on whose behalf on-board modules and providers run.
+void SATELIT_SetCurrent(SATELIT* sat);
+SATELIT* SATELIT_GetCurrent();
+
+// Definition in "Objects.cfg".
+uint32_t SAT_SetDefaults(SATELIT* sat);
+uint32_t SAT_ParseKeyword(SATELIT* sat);
+uint32_t SAT_Validate(SATELIT* sat);

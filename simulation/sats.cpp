@@ -1,0 +1,239 @@
+// SATS: the satellite list of a run: set-up, loading of "Objects.cfg", the
+// per-step loops and the lookups.
+#include "simulation/sats.h"
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "models/atmo.h"
+#include "platform/plat_thread.h"
+#include "simulation/main.h"
+#include "simulation/satelit.h"
+
+static SATELIT* s_head = nullptr;
+static SATELIT* s_tail = nullptr;
+static SATELIT* s_parsing = nullptr;
+static const char* s_fileName = "Objects.cfg";
+static double s_cosOneDegree = 1.0;
+static bool s_modulesReady = false;
+static PLAT_LOCK s_fieldHistoryLock;
+static PLAT_LOCK s_sunProjectionLock;
+static PLAT_LOCK s_dragProjectionLock;
+
+void SATS_LockFieldHistory() { PLAT_EnterLock(&s_fieldHistoryLock); }
+void SATS_UnlockFieldHistory() { PLAT_LeaveLock(&s_fieldHistoryLock); }
+double SATS_CosOneDegree() { return s_cosOneDegree; }
+
+void SATS_Init()
+{
+    s_head = s_tail = s_parsing = nullptr;
+    s_fileName = "Objects.cfg";
+    SATS_InitModules();
+}
+
+void SATS_InitModules()
+{
+    s_cosOneDegree = cos(3.14159265358979323846 / 180.0);
+    ATTITUDE_ModuleInit();
+    ATMO_Init();
+    s_modulesReady = true;
+}
+
+void SATS_CleanupModules()
+{
+    if (!s_modulesReady) return;
+    ATTITUDE_ModuleDone();
+    ATMO_Done();
+    s_modulesReady = false;
+}
+
+void SATS_FreeSatellite(SATELIT* sat)
+{
+    if (!sat) return;
+    SATELIT_Free(sat);
+    POOL_Free(sat);
+}
+
+// Safe to call more than once: a failed run start and the run end both clean up.
+void SATS_Cleanup()
+{
+    SATELIT_SetCurrent(nullptr);
+    SATS_FreeSatellite(s_parsing);
+    s_parsing = nullptr;
+    for (SATELIT* sat = s_head; sat;) {
+        SATELIT* next = sat->next;
+        SATS_FreeSatellite(sat);
+        sat = next;
+    }
+    s_head = s_tail = nullptr;
+    SATS_CleanupModules();
+}
+
+static uint32_t LoadFail()
+{
+    SATS_FreeSatellite(s_parsing);
+    s_parsing = nullptr;
+    IOTXT_CloseFile();
+    return 0;
+}
+
+static uint32_t BeginSatellite()
+{
+    if (!IOTXT_MatchWord("satelit")) {
+        LOG_Printf("SATS: neznámé slovo na řádku %d konfiguračního souboru.\n", IOTXT_GetLineNumber());
+        return 0;
+    }
+    if (!IOTXT_IsEndOfLine()) {
+        LOG_Printf("SATS: za slovem \"satelit\" na řádku %d konfiguračního souboru nesmí být žádné znaky.\n",
+                   IOTXT_GetLineNumber());
+        return 0;
+    }
+    MEMORY_SetTag("SATELIT:satelit");
+    SATELIT* sat = static_cast<SATELIT*>(POOL_Alloc(sizeof(SATELIT) + 1));
+    if (!sat) {
+        LOG_Printf("SATS: pro vytvoření seznamu satelitů není dostatek paměti.\n");
+        return 0;
+    }
+    memset(static_cast<void*>(sat), 0, sizeof(SATELIT));
+    s_parsing = sat;
+    return SAT_SetDefaults(sat);
+}
+
+static uint32_t EndSatellite()
+{
+    if (!IOTXT_IsEndOfLine()) {
+        LOG_Printf("SATS: za slovem \"end\" na řádku %d konfiguračního souboru nesmí být žádné znaky.\n",
+                   IOTXT_GetLineNumber());
+        return 0;
+    }
+    if (!s_parsing->name) {
+        LOG_Printf("SATS: satelit musí být pojmenován.\n");
+        return 0;
+    }
+    if (!SAT_Validate(s_parsing)) return 0;
+    if (s_tail) s_tail->next = s_parsing; else s_head = s_parsing;
+    s_tail = s_parsing;
+    s_parsing = nullptr;
+    return 1;
+}
+
+static uint32_t StartAll()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (!SATS_StartSatellite(sat)) return 0;
+        sat->lastOrbitTime = g_simClock.clock;
+    }
+    for (SATELIT* sat = s_head; sat; sat = sat->next) LOG_Printf("Satelit: %s\n", sat->name);
+    return 1;
+}
+
+uint32_t SATS_Load()
+{
+    if (!IOTXT_OpenFile(s_fileName)) {
+        LOG_Printf("SATS: konfigurační soubor \"%s\" nelze otevřít, satelity nebudou načteny.\n", s_fileName);
+        return 0;
+    }
+    while (IOTXT_NextLine()) {
+        uint32_t ok;
+        if (!s_parsing) ok = BeginSatellite();
+        else if (IOTXT_MatchWord("end")) ok = EndSatellite();
+        else ok = SAT_ParseKeyword(s_parsing);
+        if (!ok) return LoadFail();
+    }
+    if (s_parsing) {
+        LOG_Printf("SATS: definice satelitu není dokončena na řádce %d.\n", IOTXT_GetLineNumber());
+        return LoadFail();
+    }
+    uint32_t started = StartAll();
+    IOTXT_CloseFile();
+    return started;
+}
+
+uint32_t SATS_StartSatellite(SATELIT* sat)
+{
+    SATELIT_SetCurrent(sat);
+    uint32_t ok = SATELIT_Start(sat);
+    SATELIT_SetCurrent(nullptr);
+    return ok;
+}
+
+void SATS_StepAll()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        SATELIT_Step(sat);
+        if (sat->attitudePending) {
+            SATELIT_UpdateAttitude(sat);
+            sat->attitudePending = 0;
+        }
+        sat->lastOrbitTime = g_simClock.clock;
+    }
+}
+
+void SATS_UpdateAttitudeAll()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        SATELIT_UpdateAttitude(sat);
+        sat->attitudePending = 0;
+    }
+}
+
+// On-board modules join the satellites with the on-board software; until then
+// a satellite has none and this only settles a pending attitude update.
+void SATS_RunModulesAll()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        SATELIT_SetCurrent(sat);
+        if (sat->attitudePending) {
+            SATELIT_UpdateAttitude(sat);
+            sat->attitudePending = 0;
+        }
+    }
+    SATELIT_SetCurrent(nullptr);
+}
+
+uint32_t SATS_MinOrbitStep()
+{
+    uint32_t least = 0xFFFFFFFFu;
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (sat->orbitPeriod < least) least = sat->orbitPeriod;
+    }
+    return least;
+}
+
+uint32_t SATS_GetAttitudePeriod() { return 10; }
+
+uint32_t SATS_MinModulePeriod() { return 0xFFFFFFFFu; }
+
+SATELIT* SATS_FindByName(const char* name)
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (sat->name && strcasecmp(sat->name, name) == 0) return sat;
+    }
+    return nullptr;
+}
+
+SATELIT* SATS_GetFirst() { return s_head; }
+
+SATELIT* SATS_GetNext(SATELIT* sat)
+{
+    if (!sat || !sat->next) return s_head;
+    return sat->next;
+}
+
+SATELIT* SATS_GetPrevious(SATELIT* sat)
+{
+    if (!sat) return nullptr;
+    if (sat == s_head) return s_tail;
+    for (SATELIT* p = s_head; p; p = p->next) {
+        if (p->next == sat) return p;
+    }
+    return nullptr;
+}
+
+void SATS_CloseInfoWindows()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) sat->infoWindowWanted = 0;
+}

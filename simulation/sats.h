@@ -1,0 +1,32 @@
+// SATS: the run's satellite list, its loader of "Objects.cfg" and the loops the
+// scheduler runs over all satellites.
+#pragma once
+#include <cstdint>
+
+struct SATELIT;
+
+void SATS_Init();
+void SATS_Cleanup();
+void SATS_InitModules();
+void SATS_CleanupModules();
+uint32_t SATS_Load();
+uint32_t SATS_StartSatellite(SATELIT* sat);
+void SATS_FreeSatellite(SATELIT* sat);
+
+void SATS_StepAll();
+void SATS_UpdateAttitudeAll();
+void SATS_RunModulesAll();
+uint32_t SATS_MinOrbitStep();
+uint32_t SATS_GetAttitudePeriod();
+uint32_t SATS_MinModulePeriod();
+
+SATELIT* SATS_FindByName(const char* name);
+SATELIT* SATS_GetFirst();
+SATELIT* SATS_GetNext(SATELIT* sat);
+SATELIT* SATS_GetPrevious(SATELIT* sat);
+void SATS_CloseInfoWindows();
+
+// The field-history lock and cos(1 degree), prepared once per run.
+void SATS_LockFieldHistory();
+void SATS_UnlockFieldHistory();
+double SATS_CosOneDegree();

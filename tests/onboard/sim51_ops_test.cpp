@@ -1,0 +1,199 @@
+// Instruction semantics that the s51 comparison cannot check: our clock
+// costs, the flag cases named for the instruction set, and that addresses
+// computed from emulated state wrap inside their memories.
+#include "onboard/sim51.h"
+#include "onboard/sim51_ops.h"
+#include <gtest/gtest.h>
+#include <cstring>
+#include <initializer_list>
+#include <random>
+
+namespace {
+
+// Clock cost per opcode: rows are the high nibble, columns _0.._7, and the
+// last column holds _8.._F; 0 marks the trap.
+constexpr uint8_t kGrid[16][9] = {
+    {4, 12, 16, 4, 4, 8, 4, 4, 4},      {16, 12, 16, 4, 4, 8, 4, 4, 4},
+    {16, 12, 16, 4, 8, 8, 4, 4, 4},     {16, 12, 16, 4, 8, 8, 4, 4, 4},
+    {12, 12, 8, 12, 8, 8, 4, 4, 4},     {12, 12, 8, 12, 8, 8, 4, 4, 4},
+    {12, 12, 8, 12, 8, 8, 4, 4, 4},     {12, 12, 8, 12, 8, 12, 8, 8, 8},
+    {12, 12, 8, 12, 20, 12, 8, 8, 8},   {12, 12, 8, 12, 8, 8, 4, 4, 4},
+    {8, 12, 8, 12, 20, 0, 8, 8, 8},     {8, 12, 8, 4, 16, 16, 16, 16, 16},
+    {8, 12, 8, 4, 4, 8, 8, 8, 4},       {8, 12, 8, 4, 4, 8, 8, 8, 8},
+    {12, 12, 12, 12, 4, 4, 4, 4, 4},    {12, 12, 12, 12, 4, 4, 4, 4, 4},
+};
+
+uint32_t GridCost(uint32_t opcode)
+{
+    uint32_t column = opcode & 0x0F;
+    return kGrid[opcode >> 4][column < 8 ? column : 8];
+}
+
+class Sim51Ops : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        cpu_ = SIM51_CreateCpu();
+        ASSERT_NE(cpu_, nullptr);
+        cpu_->startSp = 0x40;
+        SIM51_Run(cpu_, 0xFFF0, 0);   // a NOP there makes the CPU active
+    }
+    void TearDown() override { SIM51_DestroyCpu(cpu_); }
+
+    uint8_t& Ram(uint8_t direct) { return g_sim51Active.ram[direct]; }
+    uint8_t& Upper(uint8_t address) { return g_sim51Active.ram[SIM51_IndirectIndex(address)]; }
+    uint8_t& A() { return Ram(SIM51_SFR_ACC); }
+    uint8_t& Psw() { return Ram(SIM51_SFR_PSW); }
+
+    // Executes the one instruction given at the address; returns its clocks.
+    uint32_t Exec(std::initializer_list<uint8_t> bytes, uint16_t at = 0x0100)
+    {
+        uint16_t address = at;
+        for (uint8_t b : bytes) cpu_->code[address++] = b;
+        SIM51_Run(cpu_, at, 0);
+        return g_sim51Active.clocks;
+    }
+
+    SIM51_CPU* cpu_ = nullptr;
+};
+
+TEST_F(Sim51Ops, EveryOpcodeCostsItsGridValueOnEveryPath)
+{
+    for (uint32_t opcode = 0; opcode < 256; ++opcode) {
+        if (opcode == SIM51_TRAP_OPCODE) continue;
+        for (uint8_t fill : {0x00, 0xFF}) {
+            memset(g_sim51Active.ram, fill, sizeof g_sim51Active.ram);
+            uint32_t clocks = Exec({static_cast<uint8_t>(opcode), 0x20, 0x05});
+            EXPECT_EQ(clocks, GridCost(opcode)) << "opcode " << std::hex << opcode << " fill " << int(fill);
+        }
+    }
+}
+
+TEST_F(Sim51Ops, AdditionAndSubtractionFlags)
+{
+    A() = 0xFF; Psw() = 0;
+    Exec({0x24, 0x02});   // ADD A,#0x02
+    EXPECT_EQ(A(), 0x01);
+    EXPECT_EQ(Psw() & 0xC4, SIM51_PSW_CY | SIM51_PSW_AC);
+    A() = 0x7F; Psw() = 0;
+    Exec({0x24, 0x01});
+    EXPECT_EQ(A(), 0x80);
+    EXPECT_EQ(Psw(), SIM51_PSW_AC | SIM51_PSW_OV | SIM51_PSW_P);
+    A() = 0x05; Psw() = SIM51_PSW_CY | 0x18;   // bank bits are kept
+    Exec({0x34, 0x0F});   // ADDC A,#0x0F
+    EXPECT_EQ(A(), 0x15);
+    EXPECT_EQ(Psw(), SIM51_PSW_AC | 0x18 | SIM51_PSW_P);
+    A() = 0x10; Psw() = SIM51_PSW_CY;
+    Exec({0x94, 0x0F});   // SUBB A,#0x0F
+    EXPECT_EQ(A(), 0x00);
+    EXPECT_EQ(Psw(), SIM51_PSW_AC);
+}
+
+TEST_F(Sim51Ops, MultiplyDivideAndDecimalAdjust)
+{
+    A() = 0x10; Ram(SIM51_SFR_B) = 0x10; Psw() = SIM51_PSW_CY;
+    Exec({0xA4});   // MUL AB
+    EXPECT_EQ(A(), 0x00);
+    EXPECT_EQ(Ram(SIM51_SFR_B), 0x01);
+    EXPECT_EQ(Psw(), SIM51_PSW_OV);
+    A() = 10; Ram(SIM51_SFR_B) = 0; Psw() = SIM51_PSW_CY;
+    Exec({0x84});   // DIV AB by zero
+    EXPECT_EQ(A(), 10);
+    EXPECT_EQ(Ram(SIM51_SFR_B), 0);
+    EXPECT_EQ(Psw(), SIM51_PSW_OV);
+    Ram(SIM51_SFR_B) = 3;
+    Exec({0x84});
+    EXPECT_EQ(A(), 3);
+    EXPECT_EQ(Ram(SIM51_SFR_B), 1);
+    EXPECT_EQ(Psw(), 0);
+    A() = 0x99; Psw() = 0;
+    Exec({0x24, 0x99});   // ADD A,#0x99 gives 0x32 with CY and AC
+    Exec({0xD4});         // DA A
+    EXPECT_EQ(A(), 0x98);
+    EXPECT_TRUE(Psw() & SIM51_PSW_CY);
+}
+
+TEST_F(Sim51Ops, ParityFollowsAccumulatorButNotDirectPswWrites)
+{
+    A() = 0x01; Psw() = SIM51_PSW_P;
+    Exec({0x62, 0xE0});   // XRL 0xE0,A clears A
+    EXPECT_EQ(A(), 0);
+    EXPECT_EQ(Psw() & SIM51_PSW_P, 0);
+    Exec({0x75, 0xD0, 0x01});   // MOV PSW,#0x01 with A = 0
+    EXPECT_EQ(Psw(), SIM51_PSW_P);
+    A() = 0x83; Psw() = SIM51_PSW_P;
+    Exec({0x10, 0xE7, 0x10});   // JBC ACC.7,+16
+    EXPECT_EQ(A(), 0x03);
+    EXPECT_EQ(Psw() & SIM51_PSW_P, 0);
+    EXPECT_EQ(g_sim51Active.pc, 0x0113);
+}
+
+TEST_F(Sim51Ops, ComparesJumpsAndExternalMemory)
+{
+    A() = 0x05; Psw() = 0;
+    Exec({0xB4, 0x10, 0x20});   // CJNE A,#0x10,+32
+    EXPECT_EQ(g_sim51Active.pc, 0x0123);
+    EXPECT_TRUE(Psw() & SIM51_PSW_CY);
+    A() = 0x10;
+    Exec({0xB4, 0x10, 0x20});
+    EXPECT_EQ(g_sim51Active.pc, 0x0103);
+    EXPECT_FALSE(Psw() & SIM51_PSW_CY);
+    Ram(SIM51_SFR_P2) = 0x12; Ram(0x01) = 0x34; cpu_->xram[0x1234] = 0x5A;
+    Exec({0xE3});   // MOVX A,@R1
+    EXPECT_EQ(A(), 0x5A);
+    cpu_->startSp = 0x50;
+    Exec({0x11, 0x23}, 0x07FE);   // ACALL into the page after the instruction
+    EXPECT_EQ(g_sim51Active.pc, 0x0823);
+    EXPECT_EQ(Upper(0x51), 0x00);
+    EXPECT_EQ(Upper(0x52), 0x08);
+}
+
+TEST_F(Sim51Ops, AddressesWrapInsideTheirMemories)
+{
+    cpu_->code[0x0001] = 0x77;
+    Ram(SIM51_SFR_DPH) = 0xFF; Ram(SIM51_SFR_DPL) = 0xFF; A() = 0x02;
+    Exec({0x93});   // MOVC A,@A+DPTR
+    EXPECT_EQ(A(), 0x77);
+    cpu_->code[0x0000] = 0x66;
+    A() = 0x01;
+    Exec({0x83}, 0xFFFE);   // MOVC A,@A+PC from the top of the code space
+    EXPECT_EQ(A(), 0x66);
+    A() = 0x99;
+    Exec({0xF0});   // MOVX @DPTR,A at 0xFFFF
+    EXPECT_EQ(cpu_->xram[0xFFFF], 0x99);
+    Ram(SIM51_SFR_DPL) = 0xFF;
+    Exec({0xA3});   // INC DPTR
+    EXPECT_EQ(Ram(SIM51_SFR_DPL) | Ram(SIM51_SFR_DPH), 0);
+    cpu_->startSp = 0xFF;
+    A() = 0x42;
+    Exec({0xC0, 0xE0});   // PUSH ACC at SP 0xFF lands in byte 0x00
+    EXPECT_EQ(Ram(SIM51_SFR_SP), 0x00);
+    EXPECT_EQ(Ram(0x00), 0x42);
+    cpu_->code[0x0000] = 0x12;
+    cpu_->code[0x0001] = 0x34;
+    Exec({0x02}, 0xFFFF);   // LJMP with its operands at 0x0000 and 0x0001
+    EXPECT_EQ(g_sim51Active.pc, 0x1234);
+    Ram(0x00) = 0xC5;
+    Upper(0xC5) = 0x3C;
+    Ram(0xC5) = 0x99;
+    Exec({0xE6});   // MOV A,@R0 with R0 = 0xC5 reads upper RAM, not an SFR
+    EXPECT_EQ(A(), 0x3C);
+}
+
+// Random bytes in every memory: whatever runs must stay in the machine (the
+// sanitizer build checks the accesses); the budget ends every run.
+TEST_F(Sim51Ops, RandomCodeRunsToItsBudget)
+{
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 4; ++round) {
+        for (uint8_t& b : cpu_->code) b = static_cast<uint8_t>(rng());
+        for (uint8_t& b : cpu_->code) if (b == SIM51_TRAP_OPCODE) b = 0x00;
+        for (uint8_t& b : g_sim51Active.ram) b = static_cast<uint8_t>(rng());
+        cpu_->startSp = 0;
+        SIM51_Run(cpu_, static_cast<uint16_t>(rng()), 200000);
+        EXPECT_GT(g_sim51Active.clocks, 200000u);
+        EXPECT_LE(g_sim51Active.clocks, 200020u);
+    }
+}
+
+}  // namespace

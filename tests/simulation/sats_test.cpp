@@ -1,0 +1,446 @@
+// Satellites: the "satelit" block of Objects.cfg with its messages, the list
+// operations, and the orbit and environment step.
+#include <gtest/gtest.h>
+#include <cmath>
+#include <string>
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "foundation/time.h"
+#include "models/magfield.h"
+#include "models/sgp_tle.h"
+#include "simulation/main.h"
+#include "simulation/satelit.h"
+#include "simulation/sats.h"
+#include "tests/foundation/iotxt_test_support.h"
+
+namespace {
+
+using iotxttest::LogText;
+using iotxttest::ScopedFile;
+
+constexpr double kPi = 3.14159265358979323846;
+
+void ResetClock()
+{
+    SYSTEMTIME st{2006, 1, 0, 1, 0, 0, 0, 0};
+    g_simClock.clock = TIME_SystemTimeToMs(&st);
+    g_simClock.runStart = g_simClock.clock;
+}
+
+class SatsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LOG_Init();
+        IOTXT_Init();
+        ResetClock();
+        SATS_Init();
+    }
+    void TearDown() override { SATS_Cleanup(); }
+
+    // Loads an Objects.cfg made of the given text.
+    uint32_t Load(const std::string& text)
+    {
+        ScopedFile file("Objects.cfg", text);
+        return SATS_Load();
+    }
+};
+
+const char* kKeplerSat =
+    "satelit\n"
+    "  name = \"Alpha\"\n"
+    "  orbit_model = SIMPLE_KEPLER\n"
+    "  kepler_raan = 10\n"
+    "  kepler_inclination = 51.6\n"
+    "  kepler_excentricity = 0\n"
+    "  kepler_meanmotion = 15.5\n"
+    "  kepler_argument = 0\n"
+    "  kepler_meananomaly = 0\n"
+    "  kepler_time = UT(\"01.01.2006, 00:00\")\n"
+    "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n"
+    "end\n";
+
+std::string KeplerBlock(const std::string& name, const std::string& extra = "")
+{
+    return "satelit\n  name = \"" + name +
+           "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n  kepler_inclination = 30\n" + extra +
+           "end\n";
+}
+
+TEST_F(SatsTest, ListKeepsFileOrderAndWalksCyclically)
+{
+    ASSERT_EQ(Load(KeplerBlock("First") + "; a comment between blocks\n" + KeplerBlock("Second")), 1u);
+    SATELIT* first = SATS_GetFirst();
+    ASSERT_NE(first, nullptr);
+    SATELIT* second = SATS_GetNext(first);
+    EXPECT_STREQ(first->name, "First");
+    EXPECT_STREQ(second->name, "Second");
+    EXPECT_EQ(SATS_GetNext(second), first);
+    EXPECT_EQ(SATS_GetPrevious(first), second);
+    EXPECT_EQ(SATS_FindByName("sECOND"), second);
+    EXPECT_EQ(SATS_FindByName("Third"), nullptr);
+    EXPECT_EQ(SATS_MinOrbitStep(), 30000u);
+    std::string log = LogText();
+    EXPECT_NE(log.find("Satelit: First\n"), std::string::npos);
+    EXPECT_NE(log.find("Satelit: Second\n"), std::string::npos);
+}
+
+TEST_F(SatsTest, EmptyFileLoadsNoSatellite)
+{
+    ASSERT_EQ(Load("; nothing here\n"), 1u);
+    EXPECT_EQ(SATS_GetFirst(), nullptr);
+    EXPECT_EQ(SATS_MinOrbitStep(), 0xFFFFFFFFu);
+    EXPECT_EQ(SATS_MinModulePeriod(), 0xFFFFFFFFu);
+}
+
+TEST_F(SatsTest, MissingFileIsReported)
+{
+    EXPECT_EQ(SATS_Load(), 0u);
+    EXPECT_NE(LogText().find("SATS: konfigurační soubor \"Objects.cfg\" nelze otevřít"), std::string::npos);
+}
+
+struct ParseCase {
+    const char* body;      // lines inside the block, after a name line (line 2)
+    const char* message;   // expected message, empty when the block loads
+};
+
+class SatsParseTest : public SatsTest, public ::testing::WithParamInterface<ParseCase> {};
+
+TEST_P(SatsParseTest, BlockGivesMessage)
+{
+    const ParseCase& c = GetParam();
+    std::string text = std::string("satelit\n  name = \"S\"\n") + c.body + "end\n";
+    uint32_t loaded = Load(text);
+    std::string log = LogText();
+    if (std::string(c.message).empty()) {
+        EXPECT_EQ(loaded, 1u) << log;
+    } else {
+        EXPECT_EQ(loaded, 0u);
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, SatsParseTest,
+    ::testing::Values(
+        ParseCase{"  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 180\n",
+                  "SAT: parametr INKLINACE na řádku 4 je mimo rozsah <0;180).\n"},
+        ParseCase{"  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 179.999\n", ""},
+        ParseCase{"  orbit_model = SIMPLE_KEPLER\n  kepler_excentricity = 1\n",
+                  "SAT: parametr EXCENTRICITA na řádku 4 je mimo rozsah <0;1).\n"},
+        ParseCase{"  orbit_model = NEWTON\n  kepler_raan = 5\n  position_vector = VECTOR(7000, 0, 0)\n",
+                  "SAT: stavové proměnné satelitu už byly určeny pomocí kepleriánů na řádku 5.\n"},
+        ParseCase{"  tle = \"x.tle\"\n  kepler_raan = 5\n",
+                  "SAT: stavové proměnné satelitu už byly určeny pomocí TLE na řádku 4.\n"},
+        ParseCase{"  orbit_model = SGP4\n", "SAT: pro satelit \"S\" nebyly zadány výchozí parametry.\n"},
+        ParseCase{"  kepler_meanmotion = 15\n", "SAT: satelit \"S\" nemá určený model ¨pro počítání dráhy.\n"},
+        ParseCase{"  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 0\n",
+                  "SAT: chybně zadaný parametr MEAN MOTION na řádku 4.\n"},
+        ParseCase{"  orbit_model = SIMPLE_KEPLER\n  kepler_raan = 5\n  kepler_raan = 6\n",
+                  "SAT: parametr RAAN nelze zadat vícekrát na řádku 5.\n"},
+        ParseCase{"  angular_velocity = RAD_PER_SECOND(1)\n",
+                  "SAT: před rychlostí rotace je nutno určit osu rotace satelitu na řádku 3 konfiguračního souboru.\n"},
+        ParseCase{"  rotation_axis = VECTOR(0, 0, 0)\n",
+                  "SAT: určení počáteční osy rotace satelitu na řádku 3 konfiguračního souboru je chybné.\n"},
+        ParseCase{"  light_time_accuracy = 90s\n", "SAT: parametr intervalu sledování světla na řádku 3 je mimo rozsah.\n"},
+        ParseCase{"  attitude = EULER_ANGLES(360, 0, 0)\n",
+                  "SAT: úhel pootočení ROLL na řádku 3 je mimo rozsah (-360;360).\n"},
+        ParseCase{"  attitude = DCM_MATRIX(1, 0, 0, 0, 1, 0, 0, 0, -1)\n",
+                  "SAT: zadaná matice nesplňuje podmínky pro rotační matici na řádku 3.\n"},
+        ParseCase{"  position_vector = SPHERICAL(1, 2, 3)\n", "SAT: Chybné určení vektoru na řádce 3.\n"},
+        ParseCase{"  position_vector = VECTOR(1, 2, 3\n", "SAT: Očekávám závorku na řádce 3.\n"},
+        ParseCase{"  name \"T\"\n", "SAT: očekávám rovnítko na řádku 3.\n"},
+        ParseCase{"  track_line = YES extra\n", "SAT: očekávám konec řádku na řádku 3.\n"},
+        ParseCase{"  mag_vector = maybe\n", "SAT: chybně zadaný parametr MAG_VECTOR na řádku 3.\n"},
+        ParseCase{"  graphics_model = SPHERE, 0.5, rgb(1, 2, 3)\n  graphics_model = SPHERE, 0.5, rgb(1, 2, 3)\n",
+                  "SAT: grafický model již byl určen na řádku 4.\n"},
+        ParseCase{"  graphics_model = SPHERE, 6000, rgb(1, 2, 3)\n", "SAT: chybná hodnota poloměru na řádku 3.\n"},
+        ParseCase{"  magnetic_torque = ON\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n",
+                  "nemá určený zbytkový magnetický moment"}));
+
+TEST_F(SatsTest, BlockWithoutNameFails)
+{
+    EXPECT_EQ(Load("satelit\n  orbit_model = NEWTON\nend\n"), 0u);
+    EXPECT_NE(LogText().find("SATS: satelit musí být pojmenován.\n"), std::string::npos);
+}
+
+TEST_F(SatsTest, UnfinishedBlockNamesLastLine)
+{
+    EXPECT_EQ(Load("satelit\n  name = \"S\"\n\n"), 0u);
+    EXPECT_NE(LogText().find("SATS: definice satelitu není dokončena na řádce 3.\n"), std::string::npos);
+}
+
+TEST_F(SatsTest, UnknownWordAndNestedBlocksAreSkipped)
+{
+    ASSERT_EQ(Load(KeplerBlock("S", "  colour_of_paint = blue\n  coil \"c1\"\n    turns = 10\n  end\n"
+                                    "  mass_model = \"m\", \"mass.txt\"\n")),
+              1u);
+    std::string log = LogText();
+    EXPECT_NE(log.find("SAT: neznámé slovo na řádku 6 konfiguračního souboru.\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\"coil\" na řádku 7"), std::string::npos) << log;
+    EXPECT_NE(SATS_GetFirst(), nullptr);
+}
+
+TEST_F(SatsTest, ValueFormsAreStored)
+{
+    ASSERT_EQ(Load(KeplerBlock("S",
+                               "  attitude = QUATERNION(0, 0, 0, 0)\n"
+                               "  rotation_axis = VECTOR(0, 0, 2)\n"
+                               "  angular_velocity = REV_PER_MINUTE(1)\n"
+                               "  light_time_accuracy = 86399ms\n"
+                               "  kepler_dot_mean_motion = PER_DAY(86.4)\n"
+                               "  energy_damping = JOULE_PER_RAD(2)\n"
+                               "  distance_border = 1000, rgb(1, 2, 3)\n"
+                               "  track_color = rgb(9, 8, 7)\n")),
+              1u);
+    SATELIT* s = SATS_GetFirst();
+    EXPECT_DOUBLE_EQ(s->initialAttitude.w, 1.0);
+    EXPECT_DOUBLE_EQ(s->initialAngularVelocity.z, 2.0 * kPi / 60.0);
+    EXPECT_EQ(s->lightTimeAccuracy, 86399u);
+    EXPECT_EQ(s->orbitPeriod, 30000u);
+    EXPECT_DOUBLE_EQ(s->kepler.kepler_dot_mean_motion, 0.001);
+    EXPECT_DOUBLE_EQ(s->energyDamping, 2.0);
+    EXPECT_EQ(s->distanceBorderCount, 1);
+    EXPECT_EQ(s->trackColor.r, 9);
+}
+
+TEST_F(SatsTest, NinthDistanceBorderIsRefusedBeforeItsValue)
+{
+    std::string borders;
+    for (int i = 0; i < 8; ++i) borders += "  distance_border = 100, rgb(1, 1, 1)\n";
+    borders += "  distance_border = garbage\n";
+    EXPECT_EQ(Load(KeplerBlock("S", borders)), 0u);
+    EXPECT_NE(LogText().find("SAT: překročen maximální počet zobrazovaných oblastí max. vzdálenosti na řádku 14.\n"),
+              std::string::npos);
+}
+
+TEST_F(SatsTest, SecondNameReplacesTheFirst)
+{
+    ASSERT_EQ(Load(KeplerBlock("Old", "  name = \"New\"\n")), 1u);
+    EXPECT_STREQ(SATS_GetFirst()->name, "New");
+}
+
+// ---- the step ---------------------------------------------------------------------
+
+TEST_F(SatsTest, SgpSatelliteMatchesThePropagatorDirectly)
+{
+    ScopedFile tle("near.tle",
+                   "NEAR\n"
+                   "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8\n"
+                   "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105\n");
+    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"" + tle.path + "\"\nend\n"), 1u)
+        << LogText();
+    SATELIT* s = SATS_GetFirst();
+    g_simClock.clock += 3600000;
+    SATELIT_Step(s);
+    SYSTEMTIME st{};
+    TIME_MsToSystemTime(g_simClock.clock, &st);
+    double p[4], v[4];
+    SGP_Propagate(1, TIME_SystemTimeToJulianDate(&st), &s->elements, p, v);
+    EXPECT_NEAR(s->position.x, p[0], 1e-6);
+    EXPECT_NEAR(s->position.y, p[1], 1e-6);
+    EXPECT_NEAR(s->velocity.z, v[2], 1e-9);
+}
+
+TEST_F(SatsTest, BadTleFileIsReported)
+{
+    EXPECT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"/nonexistent.tle\"\nend\n"), 0u);
+    EXPECT_NE(LogText().find("SAT: pro satelit \"N\" nelze načíst TLE soubor \"/nonexistent.tle\".\n"),
+              std::string::npos);
+}
+
+TEST_F(SatsTest, CircularKeplerOrbitKeepsItsRadius)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATELIT* s = SATS_GetFirst();
+    double r0 = VEC_Length(&s->position);
+    for (int i = 0; i < 200; ++i) {
+        g_simClock.clock += 30000;
+        SATELIT_Step(s);
+        EXPECT_NEAR(VEC_Length(&s->position), r0, 1e-6);
+    }
+}
+
+TEST_F(SatsTest, GeodeticPositionOfKnownPoints)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATELIT* s = SATS_GetFirst();
+    s->orbitModel = ORBIT_MODEL_NONE;  // keep the position set by the test
+    struct { VEC3 p; double lon, lat; } points[] = {
+        {{7000, 0, 0}, 0.0, 0.0},
+        {{0, 7000, 0}, 90.0, 0.0},
+        {{-7000, 1e-9, 0}, 180.0, 0.0},      // just west of -180 comes out just below 180
+        {{0, 0, 7000}, 0.0, 90.0},
+        {{3500, 0, -3500}, 0.0, -45.0},
+    };
+    for (const auto& pt : points) {
+        s->position = pt.p;
+        SATELIT_Step(s);
+        EXPECT_NEAR(s->longitude, pt.lon, 1e-6);
+        EXPECT_NEAR(s->latitude, pt.lat, 1e-6);
+        EXPECT_NEAR(s->altitude, VEC_Length(&pt.p) - 6378.135, 1e-6);
+        EXPECT_GE(s->longitude, -180.0);
+        EXPECT_LT(s->longitude, 180.0);
+    }
+}
+
+TEST_F(SatsTest, RealFieldInMagFrameIsTheWorldModelAtThePosition)
+{
+    std::string text = kKeplerSat;
+    text.replace(text.find("  magnetic_field_model"), std::string("  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n").size(),
+                 "  magnetic_field_model = REAL\n");
+    ASSERT_EQ(Load(text), 1u) << LogText();
+    SATELIT* s = SATS_GetFirst();
+    g_simClock.clock += 600000;
+    SATELIT_Step(s);
+    float n, e, d;
+    MAGFIELD_WmmFieldAt(static_cast<float>(s->latitude), static_cast<float>(s->longitude),
+                        static_cast<float>(s->altitude * 1000.0), 2006.0f, &n, &e, &d);
+    EXPECT_NEAR(s->fieldMag.x, n, 1e-3);
+    EXPECT_NEAR(s->fieldMag.y, e, 1e-3);
+    EXPECT_NEAR(s->fieldMag.z, d, 1e-3);
+    EXPECT_NEAR(VEC_Length(&s->fieldEci), VEC_Length(&s->fieldMag), 1e-6);
+}
+
+TEST_F(SatsTest, HomogeneousFieldTurnsIntoTheMagFrame)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATELIT* s = SATS_GetFirst();
+    s->orbitModel = ORBIT_MODEL_NONE;
+    s->position = VEC3{7000, 0, 0};  // on the equator at longitude 0: down is -x, north is +z
+    SATELIT_Step(s);
+    EXPECT_NEAR(s->fieldMag.x, 30000.0, 1e-6);
+    EXPECT_NEAR(s->fieldMag.y, 0.0, 1e-6);
+    EXPECT_NEAR(s->fieldMag.z, 0.0, 1e-6);
+}
+
+TEST_F(SatsTest, IlluminationInSunlightShadowAndBelowTheSurface)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATELIT* s = SATS_GetFirst();
+    VEC3 sun{1.496e8, 0, 0};
+    s->position = VEC3{7000, 0, 0};
+    SATELIT_ComputeIlluminationFrom(s, &sun);
+    EXPECT_DOUBLE_EQ(s->illumination, 100.0);
+    s->position = VEC3{-7000, 0, 0};
+    SATELIT_ComputeIlluminationFrom(s, &sun);
+    EXPECT_DOUBLE_EQ(s->illumination, 0.0);
+    s->position = VEC3{-7000, 6378.135 * 1.0003, 0};  // grazing the shadow's edge: partial
+    SATELIT_ComputeIlluminationFrom(s, &sun);
+    EXPECT_GT(s->illumination, 0.0);
+    EXPECT_LT(s->illumination, 100.0);
+    s->position = VEC3{-100, 0, 0};  // inside the Earth
+    SATELIT_ComputeIlluminationFrom(s, &sun);
+    EXPECT_DOUBLE_EQ(s->illumination, 0.0);
+}
+
+TEST_F(SatsTest, LightRatioWaitsForWholeLightAndShadowPeriods)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATELIT* s = SATS_GetFirst();
+    s->lightState = 0;
+    auto feed = [&](double illumination, int64_t advance) {
+        g_simClock.clock += advance;
+        s->illumination = illumination;
+        SATELIT_UpdateLightDarkTimer(s);
+    };
+    feed(100, 0);      // state 1, ratio 100
+    feed(0, 1000);     // shadow starts: timed from here
+    EXPECT_DOUBLE_EQ(s->lightRatio, 100.0);
+    feed(100, 2000);   // shadow of 2000 ms
+    EXPECT_DOUBLE_EQ(s->shadowDuration, 2000.0);
+    EXPECT_DOUBLE_EQ(s->lightRatio, 100.0);
+    feed(0, 6000);     // light of 6000 ms
+    EXPECT_DOUBLE_EQ(s->lightDuration, 6000.0);
+    EXPECT_DOUBLE_EQ(s->lightRatio, 75.0);
+}
+
+TEST_F(SatsTest, NewtonOrbitFollowsKeplerOverOneRevolution)
+{
+    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
+                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\nend\n"
+                   "satelit\n name = \"K\"\n orbit_model = SIMPLE_KEPLER\n"
+                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\nend\n"),
+              1u)
+        << LogText();
+    SATELIT* newton = SATS_GetFirst();
+    SATELIT* kepler = SATS_GetNext(newton);
+    EXPECT_EQ(newton->orbitPeriod, 200u);
+    double maxDistance = 0.0;
+    for (int step = 0; step < 5830 * 5; ++step) {  // about one revolution in 200 ms steps
+        g_simClock.clock += 200;
+        SATELIT_Step(newton);
+        newton->lastOrbitTime = g_simClock.clock;
+        if (step % 150 == 0) {
+            SATELIT_Step(kepler);
+            maxDistance = std::max(maxDistance, VEC_Distance(&newton->position, &kepler->position));
+        }
+    }
+    EXPECT_LT(maxDistance, 5.0);
+}
+
+TEST_F(SatsTest, NewtonStartedAndSteppedAtOneTimeDoesNotMove)
+{
+    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
+                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 7.5, 0)\nend\n"),
+              1u);
+    SATELIT* s = SATS_GetFirst();
+    VEC3 before = s->position;
+    SATELIT_Step(s);
+    EXPECT_DOUBLE_EQ(VEC_Distance(&before, &s->position), 0.0);
+}
+
+// The Moon pulls the Earth almost as hard as a low satellite: only the
+// difference moves the orbit. The direct pull alone would drift it by about
+// 0.5 * 3.3e-5 m/s^2 * (86400 s)^2, over 100 km a day.
+TEST(SatelitNewton, MoonActsByItsTidalDifference)
+{
+    VEC3 moon{384400.0, 0, 0};
+    VEC3 satellite{7000.0, 0, 0};
+    VEC3 tidal, direct;
+    SATELIT_ThirdBodyAcceleration(&satellite, &moon, 7.347673e22, &tidal);
+    SATELIT_PointMassGravity(&satellite, &moon, 7.347673e22, &direct);
+    EXPECT_GT(VEC_Length(&direct), 3e-5);
+    EXPECT_LT(VEC_Length(&tidal), 2e-6);
+    EXPECT_GT(0.5 * VEC_Length(&direct) * 86400.0 * 86400.0 / 1000.0, 100.0);
+    EXPECT_LT(0.5 * VEC_Length(&tidal) * 86400.0 * 86400.0 / 1000.0, 10.0);
+}
+
+TEST_F(SatsTest, FieldHistoryStoresFirstEntryAtIndexOneAndNeverMoreThanHundred)
+{
+    ASSERT_EQ(Load(KeplerBlock("S", "  mag_vector_history = ON\n")), 1u);
+    SATELIT* s = SATS_GetFirst();
+    EXPECT_EQ(s->fieldHistoryCount, 1);
+    EXPECT_EQ(s->fieldHistoryNewest, 1);
+    for (int i = 0; i < 500; ++i) {
+        g_simClock.clock += 30000;
+        SATELIT_Step(s);
+    }
+    EXPECT_EQ(s->fieldHistoryCount, 100);
+}
+
+TEST_F(SatsTest, OrbitHistoryTogglesRestartEmpty)
+{
+    ASSERT_EQ(Load(KeplerBlock("S", "  draw_history = ON\n")), 1u);
+    SATELIT* s = SATS_GetFirst();
+    for (int i = 0; i < 10; ++i) {
+        g_simClock.clock += 30000;
+        SATELIT_Step(s);
+    }
+    EXPECT_GT(s->historyCount, 5u);
+    SATELIT_ToggleHistory(s);
+    EXPECT_EQ(s->historyBuffer, nullptr);
+    SATELIT_ToggleHistory(s);
+    EXPECT_EQ(s->historyCount, 0u);
+    EXPECT_EQ(s->historyCapacity, 400u);
+}
+
+TEST_F(SatsTest, CleanupTwiceIsHarmless)
+{
+    ASSERT_EQ(Load(kKeplerSat), 1u);
+    SATS_Cleanup();
+    SATS_Cleanup();
+    EXPECT_EQ(SATS_GetFirst(), nullptr);
+}
+
+}  // namespace
