@@ -22,7 +22,11 @@ protected:
         MEMORY_Init();
         POOL_Init();
     }
-    void TearDown() override { std::filesystem::current_path(oldDir_); }
+    void TearDown() override
+    {
+        POOL_Done();
+        std::filesystem::current_path(oldDir_);
+    }
 
     // Leak lines written by a report made now (cached pool blocks included).
     std::vector<std::string> LeakLines()
@@ -61,6 +65,8 @@ TEST_F(HeapTest, SizeClassesShareBlocksWithinTheirClass)
     void* d = POOL_Alloc(255);
     POOL_Free(d);
     EXPECT_EQ(POOL_Alloc(224), d);          // 224..255: the 256-byte pool
+    for (void* p : {a, b, c, d})
+        POOL_Free(p);
 }
 
 TEST_F(HeapTest, LargeBlocksGoBackToTheHeapAndSmallOnesAreCached)
