@@ -217,6 +217,8 @@ struct SATELIT {
 
     // Set when a propagated state was not finite, so it is reported once.
     uint32_t stateInvalidReported;
+    // Orbit and environment steps made in this run.
+    uint32_t orbitStepCount;
 
     SATELIT* next;
 };

@@ -357,6 +357,7 @@ static void StoreOrbitHistory(SATELIT* sat)
 
 void SATELIT_Step(SATELIT* sat)
 {
+    sat->orbitStepCount++;
     PropagateChecked(sat);
     ComputeGeodetic(sat);
     SATELIT_ComputeOrbitFrame(sat);

@@ -57,9 +57,19 @@ void SATS_FreeSatellite(SATELIT* sat)
     POOL_Free(sat);
 }
 
+// What each satellite did in the run, so the log shows it was stepped.
+static void LogRunSummary()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        LOG_Printf("Satelit %s: %u kroků dráhy, výška %.1f km, zem. délka %.2f°, šířka %.2f°.\n", sat->name,
+                   sat->orbitStepCount, sat->altitude, sat->longitude, sat->latitude);
+    }
+}
+
 // Safe to call more than once: a failed run start and the run end both clean up.
 void SATS_Cleanup()
 {
+    LogRunSummary();
     SATELIT_SetCurrent(nullptr);
     SATS_FreeSatellite(s_parsing);
     s_parsing = nullptr;
