@@ -113,8 +113,9 @@ static bool PropagateChecked(SATELIT* sat)
     VEC3 position = sat->position, velocity = sat->velocity;
     Propagate(sat);
     if (IsFinite(sat->position) && IsFinite(sat->velocity)) return true;
-    sat->position = position;
-    sat->velocity = velocity;
+    bool lastFinite = IsFinite(position) && IsFinite(velocity);
+    sat->position = lastFinite ? position : VEC3{0.0, 0.0, 0.0};
+    sat->velocity = lastFinite ? velocity : VEC3{0.0, 0.0, 0.0};
     if (!sat->stateInvalidReported) {
         LOG_Printf("SATELIT: dráha satelitu %s nedává konečnou polohu, satelit zůstává na poslední platné poloze.\n",
                    sat->name ? sat->name : "");
@@ -382,7 +383,7 @@ static void StartOrbit(SATELIT* sat)
         SATELIT_NewtonStep(sat, now);
     } else {
         sat->orbitPeriod = kModelPeriodMs;
-        Propagate(sat);
+        PropagateChecked(sat);
     }
     if (sat->lightTimeAccuracy < sat->orbitPeriod) sat->orbitPeriod = sat->lightTimeAccuracy;
     sat->lastOrbitTime = now;

@@ -446,3 +446,31 @@ TEST_F(SatsTest, CleanupTwiceIsHarmless)
 }
 
 }  // namespace
+
+namespace {
+
+// An element set with enormous drag decays within days; the propagated state
+// then stops being finite. It is reported once and never reaches the rest of
+// the step.
+TEST_F(SatsTest, DecayedOrbitIsReportedOnceAndKeepsAFiniteState)
+{
+    ScopedFile tle("decay.tle",
+                   "DECAY\n"
+                   "1 88888U          80275.98708465  .00073094  13844-3  99999-0 0     8\n"
+                   "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105\n");
+    ASSERT_EQ(Load("satelit\n name = \"D\"\n orbit_model = SGP4\n tle = \"" + tle.path + "\"\nend\n"), 1u)
+        << LogText();
+    SATELIT* s = SATS_GetFirst();
+    for (int day = 0; day < 60; ++day) {
+        g_simClock.clock += 86400000;
+        SATELIT_Step(s);
+        EXPECT_TRUE(std::isfinite(s->position.x) && std::isfinite(s->altitude) && std::isfinite(s->airDensity))
+            << day << " " << s->position.x << " " << s->altitude << " " << s->airDensity;
+    }
+    std::string log = LogText();
+    size_t first = log.find("SATELIT: dráha satelitu D nedává konečnou polohu");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find("SATELIT: dráha satelitu D", first + 1), std::string::npos);
+}
+
+}  // namespace
