@@ -43,7 +43,7 @@ struct SIM51_BACKCALL_REGS {
     uint8_t dpl;
     uint8_t dph;
     uint16_t dptr;      // dph:dpl on entry
-    uint16_t pc;        // the address after the trap byte
+    uint16_t pc;        // the address after the trap byte: the service reached is pc - 1
     uint8_t* iram;      // the working 256-byte internal RAM image
     uint8_t* upperIram; // the working upper 128 bytes
     uint8_t* xram;

@@ -270,8 +270,11 @@ public:
         count_ = instructions;
         std::string text = "\t.area CSEG (ABS,CODE)\n\t.org 0\n";
         text += Prologue();
-        for (int i = 0; i < count_; ++i) text += "L" + std::to_string(i) + ":\n" + Instruction(i);
-        text += "L" + std::to_string(count_) + ":\n\tljmp 0xff00\n";
+        for (int i = 0; i < count_; ++i) {
+            text.append(Label(i)).append(":\n");
+            text.append(Instruction(i));
+        }
+        text.append(Label(count_)).append(":\n\tljmp 0xff00\n");
         return text;
     }
 
@@ -307,7 +310,14 @@ private:
 
     // A label a few instructions ahead: jumps only go forward, so every
     // program ends.
-    std::string Target(int i) { return "L" + std::to_string(std::min(count_, i + 1 + static_cast<int>(Next(6)))); }
+    std::string Target(int i) { return Label(std::min(count_, i + 1 + static_cast<int>(Next(6)))); }
+
+    static std::string Label(int i)
+    {
+        char b[16];
+        snprintf(b, sizeof b, "L%d", i);
+        return b;
+    }
 
     std::string Prologue()
     {

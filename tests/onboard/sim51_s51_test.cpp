@@ -10,6 +10,11 @@
 //   interrupts. Programs use only ACC, B, PSW, SP, DPL, DPH and P2 as SFRs.
 // - Clock counts: s51 counts machine cycles of the published core; our costs
 //   follow our own grid (see sim51_ops_test.cpp), so clocks are not compared.
+// - Writing RS0 or RS1 as a bit (SETB, CLR, CPL, MOV bit,C, JBC on PSW.3 and
+//   PSW.4) switches our register bank at once; s51 keeps using the old bank
+//   until PSW is written as a byte. Random programs leave those two bits alone.
+// - After a reset s51 holds 0xFF in P2 and keeps the code of an earlier file
+//   where the new one has none; the commands clear both before each program.
 // A direct write of PSW keeps the P bit it is given (P disagrees with A until
 // A is written again); s51 does the same, so that case is compared too.
 #include "tests/onboard/sim51_harness.h"
