@@ -2,6 +2,7 @@
 // values, the initial state of the chosen orbit model, and the required models.
 #include <cmath>
 #include "foundation/log.h"
+#include "foundation/util.h"
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
 #include "simulation/main.h"
@@ -58,7 +59,9 @@ static uint32_t LoadInitialStateSource(SATELIT* sat)
         return 1;
     }
     if (f.tle) {
-        if (!SGP_ReadTleFile(&sat->tleText, sat->tleFileName)) {
+        // A name written on Windows may use "\\" and another letter case.
+        char path[1000];
+        if (!UTIL_ResolvePath(sat->tleFileName, path, sizeof path) || !SGP_ReadTleFile(&sat->tleText, path)) {
             LOG_Printf("SAT: pro satelit \"%s\" nelze načíst TLE soubor \"%s\".\n", sat->name, sat->tleFileName);
             return 0;
         }

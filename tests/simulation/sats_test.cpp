@@ -244,6 +244,17 @@ TEST_F(SatsTest, SgpSatelliteMatchesThePropagatorDirectly)
     EXPECT_NEAR(s->velocity.z, v[2], 1e-9);
 }
 
+TEST_F(SatsTest, TleNameWrittenOnWindowsIsFound)
+{
+    ScopedFile tle("Near.TLE",
+                   "NEAR\n"
+                   "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8\n"
+                   "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105\n");
+    std::string dir = tle.path.substr(0, tle.path.rfind('/'));
+    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"" + dir + "\\near.tle\"\nend\n"), 1u)
+        << LogText();
+}
+
 TEST_F(SatsTest, BadTleFileIsReported)
 {
     EXPECT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"/nonexistent.tle\"\nend\n"), 0u);
