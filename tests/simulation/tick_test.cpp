@@ -1,16 +1,23 @@
 // The tick and the step scheduler, driven by a fake tick count: no test here
 // depends on wall-clock time.
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
 #include "simulation/events.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit_step.h"
 #include "simulation/tick.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
-constexpr TIME_MS kStart = 127805472000000LL;  // 2006-01-01 00:00:00.000
+constexpr TIME_MS kDefaultStart = 12780547200000LL;  // 2006-01-01 00:00:00.000
+constexpr TIME_MS kStart = kDefaultStart;
 constexpr TIME_MS kTenDays = 864000000LL;
 
 uint32_t g_now = 0;
@@ -320,3 +327,65 @@ TEST_F(TickTest, NodeUpdateFallsDueAfterItsPeriodAndNeverOnAPulledBackClock)
 }
 
 }  // namespace
+
+// Whole runs of the program entry in virtual time: the tick count moves by
+// 20 ms per tick and a step costs none of it.
+class TickRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldDir_ = std::filesystem::current_path();
+        std::filesystem::current_path(testsupport::MakeTempDir("tickrun"));
+        setenv("ORBIT_HEADLESS", "1", 1);
+        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        unsetenv("ORBIT_TEST_COMMANDS");
+        PLAT_ResetWindows();
+        g_simClock = SIM_CLOCK{};
+        programDir_ = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+        Write("Objects.cfg", "; no satellites\n");
+    }
+    void TearDown() override
+    {
+        PLAT_ResetWindows();
+        PLAT_SetVirtualTime(0);
+        std::filesystem::current_path(oldDir_);
+        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg"})
+            std::filesystem::remove(programDir_ / name);
+    }
+    void Write(const char* name, const std::string& text) { testsupport::WriteFile((programDir_ / name).string(), text); }
+    int Run()
+    {
+        char name[] = "orbit";
+        char* argv[] = {name, nullptr};
+        testing::internal::CaptureStdout();
+        int rc = MAIN_Run(1, argv);
+        testing::internal::GetCapturedStdout();
+        return rc;
+    }
+
+    std::filesystem::path oldDir_;
+    std::filesystem::path programDir_;
+};
+
+TEST_F(TickRunTest, FastestRunCoversTheDefaultTenDaysInFiftyTicks)
+{
+    Write("Multipass.cfg", "simulationspeed = FASTEST\n");
+    ASSERT_EQ(Run(), 0);
+    // Fifty working ticks reach the run end exactly; the first step of the
+    // fifty-first passes it and ends the run.
+    EXPECT_EQ(g_simClock.realTotal, 51u * 20u);
+    EXPECT_EQ(g_simClock.clock, kDefaultStart + kTenDays + 10);
+}
+
+TEST_F(TickRunTest, MultipassSeriesRunsEveryPassInOrder)
+{
+    Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 01:00\")\n"
+                           "simulationspeed = FASTEST\n"
+                           "parameter \"A\", RAMP\n start = 1\n stop = 3\n step = 1\nend\n"
+                           "parameter \"B\", RAMP\n start = 0.5\n stop = 1.5\n step = 0.5\nend\n");
+    Write("DataOutput.cfg", "datafile CSV, \"passes.csv\"\n results\n"
+                            " value\n  name = \"A\"\n  type = FLOAT, 0, 0\n  data = PARAMETER(\"A\")\n end\n"
+                            " value\n  name = \"B\"\n  type = FLOAT, 0, 1\n  data = PARAMETER(\"B\")\n end\nend\n");
+    ASSERT_EQ(Run(), 0);
+    EXPECT_EQ(testsupport::ReadFile("passes.csv"), "\"A\";\"B\"\n1;0,5\n2;0,5\n1;1,0\n2;1,0\n");
+}
