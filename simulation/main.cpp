@@ -88,6 +88,7 @@ uint32_t StartRun(MAIN_RUN* run)
     PLAT_ShowWindow(run->mainWindow, g_showState);
     g_simClock.speedFactor = MULTIPASS_GetSpeed();
     g_simClock.fractionAccumulator = 0;
+    EVENTS_StartRun();
     ORBIT_InitRun();
     run->orbitInitialised = 1;
     if (!ORBIT_Start(0)) {
@@ -123,6 +124,8 @@ void EndRun(MAIN_RUN* run, uint32_t failed)
         ORBIT_Stop();
     if (PLAT_IsWindow(run->mainWindow))
         PLAT_DestroyWindow(run->mainWindow);
+    // Events of this run are released while the modules they belong to live.
+    EVENTS_EndRun();
     if (run->orbitInitialised)
         ORBIT_DoneRun();
     if (run->timeThreadStarted)
