@@ -19,7 +19,7 @@ struct WmmCase {
 // Rows of the reference file: year alt lat lon D_pub | X Y Z H F I D_calc.
 std::vector<WmmCase> LoadCases()
 {
-    std::string text = testsupport::ReadFile(ORBIT_SHARED_DIR "/data/wmm2005/test-values.txt");
+    std::string text = testsupport::ReadFile(ORBIT_TEST_DATA_DIR "/wmm2005/test-values.txt");
     std::vector<WmmCase> cases;
     std::istringstream lines(text);
     std::string line;

@@ -18,7 +18,7 @@ struct MsisCase {
 // Rows: case doy sec alt lat lon lst f107A f107 ap, then d0..d8, t0, t1.
 std::vector<MsisCase> LoadCases()
 {
-    std::string text = testsupport::ReadFile(ORBIT_SHARED_DIR "/data/nrlmsise00/test-output.txt");
+    std::string text = testsupport::ReadFile(ORBIT_TEST_DATA_DIR "/nrlmsise00/test-output.txt");
     std::vector<MsisCase> cases;
     std::istringstream lines(text);
     std::string line;

@@ -39,7 +39,7 @@ const ReportData& LoadReport()
 {
     static ReportData data;
     if (!data.rows.empty()) return data;
-    std::ifstream in(std::string(ORBIT_SHARED_DIR) + "/data/str3/test-vectors.txt");
+    std::ifstream in(std::string(ORBIT_TEST_DATA_DIR) + "/str3/test-vectors.txt");
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("ELSET ", 0) == 0) {
