@@ -12,8 +12,9 @@ struct PLAT_BACKEND {
                           const MENU_ENTRY* menu, uint32_t menuCount);
     void (*windowDestroyed)(HWND window);
     void (*windowShown)(HWND window, int showState);
-    // A line was added to a list box (already in the model).
-    void (*listBoxAdded)(HWND listBox, const char* text);
+    // A line was added to a list box (already in the model); replacesLast when
+    // it takes the place of the last line just removed (a continued line).
+    void (*listBoxAdded)(HWND listBox, const char* text, uint32_t replacesLast);
     // A message was posted to the GUI thread's queue.
     void (*wake)();
     // Called by the GUI thread's PLAT_GetMessage when its queue is empty:

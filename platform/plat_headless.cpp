@@ -6,14 +6,39 @@
 
 namespace {
 
+// The line last echoed is left open, so that a continued line is echoed as
+// the rest of it rather than as a second, longer line.
+std::string g_openLine;
+bool g_lineOpen = false;
+
+void CloseLine()
+{
+    if (g_lineOpen) fputc('\n', stdout);
+    g_lineOpen = false;
+    g_openLine.clear();
+}
+
 void WindowCreated(HWND, const char*, const char*, HWND, const MENU_ENTRY*, uint32_t) {}
-void WindowDestroyed(HWND) {}
+
+void WindowDestroyed(HWND)
+{
+    CloseLine();
+    fflush(stdout);
+}
+
 void WindowShown(HWND, int) {}
 
-void ListBoxAdded(HWND, const char* text)
+void ListBoxAdded(HWND, const char* text, uint32_t replacesLast)
 {
     std::string line = PLAT_Cp1250ToUtf8(text);
-    fprintf(stdout, "%s\n", line.c_str());
+    if (replacesLast && g_lineOpen && line.compare(0, g_openLine.size(), g_openLine) == 0) {
+        fputs(line.c_str() + g_openLine.size(), stdout);
+    } else {
+        CloseLine();
+        fputs(line.c_str(), stdout);
+    }
+    g_openLine = line;
+    g_lineOpen = true;
     fflush(stdout);
 }
 

@@ -13,6 +13,7 @@ struct ListBox {
     std::vector<std::string> lines;
     int32_t selected = -1;
     uint32_t redraw = 1;
+    bool lastDeleted = false;   // the last operation removed the last line
 };
 
 std::mutex g_mutex;
@@ -23,16 +24,20 @@ bool ValidIndex(const ListBox& lb, WPARAM index)
     return index < lb.lines.size();
 }
 
-LRESULT Handle(ListBox& lb, uint32_t message, WPARAM wParam, LPARAM lParam, std::string* added)
+LRESULT Handle(ListBox& lb, uint32_t message, WPARAM wParam, LPARAM lParam, std::string* added, bool* replacesLast)
 {
+    bool lastDeleted = lb.lastDeleted;
+    lb.lastDeleted = false;
     switch (message) {
     case LB_ADDSTRING:
         lb.lines.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
         *added = lb.lines.back();
+        *replacesLast = lastDeleted;
         return static_cast<LRESULT>(lb.lines.size() - 1);
     case LB_DELETESTRING:
         if (!ValidIndex(lb, wParam))
             return LB_ERR;
+        lb.lastDeleted = wParam + 1 == lb.lines.size();
         lb.lines.erase(lb.lines.begin() + static_cast<ptrdiff_t>(wParam));
         if (lb.selected >= static_cast<int32_t>(lb.lines.size()))
             lb.selected = -1;
@@ -72,16 +77,17 @@ LRESULT Handle(ListBox& lb, uint32_t message, WPARAM wParam, LPARAM lParam, std:
 LRESULT PLAT_ListBoxProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
 {
     std::string added;
+    bool replacesLast = false;
     LRESULT result;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         auto it = g_lists.find(window);
         if (it == g_lists.end())
             return message == LB_GETCOUNT ? 0 : LB_ERR;
-        result = Handle(it->second, message, wParam, lParam, &added);
+        result = Handle(it->second, message, wParam, lParam, &added, &replacesLast);
     }
     if (message == LB_ADDSTRING)
-        PLAT_GetBackend()->listBoxAdded(window, added.c_str());
+        PLAT_GetBackend()->listBoxAdded(window, added.c_str(), replacesLast);
     return result;
 }
 

@@ -59,7 +59,9 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
 
 void ORBIT_Stop()
 {
-    // With no 3-D window there is nothing to close.
+    // Still inside the run's main window, so the summary reaches its list box.
+    SATS_LogRunSummary();
+    // With no 3-D window there is nothing else to close.
 }
 
 void ORBIT_DoneRun()

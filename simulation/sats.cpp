@@ -57,8 +57,7 @@ void SATS_FreeSatellite(SATELIT* sat)
     POOL_Free(sat);
 }
 
-// What each satellite did in the run, so the log shows it was stepped.
-static void LogRunSummary()
+void SATS_LogRunSummary()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
         LOG_Printf("Satelit %s: %u kroků dráhy, výška %.1f km, zem. délka %.2f°, šířka %.2f°.\n", sat->name,
@@ -69,7 +68,6 @@ static void LogRunSummary()
 // Safe to call more than once: a failed run start and the run end both clean up.
 void SATS_Cleanup()
 {
-    LogRunSummary();
     SATELIT_SetCurrent(nullptr);
     SATS_FreeSatellite(s_parsing);
     s_parsing = nullptr;

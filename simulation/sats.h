@@ -25,6 +25,8 @@ SATELIT* SATS_GetFirst();
 SATELIT* SATS_GetNext(SATELIT* sat);
 SATELIT* SATS_GetPrevious(SATELIT* sat);
 void SATS_CloseInfoWindows();
+// Logs what each satellite did in the run: its orbit steps and last position.
+void SATS_LogRunSummary();
 
 // The field-history lock and cos(1 degree), prepared once per run.
 void SATS_LockFieldHistory();
