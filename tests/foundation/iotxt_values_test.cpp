@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstring>
 #include <string>
 #include "foundation/iotxt.h"
 #include "foundation/pool.h"
@@ -136,13 +137,9 @@ TEST(IotxtValues, UtDates)
     SYSTEMTIME st;
     st.wDayOfWeek = 77;
     ASSERT_TRUE(Ut("UT(\"1.2.2006, 3:04\")", &st));
-    EXPECT_EQ(st.wDay, 1);
-    EXPECT_EQ(st.wMonth, 2);
-    EXPECT_EQ(st.wYear, 2006);
-    EXPECT_EQ(st.wHour, 3);
-    EXPECT_EQ(st.wMinute, 4);
-    EXPECT_EQ(st.wSecond, 0);
-    EXPECT_EQ(st.wDayOfWeek, 77);   // left as the caller had it
+    SYSTEMTIME expected = testsupport::Date(2006, 2, 1, 3, 4);
+    expected.wDayOfWeek = 77;   // left as the caller had it
+    EXPECT_EQ(std::memcmp(&st, &expected, sizeof st), 0);
     ASSERT_TRUE(Ut("ut ( \"31.12.2200, 23:59:59.999\" )", &st));
     EXPECT_EQ(st.wMilliseconds, 999);
     ASSERT_TRUE(Ut("UT(\"29.02.2004,12:30:15\")", &st));
@@ -256,41 +253,28 @@ TEST(IotxtValues, QuotedTextsAndIdentifiers)
 
 TEST(IotxtValues, GenericValues)
 {
-    uint32_t type;
-    int64_t i;
-    double d;
-    char* s = nullptr;
-    {
-        ScopedText t("\"abc\"");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(type, IOTXT_TYPE_STRING);
-        EXPECT_STREQ(s, "abc");
+    // Type 0 marks a text that is no value.
+    const struct { const char* text; uint32_t type; int64_t integer; const char* rest; } cases[] = {
+        {"7", IOTXT_TYPE_INT64, 7, ""}, {"12abc", IOTXT_TYPE_INT64, 12, "abc"}, {"7.", IOTXT_TYPE_DOUBLE, 0, ""},
+        {"1e3", IOTXT_TYPE_DOUBLE, 0, ""}, {"-.5", IOTXT_TYPE_DOUBLE, 0, ""}, {"\"abc\"", IOTXT_TYPE_STRING, 0, ""},
+        {"word", 0, 0, ""}, {"99999999999999999999", 0, 0, ""}};
+    for (const auto& c : cases) {
+        ScopedText t(c.text);
+        uint32_t type = 99;
+        int64_t i = 0;
+        double d = 0;
+        char* s = nullptr;
+        ASSERT_EQ(IOTXT_ReadGenericValue(&type, &i, &d, &s), c.type ? 1u : 0u) << c.text;
+        if (!c.type) continue;
+        EXPECT_EQ(type, c.type) << c.text;
+        EXPECT_EQ(t.Rest(), c.rest) << c.text;
+        if (type == IOTXT_TYPE_INT64) {
+            EXPECT_EQ(i, c.integer) << c.text;
+        }
+        if (type == IOTXT_TYPE_STRING) {
+            EXPECT_STREQ(s, "abc");
+        }
         POOL_Free(s);
-    }
-    {
-        ScopedText t("7");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(type, IOTXT_TYPE_INT64);
-        EXPECT_EQ(i, 7);
-    }
-    for (const char* real : {"7.", "1e3", "-.5"}) {
-        ScopedText t(real);
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s)) << real;
-        EXPECT_EQ(type, IOTXT_TYPE_DOUBLE);
-    }
-    {
-        ScopedText t("12abc");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(i, 12);
-        EXPECT_EQ(t.Rest(), "abc");
-    }
-    {
-        ScopedText t("word");
-        EXPECT_FALSE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-    }
-    {
-        ScopedText t("99999999999999999999");
-        EXPECT_FALSE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
     }
 }
 
