@@ -135,24 +135,19 @@ TEST(SgpFrontEnd, FourthElementIsTheVectorLength)
 
 TEST(SgpFrontEnd, ElementSetFlagChoosesNearOrDeepForm)
 {
-    SGP_ELEMENTS deep = ElementsOf("DEEP");
-    SGP_ELEMENTS near = ElementsOf("NEAR");
-    double a[4], b[4], va[4], vb[4];
-    // Variant 1 (SGP4) with a deep-space set runs SDP4 ...
-    Propagate(1, deep, 720.0, a, va);
-    SGP_Sdp4(720.0, b, vb, &deep);
-    SGP_ConvertState(b, vb);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a[i], b[i]);
-    // ... and variant 2 (SDP4) with a near-Earth set runs SGP4.
-    Propagate(2, near, 720.0, a, va);
-    SGP_Sgp4(720.0, b, vb, &near);
-    SGP_ConvertState(b, vb);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a[i], b[i]);
-    // The same holds between SGP8 and SDP8.
-    Propagate(3, deep, 720.0, a, va);
-    SGP_Sdp8(720.0, b, vb, &deep);
-    SGP_ConvertState(b, vb);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a[i], b[i]);
+    // Variant 1 (SGP4) with a deep-space set runs SDP4, variant 2 (SDP4) with a
+    // near-Earth set runs SGP4, and the same holds between SGP8 and SDP8.
+    using Model = decltype(&SGP_Sgp4);
+    const struct { uint32_t variant; const char* set; Model model; } cases[] = {
+        {1, "DEEP", SGP_Sdp4}, {2, "NEAR", SGP_Sgp4}, {3, "DEEP", SGP_Sdp8}};
+    for (const auto& c : cases) {
+        SGP_ELEMENTS el = ElementsOf(c.set);
+        double a[4], b[4], va[4], vb[4];
+        Propagate(c.variant, el, 720.0, a, va);
+        c.model(720.0, b, vb, &el);
+        SGP_ConvertState(b, vb);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(a[i], b[i]) << c.variant;
+    }
 }
 
 TEST(SgpFrontEnd, TimeBeforeEpochPropagatesBackward)
