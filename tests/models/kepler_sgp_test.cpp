@@ -2,7 +2,9 @@
 #if __has_include("models/sgp.h") || __has_include("models/sgp_near.h")
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
 #include "models/kepler.h"
+#include "models/sgp_tle.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -11,22 +13,14 @@ constexpr double PI = 3.14159265358979323846;
 constexpr double DEG = PI / 180.0;
 constexpr TIME_MS MINUTE = 60000;
 
-// The near-Earth element set of the report's test cases (88888), as read.
+// The near-Earth element set of the report's test cases (88888).
 SGP_ELEMENTS NearSet()
 {
-    SGP_ELEMENTS s{};
-    s.epoch = 80275.98708465;
-    s.epoch_jd = 2444238.5 + 275.98708465;
-    s.mean_motion = 16.05824518 * 2 * PI / 1440;
-    s.bstar = 0.66816e-4;
-    s.inclination = 72.8435 * DEG;
-    s.eccentricity = 0.0086731;
-    s.mean_anomaly = 110.5714 * DEG;
-    s.arg_perigee = 52.6988 * DEG;
-    s.raan = 115.9689 * DEG;
-    s.ndot_2 = 0.00073094 * 2 * PI / 1440 / 1440;
-    s.nddot_6 = 0.13844e-3 * 2 * PI / 1440 / 1440 / 1440;
-    s.deep_space = 0;
+    SGP_TLE_TEXT text{};
+    strcpy(text.rows[1], "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8");
+    strcpy(text.rows[2], "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105");
+    SGP_ELEMENTS s;
+    SGP_ParseTle(&text, &s);
     return s;
 }
 
