@@ -1,13 +1,9 @@
 // Reading "DataOutput.cfg": the records built from a good file, and the one
 // message with its line number for each kind of mistake.
 #include <gtest/gtest.h>
-#include <cstring>
-#include <string>
 #include "dataout/dataout.h"
 #include "dataout/dvhan.h"
 #include "foundation/iotxt.h"
-#include "foundation/memory.h"
-#include "foundation/pool.h"
 #include "simulation/main.h"
 #include "tests/dataout/dataout_fixture.h"
 

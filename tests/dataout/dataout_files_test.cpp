@@ -269,18 +269,4 @@ TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
     EXPECT_EQ(DATAOUT_Start(), 0u);
 }
 
-TEST_F(DataoutFilesTest, ExampleConfigurationRecordsTheTimeColumns)
-{
-    g_simClock.clock = MsOf(2006, 1, 1, 0, 0, 0, 0);
-    ASSERT_EQ(Load(ReadFile(ORBIT_SOURCE_DIR "/examples/leo/DataOutput.cfg")), 1u) << TakeLog();
-    ASSERT_EQ(DATAOUT_Start(), 1u);
-    for (int i = 0; i < 7; ++i) Step(300000);  // 35 minutes in steps of 5
-    DATAOUT_Finish();
-    EXPECT_EQ(ReadFile("leo_track.csv"), kTimeTitles + "\n"
-                                         "\"01.01.2006, 00:00.00.000\";0,0000000\n"
-                                         "\"01.01.2006, 00:10.00.000\";0,1666667\n"
-                                         "\"01.01.2006, 00:20.00.000\";0,3333333\n"
-                                         "\"01.01.2006, 00:30.00.000\";0,5000000\n");
-}
-
-}
+}  // namespace
