@@ -4,7 +4,6 @@
 #include "onboard/sim51.h"
 #include "tests/support/test_support.h"
 #include <gtest/gtest.h>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 

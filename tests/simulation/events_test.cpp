@@ -14,17 +14,11 @@ struct Fired {
     uint32_t tag;
 };
 std::vector<Fired> g_log;
-EVENT_HANDLE g_selfHandle = EVENT_HANDLE_NONE;
 EVENT g_followUp{};
-
-uint32_t TagOf(const EVENT* e)
-{
-    return e->userData[0];
-}
 
 void Record(uint32_t reason, EVENT* e)
 {
-    g_log.push_back({reason, e->dueTime, TagOf(e)});
+    g_log.push_back({reason, e->dueTime, e->userData[0]});
 }
 
 void CancelSelf(uint32_t reason, EVENT* e)
@@ -172,7 +166,7 @@ TEST_F(EventsTest, CancelRemovesOnlyTheEmptiedNodesAndStaleHandlesAreHarmless)
 
 TEST_F(EventsTest, EventMayCancelItselfWhileItFires)
 {
-    g_selfHandle = Schedule(MsOf(2006, 1, 1, 0, 0, 0, 10), 1, CancelSelf);
+    Schedule(MsOf(2006, 1, 1, 0, 0, 0, 10), 1, CancelSelf);
     Schedule(MsOf(2006, 1, 1, 0, 0, 0, 20), 2);
     FireAll();
     EXPECT_EQ(FiredTags(), (std::vector<uint32_t>{1, 2}));
