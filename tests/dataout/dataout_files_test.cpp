@@ -36,7 +36,7 @@ TEST_F(DataoutFilesTest, SmallRunWritesByteExactHeaderAndRows)
               1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
     // From 12:00:03 in steps of 4 s: rows at 10, 20, 30 and 40 s past the minute.
-    while (g_simClock.clock < At(1, 1, 2006, 12, 0, 41, 0)) Step(4000);
+    while (g_simClock.clock < MsOf(2006, 1, 1, 12, 0, 41, 0)) Step(4000);
     DATAOUT_Finish();
 
     EXPECT_EQ(ReadFile("track.csv"), kTimeTitles + ";\"Five\";\"Pi\";\"Exp\"\n"
@@ -52,19 +52,19 @@ TEST_F(DataoutFilesTest, SmallRunWritesByteExactHeaderAndRows)
 
 TEST_F(DataoutFilesTest, RowDueBetweenTwoStepsPullsTheClockBackToItsExactTime)
 {
-    g_simClock.clock = At(1, 1, 2006, 12, 0, 0, 0);
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 0, 0);
     ASSERT_EQ(Load("datafile CSV, \"snap.csv\"\n interval = 10s\n timeunit = 1s\n"
                    " value\n  name = \"C\"\n  type = FLOAT, 0, 0\n  data = 1\n end\nend\n"),
               1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
     Step(5);  // the row at the start itself
-    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 0, 0));
+    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 0, 0));
 
-    g_simClock.clock = At(1, 1, 2006, 12, 0, 9, 995);
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 9, 995);
     EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);
     g_simClock.clock += 10;
     ASSERT_EQ(DATAOUT_SnapTimeToSave(), 1u);
-    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 10, 0));
+    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 10, 0));
     DATAOUT_WriteDue();
     DATAOUT_Finish();
     EXPECT_EQ(ReadFile("snap.csv"), kTimeTitles + ";\"C\"\n"
@@ -74,17 +74,17 @@ TEST_F(DataoutFilesTest, RowDueBetweenTwoStepsPullsTheClockBackToItsExactTime)
 
 TEST_F(DataoutFilesTest, RelativeTimeInItsUnitAndNoRowsFromTheEndTimeOn)
 {
-    g_simClock.clock = At(1, 1, 2006, 12, 0, 0, 0);
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 0, 0);
     ASSERT_EQ(Load("datafile CSV, \"half.csv\"\n interval = 500ms\n timeunit = 1s\n"
                    " endtime = TIME_FROM_START(13s)\nend\n"),
               1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
     for (int i = 0; i < 27; ++i) Step(500);  // rows from 0 to 12.5 s; the end itself gets none
-    EXPECT_EQ(g_simClock.clock, At(1, 1, 2006, 12, 0, 13, 0));
+    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 13, 0));
     g_simClock.clock += 500;
     EXPECT_EQ(DATAOUT_SnapTimeToSave(), 1u);  // 13.5 s is within end + interval
     DATAOUT_WriteDue();
-    g_simClock.clock = At(1, 1, 2006, 12, 0, 14, 100);
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 14, 100);
     EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);  // past end + interval: never pulled back again
     DATAOUT_Finish();
 
@@ -96,14 +96,14 @@ TEST_F(DataoutFilesTest, RelativeTimeInItsUnitAndNoRowsFromTheEndTimeOn)
 
 TEST_F(DataoutFilesTest, StartAlignsToTheDayGridAlsoFromBeforeTheClocksDay)
 {
-    g_simClock.clock = At(1, 1, 2006, 23, 59, 53, 0);
+    g_simClock.clock = MsOf(2006, 1, 1, 23, 59, 53, 0);
     ASSERT_EQ(Load("datafile CSV, \"a.csv\"\n interval = 10s\nend\n"
                    "datafile CSV, \"b.csv\"\n interval = 7m\nend\n"),
               1u);
-    g_simClock.clock = At(2, 1, 2006, 12, 0, 0, 0);  // the run starts a day later
+    g_simClock.clock = MsOf(2006, 1, 2, 12, 0, 0, 0);  // the run starts a day later
     ASSERT_EQ(DATAOUT_Start(), 1u);
-    EXPECT_EQ(g_dataout.firstFile->start, At(2, 1, 2006, 0, 0, 0, 0));
-    EXPECT_EQ(g_dataout.lastFile->start, At(1, 1, 2006, 23, 59, 53, 0));  // 7 min does not divide a day
+    EXPECT_EQ(g_dataout.firstFile->start, MsOf(2006, 1, 2, 0, 0, 0, 0));
+    EXPECT_EQ(g_dataout.lastFile->start, MsOf(2006, 1, 1, 23, 59, 53, 0));  // 7 min does not divide a day
     DATAOUT_Finish();
 }
 
@@ -227,19 +227,6 @@ uint32_t NodeLinkFails(void*) { return 0; }
 const DVHAN_ROW kTimedNode = {"TIMED", nullptr, nullptr, nullptr, NodeValue, NodeAccuracy, NodeUpdate};
 const DVHAN_ROW kBrokenNode = {"BROKEN", nullptr, NodeLinkFails, nullptr, NodeValue, nullptr, nullptr};
 
-void AddNode(const DVHAN_ROW* type, int64_t value)
-{
-    DATAOUT_NODE* node = (DATAOUT_NODE*)POOL_Alloc(sizeof(DATAOUT_NODE) + 1);
-    int64_t* data = (int64_t*)POOL_Alloc(sizeof(int64_t) + 1);
-    char* name = (char*)POOL_Alloc(8);
-    strcpy(name, "n");
-    *data = value;
-    *node = DATAOUT_NODE{name, type, data, nullptr};
-    if (g_dataout.lastNode) g_dataout.lastNode->next = node;
-    else g_dataout.firstNode = node;
-    g_dataout.lastNode = node;
-}
-
 TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
 {
     g_links = g_frees = g_updates = 0;
@@ -261,8 +248,13 @@ TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
     EXPECT_EQ(source.quantityData, nullptr);
 
     EXPECT_EQ(DATAOUT_GetMinAccuracy(), 0xFFFFFFFFu);
-    AddNode(&kTimedNode, 1000);
-    AddNode(&kTimedNode, 500);
+    auto addNode = [](const DVHAN_ROW* type, int64_t value) {
+        int64_t* data = (int64_t*)POOL_Alloc(sizeof(int64_t) + 1);
+        *data = value;
+        AddNode("n", type, data);
+    };
+    addNode(&kTimedNode, 1000);
+    addNode(&kTimedNode, 500);
     EXPECT_EQ(DATAOUT_GetMinAccuracy(), 500u);
     DATAOUT_UpdateNodes();
     EXPECT_EQ(g_updates, 2);
@@ -273,26 +265,8 @@ TEST_F(DataoutFilesTest, QuantitiesAndNodesPlugInThroughTheirRows)
     EXPECT_EQ(integer, 1000);
 
     EXPECT_EQ(DATAOUT_Start(), 1u);
-    AddNode(&kBrokenNode, 0);
+    addNode(&kBrokenNode, 0);
     EXPECT_EQ(DATAOUT_Start(), 0u);
 }
 
-}
-
-namespace {
-
-TEST_F(DataoutFilesTest, ExampleConfigurationRecordsTheTimeColumns)
-{
-    g_simClock.clock = At(1, 1, 2006, 0, 0, 0, 0);
-    ASSERT_EQ(Load(ReadFile(ORBIT_SOURCE_DIR "/examples/leo/DataOutput.cfg")), 1u) << TakeLog();
-    ASSERT_EQ(DATAOUT_Start(), 1u);
-    for (int i = 0; i < 7; ++i) Step(300000);  // 35 minutes in steps of 5
-    DATAOUT_Finish();
-    EXPECT_EQ(ReadFile("leo_track.csv"), kTimeTitles + "\n"
-                                         "\"01.01.2006, 00:00.00.000\";0,0000000\n"
-                                         "\"01.01.2006, 00:10.00.000\";0,1666667\n"
-                                         "\"01.01.2006, 00:20.00.000\";0,3333333\n"
-                                         "\"01.01.2006, 00:30.00.000\";0,5000000\n");
-}
-
-}
+}  // namespace

@@ -5,16 +5,18 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "dataout/dataout.h"
-#include "foundation/time.h"
+#include "dataout/dvhan.h"
+#include "tests/support/test_support.h"
 
 namespace dataouttest {
 
-// Milliseconds of a calendar time on the simulation clock's scale.
-TIME_MS At(int day, int month, int year, int hour, int minute, int second, int ms);
+using testsupport::MsOf;
 // The folder in which configuration files are looked up.
 std::string ConfigPath(const std::string& name);
 // Count of non-overlapping occurrences of part in text.
 int CountOf(const std::string& text, const std::string& part);
+// Appends a node of the given type and data to the node list.
+DATAOUT_NODE* AddNode(const char* name, const DVHAN_ROW* type, void* data);
 
 class DataoutTest : public ::testing::Test {
 protected:

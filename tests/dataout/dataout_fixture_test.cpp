@@ -2,6 +2,7 @@
 #include "tests/dataout/dataout_fixture.h"
 #include <unistd.h>
 #include <cstdio>
+#include <cstring>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -14,19 +15,6 @@ namespace dataouttest {
 
 std::string DataoutTest::workDir_;
 
-TIME_MS At(int day, int month, int year, int hour, int minute, int second, int ms)
-{
-    SYSTEMTIME st{};
-    st.wDay = (uint16_t)day;
-    st.wMonth = (uint16_t)month;
-    st.wYear = (uint16_t)year;
-    st.wHour = (uint16_t)hour;
-    st.wMinute = (uint16_t)minute;
-    st.wSecond = (uint16_t)second;
-    st.wMilliseconds = (uint16_t)ms;
-    return TIME_SystemTimeToMs(&st);
-}
-
 std::string ConfigPath(const std::string& name)
 {
     return std::string(MEMORY_ProgramDirectory()) + "/" + name;
@@ -37,6 +25,18 @@ int CountOf(const std::string& text, const std::string& part)
     int count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
     return count;
+}
+
+DATAOUT_NODE* AddNode(const char* name, const DVHAN_ROW* type, void* data)
+{
+    DATAOUT_NODE* node = (DATAOUT_NODE*)POOL_Alloc(sizeof(DATAOUT_NODE) + 1);
+    char* copy = (char*)POOL_Alloc((uint32_t)strlen(name) + 4);
+    strcpy(copy, name);
+    *node = DATAOUT_NODE{copy, type, data, nullptr};
+    if (g_dataout.lastNode) g_dataout.lastNode->next = node;
+    else g_dataout.firstNode = node;
+    g_dataout.lastNode = node;
+    return node;
 }
 
 void DataoutTest::SetUpTestSuite()
@@ -54,7 +54,7 @@ void DataoutTest::SetUpTestSuite()
 void DataoutTest::SetUp()
 {
     g_simClock = SIM_CLOCK{};
-    g_simClock.clock = At(1, 1, 2006, 12, 0, 3, 0);
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 3);
     g_simClock.runStart = g_simClock.clock;
     TakeLog();
     DATAOUT_Init();

@@ -50,7 +50,7 @@ TEST_F(IotxtFiles, FileOfOnlyCommentsEndsAtOnceWithAllLinesCounted)
     EXPECT_EQ(IOTXT_GetLineNumber(), 4u);
 }
 
-TEST_F(IotxtFiles, WordsMatchWholeAndWithoutCase)
+TEST_F(IotxtFiles, WordsAndCharactersMatch)
 {
     for (const char* text : {"endtime", "end_x", "en"}) {
         ScopedText t(text);
@@ -64,13 +64,9 @@ TEST_F(IotxtFiles, WordsMatchWholeAndWithoutCase)
     EXPECT_TRUE(IOTXT_PeekWord("satellite"));
     EXPECT_EQ(t.Rest(), "Satellite x");
     EXPECT_FALSE(IOTXT_MatchChar('s'));   // characters match exactly
-}
-
-TEST_F(IotxtFiles, MatchCharConsumesBlanksAround)
-{
-    ScopedText t("  (  12");
-    EXPECT_TRUE(IOTXT_MatchChar('('));
-    EXPECT_EQ(t.Rest(), "12");
+    ScopedText c("  (  12");
+    EXPECT_TRUE(IOTXT_MatchChar('('));   // consuming the blanks around
+    EXPECT_EQ(c.Rest(), "12");
     ScopedText u("x ; comment");
     IOTXT_SkipChar();
     EXPECT_TRUE(IOTXT_IsEndOfLine());
@@ -156,16 +152,4 @@ TEST_F(IotxtFiles, OverlongLineIsOneFaultyLine)
     ASSERT_TRUE(IOTXT_NextLine());
     EXPECT_EQ(IOTXT_GetLineNumber(), 4u);
     EXPECT_TRUE(IOTXT_MatchWord("b"));
-}
-
-TEST_F(IotxtFiles, BorrowedTextWithNothingOpen)
-{
-    char text[] = "  42 rest";
-    IOTXT_BeginString(text);
-    int64_t v;
-    EXPECT_TRUE(IOTXT_ReadInt64(&v));
-    EXPECT_EQ(v, 42);
-    IOTXT_EndString();
-    EXPECT_FALSE(IOTXT_HasCurrentText());
-    EXPECT_FALSE(IOTXT_MatchWord("rest"));
 }

@@ -1,7 +1,6 @@
 // Helpers for the configuration reader tests: files in the program directory
 // and the text of the log.
 #pragma once
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include "foundation/iotxt.h"

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstring>
 #include <string>
 #include "foundation/iotxt.h"
 #include "foundation/pool.h"
@@ -9,28 +10,12 @@ using iotxttest::ScopedText;
 
 namespace {
 
-bool Int(const char* text, int64_t* v)
+// Reads the text as the current line with the given reader.
+template <typename T>
+bool Read(const char* text, uint32_t (*reader)(T*), T* value)
 {
     ScopedText t(text);
-    return IOTXT_ReadInt64(v);
-}
-
-bool Real(const char* text, double* v)
-{
-    ScopedText t(text);
-    return IOTXT_ReadDouble(v);
-}
-
-bool Duration(const char* text, int64_t* v)
-{
-    ScopedText t(text);
-    return IOTXT_ReadDuration(v);
-}
-
-bool Ut(const char* text, SYSTEMTIME* st)
-{
-    ScopedText t(text);
-    return IOTXT_ReadUtTime(st);
+    return reader(value);
 }
 
 std::string Quoted(const std::string& text)
@@ -48,19 +33,19 @@ std::string Quoted(const std::string& text)
 TEST(IotxtValues, Integers)
 {
     int64_t v = 0;
-    EXPECT_TRUE(Int("+5", &v));
+    EXPECT_TRUE(Read("+5", IOTXT_ReadInt64, &v));
     EXPECT_EQ(v, 5);
-    EXPECT_TRUE(Int("  -5;", &v));
+    EXPECT_TRUE(Read("  -5;", IOTXT_ReadInt64, &v));
     EXPECT_EQ(v, -5);
-    for (const char* bad : {"+-5", "5-", "- 5", "-", "", "abc"}) EXPECT_FALSE(Int(bad, &v)) << bad;
-    EXPECT_FALSE(Int(std::string(99, '1').c_str(), &v));
-    EXPECT_TRUE(Int("9223372036854775807", &v));
+    for (const char* bad : {"+-5", "5-", "- 5", "-", "", "abc"}) EXPECT_FALSE(Read(bad, IOTXT_ReadInt64, &v)) << bad;
+    EXPECT_FALSE(Read(std::string(99, '1').c_str(), IOTXT_ReadInt64, &v));
+    EXPECT_TRUE(Read("9223372036854775807", IOTXT_ReadInt64, &v));
     EXPECT_EQ(v, INT64_MAX);
-    EXPECT_TRUE(Int("-9223372036854775808", &v));
+    EXPECT_TRUE(Read("-9223372036854775808", IOTXT_ReadInt64, &v));
     EXPECT_EQ(v, INT64_MIN);
     v = 7;
-    EXPECT_FALSE(Int("9223372036854775808", &v));   // beyond the range: no saturated value
-    EXPECT_FALSE(Int("-99999999999999999999", &v));
+    EXPECT_FALSE(Read("9223372036854775808", IOTXT_ReadInt64, &v));   // beyond the range: no saturated value
+    EXPECT_FALSE(Read("-99999999999999999999", IOTXT_ReadInt64, &v));
     EXPECT_EQ(v, 7);
     ScopedText t("12abc");
     EXPECT_TRUE(IOTXT_ReadInt64(&v));
@@ -70,15 +55,15 @@ TEST(IotxtValues, Integers)
 TEST(IotxtValues, Reals)
 {
     double v;
-    EXPECT_TRUE(Real("1e-3", &v));
+    EXPECT_TRUE(Read("1e-3", IOTXT_ReadDouble, &v));
     EXPECT_DOUBLE_EQ(v, 0.001);
-    EXPECT_TRUE(Real("-2.5E+2", &v));
+    EXPECT_TRUE(Read("-2.5E+2", IOTXT_ReadDouble, &v));
     EXPECT_DOUBLE_EQ(v, -250);
-    EXPECT_TRUE(Real("+.5", &v));
+    EXPECT_TRUE(Read("+.5", IOTXT_ReadDouble, &v));
     EXPECT_DOUBLE_EQ(v, 0.5);
-    EXPECT_FALSE(Real("e5", &v));
-    EXPECT_FALSE(Real("1e5e3", &v));
-    EXPECT_FALSE(Real("1-2", &v));
+    EXPECT_FALSE(Read("e5", IOTXT_ReadDouble, &v));
+    EXPECT_FALSE(Read("1e5e3", IOTXT_ReadDouble, &v));
+    EXPECT_FALSE(Read("1-2", IOTXT_ReadDouble, &v));
     ScopedText t("1.2.3 x");
     EXPECT_TRUE(IOTXT_ReadDouble(&v));
     EXPECT_DOUBLE_EQ(v, 1.2);
@@ -90,11 +75,11 @@ TEST(IotxtValues, ParameterFormThroughMultipass)
     LOG_Init();
     double v = 3;
     // The multipass lookup knows no parameter here.
-    EXPECT_FALSE(Real("PARAMETER(\"gain\")", &v));
+    EXPECT_FALSE(Read("PARAMETER(\"gain\")", IOTXT_ReadDouble, &v));
     EXPECT_NE(iotxttest::LogText().find("IOTXT: neznámý název MULTIPASS-PARAMETRU"), std::string::npos);
-    EXPECT_FALSE(Real("PARAMETER gain", &v));
+    EXPECT_FALSE(Read("PARAMETER gain", IOTXT_ReadDouble, &v));
     EXPECT_NE(iotxttest::LogText().find("IOTXT: očekávám závorku u definice PARAMETER."), std::string::npos);
-    EXPECT_FALSE(Real("PARAMETER(gain)", &v));
+    EXPECT_FALSE(Read("PARAMETER(gain)", IOTXT_ReadDouble, &v));
     EXPECT_NE(iotxttest::LogText().find("IOTXT: očekávám název MULTIPASS-PARAMETRU"), std::string::npos);
     EXPECT_EQ(v, 3);
 }
@@ -106,13 +91,13 @@ TEST(IotxtValues, Durations)
         {"1d 2h 3m 4s 5ms", 93784005}, {"90s", 90000}};
     for (auto& g : good) {
         int64_t v = -1;
-        EXPECT_TRUE(Duration(g.text, &v)) << g.text;
+        EXPECT_TRUE(Read(g.text, IOTXT_ReadDuration, &v)) << g.text;
         EXPECT_EQ(v, g.ms) << g.text;
     }
     int64_t v = 11;
     for (const char* bad : {"15", "1min", "2s 1m", "1h 1h", "30m 1h", "1.5h", "", "h",
                             "106751991168d", "106751991167 d 8h", "9223372036854775807ms 1ms"})
-        EXPECT_FALSE(Duration(bad, &v)) << bad;
+        EXPECT_FALSE(Read(bad, IOTXT_ReadDuration, &v)) << bad;
     EXPECT_EQ(v, 11);
     ScopedText t("10s ; every ten seconds");
     EXPECT_TRUE(IOTXT_ReadDuration(&v));
@@ -122,12 +107,10 @@ TEST(IotxtValues, Durations)
 TEST(IotxtValues, TimeFromStartAddsTheClock)
 {
     g_simClock.clock = 1000000;
-    ScopedText t("TIME_FROM_START( 1h )");
     int64_t v;
-    EXPECT_TRUE(IOTXT_ReadTimeFromStart(&v));
+    EXPECT_TRUE(Read("TIME_FROM_START( 1h )", IOTXT_ReadTimeFromStart, &v));
     EXPECT_EQ(v, 1000000 + 3600000);
-    ScopedText u("TIME_FROM_START(1h");
-    EXPECT_FALSE(IOTXT_ReadTimeFromStart(&v));
+    EXPECT_FALSE(Read("TIME_FROM_START(1h", IOTXT_ReadTimeFromStart, &v));
     g_simClock.clock = 0;
 }
 
@@ -135,24 +118,20 @@ TEST(IotxtValues, UtDates)
 {
     SYSTEMTIME st;
     st.wDayOfWeek = 77;
-    ASSERT_TRUE(Ut("UT(\"1.2.2006, 3:04\")", &st));
-    EXPECT_EQ(st.wDay, 1);
-    EXPECT_EQ(st.wMonth, 2);
-    EXPECT_EQ(st.wYear, 2006);
-    EXPECT_EQ(st.wHour, 3);
-    EXPECT_EQ(st.wMinute, 4);
-    EXPECT_EQ(st.wSecond, 0);
-    EXPECT_EQ(st.wDayOfWeek, 77);   // left as the caller had it
-    ASSERT_TRUE(Ut("ut ( \"31.12.2200, 23:59:59.999\" )", &st));
+    ASSERT_TRUE(Read("UT(\"1.2.2006, 3:04\")", IOTXT_ReadUtTime, &st));
+    SYSTEMTIME expected = testsupport::Date(2006, 2, 1, 3, 4);
+    expected.wDayOfWeek = 77;   // left as the caller had it
+    EXPECT_EQ(std::memcmp(&st, &expected, sizeof st), 0);
+    ASSERT_TRUE(Read("ut ( \"31.12.2200, 23:59:59.999\" )", IOTXT_ReadUtTime, &st));
     EXPECT_EQ(st.wMilliseconds, 999);
-    ASSERT_TRUE(Ut("UT(\"29.02.2004,12:30:15\")", &st));
+    ASSERT_TRUE(Read("UT(\"29.02.2004,12:30:15\")", IOTXT_ReadUtTime, &st));
     EXPECT_EQ(st.wSecond, 15);
     EXPECT_EQ(st.wMilliseconds, 0);
     SYSTEMTIME before = st;
     for (const char* bad : {"UT(\"01.01.1949, 00:00\")", "UT(\"30.02.2006, 00:00\")", "UT(\"29.02.2100, 00:00\")",
                             "UT(\"01.13.2006, 00:00\")", "UT(\"01.01.2006, 24:00\")", "UT(\"01.01.2006\")",
                             "UT(\"01.01.2006, 00:00\"", "UT 01.01.2006", "UTC(\"01.01.2006, 00:00\")"})
-        EXPECT_FALSE(Ut(bad, &st)) << bad;
+        EXPECT_FALSE(Read(bad, IOTXT_ReadUtTime, &st)) << bad;
     EXPECT_EQ(st.wYear, before.wYear);
 }
 
@@ -172,16 +151,12 @@ TEST(IotxtValues, ColoursAndSky)
         EXPECT_EQ(r, 9);
     }
     double deg;
-    {
-        ScopedText t("ra(6, 30, 0)");
-        EXPECT_TRUE(IOTXT_ReadRightAscension(&deg));
-        EXPECT_DOUBLE_EQ(deg, 97.5);
-    }
+    EXPECT_TRUE(Read("ra(6, 30, 0)", IOTXT_ReadRightAscension, &deg));
+    EXPECT_DOUBLE_EQ(deg, 97.5);
     const struct { const char* text; double deg; } decs[] = {
         {"dec(-10, 30, 0)", -10.5}, {"dec(0, -30, 0)", -0.5}, {"dec(10, -30, -36)", 10.51}, {"dec(0, 30, 0)", 0.5}};
     for (auto& d : decs) {
-        ScopedText t(d.text);
-        EXPECT_TRUE(IOTXT_ReadDeclination(&deg));
+        EXPECT_TRUE(Read(d.text, IOTXT_ReadDeclination, &deg));
         EXPECT_NEAR(deg, d.deg, 1e-12) << d.text;
     }
 }
@@ -191,31 +166,21 @@ TEST(IotxtValues, UnitsAndSpeedRatios)
     const struct { const char* text; double value; bool mass; } good[] = {
         {"2.5 km", 2500, false}, {"3 mm", 0.003, false}, {"7 M", 7, false}, {"3 dkg", 0.03, true},
         {"1 t", 1000, true}, {"5 g", 0.005, true}};
+    double v;
     for (auto& g : good) {
-        ScopedText t(g.text);
-        double v;
-        EXPECT_TRUE(g.mass ? IOTXT_ReadMass(&v) : IOTXT_ReadLength(&v)) << g.text;
+        EXPECT_TRUE(Read(g.text, g.mass ? IOTXT_ReadMass : IOTXT_ReadLength, &v)) << g.text;
         EXPECT_NEAR(v, g.value, 1e-12) << g.text;
     }
-    for (const char* bad : {"2.5", "2.5 miles", "2.5 kmh"}) {
-        ScopedText t(bad);
-        double v;
-        EXPECT_FALSE(IOTXT_ReadLength(&v)) << bad;
-    }
+    for (const char* bad : {"2.5", "2.5 miles", "2.5 kmh"}) EXPECT_FALSE(Read(bad, IOTXT_ReadLength, &v)) << bad;
     const struct { const char* text; double ratio; } ratios[] = {
         {"10 model minutes in 1 real second", 600}, {"1 model hour in 2 real minutes", 30},
         {"1 MODEL second IN 1 REAL seconds", 1}};
     for (auto& r : ratios) {
-        ScopedText t(r.text);
-        double v;
-        EXPECT_TRUE(IOTXT_ReadSpeedRatio(&v)) << r.text;
+        EXPECT_TRUE(Read(r.text, IOTXT_ReadSpeedRatio, &v)) << r.text;
         EXPECT_DOUBLE_EQ(v, r.ratio);
     }
-    for (const char* bad : {"1 model hour in 0 real seconds", "1 model days in 1 real second", "1 model hour in 1"}) {
-        ScopedText t(bad);
-        double v;
-        EXPECT_FALSE(IOTXT_ReadSpeedRatio(&v)) << bad;
-    }
+    for (const char* bad : {"1 model hour in 0 real seconds", "1 model days in 1 real second", "1 model hour in 1"})
+        EXPECT_FALSE(Read(bad, IOTXT_ReadSpeedRatio, &v)) << bad;
 }
 
 TEST(IotxtValues, YesNoWords)
@@ -223,14 +188,12 @@ TEST(IotxtValues, YesNoWords)
     const struct { const char* text; uint32_t value; } words[] = {
         {"on", 1}, {"False", 0}, {"ANO", 1}, {"ne ; c", 0}, {"yes", 1}, {"OFF", 0}};
     for (auto& w : words) {
-        ScopedText t(w.text);
         uint32_t v = 9;
-        EXPECT_TRUE(IOTXT_ReadBool(&v)) << w.text;
+        EXPECT_TRUE(Read(w.text, IOTXT_ReadBool, &v)) << w.text;
         EXPECT_EQ(v, w.value);
     }
-    ScopedText t("ONE");
     uint32_t v = 9;
-    EXPECT_FALSE(IOTXT_ReadBool(&v));
+    EXPECT_FALSE(Read("ONE", IOTXT_ReadBool, &v));
     EXPECT_EQ(v, 9u);
 }
 
@@ -256,41 +219,28 @@ TEST(IotxtValues, QuotedTextsAndIdentifiers)
 
 TEST(IotxtValues, GenericValues)
 {
-    uint32_t type;
-    int64_t i;
-    double d;
-    char* s = nullptr;
-    {
-        ScopedText t("\"abc\"");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(type, IOTXT_TYPE_STRING);
-        EXPECT_STREQ(s, "abc");
+    // Type 0 marks a text that is no value.
+    const struct { const char* text; uint32_t type; int64_t integer; const char* rest; } cases[] = {
+        {"7", IOTXT_TYPE_INT64, 7, ""}, {"12abc", IOTXT_TYPE_INT64, 12, "abc"}, {"7.", IOTXT_TYPE_DOUBLE, 0, ""},
+        {"1e3", IOTXT_TYPE_DOUBLE, 0, ""}, {"-.5", IOTXT_TYPE_DOUBLE, 0, ""}, {"\"abc\"", IOTXT_TYPE_STRING, 0, ""},
+        {"word", 0, 0, ""}, {"99999999999999999999", 0, 0, ""}};
+    for (const auto& c : cases) {
+        ScopedText t(c.text);
+        uint32_t type = 99;
+        int64_t i = 0;
+        double d = 0;
+        char* s = nullptr;
+        ASSERT_EQ(IOTXT_ReadGenericValue(&type, &i, &d, &s), c.type ? 1u : 0u) << c.text;
+        if (!c.type) continue;
+        EXPECT_EQ(type, c.type) << c.text;
+        EXPECT_EQ(t.Rest(), c.rest) << c.text;
+        if (type == IOTXT_TYPE_INT64) {
+            EXPECT_EQ(i, c.integer) << c.text;
+        }
+        if (type == IOTXT_TYPE_STRING) {
+            EXPECT_STREQ(s, "abc");
+        }
         POOL_Free(s);
-    }
-    {
-        ScopedText t("7");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(type, IOTXT_TYPE_INT64);
-        EXPECT_EQ(i, 7);
-    }
-    for (const char* real : {"7.", "1e3", "-.5"}) {
-        ScopedText t(real);
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s)) << real;
-        EXPECT_EQ(type, IOTXT_TYPE_DOUBLE);
-    }
-    {
-        ScopedText t("12abc");
-        ASSERT_TRUE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-        EXPECT_EQ(i, 12);
-        EXPECT_EQ(t.Rest(), "abc");
-    }
-    {
-        ScopedText t("word");
-        EXPECT_FALSE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
-    }
-    {
-        ScopedText t("99999999999999999999");
-        EXPECT_FALSE(IOTXT_ReadGenericValue(&type, &i, &d, &s));
     }
 }
 

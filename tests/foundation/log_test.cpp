@@ -124,15 +124,6 @@ TEST_F(LogTest, StartFilterAndOutputModes)
     EXPECT_EQ(Line(1), "box only");
 }
 
-TEST_F(LogTest, InitTruncatesTheFile)
-{
-    testsupport::WriteFile("Zendrix.log", "old content\n");
-    LOG_Init();
-    EXPECT_EQ(File(), "");
-    LOG_WriteFile("%d\n", 5);
-    EXPECT_EQ(File(), "5\n");
-}
-
 TEST_F(LogTest, OverlongMessageIsCutToTheBuffer)
 {
     std::string huge(10000, 'z');

@@ -181,22 +181,6 @@ TEST(Quat, FromMatrixEachLargestDiagonalCase)
     }
 }
 
-TEST(Jacobi, PrincipalAxesOfDiagonalMatrix)
-{
-    MAT33 m{{1, 0, 0, 0, 3, 0, 0, 0, 2}};
-    double l1, l2, l3;
-    VEC3 e1, e2, e3;
-    ASSERT_TRUE(MAT_PrincipalAxes(&m, &l1, &l2, &l3, &e1, &e2, &e3));
-    EXPECT_EQ(l1, 3);
-    EXPECT_EQ(l2, 2);
-    EXPECT_EQ(l3, 1);
-    EXPECT_EQ(std::fabs(e1.y), 1);
-    EXPECT_EQ(std::fabs(e2.z), 1);
-    EXPECT_EQ(std::fabs(e3.x), 1);
-    VEC3 c = VEC_CrossValue(&e1, &e2);
-    EXPECT_GT(VEC_Dot(&c, &e3), 0);
-}
-
 TEST(Jacobi, RotatedMatricesWithKnownAndRepeatedEigenvalues)
 {
     const double spectra[][3] = {{7, 4, 1}, {5, 5, 2}, {3, 3, 3}, {9, 1, 1}, {-2, 0.5, 4}};

@@ -2,7 +2,10 @@
 #if __has_include("models/sgp.h") || __has_include("models/sgp_near.h")
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
 #include "models/kepler.h"
+#include "models/sgp_tle.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -10,32 +13,15 @@ constexpr double PI = 3.14159265358979323846;
 constexpr double DEG = PI / 180.0;
 constexpr TIME_MS MINUTE = 60000;
 
-// The near-Earth element set of the report's test cases (88888), as read.
+// The near-Earth element set of the report's test cases (88888).
 SGP_ELEMENTS NearSet()
 {
-    SGP_ELEMENTS s{};
-    s.epoch = 80275.98708465;
-    s.epoch_jd = 2444238.5 + 275.98708465;
-    s.mean_motion = 16.05824518 * 2 * PI / 1440;
-    s.bstar = 0.66816e-4;
-    s.inclination = 72.8435 * DEG;
-    s.eccentricity = 0.0086731;
-    s.mean_anomaly = 110.5714 * DEG;
-    s.arg_perigee = 52.6988 * DEG;
-    s.raan = 115.9689 * DEG;
-    s.ndot_2 = 0.00073094 * 2 * PI / 1440 / 1440;
-    s.nddot_6 = 0.13844e-3 * 2 * PI / 1440 / 1440 / 1440;
-    s.deep_space = 0;
+    SGP_TLE_TEXT text{};
+    strcpy(text.rows[1], "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8");
+    strcpy(text.rows[2], "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105");
+    SGP_ELEMENTS s;
+    SGP_ParseTle(&text, &s);
     return s;
-}
-
-TIME_MS At(int year, int month, int day)
-{
-    SYSTEMTIME st{};
-    st.wYear = (uint16_t)year;
-    st.wMonth = (uint16_t)month;
-    st.wDay = (uint16_t)day;
-    return TIME_SystemTimeToMs(&st);
 }
 
 double AngleDegrees(const VEC3& a, const VEC3& b)
@@ -58,15 +44,7 @@ TEST(KeplerSgp, ElementSetToElementsAndBack)
     EXPECT_EQ(k.kepler_excentricity, 0.0086731);
     EXPECT_NEAR(k.kepler_meanmotion, 16.05824518, 1e-12);
     // 1980-10-01 23:41:24.113760 rounded to the millisecond.
-    SYSTEMTIME st;
-    TIME_MsToSystemTime(k.kepler_time, &st);
-    EXPECT_EQ(st.wYear, 1980);
-    EXPECT_EQ(st.wMonth, 10);
-    EXPECT_EQ(st.wDay, 1);
-    EXPECT_EQ(st.wHour, 23);
-    EXPECT_EQ(st.wMinute, 41);
-    EXPECT_EQ(st.wSecond, 24);
-    EXPECT_NEAR(st.wMilliseconds, 114, 1);
+    EXPECT_NEAR(k.kepler_time, testsupport::MsOf(1980, 10, 1, 23, 41, 24, 114), 1);
 
     SGP_ELEMENTS back{};
     back.bstar = 1.0;
@@ -91,15 +69,15 @@ TEST(KeplerSgp, EpochOfDatesOutsideTheTwoDigitYears)
     KEPLER_ORBIT k{};
     k.kepler_meanmotion = 2.0;   // a deep-space period of 12 hours
     SGP_ELEMENTS set{};
-    k.kepler_time = At(2006, 1, 2);
+    k.kepler_time = testsupport::MsOf(2006, 1, 2);
     EXPECT_EQ(KEPLER_Sgp4FromElements(&k, &set), 1);
     EXPECT_EQ(set.deep_space, 1);
     EXPECT_NEAR(set.epoch, 6002.0, 1e-9);
-    k.kepler_time = At(2058, 1, 1);   // counted from 2057
+    k.kepler_time = testsupport::MsOf(2058, 1, 1);   // counted from 2057
     KEPLER_Sgp4FromElements(&k, &set);
     EXPECT_NEAR(set.epoch, 57366.0, 1e-9);
     EXPECT_NEAR(set.epoch_jd, 2472729.5, 1e-9);
-    k.kepler_time = At(1899, 12, 31);   // counted from 1900
+    k.kepler_time = testsupport::MsOf(1899, 12, 31);   // counted from 1900
     KEPLER_Sgp4FromElements(&k, &set);
     EXPECT_NEAR(set.epoch, 0.0, 1e-9);
 }
@@ -137,7 +115,7 @@ TEST(KeplerSgp, DraglessSetFollowsTheEnhancedModel)
     k.kepler_excentricity = 0.001;
     k.kepler_meanmotion = 14.4;
     k.kepler_meananomaly = 0;
-    k.kepler_time = At(2006, 1, 1);
+    k.kepler_time = testsupport::MsOf(2006, 1, 1);
     k.kepler_dot_mean_motion = 0.0;
     KEPLER_Setup(&k);
     KEPLER_SecularRates(&k);
@@ -156,13 +134,8 @@ TEST(KeplerSgp, RefusedVariantGivesZeroState)
 {
     SGP_ELEMENTS set = NearSet();
     VEC3 p{1, 1, 1}, v{1, 1, 1};
-    KEPLER_PropagateSgp(&set, 5, At(1980, 10, 2), &p, &v);
-    EXPECT_EQ(p.x, 0.0);
-    EXPECT_EQ(p.y, 0.0);
-    EXPECT_EQ(p.z, 0.0);
-    EXPECT_EQ(v.x, 0.0);
-    EXPECT_EQ(v.y, 0.0);
-    EXPECT_EQ(v.z, 0.0);
+    KEPLER_PropagateSgp(&set, 5, testsupport::MsOf(1980, 10, 2), &p, &v);
+    for (double c : {p.x, p.y, p.z, v.x, v.y, v.z}) EXPECT_EQ(c, 0.0);
 }
 
 TEST(KeplerSgp, FitOfUnusableElementsEndsWithFailure)

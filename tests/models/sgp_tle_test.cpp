@@ -1,7 +1,6 @@
 // Two-line element files: reading, fixed-column parsing, epochs and the
 // deep-space flag.
 #include <gtest/gtest.h>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include "models/sgp.h"

@@ -4,7 +4,6 @@
 #include "onboard/sim51.h"
 #include "tests/support/test_support.h"
 #include <gtest/gtest.h>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -39,19 +38,14 @@ void ReturningService(SIM51_BACKCALL_REGS* regs)
     SIM51_BackcallReturn(regs);
 }
 
-TEST(Sim51Run, EntryThatReturnsRunsOneInstruction)
+TEST(Sim51Run, EntryThatReturnsRunsOneInstructionAndABudgetEndsALoop)
 {
     SIM51_CPU* cpu = NewCpu(0x30);
     Put(cpu, 0x0200, {0x22, 0x00});   // RET; a NOP that must not run
     SIM51_Run(cpu, 0x0200, 1000);
     EXPECT_EQ(g_sim51Active.clocks, 16u);
     EXPECT_EQ(g_sim51Active.ram[SIM51_SFR_SP], 0x2E);
-    SIM51_DestroyCpu(cpu);
-}
-
-TEST(Sim51Run, BudgetEndsAnEndlessLoopAfterTheInstructionThatPassesIt)
-{
-    SIM51_CPU* cpu = NewCpu(0x30);
+    // The budget ends an endless loop after the instruction that passes it.
     Put(cpu, 0x0000, {0x80, 0xFE});   // SJMP to itself, 12 clocks
     SIM51_Run(cpu, 0x0000, 100);
     EXPECT_EQ(g_sim51Active.clocks, 108u);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <vector>
-#include "foundation/time.h"
 #include "simulation/events.h"
 #include "simulation/main.h"
+#include "tests/support/test_support.h"
+
+using testsupport::MsOf;
 
 namespace {
 
@@ -12,17 +14,11 @@ struct Fired {
     uint32_t tag;
 };
 std::vector<Fired> g_log;
-EVENT_HANDLE g_selfHandle = EVENT_HANDLE_NONE;
 EVENT g_followUp{};
-
-uint32_t TagOf(const EVENT* e)
-{
-    return e->userData[0];
-}
 
 void Record(uint32_t reason, EVENT* e)
 {
-    g_log.push_back({reason, e->dueTime, TagOf(e)});
+    g_log.push_back({reason, e->dueTime, e->userData[0]});
 }
 
 void CancelSelf(uint32_t reason, EVENT* e)
@@ -38,19 +34,6 @@ void ScheduleFollowUp(uint32_t reason, EVENT* e)
 {
     Record(reason, e);
     if (reason == EVENT_REASON_FIRE) EVENTS_Schedule(&g_followUp);
-}
-
-TIME_MS At(int year, int month, int day, int hour, int minute, int second, int ms)
-{
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    st.wMilliseconds = ms;
-    return TIME_SystemTimeToMs(&st);
 }
 
 EVENT_HANDLE Schedule(TIME_MS due, uint32_t tag, EVENT_CALLBACK cb = Record, uint32_t word = 0)
@@ -97,13 +80,13 @@ protected:
 
 TEST_F(EventsTest, FiresInTimeOrderAcrossCalendarLevelsNewestFirstWithinOneMillisecond)
 {
-    TIME_MS lastOfYear = At(2006, 12, 31, 23, 59, 59, 999);
-    Schedule(At(2007, 1, 1, 0, 0, 0, 0), 5);
+    TIME_MS lastOfYear = MsOf(2006, 12, 31, 23, 59, 59, 999);
+    Schedule(MsOf(2007, 1, 1, 0, 0, 0, 0), 5);
     Schedule(lastOfYear, 4);
-    Schedule(At(2006, 3, 1, 10, 0, 0, 0), 3);
-    Schedule(At(2006, 3, 1, 9, 59, 59, 500), 1);
-    Schedule(At(2006, 3, 1, 9, 59, 59, 500), 2);
-    Schedule(At(2006, 3, 1, 9, 59, 59, 400), 0);
+    Schedule(MsOf(2006, 3, 1, 10, 0, 0, 0), 3);
+    Schedule(MsOf(2006, 3, 1, 9, 59, 59, 500), 1);
+    Schedule(MsOf(2006, 3, 1, 9, 59, 59, 500), 2);
+    Schedule(MsOf(2006, 3, 1, 9, 59, 59, 400), 0);
     FireAll();
     EXPECT_EQ(FiredTags(), (std::vector<uint32_t>{0, 2, 1, 3, 4, 5}));
     // Every fired copy was also released exactly once.
@@ -113,7 +96,7 @@ TEST_F(EventsTest, FiresInTimeOrderAcrossCalendarLevelsNewestFirstWithinOneMilli
 
 TEST_F(EventsTest, ClampPullsClockBackOnlyWhenClockIsPastTheEvent)
 {
-    TIME_MS due = At(2006, 1, 1, 0, 0, 1, 5);
+    TIME_MS due = MsOf(2006, 1, 1, 0, 0, 1, 5);
     Schedule(due, 1, Record, 7);
     uint32_t word = 99;
     g_simClock.clock = due;
@@ -127,7 +110,7 @@ TEST_F(EventsTest, ClampPullsClockBackOnlyWhenClockIsPastTheEvent)
 
 TEST_F(EventsTest, RefusesEventsBeforeTheLastFiredTimeUntilTheNextRun)
 {
-    TIME_MS t = At(2006, 1, 1, 12, 0, 0, 0);
+    TIME_MS t = MsOf(2006, 1, 1, 12, 0, 0, 0);
     Schedule(t, 1);
     FireAll();
     EXPECT_NE(Schedule(t, 2), EVENT_HANDLE_NONE);
@@ -140,8 +123,8 @@ TEST_F(EventsTest, RefusesEventsBeforeTheLastFiredTimeUntilTheNextRun)
 
 TEST_F(EventsTest, RunEndReleasesEveryQueuedEvent)
 {
-    Schedule(At(2006, 1, 1, 0, 0, 0, 0), 1);
-    Schedule(At(2006, 5, 1, 0, 0, 0, 0), 2);
+    Schedule(MsOf(2006, 1, 1, 0, 0, 0, 0), 1);
+    Schedule(MsOf(2006, 5, 1, 0, 0, 0, 0), 2);
     EVENTS_EndRun();
     EXPECT_EQ(EVENTS_Count(), 0u);
     ASSERT_EQ(g_log.size(), 2u);
@@ -153,10 +136,10 @@ TEST_F(EventsTest, RunEndReleasesEveryQueuedEvent)
 
 TEST_F(EventsTest, CancelRemovesOnlyTheEmptiedNodesAndStaleHandlesAreHarmless)
 {
-    TIME_MS base = At(2006, 6, 15, 12, 30, 20, 0);
+    TIME_MS base = MsOf(2006, 6, 15, 12, 30, 20, 0);
     EVENT_HANDLE sameSecond = Schedule(base + 1, 1);
     Schedule(base + 2, 2);
-    EVENT_HANDLE otherYear = Schedule(At(2008, 1, 1, 0, 0, 0, 0), 3);
+    EVENT_HANDLE otherYear = Schedule(MsOf(2008, 1, 1, 0, 0, 0, 0), 3);
     EVENT_HANDLE otherMinute = Schedule(base + 60000, 4);
 
     EVENTS_Cancel(sameSecond);
@@ -175,7 +158,7 @@ TEST_F(EventsTest, CancelRemovesOnlyTheEmptiedNodesAndStaleHandlesAreHarmless)
     FireAll();
     EXPECT_EQ(FiredTags(), (std::vector<uint32_t>{2}));
     // The new year's handle after its year node was freed names a new event.
-    EVENT_HANDLE again = Schedule(At(2008, 1, 1, 0, 0, 0, 0), 5);
+    EVENT_HANDLE again = Schedule(MsOf(2008, 1, 1, 0, 0, 0, 0), 5);
     EXPECT_NE(again, otherYear);
     EVENTS_Cancel(otherYear);
     EXPECT_EQ(EVENTS_Count(), 1u);
@@ -183,8 +166,8 @@ TEST_F(EventsTest, CancelRemovesOnlyTheEmptiedNodesAndStaleHandlesAreHarmless)
 
 TEST_F(EventsTest, EventMayCancelItselfWhileItFires)
 {
-    g_selfHandle = Schedule(At(2006, 1, 1, 0, 0, 0, 10), 1, CancelSelf);
-    Schedule(At(2006, 1, 1, 0, 0, 0, 20), 2);
+    Schedule(MsOf(2006, 1, 1, 0, 0, 0, 10), 1, CancelSelf);
+    Schedule(MsOf(2006, 1, 1, 0, 0, 0, 20), 2);
     FireAll();
     EXPECT_EQ(FiredTags(), (std::vector<uint32_t>{1, 2}));
     EXPECT_EQ(g_log.size(), 4u);
@@ -192,7 +175,7 @@ TEST_F(EventsTest, EventMayCancelItselfWhileItFires)
 
 TEST_F(EventsTest, EventScheduledByItsCallbackForTheSameMillisecondFiresNext)
 {
-    TIME_MS t = At(2006, 1, 1, 0, 0, 0, 10);
+    TIME_MS t = MsOf(2006, 1, 1, 0, 0, 0, 10);
     EVENTS_ClearEvent(&g_followUp);
     g_followUp.dueTime = t;
     g_followUp.callback = Record;

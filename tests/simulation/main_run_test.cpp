@@ -1,60 +1,19 @@
-#include <gtest/gtest.h>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include "platform/plat_time.h"
-#include "platform/plat_window.h"
 #include "resources/orbit_resources.h"
-#include "simulation/main.h"
 #include "simulation/main_run.h"
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
-#include "tests/support/test_support.h"
+#include "tests/simulation/program_run.h"
 
 namespace {
 
 constexpr TIME_MS START_2006 = 12780547200000LL;
 
-class MainRunTest : public ::testing::Test {
+class MainRunTest : public ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        oldDir_ = std::filesystem::current_path();
-        std::filesystem::current_path(testsupport::MakeTempDir("main"));
-        setenv("ORBIT_HEADLESS", "1", 1);
-        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
-        unsetenv("ORBIT_TEST_COMMANDS");
-        PLAT_ResetWindows();
-        g_simClock = SIM_CLOCK{};
-        // A run reads its satellites from the program's folder: an empty list.
-        objects_ = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Objects.cfg";
-        testsupport::WriteFile(objects_.string(), "; no satellites\n");
-    }
-    void TearDown() override
-    {
-        PLAT_ResetWindows();
-        PLAT_SetVirtualTime(0);
-        std::filesystem::current_path(oldDir_);
-        std::filesystem::remove(objects_);
-    }
-    int Run()
-    {
-        char name[] = "orbit";
-        char* argv[] = {name, nullptr};
-        testing::internal::CaptureStdout();
-        int rc = MAIN_Run(1, argv);
-        stdout_ = testing::internal::GetCapturedStdout();
-        return rc;
-    }
     void Schedule(uint32_t tick, uint16_t command)
     {
         PLAT_ScheduleTestMessage(tick, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     }
-    std::string Log() { return testsupport::ReadFile("Zendrix.log"); }
-
-    std::filesystem::path oldDir_;
-    std::filesystem::path objects_;
-    std::string stdout_;
 };
 
 TEST_F(MainRunTest, AltXEndsTheDefaultRunAndTheProgramExitsCleanly)
@@ -62,7 +21,7 @@ TEST_F(MainRunTest, AltXEndsTheDefaultRunAndTheProgramExitsCleanly)
     PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(std::filesystem::exists("Zendrix.log"));
-    EXPECT_EQ(Log().find("Nezruseny"), std::string::npos);
+    EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("Nezruseny"), std::string::npos);
     EXPECT_EQ(g_simClock.runStart, START_2006);
     EXPECT_EQ(g_simClock.runEnd, START_2006 + 864000000);
     EXPECT_EQ(g_simClock.stepLength, 10u);
@@ -91,13 +50,6 @@ TEST_F(MainRunTest, F10EndsAllRuns)
     PLAT_ScheduleTestMessage(100, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(g_simClock.endAllRequest, 1u);
-}
-
-TEST_F(MainRunTest, TestCommandsFromTheEnvironment)
-{
-    setenv("ORBIT_TEST_COMMANDS", "40:166,80:105", 1);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(g_simClock.paused, 1u);
 }
 
 TEST_F(MainRunTest, ZeroStepLengthIsRaisedToOneMillisecond)

@@ -1,18 +1,12 @@
 // The tick and the step scheduler, driven by a fake tick count: no test here
 // depends on wall-clock time.
 #include <gtest/gtest.h>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
-#include "platform/plat_time.h"
-#include "platform/plat_window.h"
 #include "simulation/events.h"
-#include "simulation/main.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit_step.h"
 #include "simulation/tick.h"
-#include "tests/support/test_support.h"
+#include "tests/simulation/program_run.h"
 
 namespace {
 
@@ -267,24 +261,6 @@ TEST_F(TickTest, LongStallAtHighSpeedAdvancesByAtMostThe32BitRange)
     EXPECT_EQ(g_simClock.clock, kStart + 4294967295LL);
 }
 
-TEST_F(TickTest, FastestCoversTenDaysInFiftyTicks)
-{
-    // Larger steps keep the test short; the tick arithmetic is the same.
-    g_simClock.stepLength = 1000;
-    ORBIT_SetModelUpdate(ORBIT_STEP_SATELLITES, nullptr);
-    ORBIT_SetModelUpdate(ORBIT_STEP_ATTITUDE, nullptr);
-    MULTIPASS_Init();
-    for (int i = 0; i < 41; i++) ORBIT_AddSpeedSteps(1);
-    int ticks = 0;
-    while (g_endRuns == 0 && ticks < 100) {
-        TickAfter(20);
-        ticks++;
-    }
-    EXPECT_EQ(g_simClock.speedFactor, 864000.0);
-    EXPECT_EQ(ticks, 51);  // the fiftieth reaches the end, the next passes it
-    EXPECT_EQ(g_steps, 864000);
-}
-
 TEST_F(TickTest, SchedulerUpdatesEachModelAtItsPeriodAndEverythingEvery101msOfRealTime)
 {
     g_simClock.realTotal = 0;
@@ -328,44 +304,7 @@ TEST_F(TickTest, NodeUpdateFallsDueAfterItsPeriodAndNeverOnAPulledBackClock)
 
 }  // namespace
 
-// Whole runs of the program entry in virtual time: the tick count moves by
-// 20 ms per tick and a step costs none of it.
-class TickRunTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        oldDir_ = std::filesystem::current_path();
-        std::filesystem::current_path(testsupport::MakeTempDir("tickrun"));
-        setenv("ORBIT_HEADLESS", "1", 1);
-        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
-        unsetenv("ORBIT_TEST_COMMANDS");
-        PLAT_ResetWindows();
-        g_simClock = SIM_CLOCK{};
-        programDir_ = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-        Write("Objects.cfg", "; no satellites\n");
-    }
-    void TearDown() override
-    {
-        PLAT_ResetWindows();
-        PLAT_SetVirtualTime(0);
-        std::filesystem::current_path(oldDir_);
-        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg"})
-            std::filesystem::remove(programDir_ / name);
-    }
-    void Write(const char* name, const std::string& text) { testsupport::WriteFile((programDir_ / name).string(), text); }
-    int Run()
-    {
-        char name[] = "orbit";
-        char* argv[] = {name, nullptr};
-        testing::internal::CaptureStdout();
-        int rc = MAIN_Run(1, argv);
-        testing::internal::GetCapturedStdout();
-        return rc;
-    }
-
-    std::filesystem::path oldDir_;
-    std::filesystem::path programDir_;
-};
+using TickRunTest = ProgramRunTest;
 
 TEST_F(TickRunTest, FastestRunCoversTheDefaultTenDaysInFiftyTicks)
 {

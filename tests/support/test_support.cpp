@@ -31,4 +31,16 @@ void WriteFile(const std::string& path, const std::string& text)
     out << text;
 }
 
+SYSTEMTIME Date(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    return SYSTEMTIME{(uint16_t)year, (uint16_t)month, 0, (uint16_t)day,
+                      (uint16_t)hour, (uint16_t)minute, (uint16_t)second, (uint16_t)ms};
+}
+
+TIME_MS MsOf(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    SYSTEMTIME st = Date(year, month, day, hour, minute, second, ms);
+    return TIME_SystemTimeToMs(&st);
+}
+
 }

@@ -1,10 +1,15 @@
-// Helpers shared by the tests: temporary folders and whole-file reads.
+// Helpers shared by the tests: temporary folders, whole-file reads and dates.
 #pragma once
 #include <string>
+#include "foundation/time.h"
 
 namespace testsupport {
 // A fresh empty folder under the build tree, unique per call.
 std::string MakeTempDir(const std::string& label);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
+// A calendar date and time as the record the platform uses.
+SYSTEMTIME Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
+// Milliseconds of a calendar date and time on the simulation clock's scale.
+TIME_MS MsOf(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
 }
