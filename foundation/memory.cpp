@@ -119,8 +119,9 @@ void WriteLeakLine(MEMORY_BLOCK_HEADER* h)
 void MEMORY_Init()
 {
     std::lock_guard<std::recursive_mutex> lock(g_heapLock);
-    g_head = g_tail = nullptr;
-    Live().clear();
+    // The block list starts empty with the process. It is not cleared here, so a
+    // process that starts the program more than once (the tests do) keeps
+    // tracking, and can free, the blocks that are still live.
     g_pendingTag = MEMORY_NO_TAG;
     RecordProgramDirectory();
     UTIL_SetRandomState(PLAT_GetTickCount());

@@ -87,6 +87,8 @@ void ReleaseCached(POOL_SLOT& slot)
 
 void POOL_Init()
 {
+    // Blocks cached by an earlier start in the same process go back to the heap.
+    POOL_Done();
     memset(g_slots, 0, sizeof g_slots);
     for (uint32_t i = 0; i < POOL_SIZE_CLASSES; ++i)
         POOL_Create(static_cast<uint16_t>((i + 1) * POOL_CLASS_STEP), POOL_MAX_CACHED);

@@ -116,6 +116,23 @@ TEST_F(HeapTest, LeakReportShowsBoxThenOneLinePerBlock)
     EXPECT_TRUE(LeakLines().empty());
 }
 
+// Starting the program a second time in one process keeps the live blocks
+// tracked and gives the cached ones back, so a later report is exact.
+TEST_F(HeapTest, SecondStartKeepsLiveBlocksAndReturnsCachedOnes)
+{
+    MEMORY_SetTag("TEST:live");
+    void* live = POOL_Alloc(40);
+    POOL_Free(POOL_Alloc(40));
+    MEMORY_Init();
+    POOL_Init();
+    auto lines = LeakLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("MEMORY: Nezruseny blok (TEST:live) ", 0), 0u) << lines[0];
+    POOL_Free(live);
+    POOL_Done();
+    EXPECT_TRUE(LeakLines().empty());
+}
+
 TEST_F(HeapTest, The8001stCachedBlockGoesBackToTheHeap)
 {
     std::vector<void*> blocks;
