@@ -420,7 +420,7 @@ void DeepPeriodic(SGP_DEEP_STATE* s)
     double t = s->t;
     double sinis = sin(s->xinc);
     double cosis = cos(s->xinc);
-    if (fabs(s->savtsn - t) >= 30.0) {
+    if (fabs(s->savtsn - t) > 30.0) {
         s->savtsn = t;
         PeriodicTerms(s, t);
     }

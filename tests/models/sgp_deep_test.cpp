@@ -154,3 +154,26 @@ TEST(SgpDeep, LyddaneBoundaryIsContinuous)
     PropagateMinutes(1, el, 1000.0, above, vel);
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(at[i], above[i], 1.0);
 }
+
+// The lunar-solar periodics are kept until the time has moved on by more than
+// 30 minutes from their last computation.
+TEST(SgpDeep, PeriodicTermsKeptUpToThirtyMinutes)
+{
+    SGP_ELEMENTS el = DeepSet();
+    SGP4_INIT k;
+    SGP_Sgp4Initialise(&el, &k);
+    double init[13] = {k.m.eosq,   k.m.sinio, k.m.cosio, k.m.betao, k.m.aodp,  k.m.theta2,  std::sin(el.arg_perigee),
+                       std::cos(el.arg_perigee), k.m.betao2, k.xmdot, k.omgdot, k.xnodot, k.m.xnodp};
+    auto eccentricityTermAt = [&](double t) {
+        double secular[7] = {0.0, 0.0, 0.0, 0.0, 0.0, k.m.xnodp, t};
+        SGP_DeepSecular(secular, &el);
+        double periodic[5] = {0.5, 1.0, 0.0, 0.0, 0.0};
+        SGP_DeepPeriodic(periodic, &el);
+        return periodic[0] - 0.5;
+    };
+    SGP_DeepInit(init, &el);
+    double atEpoch = eccentricityTermAt(0.0);
+    EXPECT_EQ(eccentricityTermAt(30.0), atEpoch);
+    EXPECT_EQ(eccentricityTermAt(-30.0), atEpoch);
+    EXPECT_NE(eccentricityTermAt(30.5), atEpoch);
+}
