@@ -172,3 +172,39 @@ void POOL_Done()
         if (slot.inUse)
             ReleaseCached(slot);
 }
+
+void POOL_FreeWithBuffer(POOL_BLOCK object)
+{
+    if (!object)
+        return;
+    POOL_BLOCK buffer = static_cast<POOL_BLOCK*>(object)[1];
+    if (buffer)
+        POOL_Free(buffer);
+    POOL_Free(object);
+}
+
+void POOL_FreePairTable(POOL_PAIR_TABLE* table)
+{
+    if (!table)
+        return;
+    if (table->entries) {
+        for (uint32_t i = 0; i < table->count; ++i)
+            if (table->entries[i].block)
+                POOL_Free(table->entries[i].block);
+        POOL_Free(table->entries);
+    }
+    POOL_Free(table);
+}
+
+void POOL_FreeRecordTable(POOL_RECORD_TABLE* table)
+{
+    if (!table)
+        return;
+    if (table->entries) {
+        for (uint32_t i = 0; i < table->count; ++i)
+            if (table->entries[i].block)
+                POOL_Free(table->entries[i].block);
+        POOL_Free(table->entries);
+    }
+    POOL_Free(table);
+}

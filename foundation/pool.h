@@ -14,3 +14,14 @@ void POOL_Free(POOL_BLOCK block);
 POOL_BLOCK POOL_Realloc(POOL_BLOCK oldBlock, uint32_t oldSize, uint32_t newSize);
 void POOL_Destroy(uint32_t slot);
 void POOL_Done();
+
+// Freeing helpers for common layouts (a word is a pointer): an object whose
+// second word holds a block; a table {count; entries} of two-word entries whose
+// second word holds a block; the same with three-word entries, block in the third.
+struct POOL_PAIR_ENTRY { void* key; POOL_BLOCK block; };
+struct POOL_PAIR_TABLE { uint32_t count; POOL_PAIR_ENTRY* entries; };
+struct POOL_RECORD_ENTRY { void* first; void* second; POOL_BLOCK block; };
+struct POOL_RECORD_TABLE { uint32_t count; POOL_RECORD_ENTRY* entries; };
+void POOL_FreeWithBuffer(POOL_BLOCK object);
+void POOL_FreePairTable(POOL_PAIR_TABLE* table);
+void POOL_FreeRecordTable(POOL_RECORD_TABLE* table);

@@ -181,6 +181,27 @@ TEST_F(HeapTest, FreeingNullOrUnknownBlocksFreesNothing)
     EXPECT_NE(testsupport::ReadFile("Zendrix.log").find("MEMORY: uvolnuje se neznamy blok "), std::string::npos);
 }
 
+TEST_F(HeapTest, FreeingHelpersReleaseEveryBlockOfTheirLayout)
+{
+    auto* object = static_cast<void**>(POOL_Alloc(2 * sizeof(void*) + 1));
+    object[0] = nullptr;
+    object[1] = POOL_Alloc(300);
+    POOL_FreeWithBuffer(object);
+    auto* pairs = static_cast<POOL_PAIR_TABLE*>(POOL_Alloc(sizeof(POOL_PAIR_TABLE) + 1));
+    pairs->count = 2;
+    pairs->entries = static_cast<POOL_PAIR_ENTRY*>(POOL_Alloc(2 * sizeof(POOL_PAIR_ENTRY) + 1));
+    pairs->entries[0] = {nullptr, POOL_Alloc(400)};
+    pairs->entries[1] = {nullptr, nullptr};
+    POOL_FreePairTable(pairs);
+    auto* records = static_cast<POOL_RECORD_TABLE*>(POOL_Alloc(sizeof(POOL_RECORD_TABLE) + 1));
+    records->count = 1;
+    records->entries = static_cast<POOL_RECORD_ENTRY*>(POOL_Alloc(sizeof(POOL_RECORD_ENTRY) + 1));
+    records->entries[0] = {nullptr, nullptr, POOL_Alloc(500)};
+    POOL_FreeRecordTable(records);
+    POOL_Done();
+    EXPECT_TRUE(LeakLines().empty());
+}
+
 TEST_F(HeapTest, PoolSlotsRunOut)
 {
     for (int i = 8; i < 32; ++i)
