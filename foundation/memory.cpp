@@ -213,4 +213,47 @@ void MEMORY_CheckHeap(const char* label)
     LOG_Printf("%s: HEAP ok.\n", label);
 }
 
+namespace {
+
+uint32_t DebugCreateWindow(const char* title, const uint32_t* exStyle, const char* className, const char* windowName,
+                           uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t parent,
+                           uint32_t menu, void* instance, void* parameter)
+{
+    LOG_Printf("%s", title);
+    if (exStyle)
+        LOG_Printf("   dwexstyle:  %08lx\n", static_cast<unsigned long>(*exStyle));
+    LOG_Printf("   classname:  %s\n", className ? className : "");
+    LOG_Printf("   windowname: %s\n", windowName ? windowName : "");
+    LOG_Printf("   dwstyle:    %08lx\n", static_cast<unsigned long>(style));
+    LOG_Printf("   x:          %d\n", x);
+    LOG_Printf("   y:          %d\n", y);
+    LOG_Printf("   width:      %d\n", width);
+    LOG_Printf("   heigth:     %d\n", height);
+    LOG_Printf("   parent:     %d\n", static_cast<int>(parent));
+    LOG_Printf("   menu:       %08lx\n", static_cast<unsigned long>(menu));
+    LOG_Printf("   instance:   %08lx\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(instance)));
+    LOG_Printf("   lpParam:    %08lx\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parameter)));
+    HWND window = PLAT_CreateWindow(className, windowName, style, x, y, width, height, parent, menu, parameter);
+    LOG_Printf("-> result:     %08lx\n", static_cast<unsigned long>(window));
+    return window;
+}
+
+}
+
+uint32_t MEMORY_DebugCreateWindow(const char* className, const char* title, uint32_t style, int32_t x, int32_t y,
+                                  int32_t width, int32_t height, uint32_t parent, uint32_t menu, void* instance,
+                                  void* parameter)
+{
+    return DebugCreateWindow(">>>> CREATEWINDOW <<<<\n", nullptr, className, title, style, x, y, width, height,
+                             parent, menu, instance, parameter);
+}
+
+uint32_t MEMORY_DebugCreateWindowEx(uint32_t exStyle, const char* className, const char* title, uint32_t style,
+                                    int32_t x, int32_t y, int32_t width, int32_t height, uint32_t parent,
+                                    uint32_t menu, void* instance, void* parameter)
+{
+    return DebugCreateWindow(">>>> CREATEWINDOWEX <<<<\n", &exStyle, className, title, style, x, y, width, height,
+                             parent, menu, instance, parameter);
+}
+
 const char* MEMORY_ProgramDirectory() { return g_programDirectory; }

@@ -9,6 +9,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "platform/plat_text.h"
+#include "platform/plat_window.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -200,6 +201,18 @@ TEST_F(HeapTest, FreeingHelpersReleaseEveryBlockOfTheirLayout)
     POOL_FreeRecordTable(records);
     POOL_Done();
     EXPECT_TRUE(LeakLines().empty());
+}
+
+TEST_F(HeapTest, DebugCreateWindowLogsEveryArgumentAndTheHandle)
+{
+    HWND window = MEMORY_DebugCreateWindowEx(0x10, "listbox", "t", 0x40000000, 1, 2, 30, 40, 0, 7, nullptr, nullptr);
+    ASSERT_NE(window, 0u);
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    EXPECT_EQ(log.rfind(">>>> CREATEWINDOWEX <<<<\n   dwexstyle:  00000010\n   classname:  listbox\n"
+                        "   windowname: t\n   dwstyle:    40000000\n   x:          1\n   y:          2\n"
+                        "   width:      30\n   heigth:     40\n   parent:     0\n   menu:       00000007\n"
+                        "   instance:   00000000\n   lpParam:    00000000\n-> result:     ", 0), 0u) << log;
+    PLAT_DestroyWindow(window);
 }
 
 TEST_F(HeapTest, PoolSlotsRunOut)
