@@ -153,8 +153,14 @@ static uint32_t ReadVectorAndRotation(QUAT* q)
 static uint32_t ReadAxisRotation(QUAT* q)
 {
     double v[4];
-    if (!ReadAttitudeValues(v, 4, "SAT: očekávám souřadnice vektoru osy a rotaci na řádku %d.\n")) return 0;
+    static const char* const kValues = "SAT: očekávám souřadnice vektoru osy a rotaci na řádku %d.\n";
+    if (!ReadAttitudeValues(v, 4, kValues)) return 0;
     if (!AngleInRange(v[3])) return AngleRangeError();
+    // A zero axis has no direction and would give the zero quaternion, which is no attitude.
+    if (MATH_ApproxEqual(sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 0.0)) {
+        LOG_Printf(kValues, IOTXT_GetLineNumber());
+        return 0;
+    }
     QUAT_FromAxisAngle(q, v[3] * kDegToRad, v[0], v[1], v[2]);
     return 1;
 }

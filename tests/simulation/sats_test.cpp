@@ -137,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"  light_time_accuracy = 90s\n", "SAT: parametr intervalu sledování světla na řádku 3 je mimo rozsah.\n"},
         ParseCase{"  attitude = EULER_ANGLES(360, 0, 0)\n",
                   "SAT: úhel pootočení ROLL na řádku 3 je mimo rozsah (-360;360).\n"},
+        ParseCase{"  attitude = AXIS_ROTATION(0, 0, 0, 90)\n",
+                  "SAT: určení počáteční orientace satelitu na řádku 3 konfiguračního souboru je chybné.\n"},
         ParseCase{"  attitude = DCM_MATRIX(1, 0, 0, 0, 1, 0, 0, 0, -1)\n",
                   "SAT: zadaná matice nesplňuje podmínky pro rotační matici na řádku 3.\n"},
         ParseCase{"  position_vector = SPHERICAL(1, 2, 3)\n", "SAT: Chybné určení vektoru na řádce 3.\n"},
