@@ -1,3 +1,8 @@
+#include <atomic>
+#include <csignal>
+#include <ctime>
+#include <pthread.h>
+#include "platform/plat_backend.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main_run.h"
 #include "simulation/orbit.h"
@@ -85,15 +90,19 @@ protected:
     void TearDown() override
     {
         MAIN_StopTimeThread();
+        PLAT_SetBackend(nullptr);
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
     }
     HWND NewWindow() { return PLAT_CreateWindow("TickSink", "", 0, 0, 0, 1, 1, 0, 0, nullptr); }
-    void Pump(int count)
+    void Pump(int count, bool handBack = false)
     {
         MSG msg;
-        for (int i = 0; i < count && PLAT_GetMessage(&msg); ++i)
+        for (int i = 0; i < count && PLAT_GetMessage(&msg); ++i) {
             PLAT_DispatchMessage(&msg);
+            if (handBack)
+                MAIN_TickDone();
+        }
     }
 };
 
@@ -153,6 +162,56 @@ TEST_F(TickCountTest, RealTimeThreadPostsAndStopsWithinItsGrace)
     MAIN_StopTimeThread();
     EXPECT_LT(PLAT_GetTickCount() - before, 200u);
     EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("CHYBA"), std::string::npos);
+    std::filesystem::current_path(old);
+}
+
+// A time thread that stalls past its grace: the first post records the
+// thread, a signal then holds it for 700 ms outside the tick lock; posts it
+// makes after the stall are counted.
+std::atomic<uint32_t> g_strayPosts{0};
+std::atomic<bool> g_strayKnown{false};
+pthread_t g_strayThread;
+void RecordingWake()
+{
+    if (!g_strayKnown.exchange(true))
+        g_strayThread = pthread_self();
+    else if (pthread_equal(pthread_self(), g_strayThread))
+        g_strayPosts++;
+}
+void Stall(int)
+{
+    timespec t{0, 700000000};
+    nanosleep(&t, nullptr);
+}
+
+TEST_F(TickCountTest, TimeThreadLeftRunningAfterItsGraceEndsInsteadOfJoiningTheNextRun)
+{
+    std::string dir = testsupport::MakeTempDir("straythread");
+    auto old = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    PLAT_SetVirtualTime(0);
+    PLAT_BACKEND recording = *PLAT_HeadlessBackend();
+    recording.wake = RecordingWake;
+    PLAT_SetBackend(&recording);
+    struct sigaction stall{}, previous{};
+    stall.sa_handler = Stall;
+    sigaction(SIGUSR1, &stall, &previous);
+    g_strayPosts = 0;
+    g_strayKnown = false;
+    ASSERT_TRUE(MAIN_StartTimeThread(NewWindow()));
+    Pump(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));   // out of the tick lock, waiting
+    pthread_kill(g_strayThread, SIGUSR1);
+    MAIN_StopTimeThread();
+    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find("CHYBA: Time thread musel být násilně ukončen.\n"),
+              std::string::npos);
+
+    // The next run's thread posts while the left-over one comes back.
+    ASSERT_TRUE(MAIN_StartTimeThread(NewWindow()));
+    Pump(30, true);
+    MAIN_StopTimeThread();
+    EXPECT_EQ(g_strayPosts.load(), 0u);
+    sigaction(SIGUSR1, &previous, nullptr);
     std::filesystem::current_path(old);
 }
 
