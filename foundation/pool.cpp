@@ -183,7 +183,11 @@ void POOL_FreeWithBuffer(POOL_BLOCK object)
     POOL_Free(object);
 }
 
-void POOL_FreePairTable(POOL_PAIR_TABLE* table)
+namespace {
+
+// Frees every entry's block, then the entry array, then the table.
+template <typename TABLE>
+void FreeTableOfBlocks(TABLE* table)
 {
     if (!table)
         return;
@@ -196,15 +200,8 @@ void POOL_FreePairTable(POOL_PAIR_TABLE* table)
     POOL_Free(table);
 }
 
-void POOL_FreeRecordTable(POOL_RECORD_TABLE* table)
-{
-    if (!table)
-        return;
-    if (table->entries) {
-        for (uint32_t i = 0; i < table->count; ++i)
-            if (table->entries[i].block)
-                POOL_Free(table->entries[i].block);
-        POOL_Free(table->entries);
-    }
-    POOL_Free(table);
 }
+
+void POOL_FreePairTable(POOL_PAIR_TABLE* table) { FreeTableOfBlocks(table); }
+
+void POOL_FreeRecordTable(POOL_RECORD_TABLE* table) { FreeTableOfBlocks(table); }
