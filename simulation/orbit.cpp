@@ -5,6 +5,7 @@
 #include "simulation/orbit.h"
 #include <cstring>
 #include <memory>
+#include "simulation/ground.h"
 #include "simulation/main.h"
 #include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr uint32_t ORBIT_EARTH_PERIOD = 30000;
 constexpr uint32_t ORBIT_SUN_PERIOD = 600000;
 constexpr uint32_t ORBIT_MOON_PERIOD = 30000;
-constexpr uint32_t ORBIT_GROUND_PERIOD = 20000;
 constexpr uint32_t ORBIT_NO_PERIOD = 0xFFFFFFFF;   // no satellite, no on-board module
 constexpr uint32_t ORBIT_NO_SLOT = 0xFFFFFFFF;
 constexpr double ORBIT_DRAWING_SCALE = 1e-05;
@@ -34,6 +34,7 @@ void ORBIT_InitRun()
     g_orbit.defaultCamera = 0;
     g_orbit.labelFont = ORBIT_NO_SLOT;
     SATS_Init();
+    GROUND_Init();
     ORBIT_InstallModelUpdates();
 }
 
@@ -48,10 +49,14 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     ORBIT_ResetStepMarks();
     ORBIT_UpdateSceneNow();
     if (!SATS_Load()) return 0;
+    if (!GROUND_Load()) {
+        SATS_Cleanup();
+        return 0;
+    }
     ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, SATS_MinOrbitStep());
     ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, SATS_MinModulePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, SATS_GetAttitudePeriod());
-    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, ORBIT_GROUND_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, GROUND_GetUpdatePeriod());
     g_orbit.started = 1;
     ORBIT_SetStepsEnabled(1);
     return 1;
@@ -69,6 +74,7 @@ void ORBIT_DoneRun()
     ORBIT_SetStepsEnabled(0);
     g_orbit.started = 0;
     SATS_Cleanup();
+    GROUND_Done();
     g_lock.reset();
 }
 
