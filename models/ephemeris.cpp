@@ -3,7 +3,6 @@
 #include "models/ephemeris.h"
 #include <cmath>
 #include <cstdint>
-#include "simulation/main.h"
 
 namespace {
 
