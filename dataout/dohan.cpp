@@ -3,22 +3,20 @@
 // and module outputs at every run start, and computes a real value.
 #include "dataout/dohan.h"
 #include <cmath>
+#include "foundation/constants.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/vecmath.h"
-#include "simulation/ground.h"
-#include "simulation/satelit_access.h"
-#include "simulation/sats.h"
 
-struct SATELIT;
 struct COIL;
 struct SW_VALUE;
 
 namespace {
 
-constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
+DOHAN_SERVICES s_services{};
+
 constexpr double kNoMaximum = -1e99;
 constexpr double kShortestPosition = 1e-10;
 
@@ -89,7 +87,7 @@ RECORD* NewRecord(MEMORY_TAG tag)
 
 uint32_t LinkSatellite(const char* name, SATELIT** sat)
 {
-    *sat = SATS_FindByNameExact(name);
+    *sat = s_services.findSatellite ? s_services.findSatellite(name) : nullptr;
     if (*sat) return 1;
     LOG_Printf("DATAOUT: satelit \"%s\" nenalezen.\n", name);
     return 0;
@@ -166,11 +164,17 @@ uint32_t LinkMaxDistance(void* data)
     return 1;
 }
 
+// The ECI position of a linked satellite, km; zero for none.
+VEC3 Position(const SATELIT* sat)
+{
+    VEC3 p{0.0, 0.0, 0.0};
+    if (sat && s_services.getPosition) s_services.getPosition(sat, &p);
+    return p;
+}
+
 double Distance(const SATELIT* sat1, const SATELIT* sat2)
 {
-    VEC3 p1{}, p2{};
-    SATELIT_GetPositionEci(sat1, &p1);
-    SATELIT_GetPositionEci(sat2, &p2);
+    VEC3 p1 = Position(sat1), p2 = Position(sat2);
     return VEC_Distance(&p1, &p2);
 }
 
@@ -196,14 +200,12 @@ uint32_t ComputeAngle(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
     const TWO_SATELLITES* r = static_cast<const TWO_SATELLITES*>(data);
-    VEC3 p1{}, p2{};
-    SATELIT_GetPositionEci(r->sat1, &p1);
-    SATELIT_GetPositionEci(r->sat2, &p2);
+    VEC3 p1 = Position(r->sat1), p2 = Position(r->sat2);
     double l1 = VEC_Length(&p1), l2 = VEC_Length(&p2);
     if (l1 < kShortestPosition || l2 < kShortestPosition) return SetReal(type, value, 0.0);
     double c = VEC_Dot(&p1, &p2) / l1 / l2;
     c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
-    return SetReal(type, value, acos(c) * kDegPerRad);
+    return SetReal(type, value, acos(c) * CONST_RAD_TO_DEG);
 }
 
 // ---------------------------------------------------------------- one satellite
@@ -237,12 +239,13 @@ uint32_t LinkOneSatellite(void* data)
 
 void FreeOneSatellite(void* data) { FreeText(&static_cast<ONE_SATELLITE*>(data)->name); }
 
-template <void (*GETTER)(const SATELIT*, double*)>
+template <DOHAN_SCALAR SCALAR>
 uint32_t ComputeScalar(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
     double x = 0.0;
-    GETTER(static_cast<const ONE_SATELLITE*>(data)->sat, &x);
+    const SATELIT* sat = static_cast<const ONE_SATELLITE*>(data)->sat;
+    if (sat && s_services.getScalar[SCALAR]) s_services.getScalar[SCALAR](sat, &x);
     return SetReal(type, value, x);
 }
 
@@ -278,7 +281,7 @@ uint32_t LinkSatelliteVector(void* data)
 {
     SATELLITE_VECTOR* r = static_cast<SATELLITE_VECTOR*>(data);
     if (!LinkSatellite(r->satName, &r->sat)) return 0;
-    r->vectorId = SATELIT_FindVectorId(r->vectorName);
+    r->vectorId = s_services.findVectorId ? s_services.findVectorId(r->vectorName) : 0;
     if (r->vectorId) return 1;
     LOG_Printf("DATAOUT: vektor \"%s\" nebyl nalezen.\n", r->vectorName);
     return 0;
@@ -307,8 +310,8 @@ uint32_t ComputeSatelliteVector(void* data, uint32_t* type, double* value, char*
 {
     if (!data) return 0;
     const SATELLITE_VECTOR* r = static_cast<const SATELLITE_VECTOR*>(data);
-    VEC3 v{};
-    SATELIT_GetVector(r->sat, r->vectorId, &v);
+    VEC3 v{0.0, 0.0, 0.0};
+    if (r->sat && s_services.getVector) s_services.getVector(r->sat, r->vectorId, &v);
     return SetReal(type, value, Component(v, COMPONENT));
 }
 
@@ -455,7 +458,7 @@ uint32_t ParseStationSatellite(void** data)
 uint32_t LinkStationSatellite(void* data)
 {
     STATION_SATELLITE* r = static_cast<STATION_SATELLITE*>(data);
-    r->station = GROUND_FindStation(r->stationName);
+    r->station = s_services.findStation ? s_services.findStation(r->stationName) : nullptr;
     if (!r->station) {
         LOG_Printf("DATAOUT: pozorovací místo \"%s\" nenalezeno.\n", r->stationName);
         return 0;
@@ -470,16 +473,17 @@ void FreeStationSatellite(void* data)
     FreeText(&r->satName);
 }
 
-enum GROUND_OUTPUT { GROUND_DISTANCE, GROUND_RANGE_RATE, GROUND_AZIMUTH, GROUND_ELEVATION };
+enum OBSERVED { OBSERVED_DISTANCE, OBSERVED_RANGE_RATE, OBSERVED_AZIMUTH, OBSERVED_ELEVATION };
 
-template <GROUND_OUTPUT OUTPUT>
+template <OBSERVED OUTPUT>
 uint32_t ComputeStationSatellite(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
     const STATION_SATELLITE* r = static_cast<const STATION_SATELLITE*>(data);
     double azimuth = 0.0, elevation = 0.0, distance = 0.0, rangeRate = 0.0;
     uint32_t visible = 0;
-    if (r->station) GROUND_ObserveSatellite(r->station, r->sat, &azimuth, &elevation, &distance, &rangeRate, &visible);
+    if (r->station && r->sat && s_services.observe)
+        s_services.observe(r->station, r->sat, &azimuth, &elevation, &distance, &rangeRate, &visible);
     const double outputs[] = {distance, rangeRate, azimuth, elevation};
     return SetReal(type, value, outputs[OUTPUT]);
 }
@@ -519,13 +523,18 @@ constexpr DOHAN_ROW GroundRow(const char* keyword, uint32_t (*compute)(void*, ui
 
 }  // namespace
 
+void DOHAN_SetServices(const DOHAN_SERVICES* services)
+{
+    s_services = services ? *services : DOHAN_SERVICES{};
+}
+
 const DOHAN_ROW DOHAN_Table[] = {
     TwoSatelliteRow("SATELITS_3D_DISTANCE_KM", ParseDistance, ComputeDistance),
     {"SATELITS_MAX3D_DISTANCE_KM", ParseMaxDistance, LinkMaxDistance, ComputeMaxDistance,
      FreeTwoSatellites<MAX_DISTANCE>},
     TwoSatelliteRow("SATELITS_ANGLEDEG_DISTANCE", ParseAngle, ComputeAngle),
-    ScalarRow("SATELIT_LONGITUDE_DEG", ComputeScalar<SATELIT_GetLongitude>),
-    ScalarRow("SATELIT_LATITUDE_DEG", ComputeScalar<SATELIT_GetLatitude>),
+    ScalarRow("SATELIT_LONGITUDE_DEG", ComputeScalar<DOHAN_LONGITUDE>),
+    ScalarRow("SATELIT_LATITUDE_DEG", ComputeScalar<DOHAN_LATITUDE>),
     VectorRow("SATELIT_VECTOR_MAGNITUDE", ComputeSatelliteVector<0>),
     VectorRow("SATELIT_VECTOR_X", ComputeSatelliteVector<1>),
     VectorRow("SATELIT_VECTOR_Y", ComputeSatelliteVector<2>),
@@ -534,23 +543,23 @@ const DOHAN_ROW DOHAN_Table[] = {
     ModuleRow("SATELIT_MODULE_VECTOR_X", ComputeModuleVector<1>),
     ModuleRow("SATELIT_MODULE_VECTOR_Y", ComputeModuleVector<2>),
     ModuleRow("SATELIT_MODULE_VECTOR_Z", ComputeModuleVector<3>),
-    ScalarRow("SATELIT_ALTITUDE_KM", ComputeScalar<SATELIT_GetAltitude>),
-    ScalarRow("SATELIT_MAGVECTOR_MAGNITUDE_NT", ComputeScalar<SATELIT_GetFieldMagnitude>),
-    ScalarRow("SATELIT_MAGVECTOR_ANGULAR_VELOCITY_RADS", ComputeScalar<SATELIT_GetFieldRotationRate>),
-    ScalarRow("SATELIT_MAGVECTOR_ROTATION_PERIOD_S", ComputeScalar<SATELIT_GetFieldRotationPeriod>),
-    ScalarRow("SATELIT_ANGULAR_VELOCITY_MAGNITUDE", ComputeScalar<SATELIT_GetAngularSpeed>),
-    ScalarRow("SATELIT_ROTATION_PERIOD", ComputeScalar<SATELIT_GetRotationPeriod>),
-    ScalarRow("SATELIT_LIGHT_INTENSITY_PERCENT", ComputeScalar<SATELIT_GetIllumination>),
-    ScalarRow("SATELIT_LIGHT_INTENSITY_RATIO_PERCENT", ComputeScalar<SATELIT_GetLightRatio>),
-    ScalarRow("SATELIT_ATMOSPHERE_DENSITY_KGM3", ComputeScalar<SATELIT_GetAirDensity>),
-    ScalarRow("SATELIT_DRAG_FORCE_PER_M2_N", ComputeScalar<SATELIT_GetDragPressure>),
-    ScalarRow("SATELIT_SOLAR_FORCE_PER_M2_N", ComputeScalar<SATELIT_GetSolarPressure>),
+    ScalarRow("SATELIT_ALTITUDE_KM", ComputeScalar<DOHAN_ALTITUDE>),
+    ScalarRow("SATELIT_MAGVECTOR_MAGNITUDE_NT", ComputeScalar<DOHAN_FIELD_MAGNITUDE>),
+    ScalarRow("SATELIT_MAGVECTOR_ANGULAR_VELOCITY_RADS", ComputeScalar<DOHAN_FIELD_ROTATION_RATE>),
+    ScalarRow("SATELIT_MAGVECTOR_ROTATION_PERIOD_S", ComputeScalar<DOHAN_FIELD_ROTATION_PERIOD>),
+    ScalarRow("SATELIT_ANGULAR_VELOCITY_MAGNITUDE", ComputeScalar<DOHAN_ANGULAR_SPEED>),
+    ScalarRow("SATELIT_ROTATION_PERIOD", ComputeScalar<DOHAN_ROTATION_PERIOD>),
+    ScalarRow("SATELIT_LIGHT_INTENSITY_PERCENT", ComputeScalar<DOHAN_ILLUMINATION>),
+    ScalarRow("SATELIT_LIGHT_INTENSITY_RATIO_PERCENT", ComputeScalar<DOHAN_LIGHT_RATIO>),
+    ScalarRow("SATELIT_ATMOSPHERE_DENSITY_KGM3", ComputeScalar<DOHAN_AIR_DENSITY>),
+    ScalarRow("SATELIT_DRAG_FORCE_PER_M2_N", ComputeScalar<DOHAN_DRAG_PRESSURE>),
+    ScalarRow("SATELIT_SOLAR_FORCE_PER_M2_N", ComputeScalar<DOHAN_SOLAR_PRESSURE>),
     CoilRow("SATELIT_COIL_TOTAL_CONSUMPTION_J", ComputeCoilEnergy),
     CoilRow("SATELIT_COIL_AVG_POWER_10S_W", ComputeCoilPower<10000>),
     CoilRow("SATELIT_COIL_AVG_POWER_60S_W", ComputeCoilPower<60000>),
-    GroundRow("GROUND_SATELIT_DISTANCE_KM", ComputeStationSatellite<GROUND_DISTANCE>),
-    GroundRow("GROUND_SATELIT_VELOCITY_MS", ComputeStationSatellite<GROUND_RANGE_RATE>),
-    GroundRow("GROUND_SATELIT_AZIMUTH_DEG", ComputeStationSatellite<GROUND_AZIMUTH>),
-    GroundRow("GROUND_SATELIT_ELEVATION_DEG", ComputeStationSatellite<GROUND_ELEVATION>),
+    GroundRow("GROUND_SATELIT_DISTANCE_KM", ComputeStationSatellite<OBSERVED_DISTANCE>),
+    GroundRow("GROUND_SATELIT_VELOCITY_MS", ComputeStationSatellite<OBSERVED_RANGE_RATE>),
+    GroundRow("GROUND_SATELIT_AZIMUTH_DEG", ComputeStationSatellite<OBSERVED_AZIMUTH>),
+    GroundRow("GROUND_SATELIT_ELEVATION_DEG", ComputeStationSatellite<OBSERVED_ELEVATION>),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

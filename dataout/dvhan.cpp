@@ -4,16 +4,16 @@
 #include "dataout/dvhan.h"
 #include <cmath>
 #include "dataout/dataout.h"
+#include "foundation/constants.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/vecmath.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 
-constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 constexpr uint64_t kDayMs = 86400000;
 constexpr uint32_t kTimeAccountingAccuracy = 1000;
 constexpr uint32_t kPulseAccuracy = 3600000;
@@ -410,7 +410,7 @@ uint32_t DeviationValue(void* data, uint32_t* type, int64_t*, double* real, char
     if (MATH_ApproxEqual(lm, 0.0) || MATH_ApproxEqual(ld, 0.0)) return 1;
     double c = VEC_Dot(&m, &d) / lm / ld;
     c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
-    *real = acos(c) * kDegPerRad;
+    *real = acos(c) * CONST_RAD_TO_DEG;
     return 1;
 }
 

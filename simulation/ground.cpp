@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <strings.h>
+#include "foundation/constants.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDegPerRad = 180.0 / kPi;
 constexpr double kDefaultAntennaAngle = 30.0;
 constexpr GROUND_COLOR kDefaultObserverLineColor{186, 199, 242};
 constexpr GROUND_COLOR kDefaultTransmitterConeColor{191, 205, 251};
@@ -223,11 +222,11 @@ void HorizontalAndElevation(const VEC3* p, const VEC3* d, double dLength, GROUND
     }
     VEC_Normalize(&h);
     o->horizontal = h;
-    o->elevation = acos(Clamp(VEC_Dot(d, &h) / dLength, -1.0, 1.0)) * kDegPerRad;
+    o->elevation = acos(Clamp(VEC_Dot(d, &h) / dLength, -1.0, 1.0)) * CONST_RAD_TO_DEG;
     // The satellite is above the horizon here, so d.h measures the angle from the horizon.
     VEC3 hxn{};
     VEC_Cross(&h, &o->north, &hxn);
-    o->azimuth = acos(Clamp(VEC_Dot(&h, &o->north), -1.0, 1.0)) * kDegPerRad;
+    o->azimuth = acos(Clamp(VEC_Dot(&h, &o->north), -1.0, 1.0)) * CONST_RAD_TO_DEG;
     if (VEC_Dot(&hxn, p) <= 0.0) o->azimuth = 360.0 - o->azimuth;
 }
 
@@ -293,8 +292,8 @@ uint32_t GROUND_Load()
 
 void GROUND_PositionAt(double longitude, double latitude, double siderealAngle, VEC3* out)
 {
-    double lat = latitude / kDegPerRad;
-    double lambda = (siderealAngle + longitude) / kDegPerRad;
+    double lat = latitude * CONST_DEG_TO_RAD;
+    double lambda = (siderealAngle + longitude) * CONST_DEG_TO_RAD;
     double rho = GROUND_EARTH_RADIUS * cos(lat);
     *out = VEC3{rho * cos(lambda), rho * sin(lambda), GROUND_EARTH_RADIUS * sin(lat)};
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "foundation/constants.h"
 #include "foundation/vecmath.h"
 
 struct SATELIT;
@@ -58,7 +59,7 @@ struct GROUND_STATION {
 };
 
 constexpr uint32_t GROUND_UPDATE_PERIOD = 20000;
-constexpr double GROUND_EARTH_RADIUS = 6378.135;
+constexpr double GROUND_EARTH_RADIUS = CONST_EARTH_RADIUS_KM;
 constexpr size_t GROUND_LABEL_SIZE = 300;
 
 void GROUND_Init();

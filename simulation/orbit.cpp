@@ -36,6 +36,7 @@ void ORBIT_InitRun()
     SATS_Init();
     GROUND_Init();
     ORBIT_InstallModelUpdates();
+    ORBIT_InstallDataServices();
 }
 
 uint32_t ORBIT_Start(uint32_t cameraMode)

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <strings.h>
+#include "foundation/constants.h"
 #include "simulation/satelit.h"
 
 namespace {
@@ -21,7 +22,6 @@ constexpr std::array<VECTOR_NAME, 6> kVectorNames{{
     {SATELIT_VECTOR_ANGULAR_VELOCITY_BODY, "AngularVelocityBodyWorld_BODY_rads"},
 }};
 
-constexpr double kTwoPi = 6.28318530717958647692;
 constexpr double kNoRotationPeriod = 1e100;
 constexpr double kZeroLength = 1e-19;
 
@@ -76,5 +76,5 @@ void SATELIT_GetRotationPeriod(const SATELIT* sat, double* out)
 {
     if (!sat) return;
     double speed = VEC_Length(&sat->attitude.angularVelocity);
-    *out = speed <= kZeroLength ? kNoRotationPeriod : kTwoPi / speed;
+    *out = speed <= kZeroLength ? kNoRotationPeriod : CONST_TWO_PI / speed;
 }
