@@ -194,8 +194,10 @@ uint32_t ComputeMaxDistance(void* data, uint32_t* type, double* value, char**)
     return SetReal(type, value, r->maximum);
 }
 
-// The cosine is clamped: for one satellite named twice rounding may push
-// p.p / |p| / |p| just above 1, and the angle must be 0, not NaN.
+// The angle is taken from the cross and dot products rather than from the
+// arc cosine of p1.p2 / |p1| / |p2|: rounding pushes that cosine just past 1
+// for one satellite named twice (NaN), or just below it (a false angle),
+// while the cross product of a vector with itself is exactly zero.
 uint32_t ComputeAngle(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
@@ -203,9 +205,9 @@ uint32_t ComputeAngle(void* data, uint32_t* type, double* value, char**)
     VEC3 p1 = Position(r->sat1), p2 = Position(r->sat2);
     double l1 = VEC_Length(&p1), l2 = VEC_Length(&p2);
     if (l1 < kShortestPosition || l2 < kShortestPosition) return SetReal(type, value, 0.0);
-    double c = VEC_Dot(&p1, &p2) / l1 / l2;
-    c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
-    return SetReal(type, value, acos(c) * CONST_RAD_TO_DEG);
+    VEC3 cross{};
+    VEC_Cross(&p1, &p2, &cross);
+    return SetReal(type, value, atan2(VEC_Length(&cross), VEC_Dot(&p1, &p2)) * CONST_RAD_TO_DEG);
 }
 
 // ---------------------------------------------------------------- one satellite

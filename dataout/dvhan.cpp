@@ -399,7 +399,9 @@ bool EvaluatePair(const VECTOR_PAIR* r, VEC3* model, VEC3* module)
     return true;
 }
 
-// The cosine is clamped so that two parallel vectors give 0, never NaN.
+// The angle comes from the cross and dot products, so that equal vectors give
+// exactly 0 where the arc cosine of their rounded cosine gives NaN or a
+// small false angle.
 uint32_t DeviationValue(void* data, uint32_t* type, int64_t*, double* real, char**)
 {
     SetReal(type, real, 0.0);
@@ -408,9 +410,9 @@ uint32_t DeviationValue(void* data, uint32_t* type, int64_t*, double* real, char
     if (!EvaluatePair(static_cast<const VECTOR_PAIR*>(data), &m, &d)) return 1;
     double lm = VEC_Length(&m), ld = VEC_Length(&d);
     if (MATH_ApproxEqual(lm, 0.0) || MATH_ApproxEqual(ld, 0.0)) return 1;
-    double c = VEC_Dot(&m, &d) / lm / ld;
-    c = c > 1.0 ? 1.0 : (c < -1.0 ? -1.0 : c);
-    *real = acos(c) * CONST_RAD_TO_DEG;
+    VEC3 cross{};
+    VEC_Cross(&m, &d, &cross);
+    *real = atan2(VEC_Length(&cross), VEC_Dot(&m, &d)) * CONST_RAD_TO_DEG;
     return 1;
 }
 
