@@ -192,3 +192,55 @@ TEST_F(QuantitiesRunTest, NamesThatCannotBeLinkedFailTheRunStart)
 }
 
 }  // namespace
+
+namespace {
+
+// Nodes fed by the latitude of a circular orbit inclined by 30 degrees with a
+// period of 96 minutes, starting at its ascending node.
+const char kOneSatellite[] =
+    "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 30\n"
+    "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = 0\n"
+    "  kepler_time = UT(\"01.01.2006, 00:00\")\nend\n";
+
+const char kLatitudeNodes[] =
+    "datavalue \"north\", GREATER\n  value1 = SATELIT_LATITUDE_DEG(\"S\")\n  value2 = 0\n"
+    "  ignore_value1 = SATELIT_ALTITUDE_KM(\"S\")\n  ignore_value1 = -1000 ; replaces the line above\nend\n"
+    "datavalue \"north time\", TIME_ACCOUNTING\n  value = datavalue(\"north\")\n  interval = 96m\n"
+    "  accuracy = 1s\nend\n"
+    "datavalue \"highest\", MAXIMUM\n  value = SATELIT_LATITUDE_DEG(\"S\")\nend\n"
+    "datavalue \"lowest\", MINIMUM\n  value = SATELIT_LATITUDE_DEG(\"S\")\nend\n"
+    "datavalue \"near equator\", COUNT_IN_INTERVAL\n  value = SATELIT_LATITUDE_DEG(\"S\")\n"
+    "  low_interval = -10\n  high_interval = 10.0\n  interval = 6m\nend\n"
+    "datavalue \"north passes\", COUNT_PULSE_WIDTH\n  value = datavalue(\"north\")\n  low_interval = 47m\n"
+    "  high_interval = 49m\n  accuracy = 1s\nend\n"
+    "datafile CSV, \"nodes.csv\"\n  results\n";
+
+TEST_F(QuantitiesRunTest, NodesFollowTheLatitudeOfACircularOrbit)
+{
+    Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 06:00\")\n"
+                           "simulationspeed = FASTEST\n");
+    Write("Objects.cfg", kOneSatellite);
+    std::string config = kLatitudeNodes;
+    for (const char* node : {"north time", "highest", "lowest", "near equator", "north passes"})
+        config += Column(node, (std::string("datavalue(\"") + node + "\")").c_str());
+    Write("DataOutput.cfg", config + "end\n");
+    ASSERT_EQ(Run(), 0) << testsupport::ReadFile("Zendrix.log");
+    EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("Nezruseny"), std::string::npos);
+
+    auto rows = ReadRows("nodes.csv", 0);
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& row = rows[0];
+    EXPECT_NEAR(row[0], 2880.0, 2.0);   // half of each 96-minute interval
+    EXPECT_NEAR(row[1], 30.0, 1e-3);
+    EXPECT_NEAR(row[2], -30.0, 1e-3);
+    // Samples every 6 minutes after the start; latitude = asin(sin 30 sin u).
+    int expected = 0;
+    for (int k = 1; k * 360 <= 6 * 3600; ++k) {
+        double u = 2 * M_PI * k * 360.0 / 5760.0;
+        if (fabs(asin(sin(30 * kDeg) * sin(u)) / kDeg) <= 10.0) ++expected;
+    }
+    EXPECT_EQ(row[3], expected);
+    EXPECT_EQ(row[4], 4.0);   // northern half-orbits ending at 48, 144, 240 and 336 minutes
+}
+
+}  // namespace
