@@ -10,9 +10,6 @@
 #include "foundation/pool.h"
 #include "foundation/vecmath.h"
 
-struct COIL;
-struct SW_VALUE;
-
 namespace {
 
 DOHAN_SERVICES s_services{};
@@ -347,14 +344,22 @@ uint32_t ParseModuleVector(void** data)
     return 1;
 }
 
-// Satellites own no on-board modules yet, so no module output can be found.
 uint32_t LinkModuleVector(void* data)
 {
     MODULE_VECTOR* r = static_cast<MODULE_VECTOR*>(data);
     r->value = nullptr;
     if (!LinkSatellite(r->satName, &r->sat)) return 0;
-    LOG_Printf("DATAOUT: výstup \"%s\" modulu \"%s\" nebyl nalezen.\n", r->outputName, r->moduleName);
-    return 0;
+    if (s_services.findModuleOutput) r->value = s_services.findModuleOutput(r->sat, r->moduleName, r->outputName);
+    if (!r->value) {
+        LOG_Printf("DATAOUT: výstup \"%s\" modulu \"%s\" nebyl nalezen.\n", r->outputName, r->moduleName);
+        return 0;
+    }
+    if (!s_services.isVector3 || !s_services.isVector3(r->value)) {
+        LOG_Printf("DATAOUT: výstup \"%s\" modulu \"%s\" není vektorového typu.\n", r->outputName, r->moduleName);
+        r->value = nullptr;
+        return 0;
+    }
+    return 1;
 }
 
 void FreeModuleVector(void* data)
@@ -369,7 +374,10 @@ template <int COMPONENT>
 uint32_t ComputeModuleVector(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
-    return SetReal(type, value, 0.0);
+    const MODULE_VECTOR* r = static_cast<const MODULE_VECTOR*>(data);
+    double v[3] = {0.0, 0.0, 0.0};
+    if (r->value && s_services.getVector3) s_services.getVector3(r->value, v);
+    return SetReal(type, value, Component(VEC3{v[0], v[1], v[2]}, COMPONENT));
 }
 
 // ---------------------------------------------------------------- coil
@@ -399,12 +407,13 @@ uint32_t ParseSatelliteCoil(void** data)
     return 1;
 }
 
-// Satellites own no coils yet, so no coil can be found.
 uint32_t LinkSatelliteCoil(void* data)
 {
     SATELLITE_COIL* r = static_cast<SATELLITE_COIL*>(data);
     r->coil = nullptr;
     if (!LinkSatellite(r->satName, &r->sat)) return 0;
+    if (s_services.findCoil) r->coil = s_services.findCoil(r->sat, r->coilName);
+    if (r->coil) return 1;
     LOG_Printf("DATAOUT: cívka \"%s\" nebyla v satelitu \"%s\" nalezena.\n", r->coilName, r->satName);
     return 0;
 }
@@ -419,14 +428,18 @@ void FreeSatelliteCoil(void* data)
 uint32_t ComputeCoilEnergy(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
-    return SetReal(type, value, 0.0);
+    const SATELLITE_COIL* r = static_cast<const SATELLITE_COIL*>(data);
+    double energy = r->coil && s_services.coilEnergy ? s_services.coilEnergy(r->coil) : 0.0;
+    return SetReal(type, value, energy);
 }
 
 template <uint32_t PERIOD_MS>
 uint32_t ComputeCoilPower(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
-    return SetReal(type, value, 0.0);
+    const SATELLITE_COIL* r = static_cast<const SATELLITE_COIL*>(data);
+    double power = r->coil && s_services.coilPower ? s_services.coilPower(r->coil, PERIOD_MS) : 0.0;
+    return SetReal(type, value, power);
 }
 
 // ---------------------------------------------------------------- station and satellite

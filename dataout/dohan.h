@@ -5,6 +5,8 @@
 
 struct SATELIT;
 struct GROUND_STATION;
+struct COIL;
+struct SW_VALUE;
 
 // One recordable quantity: its keyword and the operations on its private record.
 struct DOHAN_ROW {
@@ -54,6 +56,16 @@ struct DOHAN_SERVICES {
     GROUND_STATION* (*findStation)(const char* name);
     void (*observe)(const GROUND_STATION* station, const SATELIT* sat, double* azimuth, double* elevation,
                     double* distance, double* rangeRate, uint32_t* visible);
+    // A module output's value record, or null; whether it has three
+    // components; its components as doubles.
+    SW_VALUE* (*findModuleOutput)(SATELIT* sat, const char* moduleName, const char* outputName);
+    uint32_t (*isVector3)(const SW_VALUE* value);
+    void (*getVector3)(const SW_VALUE* value, double out[3]);
+    // A coil of a satellite, or null; its energy so far (J); its average
+    // power over the last given milliseconds (W).
+    COIL* (*findCoil)(SATELIT* sat, const char* name);
+    double (*coilEnergy)(const COIL* coil);
+    double (*coilPower)(const COIL* coil, uint32_t periodMs);
 };
 
 void DOHAN_SetServices(const DOHAN_SERVICES* services);
