@@ -174,12 +174,9 @@ TEST_F(QuantitiesRunTest, NamesThatCannotBeLinkedFailTheRunStart)
     };
     const Case cases[] = {
         {"SATELIT_ALTITUDE_KM(\"a\")", "DATAOUT: satelit \"a\" nenalezen.\n"},
-        {"SATELITS_3D_DISTANCE_KM(\"A\", \"C\")", "DATAOUT: satelit \"C\" nenalezen.\n"},
         {"SATELIT_VECTOR_X(\"A\", \"Position\")", "DATAOUT: vektor \"Position\" nebyl nalezen.\n"},
         {"GROUND_SATELIT_AZIMUTH_DEG(\"Pole\", \"A\")", "DATAOUT: pozorovací místo \"Pole\" nenalezeno.\n"},
         {"GROUND_SATELIT_AZIMUTH_DEG(\"Equator\", \"b\")", "DATAOUT: satelit \"b\" nenalezen.\n"},
-        {"SATELIT_MODULE_VECTOR_X(\"A\", \"ADCS\", \"mag\")", "DATAOUT: výstup \"mag\" modulu \"ADCS\" nebyl nalezen.\n"},
-        {"SATELIT_COIL_TOTAL_CONSUMPTION_J(\"A\", \"X\")", "DATAOUT: cívka \"X\" nebyla v satelitu \"A\" nalezena.\n"},
     };
     for (const Case& c : cases) {
         Write("DataOutput.cfg", "datafile CSV, \"q.csv\"\n  interval = 1s\n" + Column("q", c.source) + "end\n");
