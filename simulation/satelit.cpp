@@ -5,6 +5,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "simulation/main.h"
+#include "simulation/massmodel.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
@@ -62,10 +63,15 @@ void SATELIT_Free(SATELIT* sat)
         FreeText(&sat->textureFileName);
         sat->texture = -1;
     }
-    // On-board modules, mass and surface models, coils, data items and drawn
-    // objects are released by their own modules once a satellite can own them.
-    sat->modules = nullptr;
+    for (MASSMODEL* model = sat->massModels; model;) {
+        MASSMODEL* next = model->next;
+        MASSMODEL_Free(model);
+        model = next;
+    }
     sat->massModels = sat->massModelInUse = nullptr;
+    // On-board modules, surface models, coils, data items and drawn objects are
+    // released by their own modules once a satellite can own them.
+    sat->modules = nullptr;
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
     sat->coils = nullptr;
     sat->dataItems = nullptr;
