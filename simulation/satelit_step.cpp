@@ -8,6 +8,7 @@
 #include "platform/plat_time.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
+#include "simulation/surfmodel.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
@@ -391,8 +392,9 @@ static void StartOrbit(SATELIT* sat)
     sat->startRealTime = g_simClock.realTotal;
 }
 
-// Every mass model is computed once and printed; this dominates the start of a
-// satellite, so its time is logged.
+// Every mass model is computed once and printed, and every surface model
+// prepares the raster; this dominates the start of a satellite, so its time is
+// logged.
 static void StartSubModels(SATELIT* sat)
 {
     uint32_t begin = PLAT_GetTickCount();
@@ -400,6 +402,7 @@ static void StartSubModels(SATELIT* sat)
     for (MASSMODEL* model = sat->massModels; model; model = model->next) MASSMODEL_ComputeAndPrint(model);
     LOG_Printf("výpočet MASS-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
     begin = PLAT_GetTickCount();
+    for (SURFMODEL* model = sat->surfaceModels; model; model = model->next) SURFMODEL_PrepareRaster(model);
     LOG_Printf("startovní výpočet SURFACE-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
 }
 

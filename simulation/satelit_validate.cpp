@@ -154,12 +154,19 @@ static uint32_t SetUpOrbitModel(SATELIT* sat)
     }
 }
 
-// The attitude needs the body's inertia from a mass model; the magnetic
-// disturbance torque needs the residual dipole.
+// The attitude needs the body's inertia from a mass model, the solar and drag
+// torques the areas of a surface model, the magnetic disturbance torque the
+// residual dipole.
 static uint32_t CheckRequiredModels(SATELIT* sat)
 {
     if (!sat->massModels) {
         LOG_Printf("SAT: satelit \"%s\" nemá určený žádný model hmoty pro výpočty rotace a orientace.\n", sat->name);
+        return 0;
+    }
+    if (!sat->surfaceModels) {
+        LOG_Printf("SAT: satelit \"%s\" nemá určený žádný model povrchu pro výpočty tlaku slunečního záření a odporu "
+                   "atmosféry.\n",
+                   sat->name);
         return 0;
     }
     if (sat->magneticTorque && !g_satParseFlags.residualDipole) {

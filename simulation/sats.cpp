@@ -12,6 +12,7 @@
 #include "platform/plat_thread.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
+#include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
 
 static SATELIT* s_head = nullptr;
@@ -39,6 +40,7 @@ void SATS_InitModules()
 {
     s_cosOneDegree = cos(3.14159265358979323846 / 180.0);
     MASSMODEL_Init();
+    SURFMODEL_Init();
     ATTITUDE_ModuleInit();
     ATMO_Init();
     s_modulesReady = true;
@@ -48,6 +50,7 @@ void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
     MASSMODEL_Done();
+    SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
     ATMO_Done();
     s_modulesReady = false;

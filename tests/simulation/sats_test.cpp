@@ -11,6 +11,7 @@
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/orbit.h"
+#include "simulation/raster.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "tests/foundation/iotxt_test_support.h"
@@ -183,8 +184,21 @@ std::string BlockWithModels(const std::string& name, const std::string& models)
            "end\n";
 }
 
-TEST_F(SatsTest, MassModelIsRequiredNamedOnceAndReportedWhenItFails)
+TEST_F(SatsTest, ModelsAreRequiredNamedOnceAndReportedWhenTheyFail)
 {
+    EXPECT_EQ(Load(BlockWithModels("S", "  mass_model \"cube\", \"cube.mass\"\n")), 0u);
+    EXPECT_NE(LogText().find("SAT: satelit \"S\" nemá určený žádný model povrchu pro výpočty tlaku slunečního "
+                             "záření a odporu atmosféry.\n"),
+              std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", testsupport::kModelPairLines + "  surface_model = \"Cube\", \"cube.surf\"\n")),
+              0u);
+    EXPECT_NE(LogText().find("SAT: název povrchového modelu byl již použit na řádku 7.\n"), std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", "  surface_model \"s\", \"cube.surf\"\n")), 0u);
+    EXPECT_NE(LogText().find("SURFMODEL: očekává se rovnítko a název modelu na řádku 5.\n"
+                             "SAT: načtení modelu povrchu tělesa bylo neúspěšné na řádku 5.\n"),
+              std::string::npos)
+        << LogText();
+
     EXPECT_EQ(Load(BlockWithModels("S", "  surface_model = \"cube\", \"cube.surf\"\n")), 0u);
     EXPECT_NE(LogText().find("SAT: satelit \"S\" nemá určený žádný model hmoty pro výpočty rotace a orientace.\n"),
               std::string::npos);
@@ -481,10 +495,15 @@ TEST_F(SatsTest, OrbitHistoryTogglesRestartEmpty)
     EXPECT_EQ(s->historyCapacity, 400u);
 }
 
+// The started satellite's surface model has prepared the raster; the run's
+// clean-up frees it again.
 TEST_F(SatsTest, CleanupTwiceIsHarmless)
 {
     ASSERT_EQ(Load(kKeplerSat), 1u);
+    EXPECT_NE(RASTER_GetBuffer(), nullptr);
+    EXPECT_EQ(SATS_GetFirst()->surfaceModelInUse, SATS_GetFirst()->surfaceModels);
     SATS_Cleanup();
+    EXPECT_EQ(RASTER_GetBuffer(), nullptr);
     SATS_Cleanup();
     EXPECT_EQ(SATS_GetFirst(), nullptr);
 }
