@@ -305,7 +305,9 @@ class GroundRunTest : public ProgramRunTest {};
 TEST_F(GroundRunTest, FailedGroundLoadEndsTheProgramWithoutLeaks)
 {
     Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:01\")\n");
-    Write("Objects.cfg", "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\nend\n");
+    testsupport::InstallModelPair(programDir_.string());
+    Write("Objects.cfg", "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n" +
+                             testsupport::kModelPairLines + "end\n");
     Write("Ground.cfg", Station(" longitude = 1\n latitude = 2\n") + "station \"B\"\n longitude = 1\n");
     EXPECT_EQ(Run(), 1);
     std::string log = testsupport::ReadFile("Zendrix.log");

@@ -15,13 +15,19 @@ constexpr double kEarthRate = 7.292115815600708e-5;   // rad/s
 
 // Two satellites on one circular orbit, B ahead of A by the parameter "P" in
 // degrees of mean anomaly, and a station on the equator at longitude 0.
-const char kObjects[] =
-    "satelit\n  name = \"A\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 20\n"
-    "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = 0\n"
-    "  kepler_time = UT(\"01.01.2006, 00:00\")\n  rotation_axis = VECTOR(0, 0, 1)\n  angular_velocity = DEG_PER_SECOND(1)\nend\n"
-    "satelit\n  name = \"B\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 20\n"
-    "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = PARAMETER(\"P\")\n"
-    "  kepler_time = UT(\"01.01.2006, 00:00\")\nend\n";
+std::string Objects()
+{
+    return "satelit\n  name = \"A\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 20\n"
+           "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = 0\n"
+           "  kepler_time = UT(\"01.01.2006, 00:00\")\n  rotation_axis = VECTOR(0, 0, 1)\n"
+           "  angular_velocity = DEG_PER_SECOND(1)\n" +
+           testsupport::kModelPairLines +
+           "end\n"
+           "satelit\n  name = \"B\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 20\n"
+           "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = PARAMETER(\"P\")\n"
+           "  kepler_time = UT(\"01.01.2006, 00:00\")\n" +
+           testsupport::kModelPairLines + "end\n";
+}
 
 const char kMultipass[] =
     "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 03:00\")\nsimulationspeed = FASTEST\n"
@@ -92,7 +98,14 @@ enum { X, Y, Z, R, VX, VY, VZ, ALT, LON, LAT, DIST, ANGLE, SELF, MAXDIST, SPIN, 
 
 double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
-class QuantitiesRunTest : public ProgramRunTest {};
+class QuantitiesRunTest : public ProgramRunTest {
+protected:
+    void SetUp() override
+    {
+        ProgramRunTest::SetUp();
+        testsupport::InstallModelPair(programDir_.string());
+    }
+};
 
 // The station on the equator at longitude 0 sees the satellite as the local
 // frame of the sidereal angle that the satellite's longitude implies says.
@@ -120,7 +133,7 @@ void CheckStation(const std::vector<double>& row, double theta, int* visibleRows
 TEST_F(QuantitiesRunTest, RowsAgreeWithClosedFormsAndTheMaximumStartsAfreshInEachRun)
 {
     Write("Multipass.cfg", kMultipass);
-    Write("Objects.cfg", kObjects);
+    Write("Objects.cfg", Objects());
     Write("Ground.cfg", "station \"Equator\"\n  longitude = 0\n  latitude = 0\n  antenna_angle = 30\nend\n");
     Write("DataOutput.cfg", DataOutput());
     ASSERT_EQ(Run(), 0) << testsupport::ReadFile("Zendrix.log");
@@ -166,7 +179,7 @@ TEST_F(QuantitiesRunTest, RowsAgreeWithClosedFormsAndTheMaximumStartsAfreshInEac
 TEST_F(QuantitiesRunTest, NamesThatCannotBeLinkedFailTheRunStart)
 {
     Write("Multipass.cfg", kMultipass);
-    Write("Objects.cfg", kObjects);
+    Write("Objects.cfg", Objects());
     Write("Ground.cfg", "station \"Equator\"\n  longitude = 0\n  latitude = 0\nend\n");
     struct Case {
         const char* source;
@@ -194,10 +207,13 @@ namespace {
 
 // Nodes fed by the latitude of a circular orbit inclined by 30 degrees with a
 // period of 96 minutes, starting at its ascending node.
-const char kOneSatellite[] =
-    "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 30\n"
-    "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = 0\n"
-    "  kepler_time = UT(\"01.01.2006, 00:00\")\nend\n";
+std::string OneSatellite()
+{
+    return "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 30\n"
+           "  kepler_excentricity = 0\n  kepler_meanmotion = 15\n  kepler_meananomaly = 0\n"
+           "  kepler_time = UT(\"01.01.2006, 00:00\")\n" +
+           testsupport::kModelPairLines + "end\n";
+}
 
 const char kLatitudeNodes[] =
     "datavalue \"north\", GREATER\n  value1 = SATELIT_LATITUDE_DEG(\"S\")\n  value2 = 0\n"
@@ -216,7 +232,7 @@ TEST_F(QuantitiesRunTest, NodesFollowTheLatitudeOfACircularOrbit)
 {
     Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 06:00\")\n"
                            "simulationspeed = FASTEST\n");
-    Write("Objects.cfg", kOneSatellite);
+    Write("Objects.cfg", OneSatellite());
     std::string config = kLatitudeNodes;
     for (const char* node : {"north time", "highest", "lowest", "near equator", "north passes"})
         config += Column(node, (std::string("datavalue(\"") + node + "\")").c_str());
