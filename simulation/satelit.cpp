@@ -4,6 +4,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "onboard/swmodule.h"
 #include "simulation/main.h"
 
 static SATELIT* s_currentSatellite = nullptr;
@@ -62,8 +63,13 @@ void SATELIT_Free(SATELIT* sat)
         FreeText(&sat->textureFileName);
         sat->texture = -1;
     }
-    // On-board modules, mass and surface models, coils, data items and drawn
-    // objects are released by their own modules once a satellite can own them.
+    for (SWMODULE* module = sat->modules; module;) {
+        SWMODULE* next = module->next;
+        SWMODULE_Destroy(module);
+        module = next;
+    }
+    // Mass and surface models, coils, data items and drawn objects are
+    // released by their own modules once a satellite can own them.
     sat->modules = nullptr;
     sat->massModels = sat->massModelInUse = nullptr;
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;

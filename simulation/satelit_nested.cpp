@@ -1,9 +1,11 @@
 // SAT: the nested definitions of a "satelit" block. Their readers belong to the
 // on-board modules, coils, mass and surface models, controllers and drawn data
-// items; until a satellite can own such objects, each definition is reported
-// once and passed over, so the rest of the block still loads.
+// items; on-board modules are read, and until a satellite can own the other
+// objects, each such definition is reported once and passed over, so the rest
+// of the block still loads.
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "onboard/swmodule.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
 
@@ -20,8 +22,27 @@ struct SAT_NESTED_KEY {
     bool block;  // a block closed by "end"; otherwise a single line
 };
 
+// An on-board module joins the tail of the satellite's list; its name must be
+// new there.
+static uint32_t ParseOnboardModule(SATELIT* sat)
+{
+    SWMODULE* module = SWMODULE_ParseDefinition();
+    if (!module) {
+        LOG_Printf("SAT: načtení palubního SW modulu bylo neúspěšné na řádku %d.\n", IOTXT_GetLineNumber());
+        return 0;
+    }
+    if (SWMODULE_FindByName(sat->modules, module->name)) {
+        SWMODULE_Destroy(module);
+        LOG_Printf("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku %d.\n", IOTXT_GetLineNumber());
+        return 0;
+    }
+    SWMODULE** tail = &sat->modules;
+    while (*tail) tail = &(*tail)->next;
+    *tail = module;
+    return 1;
+}
+
 static const SAT_NESTED_KEY kNested[] = {
-    {"onboard_module", true},
     {"coil", true},
     {"draw_data_item", true},
     {"mass_model", false},
@@ -30,8 +51,12 @@ static const SAT_NESTED_KEY kNested[] = {
     {"internal_b_cross_controller", false},
 };
 
-uint32_t SAT_ParseNestedKeyword(SATELIT*, uint32_t* handled)
+uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
+    if (IOTXT_MatchWord("onboard_module")) {
+        *handled = 1;
+        return ParseOnboardModule(sat);
+    }
     for (const SAT_NESTED_KEY& key : kNested) {
         if (!IOTXT_MatchWord(key.word)) continue;
         *handled = 1;

@@ -9,6 +9,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "models/atmo.h"
+#include "onboard/swmodule.h"
 #include "platform/plat_thread.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
@@ -39,6 +40,8 @@ void SATS_InitModules()
     s_cosOneDegree = cos(3.14159265358979323846 / 180.0);
     ATTITUDE_ModuleInit();
     ATMO_Init();
+    SWMODULE_InitGlobals();
+    SATELIT_RegisterFieldVariables();
     s_modulesReady = true;
 }
 
@@ -46,6 +49,7 @@ void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
     ATTITUDE_ModuleDone();
+    SWMODULE_FreeGlobals();
     ATMO_Done();
     s_modulesReady = false;
 }
@@ -69,6 +73,8 @@ void SATS_LogRunSummary()
 void SATS_Cleanup()
 {
     SATELIT_SetCurrent(nullptr);
+    // The module of the last run must not stay current past its end.
+    SWMODULE_CurrentModule = nullptr;
     SATS_FreeSatellite(s_parsing);
     s_parsing = nullptr;
     for (SATELIT* sat = s_head; sat;) {
@@ -188,12 +194,17 @@ void SATS_UpdateAttitudeAll()
     }
 }
 
-// On-board modules join the satellites with the on-board software; until then
-// a satellite has none and this only settles a pending attitude update.
+// A module is due when its period has passed since its last tick; the
+// difference is signed, so a clock set back makes nothing due.
 void SATS_RunModulesAll()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
         SATELIT_SetCurrent(sat);
+        for (SWMODULE* module = sat->modules; module; module = module->next) {
+            if (g_simClock.clock - module->lastTick < static_cast<TIME_MS>(module->period)) continue;
+            module->lastTick = g_simClock.clock;
+            SWMODULE_Tick(module);
+        }
         if (sat->attitudePending) {
             SATELIT_UpdateAttitude(sat);
             sat->attitudePending = 0;
@@ -213,7 +224,14 @@ uint32_t SATS_MinOrbitStep()
 
 uint32_t SATS_GetAttitudePeriod() { return 10; }
 
-uint32_t SATS_MinModulePeriod() { return 0xFFFFFFFFu; }
+uint32_t SATS_MinModulePeriod()
+{
+    uint32_t least = 0xFFFFFFFFu;
+    for (SATELIT* sat = s_head; sat; sat = sat->next)
+        for (SWMODULE* module = sat->modules; module; module = module->next)
+            if (module->period < least) least = module->period;
+    return least;
+}
 
 SATELIT* SATS_FindByName(const char* name)
 {
