@@ -7,7 +7,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "onboard/swmodule.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 

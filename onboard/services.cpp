@@ -13,7 +13,7 @@
 #include "onboard/services_debug.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 

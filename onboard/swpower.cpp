@@ -8,7 +8,7 @@
 #include "onboard/kombus.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "onboard/kombus.h"
 #include "onboard/swmodule.h"
 #include "onboard/swvalue.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 
