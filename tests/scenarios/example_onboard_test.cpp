@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <sys/wait.h>
+#include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 int RunProgramIn(const std::string& dir)
 {
-    std::string command = "cd '" + dir + "' && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 ./orbit > stdout.txt 2>&1";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return scenario::Wait(scenario::StartIn(dir), 120000);
 }
 
 bool SdccPresent()
@@ -34,7 +31,6 @@ std::string PrepareExample()
         EXPECT_EQ(std::system(command.c_str()), 0) << name;
     }
     std::filesystem::remove(dir + "/orbit");
-    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
     return dir;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
+#include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -127,12 +127,9 @@ TEST(OnboardRuns, EntriesPowerAndBusFollowTheirTimesInEveryRun)
                            "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:00:10\")\n"
                            "simulationspeed = FASTEST\n"
                            "parameter \"Pass\", RAMP\n start = 1\n stop = 3\n step = 1\nend\n");
-    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
-    std::string command = "cd '" + dir + "' && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 ./orbit > stdout.txt 2>&1";
-    int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
-    ASSERT_EQ(WEXITSTATUS(status), 0) << log;
+    ASSERT_EQ(status, 0) << log;
 
     // Every simulated second: exactly 1000 runs of the 1 ms entry and 100 of the 10 ms entry.
     for (int second = 1; second <= 10; ++second)
