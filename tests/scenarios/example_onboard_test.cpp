@@ -53,14 +53,16 @@ TEST(ExampleOnboard, ModulesGreetExchangeMessagesAndReportEveryMinute)
     EXPECT_EQ(log.find("CHYBA"), std::string::npos) << log;
 }
 
-TEST(ExampleOnboard, AnUndeclaredInputEndsTheProgramWithBothMessages)
+TEST(ExampleOnboard, AnUndeclaredInputEndsTheProgramWithBothMessagesAndNoLeak)
 {
     if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     std::string dir = PrepareExample();
     std::string objects = testsupport::ReadFile(dir + "/Objects.cfg");
     size_t at = objects.find("        kombus_buffers = 2, 2\n");
     ASSERT_NE(at, std::string::npos);
-    objects.insert(at, "        input \"Extra\" = GLOBAL_VARIABLE(\"Module_System_Time_10ms\")\n");
+    // A repeated code line replaces the first image; its machine is freed.
+    objects.insert(at, "        input \"Extra\" = GLOBAL_VARIABLE(\"Module_System_Time_10ms\")\n"
+                       "        code = X51, \"comm.img\"\n");
     testsupport::WriteFile(dir + "/Objects.cfg", objects);
     ASSERT_EQ(RunProgramIn(dir), 1) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
