@@ -245,6 +245,22 @@ void main(void)
                   "SWMODULE: SetupInput: chyba načtení jména vstupu.\n!");
 }
 
+TEST_F(ServicesTest, SoftwareResetRestartsTheImageFromAddressZero)
+{
+    std::string log = RunReset("rebooter", R"(
+void tick(void) { M_SoftwareReset(); M_DEBUG_String(M_CODE_NAME("never\n")); }
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    M_DEBUG_String(M_CODE_NAME("boot\n"));
+}
+)");
+    EXPECT_EQ(log, "boot\n");
+    SWMODULE* m = modules_;
+    SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_10MS - 1], 200000);
+    EXPECT_EQ(Log(), "boot\nboot\n");
+}
+
 TEST_F(ServicesTest, BusServicesOfASilentModuleReportTheConfiguration)
 {
     LOG_SetClock(&g_simClock.clock);
