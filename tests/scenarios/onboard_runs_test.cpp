@@ -73,6 +73,8 @@ const char* kObjects = R"(satelit
   kepler_meanmotion = 15.5
   kepler_inclination = 30
   magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)
+  mass_model "cube", "cube.mass"
+  surface_model = "cube", "cube.surf"
   onboard_module "Clock"
     code = X51, "clock.img"
     output "ChainPower"
@@ -123,6 +125,7 @@ TEST(OnboardRuns, EntriesPowerAndBusFollowTheirTimesInEveryRun)
         ASSERT_EQ(std::system(command.c_str()), 0) << name;
     }
     testsupport::WriteFile(dir + "/Objects.cfg", kObjects);
+    testsupport::InstallModelPair(dir);
     testsupport::WriteFile(dir + "/Multipass.cfg",
                            "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:00:10\")\n"
                            "simulationspeed = FASTEST\n"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "foundation/log.h"
+#include "foundation/memory.h"
 #include "foundation/time.h"
 #include "onboard/swmodule.h"
 #include "simulation/orbit.h"
@@ -28,6 +29,7 @@ protected:
         EVENTS_Init();
         EVENTS_StartRun();
         SATS_Init();
+        testsupport::InstallModelPair(MEMORY_ProgramDirectory());
         // An image whose reset returns at once.
         std::string bytes(65535, '\0');
         bytes[0] = 0x22;
@@ -52,7 +54,7 @@ protected:
         LOG_Init();
         ScopedFile file("Objects.cfg", "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n"
                                        "  kepler_meanmotion = 15.5\n" +
-                                           modules + "end\n");
+                                           testsupport::kModelPairLines + modules + "end\n");
         return SATS_Load();
     }
 
@@ -70,12 +72,12 @@ TEST_F(SatelitModulesTest, ModulesJoinTheirSatelliteWithUniqueNames)
     EXPECT_NE(LogText().find("SATELIT: start palubních modulů pro satelit S nebyl úspěšný.\n"), std::string::npos);
 
     EXPECT_EQ(Load(Module("ACS") + Module("acs")), 0u);
-    EXPECT_NE(LogText().find("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku 10.\n"),
+    EXPECT_NE(LogText().find("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku 12.\n"),
               std::string::npos)
         << LogText();
     EXPECT_EQ(Load("  onboard_module \"X\"\n    colour = red\n  end\n"), 0u);
-    EXPECT_EQ(LogText(), "SWMODULE: neznámé slovo v definici palubního modulu na řádku 6.\n"
-                         "SAT: načtení palubního SW modulu bylo neúspěšné na řádku 6.\n");
+    EXPECT_EQ(LogText(), "SWMODULE: neznámé slovo v definici palubního modulu na řádku 8.\n"
+                         "SAT: načtení palubního SW modulu bylo neúspěšné na řádku 8.\n");
 
     ASSERT_EQ(Load(Module("ACS") + Module("Radio")), 1u) << LogText();
     SATELIT* sat = SATS_GetFirst();
