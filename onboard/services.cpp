@@ -46,26 +46,28 @@ void SetDptr(SIM51_BACKCALL_REGS* regs, uint16_t value)
 
 void M_DEBUG_Char(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_DebugOutput out;
-    out.Append("%c", regs->dpl);
-    out.Flush();
+    KOM_DEBUG_OUTPUT out;
+    out.length = 0;
+    KOM_DebugAppend(&out, "%c", regs->dpl);
+    KOM_DebugFlush(&out);
     SIM51_BackcallReturn(regs);
 }
 
 void M_DEBUG_String(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_DebugOutput out;
+    KOM_DEBUG_OUTPUT out;
+    out.length = 0;
     SIM51_GENERIC_PTR p;
     if (!SIM51_PtrInit(&p, regs->b, regs->dptr)) {
         LOG_Printf("SWMODULE: chyba modulu: chybný kód paměťové oblasti %02X v ukazateli ve funkci M_DEBUG_String.\n",
                    regs->b);
     } else {
         SIM51_GENERIC_PTR start = p;
-        uint32_t terminated = KOM_WalkString(&p, [&](uint8_t c) { out.Append("%c", c); });
-        out.Flush();
+        uint32_t terminated = KOM_WalkString(&p, [&](uint8_t c) { KOM_DebugAppend(&out, "%c", c); });
+        KOM_DebugFlush(&out);
         if (!terminated) KOM_ReportUnterminated(&start);
     }
-    out.Flush();
+    KOM_DebugFlush(&out);
     SIM51_BackcallReturn(regs);
 }
 
@@ -99,10 +101,11 @@ void M_DEBUG_Float(SIM51_BACKCALL_REGS* regs)
 // A block that crosses 0xFFFF continues at 0x0000.
 void M_DEBUG_HexDump(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_DebugOutput out;
+    KOM_DEBUG_OUTPUT out;
+    out.length = 0;
     uint8_t length = regs->xram[regs->dptr];
-    for (uint32_t i = 0; i < length; ++i) out.Append("%02X ", regs->xram[static_cast<uint16_t>(regs->dptr + i)]);
-    out.Flush();
+    for (uint32_t i = 0; i < length; ++i) KOM_DebugAppend(&out, "%02X ", regs->xram[static_cast<uint16_t>(regs->dptr + i)]);
+    KOM_DebugFlush(&out);
     SIM51_BackcallReturn(regs);
 }
 

@@ -19,7 +19,7 @@ constexpr uint32_t kNameStep = 30;
 
 }  // namespace
 
-void KOM_DebugOutput::Append(const char* format, ...)
+void KOM_DebugAppend(KOM_DEBUG_OUTPUT* out, const char* format, ...)
 {
     char piece[600];
     va_list ap;
@@ -29,17 +29,17 @@ void KOM_DebugOutput::Append(const char* format, ...)
     if (n <= 0) return;
     // A piece with a zero byte logs only up to it, as the log's formatter would.
     uint32_t size = static_cast<uint32_t>(strnlen(piece, sizeof piece));
-    if (length + size >= sizeof text) Flush();
-    memcpy(text + length, piece, size);
-    length += size;
+    if (out->length + size >= sizeof out->text) KOM_DebugFlush(out);
+    memcpy(out->text + out->length, piece, size);
+    out->length += size;
 }
 
-void KOM_DebugOutput::Flush()
+void KOM_DebugFlush(KOM_DEBUG_OUTPUT* out)
 {
-    if (length == 0) return;
-    text[length] = 0;
-    LOG_Printf("%s", text);
-    length = 0;
+    if (out->length == 0) return;
+    out->text[out->length] = 0;
+    LOG_Printf("%s", out->text);
+    out->length = 0;
 }
 
 uint32_t KOM_SpaceSize(uint8_t space)
@@ -90,7 +90,7 @@ namespace {
 
 struct PRINTF_STATE {
     SIM51_STACK_READER stack;
-    KOM_DebugOutput out;
+    KOM_DEBUG_OUTPUT out;
     char conversion[kConversionLimit + 8];
     uint32_t length;
 };
@@ -105,7 +105,7 @@ uint64_t PopValue(PRINTF_STATE* s, uint32_t bytes)
 // A module error ends the service; the output so far goes first.
 bool Fail(PRINTF_STATE* s, const char* message)
 {
-    s->out.Flush();
+    KOM_DebugFlush(&s->out);
     LOG_Printf("%s", message);
     return false;
 }
@@ -153,8 +153,8 @@ void FormatInteger16(PRINTF_STATE* s, char letter, bool withH)
     FinishConversion(s, suffix, text, sizeof text);
     uint16_t raw = static_cast<uint16_t>(PopValue(s, 2));
     bool isSigned = letter == 'd' || letter == 'i' || (withH && letter == 'o');
-    if (isSigned) s->out.Append(text, static_cast<int>(static_cast<int16_t>(raw)));
-    else s->out.Append(text, static_cast<unsigned>(raw));
+    if (isSigned) KOM_DebugAppend(&s->out, text, static_cast<int>(static_cast<int16_t>(raw)));
+    else KOM_DebugAppend(&s->out, text, static_cast<unsigned>(raw));
 }
 
 void FormatInteger32(PRINTF_STATE* s, char letter)
@@ -163,8 +163,8 @@ void FormatInteger32(PRINTF_STATE* s, char letter)
     char suffix[3] = {'l', letter, 0};
     FinishConversion(s, suffix, text, sizeof text);
     uint32_t raw = static_cast<uint32_t>(PopValue(s, 4));
-    if (letter == 'd' || letter == 'i') s->out.Append(text, static_cast<long>(static_cast<int32_t>(raw)));
-    else s->out.Append(text, static_cast<unsigned long>(raw));
+    if (letter == 'd' || letter == 'i') KOM_DebugAppend(&s->out, text, static_cast<long>(static_cast<int32_t>(raw)));
+    else KOM_DebugAppend(&s->out, text, static_cast<unsigned long>(raw));
 }
 
 void FormatInteger64(PRINTF_STATE* s, char letter)
@@ -181,8 +181,8 @@ void FormatInteger64(PRINTF_STATE* s, char letter)
     char text[64];
     FinishConversion(s, suffix, text, sizeof text);
     uint64_t raw = PopValue(s, 8);
-    if (letter == 'd' || letter == 'i') s->out.Append(text, static_cast<int64_t>(raw));
-    else s->out.Append(text, raw);
+    if (letter == 'd' || letter == 'i') KOM_DebugAppend(&s->out, text, static_cast<int64_t>(raw));
+    else KOM_DebugAppend(&s->out, text, raw);
 }
 
 void FormatFloat(PRINTF_STATE* s, char letter)
@@ -193,7 +193,7 @@ void FormatFloat(PRINTF_STATE* s, char letter)
     uint32_t bits = static_cast<uint32_t>(PopValue(s, 4));
     float f;
     memcpy(&f, &bits, sizeof f);
-    s->out.Append(text, static_cast<double>(f));
+    KOM_DebugAppend(&s->out, text, static_cast<double>(f));
 }
 
 void FormatGenericPointer(PRINTF_STATE* s, bool lower)
@@ -206,23 +206,23 @@ void FormatGenericPointer(PRINTF_STATE* s, bool lower)
     else if (space == 2) pattern = "GC:%%04%c";
     char text[16];
     snprintf(text, sizeof text, pattern, lower ? 'x' : 'X');
-    s->out.Append(text, static_cast<unsigned>(space == 0 ? address & 0xFF : address));
+    KOM_DebugAppend(&s->out, text, static_cast<unsigned>(space == 0 ? address & 0xFF : address));
 }
 
 // "%P" and the character after it; returns whether that character was used.
 bool FormatPointer(PRINTF_STATE* s, char kind)
 {
     switch (kind) {
-    case 'C': s->out.Append("C:%04X", static_cast<unsigned>(PopValue(s, 2))); return true;
-    case 'c': s->out.Append("C:%04x", static_cast<unsigned>(PopValue(s, 2))); return true;
-    case 'X': s->out.Append("X:%04X", static_cast<unsigned>(PopValue(s, 2))); return true;
-    case 'x': s->out.Append("X:%04x", static_cast<unsigned>(PopValue(s, 2))); return true;
+    case 'C': KOM_DebugAppend(&s->out, "C:%04X", static_cast<unsigned>(PopValue(s, 2))); return true;
+    case 'c': KOM_DebugAppend(&s->out, "C:%04x", static_cast<unsigned>(PopValue(s, 2))); return true;
+    case 'X': KOM_DebugAppend(&s->out, "X:%04X", static_cast<unsigned>(PopValue(s, 2))); return true;
+    case 'x': KOM_DebugAppend(&s->out, "X:%04x", static_cast<unsigned>(PopValue(s, 2))); return true;
     case 'D':
     case 'd': {
         unsigned byte = static_cast<unsigned>(PopValue(s, 1));
         bool lower = kind == 'd';
-        if (byte >= 0x80) s->out.Append(lower ? "I:%02x" : "I:%02X", byte);
-        else s->out.Append(lower ? "D:%02x" : "D:%02X", byte);
+        if (byte >= 0x80) KOM_DebugAppend(&s->out, lower ? "I:%02x" : "I:%02X", byte);
+        else KOM_DebugAppend(&s->out, lower ? "D:%02x" : "D:%02X", byte);
         return true;
     }
     case 'G': FormatGenericPointer(s, false); return true;
@@ -262,7 +262,7 @@ bool Conversion(PRINTF_STATE* s, FORMAT_READER* f)
     AppendConversion(s, '%');
     if (f->Peek() == '%') {
         f->Next();
-        s->out.Append("%%");
+        KOM_DebugAppend(&s->out, "%%");
         return true;
     }
     for (;;) {
@@ -309,7 +309,7 @@ bool Conversion(PRINTF_STATE* s, FORMAT_READER* f)
         if (c == 'c') {
             char text[64];
             FinishConversion(s, "c", text, sizeof text);
-            s->out.Append(text, static_cast<int>(PopValue(s, 1)));
+            KOM_DebugAppend(&s->out, text, static_cast<int>(PopValue(s, 1)));
             return true;
         }
         if (c && strchr("eEfgG", c)) {
@@ -321,7 +321,7 @@ bool Conversion(PRINTF_STATE* s, FORMAT_READER* f)
             return true;
         }
         if (f->overrun) return false;
-        s->out.Flush();
+        KOM_DebugFlush(&s->out);
         LOG_Printf("SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '%c'.\n", c);
         return false;
     }
@@ -349,9 +349,9 @@ void KOM_FormatPrintf()
     for (;;) {
         char c = f.Next();
         if (c == 0) break;
-        if (c != '%') s->out.Append("%c", c);
+        if (c != '%') KOM_DebugAppend(&s->out, "%c", c);
         else if (!Conversion(s, &f)) break;
     }
-    s->out.Flush();
+    KOM_DebugFlush(&s->out);
     if (f.overrun) KOM_ReportUnterminated(&f.start);
 }

@@ -6,14 +6,13 @@
 
 // The pieces one service call logs, handed to the log in as few calls as the
 // log's buffer allows; the log file receives the same bytes as piece by piece.
-struct KOM_DebugOutput {
+struct KOM_DEBUG_OUTPUT {
     char text[3200];
-    uint32_t length = 0;
-
-    void Append(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void Flush();
-    ~KOM_DebugOutput() { Flush(); }
+    uint32_t length;
 };
+
+void KOM_DebugAppend(KOM_DEBUG_OUTPUT* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void KOM_DebugFlush(KOM_DEBUG_OUTPUT* out);
 
 // Bytes a string may span in a memory space: 256 in internal RAM, 65536 elsewhere.
 uint32_t KOM_SpaceSize(uint8_t space);
