@@ -1,8 +1,10 @@
 // ORBIT: hands data output the accessors through which its quantities read
-// the run's satellites and ground stations.
+// the run's satellites, their on-board module outputs and the ground stations.
 #include "dataout/dohan.h"
+#include "onboard/swvalue.h"
 #include "simulation/ground.h"
 #include "simulation/orbit.h"
+#include "simulation/satelit.h"
 #include "simulation/satelit_access.h"
 #include "simulation/sats.h"
 
@@ -28,5 +30,8 @@ void ORBIT_InstallDataServices()
     services.getScalar[DOHAN_SOLAR_PRESSURE] = SATELIT_GetSolarPressure;
     services.findStation = GROUND_FindStation;
     services.observe = GROUND_ObserveSatellite;
+    services.findModuleOutput = SATELIT_FindModuleVariable;
+    services.isVector3 = SWTYPE_IsVector3;
+    services.getVector3 = SWTYPE_GetVector3;
     DOHAN_SetServices(&services);
 }
