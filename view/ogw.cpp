@@ -113,7 +113,7 @@ void ShowFrame(OGW_WINDOW* w, int32_t width, int32_t height)
             return;
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, w->shownFrame);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, w->shownFrame);
     PLAT_ShowFrame(w->window, w->shownFrame, width, height, PLAT_FrameStride(width));
 }
 
