@@ -493,7 +493,10 @@ const PLAT_BACKEND* PLAT_DesktopBackend()
         return &g_desktop;
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        fprintf(stderr, "Displej \"%s\" nelze otevřít, program běží bez oken.\n", getenv("DISPLAY") ? getenv("DISPLAY") : "");
+        // Standard error takes UTF-8; the program's texts are code page 1250.
+        std::string text = std::string("Displej \"") + (getenv("DISPLAY") ? getenv("DISPLAY") : "") +
+                           "\" nelze otevřít, program běží bez oken.";
+        fprintf(stderr, "%s\n", PLAT_Cp1250ToUtf8(text.c_str()).c_str());
         return nullptr;
     }
     XCloseDisplay(display);
