@@ -11,6 +11,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -25,6 +26,7 @@
 namespace {
 
 constexpr int MENU_HEIGHT = 25;
+constexpr int MENU_TITLE_PADDING = 8;
 constexpr const char* FRAME_CLASS_PREFIX = "OpenGL_Window";
 
 class PlatWindow : public Fl_Double_Window {
@@ -224,9 +226,12 @@ std::string MenuLabel(const char* cp1250)
     return out;
 }
 
-void BuildMenu(Fl_Menu_Bar* bar, HWND window, const MENU_ENTRY* menu, uint32_t count)
+// Fills the bars from the table; a top-level popup marked to stand at the
+// right end goes to the right bar.
+void BuildMenu(Fl_Menu_Bar* left, Fl_Menu_Bar* right, HWND window, const MENU_ENTRY* menu, uint32_t count)
 {
     std::vector<std::string> path;
+    Fl_Menu_Bar* bar = left;
     int last = -1;
     for (uint32_t i = 0; i < count; ++i) {
         const MENU_ENTRY& e = menu[i];
@@ -235,6 +240,8 @@ void BuildMenu(Fl_Menu_Bar* bar, HWND window, const MENU_ENTRY* menu, uint32_t c
             prefix += p + "/";
         switch (e.kind) {
         case MENU_POPUP:
+            if (path.empty())
+                bar = e.rightJustify && right ? right : left;
             path.push_back(MenuLabel(e.text));
             bar->add((prefix + path.back()).c_str(), 0, nullptr, nullptr, FL_SUBMENU);
             last = -1;
@@ -255,6 +262,23 @@ void BuildMenu(Fl_Menu_Bar* bar, HWND window, const MENU_ENTRY* menu, uint32_t c
     }
 }
 
+// The width of the titles of the top-level popups that stand at the right.
+int RightTitlesWidth(const MENU_ENTRY* menu, uint32_t count)
+{
+    int width = 0, depth = 0;
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (menu[i].kind == MENU_POPUP && depth++ == 0 && menu[i].rightJustify) {
+            std::string title = Utf8(menu[i].text);
+            title.erase(std::remove(title.begin(), title.end(), '&'), title.end());
+            width += static_cast<int>(fl_width(title.c_str())) + 2 * MENU_TITLE_PADDING;
+        } else if (menu[i].kind == MENU_END) {
+            --depth;
+        }
+    }
+    return width;
+}
+
 void CreateTopWindow(HWND window, const char* className, const char* title, const MENU_ENTRY* menu,
                      uint32_t menuCount)
 {
@@ -267,8 +291,10 @@ void CreateTopWindow(HWND window, const char* className, const char* title, cons
     w->showsFrames_ = strncmp(className, FRAME_CLASS_PREFIX, strlen(FRAME_CLASS_PREFIX)) == 0;
     w->callback(CloseCallback);
     if (menuHeight) {
-        Fl_Menu_Bar* bar = new Fl_Menu_Bar(0, 0, w->w(), menuHeight);
-        BuildMenu(bar, window, menu, menuCount);
+        int rightWidth = RightTitlesWidth(menu, menuCount);
+        Fl_Menu_Bar* left = new Fl_Menu_Bar(0, 0, w->w() - rightWidth, menuHeight);
+        Fl_Menu_Bar* right = rightWidth ? new Fl_Menu_Bar(w->w() - rightWidth, 0, rightWidth, menuHeight) : nullptr;
+        BuildMenu(left, right, window, menu, menuCount);
     }
     w->end();
     if (strcmp(className, "#32770") == 0)
