@@ -449,8 +449,10 @@ void ApplyFrame(void* data)
     if (it == g_frames.end())
         return;
     it->second.queued = false;
-    if (!w)
+    if (!w) {
+        g_frames.erase(it);   // the window went while its frame was on the way
         return;
+    }
     w->frame_.swap(it->second.rgb);
     w->frameWidth_ = it->second.width;
     w->frameHeight_ = it->second.height;
