@@ -150,7 +150,7 @@ constexpr uint16_t ORBIT_ABOUT_PICTURE_ID = 134;
 inline constexpr PLAT_DIALOG_ITEM ORBIT_ABOUTBOX_ITEMS[] = {
     {"static", "Vizualizace satelitu, verze 1.0", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(7), ORBIT_DLU_X(136),
      ORBIT_DLU_Y(10), SS_LEFT},
-    {"static", "Simulace malých satelitů na oběžné dráze", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(19), ORBIT_DLU_X(136),
+    {"static", "Simulace malých satelitů na dráze", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(19), ORBIT_DLU_X(136),
      ORBIT_DLU_Y(10), SS_LEFT},
     {"static", "a jejich palubního software.", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(31), ORBIT_DLU_X(136),
      ORBIT_DLU_Y(10), SS_LEFT},
