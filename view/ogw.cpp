@@ -395,6 +395,8 @@ LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
     case WM_CHAR: {
         OGW_WINDOW* w = OGW_FromHandle(window);
+        if (w && message == WM_KEYDOWN && OGW_NavigateKey(w, static_cast<uint32_t>(wParam)))
+            return 0;
         if (w && w->keyCallback)
             w->keyCallback(w, message == WM_KEYDOWN ? 1 : 0, wParam, lParam, 0, 0);
         return 0;
