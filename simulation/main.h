@@ -4,33 +4,16 @@
 #include "foundation/time.h"
 #include "platform/wintypes.h"
 
-// The run clock state, owned by the GUI thread.
-struct SIM_CLOCK {
-    TIME_MS clock;
-    TIME_MS runStart;
-    TIME_MS runEnd;
-    uint32_t stepLength;
-    double speedFactor;
-    uint64_t realTotal;
-    uint32_t paused;
-    uint32_t endRunRequest;
-    uint32_t endAllRequest;
-    uint32_t running;
-    uint32_t lastTickTime;
-    uint32_t lastStepRealTime;
-    TIME_MS lastStepClock;
-    double fractionAccumulator;
-    uint32_t nodePeriod;
-    TIME_MS lastNodeUpdate;
-};
-
-extern SIM_CLOCK g_simClock;
-
 constexpr uint32_t MAIN_TICK = 40345;
 
 // The program: initialisation, one run after another, exit. Returns 0 after
 // normal completion, 1 when a configuration file failed to load or a run failed.
 int MAIN_Run(int argc, char** argv);
+
+// Called after each run of a series has ended and freed what it held, with the
+// run's number from 1; tests watch the tracked heap from run to run through it.
+typedef void (*MAIN_RUN_OBSERVER)(uint32_t run);
+void MAIN_SetRunObserver(MAIN_RUN_OBSERVER observer);
 
 // The main window procedure (the tick message goes to MAIN_Tick).
 LRESULT MAIN_WndProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
