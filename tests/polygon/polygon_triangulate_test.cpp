@@ -197,56 +197,110 @@ TEST_F(PolygonTriangulateTest, TimeSeededOrdersGiveValidTriangulations)
     }
 }
 
+// An area of the given rings as they are, without the contour check.
+POLYGON_AREA* RawArea(const std::vector<Ring>& rings)
+{
+    POLYGON_AREA* a = POLYGON_NewArea();
+    a->next = a->prev = a;
+    POLYGON_CONTOUR** tail = &a->cntr;
+    for (const Ring& r : rings) {
+        *tail = MakeContour(r);
+        tail = &(*tail)->next;
+    }
+    return a;
+}
+
+// Vertices in the middle of straight edges are corners like any other.
+TEST_F(PolygonTriangulateTest, CollinearVerticesAreKept)
+{
+    std::vector<std::vector<Ring>> cases = {
+        {{{0, 0}, {5, 0}, {10, 0}, {10, 5}, {10, 10}, {5, 10}, {0, 10}, {0, 5}}},
+        {{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {4, 1}, {3, 1}, {2, 1}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{10, 10}, {10, 15}, {10, 20}, {15, 20}, {20, 20}, {20, 10}}},
+    };
+    // Random stars with holes whose even edges get their midpoints.
+    for (uint64_t seed : {11u, 12u, 13u}) {
+        std::mt19937 rng(seed);
+        std::vector<Ring> rings = StarWithHoles(rng, 200, 3, 10);
+        for (Ring& r : rings) {
+            Ring split;
+            for (size_t i = 0; i < r.size(); i++) {
+                POLYGON_IPOINT a = r[i], b = r[(i + 1) % r.size()];
+                split.push_back(a);
+                if ((a.x + b.x) % 2 == 0 && (a.y + b.y) % 2 == 0)
+                    split.push_back({(a.x + b.x) / 2, (a.y + b.y) / 2});
+            }
+            r = split;
+        }
+        cases.push_back(rings);
+    }
+    for (const auto& rings : cases) {
+        for (uint64_t seed = 1; seed <= 10; seed++) {
+            POLYGON_SetTestSeed(seed);
+            POLYGON_AREA* a = RawArea(rings);
+            ASSERT_EQ(POLYGON_ApiTriangulate(a), 0) << rings[0].size() << " vertices, seed " << seed;
+            ExpectValidTriangulation(a);
+            POLYGON_ApiFreeArea(&a);
+        }
+    }
+}
+
 TEST_F(PolygonTriangulateTest, InvalidAreasAreRefused)
 {
     EXPECT_EQ(POLYGON_ApiTriangulate(nullptr), 3);
 
-    // Fewer than three vertices.
-    POLYGON_AREA* a = POLYGON_NewArea();
-    a->next = a->prev = a;
-    a->cntr = MakeContour({{0, 0}, {5, 5}});
+    POLYGON_AREA* a = RawArea({{{0, 0}, {5, 5}}});
     EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
     EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
     POLYGON_ApiFreeArea(&a);
 
-    // A hole touching the outer ring at a vertex.
-    a = MakeArea({{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{0, 0}, {10, 20}, {20, 10}}});
+    a = RawArea({{{0, 0}, {10, 0}, {0, 10}}});
+    a->cntr->head->point.g.x = POLYGON_INT20_MAX + 1;
     EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
     POLYGON_ApiFreeArea(&a);
 
-    // A figure eight with a crossing and other self-intersecting rings give
-    // an error or triangles, never a crash or a hang; the seeds vary the
-    // order in which the crossing segments meet.
+    // Areas whose triangles cannot number n + 2(c - 1) - 2: a hole touching
+    // the outer contour at a vertex, a hole outside it, two holes crossing.
+    const std::vector<std::vector<Ring>> refused = {
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{0, 0}, {10, 20}, {20, 10}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{40, 10}, {40, 20}, {50, 20}, {50, 10}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{5, 5}, {5, 15}, {15, 15}, {15, 5}}, {{10, 10}, {10, 20}, {20, 20}, {20, 10}}},
+    };
+    for (const auto& rings : refused) {
+        a = RawArea(rings);
+        EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
+        EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+        POLYGON_ApiFreeArea(&a);
+    }
+
+    // A ring of two areas whose second one fails keeps no triangles at all.
+    a = MakeArea({{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{20, 0}, {30, 0}, {30, 10}}});
+    a->next->cntr->head->next->point.g = a->next->cntr->head->point.g;
+    EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
+    EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+    POLYGON_ApiFreeArea(&a);
+
+    // Self-intersecting rings give an error or triangles,
+    // never a crash or a hang; the seeds vary the order in which the
+    // crossing segments meet.
     for (uint64_t seed = 1; seed <= 40; seed++) {
         POLYGON_SetTestSeed(seed);
-        a = POLYGON_NewArea();
-        a->next = a->prev = a;
-        a->cntr = MakeContour({{0, 0}, {20, 0}, {0, 10}, {20, 10}, {20, 20}, {0, 20}});
-        int code = POLYGON_ApiTriangulate(a);
-        EXPECT_TRUE(code == 0 || code == 3);
-        if (code == 3) {
-            EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
-        }
-        POLYGON_ApiFreeArea(&a);
-
         std::mt19937 rng(seed);
         std::uniform_int_distribution<int> coord(0, 50);
         Ring ring;
         for (int i = 0; i < 12; i++)
             ring.push_back({coord(rng), coord(rng)});
-        a = POLYGON_NewArea();
-        a->next = a->prev = a;
-        a->cntr = MakeContour(ring);
-        code = POLYGON_ApiTriangulate(a);
-        EXPECT_TRUE(code == 0 || code == 3);
-        POLYGON_ApiFreeArea(&a);
+        for (const auto& rings : std::vector<std::vector<Ring>>{
+                 {{{0, 0}, {20, 0}, {0, 10}, {20, 10}, {20, 20}, {0, 20}}}, {ring}}) {
+            a = RawArea(rings);
+            int code = POLYGON_ApiTriangulate(a);
+            EXPECT_TRUE(code == 0 || code == 3);
+            if (code == 3) {
+                EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+            }
+            POLYGON_ApiFreeArea(&a);
+        }
     }
-
-    // A grid coordinate outside 20 bits.
-    a = MakeArea({{{0, 0}, {10, 0}, {0, 10}}});
-    a->cntr->head->point.g.x = POLYGON_INT20_MAX + 1;
-    EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
-    POLYGON_ApiFreeArea(&a);
 }
 
 }
