@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <set>
@@ -112,6 +113,73 @@ std::vector<Ring> Skyline(std::mt19937& rng, uint32_t columns, uint32_t holes)
             rings.push_back({{x + 10, y}, {x + 5, y + 5}, {x + 10, y + 10}, {x + 15, y + 5}});
     }
     return rings;
+}
+
+// Whether two closed segments share a point.
+bool SegmentsMeet(POLYGON_IPOINT a, POLYGON_IPOINT b, POLYGON_IPOINT c, POLYGON_IPOINT d)
+{
+    auto sign = [](int64_t v) { return (v > 0) - (v < 0); };
+    auto within = [](POLYGON_IPOINT p, POLYGON_IPOINT q, POLYGON_IPOINT r) {
+        return POLYGON_Cross(p, q, r) == 0 && std::min(p.x, q.x) <= r.x && r.x <= std::max(p.x, q.x) &&
+               std::min(p.y, q.y) <= r.y && r.y <= std::max(p.y, q.y);
+    };
+    if (sign(POLYGON_Cross(a, b, c)) * sign(POLYGON_Cross(a, b, d)) < 0 &&
+        sign(POLYGON_Cross(c, d, a)) * sign(POLYGON_Cross(c, d, b)) < 0)
+        return true;
+    return within(a, b, c) || within(a, b, d) || within(c, d, a) || within(c, d, b);
+}
+
+// Whether edges from vertex o to p and to q run along one line in one direction.
+bool FoldsBack(POLYGON_IPOINT o, POLYGON_IPOINT p, POLYGON_IPOINT q)
+{
+    return POLYGON_Cross(o, p, q) == 0 && (int64_t(p.x) - o.x) * (q.x - o.x) + (int64_t(p.y) - o.y) * (q.y - o.y) > 0;
+}
+
+// The first pair of edges i < j of a ring that meet where they should not:
+// edges apart that touch, or neighbours that fold back onto each other.
+bool FindBadPair(const Ring& r, size_t* ei, size_t* ej)
+{
+    size_t n = r.size();
+    for (size_t i = 0; i < n; i++) {
+        for (size_t j = i + 1; j < n; j++) {
+            POLYGON_IPOINT a = r[i], b = r[(i + 1) % n], c = r[j], d = r[(j + 1) % n];
+            bool bad;
+            if (j == i + 1)
+                bad = FoldsBack(b, a, d);
+            else if (i == 0 && j == n - 1)
+                bad = FoldsBack(a, b, c);
+            else
+                bad = SegmentsMeet(a, b, c, d);
+            if (bad) {
+                *ei = i;
+                *ej = j;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A simple ring through n distinct random points of a square grid, untangled
+// by reversing the path between two edges that meet; none when the points
+// repeat or the untangling does not settle.
+bool RandomSimpleRing(std::mt19937& rng, int n, int range, Ring* ring)
+{
+    std::uniform_int_distribution<int> coord(0, range);
+    Ring r;
+    std::set<std::pair<int, int>> seen;
+    for (int i = 0; i < n; i++) {
+        r.push_back({coord(rng), coord(rng)});
+        if (!seen.insert({r.back().x, r.back().y}).second)
+            return false;
+    }
+    size_t i, j;
+    for (int pass = 0; pass < 2000 && FindBadPair(r, &i, &j); pass++)
+        std::reverse(r.begin() + i + 1, r.begin() + j + 1);
+    if (FindBadPair(r, &i, &j))
+        return false;
+    *ring = r;
+    return true;
 }
 
 POLYGON_AREA* Triangulated(const std::vector<Ring>& rings)
@@ -243,6 +311,26 @@ TEST_F(PolygonTriangulateTest, CollinearVerticesAreKept)
             POLYGON_ApiFreeArea(&a);
         }
     }
+}
+
+// Arbitrary simple rings on grids from 12 to 100000 units wide: on the small
+// grids many vertices share their y or x and many are collinear.
+TEST_F(PolygonTriangulateTest, RandomSimpleRingsOnSmallAndLargeGrids)
+{
+    int done = 0;
+    for (uint64_t seed = 1; seed <= 400; seed++) {
+        std::mt19937 rng(seed);
+        Ring ring;
+        if (!RandomSimpleRing(rng, 4 + seed % 40, seed % 3 == 0 ? 12 : seed % 3 == 1 ? 40 : 100000, &ring))
+            continue;
+        POLYGON_SetTestSeed(seed);
+        POLYGON_AREA* a = RawArea({ring});
+        ASSERT_EQ(POLYGON_ApiTriangulate(a), 0) << "seed " << seed;
+        ExpectValidTriangulation(a);
+        POLYGON_ApiFreeArea(&a);
+        done++;
+    }
+    EXPECT_GT(done, 200);
 }
 
 TEST_F(PolygonTriangulateTest, InvalidAreasAreRefused)
