@@ -1,0 +1,523 @@
+// POLYGON boolean operations: union, intersection, difference and exclusive or
+// of two grid multi-polygons.
+//
+// Both operands are cut at every crossing and touching point by snap rounding,
+// so that they meet only at shared vertices. At every such point the edge ends
+// of both operands are sorted counter-clockwise; each edge then knows, from the
+// ends around its start, whether it runs inside or outside the other operand or
+// along one of its edges (same way or opposite). Where a point holds no edge of
+// the other operand, the position is carried along the contour from the
+// previous point, and a contour that never meets the other operand is placed by
+// a point-in-polygon test. The edges the operation selects are traced into
+// contours, turning at each point onto the first selected edge clockwise after
+// the incoming one, so that results touching at a point come out as separate
+// contours.
+#include <algorithm>
+#include <cstdlib>
+#include "polygon/polygon_internal_snap.h"
+
+namespace {
+
+// Owns an area ring for the length of a scope.
+struct AREA_HOLDER {
+    POLYGON_AREA* area = nullptr;
+    AREA_HOLDER() = default;
+    AREA_HOLDER(const AREA_HOLDER&) = delete;
+    AREA_HOLDER& operator=(const AREA_HOLDER&) = delete;
+    ~AREA_HOLDER() { POLYGON_FreeArea(&area); }
+};
+
+// Owns a list of contours linked through next.
+struct CONTOUR_LIST {
+    POLYGON_CONTOUR* first = nullptr;
+    CONTOUR_LIST() = default;
+    CONTOUR_LIST(const CONTOUR_LIST&) = delete;
+    CONTOUR_LIST& operator=(const CONTOUR_LIST&) = delete;
+    ~CONTOUR_LIST() { POLYGON_FreeContourList(&first); }
+    void Push(POLYGON_CONTOUR* c)
+    {
+        c->next = first;
+        first = c;
+    }
+    POLYGON_CONTOUR* Pop()
+    {
+        POLYGON_CONTOUR* c = first;
+        if (c) {
+            first = c->next;
+            c->next = nullptr;
+        }
+        return c;
+    }
+};
+
+constexpr uint8_t OPERAND_A = 0;
+constexpr uint8_t OPERAND_B = 1;
+constexpr int8_t WINDING_UNKNOWN = -1;
+
+// Contours as rings of points, a's first, then b's.
+struct RINGS {
+    std::vector<uint32_t> start;     // per ring; one more entry at the end
+    std::vector<uint8_t> operand;
+    std::vector<uint32_t> at;        // per vertex: a point number
+    uint32_t Count() const { return uint32_t(operand.size()); }
+    uint32_t Next(uint32_t ring, uint32_t v) const { return v + 1 == start[ring + 1] ? start[ring] : v + 1; }
+    uint32_t Prev(uint32_t ring, uint32_t v) const { return v == start[ring] ? start[ring + 1] - 1 : v - 1; }
+};
+
+// The end of an edge at one point: the edge leaves the point (out) or arrives
+// at it (in, then the direction points back along it).
+struct EDGE_END {
+    uint32_t vertex;
+    uint32_t other;                  // the point at the edge's other end
+    int8_t kind;                     // +1 out, -1 in
+    uint8_t operand;
+    int32_t dx, dy;
+};
+
+// Ends leaving one point in one direction, with the windings of both operands
+// in the sector counter-clockwise from it.
+struct END_GROUP {
+    int32_t net[2];
+    int32_t winding[2];
+    uint32_t nearest;                // the closest other point in this direction
+};
+
+struct POINT_INFO {
+    uint32_t firstGroup, groupCount;
+    bool decided[2];                 // the operand has edges of nonzero net here
+    int8_t constant[2];              // otherwise its winding around the point
+};
+
+struct RESULT_EDGE {
+    uint32_t to;
+    int32_t dx, dy;
+    bool visited;
+};
+
+int Quadrant(int64_t dx, int64_t dy)
+{
+    if (dx > 0 && dy >= 0) return 0;
+    if (dx <= 0 && dy > 0) return 1;
+    if (dx < 0 && dy <= 0) return 2;
+    return 3;
+}
+
+// Counter-clockwise order of directions from the positive x axis: -1, 0 or +1.
+int CompareDirections(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+{
+    int qa = Quadrant(ax, ay), qb = Quadrant(bx, by);
+    if (qa != qb)
+        return qa < qb ? -1 : 1;
+    int64_t cross = ax * by - ay * bx;
+    return cross > 0 ? -1 : (cross < 0 ? 1 : 0);
+}
+
+bool Selected(int op, bool inA, bool inB)
+{
+    switch (op) {
+    case POLYGON_OP_UNION: return inA || inB;
+    case POLYGON_OP_INTERSECTION: return inA && inB;
+    case POLYGON_OP_A_MINUS_B: return inA && !inB;
+    default: return inA != inB;
+    }
+}
+
+class BooleanOp {
+public:
+    BooleanOp(int op) : op_(op) {}
+    void Run(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result);
+
+private:
+    void AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
+                    std::vector<uint32_t>* ringStart);
+    void Snap(const std::vector<POLYGON_IPOINT>& points, const std::vector<uint32_t>& ringStart);
+    void SortEnds();
+    void GroupEnds();
+    void CarryWindings();
+    void CarryAlong(uint32_t ring, uint8_t other);
+    int8_t PointInOperand(uint32_t point, uint8_t operand) const;
+    int32_t Winding(uint32_t point, uint32_t group, uint8_t operand) const;
+    void SelectEdges();
+    void Trace(POLYGON_AREA** result);
+    uint32_t NextEdge(uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge);
+    void EmitLoops(const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
+    void EmitContour(const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
+
+    int op_;
+    RINGS rings_;
+    std::vector<POLYGON_IPOINT> pixels_;
+    std::vector<uint32_t> endStart_;        // per point; one more entry at the end
+    std::vector<EDGE_END> ends_;
+    std::vector<uint32_t> outGroup_;        // per vertex: the group of its outgoing edge
+    std::vector<END_GROUP> groups_;
+    std::vector<POINT_INFO> info_;
+    std::vector<uint32_t> edgeStart_;       // per point; one more entry at the end
+    std::vector<RESULT_EDGE> edges_;
+    std::vector<uint32_t> seenAt_, stack_;   // splitting traced paths
+};
+
+// The operand's contours, checked (repeated and collinear vertices go, the
+// orientation follows the signed area); contours that collapse are dropped.
+void BooleanOp::AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
+                           std::vector<uint32_t>* ringStart)
+{
+    if (!area)
+        return;
+    AREA_HOLDER copy;
+    copy.area = POLYGON_CopyArea(area);
+    POLYGON_AREA* a = copy.area;
+    do {
+        for (POLYGON_CONTOUR* c = a->cntr; c; c = c->next) {
+            if (!POLYGON_CheckContour(c))
+                continue;
+            const POLYGON_VNODE* v = c->head;
+            for (uint32_t i = 0; i < c->count; i++, v = v->next)
+                points->push_back(v->point.g);
+            ringStart->push_back(uint32_t(points->size()));
+            rings_.operand.push_back(operand);
+        }
+        a = a->next;
+    } while (a != copy.area);
+}
+
+// Cuts every edge at the hot pixels it passes; the rings then run over pixels.
+void BooleanOp::Snap(const std::vector<POLYGON_IPOINT>& points, const std::vector<uint32_t>& ringStart)
+{
+    std::vector<POLYGON_SNAPSEG> segs(points.size());
+    std::vector<bool> forward(points.size());
+    for (uint32_t r = 0; r + 1 < ringStart.size(); r++)
+        for (uint32_t i = ringStart[r]; i < ringStart[r + 1]; i++) {
+            uint32_t j = i + 1 == ringStart[r + 1] ? ringStart[r] : i + 1;
+            forward[i] = POLYGON_IntLess(points[i], points[j]);
+            segs[i] = forward[i] ? POLYGON_SNAPSEG{points[i], points[j]} : POLYGON_SNAPSEG{points[j], points[i]};
+        }
+    POLYGON_SNAPRESULT snap;
+    POLYGON_SnapRound(segs, &snap);
+    pixels_ = std::move(snap.pixels);
+    rings_.start.assign(1, 0);
+    for (uint32_t r = 0; r + 1 < ringStart.size(); r++) {
+        for (uint32_t i = ringStart[r]; i < ringStart[r + 1]; i++) {
+            uint32_t from = snap.first[i], to = snap.first[i + 1];
+            POLYGON_Require(to - from >= 2);
+            // The edge's pixels from its start up to, not including, its end.
+            if (forward[i])
+                for (uint32_t k = from; k + 1 < to; k++)
+                    rings_.at.push_back(snap.hits[k]);
+            else
+                for (uint32_t k = to - 1; k > from; k--)
+                    rings_.at.push_back(snap.hits[k]);
+        }
+        rings_.start.push_back(uint32_t(rings_.at.size()));
+    }
+}
+
+// Both ends of every edge, gathered by point and sorted counter-clockwise.
+void BooleanOp::SortEnds()
+{
+    uint32_t nPoints = uint32_t(pixels_.size());
+    endStart_.assign(nPoints + 1, 0);
+    for (uint32_t p : rings_.at)
+        endStart_[p + 1] += 2;
+    for (uint32_t p = 0; p < nPoints; p++)
+        endStart_[p + 1] += endStart_[p];
+    ends_.resize(rings_.at.size() * 2);
+    std::vector<uint32_t> fill(endStart_.begin(), endStart_.end() - 1);
+    for (uint32_t r = 0; r < rings_.Count(); r++)
+        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
+            uint32_t p = rings_.at[v];
+            const POLYGON_IPOINT& here = pixels_[p];
+            for (int8_t kind : {int8_t(1), int8_t(-1)}) {
+                uint32_t q = rings_.at[kind > 0 ? rings_.Next(r, v) : rings_.Prev(r, v)];
+                int32_t dx = pixels_[q].x - here.x, dy = pixels_[q].y - here.y;
+                POLYGON_Require(dx != 0 || dy != 0);
+                ends_[fill[p]++] = EDGE_END{v, q, kind, rings_.operand[r], dx, dy};
+            }
+        }
+    auto before = [](const EDGE_END& e, const EDGE_END& f) {
+        int c = CompareDirections(e.dx, e.dy, f.dx, f.dy);
+        return c != 0 ? c < 0 : e.kind > f.kind;
+    };
+    // Few ends meet at most points: a stable insertion sort there.
+    for (uint32_t p = 0; p < nPoints; p++) {
+        if (endStart_[p + 1] - endStart_[p] > 16) {
+            std::stable_sort(ends_.begin() + endStart_[p], ends_.begin() + endStart_[p + 1], before);
+            continue;
+        }
+        for (uint32_t i = endStart_[p] + 1; i < endStart_[p + 1]; i++) {
+            EDGE_END e = ends_[i];
+            uint32_t j = i;
+            for (; j > endStart_[p] && before(e, ends_[j - 1]); j--)
+                ends_[j] = ends_[j - 1];
+            ends_[j] = e;
+        }
+    }
+}
+
+// Ends in one direction form a group. Going counter-clockwise over an out end
+// enters its operand (the interior lies left of every edge), over an in end
+// leaves it; where an operand has groups of nonzero net at a point, its
+// windings in the sectors follow, the lowest being outside.
+void BooleanOp::GroupEnds()
+{
+    uint32_t nPoints = uint32_t(pixels_.size());
+    info_.assign(nPoints, POINT_INFO{});
+    outGroup_.assign(rings_.at.size(), 0);
+    groups_.clear();
+    for (uint32_t p = 0; p < nPoints; p++) {
+        POINT_INFO& info = info_[p];
+        info.firstGroup = uint32_t(groups_.size());
+        for (uint32_t e = endStart_[p]; e < endStart_[p + 1]; e++) {
+            const EDGE_END& end = ends_[e];
+            if (e == endStart_[p] || CompareDirections(ends_[e - 1].dx, ends_[e - 1].dy, end.dx, end.dy) != 0)
+                groups_.push_back(END_GROUP{{0, 0}, {0, 0}, end.other});
+            END_GROUP& g = groups_.back();
+            g.net[end.operand] += end.kind;
+            if (std::abs(int64_t(end.dx)) + std::abs(int64_t(end.dy)) <
+                std::abs(int64_t(pixels_[g.nearest].x) - pixels_[p].x) + std::abs(int64_t(pixels_[g.nearest].y) - pixels_[p].y))
+                g.nearest = end.other;
+            if (end.kind > 0)
+                outGroup_[end.vertex] = uint32_t(groups_.size() - 1);
+        }
+        info.groupCount = uint32_t(groups_.size()) - info.firstGroup;
+        for (uint8_t o : {OPERAND_A, OPERAND_B}) {
+            int32_t sum = 0, low = 0;
+            bool decided = false;
+            for (uint32_t g = info.firstGroup; g < info.firstGroup + info.groupCount; g++) {
+                sum += groups_[g].net[o];
+                groups_[g].winding[o] = sum;
+                low = std::min(low, sum);
+                decided = decided || groups_[g].net[o] != 0;
+            }
+            POLYGON_Require(sum == 0);
+            for (uint32_t g = info.firstGroup; g < info.firstGroup + info.groupCount; g++)
+                groups_[g].winding[o] -= low;
+            info.decided[o] = decided;
+            info.constant[o] = WINDING_UNKNOWN;
+        }
+    }
+}
+
+// Where an operand has no edge of nonzero net at a point, its winding there is
+// that of the open fragment arriving along a contour of the other operand.
+void BooleanOp::CarryWindings()
+{
+    for (uint32_t r = 0; r < rings_.Count(); r++)
+        CarryAlong(r, rings_.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A);
+    // Whatever a ring could not reach (a fragment shared only in part) is tested.
+    for (uint32_t p = 0; p < info_.size(); p++)
+        for (uint8_t o : {OPERAND_A, OPERAND_B})
+            if (!info_[p].decided[o] && info_[p].constant[o] == WINDING_UNKNOWN)
+                info_[p].constant[o] = PointInOperand(p, o);
+}
+
+void BooleanOp::CarryAlong(uint32_t ring, uint8_t other)
+{
+    uint32_t first = rings_.start[ring], end = rings_.start[ring + 1];
+    uint32_t startAt = first;
+    for (uint32_t v = first; v < end; v++)
+        if (info_[rings_.at[v]].decided[other]) {
+            startAt = v;
+            break;
+        }
+    POINT_INFO& head = info_[rings_.at[startAt]];
+    if (!head.decided[other] && head.constant[other] == WINDING_UNKNOWN)
+        head.constant[other] = PointInOperand(rings_.at[startAt], other);
+    int8_t carry = WINDING_UNKNOWN;
+    uint32_t v = startAt;
+    for (uint32_t step = 0; step < end - first; step++, v = rings_.Next(ring, v)) {
+        POINT_INFO& info = info_[rings_.at[v]];
+        if (info.decided[other]) {
+            const END_GROUP& g = groups_[outGroup_[v]];
+            carry = g.net[other] != 0 ? WINDING_UNKNOWN : int8_t(std::min(g.winding[other], int32_t(1)));
+        } else {
+            if (info.constant[other] == WINDING_UNKNOWN)
+                info.constant[other] = carry;
+            carry = info.constant[other];
+        }
+    }
+}
+
+// Even-odd position of a point relative to the snapped contours of an operand.
+int8_t BooleanOp::PointInOperand(uint32_t point, uint8_t operand) const
+{
+    const POLYGON_IPOINT& p = pixels_[point];
+    bool inside = false;
+    for (uint32_t r = 0; r < rings_.Count(); r++) {
+        if (rings_.operand[r] != operand)
+            continue;
+        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
+            const POLYGON_IPOINT& a = pixels_[rings_.at[v]];
+            const POLYGON_IPOINT& b = pixels_[rings_.at[rings_.Next(r, v)]];
+            if ((a.y > p.y) != (b.y > p.y)) {
+                int64_t cross = (int64_t(b.x) - a.x) * (int64_t(p.y) - a.y) - (int64_t(b.y) - a.y) * (int64_t(p.x) - a.x);
+                if (b.y > a.y ? cross > 0 : cross < 0)
+                    inside = !inside;
+            }
+        }
+    }
+    return inside ? 1 : 0;
+}
+
+// An operand's winding in the sector counter-clockwise from a group.
+int32_t BooleanOp::Winding(uint32_t point, uint32_t group, uint8_t operand) const
+{
+    const POINT_INFO& info = info_[point];
+    return info.decided[operand] ? groups_[group].winding[operand] : info.constant[operand];
+}
+
+// A direction carries a result edge away from the point when the result lies
+// on its left and not on its right.
+void BooleanOp::SelectEdges()
+{
+    uint32_t nPoints = uint32_t(pixels_.size());
+    edgeStart_.assign(nPoints + 1, 0);
+    edges_.clear();
+    for (uint32_t p = 0; p < nPoints; p++) {
+        const POINT_INFO& info = info_[p];
+        for (uint32_t k = 0; k < info.groupCount; k++) {
+            uint32_t g = info.firstGroup + k;
+            uint32_t before = info.firstGroup + (k == 0 ? info.groupCount - 1 : k - 1);
+            bool left = Selected(op_, Winding(p, g, OPERAND_A) > 0, Winding(p, g, OPERAND_B) > 0);
+            bool right = Selected(op_, Winding(p, before, OPERAND_A) > 0, Winding(p, before, OPERAND_B) > 0);
+            if (left && !right) {
+                uint32_t q = groups_[g].nearest;
+                edges_.push_back(RESULT_EDGE{q, pixels_[q].x - pixels_[p].x, pixels_[q].y - pixels_[p].y, false});
+            }
+        }
+        edgeStart_[p + 1] = uint32_t(edges_.size());
+    }
+}
+
+// The selected edge at a point that comes first clockwise after the direction
+// back along the incoming edge; the start edge closes the contour, other used
+// edges are passed over. None when every edge there is used.
+uint32_t BooleanOp::NextEdge(uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge)
+{
+    uint32_t from = edgeStart_[point], to = edgeStart_[point + 1];
+    uint32_t n = to - from;
+    if (n == 0)
+        return UINT32_MAX;
+    uint32_t below = 0;   // edges counter-clockwise before the back direction
+    while (below < n && CompareDirections(edges_[from + below].dx, edges_[from + below].dy, backX, backY) < 0)
+        below++;
+    for (uint32_t k = 0; k < n; k++) {
+        uint32_t e = from + (below + n - 1 - k) % n;
+        if (e == startEdge || !edges_[e].visited)
+            return e;
+    }
+    return UINT32_MAX;
+}
+
+void BooleanOp::Trace(POLYGON_AREA** result)
+{
+    CONTOUR_LIST outers, holes;
+    std::vector<uint32_t> path;
+    for (uint32_t p = 0; p + 1 < edgeStart_.size(); p++)
+        for (uint32_t e0 = edgeStart_[p]; e0 < edgeStart_[p + 1]; e0++) {
+            if (edges_[e0].visited)
+                continue;
+            path.clear();
+            uint32_t at = p, e = e0;
+            for (size_t guard = 0; guard <= edges_.size(); guard++) {
+                path.push_back(at);
+                edges_[e].visited = true;
+                uint32_t next = edges_[e].to;
+                uint32_t f = NextEdge(next, -edges_[e].dx, -edges_[e].dy, e0);
+                if (f == e0 || f == UINT32_MAX)
+                    break;
+                at = next;
+                e = f;
+            }
+            EmitLoops(path, &outers, &holes);
+        }
+    // Outer boundaries open areas first; then every hole joins the smallest
+    // area around it.
+    while (POLYGON_CONTOUR* c = outers.Pop())
+        POLYGON_InsertContour(result, c);
+    while (POLYGON_CONTOUR* c = holes.Pop())
+        POLYGON_InsertContour(result, c);
+}
+
+// A traced path that passes a point twice is split there into simple loops.
+void BooleanOp::EmitLoops(const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
+{
+    std::vector<uint32_t>& seenAt = seenAt_;
+    if (seenAt.size() < pixels_.size())
+        seenAt.assign(pixels_.size(), 0);
+    std::vector<uint32_t>& stack = stack_;
+    stack.clear();
+    for (uint32_t p : path) {
+        uint32_t mark = seenAt[p];   // one more than the point's place on the stack
+        if (mark != 0) {
+            EmitContour(stack.data() + mark - 1, stack.size() - mark + 1, outers, holes);
+            for (size_t k = mark; k < stack.size(); k++)
+                seenAt[stack[k]] = 0;
+            stack.resize(mark);
+            continue;
+        }
+        stack.push_back(p);
+        seenAt[p] = uint32_t(stack.size());
+    }
+    EmitContour(stack.data(), stack.size(), outers, holes);
+    for (uint32_t p : stack)
+        seenAt[p] = 0;
+}
+
+void BooleanOp::EmitContour(const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
+{
+    if (count < 3)
+        return;
+    POLYGON_CONTOUR* c = POLYGON_NewContour(pixels_[path[0]].x, pixels_[path[0]].y);
+    CONTOUR_LIST own;
+    own.Push(c);
+    for (size_t k = 1; k < count; k++)
+        POLYGON_AppendPoint(c, pixels_[path[k]].x, pixels_[path[k]].y);
+    if (!POLYGON_CheckContour(c))
+        return;
+    own.Pop();
+    (POLYGON_IsOuter(c) ? outers : holes)->Push(c);
+}
+
+void BooleanOp::Run(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result)
+{
+    std::vector<POLYGON_IPOINT> points;
+    std::vector<uint32_t> ringStart(1, 0);
+    AddOperand(a, OPERAND_A, &points, &ringStart);
+    AddOperand(b, OPERAND_B, &points, &ringStart);
+    Snap(points, ringStart);
+    SortEnds();
+    GroupEnds();
+    CarryWindings();
+    SelectEdges();
+    AREA_HOLDER out;
+    Trace(&out.area);
+    *result = out.area;
+    out.area = nullptr;
+}
+
+}
+
+int POLYGON_BooleanOp(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result, int op)
+{
+    if (!result)
+        return POLYGON_ERR_DATA;
+    *result = nullptr;
+    return POLYGON_Catch([&] {
+        POLYGON_Require(op >= POLYGON_OP_UNION && op <= POLYGON_OP_XOR);
+        POLYGON_CheckGridArea(a);
+        POLYGON_CheckGridArea(b);
+        if (!a && !b)
+            return;
+        if (!a) {
+            if (op == POLYGON_OP_UNION || op == POLYGON_OP_XOR)
+                *result = POLYGON_CopyArea(b);
+            return;
+        }
+        if (!b) {
+            if (op != POLYGON_OP_INTERSECTION)
+                *result = POLYGON_CopyArea(a);
+            return;
+        }
+        BooleanOp(op).Run(a, b, result);
+    });
+}
