@@ -94,6 +94,45 @@ struct RESULT_EDGE {
     bool visited;
 };
 
+// Appends a point to the ring that starts at first, dropping the points that
+// become collinear with their neighbours (repeats and spikes included).
+void AppendCorner(std::vector<POLYGON_IPOINT>* ring, size_t first, const POLYGON_IPOINT& p)
+{
+    while (ring->size() - first >= 2 && POLYGON_Cross((*ring)[ring->size() - 2], ring->back(), p) == 0)
+        ring->pop_back();
+    if (ring->size() - first == 1 && POLYGON_SamePoint(ring->back(), p))
+        return;
+    ring->push_back(p);
+}
+
+// The same where the ring closes: its last points against its first ones.
+void CloseRing(std::vector<POLYGON_IPOINT>* ring, size_t first)
+{
+    size_t head = first;
+    for (bool changed = true; changed && ring->size() - head >= 3;) {
+        changed = false;
+        const POLYGON_IPOINT& last = ring->back();
+        if (POLYGON_Cross((*ring)[ring->size() - 2], last, (*ring)[head]) == 0) {
+            ring->pop_back();
+            changed = true;
+        } else if (POLYGON_Cross(last, (*ring)[head], (*ring)[head + 1]) == 0) {
+            head++;
+            changed = true;
+        }
+    }
+    ring->erase(ring->begin() + first, ring->begin() + head);
+}
+
+int64_t RingArea(const std::vector<POLYGON_IPOINT>& ring, size_t first)
+{
+    int64_t s = 0;
+    for (size_t i = first; i < ring.size(); i++) {
+        const POLYGON_IPOINT& p = ring[i == first ? ring.size() - 1 : i - 1];
+        s += (int64_t(p.x) - ring[i].x) * (int64_t(p.y) + ring[i].y);
+    }
+    return s;
+}
+
 int Quadrant(int64_t dx, int64_t dy)
 {
     if (dx > 0 && dy >= 0) return 0;
@@ -156,28 +195,31 @@ private:
     std::vector<uint32_t> seenAt_, stack_;   // splitting traced paths
 };
 
-// The operand's contours, checked (repeated and collinear vertices go, the
-// orientation follows the signed area); contours that collapse are dropped.
+// The operand's contours as the contour check leaves them: repeated and
+// collinear vertices go, and contours with fewer than 3 vertices or no area are
+// dropped. The operand itself stays as it is.
 void BooleanOp::AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
                            std::vector<uint32_t>* ringStart)
 {
     if (!area)
         return;
-    AREA_HOLDER copy;
-    copy.area = POLYGON_CopyArea(area);
-    POLYGON_AREA* a = copy.area;
+    const POLYGON_AREA* a = area;
     do {
-        for (POLYGON_CONTOUR* c = a->cntr; c; c = c->next) {
-            if (!POLYGON_CheckContour(c))
-                continue;
+        for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next) {
+            size_t first = points->size();
             const POLYGON_VNODE* v = c->head;
             for (uint32_t i = 0; i < c->count; i++, v = v->next)
-                points->push_back(v->point.g);
+                AppendCorner(points, first, v->point.g);
+            CloseRing(points, first);
+            if (points->size() - first < 3 || RingArea(*points, first) == 0) {
+                points->resize(first);
+                continue;
+            }
             ringStart->push_back(uint32_t(points->size()));
             rings_.operand.push_back(operand);
         }
         a = a->next;
-    } while (a != copy.area);
+    } while (a != area);
 }
 
 // Cuts every edge at the hot pixels it passes; the rings then run over pixels.
@@ -434,6 +476,14 @@ void BooleanOp::Trace(POLYGON_AREA** result)
     // area around it.
     while (POLYGON_CONTOUR* c = outers.Pop())
         POLYGON_InsertContour(result, c);
+    if (*result && (*result)->next == *result) {
+        // One area: every hole is its own.
+        while (POLYGON_CONTOUR* c = holes.Pop()) {
+            c->next = (*result)->cntr->next;
+            (*result)->cntr->next = c;
+        }
+        return;
+    }
     while (POLYGON_CONTOUR* c = holes.Pop())
         POLYGON_InsertContour(result, c);
 }

@@ -58,8 +58,10 @@ bool EventBefore(const SWEEP_EVENT* p, const SWEEP_EVENT* q)
     return p->serial < q->serial;
 }
 
+bool EventBefore(const SWEEP_EVENT& p, const SWEEP_EVENT& q) { return EventBefore(&p, &q); }
+
 struct HeapOrder {
-    bool operator()(const SWEEP_EVENT* p, const SWEEP_EVENT* q) const { return EventBefore(q, p); }
+    bool operator()(const SWEEP_EVENT& p, const SWEEP_EVENT& q) const { return EventBefore(&q, &p); }
 };
 
 // Sweep state of one segment.
@@ -100,7 +102,9 @@ public:
     void Run();
 
 private:
-    void PushEvent(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other);
+    void PushCrossing(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other);
+    void TakeEvent(const SWEEP_EVENT& e);
+    void SortEnds();
     void TakeBatch();
     void Reorder(int64_t x2);
     void Swap(int32_t i);
@@ -123,27 +127,45 @@ private:
     const std::vector<POLYGON_SNAPSEG>& input_;
     POLYGON_SNAPRESULT* result_;
     std::vector<SWEEP_SEG> segs_;
-    POLYGON_FREELIST<SWEEP_EVENT> eventPool_;
-    std::vector<SWEEP_EVENT*> queue_;
+    // The event queue: the ends of all segments, known from the start, in one
+    // sorted run, and the crossings found on the way in a binary heap.
+    std::vector<SWEEP_EVENT> ends_sorted_;
+    size_t nextEnd_ = 0;
+    std::vector<SWEEP_EVENT> crossings_;
     uint32_t serial_ = 0;
     std::vector<uint32_t> status_;
 
     // The current batch.
     int64_t X_ = 0;
     uint32_t batch_ = 0;
-    std::vector<SWEEP_EVENT*> elist_;
+    std::vector<SWEEP_EVENT> elist_;
     std::vector<int64_t> tsel_;                  // hot rows of the column
     uint32_t firstPixel_ = 0;                    // pixel number of tsel_[0]
     std::vector<uint32_t> starts_, ends_, verticals_, touched_, work_;
     std::vector<std::pair<uint32_t, uint32_t>> emitted_;   // (segment, pixel) in emission order
 };
 
-void Sweep::PushEvent(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other)
+// Ends and starts carry no side keys: their order is x, y, type and creation,
+// packed into one key each.
+void Sweep::SortEnds()
 {
-    SWEEP_EVENT* e = eventPool_.Alloc(false);
-    *e = SWEEP_EVENT{serial_++, x, y, flags, seg, other};
-    queue_.push_back(e);
-    std::push_heap(queue_.begin(), queue_.end(), HeapOrder());
+    std::vector<std::pair<uint64_t, uint32_t>> keys(ends_sorted_.size());
+    for (uint32_t i = 0; i < ends_sorted_.size(); i++) {
+        const SWEEP_EVENT& e = ends_sorted_[i];
+        uint64_t x = uint64_t(int64_t(e.x) - POLYGON_INT20_MIN), y = uint64_t(int64_t(e.y) - POLYGON_INT20_MIN);
+        keys[i] = {x << 24 | y << 4 | (e.flags & EVENT_TYPE_MASK), e.serial};
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<SWEEP_EVENT> sorted(ends_sorted_.size());
+    for (uint32_t i = 0; i < keys.size(); i++)
+        sorted[i] = ends_sorted_[keys[i].second];
+    ends_sorted_.swap(sorted);
+}
+
+void Sweep::PushCrossing(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other)
+{
+    crossings_.push_back(SWEEP_EVENT{serial_++, x, y, flags, seg, other});
+    std::push_heap(crossings_.begin(), crossings_.end(), HeapOrder());
 }
 
 void Sweep::Run()
@@ -156,10 +178,11 @@ void Sweep::Run()
         POLYGON_Require(!POLYGON_IntLess(in.b, in.a));
         SWEEP_SEG& s = segs_[i];
         s = SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1};
-        PushEvent(in.a.x, in.a.y, EVENT_START, i, i);
-        PushEvent(in.b.x, in.b.y, EVENT_END, i, i);
+        ends_sorted_.push_back(SWEEP_EVENT{serial_++, in.a.x, in.a.y, EVENT_START, i, i});
+        ends_sorted_.push_back(SWEEP_EVENT{serial_++, in.b.x, in.b.y, EVENT_END, i, i});
     }
-    while (!queue_.empty()) {
+    SortEnds();
+    while (nextEnd_ < ends_sorted_.size() || !crossings_.empty()) {
         batch_++;
         TakeBatch();
         Reorder(2 * X_);
@@ -172,8 +195,6 @@ void Sweep::Run()
         POLYGON_Require(!tsel_.empty());
         Snap();
         TestNeighbours();
-        for (SWEEP_EVENT* e : elist_)
-            eventPool_.Free(e);
     }
     // Each segment's pixels in emission order, which is the order along it.
     result_->first.assign(input_.size() + 1, 0);
@@ -197,30 +218,44 @@ void Sweep::TakeBatch()
     verticals_.clear();
     touched_.clear();
     work_.clear();
-    X_ = queue_.front()->x;
-    while (!queue_.empty() && queue_.front()->x == X_) {
-        std::pop_heap(queue_.begin(), queue_.end(), HeapOrder());
-        SWEEP_EVENT* e = queue_.back();
-        queue_.pop_back();
-        elist_.push_back(e);
-        uint32_t type = e->flags & EVENT_TYPE_MASK;
-        const SWEEP_SEG& s = segs_[e->seg];
-        if (type == EVENT_CROSSING) {
-            work_.push_back(e->seg);
-            work_.push_back(e->other);
-            touched_.push_back(e->seg);
-            touched_.push_back(e->other);
-            continue;
-        }
-        tsel_.push_back(e->y);
-        if (s.dx == 0) {
-            if (type == EVENT_START)
-                verticals_.push_back(e->seg);
-        } else if (type == EVENT_START) {
-            starts_.push_back(e->seg);
+    bool fromEnds = nextEnd_ < ends_sorted_.size() &&
+                    (crossings_.empty() || EventBefore(ends_sorted_[nextEnd_], crossings_.front()));
+    X_ = fromEnds ? ends_sorted_[nextEnd_].x : crossings_.front().x;
+    for (;;) {
+        bool endHere = nextEnd_ < ends_sorted_.size() && ends_sorted_[nextEnd_].x == X_;
+        bool crossingHere = !crossings_.empty() && crossings_.front().x == X_;
+        if (!endHere && !crossingHere)
+            break;
+        if (endHere && (!crossingHere || EventBefore(ends_sorted_[nextEnd_], crossings_.front()))) {
+            TakeEvent(ends_sorted_[nextEnd_++]);
         } else {
-            ends_.push_back(e->seg);
+            std::pop_heap(crossings_.begin(), crossings_.end(), HeapOrder());
+            TakeEvent(crossings_.back());
+            crossings_.pop_back();
         }
+    }
+}
+
+void Sweep::TakeEvent(const SWEEP_EVENT& e)
+{
+    elist_.push_back(e);
+    uint32_t type = e.flags & EVENT_TYPE_MASK;
+    const SWEEP_SEG& s = segs_[e.seg];
+    if (type == EVENT_CROSSING) {
+        work_.push_back(e.seg);
+        work_.push_back(e.other);
+        touched_.push_back(e.seg);
+        touched_.push_back(e.other);
+        return;
+    }
+    tsel_.push_back(e.y);
+    if (s.dx == 0) {
+        if (type == EVENT_START)
+            verticals_.push_back(e.seg);
+    } else if (type == EVENT_START) {
+        starts_.push_back(e.seg);
+    } else {
+        ends_.push_back(e.seg);
     }
 }
 
@@ -363,7 +398,7 @@ void Sweep::TestPair(int32_t lower)
     POLYGON_IPOINT at;
     int kx, ky;
     if (POLYGON_SegmentCrossing(input_[u], input_[v], &at, &kx, &ky) && at.x > X_)
-        PushEvent(at.x, at.y, CrossingFlags(kx, ky), u, v);
+        PushCrossing(at.x, at.y, CrossingFlags(kx, ky), u, v);
 }
 
 // The rows a segment covers in the column: its rounded y at X - 1/2 and X + 1/2,
