@@ -14,6 +14,7 @@
 // contours.
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include "polygon/polygon_internal_snap.h"
 
 namespace {
@@ -133,6 +134,52 @@ int64_t RingArea(const std::vector<POLYGON_IPOINT>& ring, size_t first)
     return s;
 }
 
+// The hole-placing sweep: result edges from left to right, the result's
+// interior above the rightward ones.
+struct OWNER_EDGE {
+    int64_t x1, y1, x2, y2;
+    uint32_t contour;
+    bool rightward;
+};
+
+struct OWNER_SWEEP {
+    std::vector<OWNER_EDGE> edges;
+    int64_t x = 0;
+};
+
+// y of an edge at the sweep line as num / (x2 - x1).
+__int128 OwnerYNum(const OWNER_EDGE& e, int64_t x)
+{
+    return __int128(e.y1) * (e.x2 - e.x1) + __int128(x - e.x1) * (e.y2 - e.y1);
+}
+
+// Result edges do not cross, so their order by y where an edge enters (equal y
+// broken by the slope) holds for as long as they are in. Looking up a point
+// finds the first edge not below the point just left of it, where an edge
+// through the point itself is below when it rises.
+struct OWNER_ORDER {
+    using is_transparent = void;
+    const OWNER_SWEEP* sweep;
+    bool operator()(uint32_t e, uint32_t f) const
+    {
+        const OWNER_EDGE& a = sweep->edges[e];
+        const OWNER_EDGE& b = sweep->edges[f];
+        __int128 l = OwnerYNum(a, sweep->x) * (b.x2 - b.x1), r = OwnerYNum(b, sweep->x) * (a.x2 - a.x1);
+        if (l != r)
+            return l < r;
+        __int128 sa = __int128(a.y2 - a.y1) * (b.x2 - b.x1), sb = __int128(b.y2 - b.y1) * (a.x2 - a.x1);
+        return sa != sb ? sa < sb : e < f;
+    }
+    bool Below(uint32_t e, const POLYGON_IPOINT& p) const
+    {
+        const OWNER_EDGE& a = sweep->edges[e];
+        __int128 l = OwnerYNum(a, sweep->x), r = __int128(p.y) * (a.x2 - a.x1);
+        return l < r || (l == r && a.y2 > a.y1);
+    }
+    bool operator()(uint32_t e, const POLYGON_IPOINT* p) const { return Below(e, *p); }
+    bool operator()(const POLYGON_IPOINT* p, uint32_t e) const { return !Below(e, *p); }
+};
+
 int Quadrant(int64_t dx, int64_t dy)
 {
     if (dx > 0 && dy >= 0) return 0;
@@ -179,6 +226,10 @@ private:
     void SelectEdges();
     void Trace(POLYGON_AREA** result);
     uint32_t NextEdge(uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge);
+    void PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vector<POLYGON_CONTOUR*>& holes,
+                    POLYGON_AREA** result);
+    std::vector<uint32_t> HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
+                                     const std::vector<POLYGON_CONTOUR*>& holes);
     void EmitLoops(const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
     void EmitContour(const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
 
@@ -474,18 +525,134 @@ void BooleanOp::Trace(POLYGON_AREA** result)
         }
     // Outer boundaries open areas first; then every hole joins the smallest
     // area around it.
-    while (POLYGON_CONTOUR* c = outers.Pop())
+    std::vector<POLYGON_CONTOUR*> outerList, holeList;
+    while (POLYGON_CONTOUR* c = outers.Pop()) {
         POLYGON_InsertContour(result, c);
-    if (*result && (*result)->next == *result) {
-        // One area: every hole is its own.
-        while (POLYGON_CONTOUR* c = holes.Pop()) {
-            c->next = (*result)->cntr->next;
-            (*result)->cntr->next = c;
+        outerList.push_back(c);
+    }
+    while (POLYGON_CONTOUR* c = holes.Pop())
+        holeList.push_back(c);
+    PlaceHoles(outerList, holeList, result);
+}
+
+// Every hole joins the area around it. With one area that is the one; with
+// few holes and areas the area-insertion rule tests them; otherwise a sweep
+// finds, left of each hole's first vertex, the nearest result edge below: the
+// area whose interior lies above that edge holds the hole.
+void BooleanOp::PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vector<POLYGON_CONTOUR*>& holes,
+                           POLYGON_AREA** result)
+{
+    auto insertAfter = [](POLYGON_AREA* area, POLYGON_CONTOUR* hole) {
+        hole->next = area->cntr->next;
+        area->cntr->next = hole;
+    };
+    // Holes not yet in an area are freed if anything fails.
+    struct HOLES_GUARD {
+        std::vector<POLYGON_CONTOUR*>& list;
+        size_t placed = 0;
+        ~HOLES_GUARD()
+        {
+            for (size_t i = placed; i < list.size(); i++)
+                POLYGON_FreeContour(&list[i]);
+        }
+    } guard{holes};
+    if (holes.empty())
+        return;
+    if (outers.size() == 1) {
+        for (; guard.placed < holes.size(); guard.placed++)
+            insertAfter(*result, holes[guard.placed]);
+        return;
+    }
+    if (outers.size() * holes.size() <= 4096) {
+        for (; guard.placed < holes.size(); guard.placed++) {
+            POLYGON_CONTOUR* c = holes[guard.placed];
+            holes[guard.placed] = nullptr;
+            POLYGON_InsertContour(result, c);
         }
         return;
     }
-    while (POLYGON_CONTOUR* c = holes.Pop())
-        POLYGON_InsertContour(result, c);
+    std::vector<POLYGON_AREA*> areaOf(outers.size());
+    POLYGON_AREA* a = *result;
+    for (size_t i = 0; i < outers.size(); i++, a = a->next)
+        areaOf[i] = a;
+    std::vector<uint32_t> owner = HoleOwners(outers, holes);
+    for (; guard.placed < holes.size(); guard.placed++) {
+        // Follow holes seen below a hole up to the outer contour of their area;
+        // a hole left without one goes by the area-insertion rule.
+        uint32_t o = owner[guard.placed];
+        for (size_t step = 0; o >= outers.size() && o != UINT32_MAX; step++) {
+            POLYGON_Require(step < holes.size());
+            o = owner[o - outers.size()];
+        }
+        POLYGON_CONTOUR* c = holes[guard.placed];
+        if (o != UINT32_MAX) {
+            insertAfter(areaOf[o], c);
+        } else {
+            holes[guard.placed] = nullptr;
+            POLYGON_InsertContour(result, c);
+        }
+    }
+}
+
+// For each hole: the contour (outers numbered first, then holes) whose edge lies
+// right below the point just left of the hole's smallest vertex by (x, then
+// y), when the result's interior lies above that edge; otherwise none.
+std::vector<uint32_t> BooleanOp::HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
+                                            const std::vector<POLYGON_CONTOUR*>& holes)
+{
+    struct OWNER_EVENT {
+        int64_t x;
+        int type;                // 0 a hole's query, 1 an edge leaves, 2 an edge enters
+        uint32_t index;
+    };
+    OWNER_SWEEP sweep;
+    std::vector<OWNER_EVENT> events;
+    std::vector<POLYGON_IPOINT> query(holes.size());
+    for (size_t k = 0; k < outers.size() + holes.size(); k++) {
+        const POLYGON_CONTOUR* c = k < outers.size() ? outers[k] : holes[k - outers.size()];
+        const POLYGON_VNODE* v = c->head;
+        POLYGON_IPOINT least = v->point.g;
+        for (uint32_t i = 0; i < c->count; i++, v = v->next) {
+            POLYGON_IPOINT p = v->point.g, q = v->next->point.g;
+            if (POLYGON_IntLess(p, least))
+                least = p;
+            if (p.x == q.x)
+                continue;
+            bool rightward = p.x < q.x;
+            if (!rightward)
+                std::swap(p, q);
+            uint32_t index = uint32_t(sweep.edges.size());
+            events.push_back(OWNER_EVENT{p.x, 2, index});
+            events.push_back(OWNER_EVENT{q.x, 1, index});
+            sweep.edges.push_back(OWNER_EDGE{p.x, p.y, q.x, q.y, uint32_t(k), rightward});
+        }
+        if (k >= outers.size()) {
+            query[k - outers.size()] = least;
+            events.push_back(OWNER_EVENT{least.x, 0, uint32_t(k - outers.size())});
+        }
+    }
+    std::sort(events.begin(), events.end(), [](const OWNER_EVENT& e, const OWNER_EVENT& f) {
+        return e.x != f.x ? e.x < f.x : e.type < f.type;
+    });
+    std::set<uint32_t, OWNER_ORDER> status(OWNER_ORDER{&sweep});
+    std::vector<std::set<uint32_t, OWNER_ORDER>::iterator> where(sweep.edges.size());
+    std::vector<uint32_t> owner(holes.size(), UINT32_MAX);
+    for (const OWNER_EVENT& ev : events) {
+        sweep.x = ev.x;
+        if (ev.type == 2) {
+            where[ev.index] = status.insert(ev.index).first;
+        } else if (ev.type == 1) {
+            status.erase(where[ev.index]);
+        } else {
+            auto it = status.lower_bound(&query[ev.index]);
+            if (it == status.begin())
+                continue;
+            const OWNER_EDGE& e = sweep.edges[*std::prev(it)];
+            if (e.rightward)
+                owner[ev.index] = e.contour;
+        }
+    }
+    return owner;
 }
 
 // A traced path that passes a point twice is split there into simple loops.

@@ -511,3 +511,26 @@ TEST_F(PolygonBooleanTest, DegenerateOperandsAgreeWithMembershipAndClipper)
 }
 
 }
+
+namespace {
+
+// Many areas with holes and islands inside the holes: the holes of the results
+// are placed by the sweep rather than tested against every area.
+TEST_F(PolygonBooleanTest, ManyAreasWithHolesAndIslands)
+{
+    std::vector<Ring> cells;
+    for (int i = 0; i < 9; i++)
+        for (int j = 0; j < 9; j++) {
+            int32_t x = 100 * i, y = 100 * j;
+            cells.push_back(Rect(x, y, x + 80, y + 80));
+            cells.push_back(Rect(x + 20, y + 20, x + 60, y + 60, true));
+            cells.push_back(Rect(x + 30, y + 30, x + 50, y + 50));
+        }
+    Areas t;
+    t.a = MakeArea(cells);
+    t.b = MakeArea({{{-10, 40}, {40, -10}, {900, 850}, {850, 900}}, Rect(610, -20, 690, 300)});
+    std::mt19937 rng(3);
+    CheckAllOperations(t, rng, 60);
+}
+
+}
