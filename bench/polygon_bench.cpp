@@ -90,31 +90,33 @@ const Pair& Operands(Family family)
     return *pairs[family];
 }
 
-uint32_t ContourCount(const POLYGON_AREA* ring)
+void CountResult(const POLYGON_AREA* ring, uint32_t* contours, uint32_t* vertices)
 {
-    uint32_t n = 0;
+    *contours = *vertices = 0;
     const POLYGON_AREA* a = ring;
     if (a)
         do {
-            for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next)
-                n++;
+            for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next) {
+                (*contours)++;
+                *vertices += c->count;
+            }
             a = a->next;
         } while (a != ring);
-    return n;
 }
 
 void Ours(benchmark::State& state, Family family, int op)
 {
     const Pair& pair = Operands(family);
-    uint32_t contours = 0;
+    uint32_t contours = 0, vertices = 0;
     for (auto _ : state) {
         POLYGON_AREA* result = nullptr;
         if (POLYGON_BooleanOp(pair.a.area, pair.b.area, &result, op) != POLYGON_OK)
             state.SkipWithError("boolean operation failed");
-        contours = ContourCount(result);
+        CountResult(result, &contours, &vertices);
         POLYGON_ApiFreeArea(&result);
     }
     state.counters["contours"] = contours;
+    state.counters["vertices"] = vertices;
 }
 
 void Clipper(benchmark::State& state, Family family, int op)
@@ -122,7 +124,7 @@ void Clipper(benchmark::State& state, Family family, int op)
     static const ClipperLib::ClipType types[] = {ClipperLib::ctUnion, ClipperLib::ctIntersection,
                                                  ClipperLib::ctDifference, ClipperLib::ctXor};
     const Pair& pair = Operands(family);
-    size_t contours = 0;
+    size_t contours = 0, vertices = 0;
     for (auto _ : state) {
         ClipperLib::Clipper clipper;
         clipper.AddPaths(pair.a.paths, ClipperLib::ptSubject, true);
@@ -130,8 +132,12 @@ void Clipper(benchmark::State& state, Family family, int op)
         ClipperLib::Paths out;
         clipper.Execute(types[op], out, ClipperLib::pftEvenOdd, ClipperLib::pftEvenOdd);
         contours = out.size();
+        vertices = 0;
+        for (const auto& path : out)
+            vertices += path.size();
     }
     state.counters["contours"] = double(contours);
+    state.counters["vertices"] = double(vertices);
 }
 
 #define POLYGON_BOOLEAN_BENCH(family, op, name)                                                      \
