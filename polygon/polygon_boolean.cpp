@@ -180,6 +180,50 @@ struct OWNER_ORDER {
     bool operator()(const POLYGON_IPOINT* p, uint32_t e) const { return !Below(e, *p); }
 };
 
+// Sweeps edges from left to right and, for each query point, calls
+// visit(query, status, first) where the entries before first are the edges
+// below the point just left of it, the nearest last.
+template <typename VISIT>
+void SweepQueries(OWNER_SWEEP& sweep, const std::vector<POLYGON_IPOINT>& queries, VISIT visit)
+{
+    struct OWNER_EVENT {
+        int64_t x;
+        int type;                // 0 a query, 1 an edge leaves, 2 an edge enters
+        uint32_t index;
+    };
+    std::vector<OWNER_EVENT> events;
+    events.reserve(2 * sweep.edges.size() + queries.size());
+    for (uint32_t i = 0; i < sweep.edges.size(); i++) {
+        events.push_back(OWNER_EVENT{sweep.edges[i].x1, 2, i});
+        events.push_back(OWNER_EVENT{sweep.edges[i].x2, 1, i});
+    }
+    for (uint32_t i = 0; i < queries.size(); i++)
+        events.push_back(OWNER_EVENT{queries[i].x, 0, i});
+    std::sort(events.begin(), events.end(), [](const OWNER_EVENT& e, const OWNER_EVENT& f) {
+        return e.x != f.x ? e.x < f.x : e.type < f.type;
+    });
+    std::set<uint32_t, OWNER_ORDER> status(OWNER_ORDER{&sweep});
+    std::vector<std::set<uint32_t, OWNER_ORDER>::iterator> where(sweep.edges.size());
+    for (const OWNER_EVENT& ev : events) {
+        sweep.x = ev.x;
+        if (ev.type == 2)
+            where[ev.index] = status.insert(ev.index).first;
+        else if (ev.type == 1)
+            status.erase(where[ev.index]);
+        else
+            visit(ev.index, status, status.lower_bound(&queries[ev.index]));
+    }
+}
+
+// An edge of the sweep from p to q (not vertical).
+void AddSweepEdge(OWNER_SWEEP* sweep, POLYGON_IPOINT p, POLYGON_IPOINT q, uint32_t contour)
+{
+    bool rightward = p.x < q.x;
+    if (!rightward)
+        std::swap(p, q);
+    sweep->edges.push_back(OWNER_EDGE{p.x, p.y, q.x, q.y, contour, rightward});
+}
+
 int Quadrant(int64_t dx, int64_t dy)
 {
     if (dx > 0 && dy >= 0) return 0;
@@ -222,6 +266,7 @@ private:
     void CarryWindings();
     void CarryAlong(uint32_t ring, uint8_t other);
     int8_t PointInOperand(uint32_t point, uint8_t operand) const;
+    void LocateRings(const std::vector<uint32_t>& rings, uint8_t operand);
     int32_t Winding(uint32_t point, uint32_t group, uint8_t operand) const;
     void SelectEdges();
     void Trace(POLYGON_AREA** result);
@@ -394,6 +439,17 @@ void BooleanOp::GroupEnds()
 // that of the open fragment arriving along a contour of the other operand.
 void BooleanOp::CarryWindings()
 {
+    std::vector<uint32_t> apart[2];   // rings without a point where the other operand decides
+    for (uint32_t r = 0; r < rings_.Count(); r++) {
+        uint8_t other = rings_.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A;
+        bool meets = false;
+        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1] && !meets; v++)
+            meets = info_[rings_.at[v]].decided[other];
+        if (!meets)
+            apart[other].push_back(r);
+    }
+    LocateRings(apart[OPERAND_A], OPERAND_A);
+    LocateRings(apart[OPERAND_B], OPERAND_B);
     for (uint32_t r = 0; r < rings_.Count(); r++)
         CarryAlong(r, rings_.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A);
     // Whatever a ring could not reach (a fragment shared only in part) is tested.
@@ -600,59 +656,74 @@ void BooleanOp::PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vec
 std::vector<uint32_t> BooleanOp::HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
                                             const std::vector<POLYGON_CONTOUR*>& holes)
 {
-    struct OWNER_EVENT {
-        int64_t x;
-        int type;                // 0 a hole's query, 1 an edge leaves, 2 an edge enters
-        uint32_t index;
-    };
     OWNER_SWEEP sweep;
-    std::vector<OWNER_EVENT> events;
     std::vector<POLYGON_IPOINT> query(holes.size());
     for (size_t k = 0; k < outers.size() + holes.size(); k++) {
         const POLYGON_CONTOUR* c = k < outers.size() ? outers[k] : holes[k - outers.size()];
         const POLYGON_VNODE* v = c->head;
         POLYGON_IPOINT least = v->point.g;
         for (uint32_t i = 0; i < c->count; i++, v = v->next) {
-            POLYGON_IPOINT p = v->point.g, q = v->next->point.g;
-            if (POLYGON_IntLess(p, least))
-                least = p;
-            if (p.x == q.x)
-                continue;
-            bool rightward = p.x < q.x;
-            if (!rightward)
-                std::swap(p, q);
-            uint32_t index = uint32_t(sweep.edges.size());
-            events.push_back(OWNER_EVENT{p.x, 2, index});
-            events.push_back(OWNER_EVENT{q.x, 1, index});
-            sweep.edges.push_back(OWNER_EDGE{p.x, p.y, q.x, q.y, uint32_t(k), rightward});
+            if (POLYGON_IntLess(v->point.g, least))
+                least = v->point.g;
+            if (v->point.g.x != v->next->point.g.x)
+                AddSweepEdge(&sweep, v->point.g, v->next->point.g, uint32_t(k));
         }
-        if (k >= outers.size()) {
+        if (k >= outers.size())
             query[k - outers.size()] = least;
-            events.push_back(OWNER_EVENT{least.x, 0, uint32_t(k - outers.size())});
-        }
     }
-    std::sort(events.begin(), events.end(), [](const OWNER_EVENT& e, const OWNER_EVENT& f) {
-        return e.x != f.x ? e.x < f.x : e.type < f.type;
-    });
-    std::set<uint32_t, OWNER_ORDER> status(OWNER_ORDER{&sweep});
-    std::vector<std::set<uint32_t, OWNER_ORDER>::iterator> where(sweep.edges.size());
     std::vector<uint32_t> owner(holes.size(), UINT32_MAX);
-    for (const OWNER_EVENT& ev : events) {
-        sweep.x = ev.x;
-        if (ev.type == 2) {
-            where[ev.index] = status.insert(ev.index).first;
-        } else if (ev.type == 1) {
-            status.erase(where[ev.index]);
-        } else {
-            auto it = status.lower_bound(&query[ev.index]);
-            if (it == status.begin())
-                continue;
-            const OWNER_EDGE& e = sweep.edges[*std::prev(it)];
-            if (e.rightward)
-                owner[ev.index] = e.contour;
+    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
+        if (first == status.begin())
+            return;
+        const OWNER_EDGE& e = sweep.edges[*std::prev(first)];
+        if (e.rightward)
+            owner[q] = e.contour;
+    });
+    return owner;
+}
+
+// Places each ring that never meets the other operand: that operand's winding
+// at the ring's first point, from the edges of the other operand below it.
+// Edges along the same line count by direction (the interior lies left of
+// each); where they cancel, the next ones down decide.
+void BooleanOp::LocateRings(const std::vector<uint32_t>& rings, uint8_t operand)
+{
+    if (rings.empty())
+        return;
+    OWNER_SWEEP sweep;
+    for (uint32_t r = 0; r < rings_.Count(); r++) {
+        if (rings_.operand[r] != operand)
+            continue;
+        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
+            const POLYGON_IPOINT& p = pixels_[rings_.at[v]];
+            const POLYGON_IPOINT& q = pixels_[rings_.at[rings_.Next(r, v)]];
+            if (p.x != q.x)
+                AddSweepEdge(&sweep, p, q, r);
         }
     }
-    return owner;
+    std::vector<POLYGON_IPOINT> query(rings.size());
+    for (size_t i = 0; i < rings.size(); i++)
+        query[i] = pixels_[rings_.at[rings_.start[rings[i]]]];
+    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
+        int8_t winding = 0;
+        auto it = first;
+        while (it != status.begin()) {
+            const OWNER_EDGE& e = sweep.edges[*std::prev(it)];
+            int32_t net = 0;
+            while (it != status.begin()) {
+                const OWNER_EDGE& f = sweep.edges[*std::prev(it)];
+                if (f.x1 != e.x1 || f.y1 != e.y1 || f.x2 != e.x2 || f.y2 != e.y2)
+                    break;
+                net += f.rightward ? 1 : -1;
+                --it;
+            }
+            if (net != 0) {
+                winding = net > 0 ? 1 : 0;
+                break;
+            }
+        }
+        info_[rings_.at[rings_.start[rings[q]]]].constant[operand] = winding;
+    });
 }
 
 // A traced path that passes a point twice is split there into simple loops.

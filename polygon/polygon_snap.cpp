@@ -146,18 +146,35 @@ private:
 };
 
 // Ends and starts carry no side keys: their order is x, y, type and creation,
-// packed into one key each.
+// x, y and type packed into a 44-bit key sorted by a stable radix sort.
 void Sweep::SortEnds()
 {
-    std::vector<std::pair<uint64_t, uint32_t>> keys(ends_sorted_.size());
-    for (uint32_t i = 0; i < ends_sorted_.size(); i++) {
+    constexpr int DIGIT_BITS = 11;
+    constexpr uint32_t DIGITS = 1u << DIGIT_BITS;
+    size_t n = ends_sorted_.size();
+    std::vector<std::pair<uint64_t, uint32_t>> keys(n), spare(n);
+    for (uint32_t i = 0; i < n; i++) {
         const SWEEP_EVENT& e = ends_sorted_[i];
         uint64_t x = uint64_t(int64_t(e.x) - POLYGON_INT20_MIN), y = uint64_t(int64_t(e.y) - POLYGON_INT20_MIN);
-        keys[i] = {x << 24 | y << 4 | (e.flags & EVENT_TYPE_MASK), e.serial};
+        keys[i] = {x << 22 | y << 2 | (e.flags & EVENT_TYPE_MASK), i};
     }
-    std::sort(keys.begin(), keys.end());
-    std::vector<SWEEP_EVENT> sorted(ends_sorted_.size());
-    for (uint32_t i = 0; i < keys.size(); i++)
+    std::vector<uint32_t> count(DIGITS);
+    for (int shift = 0; shift < 44; shift += DIGIT_BITS) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const auto& k : keys)
+            count[(k.first >> shift) & (DIGITS - 1)]++;
+        uint32_t sum = 0;
+        for (uint32_t& c : count) {
+            uint32_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const auto& k : keys)
+            spare[count[(k.first >> shift) & (DIGITS - 1)]++] = k;
+        keys.swap(spare);
+    }
+    std::vector<SWEEP_EVENT> sorted(n);
+    for (uint32_t i = 0; i < n; i++)
         sorted[i] = ends_sorted_[keys[i].second];
     ends_sorted_.swap(sorted);
 }
