@@ -396,13 +396,14 @@ TEST_F(PolygonBooleanTest, TrivialOperandsAndInvalidInput)
 TEST_F(PolygonBooleanTest, SelfIntersectingOperandsGiveAResultOrACode)
 {
     std::mt19937 rng(5);
-    std::uniform_int_distribution<int32_t> coord(0, 40);
+    std::uniform_int_distribution<int32_t> small(0, 40), wide(POLYGON_INT20_MIN, POLYGON_INT20_MAX);
     for (int round = 0; round < 200; round++) {
         Areas t;
+        auto coord = [&] { return round % 4 == 3 ? wide(rng) : small(rng); };
         for (POLYGON_AREA** target : {&t.a, &t.b}) {
             Ring r;
             for (int i = 0; i < 3 + round % 7; i++)
-                r.push_back({coord(rng), coord(rng)});
+                r.push_back({coord(), coord()});
             POLYGON_CONTOUR* c = MakeContour(r);
             if (!POLYGON_CheckContour(c)) {
                 POLYGON_FreeContour(&c);
@@ -447,15 +448,16 @@ TEST_F(PolygonBooleanTest, RandomOperandsAgreeWithMembershipAndClipper)
 {
     for (int round = 0; round < 200; round++) {
         std::mt19937 rng(round);
-        // Every other round small operands, where most crossings round off the grid.
-        bool small = round % 2 == 1;
+        // Every other round small operands, where most crossings round off the
+        // grid; every tenth round operands spanning the whole grid.
+        bool small = round % 2 == 1, huge = round % 10 == 4;
         std::uniform_real_distribution<double> place(small ? -20 : -300, small ? 20 : 300);
-        std::uniform_real_distribution<double> size(small ? 20 : 60, small ? 40 : 400);
+        std::uniform_real_distribution<double> size(small ? 20 : (huge ? 480000 : 60), small ? 40 : (huge ? 520000 : 400));
         Areas t;
         double s = size(rng);
         t.a = MakeArea(StarWithHole(rng, place(rng), place(rng), s));
         std::vector<Ring> b = StarWithHole(rng, place(rng), place(rng), size(rng));
-        if (round % 3 == 0)   // a second, distant area
+        if (round % 3 == 0 && !huge)   // a second, distant area
             for (const Ring& r : StarWithHole(rng, 2000, 2000, small ? 30 : 100))
                 b.push_back(r);
         t.b = MakeArea(b);
