@@ -13,6 +13,7 @@
 // invariant, which only invalid input can cause, raises error 3, and every
 // walk along links is bounded.
 #include <cmath>
+#include <initializer_list>
 #include "polygon/polygonlibrary.h"
 
 namespace {
@@ -26,12 +27,15 @@ enum QNODE_KIND : uint8_t { QNODE_VERTEX, QNODE_SEGMENT, QNODE_SINK };
 // A node of the query structure. A vertex node sends points below the vertex
 // to `left` and points above it to `right`; a segment node sends points left
 // of the segment to `left`, right of it to `right`; a sink names a trapezoid.
+// Kept small: searches walk many of them.
 struct QNODE {
     QNODE_KIND kind;
     int32_t item;       // the vertex or the segment of the node
     QNODE* left;
-    QNODE* right;
-    TRAP* trap;         // sink: its trapezoid
+    union {
+        QNODE* right;
+        TRAP* trap;     // sink: its trapezoid
+    };
 };
 
 // A trapezoid between two horizontal lines through its top and bottom
@@ -57,6 +61,12 @@ struct SEGMENT {
     QNODE* from1;           // where the search for v1 (towards v0) starts
 };
 
+// The end points of a segment, lower first, apart from the rest of its
+// record so that searches read little.
+struct SEGMENT_ENDS {
+    POLYGON_IPOINT lower, upper;
+};
+
 // The edges that leave one vertex once the diagonals are in: its two contour
 // edges and at most three diagonals, kept in counter-clockwise order.
 constexpr uint32_t CHAIN_LINKS = 6;
@@ -79,7 +89,7 @@ struct SCRATCH {
 
 struct TRIANGULATION {
     TRIANGULATION(POLYGON_AREA* a, uint32_t vertices)
-        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), seg(vertices),
+        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), seg(vertices), ends(vertices),
           order(vertices), vertexInserted(vertices)
     {
     }
@@ -90,6 +100,7 @@ struct TRIANGULATION {
     SCRATCH<int32_t> next;          // along the contour, inside on the left
     SCRATCH<int32_t> prev;
     SCRATCH<SEGMENT> seg;
+    SCRATCH<SEGMENT_ENDS> ends;
     SCRATCH<uint32_t> order;        // the random order of insertion
     SCRATCH<bool> vertexInserted;
     POLYGON_FREELIST<QNODE> qnodes;
@@ -115,7 +126,7 @@ bool Above(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 // upper end, negative right of it, zero on its line.
 int64_t SideOf(const TRIANGULATION& t, int32_t s, const POLYGON_IPOINT& p)
 {
-    return POLYGON_Cross(t.pt[t.seg[s].lower], t.pt[t.seg[s].upper], p);
+    return POLYGON_Cross(t.ends[s].lower, t.ends[s].upper, p);
 }
 
 // ---------------------------------------------------------------------------
@@ -151,16 +162,15 @@ TRAP* NewPiece(TRIANGULATION& t, int32_t top, int32_t lseg, int32_t rseg)
     return tr;
 }
 
-// Turns the sink of a trapezoid into an inner node; the trapezoid goes.
-void MakeInner(TRAP* tr, QNODE_KIND kind, int32_t item, QNODE* left, QNODE* right)
+// Turns the sink of a trapezoid into the node of segment s; the trapezoid goes.
+void MakeSegmentNode(TRAP* tr, int32_t s, QNODE* left, QNODE* right)
 {
     QNODE* node = tr->sink;
     POLYGON_Require(node && node->kind == QNODE_SINK && node->trap == tr);
-    node->kind = kind;
-    node->item = item;
+    node->kind = QNODE_SEGMENT;
+    node->item = s;
     node->left = left;
     node->right = right;
-    node->trap = nullptr;
 }
 
 void ReplaceUpper(TRAP* tr, TRAP* old, TRAP* by)
@@ -247,7 +257,6 @@ void InsertVertex(TRIANGULATION& t, int32_t p, int32_t q, QNODE* from)
     node->item = p;
     node->left = below;
     node->right = above;
-    node->trap = nullptr;
     t.vertexInserted[p] = true;
 }
 
@@ -389,7 +398,7 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
             LinkAcrossRight(prev, cur, right, r);
         }
         l->bottom = r->bottom = cur->bottom;
-        MakeInner(cur, QNODE_SEGMENT, s, l->sink, r->sink);
+        MakeSegmentNode(cur, s, l->sink, r->sink);
         if (prev)
             t.traps.Free(prev);
         if (cur->bottom == b) {
@@ -421,6 +430,40 @@ void AddSegment(TRIANGULATION& t, int32_t s)
         InsertVertex(t, sg.v1, sg.v0, sg.from1);
     ThreadSegment(t, s);
     sg.inserted = true;
+}
+
+// Asks the processor to fetch what the insertion of the k-th segment in
+// order will read first, in stages a few insertions ahead: the segment
+// record, then the nodes its searches start from, then their trapezoids.
+// A hint only: it changes no result.
+void PrefetchInsertion(const TRIANGULATION& t, uint32_t k)
+{
+    if (k + 8 < t.n)
+        __builtin_prefetch(&t.seg[t.order[k + 8]]);
+    if (k + 4 < t.n) {
+        const SEGMENT& sg = t.seg[t.order[k + 4]];
+        __builtin_prefetch(sg.from0);
+        __builtin_prefetch(sg.from1);
+    }
+    if (k + 2 < t.n) {
+        const SEGMENT& sg = t.seg[t.order[k + 2]];
+        for (const QNODE* from : {sg.from0, sg.from1}) {
+            if (from->kind == QNODE_SINK)
+                __builtin_prefetch(from->trap);
+            else
+                __builtin_prefetch(from->left), __builtin_prefetch(from->right);
+        }
+    }
+    if (k + 1 < t.n) {
+        const SEGMENT& sg = t.seg[t.order[k + 1]];
+        for (const QNODE* from : {sg.from0, sg.from1}) {
+            if (from->kind == QNODE_SINK) {
+                const TRAP* tr = from->trap;
+                __builtin_prefetch(tr->d0);
+                __builtin_prefetch(tr->u0);
+            }
+        }
+    }
 }
 
 // Locates both ends of a segment still to come, so that its insertion starts
@@ -464,13 +507,19 @@ void Trapezoidate(TRIANGULATION& t)
     uint32_t phases = LogStar(t.n);
     for (uint32_t h = 1; h <= phases; h++) {
         uint32_t end = PhaseEnd(t.n, h);
-        for (; done < end; done++)
+        for (; done < end; done++) {
+            PrefetchInsertion(t, done);
             AddSegment(t, t.order[done]);
-        for (uint32_t k = done; k < t.n; k++)
-            Relocate(t, t.order[k]);
+        }
+        // Along the contours, so that neighbouring searches share their paths.
+        for (uint32_t s = 0; s < t.n; s++)
+            if (!t.seg[s].inserted)
+                Relocate(t, s);
     }
-    for (; done < t.n; done++)
+    for (; done < t.n; done++) {
+        PrefetchInsertion(t, done);
         AddSegment(t, t.order[done]);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -725,6 +774,7 @@ void LoadVertices(TRIANGULATION& t)
         bool up = Above(t.pt[sg.v0], t.pt[sg.v1]);
         sg.upper = up ? sg.v0 : sg.v1;
         sg.lower = up ? sg.v1 : sg.v0;
+        t.ends[s] = SEGMENT_ENDS{t.pt[sg.lower], t.pt[sg.upper]};
     }
 }
 
