@@ -7,11 +7,18 @@
 // ends around its start, whether it runs inside or outside the other operand or
 // along one of its edges (same way or opposite). Where a point holds no edge of
 // the other operand, the position is carried along the contour from the
-// previous point, and a contour that never meets the other operand is placed by
-// a point-in-polygon test. The edges the operation selects are traced into
+// previous point, and contours that never meet the other operand are placed by
+// one sweep over its edges. The edges the operation selects are traced into
 // contours, turning at each point onto the first selected edge clockwise after
 // the incoming one, so that results touching at a point come out as separate
 // contours.
+//
+// The operation's rule is applied to the windings of both operands on either
+// side of an edge, which gives the published selection (union: outside or
+// shared the same way, forward; intersection: inside or shared the same way;
+// a minus b: a's edges outside or shared the opposite way forward, b's edges
+// inside backward; exclusive or: outside forward, inside backward) and stays
+// sound where snap rounding folds an operand's edges onto each other.
 #include <algorithm>
 #include <cstdlib>
 #include <set>
@@ -252,49 +259,26 @@ bool Selected(int op, bool inA, bool inB)
     }
 }
 
-class BooleanOp {
-public:
-    BooleanOp(int op) : op_(op) {}
-    void Run(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result);
-
-private:
-    void AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
-                    std::vector<uint32_t>* ringStart);
-    void Snap(const std::vector<POLYGON_IPOINT>& points, const std::vector<uint32_t>& ringStart);
-    void SortEnds();
-    void GroupEnds();
-    void CarryWindings();
-    void CarryAlong(uint32_t ring, uint8_t other);
-    int8_t PointInOperand(uint32_t point, uint8_t operand) const;
-    void LocateRings(const std::vector<uint32_t>& rings, uint8_t operand);
-    int32_t Winding(uint32_t point, uint32_t group, uint8_t operand) const;
-    void SelectEdges();
-    void Trace(POLYGON_AREA** result);
-    uint32_t NextEdge(uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge);
-    void PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vector<POLYGON_CONTOUR*>& holes,
-                    POLYGON_AREA** result);
-    std::vector<uint32_t> HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
-                                     const std::vector<POLYGON_CONTOUR*>& holes);
-    void EmitLoops(const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
-    void EmitContour(const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes);
-
-    int op_;
-    RINGS rings_;
-    std::vector<POLYGON_IPOINT> pixels_;
-    std::vector<uint32_t> endStart_;        // per point; one more entry at the end
-    std::vector<EDGE_END> ends_;
-    std::vector<uint32_t> outGroup_;        // per vertex: the group of its outgoing edge
-    std::vector<END_GROUP> groups_;
-    std::vector<POINT_INFO> info_;
-    std::vector<uint32_t> edgeStart_;       // per point; one more entry at the end
-    std::vector<RESULT_EDGE> edges_;
-    std::vector<uint32_t> seenAt_, stack_;   // splitting traced paths
+// The state of one operation: the operands' contours as rings over the snapped
+// points, the edge ends and their groups at every point, and the selected edges.
+struct BOOLEAN_OP {
+    int op = POLYGON_OP_UNION;
+    RINGS rings;
+    std::vector<POLYGON_IPOINT> pixels;
+    std::vector<uint32_t> endStart;        // per point; one more entry at the end
+    std::vector<EDGE_END> ends;
+    std::vector<uint32_t> outGroup;        // per vertex: the group of its outgoing edge
+    std::vector<END_GROUP> groups;
+    std::vector<POINT_INFO> info;
+    std::vector<uint32_t> edgeStart;       // per point; one more entry at the end
+    std::vector<RESULT_EDGE> edges;
+    std::vector<uint32_t> seenAt, stack;   // splitting traced paths
 };
 
 // The operand's contours as the contour check leaves them: repeated and
 // collinear vertices go, and contours with fewer than 3 vertices or no area are
 // dropped. The operand itself stays as it is.
-void BooleanOp::AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
+void AddOperand(BOOLEAN_OP& bo, const POLYGON_AREA* area, uint8_t operand, std::vector<POLYGON_IPOINT>* points,
                            std::vector<uint32_t>* ringStart)
 {
     if (!area)
@@ -312,14 +296,14 @@ void BooleanOp::AddOperand(const POLYGON_AREA* area, uint8_t operand, std::vecto
                 continue;
             }
             ringStart->push_back(uint32_t(points->size()));
-            rings_.operand.push_back(operand);
+            bo.rings.operand.push_back(operand);
         }
         a = a->next;
     } while (a != area);
 }
 
 // Cuts every edge at the hot pixels it passes; the rings then run over pixels.
-void BooleanOp::Snap(const std::vector<POLYGON_IPOINT>& points, const std::vector<uint32_t>& ringStart)
+void Snap(BOOLEAN_OP& bo, const std::vector<POLYGON_IPOINT>& points, const std::vector<uint32_t>& ringStart)
 {
     std::vector<POLYGON_SNAPSEG> segs(points.size());
     std::vector<bool> forward(points.size());
@@ -331,8 +315,8 @@ void BooleanOp::Snap(const std::vector<POLYGON_IPOINT>& points, const std::vecto
         }
     POLYGON_SNAPRESULT snap;
     POLYGON_SnapRound(segs, &snap);
-    pixels_ = std::move(snap.pixels);
-    rings_.start.assign(1, 0);
+    bo.pixels = std::move(snap.pixels);
+    bo.rings.start.assign(1, 0);
     for (uint32_t r = 0; r + 1 < ringStart.size(); r++) {
         for (uint32_t i = ringStart[r]; i < ringStart[r + 1]; i++) {
             uint32_t from = snap.first[i], to = snap.first[i + 1];
@@ -340,35 +324,35 @@ void BooleanOp::Snap(const std::vector<POLYGON_IPOINT>& points, const std::vecto
             // The edge's pixels from its start up to, not including, its end.
             if (forward[i])
                 for (uint32_t k = from; k + 1 < to; k++)
-                    rings_.at.push_back(snap.hits[k]);
+                    bo.rings.at.push_back(snap.hits[k]);
             else
                 for (uint32_t k = to - 1; k > from; k--)
-                    rings_.at.push_back(snap.hits[k]);
+                    bo.rings.at.push_back(snap.hits[k]);
         }
-        rings_.start.push_back(uint32_t(rings_.at.size()));
+        bo.rings.start.push_back(uint32_t(bo.rings.at.size()));
     }
 }
 
 // Both ends of every edge, gathered by point and sorted counter-clockwise.
-void BooleanOp::SortEnds()
+void SortEnds(BOOLEAN_OP& bo)
 {
-    uint32_t nPoints = uint32_t(pixels_.size());
-    endStart_.assign(nPoints + 1, 0);
-    for (uint32_t p : rings_.at)
-        endStart_[p + 1] += 2;
+    uint32_t nPoints = uint32_t(bo.pixels.size());
+    bo.endStart.assign(nPoints + 1, 0);
+    for (uint32_t p : bo.rings.at)
+        bo.endStart[p + 1] += 2;
     for (uint32_t p = 0; p < nPoints; p++)
-        endStart_[p + 1] += endStart_[p];
-    ends_.resize(rings_.at.size() * 2);
-    std::vector<uint32_t> fill(endStart_.begin(), endStart_.end() - 1);
-    for (uint32_t r = 0; r < rings_.Count(); r++)
-        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
-            uint32_t p = rings_.at[v];
-            const POLYGON_IPOINT& here = pixels_[p];
+        bo.endStart[p + 1] += bo.endStart[p];
+    bo.ends.resize(bo.rings.at.size() * 2);
+    std::vector<uint32_t> fill(bo.endStart.begin(), bo.endStart.end() - 1);
+    for (uint32_t r = 0; r < bo.rings.Count(); r++)
+        for (uint32_t v = bo.rings.start[r]; v < bo.rings.start[r + 1]; v++) {
+            uint32_t p = bo.rings.at[v];
+            const POLYGON_IPOINT& here = bo.pixels[p];
             for (int8_t kind : {int8_t(1), int8_t(-1)}) {
-                uint32_t q = rings_.at[kind > 0 ? rings_.Next(r, v) : rings_.Prev(r, v)];
-                int32_t dx = pixels_[q].x - here.x, dy = pixels_[q].y - here.y;
+                uint32_t q = bo.rings.at[kind > 0 ? bo.rings.Next(r, v) : bo.rings.Prev(r, v)];
+                int32_t dx = bo.pixels[q].x - here.x, dy = bo.pixels[q].y - here.y;
                 POLYGON_Require(dx != 0 || dy != 0);
-                ends_[fill[p]++] = EDGE_END{v, q, kind, rings_.operand[r], dx, dy};
+                bo.ends[fill[p]++] = EDGE_END{v, q, kind, bo.rings.operand[r], dx, dy};
             }
         }
     auto before = [](const EDGE_END& e, const EDGE_END& f) {
@@ -377,16 +361,16 @@ void BooleanOp::SortEnds()
     };
     // Few ends meet at most points: a stable insertion sort there.
     for (uint32_t p = 0; p < nPoints; p++) {
-        if (endStart_[p + 1] - endStart_[p] > 16) {
-            std::stable_sort(ends_.begin() + endStart_[p], ends_.begin() + endStart_[p + 1], before);
+        if (bo.endStart[p + 1] - bo.endStart[p] > 16) {
+            std::stable_sort(bo.ends.begin() + bo.endStart[p], bo.ends.begin() + bo.endStart[p + 1], before);
             continue;
         }
-        for (uint32_t i = endStart_[p] + 1; i < endStart_[p + 1]; i++) {
-            EDGE_END e = ends_[i];
+        for (uint32_t i = bo.endStart[p] + 1; i < bo.endStart[p + 1]; i++) {
+            EDGE_END e = bo.ends[i];
             uint32_t j = i;
-            for (; j > endStart_[p] && before(e, ends_[j - 1]); j--)
-                ends_[j] = ends_[j - 1];
-            ends_[j] = e;
+            for (; j > bo.endStart[p] && before(e, bo.ends[j - 1]); j--)
+                bo.ends[j] = bo.ends[j - 1];
+            bo.ends[j] = e;
         }
     }
 }
@@ -395,108 +379,101 @@ void BooleanOp::SortEnds()
 // enters its operand (the interior lies left of every edge), over an in end
 // leaves it; where an operand has groups of nonzero net at a point, its
 // windings in the sectors follow, the lowest being outside.
-void BooleanOp::GroupEnds()
+void GroupEnds(BOOLEAN_OP& bo)
 {
-    uint32_t nPoints = uint32_t(pixels_.size());
-    info_.assign(nPoints, POINT_INFO{});
-    outGroup_.assign(rings_.at.size(), 0);
-    groups_.clear();
+    uint32_t nPoints = uint32_t(bo.pixels.size());
+    bo.info.assign(nPoints, POINT_INFO{});
+    bo.outGroup.assign(bo.rings.at.size(), 0);
+    bo.groups.clear();
     for (uint32_t p = 0; p < nPoints; p++) {
-        POINT_INFO& info = info_[p];
-        info.firstGroup = uint32_t(groups_.size());
-        for (uint32_t e = endStart_[p]; e < endStart_[p + 1]; e++) {
-            const EDGE_END& end = ends_[e];
-            if (e == endStart_[p] || CompareDirections(ends_[e - 1].dx, ends_[e - 1].dy, end.dx, end.dy) != 0)
-                groups_.push_back(END_GROUP{{0, 0}, {0, 0}, end.other});
-            END_GROUP& g = groups_.back();
+        POINT_INFO& info = bo.info[p];
+        info.firstGroup = uint32_t(bo.groups.size());
+        for (uint32_t e = bo.endStart[p]; e < bo.endStart[p + 1]; e++) {
+            const EDGE_END& end = bo.ends[e];
+            if (e == bo.endStart[p] || CompareDirections(bo.ends[e - 1].dx, bo.ends[e - 1].dy, end.dx, end.dy) != 0)
+                bo.groups.push_back(END_GROUP{{0, 0}, {0, 0}, end.other});
+            END_GROUP& g = bo.groups.back();
             g.net[end.operand] += end.kind;
             if (std::abs(int64_t(end.dx)) + std::abs(int64_t(end.dy)) <
-                std::abs(int64_t(pixels_[g.nearest].x) - pixels_[p].x) + std::abs(int64_t(pixels_[g.nearest].y) - pixels_[p].y))
+                std::abs(int64_t(bo.pixels[g.nearest].x) - bo.pixels[p].x) + std::abs(int64_t(bo.pixels[g.nearest].y) - bo.pixels[p].y))
                 g.nearest = end.other;
             if (end.kind > 0)
-                outGroup_[end.vertex] = uint32_t(groups_.size() - 1);
+                bo.outGroup[end.vertex] = uint32_t(bo.groups.size() - 1);
         }
-        info.groupCount = uint32_t(groups_.size()) - info.firstGroup;
+        info.groupCount = uint32_t(bo.groups.size()) - info.firstGroup;
         for (uint8_t o : {OPERAND_A, OPERAND_B}) {
             int32_t sum = 0, low = 0;
             bool decided = false;
             for (uint32_t g = info.firstGroup; g < info.firstGroup + info.groupCount; g++) {
-                sum += groups_[g].net[o];
-                groups_[g].winding[o] = sum;
+                sum += bo.groups[g].net[o];
+                bo.groups[g].winding[o] = sum;
                 low = std::min(low, sum);
-                decided = decided || groups_[g].net[o] != 0;
+                decided = decided || bo.groups[g].net[o] != 0;
             }
             POLYGON_Require(sum == 0);
             for (uint32_t g = info.firstGroup; g < info.firstGroup + info.groupCount; g++)
-                groups_[g].winding[o] -= low;
+                bo.groups[g].winding[o] -= low;
             info.decided[o] = decided;
             info.constant[o] = WINDING_UNKNOWN;
         }
     }
 }
 
-// Where an operand has no edge of nonzero net at a point, its winding there is
-// that of the open fragment arriving along a contour of the other operand.
-void BooleanOp::CarryWindings()
+// Places each ring that never meets the other operand: that operand's winding
+// at the ring's first point, from the edges of the other operand below it.
+// Edges along the same line count by direction (the interior lies left of
+// each); where they cancel, the next ones down decide.
+void LocateRings(BOOLEAN_OP& bo, const std::vector<uint32_t>& rings, uint8_t operand)
 {
-    std::vector<uint32_t> apart[2];   // rings without a point where the other operand decides
-    for (uint32_t r = 0; r < rings_.Count(); r++) {
-        uint8_t other = rings_.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A;
-        bool meets = false;
-        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1] && !meets; v++)
-            meets = info_[rings_.at[v]].decided[other];
-        if (!meets)
-            apart[other].push_back(r);
-    }
-    LocateRings(apart[OPERAND_A], OPERAND_A);
-    LocateRings(apart[OPERAND_B], OPERAND_B);
-    for (uint32_t r = 0; r < rings_.Count(); r++)
-        CarryAlong(r, rings_.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A);
-    // Whatever a ring could not reach (a fragment shared only in part) is tested.
-    for (uint32_t p = 0; p < info_.size(); p++)
-        for (uint8_t o : {OPERAND_A, OPERAND_B})
-            if (!info_[p].decided[o] && info_[p].constant[o] == WINDING_UNKNOWN)
-                info_[p].constant[o] = PointInOperand(p, o);
-}
-
-void BooleanOp::CarryAlong(uint32_t ring, uint8_t other)
-{
-    uint32_t first = rings_.start[ring], end = rings_.start[ring + 1];
-    uint32_t startAt = first;
-    for (uint32_t v = first; v < end; v++)
-        if (info_[rings_.at[v]].decided[other]) {
-            startAt = v;
-            break;
-        }
-    POINT_INFO& head = info_[rings_.at[startAt]];
-    if (!head.decided[other] && head.constant[other] == WINDING_UNKNOWN)
-        head.constant[other] = PointInOperand(rings_.at[startAt], other);
-    int8_t carry = WINDING_UNKNOWN;
-    uint32_t v = startAt;
-    for (uint32_t step = 0; step < end - first; step++, v = rings_.Next(ring, v)) {
-        POINT_INFO& info = info_[rings_.at[v]];
-        if (info.decided[other]) {
-            const END_GROUP& g = groups_[outGroup_[v]];
-            carry = g.net[other] != 0 ? WINDING_UNKNOWN : int8_t(std::min(g.winding[other], int32_t(1)));
-        } else {
-            if (info.constant[other] == WINDING_UNKNOWN)
-                info.constant[other] = carry;
-            carry = info.constant[other];
+    if (rings.empty())
+        return;
+    OWNER_SWEEP sweep;
+    for (uint32_t r = 0; r < bo.rings.Count(); r++) {
+        if (bo.rings.operand[r] != operand)
+            continue;
+        for (uint32_t v = bo.rings.start[r]; v < bo.rings.start[r + 1]; v++) {
+            const POLYGON_IPOINT& p = bo.pixels[bo.rings.at[v]];
+            const POLYGON_IPOINT& q = bo.pixels[bo.rings.at[bo.rings.Next(r, v)]];
+            if (p.x != q.x)
+                AddSweepEdge(&sweep, p, q, r);
         }
     }
+    std::vector<POLYGON_IPOINT> query(rings.size());
+    for (size_t i = 0; i < rings.size(); i++)
+        query[i] = bo.pixels[bo.rings.at[bo.rings.start[rings[i]]]];
+    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
+        int8_t winding = 0;
+        auto it = first;
+        while (it != status.begin()) {
+            const OWNER_EDGE& e = sweep.edges[*std::prev(it)];
+            int32_t net = 0;
+            while (it != status.begin()) {
+                const OWNER_EDGE& f = sweep.edges[*std::prev(it)];
+                if (f.x1 != e.x1 || f.y1 != e.y1 || f.x2 != e.x2 || f.y2 != e.y2)
+                    break;
+                net += f.rightward ? 1 : -1;
+                --it;
+            }
+            if (net != 0) {
+                winding = net > 0 ? 1 : 0;
+                break;
+            }
+        }
+        bo.info[bo.rings.at[bo.rings.start[rings[q]]]].constant[operand] = winding;
+    });
 }
 
 // Even-odd position of a point relative to the snapped contours of an operand.
-int8_t BooleanOp::PointInOperand(uint32_t point, uint8_t operand) const
+int8_t PointInOperand(const BOOLEAN_OP& bo, uint32_t point, uint8_t operand)
 {
-    const POLYGON_IPOINT& p = pixels_[point];
+    const POLYGON_IPOINT& p = bo.pixels[point];
     bool inside = false;
-    for (uint32_t r = 0; r < rings_.Count(); r++) {
-        if (rings_.operand[r] != operand)
+    for (uint32_t r = 0; r < bo.rings.Count(); r++) {
+        if (bo.rings.operand[r] != operand)
             continue;
-        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
-            const POLYGON_IPOINT& a = pixels_[rings_.at[v]];
-            const POLYGON_IPOINT& b = pixels_[rings_.at[rings_.Next(r, v)]];
+        for (uint32_t v = bo.rings.start[r]; v < bo.rings.start[r + 1]; v++) {
+            const POLYGON_IPOINT& a = bo.pixels[bo.rings.at[v]];
+            const POLYGON_IPOINT& b = bo.pixels[bo.rings.at[bo.rings.Next(r, v)]];
             if ((a.y > p.y) != (b.y > p.y)) {
                 int64_t cross = (int64_t(b.x) - a.x) * (int64_t(p.y) - a.y) - (int64_t(b.y) - a.y) * (int64_t(p.x) - a.x);
                 if (b.y > a.y ? cross > 0 : cross < 0)
@@ -507,95 +484,184 @@ int8_t BooleanOp::PointInOperand(uint32_t point, uint8_t operand) const
     return inside ? 1 : 0;
 }
 
-// An operand's winding in the sector counter-clockwise from a group.
-int32_t BooleanOp::Winding(uint32_t point, uint32_t group, uint8_t operand) const
+void CarryAlong(BOOLEAN_OP& bo, uint32_t ring, uint8_t other)
 {
-    const POINT_INFO& info = info_[point];
-    return info.decided[operand] ? groups_[group].winding[operand] : info.constant[operand];
+    uint32_t first = bo.rings.start[ring], end = bo.rings.start[ring + 1];
+    uint32_t startAt = first;
+    for (uint32_t v = first; v < end; v++)
+        if (bo.info[bo.rings.at[v]].decided[other]) {
+            startAt = v;
+            break;
+        }
+    POINT_INFO& head = bo.info[bo.rings.at[startAt]];
+    if (!head.decided[other] && head.constant[other] == WINDING_UNKNOWN)
+        head.constant[other] = PointInOperand(bo, bo.rings.at[startAt], other);
+    int8_t carry = WINDING_UNKNOWN;
+    uint32_t v = startAt;
+    for (uint32_t step = 0; step < end - first; step++, v = bo.rings.Next(ring, v)) {
+        POINT_INFO& info = bo.info[bo.rings.at[v]];
+        if (info.decided[other]) {
+            const END_GROUP& g = bo.groups[bo.outGroup[v]];
+            carry = g.net[other] != 0 ? WINDING_UNKNOWN : int8_t(std::min(g.winding[other], int32_t(1)));
+        } else {
+            if (info.constant[other] == WINDING_UNKNOWN)
+                info.constant[other] = carry;
+            carry = info.constant[other];
+        }
+    }
+}
+
+// Where an operand has no edge of nonzero net at a point, its winding there is
+// that of the open fragment arriving along a contour of the other operand.
+void CarryWindings(BOOLEAN_OP& bo)
+{
+    std::vector<uint32_t> apart[2];   // rings without a point where the other operand decides
+    for (uint32_t r = 0; r < bo.rings.Count(); r++) {
+        uint8_t other = bo.rings.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A;
+        bool meets = false;
+        for (uint32_t v = bo.rings.start[r]; v < bo.rings.start[r + 1] && !meets; v++)
+            meets = bo.info[bo.rings.at[v]].decided[other];
+        if (!meets)
+            apart[other].push_back(r);
+    }
+    LocateRings(bo, apart[OPERAND_A], OPERAND_A);
+    LocateRings(bo, apart[OPERAND_B], OPERAND_B);
+    for (uint32_t r = 0; r < bo.rings.Count(); r++)
+        CarryAlong(bo, r, bo.rings.operand[r] == OPERAND_A ? OPERAND_B : OPERAND_A);
+    // Whatever a ring could not reach (a fragment shared only in part) is tested.
+    for (uint32_t p = 0; p < bo.info.size(); p++)
+        for (uint8_t o : {OPERAND_A, OPERAND_B})
+            if (!bo.info[p].decided[o] && bo.info[p].constant[o] == WINDING_UNKNOWN)
+                bo.info[p].constant[o] = PointInOperand(bo, p, o);
+}
+
+// An operand's winding in the sector counter-clockwise from a group.
+int32_t Winding(const BOOLEAN_OP& bo, uint32_t point, uint32_t group, uint8_t operand)
+{
+    const POINT_INFO& info = bo.info[point];
+    return info.decided[operand] ? bo.groups[group].winding[operand] : info.constant[operand];
 }
 
 // A direction carries a result edge away from the point when the result lies
 // on its left and not on its right.
-void BooleanOp::SelectEdges()
+void SelectEdges(BOOLEAN_OP& bo)
 {
-    uint32_t nPoints = uint32_t(pixels_.size());
-    edgeStart_.assign(nPoints + 1, 0);
-    edges_.clear();
+    uint32_t nPoints = uint32_t(bo.pixels.size());
+    bo.edgeStart.assign(nPoints + 1, 0);
+    bo.edges.clear();
     for (uint32_t p = 0; p < nPoints; p++) {
-        const POINT_INFO& info = info_[p];
+        const POINT_INFO& info = bo.info[p];
         for (uint32_t k = 0; k < info.groupCount; k++) {
             uint32_t g = info.firstGroup + k;
             uint32_t before = info.firstGroup + (k == 0 ? info.groupCount - 1 : k - 1);
-            bool left = Selected(op_, Winding(p, g, OPERAND_A) > 0, Winding(p, g, OPERAND_B) > 0);
-            bool right = Selected(op_, Winding(p, before, OPERAND_A) > 0, Winding(p, before, OPERAND_B) > 0);
+            bool left = Selected(bo.op, Winding(bo, p, g, OPERAND_A) > 0, Winding(bo, p, g, OPERAND_B) > 0);
+            bool right = Selected(bo.op, Winding(bo, p, before, OPERAND_A) > 0, Winding(bo, p, before, OPERAND_B) > 0);
             if (left && !right) {
-                uint32_t q = groups_[g].nearest;
-                edges_.push_back(RESULT_EDGE{q, pixels_[q].x - pixels_[p].x, pixels_[q].y - pixels_[p].y, false});
+                uint32_t q = bo.groups[g].nearest;
+                bo.edges.push_back(RESULT_EDGE{q, bo.pixels[q].x - bo.pixels[p].x, bo.pixels[q].y - bo.pixels[p].y, false});
             }
         }
-        edgeStart_[p + 1] = uint32_t(edges_.size());
+        bo.edgeStart[p + 1] = uint32_t(bo.edges.size());
     }
 }
 
 // The selected edge at a point that comes first clockwise after the direction
 // back along the incoming edge; the start edge closes the contour, other used
 // edges are passed over. None when every edge there is used.
-uint32_t BooleanOp::NextEdge(uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge)
+uint32_t NextEdge(BOOLEAN_OP& bo, uint32_t point, int32_t backX, int32_t backY, uint32_t startEdge)
 {
-    uint32_t from = edgeStart_[point], to = edgeStart_[point + 1];
+    uint32_t from = bo.edgeStart[point], to = bo.edgeStart[point + 1];
     uint32_t n = to - from;
     if (n == 0)
         return UINT32_MAX;
     uint32_t below = 0;   // edges counter-clockwise before the back direction
-    while (below < n && CompareDirections(edges_[from + below].dx, edges_[from + below].dy, backX, backY) < 0)
+    while (below < n && CompareDirections(bo.edges[from + below].dx, bo.edges[from + below].dy, backX, backY) < 0)
         below++;
     for (uint32_t k = 0; k < n; k++) {
         uint32_t e = from + (below + n - 1 - k) % n;
-        if (e == startEdge || !edges_[e].visited)
+        if (e == startEdge || !bo.edges[e].visited)
             return e;
     }
     return UINT32_MAX;
 }
 
-void BooleanOp::Trace(POLYGON_AREA** result)
+void EmitContour(BOOLEAN_OP& bo, const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
 {
-    CONTOUR_LIST outers, holes;
-    std::vector<uint32_t> path;
-    for (uint32_t p = 0; p + 1 < edgeStart_.size(); p++)
-        for (uint32_t e0 = edgeStart_[p]; e0 < edgeStart_[p + 1]; e0++) {
-            if (edges_[e0].visited)
-                continue;
-            path.clear();
-            uint32_t at = p, e = e0;
-            for (size_t guard = 0; guard <= edges_.size(); guard++) {
-                path.push_back(at);
-                edges_[e].visited = true;
-                uint32_t next = edges_[e].to;
-                uint32_t f = NextEdge(next, -edges_[e].dx, -edges_[e].dy, e0);
-                if (f == e0 || f == UINT32_MAX)
-                    break;
-                at = next;
-                e = f;
-            }
-            EmitLoops(path, &outers, &holes);
+    if (count < 3)
+        return;
+    POLYGON_CONTOUR* c = POLYGON_NewContour(bo.pixels[path[0]].x, bo.pixels[path[0]].y);
+    CONTOUR_LIST own;
+    own.Push(c);
+    for (size_t k = 1; k < count; k++)
+        POLYGON_AppendPoint(c, bo.pixels[path[k]].x, bo.pixels[path[k]].y);
+    if (!POLYGON_CheckContour(c))
+        return;
+    own.Pop();
+    (POLYGON_IsOuter(c) ? outers : holes)->Push(c);
+}
+
+// A traced path that passes a point twice is split there into simple loops.
+void EmitLoops(BOOLEAN_OP& bo, const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
+{
+    std::vector<uint32_t>& seenAt = bo.seenAt;
+    if (seenAt.size() < bo.pixels.size())
+        seenAt.assign(bo.pixels.size(), 0);
+    std::vector<uint32_t>& stack = bo.stack;
+    stack.clear();
+    for (uint32_t p : path) {
+        uint32_t mark = seenAt[p];   // one more than the point's place on the stack
+        if (mark != 0) {
+            EmitContour(bo, stack.data() + mark - 1, stack.size() - mark + 1, outers, holes);
+            for (size_t k = mark; k < stack.size(); k++)
+                seenAt[stack[k]] = 0;
+            stack.resize(mark);
+            continue;
         }
-    // Outer boundaries open areas first; then every hole joins the smallest
-    // area around it.
-    std::vector<POLYGON_CONTOUR*> outerList, holeList;
-    while (POLYGON_CONTOUR* c = outers.Pop()) {
-        POLYGON_InsertContour(result, c);
-        outerList.push_back(c);
+        stack.push_back(p);
+        seenAt[p] = uint32_t(stack.size());
     }
-    while (POLYGON_CONTOUR* c = holes.Pop())
-        holeList.push_back(c);
-    PlaceHoles(outerList, holeList, result);
+    EmitContour(bo, stack.data(), stack.size(), outers, holes);
+    for (uint32_t p : stack)
+        seenAt[p] = 0;
+}
+
+// For each hole: the contour (outers numbered first, then holes) whose edge lies
+// right below the point just left of the hole's smallest vertex by (x, then
+// y), when the result's interior lies above that edge; otherwise none.
+std::vector<uint32_t> HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
+                                            const std::vector<POLYGON_CONTOUR*>& holes)
+{
+    OWNER_SWEEP sweep;
+    std::vector<POLYGON_IPOINT> query(holes.size());
+    for (size_t k = 0; k < outers.size() + holes.size(); k++) {
+        const POLYGON_CONTOUR* c = k < outers.size() ? outers[k] : holes[k - outers.size()];
+        const POLYGON_VNODE* v = c->head;
+        POLYGON_IPOINT least = v->point.g;
+        for (uint32_t i = 0; i < c->count; i++, v = v->next) {
+            if (POLYGON_IntLess(v->point.g, least))
+                least = v->point.g;
+            if (v->point.g.x != v->next->point.g.x)
+                AddSweepEdge(&sweep, v->point.g, v->next->point.g, uint32_t(k));
+        }
+        if (k >= outers.size())
+            query[k - outers.size()] = least;
+    }
+    std::vector<uint32_t> owner(holes.size(), UINT32_MAX);
+    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
+        if (first == status.begin())
+            return;
+        const OWNER_EDGE& e = sweep.edges[*std::prev(first)];
+        if (e.rightward)
+            owner[q] = e.contour;
+    });
+    return owner;
 }
 
 // Every hole joins the area around it. With one area that is the one; with
 // few holes and areas the area-insertion rule tests them; otherwise a sweep
 // finds, left of each hole's first vertex, the nearest result edge below: the
 // area whose interior lies above that edge holds the hole.
-void BooleanOp::PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vector<POLYGON_CONTOUR*>& holes,
+void PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vector<POLYGON_CONTOUR*>& holes,
                            POLYGON_AREA** result)
 {
     auto insertAfter = [](POLYGON_AREA* area, POLYGON_CONTOUR* hole) {
@@ -650,139 +716,56 @@ void BooleanOp::PlaceHoles(const std::vector<POLYGON_CONTOUR*>& outers, std::vec
     }
 }
 
-// For each hole: the contour (outers numbered first, then holes) whose edge lies
-// right below the point just left of the hole's smallest vertex by (x, then
-// y), when the result's interior lies above that edge; otherwise none.
-std::vector<uint32_t> BooleanOp::HoleOwners(const std::vector<POLYGON_CONTOUR*>& outers,
-                                            const std::vector<POLYGON_CONTOUR*>& holes)
+void Trace(BOOLEAN_OP& bo, POLYGON_AREA** result)
 {
-    OWNER_SWEEP sweep;
-    std::vector<POLYGON_IPOINT> query(holes.size());
-    for (size_t k = 0; k < outers.size() + holes.size(); k++) {
-        const POLYGON_CONTOUR* c = k < outers.size() ? outers[k] : holes[k - outers.size()];
-        const POLYGON_VNODE* v = c->head;
-        POLYGON_IPOINT least = v->point.g;
-        for (uint32_t i = 0; i < c->count; i++, v = v->next) {
-            if (POLYGON_IntLess(v->point.g, least))
-                least = v->point.g;
-            if (v->point.g.x != v->next->point.g.x)
-                AddSweepEdge(&sweep, v->point.g, v->next->point.g, uint32_t(k));
-        }
-        if (k >= outers.size())
-            query[k - outers.size()] = least;
-    }
-    std::vector<uint32_t> owner(holes.size(), UINT32_MAX);
-    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
-        if (first == status.begin())
-            return;
-        const OWNER_EDGE& e = sweep.edges[*std::prev(first)];
-        if (e.rightward)
-            owner[q] = e.contour;
-    });
-    return owner;
-}
-
-// Places each ring that never meets the other operand: that operand's winding
-// at the ring's first point, from the edges of the other operand below it.
-// Edges along the same line count by direction (the interior lies left of
-// each); where they cancel, the next ones down decide.
-void BooleanOp::LocateRings(const std::vector<uint32_t>& rings, uint8_t operand)
-{
-    if (rings.empty())
-        return;
-    OWNER_SWEEP sweep;
-    for (uint32_t r = 0; r < rings_.Count(); r++) {
-        if (rings_.operand[r] != operand)
-            continue;
-        for (uint32_t v = rings_.start[r]; v < rings_.start[r + 1]; v++) {
-            const POLYGON_IPOINT& p = pixels_[rings_.at[v]];
-            const POLYGON_IPOINT& q = pixels_[rings_.at[rings_.Next(r, v)]];
-            if (p.x != q.x)
-                AddSweepEdge(&sweep, p, q, r);
-        }
-    }
-    std::vector<POLYGON_IPOINT> query(rings.size());
-    for (size_t i = 0; i < rings.size(); i++)
-        query[i] = pixels_[rings_.at[rings_.start[rings[i]]]];
-    SweepQueries(sweep, query, [&](uint32_t q, const std::set<uint32_t, OWNER_ORDER>& status, auto first) {
-        int8_t winding = 0;
-        auto it = first;
-        while (it != status.begin()) {
-            const OWNER_EDGE& e = sweep.edges[*std::prev(it)];
-            int32_t net = 0;
-            while (it != status.begin()) {
-                const OWNER_EDGE& f = sweep.edges[*std::prev(it)];
-                if (f.x1 != e.x1 || f.y1 != e.y1 || f.x2 != e.x2 || f.y2 != e.y2)
+    CONTOUR_LIST outers, holes;
+    std::vector<uint32_t> path;
+    for (uint32_t p = 0; p + 1 < bo.edgeStart.size(); p++)
+        for (uint32_t e0 = bo.edgeStart[p]; e0 < bo.edgeStart[p + 1]; e0++) {
+            if (bo.edges[e0].visited)
+                continue;
+            path.clear();
+            uint32_t at = p, e = e0;
+            for (size_t guard = 0; guard <= bo.edges.size(); guard++) {
+                path.push_back(at);
+                bo.edges[e].visited = true;
+                uint32_t next = bo.edges[e].to;
+                uint32_t f = NextEdge(bo, next, -bo.edges[e].dx, -bo.edges[e].dy, e0);
+                if (f == e0 || f == UINT32_MAX)
                     break;
-                net += f.rightward ? 1 : -1;
-                --it;
+                at = next;
+                e = f;
             }
-            if (net != 0) {
-                winding = net > 0 ? 1 : 0;
-                break;
-            }
+            EmitLoops(bo, path, &outers, &holes);
         }
-        info_[rings_.at[rings_.start[rings[q]]]].constant[operand] = winding;
-    });
-}
-
-// A traced path that passes a point twice is split there into simple loops.
-void BooleanOp::EmitLoops(const std::vector<uint32_t>& path, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
-{
-    std::vector<uint32_t>& seenAt = seenAt_;
-    if (seenAt.size() < pixels_.size())
-        seenAt.assign(pixels_.size(), 0);
-    std::vector<uint32_t>& stack = stack_;
-    stack.clear();
-    for (uint32_t p : path) {
-        uint32_t mark = seenAt[p];   // one more than the point's place on the stack
-        if (mark != 0) {
-            EmitContour(stack.data() + mark - 1, stack.size() - mark + 1, outers, holes);
-            for (size_t k = mark; k < stack.size(); k++)
-                seenAt[stack[k]] = 0;
-            stack.resize(mark);
-            continue;
-        }
-        stack.push_back(p);
-        seenAt[p] = uint32_t(stack.size());
+    // Outer boundaries open areas first; then every hole joins the smallest
+    // area around it.
+    std::vector<POLYGON_CONTOUR*> outerList, holeList;
+    while (POLYGON_CONTOUR* c = outers.Pop()) {
+        POLYGON_InsertContour(result, c);
+        outerList.push_back(c);
     }
-    EmitContour(stack.data(), stack.size(), outers, holes);
-    for (uint32_t p : stack)
-        seenAt[p] = 0;
+    while (POLYGON_CONTOUR* c = holes.Pop())
+        holeList.push_back(c);
+    PlaceHoles(outerList, holeList, result);
 }
 
-void BooleanOp::EmitContour(const uint32_t* path, size_t count, CONTOUR_LIST* outers, CONTOUR_LIST* holes)
-{
-    if (count < 3)
-        return;
-    POLYGON_CONTOUR* c = POLYGON_NewContour(pixels_[path[0]].x, pixels_[path[0]].y);
-    CONTOUR_LIST own;
-    own.Push(c);
-    for (size_t k = 1; k < count; k++)
-        POLYGON_AppendPoint(c, pixels_[path[k]].x, pixels_[path[k]].y);
-    if (!POLYGON_CheckContour(c))
-        return;
-    own.Pop();
-    (POLYGON_IsOuter(c) ? outers : holes)->Push(c);
-}
-
-void BooleanOp::Run(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result)
+void Run(BOOLEAN_OP& bo, const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result)
 {
     std::vector<POLYGON_IPOINT> points;
     std::vector<uint32_t> ringStart(1, 0);
-    AddOperand(a, OPERAND_A, &points, &ringStart);
-    AddOperand(b, OPERAND_B, &points, &ringStart);
-    Snap(points, ringStart);
-    SortEnds();
-    GroupEnds();
-    CarryWindings();
-    SelectEdges();
+    AddOperand(bo, a, OPERAND_A, &points, &ringStart);
+    AddOperand(bo, b, OPERAND_B, &points, &ringStart);
+    Snap(bo, points, ringStart);
+    SortEnds(bo);
+    GroupEnds(bo);
+    CarryWindings(bo);
+    SelectEdges(bo);
     AREA_HOLDER out;
-    Trace(&out.area);
+    Trace(bo, &out.area);
     *result = out.area;
     out.area = nullptr;
 }
-
 }
 
 int POLYGON_BooleanOp(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA** result, int op)
@@ -806,6 +789,8 @@ int POLYGON_BooleanOp(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA
                 *result = POLYGON_CopyArea(a);
             return;
         }
-        BooleanOp(op).Run(a, b, result);
+        BOOLEAN_OP bo;
+        bo.op = op;
+        Run(bo, a, b, result);
     });
 }

@@ -10,6 +10,7 @@
 // every swap is a crossing inside the column, so the status stays ordered
 // within the column whatever order the rounded crossing events come in.
 #include <algorithm>
+#include <memory>
 #include "polygon/polygon_internal_snap.h"
 
 namespace {
@@ -96,397 +97,319 @@ int CompareWithValue(const SWEEP_SEG& s, int64_t x2, int64_t value)
     return l < r ? -1 : (l > r ? 1 : 0);
 }
 
-class Sweep {
-public:
-    Sweep(const std::vector<POLYGON_SNAPSEG>& input, POLYGON_SNAPRESULT* result) : input_(input), result_(result) {}
-    void Run();
-
-private:
-    void PushCrossing(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other);
-    void TakeEvent(const SWEEP_EVENT& e);
-    void SortEnds();
-    void TakeBatch();
-    void Reorder(int64_t x2);
-    void Swap(int32_t i);
-    void RecordCrossing(uint32_t u, uint32_t v);
-    void CrossVerticals();
-    void InsertStarts();
-    void RemoveEnds();
-    void InsertAt(int32_t index, uint32_t seg);
-    void EraseAt(int32_t index);
-    void TestNeighbours();
-    void TestPair(int32_t lower);
-    void Snap();
-    void SnapEventSegment(uint32_t seg);
-    void WalkFrom(int64_t row, int32_t start, int step);
-    bool CoversRow(uint32_t seg, int64_t row);
-    void RowRange(uint32_t seg, int64_t* from, int64_t* to);
-    void EmitRows(uint32_t seg);
-    bool Spans(const SWEEP_SEG& s) const { return s.x1 < X_ && s.x2 > X_; }
-
-    const std::vector<POLYGON_SNAPSEG>& input_;
-    POLYGON_SNAPRESULT* result_;
-    std::vector<SWEEP_SEG> segs_;
+// The state of one sweep: the segments, the event queue, the status and the
+// current batch.
+struct SWEEP {
+    const std::vector<POLYGON_SNAPSEG>* input = nullptr;
+    POLYGON_SNAPRESULT* result = nullptr;
+    std::vector<SWEEP_SEG> segs;
     // The event queue: the ends of all segments, known from the start, in one
     // sorted run, and the crossings found on the way in a binary heap.
-    std::vector<SWEEP_EVENT> ends_sorted_;
-    size_t nextEnd_ = 0;
-    std::vector<SWEEP_EVENT> crossings_;
-    uint32_t serial_ = 0;
-    std::vector<uint32_t> status_;
+    std::vector<SWEEP_EVENT> endEvents;
+    size_t nextEnd = 0;
+    std::vector<SWEEP_EVENT> crossings;
+    uint32_t serial = 0;
+    std::vector<uint32_t> status;
 
     // The current batch.
-    int64_t X_ = 0;
-    uint32_t batch_ = 0;
-    std::vector<SWEEP_EVENT> elist_;
-    std::vector<int64_t> tsel_;                  // hot rows of the column
-    uint32_t firstPixel_ = 0;                    // pixel number of tsel_[0]
-    std::vector<uint32_t> starts_, ends_, verticals_, touched_, work_;
-    std::vector<std::pair<uint32_t, uint32_t>> emitted_;   // (segment, pixel) in emission order
+    int64_t X = 0;
+    uint32_t batch = 0;
+    std::vector<SWEEP_EVENT> elist;
+    std::vector<int64_t> tsel;                  // hot rows of the column
+    uint32_t firstPixel = 0;                    // pixel number of tsel[0]
+    std::vector<uint32_t> starts, ends, verticals, touched, work;
+    std::vector<std::pair<uint32_t, uint32_t>> emitted;   // (segment, pixel) in emission order
 };
 
 // Ends and starts carry no side keys: their order is x, y, type and creation,
 // x, y and type packed into a 44-bit key sorted by a stable radix sort.
-void Sweep::SortEnds()
+void SortEnds(SWEEP& sw)
 {
     constexpr int DIGIT_BITS = 11;
     constexpr uint32_t DIGITS = 1u << DIGIT_BITS;
-    size_t n = ends_sorted_.size();
-    std::vector<std::pair<uint64_t, uint32_t>> keys(n), spare(n);
+    struct SORT_KEY {
+        uint64_t key;
+        uint32_t index;
+    };
+    size_t n = sw.endEvents.size();
+    std::unique_ptr<SORT_KEY[]> keys(new SORT_KEY[n]), spare(new SORT_KEY[n]);
     for (uint32_t i = 0; i < n; i++) {
-        const SWEEP_EVENT& e = ends_sorted_[i];
+        const SWEEP_EVENT& e = sw.endEvents[i];
         uint64_t x = uint64_t(int64_t(e.x) - POLYGON_INT20_MIN), y = uint64_t(int64_t(e.y) - POLYGON_INT20_MIN);
-        keys[i] = {x << 22 | y << 2 | (e.flags & EVENT_TYPE_MASK), i};
+        keys[i] = SORT_KEY{x << 22 | y << 2 | (e.flags & EVENT_TYPE_MASK), i};
     }
-    std::vector<uint32_t> count(DIGITS);
+    uint32_t count[DIGITS];
     for (int shift = 0; shift < 44; shift += DIGIT_BITS) {
-        std::fill(count.begin(), count.end(), 0);
-        for (const auto& k : keys)
-            count[(k.first >> shift) & (DIGITS - 1)]++;
+        std::fill(count, count + DIGITS, 0);
+        for (size_t i = 0; i < n; i++)
+            count[(keys[i].key >> shift) & (DIGITS - 1)]++;
         uint32_t sum = 0;
         for (uint32_t& c : count) {
             uint32_t here = c;
             c = sum;
             sum += here;
         }
-        for (const auto& k : keys)
-            spare[count[(k.first >> shift) & (DIGITS - 1)]++] = k;
+        for (size_t i = 0; i < n; i++)
+            spare[count[(keys[i].key >> shift) & (DIGITS - 1)]++] = keys[i];
         keys.swap(spare);
     }
-    std::vector<SWEEP_EVENT> sorted(n);
-    for (uint32_t i = 0; i < n; i++)
-        sorted[i] = ends_sorted_[keys[i].second];
-    ends_sorted_.swap(sorted);
+    std::vector<SWEEP_EVENT> sorted;
+    sorted.reserve(n);
+    for (size_t i = 0; i < n; i++)
+        sorted.push_back(sw.endEvents[keys[i].index]);
+    sw.endEvents.swap(sorted);
 }
 
-void Sweep::PushCrossing(int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other)
+void PushCrossing(SWEEP& sw, int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other)
 {
-    crossings_.push_back(SWEEP_EVENT{serial_++, x, y, flags, seg, other});
-    std::push_heap(crossings_.begin(), crossings_.end(), HeapOrder());
+    sw.crossings.push_back(SWEEP_EVENT{sw.serial++, x, y, flags, seg, other});
+    std::push_heap(sw.crossings.begin(), sw.crossings.end(), HeapOrder());
 }
 
-void Sweep::Run()
+void TakeEvent(SWEEP& sw, const SWEEP_EVENT& e)
 {
-    segs_.resize(input_.size());
-    for (uint32_t i = 0; i < input_.size(); i++) {
-        const POLYGON_SNAPSEG& in = input_[i];
-        POLYGON_Require(POLYGON_InGrid(in.a.x) && POLYGON_InGrid(in.a.y) && POLYGON_InGrid(in.b.x) &&
-                        POLYGON_InGrid(in.b.y));
-        POLYGON_Require(!POLYGON_IntLess(in.b, in.a));
-        SWEEP_SEG& s = segs_[i];
-        s = SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1};
-        ends_sorted_.push_back(SWEEP_EVENT{serial_++, in.a.x, in.a.y, EVENT_START, i, i});
-        ends_sorted_.push_back(SWEEP_EVENT{serial_++, in.b.x, in.b.y, EVENT_END, i, i});
+    sw.elist.push_back(e);
+    uint32_t type = e.flags & EVENT_TYPE_MASK;
+    const SWEEP_SEG& s = sw.segs[e.seg];
+    if (type == EVENT_CROSSING) {
+        sw.work.push_back(e.seg);
+        sw.work.push_back(e.other);
+        sw.touched.push_back(e.seg);
+        sw.touched.push_back(e.other);
+        return;
     }
-    SortEnds();
-    while (nextEnd_ < ends_sorted_.size() || !crossings_.empty()) {
-        batch_++;
-        TakeBatch();
-        Reorder(2 * X_);
-        CrossVerticals();
-        InsertStarts();
-        RemoveEnds();
-        Reorder(2 * X_ + 1);
-        std::sort(tsel_.begin(), tsel_.end());
-        tsel_.erase(std::unique(tsel_.begin(), tsel_.end()), tsel_.end());
-        POLYGON_Require(!tsel_.empty());
-        Snap();
-        TestNeighbours();
+    sw.tsel.push_back(e.y);
+    if (s.dx == 0) {
+        if (type == EVENT_START)
+            sw.verticals.push_back(e.seg);
+    } else if (type == EVENT_START) {
+        sw.starts.push_back(e.seg);
+    } else {
+        sw.ends.push_back(e.seg);
     }
-    // Each segment's pixels in emission order, which is the order along it.
-    result_->first.assign(input_.size() + 1, 0);
-    for (const auto& h : emitted_)
-        result_->first[h.first + 1]++;
-    for (size_t i = 1; i < result_->first.size(); i++)
-        result_->first[i] += result_->first[i - 1];
-    result_->hits.resize(emitted_.size());
-    std::vector<uint32_t> fill(result_->first.begin(), result_->first.end() - 1);
-    for (const auto& h : emitted_)
-        result_->hits[fill[h.first]++] = h.second;
 }
 
 // Takes every event of the next column; their ends and starts are hot rows.
-void Sweep::TakeBatch()
+void TakeBatch(SWEEP& sw)
 {
-    elist_.clear();
-    tsel_.clear();
-    starts_.clear();
-    ends_.clear();
-    verticals_.clear();
-    touched_.clear();
-    work_.clear();
-    bool fromEnds = nextEnd_ < ends_sorted_.size() &&
-                    (crossings_.empty() || EventBefore(ends_sorted_[nextEnd_], crossings_.front()));
-    X_ = fromEnds ? ends_sorted_[nextEnd_].x : crossings_.front().x;
+    sw.elist.clear();
+    sw.tsel.clear();
+    sw.starts.clear();
+    sw.ends.clear();
+    sw.verticals.clear();
+    sw.touched.clear();
+    sw.work.clear();
+    bool fromEnds = sw.nextEnd < sw.endEvents.size() &&
+                    (sw.crossings.empty() || EventBefore(sw.endEvents[sw.nextEnd], sw.crossings.front()));
+    sw.X = fromEnds ? sw.endEvents[sw.nextEnd].x : sw.crossings.front().x;
     for (;;) {
-        bool endHere = nextEnd_ < ends_sorted_.size() && ends_sorted_[nextEnd_].x == X_;
-        bool crossingHere = !crossings_.empty() && crossings_.front().x == X_;
+        bool endHere = sw.nextEnd < sw.endEvents.size() && sw.endEvents[sw.nextEnd].x == sw.X;
+        bool crossingHere = !sw.crossings.empty() && sw.crossings.front().x == sw.X;
         if (!endHere && !crossingHere)
             break;
-        if (endHere && (!crossingHere || EventBefore(ends_sorted_[nextEnd_], crossings_.front()))) {
-            TakeEvent(ends_sorted_[nextEnd_++]);
+        if (endHere && (!crossingHere || EventBefore(sw.endEvents[sw.nextEnd], sw.crossings.front()))) {
+            TakeEvent(sw, sw.endEvents[sw.nextEnd++]);
         } else {
-            std::pop_heap(crossings_.begin(), crossings_.end(), HeapOrder());
-            TakeEvent(crossings_.back());
-            crossings_.pop_back();
+            std::pop_heap(sw.crossings.begin(), sw.crossings.end(), HeapOrder());
+            TakeEvent(sw, sw.crossings.back());
+            sw.crossings.pop_back();
         }
     }
-}
-
-void Sweep::TakeEvent(const SWEEP_EVENT& e)
-{
-    elist_.push_back(e);
-    uint32_t type = e.flags & EVENT_TYPE_MASK;
-    const SWEEP_SEG& s = segs_[e.seg];
-    if (type == EVENT_CROSSING) {
-        work_.push_back(e.seg);
-        work_.push_back(e.other);
-        touched_.push_back(e.seg);
-        touched_.push_back(e.other);
-        return;
-    }
-    tsel_.push_back(e.y);
-    if (s.dx == 0) {
-        if (type == EVENT_START)
-            verticals_.push_back(e.seg);
-    } else if (type == EVENT_START) {
-        starts_.push_back(e.seg);
-    } else {
-        ends_.push_back(e.seg);
-    }
-}
-
-// Swaps neighbours that are out of order at the doubled abscissa x2 until the
-// status is ordered there; equal y keeps the order they had.
-void Sweep::Reorder(int64_t x2)
-{
-    uint32_t guard = 0;
-    while (!work_.empty()) {
-        uint32_t seg = work_.back();
-        work_.pop_back();
-        int32_t i = segs_[seg].pos;
-        if (i < 0)
-            continue;
-        POLYGON_Require(++guard != 0);
-        if (i > 0 && CompareAt(segs_[status_[i - 1]], segs_[seg], x2) > 0)
-            Swap(i - 1);
-        else if (i + 1 < int32_t(status_.size()) && CompareAt(segs_[seg], segs_[status_[i + 1]], x2) > 0)
-            Swap(i);
-    }
-}
-
-void Sweep::Swap(int32_t i)
-{
-    uint32_t u = status_[i], v = status_[i + 1];
-    status_[i] = v;
-    status_[i + 1] = u;
-    segs_[v].pos = i;
-    segs_[u].pos = i + 1;
-    RecordCrossing(u, v);
-    work_.push_back(u);
-    work_.push_back(v);
-    touched_.push_back(u);
-    touched_.push_back(v);
 }
 
 // Two neighbours swapped: they cross inside the column, and the rounded
 // crossing is a hot pixel.
-void Sweep::RecordCrossing(uint32_t u, uint32_t v)
+void RecordCrossing(SWEEP& sw, uint32_t u, uint32_t v)
 {
     POLYGON_IPOINT at;
     int kx, ky;
-    POLYGON_Require(POLYGON_SegmentCrossing(input_[u], input_[v], &at, &kx, &ky));
-    POLYGON_Require(at.x == X_);
-    tsel_.push_back(at.y);
-    segs_[u].swapBatch = batch_;
-    segs_[v].swapBatch = batch_;
+    POLYGON_Require(POLYGON_SegmentCrossing((*sw.input)[u], (*sw.input)[v], &at, &kx, &ky));
+    POLYGON_Require(at.x == sw.X);
+    sw.tsel.push_back(at.y);
+    sw.segs[u].swapBatch = sw.batch;
+    sw.segs[v].swapBatch = sw.batch;
+}
+
+void Swap(SWEEP& sw, int32_t i)
+{
+    uint32_t u = sw.status[i], v = sw.status[i + 1];
+    sw.status[i] = v;
+    sw.status[i + 1] = u;
+    sw.segs[v].pos = i;
+    sw.segs[u].pos = i + 1;
+    RecordCrossing(sw, u, v);
+    sw.work.push_back(u);
+    sw.work.push_back(v);
+    sw.touched.push_back(u);
+    sw.touched.push_back(v);
+}
+
+// Swaps neighbours that are out of order at the doubled abscissa x2 until the
+// status is ordered there; equal y keeps the order they had.
+void Reorder(SWEEP& sw, int64_t x2)
+{
+    uint32_t guard = 0;
+    while (!sw.work.empty()) {
+        uint32_t seg = sw.work.back();
+        sw.work.pop_back();
+        int32_t i = sw.segs[seg].pos;
+        if (i < 0)
+            continue;
+        POLYGON_Require(++guard != 0);
+        if (i > 0 && CompareAt(sw.segs[sw.status[i - 1]], sw.segs[seg], x2) > 0)
+            Swap(sw, i - 1);
+        else if (i + 1 < int32_t(sw.status.size()) && CompareAt(sw.segs[seg], sw.segs[sw.status[i + 1]], x2) > 0)
+            Swap(sw, i);
+    }
 }
 
 // The status is ordered at X: each vertical segment of the column meets the
 // segments whose y at X lies within it.
-void Sweep::CrossVerticals()
+void CrossVerticals(SWEEP& sw)
 {
-    for (uint32_t w : verticals_) {
-        const SWEEP_SEG& vs = segs_[w];
-        auto first = std::partition_point(status_.begin(), status_.end(), [&](uint32_t s) {
-            return CompareWithValue(segs_[s], 2 * X_, vs.y1) < 0;
+    for (uint32_t w : sw.verticals) {
+        const SWEEP_SEG& vs = sw.segs[w];
+        auto first = std::partition_point(sw.status.begin(), sw.status.end(), [&](uint32_t s) {
+            return CompareWithValue(sw.segs[s], 2 * sw.X, vs.y1) < 0;
         });
-        for (auto it = first; it != status_.end() && CompareWithValue(segs_[*it], 2 * X_, vs.y2) <= 0; ++it) {
+        for (auto it = first; it != sw.status.end() && CompareWithValue(sw.segs[*it], 2 * sw.X, vs.y2) <= 0; ++it) {
             int side;
-            tsel_.push_back(POLYGON_RoundDiv(YNum(segs_[*it], 2 * X_), 2 * segs_[*it].dx, &side));
+            sw.tsel.push_back(POLYGON_RoundDiv(YNum(sw.segs[*it], 2 * sw.X), 2 * sw.segs[*it].dx, &side));
         }
     }
+}
+
+void InsertAt(SWEEP& sw, int32_t index, uint32_t seg)
+{
+    sw.status.insert(sw.status.begin() + index, seg);
+    for (int32_t j = index; j < int32_t(sw.status.size()); j++)
+        sw.segs[sw.status[j]].pos = j;
+}
+
+void EraseAt(SWEEP& sw, int32_t index)
+{
+    sw.segs[sw.status[index]].pos = -1;
+    sw.status.erase(sw.status.begin() + index);
+    for (int32_t j = index; j < int32_t(sw.status.size()); j++)
+        sw.segs[sw.status[j]].pos = j;
 }
 
 // New segments enter at their start's y, the flatter one first at equal y.
-void Sweep::InsertStarts()
+void InsertStarts(SWEEP& sw)
 {
-    for (uint32_t seg : starts_) {
-        const SWEEP_SEG& s = segs_[seg];
-        auto at = std::partition_point(status_.begin(), status_.end(), [&](uint32_t o) {
-            int c = CompareWithValue(segs_[o], 2 * X_, s.y1);
+    for (uint32_t seg : sw.starts) {
+        const SWEEP_SEG& s = sw.segs[seg];
+        auto at = std::partition_point(sw.status.begin(), sw.status.end(), [&](uint32_t o) {
+            int c = CompareWithValue(sw.segs[o], 2 * sw.X, s.y1);
             if (c != 0)
                 return c < 0;
-            const SWEEP_SEG& t = segs_[o];
+            const SWEEP_SEG& t = sw.segs[o];
             return __int128(t.dy) * s.dx < __int128(s.dy) * t.dx;
         });
-        InsertAt(int32_t(at - status_.begin()), seg);
-        work_.push_back(seg);
-        touched_.push_back(seg);
+        InsertAt(sw, int32_t(at - sw.status.begin()), seg);
+        sw.work.push_back(seg);
+        sw.touched.push_back(seg);
     }
 }
 
-void Sweep::RemoveEnds()
+void RemoveEnds(SWEEP& sw)
 {
-    for (uint32_t seg : ends_) {
-        int32_t i = segs_[seg].pos;
+    for (uint32_t seg : sw.ends) {
+        int32_t i = sw.segs[seg].pos;
         POLYGON_Require(i >= 0);
-        EraseAt(i);
+        EraseAt(sw, i);
         if (i > 0) {
-            work_.push_back(status_[i - 1]);
-            touched_.push_back(status_[i - 1]);
+            sw.work.push_back(sw.status[i - 1]);
+            sw.touched.push_back(sw.status[i - 1]);
         }
-        if (i < int32_t(status_.size())) {
-            work_.push_back(status_[i]);
-            touched_.push_back(status_[i]);
+        if (i < int32_t(sw.status.size())) {
+            sw.work.push_back(sw.status[i]);
+            sw.touched.push_back(sw.status[i]);
         }
     }
     // Segments that crossed left of X were checked there; check them again on
     // the right half of the column.
-    for (uint32_t seg : touched_)
-        work_.push_back(seg);
+    for (uint32_t seg : sw.touched)
+        sw.work.push_back(seg);
 }
 
-void Sweep::InsertAt(int32_t index, uint32_t seg)
+void TestPair(SWEEP& sw, int32_t lower)
 {
-    status_.insert(status_.begin() + index, seg);
-    for (int32_t j = index; j < int32_t(status_.size()); j++)
-        segs_[status_[j]].pos = j;
-}
-
-void Sweep::EraseAt(int32_t index)
-{
-    segs_[status_[index]].pos = -1;
-    status_.erase(status_.begin() + index);
-    for (int32_t j = index; j < int32_t(status_.size()); j++)
-        segs_[status_[j]].pos = j;
+    uint32_t u = sw.status[lower], v = sw.status[lower + 1];
+    if (sw.segs[u].testedAbove == int32_t(v))
+        return;
+    sw.segs[u].testedAbove = int32_t(v);
+    POLYGON_IPOINT at;
+    int kx, ky;
+    if (POLYGON_SegmentCrossing((*sw.input)[u], (*sw.input)[v], &at, &kx, &ky) && at.x > sw.X)
+        PushCrossing(sw, at.x, at.y, CrossingFlags(kx, ky), u, v);
 }
 
 // New neighbours are tested for a crossing right of the column.
-void Sweep::TestNeighbours()
+void TestNeighbours(SWEEP& sw)
 {
-    for (uint32_t seg : touched_) {
-        int32_t i = segs_[seg].pos;
+    for (uint32_t seg : sw.touched) {
+        int32_t i = sw.segs[seg].pos;
         if (i < 0)
             continue;
         if (i > 0)
-            TestPair(i - 1);
-        if (i + 1 < int32_t(status_.size()))
-            TestPair(i);
+            TestPair(sw, i - 1);
+        if (i + 1 < int32_t(sw.status.size()))
+            TestPair(sw, i);
     }
-}
-
-void Sweep::TestPair(int32_t lower)
-{
-    uint32_t u = status_[lower], v = status_[lower + 1];
-    if (segs_[u].testedAbove == int32_t(v))
-        return;
-    segs_[u].testedAbove = int32_t(v);
-    POLYGON_IPOINT at;
-    int kx, ky;
-    if (POLYGON_SegmentCrossing(input_[u], input_[v], &at, &kx, &ky) && at.x > X_)
-        PushCrossing(at.x, at.y, CrossingFlags(kx, ky), u, v);
 }
 
 // The rows a segment covers in the column: its rounded y at X - 1/2 and X + 1/2,
 // or its own end's y where that end lies at X.
-void Sweep::RowRange(uint32_t seg, int64_t* from, int64_t* to)
+void RowRange(SWEEP& sw, uint32_t seg, int64_t* from, int64_t* to)
 {
-    const SWEEP_SEG& s = segs_[seg];
+    const SWEEP_SEG& s = sw.segs[seg];
     if (s.dx == 0) {
         *from = s.y1;
         *to = s.y2;
         return;
     }
     int side;
-    *from = s.x1 == X_ ? s.y1 : POLYGON_RoundDiv(YNum(s, 2 * X_ - 1), 2 * s.dx, &side);
-    *to = s.x2 == X_ ? s.y2 : POLYGON_RoundDiv(YNum(s, 2 * X_ + 1), 2 * s.dx, &side);
+    *from = s.x1 == sw.X ? s.y1 : POLYGON_RoundDiv(YNum(s, 2 * sw.X - 1), 2 * s.dx, &side);
+    *to = s.x2 == sw.X ? s.y2 : POLYGON_RoundDiv(YNum(s, 2 * sw.X + 1), 2 * s.dx, &side);
 }
 
-bool Sweep::CoversRow(uint32_t seg, int64_t row)
+bool CoversRow(SWEEP& sw, uint32_t seg, int64_t row)
 {
     int64_t from, to;
-    RowRange(seg, &from, &to);
+    RowRange(sw, seg, &from, &to);
     return row >= std::min(from, to) && row <= std::max(from, to);
 }
 
 // Gives the segment a vertex at every hot row of its range, in its direction.
-void Sweep::EmitRows(uint32_t seg)
+void EmitRows(SWEEP& sw, uint32_t seg)
 {
-    segs_[seg].snapBatch = batch_;
+    sw.segs[seg].snapBatch = sw.batch;
     int64_t from, to;
-    RowRange(seg, &from, &to);
+    RowRange(sw, seg, &from, &to);
     if (from <= to) {
-        auto it = std::lower_bound(tsel_.begin(), tsel_.end(), from);
-        for (; it != tsel_.end() && *it <= to; ++it)
-            emitted_.emplace_back(seg, firstPixel_ + uint32_t(it - tsel_.begin()));
+        auto it = std::lower_bound(sw.tsel.begin(), sw.tsel.end(), from);
+        for (; it != sw.tsel.end() && *it <= to; ++it)
+            sw.emitted.emplace_back(seg, sw.firstPixel + uint32_t(it - sw.tsel.begin()));
     } else {
-        auto it = std::upper_bound(tsel_.begin(), tsel_.end(), from);
-        while (it != tsel_.begin() && *(it - 1) >= to) {
+        auto it = std::upper_bound(sw.tsel.begin(), sw.tsel.end(), from);
+        while (it != sw.tsel.begin() && *(it - 1) >= to) {
             --it;
-            emitted_.emplace_back(seg, firstPixel_ + uint32_t(it - tsel_.begin()));
+            sw.emitted.emplace_back(seg, sw.firstPixel + uint32_t(it - sw.tsel.begin()));
         }
     }
 }
 
-void Sweep::SnapEventSegment(uint32_t seg)
+void SnapEventSegment(SWEEP& sw, uint32_t seg)
 {
-    if (segs_[seg].snapBatch != batch_)
-        EmitRows(seg);
+    if (sw.segs[seg].snapBatch != sw.batch)
+        EmitRows(sw, seg);
 }
 
-// Hot pixels of the column. Segments with an end at X are known; the others
-// span the column and are found by walking the status (ordered at X + 1/2) up
-// and down from each hot row.
-void Sweep::Snap()
+// Whether a segment crosses the whole column, its ends lying outside it.
+bool Spans(const SWEEP& sw, const SWEEP_SEG& s)
 {
-    firstPixel_ = uint32_t(result_->pixels.size());
-    for (int64_t row : tsel_)
-        result_->pixels.push_back(POLYGON_IPOINT{int32_t(X_), int32_t(row)});
-    for (uint32_t seg : verticals_)
-        SnapEventSegment(seg);
-    for (uint32_t seg : ends_)
-        SnapEventSegment(seg);
-    for (uint32_t seg : starts_)
-        SnapEventSegment(seg);
-    for (int64_t row : tsel_) {
-        auto at = std::partition_point(status_.begin(), status_.end(), [&](uint32_t s) {
-            return CompareWithValue(segs_[s], 2 * X_ + 1, row) < 0;
-        });
-        int32_t start = int32_t(at - status_.begin());
-        WalkFrom(row, start, 1);
-        WalkFrom(row, start - 1, -1);
-    }
+    return s.x1 < sw.X && s.x2 > sw.X;
 }
 
 // Walks the status from start in direction step (+1 up, -1 down). A segment
@@ -494,31 +417,96 @@ void Sweep::Snap()
 // from the hot row, and is strictly apart at X + 1/2 from the next one out,
 // shields everything beyond it: a segment beyond that entered the hot pixel
 // would have crossed it inside the column.
-void Sweep::WalkFrom(int64_t row, int32_t start, int step)
+void WalkFrom(SWEEP& sw, int64_t row, int32_t start, int step)
 {
-    for (int32_t i = start; i >= 0 && i < int32_t(status_.size()); i += step) {
-        uint32_t seg = status_[i];
-        const SWEEP_SEG& s = segs_[seg];
-        if (segs_[seg].snapBatch != batch_ && CoversRow(seg, row)) {
-            EmitRows(seg);
+    for (int32_t i = start; i >= 0 && i < int32_t(sw.status.size()); i += step) {
+        uint32_t seg = sw.status[i];
+        const SWEEP_SEG& s = sw.segs[seg];
+        if (sw.segs[seg].snapBatch != sw.batch && CoversRow(sw, seg, row)) {
+            EmitRows(sw, seg);
             continue;
         }
-        if (!Spans(s) || s.swapBatch == batch_)
+        if (!Spans(sw, s) || s.swapBatch == sw.batch)
             continue;
         int64_t edge = row + step;
-        int cl = CompareWithValue(s, 2 * X_ - 1, edge), cr = CompareWithValue(s, 2 * X_ + 1, edge);
+        int cl = CompareWithValue(s, 2 * sw.X - 1, edge), cr = CompareWithValue(s, 2 * sw.X + 1, edge);
         bool away = step > 0 ? (cl >= 0 && cr >= 0) : (cl <= 0 && cr <= 0);
         if (!away)
             continue;
         int32_t j = i + step;
-        if (j < 0 || j >= int32_t(status_.size()))
+        if (j < 0 || j >= int32_t(sw.status.size()))
             return;
-        int c = CompareAt(segs_[status_[j]], s, 2 * X_ + 1);
+        int c = CompareAt(sw.segs[sw.status[j]], s, 2 * sw.X + 1);
         if (step > 0 ? c > 0 : c < 0)
             return;
     }
 }
 
+// Hot pixels of the column. Segments with an end at X are known; the others
+// span the column and are found by walking the status (ordered at X + 1/2) up
+// and down from each hot row.
+void Snap(SWEEP& sw)
+{
+    sw.firstPixel = uint32_t(sw.result->pixels.size());
+    for (int64_t row : sw.tsel)
+        sw.result->pixels.push_back(POLYGON_IPOINT{int32_t(sw.X), int32_t(row)});
+    for (uint32_t seg : sw.verticals)
+        SnapEventSegment(sw, seg);
+    for (uint32_t seg : sw.ends)
+        SnapEventSegment(sw, seg);
+    for (uint32_t seg : sw.starts)
+        SnapEventSegment(sw, seg);
+    for (int64_t row : sw.tsel) {
+        auto at = std::partition_point(sw.status.begin(), sw.status.end(), [&](uint32_t s) {
+            return CompareWithValue(sw.segs[s], 2 * sw.X + 1, row) < 0;
+        });
+        int32_t start = int32_t(at - sw.status.begin());
+        WalkFrom(sw, row, start, 1);
+        WalkFrom(sw, row, start - 1, -1);
+    }
+}
+
+void Run(SWEEP& sw)
+{
+    sw.segs.resize(sw.input->size());
+    sw.endEvents.reserve(2 * sw.input->size());
+    sw.emitted.reserve(2 * sw.input->size() + 16);
+    for (uint32_t i = 0; i < sw.input->size(); i++) {
+        const POLYGON_SNAPSEG& in = (*sw.input)[i];
+        POLYGON_Require(POLYGON_InGrid(in.a.x) && POLYGON_InGrid(in.a.y) && POLYGON_InGrid(in.b.x) &&
+                        POLYGON_InGrid(in.b.y));
+        POLYGON_Require(!POLYGON_IntLess(in.b, in.a));
+        SWEEP_SEG& s = sw.segs[i];
+        s = SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1};
+        sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.a.x, in.a.y, EVENT_START, i, i});
+        sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.b.x, in.b.y, EVENT_END, i, i});
+    }
+    SortEnds(sw);
+    while (sw.nextEnd < sw.endEvents.size() || !sw.crossings.empty()) {
+        sw.batch++;
+        TakeBatch(sw);
+        Reorder(sw, 2 * sw.X);
+        CrossVerticals(sw);
+        InsertStarts(sw);
+        RemoveEnds(sw);
+        Reorder(sw, 2 * sw.X + 1);
+        std::sort(sw.tsel.begin(), sw.tsel.end());
+        sw.tsel.erase(std::unique(sw.tsel.begin(), sw.tsel.end()), sw.tsel.end());
+        POLYGON_Require(!sw.tsel.empty());
+        Snap(sw);
+        TestNeighbours(sw);
+    }
+    // Each segment's pixels in emission order, which is the order along it.
+    sw.result->first.assign(sw.input->size() + 1, 0);
+    for (const auto& h : sw.emitted)
+        sw.result->first[h.first + 1]++;
+    for (size_t i = 1; i < sw.result->first.size(); i++)
+        sw.result->first[i] += sw.result->first[i - 1];
+    sw.result->hits.resize(sw.emitted.size());
+    std::vector<uint32_t> fill(sw.result->first.begin(), sw.result->first.end() - 1);
+    for (const auto& h : sw.emitted)
+        sw.result->hits[fill[h.first]++] = h.second;
+}
 }
 
 int64_t POLYGON_RoundDiv(int64_t num, int64_t den, int* side)
@@ -569,6 +557,8 @@ void POLYGON_SnapRound(const std::vector<POLYGON_SNAPSEG>& segments, POLYGON_SNA
     result->pixels.clear();
     result->first.clear();
     result->hits.clear();
-    Sweep sweep(segments, result);
-    sweep.Run();
+    SWEEP sw;
+    sw.input = &segments;
+    sw.result = result;
+    Run(sw);
 }
