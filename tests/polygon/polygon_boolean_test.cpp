@@ -536,3 +536,30 @@ TEST_F(PolygonBooleanTest, ManyAreasWithHolesAndIslands)
 }
 
 }
+
+namespace {
+
+// Every result, every refused operation and every operand goes back to the
+// heap in full.
+TEST_F(PolygonBooleanTest, NothingStaysAllocated)
+{
+    POOL_Done();
+    POOL_Init();
+    uint32_t before = MEMORY_LiveBlockCount();
+    {
+        std::mt19937 rng(9);
+        Areas t;
+        t.a = MakeArea(StarWithHole(rng, 0, 0, 300));
+        t.b = MakeArea(StarWithHole(rng, 100, 50, 250));
+        for (int op : OPS)
+            ASSERT_EQ(t.Run(op), POLYGON_OK);
+        t.b->cntr->head->point.g.y = POLYGON_INT20_MIN - 1;
+        EXPECT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_ERR_DATA);
+        t.b->cntr->head->point.g.y = 0;
+    }
+    POOL_Done();
+    EXPECT_EQ(MEMORY_LiveBlockCount(), before);
+    POOL_Init();
+}
+
+}
