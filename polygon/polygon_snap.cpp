@@ -468,7 +468,7 @@ void Snap(SWEEP& sw)
 
 void Run(SWEEP& sw)
 {
-    sw.segs.resize(sw.input->size());
+    sw.segs.reserve(sw.input->size());
     sw.endEvents.reserve(2 * sw.input->size());
     sw.emitted.reserve(2 * sw.input->size() + 16);
     for (uint32_t i = 0; i < sw.input->size(); i++) {
@@ -476,8 +476,8 @@ void Run(SWEEP& sw)
         POLYGON_Require(POLYGON_InGrid(in.a.x) && POLYGON_InGrid(in.a.y) && POLYGON_InGrid(in.b.x) &&
                         POLYGON_InGrid(in.b.y));
         POLYGON_Require(!POLYGON_IntLess(in.b, in.a));
-        SWEEP_SEG& s = sw.segs[i];
-        s = SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1};
+        sw.segs.push_back(
+            SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1});
         sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.a.x, in.a.y, EVENT_START, i, i});
         sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.b.x, in.b.y, EVENT_END, i, i});
     }
