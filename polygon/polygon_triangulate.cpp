@@ -89,8 +89,8 @@ struct SCRATCH {
 
 struct TRIANGULATION {
     TRIANGULATION(POLYGON_AREA* a, uint32_t vertices)
-        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), seg(vertices), ends(vertices),
-          order(vertices), vertexInserted(vertices)
+        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), seg(vertices),
+          ends(vertices), order(vertices), vertexInserted(vertices)
     {
     }
     POLYGON_AREA* area;
@@ -231,9 +231,10 @@ QNODE* Locate(const TRIANGULATION& t, QNODE* node, int32_t p, int32_t q)
 void InsertVertex(TRIANGULATION& t, int32_t p, int32_t q, QNODE* from)
 {
     TRAP* upper = Locate(t, from, p, q)->trap;
-    // A second vertex on the same point would sit on this one's line.
-    POLYGON_Require(upper->top == NONE || !POLYGON_SamePoint(t.pt[upper->top], t.pt[p]));
-    POLYGON_Require(upper->bottom == NONE || !POLYGON_SamePoint(t.pt[upper->bottom], t.pt[p]));
+    // The vertex lies strictly between the trapezoid's lines; a second vertex
+    // on the same point would sit on one of them.
+    POLYGON_Require(upper->top == NONE || Above(t.pt[upper->top], t.pt[p]));
+    POLYGON_Require(upper->bottom == NONE || Above(t.pt[p], t.pt[upper->bottom]));
     TRAP* lower = NewTrap(t);
     lower->top = p;
     lower->bottom = upper->bottom;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <set>
@@ -114,6 +115,73 @@ std::vector<Ring> Skyline(std::mt19937& rng, uint32_t columns, uint32_t holes)
     return rings;
 }
 
+// Whether two closed segments share a point.
+bool SegmentsMeet(POLYGON_IPOINT a, POLYGON_IPOINT b, POLYGON_IPOINT c, POLYGON_IPOINT d)
+{
+    auto sign = [](int64_t v) { return (v > 0) - (v < 0); };
+    auto within = [](POLYGON_IPOINT p, POLYGON_IPOINT q, POLYGON_IPOINT r) {
+        return POLYGON_Cross(p, q, r) == 0 && std::min(p.x, q.x) <= r.x && r.x <= std::max(p.x, q.x) &&
+               std::min(p.y, q.y) <= r.y && r.y <= std::max(p.y, q.y);
+    };
+    if (sign(POLYGON_Cross(a, b, c)) * sign(POLYGON_Cross(a, b, d)) < 0 &&
+        sign(POLYGON_Cross(c, d, a)) * sign(POLYGON_Cross(c, d, b)) < 0)
+        return true;
+    return within(a, b, c) || within(a, b, d) || within(c, d, a) || within(c, d, b);
+}
+
+// Whether edges from vertex o to p and to q run along one line in one direction.
+bool FoldsBack(POLYGON_IPOINT o, POLYGON_IPOINT p, POLYGON_IPOINT q)
+{
+    return POLYGON_Cross(o, p, q) == 0 && (int64_t(p.x) - o.x) * (q.x - o.x) + (int64_t(p.y) - o.y) * (q.y - o.y) > 0;
+}
+
+// The first pair of edges i < j of a ring that meet where they should not:
+// edges apart that touch, or neighbours that fold back onto each other.
+bool FindBadPair(const Ring& r, size_t* ei, size_t* ej)
+{
+    size_t n = r.size();
+    for (size_t i = 0; i < n; i++) {
+        for (size_t j = i + 1; j < n; j++) {
+            POLYGON_IPOINT a = r[i], b = r[(i + 1) % n], c = r[j], d = r[(j + 1) % n];
+            bool bad;
+            if (j == i + 1)
+                bad = FoldsBack(b, a, d);
+            else if (i == 0 && j == n - 1)
+                bad = FoldsBack(a, b, c);
+            else
+                bad = SegmentsMeet(a, b, c, d);
+            if (bad) {
+                *ei = i;
+                *ej = j;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A simple ring through n distinct random points of a square grid, untangled
+// by reversing the path between two edges that meet; none when the points
+// repeat or the untangling does not settle.
+bool RandomSimpleRing(std::mt19937& rng, int n, int range, Ring* ring)
+{
+    std::uniform_int_distribution<int> coord(0, range);
+    Ring r;
+    std::set<std::pair<int, int>> seen;
+    for (int i = 0; i < n; i++) {
+        r.push_back({coord(rng), coord(rng)});
+        if (!seen.insert({r.back().x, r.back().y}).second)
+            return false;
+    }
+    size_t i, j;
+    for (int pass = 0; pass < 2000 && FindBadPair(r, &i, &j); pass++)
+        std::reverse(r.begin() + i + 1, r.begin() + j + 1);
+    if (FindBadPair(r, &i, &j))
+        return false;
+    *ring = r;
+    return true;
+}
+
 POLYGON_AREA* Triangulated(const std::vector<Ring>& rings)
 {
     POLYGON_AREA* area = MakeArea(rings);
@@ -197,56 +265,132 @@ TEST_F(PolygonTriangulateTest, TimeSeededOrdersGiveValidTriangulations)
     }
 }
 
+// An area of the given rings as they are, without the contour check.
+POLYGON_AREA* RawArea(const std::vector<Ring>& rings)
+{
+    POLYGON_AREA* a = POLYGON_NewArea();
+    a->next = a->prev = a;
+    POLYGON_CONTOUR** tail = &a->cntr;
+    for (const Ring& r : rings) {
+        *tail = MakeContour(r);
+        tail = &(*tail)->next;
+    }
+    return a;
+}
+
+// Vertices in the middle of straight edges are corners like any other.
+TEST_F(PolygonTriangulateTest, CollinearVerticesAreKept)
+{
+    std::vector<std::vector<Ring>> cases = {
+        {{{0, 0}, {5, 0}, {10, 0}, {10, 5}, {10, 10}, {5, 10}, {0, 10}, {0, 5}}},
+        {{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {4, 1}, {3, 1}, {2, 1}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{10, 10}, {10, 15}, {10, 20}, {15, 20}, {20, 20}, {20, 10}}},
+    };
+    // Random stars with holes whose even edges get their midpoints.
+    for (uint64_t seed : {11u, 12u, 13u}) {
+        std::mt19937 rng(seed);
+        std::vector<Ring> rings = StarWithHoles(rng, 200, 3, 10);
+        for (Ring& r : rings) {
+            Ring split;
+            for (size_t i = 0; i < r.size(); i++) {
+                POLYGON_IPOINT a = r[i], b = r[(i + 1) % r.size()];
+                split.push_back(a);
+                if ((a.x + b.x) % 2 == 0 && (a.y + b.y) % 2 == 0)
+                    split.push_back({(a.x + b.x) / 2, (a.y + b.y) / 2});
+            }
+            r = split;
+        }
+        cases.push_back(rings);
+    }
+    for (const auto& rings : cases) {
+        for (uint64_t seed = 1; seed <= 10; seed++) {
+            POLYGON_SetTestSeed(seed);
+            POLYGON_AREA* a = RawArea(rings);
+            ASSERT_EQ(POLYGON_ApiTriangulate(a), 0) << rings[0].size() << " vertices, seed " << seed;
+            ExpectValidTriangulation(a);
+            POLYGON_ApiFreeArea(&a);
+        }
+    }
+}
+
+// Arbitrary simple rings on grids from 12 to 100000 units wide: on the small
+// grids many vertices share their y or x and many are collinear.
+TEST_F(PolygonTriangulateTest, RandomSimpleRingsOnSmallAndLargeGrids)
+{
+    int done = 0;
+    for (uint64_t seed = 1; seed <= 400; seed++) {
+        std::mt19937 rng(seed);
+        Ring ring;
+        if (!RandomSimpleRing(rng, 4 + seed % 40, seed % 3 == 0 ? 12 : seed % 3 == 1 ? 40 : 100000, &ring))
+            continue;
+        POLYGON_SetTestSeed(seed);
+        POLYGON_AREA* a = RawArea({ring});
+        ASSERT_EQ(POLYGON_ApiTriangulate(a), 0) << "seed " << seed;
+        ExpectValidTriangulation(a);
+        POLYGON_ApiFreeArea(&a);
+        done++;
+    }
+    EXPECT_GT(done, 200);
+}
+
 TEST_F(PolygonTriangulateTest, InvalidAreasAreRefused)
 {
     EXPECT_EQ(POLYGON_ApiTriangulate(nullptr), 3);
 
-    // Fewer than three vertices.
-    POLYGON_AREA* a = POLYGON_NewArea();
-    a->next = a->prev = a;
-    a->cntr = MakeContour({{0, 0}, {5, 5}});
+    POLYGON_AREA* a = RawArea({{{0, 0}, {5, 5}}});
     EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
     EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
     POLYGON_ApiFreeArea(&a);
 
-    // A hole touching the outer ring at a vertex.
-    a = MakeArea({{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{0, 0}, {10, 20}, {20, 10}}});
+    a = RawArea({{{0, 0}, {10, 0}, {0, 10}}});
+    a->cntr->head->point.g.x = POLYGON_INT20_MAX + 1;
     EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
     POLYGON_ApiFreeArea(&a);
 
-    // A figure eight with a crossing and other self-intersecting rings give
-    // an error or triangles, never a crash or a hang; the seeds vary the
-    // order in which the crossing segments meet.
+    // Areas whose triangles cannot number n + 2(c - 1) - 2: a hole touching
+    // the outer contour at a vertex, a hole outside it, two holes crossing.
+    const std::vector<std::vector<Ring>> refused = {
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{0, 0}, {10, 20}, {20, 10}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}}, {{40, 10}, {40, 20}, {50, 20}, {50, 10}}},
+        {{{0, 0}, {30, 0}, {30, 30}, {0, 30}},
+         {{5, 5}, {5, 15}, {15, 15}, {15, 5}},
+         {{10, 10}, {10, 20}, {20, 20}, {20, 10}}},
+    };
+    for (const auto& rings : refused) {
+        a = RawArea(rings);
+        EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
+        EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+        POLYGON_ApiFreeArea(&a);
+    }
+
+    // A ring of two areas whose second one fails keeps no triangles at all.
+    a = MakeArea({{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{20, 0}, {30, 0}, {30, 10}}});
+    a->next->cntr->head->next->point.g = a->next->cntr->head->point.g;
+    EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
+    EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+    POLYGON_ApiFreeArea(&a);
+
+    // Self-intersecting rings give an error or triangles,
+    // never a crash or a hang; the seeds vary the order in which the
+    // crossing segments meet.
     for (uint64_t seed = 1; seed <= 40; seed++) {
         POLYGON_SetTestSeed(seed);
-        a = POLYGON_NewArea();
-        a->next = a->prev = a;
-        a->cntr = MakeContour({{0, 0}, {20, 0}, {0, 10}, {20, 10}, {20, 20}, {0, 20}});
-        int code = POLYGON_ApiTriangulate(a);
-        EXPECT_TRUE(code == 0 || code == 3);
-        if (code == 3) {
-            EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
-        }
-        POLYGON_ApiFreeArea(&a);
-
         std::mt19937 rng(seed);
         std::uniform_int_distribution<int> coord(0, 50);
         Ring ring;
         for (int i = 0; i < 12; i++)
             ring.push_back({coord(rng), coord(rng)});
-        a = POLYGON_NewArea();
-        a->next = a->prev = a;
-        a->cntr = MakeContour(ring);
-        code = POLYGON_ApiTriangulate(a);
-        EXPECT_TRUE(code == 0 || code == 3);
-        POLYGON_ApiFreeArea(&a);
+        for (const auto& rings : std::vector<std::vector<Ring>>{
+                 {{{0, 0}, {20, 0}, {0, 10}, {20, 10}, {20, 20}, {0, 20}}}, {ring}}) {
+            a = RawArea(rings);
+            int code = POLYGON_ApiTriangulate(a);
+            EXPECT_TRUE(code == 0 || code == 3);
+            if (code == 3) {
+                EXPECT_EQ(POLYGON_TriangleCount(a), 0u);
+            }
+            POLYGON_ApiFreeArea(&a);
+        }
     }
-
-    // A grid coordinate outside 20 bits.
-    a = MakeArea({{{0, 0}, {10, 0}, {0, 10}}});
-    a->cntr->head->point.g.x = POLYGON_INT20_MAX + 1;
-    EXPECT_EQ(POLYGON_ApiTriangulate(a), 3);
-    POLYGON_ApiFreeArea(&a);
 }
 
 }
