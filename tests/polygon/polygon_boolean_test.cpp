@@ -512,9 +512,6 @@ TEST_F(PolygonBooleanTest, DegenerateOperandsAgreeWithMembershipAndClipper)
     }
 }
 
-}
-
-namespace {
 
 // Many areas with holes and islands inside the holes: the holes of the results
 // are placed by the sweep rather than tested against every area.
@@ -535,9 +532,6 @@ TEST_F(PolygonBooleanTest, ManyAreasWithHolesAndIslands)
     CheckAllOperations(t, rng, 60);
 }
 
-}
-
-namespace {
 
 // Every result, every refused operation and every operand goes back to the
 // heap in full.
