@@ -248,14 +248,16 @@ void Swap(SWEEP& sw, int32_t i)
 // status is ordered there; equal y keeps the order they had.
 void Reorder(SWEEP& sw, int64_t x2)
 {
-    uint32_t guard = 0;
+    // Each swap removes one of at most n (n - 1) / 2 inversions and adds two
+    // entries to the work list.
+    uint64_t n = sw.status.size(), steps = 0, limit = sw.work.size() + 3 * n * n + 16;
     while (!sw.work.empty()) {
+        POLYGON_Require(++steps <= limit);
         uint32_t seg = sw.work.back();
         sw.work.pop_back();
         int32_t i = sw.segs[seg].pos;
         if (i < 0)
             continue;
-        POLYGON_Require(++guard != 0);
         if (i > 0 && CompareAt(sw.segs[sw.status[i - 1]], sw.segs[seg], x2) > 0)
             Swap(sw, i - 1);
         else if (i + 1 < int32_t(sw.status.size()) && CompareAt(sw.segs[seg], sw.segs[sw.status[i + 1]], x2) > 0)
