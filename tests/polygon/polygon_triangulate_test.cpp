@@ -228,7 +228,11 @@ TEST_F(PolygonTriangulateTest, RandomStarsWithHoles)
     for (uint64_t seed : {1u, 2u, 3u, 17u, 12345u}) {
         std::mt19937 rng(seed);
         POLYGON_SetTestSeed(seed * 7919);
-        for (uint32_t n : {3u, 4u, 7u, 40u, 300u, 2000u}) {
+        // One large area, so that the random order swaps across more than
+        // 2^15 segments.
+        for (uint32_t n : {3u, 4u, 7u, 40u, 300u, 2000u, seed == 1 ? 40000u : 0u}) {
+            if (n == 0)
+                continue;
             uint32_t holes = n >= 40 ? 1 + seed % 9 : 0;
             POLYGON_AREA* a = Triangulated(StarWithHoles(rng, n, holes, 3 + n / 40));
             ASSERT_NE(a, nullptr);
