@@ -3,11 +3,12 @@
 // they can be checked without a window.
 #include <algorithm>
 #include <cmath>
+#include "foundation/constants.h"
 #include "simulation/satelit_draw.h"
 
 namespace {
 
-constexpr double kEarthRadiusKm = 6378.135;
+constexpr double kEarthRadiusKm = CONST_EARTH_RADIUS_KM;
 constexpr double kEarthDiameterKm = 12756.27;
 constexpr double kBorderRadiusKm = 6380.135;   // just above the surface
 
@@ -57,7 +58,7 @@ uint32_t SATELIT_BorderPoints(const VEC3* position, double d, double h, VEC3 poi
     QUAT_RotateVector(&p, &tilt);
     uint32_t n = d < 800.0 ? 30 : d < 1200.0 ? 50 : 100;
     QUAT step;
-    QUAT_FromAxisAngle(&step, 2.0 * M_PI / n, position->x, position->y, position->z);
+    QUAT_FromAxisAngle(&step, 2.0 * CONST_PI / n, position->x, position->y, position->z);
     for (uint32_t i = 0; i < n; i++) {
         points[i] = p;
         QUAT_RotateVector(&p, &step);

@@ -5,16 +5,17 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include "foundation/constants.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/time.h"
 #include "models/magfield.h"
-#include "simulation/main.h"
+#include "foundation/time.h"
 
 namespace {
 
-constexpr double kEarthRadiusKm = 6378.135;
+constexpr double kEarthRadiusKm = CONST_EARTH_RADIUS_KM;
 constexpr double kLineEndKm = 31890.675;          // five Earth radii
 constexpr double kGridFieldKm = 600.0;            // 60000 nT give 600 km
 constexpr double kTraceStepKm = 300.0;            // 60000 nT give a step of 300 km
@@ -87,7 +88,7 @@ float DecimalYear()
 VEC3 FieldVector(double latitude, double longitude, double height, double lengthKm)
 {
     float n, e, d;
-    MAGFIELD_WmmFieldAt((float)(latitude * 180.0 / M_PI), (float)(longitude * 180.0 / M_PI), (float)height,
+    MAGFIELD_WmmFieldAt((float)(latitude * CONST_RAD_TO_DEG), (float)(longitude * CONST_RAD_TO_DEG), (float)height,
                         g_md.year, &n, &e, &d);
     g_md.counter++;
     double f = lengthKm * g_md.k / kFieldUnitNt;
@@ -100,8 +101,8 @@ VEC3 FieldVector(double latitude, double longitude, double height, double length
 
 void GridPoint()
 {
-    double phi = kLatitudes[g_md.latIndex] * M_PI / 180.0;
-    double lambda = (-180.0 + 15.0 * g_md.lonIndex) * M_PI / 180.0;
+    double phi = kLatitudes[g_md.latIndex] * CONST_DEG_TO_RAD;
+    double lambda = (-180.0 + 15.0 * g_md.lonIndex) * CONST_DEG_TO_RAD;
     VEC3 v = FieldVector(phi, lambda, g_md.height, kGridFieldKm);
     double r = (g_md.height / 1000) + kEarthRadiusKm;
     VEC3 p{cos(phi) * cos(lambda) * r * g_md.k, cos(phi) * sin(lambda) * r * g_md.k, sin(phi) * r * g_md.k};
@@ -198,7 +199,7 @@ void MAGFIELD_Init()
     for (MAGFIELD_LINE& line : g_md.lines) line = MAGFIELD_LINE{0, nullptr};
     g_md.state = MAGFIELD_PREP_DONE;
     g_md.done = 0;
-    MAT_AxisRotation(&g_md.b0, 1, M_PI / 2);
+    MAT_AxisRotation(&g_md.b0, 1, CONST_PI / 2);
 }
 
 void MAGFIELD_Done()
@@ -218,7 +219,7 @@ void MAGFIELD_PrepareDisplayData(uint32_t height, double k)
     MAGFIELD_WmmInitConstants();
     g_md.height = height;
     g_md.k = k;
-    MAT_AxisRotation(&g_md.b0, 1, M_PI / 2);
+    MAT_AxisRotation(&g_md.b0, 1, CONST_PI / 2);
     g_md.counter = 0;
     if (!g_md.done) LOG_Printf("MAGFIELD: připravuji data pro zobrazení magnetického pole.\n");
     while (g_md.state != MAGFIELD_PREP_DONE) MAGFIELD_PrepareStep();

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include "foundation/constants.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -358,7 +359,7 @@ uint32_t SPACE_ParseSpectralClass(uint32_t* colorIndex)
 
 void SPACE_PrepareStar(SPACE_STAR* s)
 {
-    const double toRad = M_PI / 180.0;
+    const double toRad = CONST_DEG_TO_RAD;
     double a = s->rightAscension * toRad;
     double d = s->declination * toRad;
     s->direction = VEC3{cos(d) * cos(a) * 1e10, cos(d) * sin(a) * 1e10, sin(d) * 1e10};
