@@ -9,6 +9,9 @@
 #include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
 #include "simulation/sats.h"
+#include "view/magfield_display.h"
+#include "view/orbit_config.h"
+#include "view/space.h"
 
 ORBIT_RUN_STATE g_orbit{};
 
@@ -33,13 +36,20 @@ void ORBIT_InitRun()
     ORBIT_SetStepsEnabled(0);
     g_orbit.defaultCamera = 0;
     g_orbit.labelFont = ORBIT_NO_SLOT;
+    ORBIT_FreeConfig();
+    SPACE_LoadConfig();
+    MAGFIELD_Init();
     SATS_Init();
+    SPACE_PrepareStars();
     ORBIT_InstallModelUpdates();
 }
 
 uint32_t ORBIT_Start(uint32_t cameraMode)
 {
+    ORBIT_LoadConfig();
+    if (g_orbitView.startTimeGiven) g_simClock.clock = g_orbitView.startTime;
     ORBIT_TakeSpeedSteps();   // speed steps asked for before the start are dropped
+    g_orbit.defaultCamera = g_orbitView.defaultCamera;
     g_orbit.cameraMode = cameraMode ? cameraMode : g_orbit.defaultCamera;
     ORBIT_SetSceneHooks(nullptr);   // graphics off
     ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, ORBIT_EARTH_PERIOD);
@@ -68,6 +78,9 @@ void ORBIT_DoneRun()
 {
     ORBIT_SetStepsEnabled(0);
     g_orbit.started = 0;
+    ORBIT_FreeConfig();
+    SPACE_Free();
+    MAGFIELD_Done();
     SATS_Cleanup();
     g_lock.reset();
 }

@@ -24,6 +24,7 @@ Program Start(const std::string& label, const char* testCommands, const char* mu
     Program p;
     p.dir = testsupport::MakeTempDir(label);
     testsupport::WriteFile(p.dir + "/Objects.cfg", "; no satellites\n");
+    testsupport::WriteFile(p.dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
     if (multipass)
         testsupport::WriteFile(p.dir + "/Multipass.cfg", multipass);
     std::string link = p.dir + "/orbit";
