@@ -21,6 +21,10 @@ struct PLAT_BACKEND {
     // handle native events for at most timeoutMs. Null: the layer just waits.
     void (*waitEvents)(uint32_t timeoutMs);
     int32_t (*messageBox)(HWND owner, const char* text, const char* caption, uint32_t type);
+    // Shows a rendered frame in a window (any thread); null: frames are not shown.
+    void (*showFrame)(HWND window, const uint8_t* bgr, int32_t width, int32_t height, uint32_t stride);
+    // The window's title changed (any thread); may be null.
+    void (*titleChanged)(HWND window, const char* title);
 };
 
 const PLAT_BACKEND* PLAT_HeadlessBackend();

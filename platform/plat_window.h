@@ -87,6 +87,24 @@ uint32_t PLAT_TranslateAccelerator(HWND window, const ACCEL* table, uint32_t cou
 // fn null removes it. In real time it is never called.
 void PLAT_SetIdleTimer(void (*fn)(void* param), void* param, uint32_t periodMs);
 
+// Sets and reads a window's title (code page 1250). Any thread.
+uint32_t PLAT_SetWindowText(HWND window, const char* text);
+uint32_t PLAT_GetWindowText(HWND window, char* buffer, uint32_t bufferSize);
+// One pointer of the owner's data per window (a window long); 0 for an
+// unknown window.
+uint32_t PLAT_SetWindowData(HWND window, void* data);
+void* PLAT_GetWindowData(HWND window);
+// Hands a rendered frame to the backend for display: bottom-up rows of
+// blue-green-red bytes, stride bytes apart. Any thread may call it; the
+// headless backend ignores it. PLAT_WantsFrames says whether to bother.
+void PLAT_ShowFrame(HWND window, const uint8_t* bgr, int32_t width, int32_t height, uint32_t stride);
+uint32_t PLAT_WantsFrames();
+// Virtual time waits while a gate reports work in progress (a frame being
+// drawn in step with the clock): the idle step neither moves the counter nor
+// runs the idle timer until every gate reports 0.
+void PLAT_AddIdleGate(uint32_t (*busy)(void* param), void* param);
+void PLAT_RemoveIdleGate(uint32_t (*busy)(void* param), void* param);
+
 // Shows a message box (headless: prints caption and text to standard error).
 int32_t PLAT_MessageBox(HWND owner, const char* text, const char* caption, uint32_t type);
 
