@@ -49,6 +49,12 @@ void SATS_DrawAll(OGW_WINDOW* window);
 void SATELIT_InitDrawing();
 void SATELIT_DoneDrawing();
 
+// A tick across an axis at value x axis x scale, 2 x half long, with its label.
+void SATELIT_DrawScaleTick(double value, const char* label, double scale, double half, const VEC3& axis,
+                           const VEC3& across);
+// The satellite's data items in its body frame.
+void SATELIT_DrawDataItems(SATELIT* sat, double s, int32_t font);
+
 // Length of the angular-velocity arrow for |w| rad/s in size units s.
 double SATELIT_AngularVelocityArrowLength(double w, double s);
 // Horizon distance (km) seen from an altitude h km.
