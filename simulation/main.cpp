@@ -13,6 +13,7 @@
 #include "simulation/main_run.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit.h"
+#include "view/ogw.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ uint32_t StartRun(MAIN_RUN* run)
     g_simClock.speedFactor = MULTIPASS_GetSpeed();
     g_simClock.fractionAccumulator = 0;
     EVENTS_StartRun();
+    OGW_Init();
     ORBIT_InitRun();
     run->orbitInitialised = 1;
     if (!ORBIT_Start(0)) {
@@ -128,6 +130,7 @@ void EndRun(MAIN_RUN* run, uint32_t failed)
     EVENTS_EndRun();
     if (run->orbitInitialised)
         ORBIT_DoneRun();
+    OGW_Done();
     if (run->timeThreadStarted)
         MAIN_StopTimeThread();
 }

@@ -5,6 +5,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "simulation/main.h"
+#include "view/drawlist.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
@@ -69,6 +70,7 @@ void SATELIT_Free(SATELIT* sat)
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
     sat->coils = nullptr;
     sat->dataItems = nullptr;
+    DRAWLIST_Free(sat->userModel);
     sat->userModel = nullptr;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/plat_thread.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
+#include "simulation/satelit_draw.h"
 
 static SATELIT* s_head = nullptr;
 static SATELIT* s_tail = nullptr;
@@ -40,6 +41,7 @@ void SATS_InitModules()
     s_cosOneDegree = cos(CONST_DEG_TO_RAD);
     ATTITUDE_ModuleInit();
     ATMO_Init();
+    SATELIT_InitDrawing();
     s_modulesReady = true;
 }
 
@@ -48,6 +50,7 @@ void SATS_CleanupModules()
     if (!s_modulesReady) return;
     ATTITUDE_ModuleDone();
     ATMO_Done();
+    SATELIT_DoneDrawing();
     s_modulesReady = false;
 }
 
