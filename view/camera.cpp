@@ -56,11 +56,12 @@ uint32_t AxisRotation(QUAT* q, double angle, const VEC3& axis)
     return 1;
 }
 
+// The angle between two vectors, exact also for the tiny turns of one step
+// (an arc cosine of a ratio near 1 would lose them).
 double AngleBetween(const VEC3& a, const VEC3& b)
 {
-    double la = VEC_Length(&a), lb = VEC_Length(&b);
-    if (la == 0.0 || lb == 0.0) return 0.0;
-    return acos(std::clamp(VEC_Dot(&a, &b) / (la * lb), -1.0, 1.0));
+    VEC3 cross = VEC_CrossValue(&a, &b);
+    return atan2(VEC_Length(&cross), VEC_Dot(&a, &b));
 }
 
 OGW_WINDOW* Window() { return g_scene.window; }
