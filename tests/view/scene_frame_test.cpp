@@ -16,6 +16,7 @@
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "tests/foundation/iotxt_test_support.h"
+#include "tests/view/bitmap_support.h"
 #include "view/ogw.h"
 #include "view/orbit_config.h"
 #include "view/scene.h"
@@ -28,26 +29,6 @@ namespace {
 struct RGB {
     int r, g, b;
 };
-
-// A one-colour 24-bit bitmap of 4 x 4 pixels.
-void WriteBitmap(const std::string& name, uint8_t r, uint8_t g, uint8_t b)
-{
-    std::string data(54, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; i++) data[at + i] = (char)((v >> (8 * i)) & 0xFF);
-    };
-    data[0] = 'B';
-    data[1] = 'M';
-    put32(2, 54 + 48);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 4);
-    put32(22, 4);
-    data[26] = 1;
-    data[28] = 24;
-    for (int i = 0; i < 16; i++) data += std::string{(char)b, (char)g, (char)r};
-    testsupport::WriteFile(ProgramFile(name), data);
-}
 
 const char* kOrbitCfg =
     "Draw_ECI_axes = NE\nDraw_ECF_axes = NE\nDraw_Moon = NE\nDraw_stars = NE\n"
