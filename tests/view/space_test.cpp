@@ -4,6 +4,7 @@
 #include "foundation/iotxt.h"
 #include "foundation/pool.h"
 #include "tests/foundation/iotxt_test_support.h"
+#include "models/ephemeris.h"
 #include "view/space.h"
 
 using iotxttest::LogText;
@@ -185,4 +186,20 @@ TEST_F(Space, FilteredWalk)
     EXPECT_STREQ(s->name, "Vega");
     ASSERT_NE(SPACE_NextStar(), nullptr);
     EXPECT_EQ(SPACE_NextStar(), nullptr);
+}
+
+TEST_F(Space, AStarAtTheSunsPositionLiesInTheSunsDirection)
+{
+    g_simClock.clock = testsupport::MsOf(2006, 8, 15, 6);
+    ORBIT_InitEphemeris();
+    VEC3 sun;
+    ORBIT_SunDirection(&sun);
+    SPACE_STAR star{};
+    star.rightAscension = atan2(sun.y, sun.x) * 180 / M_PI;
+    star.declination = asin(sun.z / VEC_Length(&sun)) * 180 / M_PI;
+    SPACE_PrepareStar(&star);
+    EXPECT_NEAR(VEC_Length(&star.sceneDirection), 10000.0, 1e-6);
+    VEC3 cross = VEC_CrossValue(&star.sceneDirection, &sun);
+    EXPECT_LT(VEC_Length(&cross) / (10000.0 * VEC_Length(&sun)), 1e-12);
+    EXPECT_GT(VEC_Dot(&star.sceneDirection, &sun), 0.0);
 }
