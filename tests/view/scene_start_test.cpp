@@ -13,6 +13,7 @@
 #include "tests/foundation/iotxt_test_support.h"
 #include "tests/view/bitmap_support.h"
 #include "view/ogw.h"
+#include "view/orbit_config.h"
 #include "view/scene.h"
 
 using iotxttest::LogText;
@@ -54,6 +55,20 @@ protected:
         ORBIT_DoneRun();
         OGW_Done();
         return started;
+    }
+    // Starts a run and hands it to check before ending it.
+    template <typename Check>
+    void WithRun(const std::string& orbitCfg, Check check)
+    {
+        testsupport::WriteFile(ProgramFile("Orbit.cfg"), orbitCfg);
+        OGW_Init();
+        ORBIT_InitRun();
+        mark_ = LogText().size();
+        uint32_t started = ORBIT_Start(0);
+        check(started);
+        if (started) ORBIT_Stop();
+        ORBIT_DoneRun();
+        OGW_Done();
     }
     bool LoggedSinceStart(const char* text) { return LogText().find(text, mark_) != std::string::npos; }
 
@@ -114,4 +129,37 @@ TEST_F(SceneStart, FramesLeaveTheSimulationsRandomNumbersAlone)
     ORBIT_Stop();
     ORBIT_DoneRun();
     OGW_Done();
+}
+
+TEST_F(SceneStart, CamerasThatOnlyFollowStartFromTheHomePosition)
+{
+    for (const char* camera : {"SUN", "ECEF_EARTH", "FREE"}) {
+        WithRun(std::string("Draw_Moon = NE\nOrbitDefaultCamera = ") + camera + "\n", [&](uint32_t started) {
+            ASSERT_TRUE(started);
+            VEC3 eye, target;
+            OGW_GetEye(g_scene.window, &eye);
+            OGW_GetTarget(g_scene.window, &target);
+            EXPECT_EQ(eye.x, 200.0) << camera;
+            EXPECT_EQ(eye.z, 20.0) << camera;
+            EXPECT_EQ(VEC_Length(&target), 0.0) << camera;
+            EXPECT_EQ(g_orbit.cameraMode, ORBIT_CameraModeFromName(camera));
+        });
+    }
+}
+
+TEST_F(SceneStart, SatelliteTexturesLoadOnlyWithAWindow)
+{
+    testsupport::WriteFile(ProgramFile("sat.tle"),
+                           "SAT\n"
+                           "1 25544U 98067A   06001.00000000  .00020137  00000-0  16538-3 0  9993\n"
+                           "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n");
+    testsupport::WriteFile(ProgramFile("Objects.cfg"),
+                           "satelit\n    name = \"SAT\"\n    orbit_model = SGP4\n    tle = \"sat.tle\"\n"
+                           "    graphics_model = SPHERETEXTURED, 0.05, \"missing.bmp\"\nend\n");
+    WithRun("OrbitGraphics = NE\n", [&](uint32_t started) { EXPECT_TRUE(started) << LogText(); });
+    WithRun("Draw_Moon = NE\n", [&](uint32_t started) {
+        EXPECT_FALSE(started);
+        EXPECT_TRUE(LoggedSinceStart("SAT: chyba načtení souboru textury na řádku 5.\n")) << LogText();
+    });
+    std::filesystem::remove(ProgramFile("sat.tle"));
 }
