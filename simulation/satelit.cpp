@@ -6,12 +6,9 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "simulation/main.h"
-<<<<<<< HEAD
-#include "view/drawlist.h"
-=======
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
->>>>>>> main
+#include "view/drawlist.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
