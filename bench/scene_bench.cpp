@@ -62,6 +62,7 @@ std::string Satellites()
     std::string text;
     for (int i = 0; i < 10; i++) {
         text += "satelit\n    name = \"SAT" + std::to_string(i) + "\"\n    orbit_model = SGP4\n    tle = \"leo.tle\"\n";
+        text += "    mass_model \"cubesat\", \"cubesat.mass\"\n    surface_model = \"cubesat\", \"cubesat.surf\"\n";
         text += "    magnetic_field_model = REAL\n    attitude_model = EULER\n    attitude = EULER_ANGLES(0, 0, 0)\n";
         text += "    rotation_axis = VECTOR(0, 0, 1)\n    angular_velocity = DEG_PER_SECOND(1)\n";
         text += std::string("    graphics_model = ") + kModels[i % 6] + "\n";
@@ -73,10 +74,9 @@ std::string Satellites()
 
 void WriteScenario(bool graphics)
 {
-    std::filesystem::copy_file(std::string(ORBIT_SOURCE_DIR) + "/examples/scene/leo.tle", ProgramFile("leo.tle"),
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(std::string(ORBIT_SOURCE_DIR) + "/examples/scene/Space.cfg", ProgramFile("Space.cfg"),
-                               std::filesystem::copy_options::overwrite_existing);
+    for (const char* name : {"leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
+        std::filesystem::copy_file(std::string(ORBIT_SOURCE_DIR) + "/examples/scene/" + name, ProgramFile(name),
+                                   std::filesystem::copy_options::overwrite_existing);
     for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp", "Sat.bmp"}) WriteBitmap(name, 150);
     Write("shape.def",
           "color_quad -1,-1,0, 1,-1,0, 1,1,0, -1,1,0, rgb(200, 200, 60)\n"

@@ -28,7 +28,7 @@ std::string RunScenario(const std::string& label, const std::string& orbitCfg)
 {
     std::string dir = testsupport::MakeTempDir(label);
     std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
-    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg"})
+    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
         std::filesystem::copy_file(source + name, dir + "/" + name);
     for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"}) WriteBitmap(dir + "/" + name);
     // Early November: the Sun stands in the home camera's view.

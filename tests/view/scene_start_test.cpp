@@ -155,11 +155,13 @@ TEST_F(SceneStart, SatelliteTexturesLoadOnlyWithAWindow)
                            "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.72125391563537\n");
     testsupport::WriteFile(ProgramFile("Objects.cfg"),
                            "satelit\n    name = \"SAT\"\n    orbit_model = SGP4\n    tle = \"sat.tle\"\n"
-                           "    graphics_model = SPHERETEXTURED, 0.05, \"missing.bmp\"\nend\n");
+                           "    graphics_model = SPHERETEXTURED, 0.05, \"missing.bmp\"\n" +
+                               testsupport::kModelPairLines + "end\n");
+    testsupport::InstallModelPair(MEMORY_ProgramDirectory());
     WithRun("OrbitGraphics = NE\n", [&](uint32_t started) { EXPECT_TRUE(started) << LogText(); });
     WithRun("Draw_Moon = NE\n", [&](uint32_t started) {
         EXPECT_FALSE(started);
         EXPECT_TRUE(LoggedSinceStart("SAT: chyba načtení souboru textury na řádku 5.\n")) << LogText();
     });
-    std::filesystem::remove(ProgramFile("sat.tle"));
+    for (const char* name : {"sat.tle", "cube.mass", "cube.surf"}) std::filesystem::remove(ProgramFile(name));
 }
