@@ -24,7 +24,10 @@ constexpr uint32_t OGW_IDLE_POLL_MS = 5;
 constexpr uint32_t OGW_FRAME_MS = 20;
 constexpr uint32_t OGW_FAST_FRAME_MS = 15;
 
-PLAT_LOCK* g_lock = nullptr;
+// One lock for all windows; it exists for the whole process, so a window
+// used outside a run's OGW_Init and OGW_Done still finds it.
+PLAT_LOCK g_lockObject;
+PLAT_LOCK* const g_lock = &g_lockObject;
 uint32_t g_windowCounter = 0;
 thread_local OGW_WINDOW* t_current = nullptr;
 
@@ -113,7 +116,7 @@ void ShowFrame(OGW_WINDOW* w, int32_t width, int32_t height)
             return;
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, w->shownFrame);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, w->shownFrame);
     PLAT_ShowFrame(w->window, w->shownFrame, width, height, PLAT_FrameStride(width));
 }
 
@@ -161,9 +164,9 @@ uint32_t RenderThread(void* param)
     w->firstFrame = 1;
     w->framesWritten = 0;
     w->captureCounter = 0;
-    w->lastCaptureTick = PLAT_GetTickCount() - w->captureInterval;
     w->disableRequest = 0;
     bool virtualTime = PLAT_IsVirtualTime();
+    bool drawnBefore = false;
     for (;;) {
         if (w->stopRequest.load()) {
             w->finished = 1;
@@ -179,6 +182,12 @@ uint32_t RenderThread(void* param)
             continue;
         }
         uint32_t start = PLAT_GetTickCount();
+        if (!drawnBefore) {
+            // The first drawn frame takes the first screenshot, however long
+            // after the thread's start the capture was configured.
+            w->lastCaptureTick = start - w->captureInterval;
+            drawnBefore = true;
+        }
         DrawFrame(w);
         w->frameInProgress = 0;
         // In virtual time frames follow the clock, not the wall.
@@ -231,15 +240,9 @@ void OGW_Init()
     g_windowCounter = 0;
     t_current = nullptr;
     GLDRAW_Reset();
-    if (!g_lock)
-        g_lock = new PLAT_LOCK;
 }
 
-void OGW_Done()
-{
-    delete g_lock;
-    g_lock = nullptr;
-}
+void OGW_Done() {}
 
 void OGW_Lock() { PLAT_EnterLock(g_lock); }
 void OGW_Unlock() { PLAT_LeaveLock(g_lock); }
@@ -313,9 +316,15 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
 {
     if (!w)
         return;
-    w->drawingEnabled = 0;
-    if (!w->renderThread || w->stopRequest.load())
+    if (!w->renderThread || w->stopRequest.load()) {
+        w->drawingEnabled = 0;
         return;
+    }
+    // In virtual time a frame asked for is a frame drawn: the clock already
+    // waited for it, so the movie gets the same frames on every machine.
+    for (uint32_t waited = 0; PLAT_IsVirtualTime() && FrameBusy(w) && waited < OGW_DISABLE_WAIT_MS; ++waited)
+        PLAT_Sleep(1);
+    w->drawingEnabled = 0;
     w->disableRequest = 1;
     for (uint32_t waited = 0; w->disableRequest.load(); waited += OGW_IDLE_POLL_MS) {
         if (waited >= OGW_DISABLE_WAIT_MS) {
@@ -383,6 +392,8 @@ LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
     case WM_CHAR: {
         OGW_WINDOW* w = OGW_FromHandle(window);
+        if (w && message == WM_KEYDOWN && OGW_NavigateKey(w, static_cast<uint32_t>(wParam)))
+            return 0;
         if (w && w->keyCallback)
             w->keyCallback(w, message == WM_KEYDOWN ? 1 : 0, wParam, lParam, 0, 0);
         return 0;
