@@ -7,6 +7,8 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "simulation/satelit.h"
+#include "view/ogw.h"
+#include "view/scene.h"
 
 namespace {
 
@@ -163,10 +165,16 @@ uint32_t DDITEM_Link(DDITEM* item, SATELIT* sat)
     return 1;
 }
 
+// Module runs happen outside the window library's lock, under which the
+// frame's snapshot copies the vector: the write takes it, so no frame sees
+// half of a new value.
 void DDITEM_OnModuleOutput(uint32_t phase, void* owner, uint32_t, SW_VALUE* value)
 {
     if (phase != 2 || !value) return;
+    bool drawing = g_scene.window != nullptr;
+    if (drawing) OGW_Lock();
     SWTYPE_GetVector3(value, static_cast<DDITEM*>(owner)->vector);
+    if (drawing) OGW_Unlock();
 }
 
 double DDITEM_ArrowLength(const DDITEM* item, double length, double s)
