@@ -7,6 +7,7 @@
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
 #include "simulation/attitude.h"
+#include "simulation/satelit_draw.h"
 
 struct SWMODULE;
 struct COIL;
@@ -224,6 +225,9 @@ struct SATELIT {
     uint32_t stateInvalidReported;
     // Orbit and environment steps made in this run.
     uint32_t orbitStepCount;
+
+    // What the 3-D view draws, copied at each frame's snapshot.
+    SATELIT_DRAWING_COPY drawing;
 
     SATELIT* next;
 };

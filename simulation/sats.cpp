@@ -16,6 +16,7 @@
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
+#include "simulation/satelit_draw.h"
 
 static SATELIT* s_head = nullptr;
 static SATELIT* s_tail = nullptr;
@@ -47,6 +48,7 @@ void SATS_InitModules()
     ATMO_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
+    SATELIT_InitDrawing();
     s_modulesReady = true;
 }
 
@@ -58,6 +60,7 @@ void SATS_CleanupModules()
     ATTITUDE_ModuleDone();
     SWMODULE_FreeGlobals();
     ATMO_Done();
+    SATELIT_DoneDrawing();
     s_modulesReady = false;
 }
 
