@@ -118,8 +118,18 @@ void ConvertRow(const std::vector<uint8_t>& d, const Layout& l, const uint8_t* s
 PLAT_IMAGE* PLAT_ReadBmp(const char* fileName)
 {
     std::vector<uint8_t> d;
+    if (!fileName || !ReadFile(fileName, &d))
+        return nullptr;
+    return PLAT_ReadBmpFromMemory(d.data(), static_cast<uint32_t>(d.size()));
+}
+
+PLAT_IMAGE* PLAT_ReadBmpFromMemory(const uint8_t* data, uint32_t size)
+{
+    if (!data)
+        return nullptr;
+    std::vector<uint8_t> d(data, data + size);
     Layout l{};
-    if (!fileName || !ReadFile(fileName, &d) || !ParseHeaders(d, &l) || !SupportedFormat(l))
+    if (!ParseHeaders(d, &l) || !SupportedFormat(l))
         return nullptr;
     uint64_t stride = (static_cast<uint64_t>(l.width) * l.bits + 31) / 32 * 4;
     uint64_t paletteEnd = l.paletteOffset + static_cast<uint64_t>(l.paletteEntries) * l.paletteEntrySize;

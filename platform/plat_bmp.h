@@ -16,4 +16,6 @@ struct PLAT_IMAGE {
 // read or is not such a bitmap (sizes and offsets are checked against the
 // file's length).
 PLAT_IMAGE* PLAT_ReadBmp(const char* fileName);
+// The same from the bytes of a bitmap file in memory.
+PLAT_IMAGE* PLAT_ReadBmpFromMemory(const uint8_t* data, uint32_t size);
 void PLAT_FreeImage(PLAT_IMAGE* image);

@@ -41,6 +41,7 @@ struct Window {
     int showState = SW_HIDE;
     bool destroying = false;
     void* data = nullptr;
+    uint32_t style = 0;
 };
 
 struct WindowClass {
@@ -240,7 +241,7 @@ void PLAT_UnregisterClass(const char* className)
                     g_classes.end());
 }
 
-HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32_t x, int32_t y, int32_t width,
+HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t style, int32_t x, int32_t y, int32_t width,
                        int32_t height, HWND parent, uint32_t controlId, void* createParam)
 {
     auto w = std::make_shared<Window>();
@@ -251,6 +252,8 @@ HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32
         std::lock_guard<std::mutex> lock(g_mutex);
         if (strcasecmp(className, PLAT_LISTBOX_CLASS) == 0) {
             w->proc = PLAT_ListBoxProc;
+        } else if (strcasecmp(className, PLAT_STATIC_CLASS) == 0 || strcasecmp(className, PLAT_BUTTON_CLASS) == 0) {
+            w->proc = PLAT_DefWindowProc;
         } else {
             for (const WindowClass& c : g_classes)
                 if (strcasecmp(c.name.c_str(), className) == 0) {
@@ -268,6 +271,7 @@ HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32
         w->title = title ? title : "";
         w->parent = parent;
         w->controlId = controlId;
+        w->style = style;
         w->rect = PLAT_RECT{x, y, x + width, y + height};
         g_windows[w->handle] = w;
     }
@@ -354,8 +358,40 @@ uint32_t PLAT_MoveWindow(HWND window, int32_t x, int32_t y, int32_t width, int32
     if (!w)
         return 0;
     w->rect = PLAT_RECT{x, y, x + width, y + height};
+    if (PLAT_GetBackend()->windowMoved)
+        PLAT_GetBackend()->windowMoved(window);
     CallProc(w, WM_WINDOWPOSCHANGED, 0, 0);
     return 1;
+}
+
+uint32_t PLAT_GetWindowRect(HWND window, PLAT_RECT* rect)
+{
+    auto w = FindWindow(window);
+    if (!w)
+        return 0;
+    *rect = w->rect;
+    return 1;
+}
+
+HWND PLAT_FindChild(HWND parent, uint32_t controlId)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (auto& [handle, w] : g_windows)
+        if (w->parent == parent && w->controlId == controlId && !w->destroying)
+            return handle;
+    return 0;
+}
+
+uint32_t PLAT_GetWindowStyle(HWND window)
+{
+    auto w = FindWindow(window);
+    return w ? w->style : 0;
+}
+
+std::string PLAT_GetClassName(HWND window)
+{
+    auto w = FindWindow(window);
+    return w ? w->className : std::string();
 }
 
 uint32_t PLAT_GetClientRect(HWND window, PLAT_RECT* rect)
@@ -403,10 +439,12 @@ uint32_t PLAT_PostCommand(HWND window, uint16_t commandId)
     return PLAT_PostMessage(window, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
 }
 
-LRESULT PLAT_DefWindowProc(HWND window, uint32_t message, WPARAM, LPARAM)
+LRESULT PLAT_DefWindowProc(HWND window, uint32_t message, WPARAM, LPARAM lParam)
 {
     if (message == WM_CLOSE)
         PLAT_DestroyWindow(window);
+    else if (message == WM_SETTEXT)
+        PLAT_SetWindowText(window, reinterpret_cast<const char*>(lParam));
     return 0;
 }
 
@@ -590,11 +628,11 @@ void* PLAT_GetWindowData(HWND window)
     return w ? w->data : nullptr;
 }
 
-void PLAT_ShowFrame(HWND window, const uint8_t* bgr, int32_t width, int32_t height, uint32_t stride)
+void PLAT_ShowFrame(HWND window, const uint8_t* rgb, int32_t width, int32_t height, uint32_t stride)
 {
     const PLAT_BACKEND* backend = PLAT_GetBackend();
     if (backend->showFrame)
-        backend->showFrame(window, bgr, width, height, stride);
+        backend->showFrame(window, rgb, width, height, stride);
 }
 
 uint32_t PLAT_WantsFrames()

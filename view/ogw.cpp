@@ -113,7 +113,7 @@ void ShowFrame(OGW_WINDOW* w, int32_t width, int32_t height)
             return;
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, w->shownFrame);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, w->shownFrame);
     PLAT_ShowFrame(w->window, w->shownFrame, width, height, PLAT_FrameStride(width));
 }
 
@@ -161,9 +161,9 @@ uint32_t RenderThread(void* param)
     w->firstFrame = 1;
     w->framesWritten = 0;
     w->captureCounter = 0;
-    w->lastCaptureTick = PLAT_GetTickCount() - w->captureInterval;
     w->disableRequest = 0;
     bool virtualTime = PLAT_IsVirtualTime();
+    bool drawnBefore = false;
     for (;;) {
         if (w->stopRequest.load()) {
             w->finished = 1;
@@ -179,6 +179,12 @@ uint32_t RenderThread(void* param)
             continue;
         }
         uint32_t start = PLAT_GetTickCount();
+        if (!drawnBefore) {
+            // The first drawn frame takes the first screenshot, however long
+            // after the thread's start the capture was configured.
+            w->lastCaptureTick = start - w->captureInterval;
+            drawnBefore = true;
+        }
         DrawFrame(w);
         w->frameInProgress = 0;
         // In virtual time frames follow the clock, not the wall.
@@ -313,9 +319,15 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
 {
     if (!w)
         return;
-    w->drawingEnabled = 0;
-    if (!w->renderThread || w->stopRequest.load())
+    if (!w->renderThread || w->stopRequest.load()) {
+        w->drawingEnabled = 0;
         return;
+    }
+    // In virtual time a frame asked for is a frame drawn: the clock already
+    // waited for it, so the movie gets the same frames on every machine.
+    for (uint32_t waited = 0; PLAT_IsVirtualTime() && FrameBusy(w) && waited < OGW_DISABLE_WAIT_MS; ++waited)
+        PLAT_Sleep(1);
+    w->drawingEnabled = 0;
     w->disableRequest = 1;
     for (uint32_t waited = 0; w->disableRequest.load(); waited += OGW_IDLE_POLL_MS) {
         if (waited >= OGW_DISABLE_WAIT_MS) {
@@ -383,6 +395,8 @@ LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
     case WM_CHAR: {
         OGW_WINDOW* w = OGW_FromHandle(window);
+        if (w && message == WM_KEYDOWN && OGW_NavigateKey(w, static_cast<uint32_t>(wParam)))
+            return 0;
         if (w && w->keyCallback)
             w->keyCallback(w, message == WM_KEYDOWN ? 1 : 0, wParam, lParam, 0, 0);
         return 0;

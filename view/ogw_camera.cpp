@@ -191,3 +191,59 @@ void OGW_SetKeyRotationAngle(OGW_WINDOW* w, double angle)
     MAT_AxisRotation(&w->pendingRotation, 2, angle);
     MAT_AxisRotationInverse(&w->pendingInverseRotation, 2, angle);
 }
+
+namespace {
+
+constexpr double OGW_POLE_MARGIN = 10.0;
+
+// Tilts the pending eye and up about the horizontal axis across the eye;
+// refused near the z axis on the side the eye would pass over.
+void Tilt(OGW_WINDOW* w, double angle)
+{
+    VEC3 eye = w->pendingEye, up = w->pendingUp;
+    double fromAxis = std::sqrt(eye.x * eye.x + eye.y * eye.y);
+    if (fromAxis < OGW_POLE_MARGIN && (angle > 0) == (eye.z > 0))
+        return;
+    QUAT turn;
+    QUAT_FromAxisAngle(&turn, angle, eye.y, -eye.x, 0.0);
+    QUAT_RotateVector(&eye, &turn);
+    QUAT_RotateVector(&up, &turn);
+    w->pendingEye = eye;
+    w->pendingUp = up;
+    UpdateCameraAxes(w);
+}
+
+void Turn(OGW_WINDOW* w, const MAT33* rotation)
+{
+    MAT_MulVector(rotation, &w->pendingEye);
+    MAT_MulVector(rotation, &w->pendingUp);
+    UpdateCameraAxes(w);
+}
+
+void Zoom(OGW_WINDOW* w, double factor)
+{
+    VEC3 eye = w->pendingEye;
+    double distance = VEC_Length(&eye);
+    if (factor < 1.0 && distance * factor < w->navigationDistance[0])
+        return;
+    EyeAndUp(eye.x * factor, eye.y * factor, eye.z * factor, &w->pendingEye, &w->pendingUp);
+    UpdateCameraAxes(w);
+}
+
+}
+
+uint32_t OGW_NavigateKey(OGW_WINDOW* w, uint32_t key)
+{
+    if (!w->keyNavigation)
+        return 0;
+    Guard guard;
+    switch (key) {
+    case VK_PRIOR: Zoom(w, 1.0 / w->zoomFactor); return 1;
+    case VK_NEXT: Zoom(w, w->zoomFactor); return 1;
+    case VK_LEFT: Turn(w, &w->pendingRotation); return 1;
+    case VK_RIGHT: Turn(w, &w->pendingInverseRotation); return 1;
+    case VK_UP: Tilt(w, w->pendingKeyAngle); return 1;
+    case VK_DOWN: Tilt(w, -w->pendingKeyAngle); return 1;
+    default: return 0;
+    }
+}

@@ -6,6 +6,9 @@
 
 PLAT_LOCK* OGW_GetLock();
 void OGW_WindowClosed(OGW_WINDOW* window);
+// With keyboard navigation on: Page Up and Page Down zoom the pending eye,
+// the arrows turn it about the z axis or tilt it. 1 when the key was one of these.
+uint32_t OGW_NavigateKey(OGW_WINDOW* window, uint32_t key);
 // Render thread, after drawing: the movie frames due by the clock at now,
 // then the screenshot if one is due.
 void OGW_WriteMovieFrames(OGW_WINDOW* window, uint32_t now);

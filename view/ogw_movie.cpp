@@ -233,7 +233,7 @@ void OGW_ToggleMovie(OGW_WINDOW* w)
 void OGW_WriteMovieFrames(OGW_WINDOW* w, uint32_t now)
 {
     uint64_t elapsed = static_cast<uint32_t>(now - w->startTick);
-    if (!w->recording.load() || !w->movieWriter) {
+    if (!w->recording.load()) {
         w->framesWritten = static_cast<uint32_t>((elapsed * w->frameRate + 500) / 1000);
         return;
     }

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 #include "platform/plat_bmp.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
@@ -305,6 +306,52 @@ TEST(PlatBmp, DamagedFilesAreRefused)
     badPalette[14 + 32] = char(200);   // 200 palette entries claimed, 4 present
     Save("palette.bmp", badPalette);
     EXPECT_EQ(PLAT_ReadBmp("palette.bmp"), nullptr);
+}
+
+}
+
+namespace {
+
+class OgwNavigationTest : public viewtest::ViewTest {};
+
+TEST_F(OgwNavigationTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
+{
+    Open(8, 8);
+    static std::vector<WPARAM> s_keys;
+    s_keys.clear();
+    OGW_SetKeyCallback(window_, [](OGW_WINDOW*, uint32_t pressed, WPARAM key, LPARAM, uint32_t, uint32_t) {
+        if (pressed)
+            s_keys.push_back(key);
+    });
+    OGW_SetEye(window_, 100, 0, 0);
+    OGW_SetKeyRotationAngle(window_, M_PI / 2);
+    auto press = [&](WPARAM key) { PLAT_SendMessage(window_->window, WM_KEYDOWN, key, PLAT_KeyLParam(0, 0)); };
+    press(VK_NEXT);   // navigation off: the owner gets it
+    EXPECT_EQ(s_keys, std::vector<WPARAM>{VK_NEXT});
+    OGW_EnableKeyNavigation(window_);
+    OGW_SetNavigationDistances(window_, 99.5, 10);
+    press(VK_NEXT);
+    VEC3 eye;
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.x, 101.0, 1e-9);
+    press(VK_PRIOR);
+    press(VK_PRIOR);
+    press(VK_PRIOR);   // would come below the minimum distance: refused
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.x, 100.0, 1e-9);
+    press(VK_LEFT);    // a quarter turn about z
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.y, -100.0, 1e-9);
+    EXPECT_NEAR(eye.x, 0.0, 1e-9);
+    press(VK_UP);      // tilted up onto the z axis
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.z, 100.0, 1e-9);
+    press(VK_UP);      // next to the axis: no further over it
+    VEC3 again;
+    OGW_GetEye(window_, &again);
+    EXPECT_TRUE(VEC_ApproxEqual(&eye, &again));
+    press(VK_HOME);
+    EXPECT_EQ(s_keys, (std::vector<WPARAM>{VK_NEXT, VK_HOME}));
 }
 
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <GL/gl.h>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -29,6 +30,20 @@ inline void Draw(OGW_WINDOW* w)
     g_pixels.assign(PLAT_FrameStride(width) * height, 0);
     glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, g_pixels.data());
     g_frames.fetch_add(1);
+}
+
+// Projection and modelview that map drawing units to pixels.
+inline void PixelProjectionOf(OGW_WINDOW* w)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w->clientWidth, 0, w->clientHeight, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
 }
 
 class ViewTest : public ::testing::Test {
@@ -82,19 +97,7 @@ protected:
         const uint8_t* p = &g_pixels[y * PLAT_FrameStride(window_->clientWidth) + x * 3];
         return {p[2], p[1], p[0]};
     }
-    // Projection and modelview that map drawing units to pixels.
-    static void PixelProjection(OGW_WINDOW* w)
-    {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, w->clientWidth, 0, w->clientHeight, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_CULL_FACE);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_LIGHTING);
-    }
+    static void PixelProjection(OGW_WINDOW* w) { PixelProjectionOf(w); }
     OGW_WINDOW* window_ = nullptr;
 };
 
