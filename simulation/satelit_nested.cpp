@@ -1,11 +1,12 @@
-// SAT: the nested definitions of a "satelit" block. Mass and surface models are
-// read by their modules and kept in the satellite's lists; the readers of the
-// other nested definitions belong to the on-board modules, coils, controllers
-// and drawn data items, and until a satellite can own such objects each is
-// reported once and passed over, so the rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. On-board modules and mass
+// and surface models are read by their modules and kept in the satellite's
+// lists; the readers of the other nested definitions belong to the coils,
+// controllers and drawn data items, and until a satellite can own such objects
+// each is reported once and passed over, so the rest of the block still loads.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "onboard/swmodule.h"
 #include "simulation/massmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
@@ -25,7 +26,6 @@ struct SAT_NESTED_KEY {
 };
 
 static const SAT_NESTED_KEY kNested[] = {
-    {"onboard_module", true},
     {"coil", true},
     {"draw_data_item", true},
     {"internal_b_dot_controller", false},
@@ -67,11 +67,28 @@ static uint32_t AddSurfaceModel(SATELIT* sat)
     return 1;
 }
 
+// An on-board module joins the tail of the satellite's list; its name must be
+// new there.
+static uint32_t AddOnboardModule(SATELIT* sat)
+{
+    SWMODULE* module = SWMODULE_ParseDefinition();
+    if (!module) return Fail("SAT: načtení palubního SW modulu bylo neúspěšné na řádku %d.\n");
+    if (SWMODULE_FindByName(sat->modules, module->name)) {
+        SWMODULE_Destroy(module);
+        return Fail("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku %d.\n");
+    }
+    SWMODULE** tail = &sat->modules;
+    while (*tail) tail = &(*tail)->next;
+    *tail = module;
+    return 1;
+}
+
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
     if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
+    if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);
     for (const SAT_NESTED_KEY& key : kNested) {
         if (!IOTXT_MatchWord(key.word)) continue;
         LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,

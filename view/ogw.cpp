@@ -24,7 +24,10 @@ constexpr uint32_t OGW_IDLE_POLL_MS = 5;
 constexpr uint32_t OGW_FRAME_MS = 20;
 constexpr uint32_t OGW_FAST_FRAME_MS = 15;
 
-PLAT_LOCK* g_lock = nullptr;
+// One lock for all windows; it exists for the whole process, so a window
+// used outside a run's OGW_Init and OGW_Done still finds it.
+PLAT_LOCK g_lockObject;
+PLAT_LOCK* const g_lock = &g_lockObject;
 uint32_t g_windowCounter = 0;
 thread_local OGW_WINDOW* t_current = nullptr;
 
@@ -237,15 +240,9 @@ void OGW_Init()
     g_windowCounter = 0;
     t_current = nullptr;
     GLDRAW_Reset();
-    if (!g_lock)
-        g_lock = new PLAT_LOCK;
 }
 
-void OGW_Done()
-{
-    delete g_lock;
-    g_lock = nullptr;
-}
+void OGW_Done() {}
 
 void OGW_Lock() { PLAT_EnterLock(g_lock); }
 void OGW_Unlock() { PLAT_LeaveLock(g_lock); }
