@@ -9,6 +9,7 @@
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
+#include "view/dditem.h"
 #include "view/drawlist.h"
 #include "view/satwindow.h"
 
@@ -92,10 +93,14 @@ void SATELIT_Free(SATELIT* sat)
         model = next;
     }
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
-    // Coils, data items and drawn objects are released by their own modules
-    // once a satellite can own them.
-    sat->coils = nullptr;
+    for (DDITEM* item = sat->dataItems; item;) {
+        DDITEM* next = item->next;
+        DDITEM_Free(item);
+        item = next;
+    }
     sat->dataItems = nullptr;
+    // Coils are released by their own module once a satellite can own them.
+    sat->coils = nullptr;
     DRAWLIST_Free(sat->userModel);
     sat->userModel = nullptr;
 }

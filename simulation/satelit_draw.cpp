@@ -512,10 +512,6 @@ void SATELIT_DrawScaleTick(double value, const char* label, double scale, double
     Label(Add(at, Mul(across, 2.0 * half)), (int32_t)font, label);
 }
 
-// Data items show on-board module outputs; they are drawn here once the
-// on-board modules that deliver them are part of the program.
-void SATELIT_DrawDataItems(SATELIT*, double, int32_t) {}
-
 void SATELIT_Draw(SATELIT* sat, OGW_WINDOW* window)
 {
     DrawOne(sat, window);

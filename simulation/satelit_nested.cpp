@@ -1,8 +1,8 @@
-// SAT: the nested definitions of a "satelit" block. On-board modules and mass
-// and surface models are read by their modules and kept in the satellite's
-// lists; the readers of the other nested definitions belong to the coils,
-// controllers and drawn data items, and until a satellite can own such objects
-// each is reported once and passed over, so the rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. On-board modules, mass and
+// surface models and drawn data items are read by their modules and kept in
+// the satellite's lists; the readers of the other nested definitions belong to
+// the coils and controllers, and until a satellite can own such objects each is
+// reported once and passed over, so the rest of the block still loads.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
@@ -11,6 +11,7 @@
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
 #include "simulation/surfmodel.h"
+#include "view/dditem.h"
 
 // Passes over the lines of a nested block up to and including its "end".
 static void SkipBlock()
@@ -27,7 +28,6 @@ struct SAT_NESTED_KEY {
 
 static const SAT_NESTED_KEY kNested[] = {
     {"coil", true},
-    {"draw_data_item", true},
     {"internal_b_dot_controller", false},
     {"internal_b_cross_controller", false},
 };
@@ -83,12 +83,24 @@ static uint32_t AddOnboardModule(SATELIT* sat)
     return 1;
 }
 
+// A data item joins the tail of the satellite's list, in definition order.
+static uint32_t AddDataItem(SATELIT* sat)
+{
+    DDITEM* item = DDITEM_Parse();
+    if (!item) return Fail("SAT: načtení zobrazovaného údaje bylo neúspěšné na řádku %d.\n");
+    DDITEM** tail = &sat->dataItems;
+    while (*tail) tail = &(*tail)->next;
+    *tail = item;
+    return 1;
+}
+
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
     if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);
+    if (IOTXT_MatchWord("draw_data_item")) return AddDataItem(sat);
     for (const SAT_NESTED_KEY& key : kNested) {
         if (!IOTXT_MatchWord(key.word)) continue;
         LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,

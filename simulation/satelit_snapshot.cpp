@@ -5,6 +5,7 @@
 #include "simulation/satelit.h"
 #include "simulation/satelit_draw.h"
 #include "simulation/sats.h"
+#include "view/dditem.h"
 
 namespace {
 
@@ -73,6 +74,7 @@ void SATELIT_SnapshotForDrawing(SATELIT* sat)
     c.sunProjectionDirection =
         UnitOrZero(VEC3{c.sunVector.x - c.position.x, c.sunVector.y - c.position.y, c.sunVector.z - c.position.z});
     c.dragProjectionDirection = UnitOrZero(c.velocity);
+    for (DDITEM* item = sat->dataItems; item; item = item->next) DDITEM_SnapshotForDrawing(item);
     CopyFieldHistory(sat, c);
 }
 

@@ -14,6 +14,7 @@
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "simulation/surfmodel.h"
+#include "view/dditem.h"
 
 static constexpr uint32_t kNewtonPeriodMs = 200;
 static constexpr uint32_t kModelPeriodMs = 30000;
@@ -453,6 +454,11 @@ uint32_t SATELIT_Start(SATELIT* sat)
     VEC_Zero(&sat->coilDipoleSum);
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
+        return 0;
+    }
+    for (DDITEM* item = sat->dataItems; item; item = item->next) {
+        if (DDITEM_Link(item, sat)) continue;
+        LOG_Printf("SATELIT: chyba startu vykreslovaného datového údaje v satelitu %s.\n", sat->name);
         return 0;
     }
     sat->lastAttitudeTime = g_simClock.clock - 1;

@@ -47,10 +47,10 @@ void SATS_InitModules()
     SURFMODEL_Init();
     ATTITUDE_ModuleInit();
     ATMO_Init();
-    SATELIT_InitDrawing();
-    SATWINDOW_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
+    SATELIT_InitDrawing();
+    SATWINDOW_Init();
     s_modulesReady = true;
 }
 

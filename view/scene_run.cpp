@@ -207,7 +207,10 @@ void ORBIT_EnableScene()
 {
     if (!g_scene.window) return;
     g_scene.currentSatellite = SATS_GetFirst();
-    if (ORBIT_IsSatelliteCamera(g_orbit.cameraMode)) ORBIT_SetupCamera(1);
+    // A satellite camera is placed now that the satellites exist; the others
+    // take the Earth's angle and the Sun's direction they follow from here,
+    // now that these are computed.
+    ORBIT_SetupCamera(ORBIT_IsSatelliteCamera(g_orbit.cameraMode));
     ORBIT_SetSceneHooks(&kHooks);
     OGW_EnableRedraw(g_scene.window);
     OGW_RequestRedraw(g_scene.window);

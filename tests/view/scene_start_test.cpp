@@ -12,6 +12,7 @@
 #include "simulation/orbit.h"
 #include "tests/foundation/iotxt_test_support.h"
 #include "tests/view/bitmap_support.h"
+#include "view/camera.h"
 #include "view/ogw.h"
 #include "view/orbit_config.h"
 #include "view/scene.h"
@@ -143,6 +144,13 @@ TEST_F(SceneStart, CamerasThatOnlyFollowStartFromTheHomePosition)
             EXPECT_EQ(eye.z, 20.0) << camera;
             EXPECT_EQ(VEC_Length(&target), 0.0) << camera;
             EXPECT_EQ(g_orbit.cameraMode, ORBIT_CameraModeFromName(camera));
+            // The tracking starts from the state of the run's start.
+            if (g_orbit.cameraMode == ORBIT_CAMERA_ECEF_EARTH) {
+                EXPECT_EQ(g_cameraTrack.lastEarthAngle, g_orbit.earthAngle);
+            }
+            if (g_orbit.cameraMode == ORBIT_CAMERA_SUN) {
+                EXPECT_EQ(g_cameraTrack.lastSun.x, g_orbit.sunVector.x);
+            }
         });
     }
 }
