@@ -170,7 +170,7 @@ protected:
 struct Findings {
     bool windowsFound = false;
     int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0;
-    std::vector<uint16_t> mainKeys, viewKeys, menuClicks, aboutKeys;
+    std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
 };
 
 void Origin(const std::string& id, int* x, int* y)
@@ -202,15 +202,27 @@ void User(const std::string& shots, Findings* f)
     if (f->windowsFound) {
         Pause(500);
         f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
-        std::string keys;
+        std::string keys, infoKeys;
         for (const ACCEL& a : ORBITACCELERATORS)
-            if (a.cmd != CMD_ABOUT && a.cmd != CMD_END_RUN_NOW)
+            if (a.cmd != CMD_ABOUT && a.cmd != CMD_END_RUN_NOW) {
                 keys += " " + KeyName(a);
+                // Ctrl+W would close the information window under the keys.
+                if (a.cmd != 177)
+                    infoKeys += " " + KeyName(a);
+            }
+        // Ctrl+W closes the information window in the first round and opens
+        // a new one in the second.
         for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
             TakeCommands();
             Run("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
             Pause(700);
             *result = TakeCommands();
+        }
+        info = Find("Info satelitu");
+        if (!info.empty()) {
+            Run("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
+            Pause(700);
+            f->infoKeys = TakeCommands();
         }
         // The about box from its keys in both windows; a screenshot of the first.
         Run("xdotool windowfocus --sync " + main + " key alt+slash");
@@ -274,6 +286,8 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     std::vector<uint16_t> expected = TableCommandsWithout({CMD_ABOUT, CMD_END_RUN_NOW});
     EXPECT_EQ(f.mainKeys, expected) << "keys in the main window";
     EXPECT_EQ(f.viewKeys, expected) << "keys in the 3-D window";
+    expected.erase(std::find(expected.begin(), expected.end(), 177));
+    EXPECT_EQ(f.infoKeys, expected) << "keys in the information window";
     EXPECT_EQ(f.aboutKeys, (std::vector<uint16_t>{CMD_ABOUT, CMD_ABOUT}));
     EXPECT_EQ(f.menuClicks, (std::vector<uint16_t>{CMD_ABOUT, 139, 157, 177, 178}));
 }
