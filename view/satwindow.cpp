@@ -136,18 +136,23 @@ void Fill(SATWINDOW* sw)
 }
 
 // The window is gone: its satellite forgets it and no longer wants one.
-void OnDestroy(HWND window)
+void Release(SATWINDOW* sw)
 {
-    SATWINDOW* sw = static_cast<SATWINDOW*>(PLAT_GetWindowData(window));
-    if (!sw)
-        return;
-    PLAT_SetWindowData(window, nullptr);
     if (sw->satellite && sw->satellite->infoWindow == sw) {
         sw->satellite->infoWindow = nullptr;
         sw->satellite->infoWindowWanted = 0;
     }
     POOL_Free(Unlink(sw));
     POOL_Free(sw);
+}
+
+void OnDestroy(HWND window)
+{
+    SATWINDOW* sw = static_cast<SATWINDOW*>(PLAT_GetWindowData(window));
+    if (!sw)
+        return;
+    PLAT_SetWindowData(window, nullptr);
+    Release(sw);
 }
 
 void Format(char* text, uint32_t size, const char* format, double value)
@@ -260,8 +265,13 @@ void SATWINDOW_RefreshAll()
 
 void SATWINDOW_Cleanup()
 {
-    while (g_head)
-        SATWINDOW_Destroy(g_head->window);
+    while (g_head) {
+        SATWINDOW* sw = g_head->window;
+        SATWINDOW_Destroy(sw);
+        // A window the message layer no longer knows left its object behind.
+        if (g_head && g_head->window == sw)
+            Release(sw);
+    }
     PLAT_UnregisterClass(CLASS_NAME);
 }
 

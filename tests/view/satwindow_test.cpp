@@ -240,6 +240,13 @@ TEST_F(SatWindowTest, TheCleanupClosesEveryWindowAndItsSatellitesForgetThem)
     EXPECT_EQ(sat_->infoWindow, nullptr);
     EXPECT_EQ(other->infoWindow, nullptr);
     EXPECT_EQ(other->infoWindowWanted, 0u);
+
+    // Windows the message layer already forgot are released all the same.
+    ASSERT_TRUE(SATELIT_OpenInfoWindow(other));
+    PLAT_ResetWindows();
+    SATWINDOW_Cleanup();
+    EXPECT_EQ(SATWINDOW_Count(), 0u);
+    EXPECT_EQ(other->infoWindow, nullptr);
     free(other);
 }
 
