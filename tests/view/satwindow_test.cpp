@@ -242,6 +242,7 @@ TEST_F(SatWindowTest, TheCleanupClosesEveryWindowAndItsSatellitesForgetThem)
     EXPECT_EQ(other->infoWindowWanted, 0u);
 
     // Windows the message layer already forgot are released all the same.
+    SATWINDOW_Init();
     ASSERT_TRUE(SATELIT_OpenInfoWindow(other));
     PLAT_ResetWindows();
     SATWINDOW_Cleanup();
