@@ -98,6 +98,20 @@ void Record(uint16_t command)
     g_commands.push_back(command);
 }
 
+// Waits until the main window has received the number of commands, at most 10 s.
+void AwaitCommands(size_t count)
+{
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (g_commands.size() >= count)
+                break;
+        }
+        Pause(50);
+    }
+    Pause(200);   // and no more come
+}
+
 std::vector<uint16_t> TakeCommands()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -184,7 +198,7 @@ void Origin(const std::string& id, int* x, int* y)
 void Click(int x, int y)
 {
     Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
-    Pause(300);
+    Pause(500);
 }
 
 void EscapeAboutBox()
@@ -203,9 +217,11 @@ void User(const std::string& shots, Findings* f)
         Pause(500);
         f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
         std::string keys, infoKeys;
+        size_t keyCount = 0;
         for (const ACCEL& a : ORBITACCELERATORS)
             if (a.cmd != CMD_ABOUT && a.cmd != CMD_END_RUN_NOW) {
                 keys += " " + KeyName(a);
+                ++keyCount;
                 // Ctrl+W would close the information window under the keys.
                 if (a.cmd != 177)
                     infoKeys += " " + KeyName(a);
@@ -215,13 +231,13 @@ void User(const std::string& shots, Findings* f)
         for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
             TakeCommands();
             Run("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
-            Pause(700);
+            AwaitCommands(keyCount);
             *result = TakeCommands();
         }
         info = Find("Info satelitu");
         if (!info.empty()) {
             Run("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
-            Pause(700);
+            AwaitCommands(keyCount - 1);
             f->infoKeys = TakeCommands();
         }
         // The about box from its keys in both windows; a screenshot of the first.
@@ -234,6 +250,7 @@ void User(const std::string& shots, Findings* f)
         EscapeAboutBox();
         Run("xdotool windowfocus --sync " + view + " key alt+question");
         EscapeAboutBox();
+        AwaitCommands(2);
         f->aboutKeys = TakeCommands();
         // One item of each menu: titles along the bar, items below it, in
         // pixels from the main window's corner.
@@ -248,6 +265,7 @@ void User(const std::string& shots, Findings* f)
             Click(x0 + c.titleX, y0 + c.itemY);
         }
         EscapeAboutBox();
+        AwaitCommands(5);
         f->menuClicks = TakeCommands();
         // A menu left open would hold the program in its loop.
         Run("xdotool key Escape");
