@@ -534,8 +534,10 @@ const PLAT_BACKEND* PLAT_DesktopBackend()
         fprintf(stderr, "%s\n", PLAT_Cp1250ToUtf8(text.c_str()).c_str());
         return nullptr;
     }
-    XCloseDisplay(display);
+    // The probe stays open until FLTK has its own connection: an X server
+    // whose last client leaves resets and refuses connections meanwhile.
     fl_open_display();
+    XCloseDisplay(display);
     Fl::visual(FL_RGB);
     Fl::set_font(CONTROL_FONT, "Liberation Sans");
     // Lets the render and time threads post with Fl::awake.
