@@ -17,6 +17,7 @@
 #include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_draw.h"
+#include "view/satwindow.h"
 
 static SATELIT* s_head = nullptr;
 static SATELIT* s_tail = nullptr;
@@ -49,12 +50,14 @@ void SATS_InitModules()
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
     SATELIT_InitDrawing();
+    SATWINDOW_Init();
     s_modulesReady = true;
 }
 
 void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
+    SATWINDOW_Cleanup();
     MASSMODEL_Done();
     SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
@@ -205,6 +208,7 @@ void SATS_StepAll()
         }
         sat->lastOrbitTime = g_simClock.clock;
     }
+    SATWINDOW_RefreshAll();
 }
 
 void SATS_UpdateAttitudeAll()
@@ -290,5 +294,5 @@ SATELIT* SATS_GetPrevious(SATELIT* sat)
 
 void SATS_CloseInfoWindows()
 {
-    for (SATELIT* sat = s_head; sat; sat = sat->next) sat->infoWindowWanted = 0;
+    for (SATELIT* sat = s_head; sat; sat = sat->next) SATELIT_CloseInfoWindow(sat);
 }
