@@ -418,6 +418,18 @@ static uint32_t StartAttitude(SATELIT* sat)
     return 1;
 }
 
+static void StartControllers(SATELIT* sat)
+{
+    if (sat->bdotGiven) {
+        BDOT_Enable(&sat->bdot);
+        BDOT_Start(&sat->bdot);
+    }
+    if (sat->bcrossGiven) {
+        BCROSS_Enable(&sat->bcross);
+        BCROSS_Start(&sat->bcross);
+    }
+}
+
 uint32_t SATELIT_Start(SATELIT* sat)
 {
     StartOrbit(sat);
@@ -431,6 +443,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);
+    StartControllers(sat);
     sat->lastAttitudeTime = g_simClock.clock - 1;
     sat->projectionsSkipped = 1;
     SATELIT_Step(sat);

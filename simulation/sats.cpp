@@ -38,6 +38,8 @@ void SATS_InitModules()
 {
     s_cosOneDegree = cos(3.14159265358979323846 / 180.0);
     ATTITUDE_ModuleInit();
+    BDOT_Init();
+    BCROSS_Init();
     ATMO_Init();
     s_modulesReady = true;
 }
@@ -46,6 +48,8 @@ void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
     ATTITUDE_ModuleDone();
+    BDOT_Done();
+    BCROSS_Done();
     ATMO_Done();
     s_modulesReady = false;
 }
