@@ -5,12 +5,11 @@
 #include <strings.h>
 #include "dataout/dohan.h"
 #include "dataout/dvhan.h"
+#include "foundation/time.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
-#include "simulation/main.h"
-#include "simulation/multipass.h"
 
 DATAOUT_STATE g_dataout;
 
@@ -31,6 +30,26 @@ static char* ReadQuotedTagged(MEMORY_TAG tag)
 {
     MEMORY_SetTag(tag);
     return IOTXT_ReadQuotedString();
+}
+
+static DATAOUT_PARAM_VALUE s_paramValue = nullptr;
+static DATAOUT_PARAM_TEXT s_paramText = nullptr;
+
+void DATAOUT_SetParamLookups(DATAOUT_PARAM_VALUE value, DATAOUT_PARAM_TEXT text)
+{
+    s_paramValue = value;
+    s_paramText = text;
+}
+
+uint32_t DATAOUT_ParamValue(const char* name, double* value)
+{
+    *value = 0.0;
+    return s_paramValue ? s_paramValue(name, value) : 0;
+}
+
+const char* DATAOUT_ParamText(const char* name)
+{
+    return s_paramText ? s_paramText(name) : nullptr;
 }
 
 void DATAOUT_Init()
@@ -622,7 +641,7 @@ void DATAOUT_EvalSource(const DATAOUT_SOURCE* source, uint32_t* type, int64_t* i
     case DATAOUT_SOURCE_PARAMETER:
         *type = IOTXT_TYPE_DOUBLE;
         *real = 0.0;
-        if (!MULTIPASS_GetParamValue(source->paramName, real)) *real = 0.0;
+        if (!DATAOUT_ParamValue(source->paramName, real)) *real = 0.0;
         return;
     default:
         *type = IOTXT_TYPE_INT64;

@@ -103,6 +103,14 @@ struct DATAOUT_STATE {
 extern DATAOUT_STATE g_dataout;
 
 // Program lifetime and configuration (dataout.cpp).
+// Multipass parameter values for PARAMETER sources and "#(name)" in file
+// names; the multipass series installs them at start.
+typedef uint32_t (*DATAOUT_PARAM_VALUE)(const char* name, double* value);
+typedef const char* (*DATAOUT_PARAM_TEXT)(const char* name);
+void DATAOUT_SetParamLookups(DATAOUT_PARAM_VALUE value, DATAOUT_PARAM_TEXT text);
+uint32_t DATAOUT_ParamValue(const char* name, double* value);
+const char* DATAOUT_ParamText(const char* name);
+
 void DATAOUT_Init();
 void DATAOUT_Done();
 // Reads "DataOutput.cfg" once per program (a missing file is success).

@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include "dataout/dataout.h"
+#include "foundation/time.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
-#include "simulation/main.h"
-#include "simulation/multipass.h"
 
 // ---------------------------------------------------------------- file names
 
@@ -35,7 +34,7 @@ static const char* PutParameter(NAME_BUILDER* out, const char* afterBracket)
         LOG_Printf("DATAOUT: nedostatek paměti 2 - PreprocessFileName");
         return nullptr;
     }
-    const char* value = MULTIPASS_FormatParamValue(ident);
+    const char* value = DATAOUT_ParamText(ident);
     if (!value) LOG_Printf("DATAOUT: parametr \"%s\" nenalezen - PreprocessFileName", ident);
     else PutChars(out, value, strlen(value));
     POOL_Free(ident);

@@ -51,4 +51,9 @@ char* IOTXT_ReadQuotedString();
 char* IOTXT_ReadIdent();
 char* IOTXT_IdentFromString(const char* text);
 uint32_t IOTXT_ReadGenericValue(uint32_t* type, int64_t* integer, double* real, char** text);
+
+// PARAMETER("name") values come from the multipass series, which installs its
+// lookup at start; without one every name is unknown.
+typedef uint32_t (*IOTXT_PARAM_LOOKUP)(const char* name, double* value);
+void IOTXT_SetParamLookup(IOTXT_PARAM_LOOKUP lookup);
 char* IOTXT_ReadRestOfLine();

@@ -1,18 +1,24 @@
 // IOTXT: the typed value readers of the configuration language. Each reads at
 // the reader's current position, moves past what it read and returns 1 or 0;
 // texts come back as pool blocks owned by the caller.
+#include "foundation/time.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
-#include "simulation/main.h"
-#include "simulation/multipass.h"
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+static IOTXT_PARAM_LOOKUP s_paramLookup = nullptr;
+
+void IOTXT_SetParamLookup(IOTXT_PARAM_LOOKUP lookup)
+{
+    s_paramLookup = lookup;
+}
 
 namespace {
 
@@ -125,8 +131,8 @@ uint32_t ReadParameter(double* value)
         LOG_Printf("IOTXT: očekávám závorku u definice PARAMETER.\n");
         return 0;
     }
-    double v;
-    uint32_t found = MULTIPASS_GetParamValue(name, &v);
+    double v = 0.0;
+    uint32_t found = s_paramLookup ? s_paramLookup(name, &v) : 0;
     POOL_Free(name);
     if (!found) {
         LOG_Printf("IOTXT: neznámý název MULTIPASS-PARAMETRU u definice PARAMETER.\n");

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+SIM_CLOCK g_simClock{};
+
 namespace {
 
 constexpr int64_t MS_PER_DAY = 86400000;

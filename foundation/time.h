@@ -24,3 +24,26 @@ int TIME_FormatClockMs(char* buffer, const SYSTEMTIME* st);
 int TIME_FormatClockSec(char* buffer, const SYSTEMTIME* st);
 int TIME_FormatClockMin(char* buffer, const SYSTEMTIME* st);
 const char* TIME_FormatMs(TIME_MS ms);
+
+// The run clock state, owned by the GUI thread: the program entry and the
+// tick move it, every module reads the simulation time from it.
+struct SIM_CLOCK {
+    TIME_MS clock;
+    TIME_MS runStart;
+    TIME_MS runEnd;
+    uint32_t stepLength;
+    double speedFactor;
+    uint64_t realTotal;
+    uint32_t paused;
+    uint32_t endRunRequest;
+    uint32_t endAllRequest;
+    uint32_t running;
+    uint32_t lastTickTime;
+    uint32_t lastStepRealTime;
+    TIME_MS lastStepClock;
+    double fractionAccumulator;
+    uint32_t nodePeriod;
+    TIME_MS lastNodeUpdate;
+};
+
+extern SIM_CLOCK g_simClock;

@@ -1,14 +1,12 @@
 // ORBIT ephemeris: Earth rotation, sidereal time, and low-precision Sun and
 // Moon positions for the scene, the illumination and the solar pressure.
 #include "models/ephemeris.h"
+#include "foundation/constants.h"
 #include <cmath>
 #include <cstdint>
-#include "simulation/main.h"
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-constexpr double DEG = PI / 180.0;
 constexpr double J2000 = 2451545.0;
 constexpr double OBLIQUITY = 0.40909262775014904;          // rad
 constexpr double EARTH_ROTATION_RATE = 7.292115815600708e-5;  // rad/s
@@ -45,7 +43,7 @@ double Reduce360(double degrees)
 
 double ReducedRadians(double degrees)
 {
-    return Reduce360(degrees) * DEG;
+    return Reduce360(degrees) * CONST_DEG_TO_RAD;
 }
 
 // Days since 2000-01-00 00:00 UTC (1999-12-31 00:00), integer day count as
@@ -128,15 +126,15 @@ VEC3 MoonAt(TIME_MS t)
     SYSTEMTIME st;
     TIME_MsToSystemTime(t, &st);
     double d = MoonDayNumber(&st);
-    double ecl = (23.4393 - 3.563e-7 * d) * DEG;
+    double ecl = (23.4393 - 3.563e-7 * d) * CONST_DEG_TO_RAD;
     MOON_ORBIT orbit = MoonElements(d);
     double lambda, beta, r;
     MoonEllipse(&orbit, &lambda, &beta, &r);
-    lambda += MoonPrecession(&st, d) * DEG;
+    lambda += MoonPrecession(&st, d) * CONST_DEG_TO_RAD;
     double dLambda, dBeta, dR;
     MoonPerturbations(&orbit, d, &dLambda, &dBeta, &dR);
-    lambda += dLambda * DEG;
-    beta += dBeta * DEG;
+    lambda += dLambda * CONST_DEG_TO_RAD;
+    beta += dBeta * CONST_DEG_TO_RAD;
     r += dR * MOON_EARTH_RADIUS;
     double xe = r * cos(lambda) * cos(beta);
     double ye = r * sin(lambda) * cos(beta);
@@ -177,14 +175,14 @@ double ORBIT_GreenwichSiderealTime(TIME_MS t)
 double ORBIT_EarthRotationAngle()
 {
     double delta = (double)(int64_t)(g_simClock.clock - s_referenceTime);
-    double A = delta / 1000.0 * EARTH_ROTATION_RATE * 180.0 / PI + s_startAngle;
+    double A = delta / 1000.0 * EARTH_ROTATION_RATE * 180.0 / CONST_PI + s_startAngle;
     return A - 360.0 * (double)(int64_t)(A / 360.0);
 }
 
 void ORBIT_SunDirection(VEC3* out)
 {
     int64_t seconds = (g_simClock.clock - s_referenceTime) / 1000;   // whole seconds
-    double theta = 2.0 * (double)seconds * PI / TROPICAL_YEAR_SECONDS;
+    double theta = 2.0 * (double)seconds * CONST_PI / TROPICAL_YEAR_SECONDS;
     *out = VEC3{cos(theta) * SUN_DISTANCE, sin(theta) * SUN_DISTANCE, 0.0};
     QUAT_RotateVector(out, &s_obliquity);
 }

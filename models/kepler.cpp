@@ -1,13 +1,11 @@
 // KEPLER: the simple and enhanced Kepler models and the elements of a state.
 #include "models/kepler.h"
+#include "foundation/constants.h"
 #include <cmath>
 #include "foundation/log.h"
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-constexpr double DEG = PI / 180.0;
-constexpr double SECONDS_PER_DAY = 86400.0;
 // Semi-major axis of an orbit of one revolution per day, m.
 constexpr double ONE_REV_PER_DAY_AXIS = 42244259.0;
 // Gravitational parameter of the same orbit, m^3/s^2.
@@ -26,7 +24,7 @@ double AxisFromMeanMotion(double revPerDay)
 
 double RadPerSecond(double revPerDay)
 {
-    return revPerDay / SECONDS_PER_DAY * 2.0 * PI;
+    return revPerDay / CONST_SECONDS_PER_DAY * 2.0 * CONST_PI;
 }
 
 // Fixed four Newton steps: constant cost per step, no convergence test.
@@ -85,9 +83,9 @@ void KEPLER_Setup(KEPLER_ORBIT* orbit)
     orbit->simple_sqrt_1_e2 = sqrt(1.0 - e * e);
     orbit->simple_semi_minor_axis = a * orbit->simple_sqrt_1_e2;
     MAT33 inclination;
-    MAT_AxisRotationInverse(&inclination, 0, orbit->kepler_inclination * DEG);
-    OrbitRotation(&orbit->simple_rotation, orbit->kepler_raan * DEG, &inclination,
-                  orbit->kepler_argument * DEG);
+    MAT_AxisRotationInverse(&inclination, 0, orbit->kepler_inclination * CONST_DEG_TO_RAD);
+    OrbitRotation(&orbit->simple_rotation, orbit->kepler_raan * CONST_DEG_TO_RAD, &inclination,
+                  orbit->kepler_argument * CONST_DEG_TO_RAD);
 }
 
 void KEPLER_SecularRates(KEPLER_ORBIT* orbit)
@@ -98,27 +96,27 @@ void KEPLER_SecularRates(KEPLER_ORBIT* orbit)
     double nu = RadPerSecond(n);
     double oneMinusE2 = 1.0 - e * e;
     double K = nu * EARTH_RADIUS_SQUARED / (am * am * oneMinusE2 * oneMinusE2) * J2;
-    double c = cos(orbit->kepler_inclination * DEG);
+    double c = cos(orbit->kepler_inclination * CONST_DEG_TO_RAD);
     double f = 5.0 * c * c - 1.0;
     // Lunar and solar terms in degrees per day, independent of the orbit's size.
     orbit->perigee_rate = 0.75 * K * f
-        + (5.133333333333333e-5 * f + 1.1266666666666668e-4 * f) * DEG / SECONDS_PER_DAY;
+        + (5.133333333333333e-5 * f + 1.1266666666666668e-4 * f) * CONST_DEG_TO_RAD / CONST_SECONDS_PER_DAY;
     orbit->node_rate = -1.5 * K * c
-        + (-2.2533333333333335e-4 * c - 1.0266666666666666e-4 * c) * DEG / SECONDS_PER_DAY;
+        + (-2.2533333333333335e-4 * c - 1.0266666666666666e-4 * c) * CONST_DEG_TO_RAD / CONST_SECONDS_PER_DAY;
     orbit->enhanced_mean_motion = nu;
     orbit->enhanced_semi_major_axis = am / 1000.0;
     orbit->enhanced_sqrt_1_e2 = sqrt(oneMinusE2);
     orbit->enhanced_semi_minor_axis = am * orbit->enhanced_sqrt_1_e2 / 1000.0;
     orbit->enhanced_a2n = am * am * nu / 1e6;
-    MAT_AxisRotationInverse(&orbit->inclination_rotation, 0, orbit->kepler_inclination * DEG);
+    MAT_AxisRotationInverse(&orbit->inclination_rotation, 0, orbit->kepler_inclination * CONST_DEG_TO_RAD);
 }
 
 void KEPLER_PropagateSimple(const KEPLER_ORBIT* orbit, TIME_MS t, VEC3* position, VEC3* velocity)
 {
     int64_t delta = t - orbit->kepler_time;
     double revolutions = orbit->kepler_meananomaly / 360.0
-        + (double)delta * orbit->kepler_meanmotion / SECONDS_PER_DAY / 1000.0;
-    double M = 2.0 * PI * (revolutions - floor(revolutions));
+        + (double)delta * orbit->kepler_meanmotion / CONST_SECONDS_PER_DAY / 1000.0;
+    double M = 2.0 * CONST_PI * (revolutions - floor(revolutions));
     double e = orbit->kepler_excentricity;
     double E = EccentricAnomaly(M, e);
     PerifocalState(&orbit->simple_rotation, E, orbit->simple_semi_major_axis,
@@ -129,14 +127,14 @@ void KEPLER_PropagateSimple(const KEPLER_ORBIT* orbit, TIME_MS t, VEC3* position
 void KEPLER_PropagateEnhanced(const KEPLER_ORBIT* orbit, TIME_MS t, VEC3* position, VEC3* velocity)
 {
     double dt = (double)(t - orbit->kepler_time) / 1000.0;
-    double M = orbit->kepler_meananomaly * DEG
+    double M = orbit->kepler_meananomaly * CONST_DEG_TO_RAD
         + (dt * orbit->kepler_dot_mean_motion + orbit->enhanced_mean_motion) * dt;
-    M -= trunc(M / (2.0 * PI)) * 2.0 * PI;   // a negative M stays negative
+    M -= trunc(M / (2.0 * CONST_PI)) * 2.0 * CONST_PI;   // a negative M stays negative
     double e = orbit->kepler_excentricity;
     double E = EccentricAnomaly(M, e);
     MAT33 rotation;
-    OrbitRotation(&rotation, orbit->kepler_raan * DEG + dt * orbit->node_rate,
-                  &orbit->inclination_rotation, orbit->kepler_argument * DEG + dt * orbit->perigee_rate);
+    OrbitRotation(&rotation, orbit->kepler_raan * CONST_DEG_TO_RAD + dt * orbit->node_rate,
+                  &orbit->inclination_rotation, orbit->kepler_argument * CONST_DEG_TO_RAD + dt * orbit->perigee_rate);
     PerifocalState(&rotation, E, orbit->enhanced_semi_major_axis, orbit->enhanced_semi_minor_axis,
                    e, orbit->enhanced_a2n, orbit->enhanced_sqrt_1_e2, position, velocity);
 }
@@ -186,7 +184,7 @@ int KEPLER_ElementsFromState(const double position[3], const double velocity[3],
         nx = -h[1] / s;
         ny = h[0] / s;
     }
-    double raan = MATH_NormalizeDegrees(atan2(ny, nx) / DEG);
+    double raan = MATH_NormalizeDegrees(atan2(ny, nx) / CONST_DEG_TO_RAD);
     double u = ArgumentOfLatitude(position, hUnit, nx, ny, incl);
 
     double hSi = hLength * 1e6;
@@ -202,13 +200,13 @@ int KEPLER_ElementsFromState(const double position[3], const double velocity[3],
         E = atan2(sinE, cosE);
         double denominator = 1.0 - e * cos(E);
         nu = atan2(sqrt(1.0 - e * e) * sin(E) / denominator, (cos(E) - e) / denominator);
-        argument = MATH_NormalizeDegrees((u - nu) / DEG);
+        argument = MATH_NormalizeDegrees((u - nu) / CONST_DEG_TO_RAD);
     }
     elements[KEPLER_RAAN] = raan;
-    elements[KEPLER_INCLINATION] = incl / DEG;
+    elements[KEPLER_INCLINATION] = incl / CONST_DEG_TO_RAD;
     elements[KEPLER_ARGUMENT] = argument;
     elements[KEPLER_EXCENTRICITY] = e;
     elements[KEPLER_MEANMOTION] = sqrt(MU / (a * a * a)) * REV_PER_DAY_FROM_RAD_PER_S;
-    elements[KEPLER_MEANANOMALY] = (E - e * sin(E)) / DEG;
+    elements[KEPLER_MEANANOMALY] = (E - e * sin(E)) / CONST_DEG_TO_RAD;
     return 1;
 }

@@ -2,13 +2,12 @@
 // set, conversion of elements both ways and the fit of the dot mean motion.
 #include <cmath>
 #include "foundation/log.h"
+#include "foundation/constants.h"
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-constexpr double DEG = PI / 180.0;
 constexpr int64_t MS_PER_DAY = 86400000;
 constexpr uint32_t VARIANT_SGP4 = 1;
 // The two-digit epoch of an element set reads years 1957 to 2056; later
@@ -106,12 +105,12 @@ void KEPLER_PropagateSgp(const SGP_ELEMENTS* elements, uint32_t variant, TIME_MS
 
 void KEPLER_ElementsFromSgp4(KEPLER_ORBIT* orbit, const SGP_ELEMENTS* elements)
 {
-    orbit->kepler_argument = elements->arg_perigee * 180.0 / PI;
-    orbit->kepler_inclination = elements->inclination * 180.0 / PI;
-    orbit->kepler_meananomaly = elements->mean_anomaly * 180.0 / PI;
-    orbit->kepler_raan = elements->raan * 180.0 / PI;
+    orbit->kepler_argument = elements->arg_perigee * 180.0 / CONST_PI;
+    orbit->kepler_inclination = elements->inclination * 180.0 / CONST_PI;
+    orbit->kepler_meananomaly = elements->mean_anomaly * 180.0 / CONST_PI;
+    orbit->kepler_raan = elements->raan * 180.0 / CONST_PI;
     orbit->kepler_excentricity = elements->eccentricity;
-    orbit->kepler_meanmotion = elements->mean_motion * 1440.0 / 2.0 / PI;
+    orbit->kepler_meanmotion = elements->mean_motion * 1440.0 / 2.0 / CONST_PI;
     SYSTEMTIME st;
     TIME_JulianDateToSystemTime(elements->epoch_jd, &st);
     orbit->kepler_time = TIME_SystemTimeToMs(&st);
@@ -129,12 +128,12 @@ uint8_t KEPLER_Sgp4FromElements(const KEPLER_ORBIT* orbit, SGP_ELEMENTS* element
     double day = jd - SGP_JulianDateOfYear((double)year);
     elements->epoch = 1000.0 * yy + day;
     elements->epoch_jd = jd;
-    elements->mean_motion = orbit->kepler_meanmotion * 2.0 * PI / 1440.0;
+    elements->mean_motion = orbit->kepler_meanmotion * 2.0 * CONST_PI / 1440.0;
     elements->bstar = 0.0;
-    elements->inclination = orbit->kepler_inclination * DEG;
-    elements->mean_anomaly = orbit->kepler_meananomaly * DEG;
-    elements->arg_perigee = orbit->kepler_argument * DEG;
-    elements->raan = orbit->kepler_raan * DEG;
+    elements->inclination = orbit->kepler_inclination * CONST_DEG_TO_RAD;
+    elements->mean_anomaly = orbit->kepler_meananomaly * CONST_DEG_TO_RAD;
+    elements->arg_perigee = orbit->kepler_argument * CONST_DEG_TO_RAD;
+    elements->raan = orbit->kepler_raan * CONST_DEG_TO_RAD;
     elements->eccentricity = orbit->kepler_excentricity;
     elements->ndot_2 = 0.0;
     elements->nddot_6 = 0.0;

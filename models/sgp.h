@@ -39,6 +39,14 @@ double SGP_FMod2p(double x);
 double SGP_AcTan(double sinx, double cosx);
 double SGP_OnePlusCos(double cosi);
 
+// Solves E + ayn cos E - axn sin E = capu from `start` by Newton steps limited
+// to 0.95 rad each, until successive values differ by 1e-12 or after 50 steps.
+// The models take it only where their ten plain steps did not settle: for
+// eccentricities near 1 a full step overshoots and the plain loop ends far
+// from the solution, so they start it again from capu (the root lies within
+// the eccentricity of capu).
+double SGP_KeplerLimitedSteps(double capu, double axn, double ayn, double start);
+
 // Values every model derives from the element set first: the Brouwer mean
 // motion and semi-major axis and the terms of the inclination and eccentricity.
 struct SGP_MEAN_ELEMENTS {

@@ -1,5 +1,6 @@
 // SGP: the front end of the Spacetrack Report No. 3 models, their shared
 // helpers, and the near-Earth models SGP and SGP4 (SGP8 is in sgp_near8.cpp).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include "models/sgp.h"
@@ -97,6 +98,21 @@ double SGP_OnePlusCos(double cosi)
     return fabs(d) > SGP_MIN_ONE_PLUS_COS ? d : SGP_MIN_ONE_PLUS_COS;
 }
 
+double SGP_KeplerLimitedSteps(double capu, double axn, double ayn, double start)
+{
+    constexpr double maxStep = 0.95;
+    double e = start;
+    for (int i = 0; i < 50; ++i) {
+        double sine = sin(e), cose = cos(e);
+        double step = (capu - ayn * cose + axn * sine - e) / (1.0 - axn * cose - ayn * sine);
+        if (!std::isfinite(step)) break;
+        step = std::clamp(step, -maxStep, maxStep);
+        e += step;
+        if (fabs(step) <= 1e-12) break;
+    }
+    return e;
+}
+
 void SGP_RecoverMeanElements(const SGP_ELEMENTS* el, SGP_MEAN_ELEMENTS* m)
 {
     double a1 = pow(SGP_Xke() / el->mean_motion, SGP_TOTHRD);
@@ -173,9 +189,9 @@ double SgpKepler(double u, double axnsl, double aynsl)
         double sine = sin(e), cose = cos(e);
         double step = (u - aynsl * cose + axnsl * sine - e) / (1.0 - axnsl * cose - aynsl * sine);
         e += step;
-        if (fabs(step) <= SGP_E6A) break;
+        if (fabs(step) <= SGP_E6A) return e;
     }
-    return e;
+    return SGP_KeplerLimitedSteps(u, axnsl, aynsl, u);
 }
 
 }  // namespace
@@ -333,7 +349,8 @@ void SGP_Sgp4Finish(const SGP4_INIT* k, double a, double e, double xl, double om
     double capu = SGP_FMod2p(xlt - xnode);
     double temp2 = capu;
     double sinepw = 0, cosepw = 0, temp3 = 0, temp4 = 0, temp5 = 0, temp6 = 0;
-    for (int i = 0; i < SGP_KEPLER_STEPS; ++i) {
+    bool settled = false;
+    for (int i = 0; i < SGP_KEPLER_STEPS && !settled; ++i) {
         sinepw = sin(temp2);
         cosepw = cos(temp2);
         temp3 = axn * sinepw;
@@ -341,8 +358,17 @@ void SGP_Sgp4Finish(const SGP4_INIT* k, double a, double e, double xl, double om
         temp5 = axn * cosepw;
         temp6 = ayn * sinepw;
         double epw = (capu - temp4 + temp3 - temp2) / (1.0 - temp5 - temp6) + temp2;
-        if (fabs(epw - temp2) <= SGP_E6A) break;
-        temp2 = epw;
+        settled = fabs(epw - temp2) <= SGP_E6A;
+        if (!settled) temp2 = epw;
+    }
+    if (!settled) {
+        temp2 = SGP_KeplerLimitedSteps(capu, axn, ayn, capu);
+        sinepw = sin(temp2);
+        cosepw = cos(temp2);
+        temp3 = axn * sinepw;
+        temp4 = ayn * cosepw;
+        temp5 = axn * cosepw;
+        temp6 = ayn * sinepw;
     }
 
     // Short-period preliminary quantities

@@ -159,13 +159,20 @@ void SGP_Sgp8Finish(const SGP8_INIT* k, double xmam, double em, double xn, doubl
     // Kepler's equation: the terms of the last step's start value are kept.
     double zc2 = xmam + em * sin(xmam) * (1.0 + em * cos(xmam));
     double sine = 0, cose = 0, zc5 = 0;
-    for (int i = 0; i < SGP_KEPLER_STEPS; ++i) {
+    bool settled = false;
+    for (int i = 0; i < SGP_KEPLER_STEPS && !settled; ++i) {
         sine = sin(zc2);
         cose = cos(zc2);
         zc5 = 1.0 / (1.0 - em * cose);
         double cape = (xmam + em * sine - zc2) * zc5 + zc2;
-        if (fabs(cape - zc2) <= SGP_E6A) break;
-        zc2 = cape;
+        settled = fabs(cape - zc2) <= SGP_E6A;
+        if (!settled) zc2 = cape;
+    }
+    if (!settled) {
+        zc2 = SGP_KeplerLimitedSteps(xmam, em, 0.0, xmam);
+        sine = sin(zc2);
+        cose = cos(zc2);
+        zc5 = 1.0 / (1.0 - em * cose);
     }
 
     // Short-period preliminary quantities

@@ -4,28 +4,6 @@
 #include "foundation/time.h"
 #include "platform/wintypes.h"
 
-// The run clock state, owned by the GUI thread.
-struct SIM_CLOCK {
-    TIME_MS clock;
-    TIME_MS runStart;
-    TIME_MS runEnd;
-    uint32_t stepLength;
-    double speedFactor;
-    uint64_t realTotal;
-    uint32_t paused;
-    uint32_t endRunRequest;
-    uint32_t endAllRequest;
-    uint32_t running;
-    uint32_t lastTickTime;
-    uint32_t lastStepRealTime;
-    TIME_MS lastStepClock;
-    double fractionAccumulator;
-    uint32_t nodePeriod;
-    TIME_MS lastNodeUpdate;
-};
-
-extern SIM_CLOCK g_simClock;
-
 constexpr uint32_t MAIN_TICK = 40345;
 
 // The program: initialisation, one run after another, exit. Returns 0 after

@@ -11,7 +11,6 @@
 #include "simulation/main.h"
 #include "simulation/main_run.h"
 
-SIM_CLOCK g_simClock{};
 
 namespace {
 

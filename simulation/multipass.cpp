@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include "dataout/dataout.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -336,6 +337,8 @@ const MULTIPASS_PARAM* MULTIPASS_FindParam(const char* name)
 void MULTIPASS_Init()
 {
     g_firstParam = g_lastParam = nullptr;
+    IOTXT_SetParamLookup(MULTIPASS_GetParamValue);
+    DATAOUT_SetParamLookups(MULTIPASS_GetParamValue, MULTIPASS_FormatParamValue);
     MULTIPASS_SetSpeedIndex(MULTIPASS_SPEED_REAL);
 }
 

@@ -2,6 +2,7 @@
 // geodetic position, orbit frame, magnetic field, density, illumination, histories.
 #include <cmath>
 #include "foundation/log.h"
+#include "foundation/constants.h"
 #include "models/atmo.h"
 #include "models/kepler.h"
 #include "models/magfield.h"
@@ -11,14 +12,6 @@
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 
-static constexpr double kPi = 3.14159265358979323846;
-static constexpr double kEarthRadiusKm = 6378.135;
-static constexpr double kSunRadiusKm = 696000.0;
-static constexpr double kEarthMass = 5.9736e24;
-static constexpr double kMoonMass = 7.347673e22;
-static constexpr double kGravitationalConstant = 6.6742e-11;
-static constexpr double kSolarConstant = 1370.0;
-static constexpr double kSpeedOfLight = 299792458.0;
 static constexpr uint32_t kNewtonPeriodMs = 200;
 static constexpr uint32_t kModelPeriodMs = 30000;
 
@@ -46,7 +39,7 @@ void SATELIT_PointMassGravity(const VEC3* position, const VEC3* body, double mas
         VEC_Zero(acceleration);
         return;
     }
-    double g = kGravitationalConstant * mass / (length * length);
+    double g = CONST_GRAVITATIONAL_CONSTANT * mass / (length * length);
     *acceleration = VEC3{d.x * g / length, d.y * g / length, d.z * g / length};
 }
 
@@ -70,9 +63,9 @@ void SATELIT_NewtonStep(SATELIT* sat, TIME_MS t)
     double dt = static_cast<double>(t - sat->lastOrbitTime) / 1000.0;
     VEC3 origin{0.0, 0.0, 0.0};
     VEC3 earth, moon;
-    SATELIT_PointMassGravity(&sat->position, &origin, kEarthMass, &earth);
+    SATELIT_PointMassGravity(&sat->position, &origin, CONST_EARTH_MASS_KG, &earth);
     VEC3 moonPosition = SceneVector(3);
-    SATELIT_ThirdBodyAcceleration(&sat->position, &moonPosition, kMoonMass, &moon);
+    SATELIT_ThirdBodyAcceleration(&sat->position, &moonPosition, CONST_MOON_MASS_KG, &moon);
     sat->newtonVelocityChange.x += (earth.x + moon.x) * dt;
     sat->newtonVelocityChange.y += (earth.y + moon.y) * dt;
     sat->newtonVelocityChange.z += (earth.z + moon.z) * dt;
@@ -130,11 +123,11 @@ static void ComputeGeodetic(SATELIT* sat)
 {
     double r, lambda0, phi;
     VEC_ToSpherical(&sat->position, &r, &lambda0, &phi);
-    sat->altitude = r - kEarthRadiusKm;
-    double l = lambda0 * 180.0 / kPi + 180.0 - SiderealDegrees();
+    sat->altitude = r - CONST_EARTH_RADIUS_KM;
+    double l = lambda0 * 180.0 / CONST_PI + 180.0 - SiderealDegrees();
     if (l < 0.0) l += 720.0;
     sat->longitude = l - 360.0 * floor(l / 360.0) - 180.0;
-    sat->latitude = phi * 180.0 / kPi;
+    sat->latitude = phi * 180.0 / CONST_PI;
 }
 
 void SATELIT_ComputeOrbitFrame(SATELIT* sat)
@@ -161,11 +154,11 @@ void SATELIT_ComputeOrbitFrame(SATELIT* sat)
 // The rotation that turns the local north-east-down frame into ECI.
 static void MagToEciMatrix(const SATELIT* sat, MAT33* m)
 {
-    double lambda = sat->longitude * kPi / 180.0;
-    double phi = sat->latitude * kPi / 180.0;
-    double theta = SiderealDegrees() * kPi / 180.0;
+    double lambda = sat->longitude * CONST_PI / 180.0;
+    double phi = sat->latitude * CONST_PI / 180.0;
+    double theta = SiderealDegrees() * CONST_PI / 180.0;
     MAT33 factor;
-    MAT_AxisRotation(m, 1, kPi / 2.0);
+    MAT_AxisRotation(m, 1, CONST_PI / 2.0);
     MAT_AxisRotation(&factor, 1, phi);
     MAT_Multiply(m, &factor);
     MAT_AxisRotation(&factor, 2, -lambda);
@@ -210,7 +203,7 @@ void SATELIT_ComputeFieldRotationRate(SATELIT* sat)
             if (c > 1.0) c = 1.0;
             if (c < -1.0) c = -1.0;
             sat->fieldRate = acos(c) / dt;
-            sat->fieldPeriod = sat->fieldRate < 1e-10 ? 1e10 : 2.0 * kPi / sat->fieldRate;
+            sat->fieldPeriod = sat->fieldRate < 1e-10 ? 1e10 : 2.0 * CONST_PI / sat->fieldRate;
         } else if (lengths <= 0.0) {
             sat->fieldRate = 0.0;
             sat->fieldPeriod = 1e10;
@@ -227,7 +220,7 @@ static void ComputeDensityAndPressures(SATELIT* sat)
     sat->airDensity = ATMO_GetDensity(sat->altitude, sat->longitude, sat->latitude, g_simClock.clock);
     double v = VEC_Length(&sat->velocity);
     sat->dragPressure = 0.5 * sat->airDensity * v * v * 1e6 * sat->dragCoefficient;
-    sat->solarPressure = (1.0 + sat->meanReflectivity) * kSolarConstant / kSpeedOfLight;
+    sat->solarPressure = (1.0 + sat->meanReflectivity) * CONST_SOLAR_CONSTANT / CONST_SPEED_OF_LIGHT;
 }
 
 static void StoreFieldHistory(SATELIT* sat)
@@ -254,7 +247,7 @@ static double ClampPercent(double x) { return x < 0.0 ? 0.0 : (x > 100.0 ? 100.0
 
 static double PartialIllumination(double theta, double rho, double d, double e2, double sLength)
 {
-    double rPrime = kSunRadiusKm * sqrt(e2 - kEarthRadiusKm * kEarthRadiusKm) / sLength;
+    double rPrime = CONST_SUN_RADIUS_KM * sqrt(e2 - CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM) / sLength;
     double x = d / 2.0 + theta - rho;
     double y = 2.0 * x * rPrime / d;
     double f = ClampPercent(100.0 * y / (2.0 * rPrime));
@@ -283,15 +276,15 @@ void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector)
     double e2 = VEC_Dot(&e, &e);
     double sLength = VEC_Length(&s);
     // At or below the Earth's surface the Earth covers the whole sky toward the Sun.
-    if (e2 <= kEarthRadiusKm * kEarthRadiusKm || sLength <= kSunRadiusKm) {
+    if (e2 <= CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM || sLength <= CONST_SUN_RADIUS_KM) {
         sat->illumination = 0.0;
         return;
     }
     double c = se / (sLength * sqrt(e2));
     if (c > 1.0) c = 1.0;
     double theta = acos(c);
-    double rho = atan(kEarthRadiusKm / sqrt(e2 - kEarthRadiusKm * kEarthRadiusKm));
-    double d = 2.0 * atan(kSunRadiusKm / sqrt(sLength * sLength - kSunRadiusKm * kSunRadiusKm));
+    double rho = atan(CONST_EARTH_RADIUS_KM / sqrt(e2 - CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM));
+    double d = 2.0 * atan(CONST_SUN_RADIUS_KM / sqrt(sLength * sLength - CONST_SUN_RADIUS_KM * CONST_SUN_RADIUS_KM));
     if (rho + d < theta) {
         sat->illumination = 100.0;
     } else if (theta + d <= rho) {

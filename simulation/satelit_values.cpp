@@ -1,12 +1,11 @@
 // SAT value forms of the satellite block: vectors, rates, damping and attitudes.
 #include "simulation/satelit_values.h"
+#include "foundation/constants.h"
 #include <cmath>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "simulation/orbit.h"
 
-static constexpr double kPi = 3.14159265358979323846;
-static constexpr double kDegToRad = kPi / 180.0;
 
 static uint32_t VectorError()
 {
@@ -40,8 +39,8 @@ uint32_t SAT_ReadVector(VEC3* out)
         if (!ReadVectorBody(v)) return 0;
         double theta = 0.0;
         ORBIT_GetDisplayParam(4, &theta);
-        double lon = (v[0] + theta) * kDegToRad;
-        double lat = v[1] * kDegToRad;
+        double lon = (v[0] + theta) * CONST_DEG_TO_RAD;
+        double lat = v[1] * CONST_DEG_TO_RAD;
         *out = VEC3{v[2] * cos(lat) * cos(lon), v[2] * cos(lat) * sin(lon), v[2] * sin(lat)};
         return 1;
     }
@@ -78,16 +77,16 @@ uint32_t SAT_ReadAngularRate(double* radPerSecond)
     static const SAT_UNIT_FORM forms[] = {
         {"RAD_PER_SECOND", 1.0}, {"RAD_PER_MINUTE", 1.0 / 60.0},
         {"RAD_PER_HOUR", 1.0 / 3600.0}, {"RAD_PER_DAY", 1.0 / 86400.0},
-        {"REV_PER_SECOND", 2.0 * kPi}, {"REV_PER_MINUTE", 2.0 * kPi / 60.0},
-        {"REV_PER_HOUR", 2.0 * kPi / 3600.0}, {"REV_PER_DAY", 2.0 * kPi / 86400.0},
-        {"DEG_PER_SECOND", kDegToRad}, {"DEG_PER_MINUTE", kDegToRad / 60.0},
-        {"DEG_PER_HOUR", kDegToRad / 3600.0}, {"DEG_PER_DAY", kDegToRad / 86400.0}};
+        {"REV_PER_SECOND", 2.0 * CONST_PI}, {"REV_PER_MINUTE", 2.0 * CONST_PI / 60.0},
+        {"REV_PER_HOUR", 2.0 * CONST_PI / 3600.0}, {"REV_PER_DAY", 2.0 * CONST_PI / 86400.0},
+        {"DEG_PER_SECOND", CONST_DEG_TO_RAD}, {"DEG_PER_MINUTE", CONST_DEG_TO_RAD / 60.0},
+        {"DEG_PER_HOUR", CONST_DEG_TO_RAD / 3600.0}, {"DEG_PER_DAY", CONST_DEG_TO_RAD / 86400.0}};
     return ReadUnitForm(forms, 12, radPerSecond);
 }
 
 uint32_t SAT_ReadDamping(double* joulePerRad)
 {
-    static const SAT_UNIT_FORM forms[] = {{"JOULE_PER_DEG", 180.0 / kPi}, {"JOULE_PER_RAD", 1.0}};
+    static const SAT_UNIT_FORM forms[] = {{"JOULE_PER_DEG", 180.0 / CONST_PI}, {"JOULE_PER_RAD", 1.0}};
     return ReadUnitForm(forms, 2, joulePerRad);
 }
 
@@ -136,7 +135,7 @@ static void AttitudeFromZAxis(const VEC3* v, double angleDeg, QUAT* out)
         }
     }
     QUAT q2;
-    QUAT_FromAxisAngle(&q2, angleDeg * kDegToRad, 0.0, 0.0, 1.0);
+    QUAT_FromAxisAngle(&q2, angleDeg * CONST_DEG_TO_RAD, 0.0, 0.0, 1.0);
     QUAT_Multiply(&q1, &q2, out);
 }
 
@@ -161,7 +160,7 @@ static uint32_t ReadAxisRotation(QUAT* q)
         LOG_Printf(kValues, IOTXT_GetLineNumber());
         return 0;
     }
-    QUAT_FromAxisAngle(q, v[3] * kDegToRad, v[0], v[1], v[2]);
+    QUAT_FromAxisAngle(q, v[3] * CONST_DEG_TO_RAD, v[0], v[1], v[2]);
     return 1;
 }
 
@@ -202,7 +201,7 @@ static uint32_t ReadEulerAngles(QUAT* q)
         }
     }
     MAT33 m;
-    MAT_FromEulerAngles(&m, v[0] * kDegToRad, v[1] * kDegToRad, v[2] * kDegToRad);
+    MAT_FromEulerAngles(&m, v[0] * CONST_DEG_TO_RAD, v[1] * CONST_DEG_TO_RAD, v[2] * CONST_DEG_TO_RAD);
     QUAT_FromMatrix(&m, q);
     return 1;
 }

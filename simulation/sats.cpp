@@ -1,6 +1,7 @@
 // SATS: the satellite list of a run: set-up, loading of "Objects.cfg", the
 // per-step loops and the lookups.
 #include "simulation/sats.h"
+#include "foundation/constants.h"
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -36,7 +37,7 @@ void SATS_Init()
 
 void SATS_InitModules()
 {
-    s_cosOneDegree = cos(3.14159265358979323846 / 180.0);
+    s_cosOneDegree = cos(CONST_DEG_TO_RAD);
     ATTITUDE_ModuleInit();
     BDOT_Init();
     BCROSS_Init();
