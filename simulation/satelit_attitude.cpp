@@ -2,10 +2,10 @@
 // gradient, dipoles with the built-in controllers and coils, test torques,
 // solar radiation pressure and drag) summed and integrated by the attitude block.
 #include <cmath>
+#include "foundation/constants.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
 
-static constexpr double kEarthRadiusKm = 6378.135;
 static constexpr double kOneDegreeMs = 17.453292;   // ms to turn by one degree at 1 rad/s
 static constexpr TIME_MS kLongestProjectionGap = 1000;
 
@@ -38,7 +38,7 @@ static VEC3 GravityGradientTorque(SATELIT* sat, const MAT33& rt)
     if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
     VEC3 r{sat->position.x / radius, sat->position.y / radius, sat->position.z / radius};
     VEC3 rb = Mul(rt, r);
-    double n = VEC_Length(&sat->velocity) / (sat->altitude + kEarthRadiusKm);
+    double n = VEC_Length(&sat->velocity) / (sat->altitude + CONST_EARTH_RADIUS_KM);
     VEC3 ir = Mul(sat->attitude.inertia, rb);
     VEC3 torque = VEC_CrossValue(&rb, &ir);
     double k = 3.0 * n * n;
