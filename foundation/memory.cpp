@@ -201,6 +201,12 @@ void MEMORY_ReportLeaks()
     g_pendingTag = MEMORY_NO_TAG;
 }
 
+uint32_t MEMORY_LiveBlockCount()
+{
+    std::lock_guard<std::recursive_mutex> lock(g_heapLock);
+    return static_cast<uint32_t>(Live().size());
+}
+
 void MEMORY_CheckHeap(const char* label)
 {
     std::lock_guard<std::recursive_mutex> lock(g_heapLock);

@@ -13,6 +13,7 @@ PACKAGES=(
   libfltk1.3-dev fluid
   xvfb xauth x11-apps imagemagick xdotool
   ffmpeg sdcc sdcc-ucsim libpolyclipping-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
