@@ -1,10 +1,13 @@
 // SATELIT: ownership of the satellite record: history buffers, release, display toggles.
 #include "simulation/satelit.h"
 #include <cstring>
+#include <initializer_list>
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "simulation/main.h"
+#include "simulation/massmodel.h"
+#include "simulation/surfmodel.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
@@ -62,11 +65,25 @@ void SATELIT_Free(SATELIT* sat)
         FreeText(&sat->textureFileName);
         sat->texture = -1;
     }
-    // On-board modules, mass and surface models, coils, data items and drawn
-    // objects are released by their own modules once a satellite can own them.
-    sat->modules = nullptr;
+    for (MASSMODEL* model = sat->massModels; model;) {
+        MASSMODEL* next = model->next;
+        MASSMODEL_Free(model);
+        model = next;
+    }
     sat->massModels = sat->massModelInUse = nullptr;
+    for (SAT_PROJECTION_BLOCK* block : {&sat->sunProjection, &sat->dragProjection}) {
+        RASTER_FreeRecording(block->triangles);
+        block->triangles = nullptr;
+    }
+    for (SURFMODEL* model = sat->surfaceModels; model;) {
+        SURFMODEL* next = model->next;
+        SURFMODEL_Free(model);
+        model = next;
+    }
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
+    // On-board modules, coils, data items and drawn objects are released by
+    // their own modules once a satellite can own them.
+    sat->modules = nullptr;
     sat->coils = nullptr;
     sat->dataItems = nullptr;
     sat->userModel = nullptr;

@@ -13,6 +13,7 @@ struct SWMODULE;
 struct COIL;
 struct MASSMODEL;
 struct SURFMODEL;
+struct RASTER_TRIANGLE_LIST;
 struct DDITEM;
 struct DRAWLIST_OBJECT;
 struct SATWINDOW;
@@ -47,11 +48,15 @@ struct SAT_DISTANCE_BORDER {
     SAT_COLOR color;
 };
 
-// The raster recording of one projection (filled by the projected-area raster).
+// The last projection of the body along one direction (the Sun's or the
+// airflow's): the filled triangles kept for drawing, the plane axes u and w
+// they are given in, the unit direction and the force (N, ECI).
 struct SAT_PROJECTION_BLOCK {
-    void* recording;
-    double area;
-    VEC3 centroid;
+    RASTER_TRIANGLE_LIST* triangles;
+    VEC3 u;
+    VEC3 w;
+    VEC3 direction;
+    VEC3 force;
 };
 
 constexpr uint32_t SAT_FIELD_HISTORY_SIZE = 100;

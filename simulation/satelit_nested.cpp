@@ -1,13 +1,17 @@
-// SAT: the nested definitions of a "satelit" block. Their readers belong to the
-// on-board modules, coils, mass and surface models, controllers and drawn data
-// items; the built-in controllers are single lines read here. Definitions whose
-// objects a satellite cannot own yet are reported once and passed over, so the
-// rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. Mass and surface models are
+// read by their modules and kept in the satellite's lists, and the built-in
+// controllers are single lines read here; the readers of the other nested
+// definitions belong to the on-board modules, coils and drawn data items, and
+// until a satellite can own such objects each is reported once and passed
+// over, so the rest of the block still loads.
+#include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "simulation/controllers.h"
+#include "simulation/massmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
+#include "simulation/surfmodel.h"
 
 // Passes over the lines of a nested block up to and including its "end".
 static void SkipBlock()
@@ -26,9 +30,42 @@ static const SAT_NESTED_KEY kNested[] = {
     {"onboard_module", true},
     {"coil", true},
     {"draw_data_item", true},
-    {"mass_model", false},
-    {"surface_model", false},
 };
+
+static uint32_t Fail(const char* format)
+{
+    LOG_Printf(format, static_cast<int>(IOTXT_GetLineNumber()));
+    return 0;
+}
+
+// Model names are unique within a satellite's list, compared without regard to case.
+static uint32_t AddMassModel(SATELIT* sat)
+{
+    MASSMODEL* model = MASSMODEL_Load();
+    if (!model) return Fail("SAT: načtení modelu hmoty tělesa bylo neúspěšné na řádku %d.\n");
+    MASSMODEL** tail = &sat->massModels;
+    for (; *tail; tail = &(*tail)->next) {
+        if (strcasecmp((*tail)->name, model->name) != 0) continue;
+        MASSMODEL_Free(model);
+        return Fail("SAT: název hmotného modelu byl již použit na řádku %d.\n");
+    }
+    *tail = model;
+    return 1;
+}
+
+static uint32_t AddSurfaceModel(SATELIT* sat)
+{
+    SURFMODEL* model = nullptr;
+    if (!SURFMODEL_ParseDefinition(&model)) return Fail("SAT: načtení modelu povrchu tělesa bylo neúspěšné na řádku %d.\n");
+    SURFMODEL** tail = &sat->surfaceModels;
+    for (; *tail; tail = &(*tail)->next) {
+        if (strcasecmp((*tail)->name, model->name) != 0) continue;
+        SURFMODEL_Free(model);
+        return Fail("SAT: název povrchového modelu byl již použit na řádku %d.\n");
+    }
+    *tail = model;
+    return 1;
+}
 
 struct SAT_CONTROLLER_KEY {
     const char* word;
@@ -69,9 +106,10 @@ uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
     if (IOTXT_MatchWord(kBcrossKey.word)) {
         return ParseController(kBcrossKey, &sat->bcrossGiven, &sat->bcross, BCROSS_ParseParams);
     }
+    if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
+    if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     for (const SAT_NESTED_KEY& key : kNested) {
         if (!IOTXT_MatchWord(key.word)) continue;
-        *handled = 1;
         LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,
                    IOTXT_GetLineNumber());
         if (key.block) SkipBlock();

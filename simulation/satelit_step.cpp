@@ -8,6 +8,8 @@
 #include "models/magfield.h"
 #include "platform/plat_time.h"
 #include "simulation/main.h"
+#include "simulation/massmodel.h"
+#include "simulation/surfmodel.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
@@ -383,20 +385,40 @@ static void StartOrbit(SATELIT* sat)
     sat->startRealTime = g_simClock.realTotal;
 }
 
-static void StartSubModels(SATELIT*)
+// Every mass model is computed once and printed, and every surface model
+// prepares the raster; this dominates the start of a satellite, so its time is
+// logged.
+static void StartSubModels(SATELIT* sat)
 {
     uint32_t begin = PLAT_GetTickCount();
     LOG_Printf("SAT: probíhají výpočty hmotných modelů ... ");
+    for (MASSMODEL* model = sat->massModels; model; model = model->next) MASSMODEL_ComputeAndPrint(model);
     LOG_Printf("výpočet MASS-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
     begin = PLAT_GetTickCount();
+    for (SURFMODEL* model = sat->surfaceModels; model; model = model->next) SURFMODEL_PrepareRaster(model);
     LOG_Printf("startovní výpočet SURFACE-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
+}
+
+// The inertia and centre of mass come from the mass model in use; a model
+// without positive mass has neither.
+static uint32_t TakeMassProperties(SATELIT* sat, MAT33* inertia)
+{
+    MASSMODEL* model = sat->massModelInUse;
+    if (!model) {
+        MAT_Identity(inertia);
+        VEC_Zero(&sat->centreOfMass);
+        return 1;
+    }
+    if (!MASSMODEL_CheckUsable(model, sat->name)) return 0;
+    MASSMODEL_GetInertia(model, inertia);
+    MASSMODEL_GetCog(model, &sat->centreOfMass);
+    return 1;
 }
 
 static uint32_t StartAttitude(SATELIT* sat)
 {
     MAT33 inertia;
-    MAT_Identity(&inertia);
-    VEC_Zero(&sat->centreOfMass);
+    if (!TakeMassProperties(sat, &inertia)) return 0;
     VEC3 zero{0.0, 0.0, 0.0};
     ATTITUDE_SetQuaternion(&sat->attitude, &sat->initialAttitude);
     ATTITUDE_SetInertia(&sat->attitude, &inertia);

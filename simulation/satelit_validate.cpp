@@ -154,10 +154,21 @@ static uint32_t SetUpOrbitModel(SATELIT* sat)
     }
 }
 
-// Mass and surface models are required by the attitude torques; while a
-// satellite cannot own them yet, only the magnetic torque's dipole is checked.
+// The attitude needs the body's inertia from a mass model, the solar and drag
+// torques the areas of a surface model, the magnetic disturbance torque the
+// residual dipole.
 static uint32_t CheckRequiredModels(SATELIT* sat)
 {
+    if (!sat->massModels) {
+        LOG_Printf("SAT: satelit \"%s\" nemá určený žádný model hmoty pro výpočty rotace a orientace.\n", sat->name);
+        return 0;
+    }
+    if (!sat->surfaceModels) {
+        LOG_Printf("SAT: satelit \"%s\" nemá určený žádný model povrchu pro výpočty tlaku slunečního záření a odporu "
+                   "atmosféry.\n",
+                   sat->name);
+        return 0;
+    }
     if (sat->magneticTorque && !g_satParseFlags.residualDipole) {
         LOG_Printf("SAT: satelit \"%s\" nemá určený zbytkový magnetický moment pro výpočet magnetického rušivého momentu.\n",
                    sat->name);

@@ -12,6 +12,8 @@
 #include "models/atmo.h"
 #include "platform/plat_thread.h"
 #include "simulation/main.h"
+#include "simulation/massmodel.h"
+#include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
 
 static SATELIT* s_head = nullptr;
@@ -38,6 +40,8 @@ void SATS_Init()
 void SATS_InitModules()
 {
     s_cosOneDegree = cos(CONST_DEG_TO_RAD);
+    MASSMODEL_Init();
+    SURFMODEL_Init();
     ATTITUDE_ModuleInit();
     BDOT_Init();
     BCROSS_Init();
@@ -48,6 +52,8 @@ void SATS_InitModules()
 void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
+    MASSMODEL_Done();
+    SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
     BDOT_Done();
     BCROSS_Done();
@@ -165,8 +171,19 @@ uint32_t SATS_Load()
     return started;
 }
 
+// A mass model read from the same definition file as a model of a satellite
+// already listed takes over its computed results instead of computing them again.
+static void ShareMassResults(SATELIT* sat)
+{
+    if (!sat->massModelInUse) return;
+    for (SATELIT* listed = s_head; listed; listed = listed->next) {
+        if (MASSMODEL_ShareResults(sat->massModelInUse, listed->massModels)) return;
+    }
+}
+
 uint32_t SATS_StartSatellite(SATELIT* sat)
 {
+    ShareMassResults(sat);
     SATELIT_SetCurrent(sat);
     uint32_t ok = SATELIT_Start(sat);
     SATELIT_SetCurrent(nullptr);

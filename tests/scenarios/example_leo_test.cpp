@@ -28,6 +28,9 @@ TEST(ExampleScenario, LeoRunsOneDayAndRecordsItsRows)
     ASSERT_EQ(RunProgramIn(dir), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_NE(log.find("Satelit: LEO\n"), std::string::npos) << log;
+    // The CubeSat's mass model is computed and printed at the start.
+    EXPECT_NE(log.find("MASSMODEL: cubesat\nMODEL-COG at "), std::string::npos) << log;
+    EXPECT_NE(log.find("MODEL-IT:     0.00"), std::string::npos) << log;
     // A step every 10 s of the day, besides those at the start.
     size_t summary = log.find("Satelit LEO: ");
     ASSERT_NE(summary, std::string::npos) << log;

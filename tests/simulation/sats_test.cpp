@@ -9,7 +9,9 @@
 #include "models/magfield.h"
 #include "models/sgp_tle.h"
 #include "simulation/main.h"
+#include "simulation/massmodel.h"
 #include "simulation/orbit.h"
+#include "simulation/raster.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "tests/foundation/iotxt_test_support.h"
@@ -28,6 +30,7 @@ protected:
     {
         LOG_Init();
         IOTXT_Init();
+        testsupport::InstallModelPair(MEMORY_ProgramDirectory());
         g_simClock.clock = g_simClock.runStart = testsupport::MsOf(2006, 1, 1);
         g_orbit = ORBIT_RUN_STATE{};  // Earth angle 0: longitudes are ECI angles
         SATS_Init();
@@ -54,13 +57,15 @@ const char* kKeplerSat =
     "  kepler_meananomaly = 0\n"
     "  kepler_time = UT(\"01.01.2006, 00:00\")\n"
     "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n"
+    "  mass_model \"cube\", \"cube.mass\"\n"
+    "  surface_model = \"cube\", \"cube.surf\"\n"
     "end\n";
 
 std::string KeplerBlock(const std::string& name, const std::string& extra = "")
 {
     return "satelit\n  name = \"" + name +
            "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n  kepler_inclination = 30\n" + extra +
-           "end\n";
+           testsupport::kModelPairLines + "end\n";
 }
 
 TEST_F(SatsTest, ListKeepsFileOrderAndWalksCyclically)
@@ -101,7 +106,7 @@ class SatsParseTest : public SatsTest, public ::testing::WithParamInterface<Pars
 TEST_P(SatsParseTest, BlockGivesMessage)
 {
     const ParseCase& c = GetParam();
-    std::string text = std::string("satelit\n  name = \"S\"\n") + c.body + "end\n";
+    std::string text = std::string("satelit\n  name = \"S\"\n") + c.body + testsupport::kModelPairLines + "end\n";
     uint32_t loaded = Load(text);
     std::string log = LogText();
     if (std::string(c.message).empty()) {
@@ -167,13 +172,85 @@ TEST_F(SatsTest, BlockWithoutNameOrEndFails)
 
 TEST_F(SatsTest, UnknownWordAndNestedBlocksAreSkipped)
 {
-    ASSERT_EQ(Load(KeplerBlock("S", "  colour_of_paint = blue\n  coil \"c1\"\n    turns = 10\n  end\n"
-                                    "  mass_model = \"m\", \"mass.txt\"\n")),
-              1u);
+    ASSERT_EQ(Load(KeplerBlock("S", "  colour_of_paint = blue\n  coil \"c1\"\n    turns = 10\n  end\n")), 1u);
     std::string log = LogText();
     EXPECT_NE(log.find("SAT: neznámé slovo na řádku 6 konfiguračního souboru.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\"coil\" na řádku 7"), std::string::npos) << log;
     EXPECT_NE(SATS_GetFirst(), nullptr);
+}
+
+// ---- mass models -------------------------------------------------------------------
+
+std::string BlockWithModels(const std::string& name, const std::string& models)
+{
+    return "satelit\n  name = \"" + name + "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n" + models +
+           "end\n";
+}
+
+TEST_F(SatsTest, ModelsAreRequiredNamedOnceAndReportedWhenTheyFail)
+{
+    EXPECT_EQ(Load(BlockWithModels("S", "  mass_model \"cube\", \"cube.mass\"\n")), 0u);
+    EXPECT_NE(LogText().find("SAT: satelit \"S\" nemá určený žádný model povrchu pro výpočty tlaku slunečního "
+                             "záření a odporu atmosféry.\n"),
+              std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", testsupport::kModelPairLines + "  surface_model = \"Cube\", \"cube.surf\"\n")),
+              0u);
+    EXPECT_NE(LogText().find("SAT: název povrchového modelu byl již použit na řádku 7.\n"), std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", "  surface_model \"s\", \"cube.surf\"\n")), 0u);
+    EXPECT_NE(LogText().find("SURFMODEL: očekává se rovnítko a název modelu na řádku 5.\n"
+                             "SAT: načtení modelu povrchu tělesa bylo neúspěšné na řádku 5.\n"),
+              std::string::npos)
+        << LogText();
+
+    EXPECT_EQ(Load(BlockWithModels("S", "  surface_model = \"cube\", \"cube.surf\"\n")), 0u);
+    EXPECT_NE(LogText().find("SAT: satelit \"S\" nemá určený žádný model hmoty pro výpočty rotace a orientace.\n"),
+              std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", testsupport::kModelPairLines + "  mass_model \"CUBE\", \"cube.mass\"\n")),
+              0u);
+    EXPECT_NE(LogText().find("SAT: název hmotného modelu byl již použit na řádku 7.\n"), std::string::npos);
+    EXPECT_EQ(Load(BlockWithModels("S", "  mass_model \"m\", \"none.mass\"\n")), 0u);
+    std::string log = LogText();
+    EXPECT_NE(log.find("MASSMODEL: souboru \"none.mass\" s definicí hmotného modelu nebyl nalezen na řádku 5.\n"
+                       "SAT: načtení modelu hmoty tělesa bylo neúspěšné na řádku 5.\n"),
+              std::string::npos)
+        << log;
+}
+
+// The first satellite computes its model; the second names the same file in
+// another letter case and takes the results over.
+TEST_F(SatsTest, SatellitesShareTheMassModelOfOneFile)
+{
+    ASSERT_EQ(Load(KeplerBlock("First") +
+                   BlockWithModels("Second", "  mass_model \"other\", \"Cube.Mass\"\n"
+                                             "  surface_model = \"cube\", \"cube.surf\"\n")),
+              1u)
+        << LogText();
+    std::string log = LogText();
+    size_t got = log.find("Got COG\nGot IT\n");
+    EXPECT_NE(got, std::string::npos) << log;
+    EXPECT_EQ(log.find("Got COG", got + 1), std::string::npos) << log;
+    SATELIT* first = SATS_GetFirst();
+    SATELIT* second = SATS_GetNext(first);
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(first->attitude.inertia.m[i], second->attitude.inertia.m[i]);
+    EXPECT_NEAR(first->attitude.inertia.m[0], 0.0017346938775510, 1e-15);
+    EXPECT_EQ(second->massModelInUse->objects->inertiaComputed, 0u);  // its elements were never evaluated
+}
+
+TEST_F(SatsTest, StartFailsWithoutPositiveMassOrWithASingularTensor)
+{
+    ScopedFile empty("empty.mass", "; no elements\n");
+    ScopedFile line("line.mass", "object \"boom\", LINE\n A = 0 m, 0 m, 0 m\n B = 1 m, 0 m, 0 m\n MASS = 1 kg\nend\n");
+    const std::string surface = "  surface_model = \"cube\", \"cube.surf\"\n";
+    EXPECT_EQ(Load(BlockWithModels("Hollow", "  mass_model \"void\", \"empty.mass\"\n" + surface)), 0u);
+    EXPECT_NE(LogText().find("MASSMODEL: hmotný model \"void\" satelitu \"Hollow\" má celkovou hmotnost 0 kg"),
+              std::string::npos)
+        << LogText();
+    SATS_Cleanup();
+    SATS_Init();
+    EXPECT_EQ(Load(BlockWithModels("Rod", "  mass_model \"rod\", \"line.mass\"\n" + surface)), 0u);
+    EXPECT_NE(LogText().find("SATELIT: model hmoty pro satelit Rod má singulární tenzor setrvačnosti"),
+              std::string::npos)
+        << LogText();
 }
 
 TEST_F(SatsTest, ValueFormsAreStoredAndASecondNameReplacesTheFirst)
@@ -221,7 +298,9 @@ TEST_F(SatsTest, SgpSatelliteMatchesThePropagatorDirectly)
                    "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8\n"
                    "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105\n");
     std::string dir = tle.path.substr(0, tle.path.rfind('/'));
-    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"" + dir + "\\near.tle\"\nend\n"), 1u)
+    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = SGP4\n tle = \"" + dir + "\\near.tle\"\n" +
+                   testsupport::kModelPairLines + "end\n"),
+              1u)
         << LogText();
     SATELIT* s = SATS_GetFirst();
     g_simClock.clock += 3600000;
@@ -338,10 +417,12 @@ TEST_F(SatsTest, LightRatioWaitsForWholeLightAndShadowPeriods)
 
 TEST_F(SatsTest, NewtonOrbitFollowsKeplerOverOneRevolution)
 {
-    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
-                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\nend\n"
+    ASSERT_EQ(Load(std::string("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
+                               " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\n") +
+                   testsupport::kModelPairLines + "end\n"
                    "satelit\n name = \"K\"\n orbit_model = SIMPLE_KEPLER\n"
-                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\nend\n"),
+                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 5.0, 5.0)\n" +
+                   testsupport::kModelPairLines + "end\n"),
               1u)
         << LogText();
     SATELIT* newton = SATS_GetFirst();
@@ -362,8 +443,9 @@ TEST_F(SatsTest, NewtonOrbitFollowsKeplerOverOneRevolution)
 
 TEST_F(SatsTest, NewtonStartedAndSteppedAtOneTimeDoesNotMove)
 {
-    ASSERT_EQ(Load("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
-                   " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 7.5, 0)\nend\n"),
+    ASSERT_EQ(Load(std::string("satelit\n name = \"N\"\n orbit_model = NEWTON\n"
+                               " position_vector = VECTOR(7000, 0, 0)\n velocity_vector = VECTOR(0, 7.5, 0)\n") +
+                   testsupport::kModelPairLines + "end\n"),
               1u);
     SATELIT* s = SATS_GetFirst();
     VEC3 before = s->position;
@@ -416,10 +498,15 @@ TEST_F(SatsTest, OrbitHistoryTogglesRestartEmpty)
     EXPECT_EQ(s->historyCapacity, 400u);
 }
 
+// The started satellite's surface model has prepared the raster; the run's
+// clean-up frees it again.
 TEST_F(SatsTest, CleanupTwiceIsHarmless)
 {
     ASSERT_EQ(Load(kKeplerSat), 1u);
+    EXPECT_NE(RASTER_GetBuffer(), nullptr);
+    EXPECT_EQ(SATS_GetFirst()->surfaceModelInUse, SATS_GetFirst()->surfaceModels);
     SATS_Cleanup();
+    EXPECT_EQ(RASTER_GetBuffer(), nullptr);
     SATS_Cleanup();
     EXPECT_EQ(SATS_GetFirst(), nullptr);
 }
@@ -433,7 +520,9 @@ TEST_F(SatsTest, DecayedOrbitIsReportedOnceAndKeepsAFiniteState)
                    "DECAY\n"
                    "1 88888U          80275.98708465  .00073094  13844-3  99999-0 0     8\n"
                    "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105\n");
-    ASSERT_EQ(Load("satelit\n name = \"D\"\n orbit_model = SGP4\n tle = \"" + tle.path + "\"\nend\n"), 1u)
+    ASSERT_EQ(Load("satelit\n name = \"D\"\n orbit_model = SGP4\n tle = \"" + tle.path + "\"\n" +
+                   testsupport::kModelPairLines + "end\n"),
+              1u)
         << LogText();
     SATELIT* s = SATS_GetFirst();
     for (int day = 0; day < 60; ++day) {

@@ -43,4 +43,16 @@ TIME_MS MsOf(int year, int month, int day, int hour, int minute, int second, int
     return TIME_SystemTimeToMs(&st);
 }
 
+const std::string kModelPairLines =
+    "  mass_model \"cube\", \"cube.mass\"\n"
+    "  surface_model = \"cube\", \"cube.surf\"\n";
+
+void InstallModelPair(const std::string& dir)
+{
+    for (const char* name : {"cube.mass", "cube.surf"}) {
+        std::filesystem::copy_file(std::string(ORBIT_TEST_DATA_DIR) + "/models/" + name, dir + "/" + name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
 }

@@ -12,4 +12,9 @@ void WriteFile(const std::string& path, const std::string& text);
 SYSTEMTIME Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
 // Milliseconds of a calendar date and time on the simulation clock's scale.
 TIME_MS MsOf(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
+// Every satellite needs a mass and a surface model: the tests' small pair (a
+// solid cube of 0.1 m and 1 kg) is copied into a folder, and these lines of a
+// "satelit" block name it.
+void InstallModelPair(const std::string& dir);
+extern const std::string kModelPairLines;
 }

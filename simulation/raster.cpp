@@ -1,0 +1,519 @@
+// RASTER: the projected-area raster: plane ranges and mapping, exact triangle
+// scan conversion, span filling with the covered count and the column and row
+// sums kept up to date, and the recording of filled triangles in recycled records.
+//
+// Beside the byte pixels each row keeps one bit per pixel. A span then finds the
+// pixels it changes a 64-pixel word at a time, and the count and the column sum
+// grow by whole runs of changed pixels instead of pixel by pixel; faces that
+// cover pixels already covered (the back faces of a closed body) cost only the
+// bit tests. Each row also remembers the columns it has filled since the last
+// clear, so clearing touches only those.
+#include "simulation/raster.h"
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+
+static constexpr int kSize = RASTER_SIZE;
+static constexpr int kWordsPerRow = kSize / 64;
+static constexpr double kRangeWidening = 1e-20;
+
+static uint8_t* s_buffer = nullptr;
+static uint32_t s_bufferSize = 0;
+static uint32_t s_count = 0;
+static int64_t s_xSum = 0;
+static int64_t s_ySum = 0;
+static double s_xMin = 0.0, s_xMax = 0.0, s_xScale = 1.0;
+static double s_yMin = 0.0, s_yMax = 0.0, s_yScale = 1.0;
+static uint32_t s_recording = 0;
+static RASTER_TRIANGLE_LIST* s_current = nullptr;
+static RASTER_TRIANGLE* s_freeTriangles = nullptr;
+static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
+static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
+
+static uint64_t s_rowBits[kSize][kWordsPerRow];
+// Columns filled since the last clear, per row (first > last: none), and the rows.
+static int16_t s_filledFirst[kSize];
+static int16_t s_filledLast[kSize];
+static int s_filledRowFirst = kSize;
+static int s_filledRowLast = -1;
+
+// ---- buffer and module life --------------------------------------------------------
+
+static void ForgetFilledExtents()
+{
+    std::fill(s_filledFirst, s_filledFirst + kSize, static_cast<int16_t>(kSize));
+    std::fill(s_filledLast, s_filledLast + kSize, static_cast<int16_t>(-1));
+    s_filledRowFirst = kSize;
+    s_filledRowLast = -1;
+}
+
+uint32_t RASTER_Init()
+{
+    RASTER_FreeBuffer();
+    s_bufferSize = static_cast<uint32_t>(kSize) * kSize;
+    MEMORY_SetTag("RASTER:buffer");
+    s_buffer = static_cast<uint8_t*>(POOL_Alloc(s_bufferSize + 1));
+    if (!s_buffer) {
+        LOG_Printf("RASTER: nedostatek paměti.\n");
+        return 0;
+    }
+    memset(s_buffer, 0, s_bufferSize);
+    memset(s_rowBits, 0, sizeof s_rowBits);
+    ForgetFilledExtents();
+    RASTER_Clear();
+    return 1;
+}
+
+void RASTER_FreeBuffer()
+{
+    if (s_buffer) POOL_Free(s_buffer);
+    s_buffer = nullptr;
+}
+
+void RASTER_Reset()
+{
+    s_buffer = nullptr;
+    s_freeTriangles = s_freeTrianglesTail = nullptr;
+    s_freeLists = nullptr;
+    s_recording = 0;
+    s_current = nullptr;
+    s_count = 0;
+    s_xSum = s_ySum = 0;
+}
+
+void RASTER_Done()
+{
+    RASTER_FreeBuffer();
+    if (s_current) RASTER_FreeRecording(s_current);
+    s_current = nullptr;
+    while (s_freeTriangles) {
+        RASTER_TRIANGLE* next = s_freeTriangles->next;
+        POOL_Free(s_freeTriangles);
+        s_freeTriangles = next;
+    }
+    s_freeTrianglesTail = nullptr;
+    while (s_freeLists) {
+        RASTER_TRIANGLE_LIST* next = s_freeLists->link;
+        POOL_Free(s_freeLists);
+        s_freeLists = next;
+    }
+    s_recording = 0;
+}
+
+// Only the columns filled since the last clear can hold covered pixels.
+static void ClearFilledPixels()
+{
+    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+        int first = s_filledFirst[y], last = s_filledLast[y];
+        if (first > last) continue;
+        memset(s_buffer + y * kSize + first, 0, static_cast<size_t>(last - first + 1));
+        for (int w = first >> 6; w <= last >> 6; ++w) s_rowBits[y][w] = 0;
+        s_filledFirst[y] = kSize;
+        s_filledLast[y] = -1;
+    }
+    s_filledRowFirst = kSize;
+    s_filledRowLast = -1;
+}
+
+void RASTER_Clear()
+{
+    if (s_buffer) ClearFilledPixels();
+    s_count = 0;
+    s_xSum = s_ySum = 0;
+    s_recording = 0;
+    if (s_current) RASTER_FreeRecording(s_current);
+    s_current = nullptr;
+}
+
+void RASTER_StartRecording() { s_recording = 1; }
+
+// ---- ranges and mapping ----------------------------------------------------------------
+
+static void SetRange(double min, double max, double* storedMin, double* storedMax, double* scale)
+{
+    if (!(min + kRangeWidening < max)) {
+        min -= kRangeWidening;
+        max += kRangeWidening;
+    }
+    *storedMin = min;
+    *storedMax = max;
+    *scale = (kSize - 1) / (max - min);
+}
+
+void RASTER_SetRangeX(double min, double max) { SetRange(min, max, &s_xMin, &s_xMax, &s_xScale); }
+void RASTER_SetRangeY(double min, double max) { SetRange(min, max, &s_yMin, &s_yMax, &s_yScale); }
+
+// Truncated toward zero and clamped to the raster. The clamp is done on the
+// double, before the conversion, so that huge or infinite coordinates cannot
+// overflow the integer and a NaN maps to 0.
+static int16_t ToPixel(double value)
+{
+    if (!(value >= 0.0)) return 0;
+    if (value >= kSize) return kSize - 1;
+    return static_cast<int16_t>(value);
+}
+
+void RASTER_PlaneToPixel(const RASTER_POINT* point, RASTER_PIXEL* pixel)
+{
+    pixel->x = ToPixel((point->x - s_xMin) * s_xScale);
+    pixel->y = ToPixel((point->y - s_yMin) * s_yScale);
+}
+
+// ---- spans ---------------------------------------------------------------------------------
+
+static inline void MarkFilled(int y, int first, int last)
+{
+    if (first < s_filledFirst[y]) s_filledFirst[y] = static_cast<int16_t>(first);
+    if (last > s_filledLast[y]) s_filledLast[y] = static_cast<int16_t>(last);
+    if (y < s_filledRowFirst) s_filledRowFirst = y;
+    if (y > s_filledRowLast) s_filledRowLast = y;
+}
+
+// Adds the count and the column sum of the set bits of one word, run by run
+// (a span changes one run of a word in all but rare cases).
+static inline void SumRuns(uint64_t changed, int base, uint32_t* count, int64_t* columns)
+{
+    while (changed) {
+        int low = std::countr_zero(changed);
+        int run = std::countr_one(changed >> low);
+        int64_t first = base + low;
+        *count += static_cast<uint32_t>(run);
+        *columns += run * first + ((static_cast<int64_t>(run) * (run - 1)) >> 1);
+        if (low + run >= 64) return;
+        changed &= ~0ull << (low + run);
+    }
+}
+
+// Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
+// raster. Every pixel of the span ends covered (or empty), so the bytes from the
+// first to the last changed pixel are written in one go.
+template <bool kFill>
+static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
+{
+    uint64_t* bits = s_rowBits[y];
+    int firstWord = x1 >> 6, lastWord = x2 >> 6;
+    uint64_t firstMask = ~0ull << (x1 & 63);
+    uint64_t lastMask = ~0ull >> (63 - (x2 & 63));
+    uint32_t count = 0;
+    int64_t columns = 0;
+    int firstChanged = -1, lastChanged = -1;
+    for (int w = firstWord; w <= lastWord; ++w) {
+        uint64_t mask = ~0ull;
+        if (w == firstWord) mask &= firstMask;
+        if (w == lastWord) mask &= lastMask;
+        uint64_t old = bits[w];
+        uint64_t changed = kFill ? (mask & ~old) : (mask & old);
+        if (!changed) continue;
+        bits[w] = old ^ changed;
+        if (firstChanged < 0) firstChanged = (w << 6) + std::countr_zero(changed);
+        lastChanged = (w << 6) + 63 - std::countl_zero(changed);
+        SumRuns(changed, w << 6, &count, &columns);
+    }
+    if (!count) return;
+    memset(s_buffer + y * kSize + firstChanged, kFill ? 255 : 0, static_cast<size_t>(lastChanged - firstChanged + 1));
+    if (kFill) {
+        s_count += count;
+        s_xSum += columns;
+        s_ySum += static_cast<int64_t>(y) * count;
+        MarkFilled(y, firstChanged, lastChanged);
+    } else {
+        s_count -= count;
+        s_xSum -= columns;
+        s_ySum -= static_cast<int64_t>(y) * count;
+    }
+}
+
+template <bool kFill>
+static inline __attribute__((always_inline)) void OrderedSpan(int y, int x1, int x2)
+{
+    if (x1 > x2) std::swap(x1, x2);
+    Span<kFill>(y, x1, x2);
+}
+
+// Spans given from outside are kept inside the raster.
+template <bool kFill>
+static void CheckedSpan(uint16_t row, uint16_t x1, uint16_t x2)
+{
+    if (!s_buffer || row >= kSize) return;
+    OrderedSpan<kFill>(row, std::min<int>(x1, kSize - 1), std::min<int>(x2, kSize - 1));
+}
+
+void RASTER_FillSpan(uint16_t row, uint16_t x1, uint16_t x2) { CheckedSpan<true>(row, x1, x2); }
+void RASTER_EraseSpan(uint16_t row, uint16_t x1, uint16_t x2) { CheckedSpan<false>(row, x1, x2); }
+
+// ---- triangle scan conversion --------------------------------------------------------------
+
+// The column of an edge from (x0, y0) to (x1, y1), dy = y1 - y0 > 0, at row
+// y0 + i: x0 + (i dx + r) / dy truncated toward zero, r = dy / 2 negated with dx,
+// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The quotient and the
+// remainder are carried from row to row, so no division is made per row.
+struct SCAN_EDGE {
+    int x0;
+    int sign;
+    int dy;
+    int quotientStep;
+    int remainderStep;
+    int quotient;
+    int remainder;
+};
+
+static SCAN_EDGE StartEdge(int x0, int y0, int x1, int y1)
+{
+    SCAN_EDGE e;
+    int dx = x1 - x0;
+    int adx = dx < 0 ? -dx : dx;
+    e.x0 = x0;
+    e.sign = dx < 0 ? -1 : 1;
+    e.dy = y1 - y0;
+    e.quotientStep = adx / e.dy;
+    e.remainderStep = adx % e.dy;
+    e.quotient = 0;
+    e.remainder = e.dy / 2;
+    return e;
+}
+
+static int EdgeColumn(const SCAN_EDGE& e) { return e.x0 + e.sign * e.quotient; }
+
+static void AdvanceEdge(SCAN_EDGE& e)
+{
+    e.quotient += e.quotientStep;
+    e.remainder += e.remainderStep;
+    if (e.remainder >= e.dy) {
+        e.remainder -= e.dy;
+        e.quotient++;
+    }
+}
+
+static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
+{
+    p.x = std::clamp<int16_t>(p.x, 0, kSize - 1);
+    p.y = std::clamp<int16_t>(p.y, 0, kSize - 1);
+    return p;
+}
+
+// A is the corner with the smallest row (the later one on a tie); of the other
+// two, B has the smaller column (the later one on a tie) and C is the other; M is
+// the one of B and C with the smaller row (C on a tie) and T the other. Rows A to
+// M are filled between the edges A-T and A-M, then rows below M between the edge
+// from the A-T column at row M to T and the edge M-T.
+template <bool kFill>
+static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
+{
+    if (!s_buffer) return;
+    const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
+    int a = 0;
+    for (int i = 1; i < 3; ++i)
+        if (v[i].y <= v[a].y) a = i;
+    int p = a == 0 ? 1 : 0, q = a == 2 ? 1 : 2;
+    int b = v[q].x <= v[p].x ? q : p;
+    int c = b == q ? p : q;
+    int m = v[b].y >= v[c].y ? c : b;
+    int t = m == b ? c : b;
+    const RASTER_PIXEL &A = v[a], &B = v[b], &C = v[c], &M = v[m], &T = v[t];
+
+    int longColumnAtM = A.x;
+    if (T.y == A.y) {
+        // all three on one row: only the span between B and C below
+    } else if (M.y == A.y) {
+        OrderedSpan<kFill>(A.y, A.x, M.x);
+    } else {
+        SCAN_EDGE longEdge = StartEdge(A.x, A.y, T.x, T.y), shortEdge = StartEdge(A.x, A.y, M.x, M.y);
+        for (int y = A.y; y <= M.y; ++y) {
+            longColumnAtM = EdgeColumn(longEdge);
+            OrderedSpan<kFill>(y, longColumnAtM, EdgeColumn(shortEdge));
+            AdvanceEdge(longEdge);
+            AdvanceEdge(shortEdge);
+        }
+    }
+    if (T.y == M.y) {
+        OrderedSpan<kFill>(M.y, B.x, C.x);
+        return;
+    }
+    SCAN_EDGE fromLong = StartEdge(longColumnAtM, M.y, T.x, T.y), fromM = StartEdge(M.x, M.y, T.x, T.y);
+    for (int y = M.y + 1; y <= T.y; ++y) {
+        AdvanceEdge(fromLong);
+        AdvanceEdge(fromM);
+        OrderedSpan<kFill>(y, EdgeColumn(fromLong), EdgeColumn(fromM));
+    }
+}
+
+void RASTER_FillTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<true>(p0, p1, p2); }
+void RASTER_EraseTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<false>(p0, p1, p2); }
+
+void RASTER_FillQuad(const RASTER_PIXEL points[4])
+{
+    ScanTriangle<true>(points[0], points[1], points[2]);
+    ScanTriangle<true>(points[0], points[2], points[3]);
+}
+
+void RASTER_EraseQuad(const RASTER_PIXEL points[4])
+{
+    ScanTriangle<false>(points[0], points[1], points[2]);
+    ScanTriangle<false>(points[0], points[2], points[3]);
+}
+
+template <bool kFill>
+static void PlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const RASTER_POINT* p2)
+{
+    RASTER_PIXEL v[3];
+    RASTER_PlaneToPixel(p0, &v[0]);
+    RASTER_PlaneToPixel(p1, &v[1]);
+    RASTER_PlaneToPixel(p2, &v[2]);
+    ScanTriangle<kFill>(v[0], v[1], v[2]);
+}
+
+void RASTER_FillPlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const RASTER_POINT* p2)
+{
+    PlaneTriangle<true>(p0, p1, p2);
+}
+
+void RASTER_ErasePlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const RASTER_POINT* p2)
+{
+    PlaneTriangle<false>(p0, p1, p2);
+}
+
+static void MapQuad(const RASTER_POINT points[4], RASTER_PIXEL pixels[4])
+{
+    for (int i = 0; i < 4; ++i) RASTER_PlaneToPixel(&points[i], &pixels[i]);
+}
+
+void RASTER_ErasePlaneQuad(const RASTER_POINT points[4])
+{
+    RASTER_PIXEL pixels[4];
+    MapQuad(points, pixels);
+    RASTER_EraseQuad(pixels);
+}
+
+// ---- recording -------------------------------------------------------------------------------
+
+static RASTER_TRIANGLE_LIST* StartList()
+{
+    RASTER_TRIANGLE_LIST* list = s_freeLists;
+    if (list) {
+        s_freeLists = list->link;
+    } else {
+        MEMORY_SetTag("RASTER:triangle-list");
+        list = static_cast<RASTER_TRIANGLE_LIST*>(POOL_Alloc(sizeof(RASTER_TRIANGLE_LIST) + 1));
+        if (!list) return nullptr;
+    }
+    list->count = 0;
+    list->head = nullptr;
+    list->link = nullptr;
+    return list;
+}
+
+static uint32_t RecordTriangle(const RASTER_POINT& p0, const RASTER_POINT& p1, const RASTER_POINT& p2)
+{
+    RASTER_TRIANGLE* triangle = s_freeTriangles;
+    if (triangle) {
+        s_freeTriangles = triangle->next;
+        if (!s_freeTriangles) s_freeTrianglesTail = nullptr;
+    } else {
+        MEMORY_SetTag("RASTER:triangle");
+        triangle = static_cast<RASTER_TRIANGLE*>(POOL_Alloc(sizeof(RASTER_TRIANGLE) + 1));
+        if (!triangle) return 0;
+    }
+    triangle->corners[0] = p0;
+    triangle->corners[1] = p1;
+    triangle->corners[2] = p2;
+    triangle->next = s_current->head;
+    s_current->head = triangle;
+    return 1;
+}
+
+// The pixels are filled first: a failed recording changes neither area nor centroid.
+static void RecordQuad(const RASTER_POINT points[4])
+{
+    if (!s_current) {
+        s_current = StartList();
+        if (!s_current) {
+            LOG_Printf("RASTER: nedostatek paměti (struktura).\n");
+            return;
+        }
+    }
+    if (!RecordTriangle(points[0], points[1], points[2])) {
+        LOG_Printf("RASTER: nedostatek paměti (trojúhelník1).\n");
+        return;
+    }
+    if (!RecordTriangle(points[0], points[2], points[3])) {
+        LOG_Printf("RASTER: nedostatek paměti (trojúhelník2).\n");
+        return;
+    }
+    s_current->count += 2;
+}
+
+void RASTER_AddQuad(const RASTER_POINT points[4])
+{
+    RASTER_PIXEL pixels[4];
+    MapQuad(points, pixels);
+    RASTER_FillQuad(pixels);
+    if (s_recording) RecordQuad(points);
+}
+
+RASTER_TRIANGLE_LIST* RASTER_TakeRecording()
+{
+    RASTER_TRIANGLE_LIST* list = s_current;
+    s_current = nullptr;
+    return list;
+}
+
+void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list)
+{
+    if (!list) return;
+    if (list->head) {
+        RASTER_TRIANGLE* last = list->head;
+        while (last->next) last = last->next;
+        if (s_freeTrianglesTail) s_freeTrianglesTail->next = list->head;
+        else s_freeTriangles = list->head;
+        s_freeTrianglesTail = last;
+    }
+    list->head = nullptr;
+    list->count = 0;
+    list->link = s_freeLists;
+    s_freeLists = list;
+}
+
+// ---- results ----------------------------------------------------------------------------------
+
+void RASTER_GetPixelCount(uint32_t* count) { *count = s_count; }
+
+void RASTER_GetPixelCentroid(double* x, double* y)
+{
+    if (!s_count) {
+        *x = *y = 0.0;
+        return;
+    }
+    *x = static_cast<double>(s_xSum) / s_count;
+    *y = static_cast<double>(s_ySum) / s_count;
+}
+
+void RASTER_GetArea(double* area)
+{
+    *area = s_count ? s_count / s_xScale / s_yScale : 0.0;
+}
+
+void RASTER_GetCentroid(double* x, double* y)
+{
+    if (!s_count) {
+        *x = *y = 0.0;
+        return;
+    }
+    double px, py;
+    RASTER_GetPixelCentroid(&px, &py);
+    *x = (px + 0.5) / s_xScale + s_xMin;
+    *y = (py + 0.5) / s_yScale + s_yMin;
+}
+
+uint16_t RASTER_GetWidth() { return kSize; }
+uint16_t RASTER_GetHeight() { return kSize; }
+const uint8_t* RASTER_GetBuffer() { return s_buffer; }
+
+void RASTER_DebugPrintSpan(int16_t first, int16_t last)
+{
+    for (int i = 0; i < first; ++i) LOG_Printf(" ");
+    for (int i = first; i <= last; ++i) LOG_Printf("X");
+    LOG_Printf("\n");
+}

@@ -1,0 +1,280 @@
+// Projected-area raster: scan conversion, union counting, the count and sums
+// against the pixels themselves, mapping limits and recycled recordings.
+#include <gtest/gtest.h>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+#include "foundation/log.h"
+#include "simulation/raster.h"
+#include "tests/foundation/iotxt_test_support.h"
+
+namespace {
+
+using iotxttest::LogText;
+
+class RasterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LOG_Init();
+        RASTER_Reset();
+        ASSERT_EQ(RASTER_Init(), 1u);
+        RASTER_SetRangeX(0.0, 511.0);  // plane units are pixels
+        RASTER_SetRangeY(0.0, 511.0);
+    }
+    void TearDown() override { RASTER_Done(); }
+};
+
+RASTER_PIXEL Px(int x, int y) { return RASTER_PIXEL{static_cast<int16_t>(x), static_cast<int16_t>(y)}; }
+
+uint32_t Count()
+{
+    uint32_t n;
+    RASTER_GetPixelCount(&n);
+    return n;
+}
+
+std::vector<bool> Covered()
+{
+    const uint8_t* b = RASTER_GetBuffer();
+    std::vector<bool> covered(512 * 512);
+    for (int i = 0; i < 512 * 512; ++i) covered[i] = b[i] == 255;
+    return covered;
+}
+
+// The count and the centroid agree with the pixels of the buffer, and every
+// pixel is either empty or covered.
+void ExpectConsistent()
+{
+    const uint8_t* b = RASTER_GetBuffer();
+    uint32_t n = 0;
+    double xs = 0, ys = 0;
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x) {
+            ASSERT_TRUE(b[y * 512 + x] == 0 || b[y * 512 + x] == 255);
+            if (b[y * 512 + x]) {
+                ++n;
+                xs += x;
+                ys += y;
+            }
+        }
+    ASSERT_EQ(Count(), n);
+    double cx, cy;
+    RASTER_GetPixelCentroid(&cx, &cy);
+    EXPECT_DOUBLE_EQ(cx, n ? xs / n : 0.0);
+    EXPECT_DOUBLE_EQ(cy, n ? ys / n : 0.0);
+}
+
+std::vector<int> CoveredInRow(int row)
+{
+    std::vector<int> columns;
+    const uint8_t* b = RASTER_GetBuffer();
+    for (int x = 0; x < 512; ++x)
+        if (b[row * 512 + x]) columns.push_back(x);
+    return columns;
+}
+
+TEST_F(RasterTest, FullRangeQuadCoversEveryPixelAndEraseEmptiesIt)
+{
+    RASTER_SetRangeX(-0.05, 0.05);
+    RASTER_SetRangeY(0.0, 0.2);
+    RASTER_POINT quad[4] = {{-0.05, 0.0}, {0.05, 0.0}, {0.05, 0.2}, {-0.05, 0.2}};
+    RASTER_AddQuad(quad);
+    EXPECT_EQ(Count(), 262144u);
+    double area, x, y;
+    RASTER_GetArea(&area);
+    EXPECT_NEAR(area, 512.0 * 512.0 / (511.0 / 0.1) / (511.0 / 0.2), 1e-15);
+    RASTER_GetCentroid(&x, &y);
+    EXPECT_NEAR(x, 256.0 / (511.0 / 0.1) - 0.05, 1e-15);
+    ExpectConsistent();
+    RASTER_ErasePlaneQuad(quad);
+    EXPECT_EQ(Count(), 0u);
+    ExpectConsistent();
+    RASTER_GetArea(&area);
+    RASTER_GetCentroid(&x, &y);
+    EXPECT_EQ(area, 0.0);  // nothing covered: no division by the zero count
+    EXPECT_EQ(x, 0.0);
+    EXPECT_EQ(y, 0.0);
+}
+
+TEST_F(RasterTest, OverlappingQuadsCountTheirUnion)
+{
+    RASTER_PIXEL first[4] = {Px(10, 20), Px(300, 40), Px(280, 400), Px(30, 350)};
+    RASTER_PIXEL second[4] = {Px(200, 5), Px(500, 100), Px(450, 500), Px(150, 300)};
+    RASTER_FillQuad(first);
+    std::vector<bool> a = Covered();
+    RASTER_Clear();
+    RASTER_FillQuad(second);
+    std::vector<bool> b = Covered();
+    RASTER_Clear();
+    RASTER_FillQuad(first);
+    RASTER_FillQuad(second);
+    RASTER_FillQuad(first);  // again: nothing changes
+    uint32_t both = 0, either = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        both += a[i] && b[i];
+        either += a[i] || b[i];
+    }
+    EXPECT_GT(both, 10000u);
+    EXPECT_EQ(Count(), either);
+    ExpectConsistent();
+    // Erasing one quad leaves what only the other covers.
+    RASTER_EraseQuad(first);
+    uint32_t onlySecond = 0;
+    for (size_t i = 0; i < a.size(); ++i) onlySecond += b[i] && !a[i];
+    EXPECT_EQ(Count(), onlySecond);
+    ExpectConsistent();
+}
+
+// A triangle with corners on whole pixels covers at least its area and at most
+// its area plus its perimeter plus one pixel.
+TEST_F(RasterTest, RandomTrianglesCoverTheirAreaWithinThePerimeter)
+{
+    std::mt19937 random(12);
+    std::uniform_int_distribution<int> coordinate(0, 511);
+    for (int i = 0; i < 3000; ++i) {
+        RASTER_Clear();
+        RASTER_PIXEL p[3];
+        for (RASTER_PIXEL& q : p) q = Px(coordinate(random), coordinate(random));
+        RASTER_FillTriangle(p[0], p[1], p[2]);
+        double area = std::fabs((p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y)) / 2.0;
+        double perimeter = std::hypot(p[1].x - p[0].x, p[1].y - p[0].y) + std::hypot(p[2].x - p[1].x, p[2].y - p[1].y) +
+                           std::hypot(p[0].x - p[2].x, p[0].y - p[2].y);
+        ASSERT_GE(Count(), area) << i;
+        ASSERT_LE(Count(), area + perimeter + 1.0) << i;
+        if (i % 300 == 0) ExpectConsistent();
+        RASTER_EraseTriangle(p[0], p[1], p[2]);  // the same pixels: back to nothing
+        ASSERT_EQ(Count(), 0u) << i;
+    }
+}
+
+TEST_F(RasterTest, DegenerateTrianglesAndFlatRows)
+{
+    // Three corners on one row: only the span between the first two.
+    RASTER_FillTriangle(Px(100, 50), Px(120, 50), Px(300, 50));
+    EXPECT_EQ(CoveredInRow(50).size(), 21u);
+    EXPECT_EQ(CoveredInRow(50).front(), 100);
+    RASTER_Clear();
+    // Three corners in one pixel: that pixel.
+    RASTER_FillTriangle(Px(7, 9), Px(7, 9), Px(7, 9));
+    EXPECT_EQ(Count(), 1u);
+    EXPECT_EQ(RASTER_GetBuffer()[9 * 512 + 7], 255);
+    RASTER_Clear();
+    // The middle corner on the lowest corner's row: that row is filled between
+    // the two, whichever has the smaller column.
+    for (int order = 0; order < 2; ++order) {
+        RASTER_PIXEL top1 = Px(40, 10), top2 = Px(90, 10), bottom = Px(60, 80);
+        if (order) std::swap(top1, top2);
+        RASTER_FillTriangle(top1, bottom, top2);
+        std::vector<int> row = CoveredInRow(10);
+        ASSERT_EQ(row.size(), 51u);
+        EXPECT_EQ(row.front(), 40);
+        EXPECT_EQ(CoveredInRow(80), std::vector<int>{60});
+        RASTER_Clear();
+    }
+    EXPECT_EQ(Count(), 0u);
+    ExpectConsistent();
+}
+
+TEST_F(RasterTest, SpansGivenFromOutsideStayInside)
+{
+    RASTER_FillSpan(3, 600, 505);  // either order; the end beyond the raster is its last column
+    EXPECT_EQ(CoveredInRow(3).size(), 7u);
+    RASTER_FillSpan(512, 0, 10);  // no such row
+    RASTER_FillSpan(3, 508, 509);  // covered already
+    EXPECT_EQ(Count(), 7u);
+    RASTER_EraseSpan(3, 0, 507);
+    EXPECT_EQ(Count(), 4u);
+    ExpectConsistent();
+}
+
+TEST_F(RasterTest, MappingClampsAndEqualBoundsWiden)
+{
+    RASTER_SetRangeX(2.0, 4.0);
+    RASTER_SetRangeY(0.0, 0.0);  // widened by 1e-20 on each side
+    RASTER_PIXEL p;
+    const double inf = std::numeric_limits<double>::infinity();
+    struct { double x; int column; } cases[] = {
+        {2.0, 0}, {4.0, 511}, {3.0, 255}, {1.0, 0}, {5.0, 511}, {1e300, 511}, {-1e300, 0}, {inf, 511}, {-inf, 0},
+        {std::nan(""), 0},
+    };
+    for (const auto& c : cases) {
+        RASTER_POINT point{c.x, 0.0};
+        RASTER_PlaneToPixel(&point, &p);
+        EXPECT_EQ(p.x, c.column) << c.x;
+    }
+    RASTER_POINT top{3.0, 1e-20};
+    RASTER_PlaneToPixel(&top, &p);
+    EXPECT_EQ(p.y, 511);
+    RASTER_POINT middle{3.0, 0.0};
+    RASTER_PlaneToPixel(&middle, &p);
+    EXPECT_EQ(p.y, 255);
+}
+
+std::set<const RASTER_TRIANGLE*> Triangles(const RASTER_TRIANGLE_LIST* list)
+{
+    std::set<const RASTER_TRIANGLE*> set;
+    for (const RASTER_TRIANGLE* t = list->head; t; t = t->next) set.insert(t);
+    return set;
+}
+
+void Measure(const RASTER_POINT* quads, int count)
+{
+    RASTER_Clear();
+    RASTER_StartRecording();
+    RASTER_SetRangeX(0.0, 1.0);
+    RASTER_SetRangeY(0.0, 1.0);
+    for (int i = 0; i < count; ++i) RASTER_AddQuad(quads + 4 * i);
+}
+
+// A recording holds the two triangles of each quad, newest first, in plane
+// coordinates; returned records are reused, so steady measuring allocates nothing.
+TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
+{
+    const RASTER_POINT quads[12] = {{0.1, 0.1}, {0.5, 0.1}, {0.5, 0.5}, {0.1, 0.5}, {0.2, 0.2}, {0.9, 0.2},
+                                    {0.9, 0.9}, {0.2, 0.9}, {0.0, 0.0}, {0.3, 0.0}, {0.3, 0.3}, {0.0, 0.3}};
+    Measure(quads, 3);
+    RASTER_TRIANGLE_LIST* first = RASTER_TakeRecording();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->count, 6u);
+    EXPECT_EQ(first->head->corners[1].x, 0.3);  // (0, 2, 3) of the last quad
+    EXPECT_EQ(first->head->corners[2].y, 0.3);
+    EXPECT_EQ(RASTER_TakeRecording(), nullptr);
+
+    Measure(quads, 3);
+    RASTER_TRIANGLE_LIST* second = RASTER_TakeRecording();
+    std::set<const RASTER_TRIANGLE*> pool = Triangles(first);
+    for (const RASTER_TRIANGLE* t : Triangles(second)) pool.insert(t);
+    RASTER_FreeRecording(first);
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        Measure(quads, 3);
+        RASTER_TRIANGLE_LIST* next = RASTER_TakeRecording();
+        for (const RASTER_TRIANGLE* t : Triangles(next)) EXPECT_TRUE(pool.count(t)) << cycle;
+        RASTER_FreeRecording(second);
+        second = next;
+    }
+    // A clear with an untaken recording gives its records back as well.
+    Measure(quads, 3);
+    RASTER_Clear();
+    Measure(quads, 3);
+    RASTER_TRIANGLE_LIST* afterClear = RASTER_TakeRecording();
+    for (const RASTER_TRIANGLE* t : Triangles(afterClear)) EXPECT_TRUE(pool.count(t));
+    RASTER_FreeRecording(afterClear);
+    RASTER_FreeRecording(second);
+    // Recording off: the pixels are filled, nothing is recorded.
+    RASTER_Clear();
+    RASTER_AddQuad(quads);
+    EXPECT_EQ(RASTER_TakeRecording(), nullptr);
+    EXPECT_GT(Count(), 0u);
+}
+
+TEST_F(RasterTest, DebugSpanDrawsTheColumns)
+{
+    RASTER_DebugPrintSpan(2, 4);
+    EXPECT_EQ(LogText(), "  XXX\n");
+}
+
+}  // namespace
