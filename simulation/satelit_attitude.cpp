@@ -4,7 +4,11 @@
 #include <cmath>
 #include "foundation/constants.h"
 #include "simulation/main.h"
+#include "simulation/orbit.h"
+#include "simulation/raster.h"
 #include "simulation/satelit.h"
+#include "simulation/sats.h"
+#include "simulation/surfmodel.h"
 
 static constexpr double kOneDegreeMs = 17.453292;   // ms to turn by one degree at 1 rad/s
 static constexpr TIME_MS kLongestProjectionGap = 1000;
@@ -142,8 +146,61 @@ void SATELIT_UpdateAttitude(SATELIT* sat)
 
 // ---- projections ---------------------------------------------------------------------
 
-void SATELIT_ComputeSolarTorque(SATELIT*, const MAT33*) {}
-void SATELIT_ComputeDragTorque(SATELIT*, const MAT33*) {}
+struct SAT_PROJECTION_LOCK {
+    void (*enter)();
+    void (*leave)();
+};
+
+// Projects the surface model in use along d, keeps the triangles and the plane
+// axes for drawing, and gives the torque of a force of `pressure` per square
+// metre of projected area pushing along d at the centre of pressure. The lever
+// runs from the centre of mass, turned into ECI with the body, to that centre.
+static VEC3 ProjectionTorque(SATELIT* sat, const MAT33* r, VEC3 d, double pressure, SAT_PROJECTION_BLOCK* block,
+                             const SAT_PROJECTION_LOCK& lock)
+{
+    VEC_Normalize(&d);
+    VEC3 u, w;
+    VEC_OrthonormalPair(&d, &sat->position, &u, &w);
+    double area = 0.0, along[2] = {0.0, 0.0};
+    RASTER_TRIANGLE_LIST* triangles = nullptr;
+    if (sat->surfaceModelInUse) {
+        SURFMODEL_RasterizeProjection(sat->surfaceModelInUse, r, &d, &u, &w);
+        RASTER_GetArea(&area);
+        RASTER_GetCentroid(&along[0], &along[1]);
+        triangles = RASTER_TakeRecording();
+    }
+    VEC3 pressureCentre;
+    VEC_Combine(along, &pressureCentre, &u, &w);
+    lock.enter();
+    if (block->triangles) RASTER_FreeRecording(block->triangles);
+    block->triangles = triangles;
+    block->u = u;
+    block->w = w;
+    lock.leave();
+    VEC3 cog = Mul(*r, sat->centreOfMass);
+    VEC3 lever{pressureCentre.x - cog.x, pressureCentre.y - cog.y, pressureCentre.z - cog.z};
+    double f = -area * pressure;
+    block->direction = d;
+    block->force = VEC3{f * d.x, f * d.y, f * d.z};
+    return VEC_CrossValue(&lever, &block->force);
+}
+
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const MAT33* r)
+{
+    double sun[3] = {0.0, 0.0, 0.0};
+    ORBIT_GetDisplayParam(2, sun);
+    VEC3 d{sun[0] - sat->position.x, sun[1] - sat->position.y, sun[2] - sat->position.z};
+    double pressure = sat->solarPressure * sat->illumination / 100.0;
+    sat->solarTorqueVector = ProjectionTorque(sat, r, d, pressure, &sat->sunProjection,
+                                              SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});
+}
+
+void SATELIT_ComputeDragTorque(SATELIT* sat, const MAT33* r)
+{
+    sat->dragTorqueVector =
+        ProjectionTorque(sat, r, sat->velocity, sat->dragPressure, &sat->dragProjection,
+                         SAT_PROJECTION_LOCK{SATS_LockDragProjection, SATS_UnlockDragProjection});
+}
 
 void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c)
 {

@@ -28,6 +28,10 @@ static PLAT_LOCK s_dragProjectionLock;
 
 void SATS_LockFieldHistory() { PLAT_EnterLock(&s_fieldHistoryLock); }
 void SATS_UnlockFieldHistory() { PLAT_LeaveLock(&s_fieldHistoryLock); }
+void SATS_LockSunProjection() { PLAT_EnterLock(&s_sunProjectionLock); }
+void SATS_UnlockSunProjection() { PLAT_LeaveLock(&s_sunProjectionLock); }
+void SATS_LockDragProjection() { PLAT_EnterLock(&s_dragProjectionLock); }
+void SATS_UnlockDragProjection() { PLAT_LeaveLock(&s_dragProjectionLock); }
 double SATS_CosOneDegree() { return s_cosOneDegree; }
 
 void SATS_Init()
