@@ -149,6 +149,13 @@ uint32_t DoRun()
 
 }
 
+static MAIN_RUN_OBSERVER s_runObserver = nullptr;
+
+void MAIN_SetRunObserver(MAIN_RUN_OBSERVER observer)
+{
+    s_runObserver = observer;
+}
+
 int MAIN_Run(int argc, char** argv)
 {
     PLAT_Init(argc > 0 ? argv[0] : nullptr);
@@ -158,8 +165,10 @@ int MAIN_Run(int argc, char** argv)
     if (!MULTIPASS_Load() || !DATAOUT_LoadConfig()) {
         exitCode = 1;
     } else {
-        for (;;) {
-            if (!DoRun()) {
+        for (uint32_t run = 1;; ++run) {
+            uint32_t ran = DoRun();
+            if (s_runObserver) s_runObserver(run);
+            if (!ran) {
                 exitCode = 1;
                 break;
             }

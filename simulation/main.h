@@ -10,6 +10,11 @@ constexpr uint32_t MAIN_TICK = 40345;
 // normal completion, 1 when a configuration file failed to load or a run failed.
 int MAIN_Run(int argc, char** argv);
 
+// Called after each run of a series has ended and freed what it held, with the
+// run's number from 1; tests watch the tracked heap from run to run through it.
+typedef void (*MAIN_RUN_OBSERVER)(uint32_t run);
+void MAIN_SetRunObserver(MAIN_RUN_OBSERVER observer);
+
 // The main window procedure (the tick message goes to MAIN_Tick).
 LRESULT MAIN_WndProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 

@@ -1,0 +1,69 @@
+// The built program started as a user would in a scenario folder: headless, in
+// virtual time, its output in "stdout.txt" of the folder.
+#pragma once
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include "tests/support/test_support.h"
+
+namespace scenario {
+
+struct Program {
+    pid_t pid = -1;
+    std::string dir;
+};
+
+// Links the program into the folder and starts it there.
+inline Program StartIn(const std::string& dir, const char* testCommands = nullptr)
+{
+    Program p;
+    p.dir = dir;
+    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
+    p.pid = fork();
+    if (p.pid == 0) {
+        if (chdir(p.dir.c_str()) != 0)
+            _exit(126);
+        int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        setenv("ORBIT_HEADLESS", "1", 1);
+        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        if (testCommands)
+            setenv("ORBIT_TEST_COMMANDS", testCommands, 1);
+        execl("./orbit", "./orbit", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return p;
+}
+
+// The exit status, or -1 when the program has not ended within the timeout.
+inline int Wait(const Program& p, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        int status = 0;
+        if (waitpid(p.pid, &status, WNOHANG) == p.pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(p.pid, SIGKILL);
+    waitpid(p.pid, nullptr, 0);
+    return -1;
+}
+
+inline bool WaitForFile(const std::string& path, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        if (std::filesystem::exists(path))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+}  // namespace scenario
