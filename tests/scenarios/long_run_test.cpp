@@ -23,10 +23,12 @@ size_t Fields(const std::string& line)
 TEST(LongRunScenario, SigtermInTheMiddleOfASeriesLeavesWholeRows)
 {
     std::string dir = testsupport::MakeTempDir("series-sigterm");
+    testsupport::InstallModelPair(dir);
     testsupport::WriteFile(dir + "/Objects.cfg",
                            "satelit\n  name = \"Alpha\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n"
                            "  kepler_inclination = 51.6\n  kepler_time = UT(\"01.01.2006, 00:00\")\n"
-                           "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\nend\n");
+                           "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n" +
+              testsupport::kModelPairLines + "end\n");
     testsupport::WriteFile(dir + "/Multipass.cfg",
                            "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 06:00\")\n"
                            "simulationspeed = FASTEST\nparameter \"P\", RAMP\n  start = 1\n  stop = 100000\nend\n");

@@ -25,10 +25,12 @@ protected:
 
 TEST_F(LongRunTest, HundredPassesKeepTheHeapAndWriteEveryRow)
 {
+    testsupport::InstallModelPair(programDir_.string());
     Write("Objects.cfg",
           "satelit\n  name = \"Alpha\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n"
           "  kepler_inclination = 51.6\n  kepler_time = UT(\"01.01.2006, 00:00\")\n"
-          "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\nend\n");
+          "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n" +
+              testsupport::kModelPairLines + "end\n");
     Write("Multipass.cfg",
           "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 03:00\")\nsimulationspeed = FASTEST\n"
           "parameter \"P\", RAMP\n  start = 1\n  stop = 101\n  step = 1\nend\n");
