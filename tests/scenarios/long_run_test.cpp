@@ -28,7 +28,7 @@ TEST(LongRunScenario, SigtermInTheMiddleOfASeriesLeavesWholeRows)
                            "satelit\n  name = \"Alpha\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n"
                            "  kepler_inclination = 51.6\n  kepler_time = UT(\"01.01.2006, 00:00\")\n"
                            "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n" +
-              testsupport::kModelPairLines + "end\n");
+                               testsupport::kModelPairLines + "end\n");
     testsupport::WriteFile(dir + "/Multipass.cfg",
                            "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 06:00\")\n"
                            "simulationspeed = FASTEST\nparameter \"P\", RAMP\n  start = 1\n  stop = 100000\nend\n");

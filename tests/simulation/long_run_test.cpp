@@ -19,6 +19,7 @@ protected:
     void TearDown() override
     {
         MAIN_SetRunObserver(nullptr);
+        for (const char* name : {"cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
         ProgramRunTest::TearDown();
     }
 };

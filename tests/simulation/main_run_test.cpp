@@ -68,6 +68,25 @@ TEST_F(MainRunTest, ZeroStepLengthIsRaisedToOneMillisecond)
     ORBIT_DoneRun();
 }
 
+// A satellite whose mass model weighs nothing cannot turn: its start fails with
+// one message, the program ends with status 1 and leaves nothing allocated.
+TEST_F(MainRunTest, SatelliteWithoutMassEndsTheProgramWithFailure)
+{
+    testsupport::InstallModelPair(programDir_.string());
+    Write("hollow.mass", "object \"a\", POINT\n A = 0 m, 0 m, 0 m\n MASS = 1 kg\nend\n"
+                         "object \"hole\", POINT\n A = 0 m, 0 m, 0 m\n MASS = -1 kg\nend\n");
+    Write("Objects.cfg", "satelit\n name = \"Hollow\"\n orbit_model = SIMPLE_KEPLER\n kepler_meanmotion = 15\n"
+                         " mass_model \"hollow\", \"hollow.mass\"\n surface_model = \"cube\", \"cube.surf\"\nend\n");
+    EXPECT_EQ(Run(), 1);
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    EXPECT_NE(log.find("MASSMODEL: hmotný model \"hollow\" satelitu \"Hollow\" má celkovou hmotnost 0 kg"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("    COG not computed.\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    for (const char* name : {"hollow.mass", "cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
+}
+
 // A window procedure that takes ticks without handing them back.
 uint32_t g_ticksSeen = 0;
 LRESULT TickSink(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)

@@ -9,11 +9,8 @@
 #include <vector>
 #include "foundation/log.h"
 #include "simulation/raster.h"
-#include "tests/foundation/iotxt_test_support.h"
 
 namespace {
-
-using iotxttest::LogText;
 
 class RasterTest : public ::testing::Test {
 protected:
@@ -269,12 +266,6 @@ TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
     RASTER_AddQuad(quads);
     EXPECT_EQ(RASTER_TakeRecording(), nullptr);
     EXPECT_GT(Count(), 0u);
-}
-
-TEST_F(RasterTest, DebugSpanDrawsTheColumns)
-{
-    RASTER_DebugPrintSpan(2, 4);
-    EXPECT_EQ(LogText(), "  XXX\n");
 }
 
 }  // namespace

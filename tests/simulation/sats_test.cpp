@@ -5,6 +5,8 @@
 #include <string>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
 #include "foundation/time.h"
 #include "models/magfield.h"
 #include "models/sgp_tle.h"
@@ -12,6 +14,7 @@
 #include "simulation/massmodel.h"
 #include "simulation/orbit.h"
 #include "simulation/raster.h"
+#include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "tests/foundation/iotxt_test_support.h"
@@ -496,6 +499,34 @@ TEST_F(SatsTest, OrbitHistoryTogglesRestartEmpty)
     SATELIT_ToggleHistory(s);
     EXPECT_EQ(s->historyCount, 0u);
     EXPECT_EQ(s->historyCapacity, 400u);
+}
+
+// A satellite holds the triangle lists of its last projections; freeing it
+// returns them, and the run's clean-up frees every model, record and buffer.
+TEST_F(SatsTest, NothingStaysAllocatedAfterARunWithHeldProjections)
+{
+    SATS_Cleanup();
+    POOL_Done();
+    uint32_t before = MEMORY_LiveBlockCount();
+    SATS_Init();
+    ASSERT_EQ(Load(kKeplerSat + KeplerBlock("Second")), 1u);
+    MAT33 identity;
+    MAT_Identity(&identity);
+    VEC3 d{0, 0, 1}, u{1, 0, 0}, v{0, 1, 0};
+    for (SATELIT* s = SATS_GetFirst(); s; s = s->next) {
+        for (SAT_PROJECTION_BLOCK* block : {&s->sunProjection, &s->dragProjection}) {
+            SURFMODEL_RasterizeProjection(s->surfaceModelInUse, &identity, &d, &u, &v);
+            block->triangles = RASTER_TakeRecording();
+            ASSERT_NE(block->triangles, nullptr);
+            EXPECT_EQ(block->triangles->count, 12u);
+        }
+    }
+    double area;
+    RASTER_GetArea(&area);
+    EXPECT_NEAR(area, 0.01, 0.01 * 0.005);
+    SATS_Cleanup();
+    POOL_Done();
+    EXPECT_EQ(MEMORY_LiveBlockCount(), before);
 }
 
 // The started satellite's surface model has prepared the raster; the run's
