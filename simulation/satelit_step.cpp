@@ -9,10 +9,10 @@
 #include "platform/plat_time.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
-#include "simulation/surfmodel.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
+#include "simulation/surfmodel.h"
 
 static constexpr uint32_t kNewtonPeriodMs = 200;
 static constexpr uint32_t kModelPeriodMs = 30000;
@@ -387,16 +387,21 @@ static void StartOrbit(SATELIT* sat)
 
 // Every mass model is computed once and printed, and every surface model
 // prepares the raster; this dominates the start of a satellite, so its time is
-// logged.
-static void StartSubModels(SATELIT* sat)
+// logged. Without a raster (no memory, reported by the raster) no projection
+// could be measured, so the start fails.
+static uint32_t StartSubModels(SATELIT* sat)
 {
     uint32_t begin = PLAT_GetTickCount();
     LOG_Printf("SAT: probíhají výpočty hmotných modelů ... ");
     for (MASSMODEL* model = sat->massModels; model; model = model->next) MASSMODEL_ComputeAndPrint(model);
     LOG_Printf("výpočet MASS-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
     begin = PLAT_GetTickCount();
-    for (SURFMODEL* model = sat->surfaceModels; model; model = model->next) SURFMODEL_PrepareRaster(model);
+    uint32_t prepared = 1;
+    for (SURFMODEL* model = sat->surfaceModels; model; model = model->next) {
+        if (!SURFMODEL_PrepareRaster(model)) prepared = 0;
+    }
     LOG_Printf("startovní výpočet SURFACE-MODELů trval %d milisekund.\n", static_cast<int>(PLAT_GetTickCount() - begin));
+    return prepared;
 }
 
 // The inertia and centre of mass come from the mass model in use; a model
@@ -453,7 +458,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     sat->fieldRate = 0.0;
     // No information window exists without the 3-D view: the wish is cleared.
     sat->infoWindowWanted = 0;
-    StartSubModels(sat);
+    if (!StartSubModels(sat)) return 0;
     sat->nextProjectionTime = g_simClock.clock;
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
