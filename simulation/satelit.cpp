@@ -129,12 +129,3 @@ void SATELIT_ToggleTotalTorque(SATELIT* s) { Flip(&s->drawTotalTorque); }
 void SATELIT_ToggleMagneticDipole(SATELIT* s) { Flip(&s->drawMagneticDipole); }
 
 void SATELIT_MarkAttitudeDirty(SATELIT* sat) { sat->attitudePending = 1; }
-
-// One attitude update. The torque model and the integrator come with the
-// attitude dynamics; until then the body keeps its initial orientation and the
-// body-frame field follows the ECI field.
-void SATELIT_UpdateAttitude(SATELIT* sat)
-{
-    MAT_MulVectorTo(&sat->attitude.rotationT, &sat->fieldEci, &sat->fieldBody);
-    sat->lastAttitudeTime = g_simClock.clock;
-}

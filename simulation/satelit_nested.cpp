@@ -1,12 +1,14 @@
 // SAT: the nested definitions of a "satelit" block. On-board modules and mass
 // and surface models are read by their modules and kept in the satellite's
-// lists; the readers of the other nested definitions belong to the coils,
-// controllers and drawn data items, and until a satellite can own such objects
-// each is reported once and passed over, so the rest of the block still loads.
+// lists, and the built-in controllers are single lines read here; the readers
+// of the other nested definitions belong to the coils and drawn data items, and
+// until a satellite can own such objects each is reported once and passed over,
+// so the rest of the block still loads.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "onboard/swmodule.h"
+#include "simulation/controllers.h"
 #include "simulation/massmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
@@ -28,8 +30,6 @@ struct SAT_NESTED_KEY {
 static const SAT_NESTED_KEY kNested[] = {
     {"coil", true},
     {"draw_data_item", true},
-    {"internal_b_dot_controller", false},
-    {"internal_b_cross_controller", false},
 };
 
 static uint32_t Fail(const char* format)
@@ -83,9 +83,45 @@ static uint32_t AddOnboardModule(SATELIT* sat)
     return 1;
 }
 
+struct SAT_CONTROLLER_KEY {
+    const char* word;
+    const char* twice;
+    const char* refused;
+};
+
+static const SAT_CONTROLLER_KEY kBdotKey{
+    "internal_b_dot_controller",
+    "SAT: konfigurace B-dot regulátoru už byl zadána na řádku %d konfiguračního souboru.\n",
+    "SAT: b-dot regulátor byl specifikován nesprávně na řádku %d konfiguračního souboru.\n"};
+static const SAT_CONTROLLER_KEY kBcrossKey{
+    "internal_b_cross_controller",
+    "SAT: konfigurace B-cross regulátoru už byl zadána na řádku %d konfiguračního souboru.\n",
+    "SAT: b-cross regulátor byl specifikován nesprávně na řádku %d konfiguračního souboru.\n"};
+
+// One controller line: given once, its parameters after "=".
+static uint32_t ParseController(const SAT_CONTROLLER_KEY& key, uint32_t* given, BDOT_CONTROLLER* block,
+                                uint32_t (*parse)(BDOT_CONTROLLER*))
+{
+    if (*given) {
+        LOG_Printf(key.twice, IOTXT_GetLineNumber());
+        return 0;
+    }
+    if (!SAT_ExpectEquals()) return 0;
+    if (!parse(block)) {
+        LOG_Printf(key.refused, IOTXT_GetLineNumber());
+        return 0;
+    }
+    *given = 1;
+    return 1;
+}
+
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
+    if (IOTXT_MatchWord(kBdotKey.word)) return ParseController(kBdotKey, &sat->bdotGiven, &sat->bdot, BDOT_ParseParams);
+    if (IOTXT_MatchWord(kBcrossKey.word)) {
+        return ParseController(kBcrossKey, &sat->bcrossGiven, &sat->bcross, BCROSS_ParseParams);
+    }
     if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);

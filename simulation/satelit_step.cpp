@@ -439,6 +439,18 @@ static uint32_t StartAttitude(SATELIT* sat)
     return 1;
 }
 
+static void StartControllers(SATELIT* sat)
+{
+    if (sat->bdotGiven) {
+        BDOT_Enable(&sat->bdot);
+        BDOT_Start(&sat->bdot);
+    }
+    if (sat->bcrossGiven) {
+        BCROSS_Enable(&sat->bcross);
+        BCROSS_Start(&sat->bcross);
+    }
+}
+
 uint32_t SATELIT_Start(SATELIT* sat)
 {
     StartOrbit(sat);
@@ -452,6 +464,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);
+    StartControllers(sat);
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
         return 0;

@@ -29,6 +29,10 @@ static PLAT_LOCK s_dragProjectionLock;
 
 void SATS_LockFieldHistory() { PLAT_EnterLock(&s_fieldHistoryLock); }
 void SATS_UnlockFieldHistory() { PLAT_LeaveLock(&s_fieldHistoryLock); }
+void SATS_LockSunProjection() { PLAT_EnterLock(&s_sunProjectionLock); }
+void SATS_UnlockSunProjection() { PLAT_LeaveLock(&s_sunProjectionLock); }
+void SATS_LockDragProjection() { PLAT_EnterLock(&s_dragProjectionLock); }
+void SATS_UnlockDragProjection() { PLAT_LeaveLock(&s_dragProjectionLock); }
 double SATS_CosOneDegree() { return s_cosOneDegree; }
 
 void SATS_Init()
@@ -44,6 +48,8 @@ void SATS_InitModules()
     MASSMODEL_Init();
     SURFMODEL_Init();
     ATTITUDE_ModuleInit();
+    BDOT_Init();
+    BCROSS_Init();
     ATMO_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
@@ -57,6 +63,8 @@ void SATS_CleanupModules()
     SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
     SWMODULE_FreeGlobals();
+    BDOT_Done();
+    BCROSS_Done();
     ATMO_Done();
     s_modulesReady = false;
 }
