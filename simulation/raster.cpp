@@ -1,13 +1,14 @@
 // RASTER: the projected-area raster: plane ranges and mapping, exact triangle
-// scan conversion, span filling with the covered count and the column and row
-// sums kept up to date, and the recording of filled triangles in recycled records.
+// scan conversion, span filling, and the recording of filled triangles in
+// recycled records.
 //
-// Beside the byte pixels each row keeps one bit per pixel. A span then finds the
-// pixels it changes a 64-pixel word at a time, and the count and the column sum
-// grow by whole runs of changed pixels instead of pixel by pixel; faces that
-// cover pixels already covered (the back faces of a closed body) cost only the
-// bit tests. Each row also remembers the columns it has filled since the last
-// clear, so clearing touches only those.
+// The coverage is kept as one bit per pixel, 64-pixel words per row: a span
+// sets (or clears) whole words at a time. The covered count and the column and
+// row sums are counted from the bits when first asked for after a change, and
+// the byte pixels are written from the bits only when the buffer is read, so
+// the many projections that only want the area and the centroid never touch
+// them. Each row also remembers the columns it has filled since the last clear,
+// so clearing and counting touch only those.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -22,9 +23,13 @@ static constexpr double kRangeWidening = 1e-20;
 
 static uint8_t* s_buffer = nullptr;
 static uint32_t s_bufferSize = 0;
+// The sums of the covered pixels, valid unless s_sumsStale; the byte pixels,
+// valid unless s_bytesStale.
 static uint32_t s_count = 0;
 static int64_t s_xSum = 0;
 static int64_t s_ySum = 0;
+static bool s_sumsStale = false;
+static bool s_bytesStale = false;
 static double s_xMin = 0.0, s_xMax = 0.0, s_xScale = 1.0;
 static double s_yMin = 0.0, s_yMax = 0.0, s_yScale = 1.0;
 static uint32_t s_recording = 0;
@@ -63,6 +68,7 @@ uint32_t RASTER_Init()
     memset(s_buffer, 0, s_bufferSize);
     memset(s_rowBits, 0, sizeof s_rowBits);
     ForgetFilledExtents();
+    s_bytesStale = false;
     RASTER_Clear();
     return 1;
 }
@@ -82,6 +88,7 @@ void RASTER_Reset()
     s_current = nullptr;
     s_count = 0;
     s_xSum = s_ySum = 0;
+    s_sumsStale = false;
 }
 
 void RASTER_Done()
@@ -109,13 +116,13 @@ static void ClearFilledPixels()
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
         int first = s_filledFirst[y], last = s_filledLast[y];
         if (first > last) continue;
-        memset(s_buffer + y * kSize + first, 0, static_cast<size_t>(last - first + 1));
         for (int w = first >> 6; w <= last >> 6; ++w) s_rowBits[y][w] = 0;
         s_filledFirst[y] = kSize;
         s_filledLast[y] = -1;
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
+    s_bytesStale = true;
 }
 
 void RASTER_Clear()
@@ -123,6 +130,7 @@ void RASTER_Clear()
     if (s_buffer) ClearFilledPixels();
     s_count = 0;
     s_xSum = s_ySum = 0;
+    s_sumsStale = false;
     s_recording = 0;
     if (s_current) RASTER_FreeRecording(s_current);
     s_current = nullptr;
@@ -172,24 +180,15 @@ static inline void MarkFilled(int y, int first, int last)
     if (y > s_filledRowLast) s_filledRowLast = y;
 }
 
-// Adds the count and the column sum of the set bits of one word, run by run
-// (a span changes one run of a word in all but rare cases).
-static inline void SumRuns(uint64_t changed, int base, uint32_t* count, int64_t* columns)
+template <bool kFill>
+static inline void ApplyMask(uint64_t* word, uint64_t mask)
 {
-    while (changed) {
-        int low = std::countr_zero(changed);
-        int run = std::countr_one(changed >> low);
-        int64_t first = base + low;
-        *count += static_cast<uint32_t>(run);
-        *columns += run * first + ((static_cast<int64_t>(run) * (run - 1)) >> 1);
-        if (low + run >= 64) return;
-        changed &= ~0ull << (low + run);
-    }
+    if (kFill) *word |= mask;
+    else *word &= ~mask;
 }
 
 // Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
-// raster. Every pixel of the span ends covered (or empty), so the bytes from the
-// first to the last changed pixel are written in one go.
+// raster.
 template <bool kFill>
 static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
 {
@@ -197,33 +196,16 @@ static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
     int firstWord = x1 >> 6, lastWord = x2 >> 6;
     uint64_t firstMask = ~0ull << (x1 & 63);
     uint64_t lastMask = ~0ull >> (63 - (x2 & 63));
-    uint32_t count = 0;
-    int64_t columns = 0;
-    int firstChanged = -1, lastChanged = -1;
-    for (int w = firstWord; w <= lastWord; ++w) {
-        uint64_t mask = ~0ull;
-        if (w == firstWord) mask &= firstMask;
-        if (w == lastWord) mask &= lastMask;
-        uint64_t old = bits[w];
-        uint64_t changed = kFill ? (mask & ~old) : (mask & old);
-        if (!changed) continue;
-        bits[w] = old ^ changed;
-        if (firstChanged < 0) firstChanged = (w << 6) + std::countr_zero(changed);
-        lastChanged = (w << 6) + 63 - std::countl_zero(changed);
-        SumRuns(changed, w << 6, &count, &columns);
-    }
-    if (!count) return;
-    memset(s_buffer + y * kSize + firstChanged, kFill ? 255 : 0, static_cast<size_t>(lastChanged - firstChanged + 1));
-    if (kFill) {
-        s_count += count;
-        s_xSum += columns;
-        s_ySum += static_cast<int64_t>(y) * count;
-        MarkFilled(y, firstChanged, lastChanged);
+    if (firstWord == lastWord) {
+        ApplyMask<kFill>(&bits[firstWord], firstMask & lastMask);
     } else {
-        s_count -= count;
-        s_xSum -= columns;
-        s_ySum -= static_cast<int64_t>(y) * count;
+        ApplyMask<kFill>(&bits[firstWord], firstMask);
+        for (int w = firstWord + 1; w < lastWord; ++w) bits[w] = kFill ? ~0ull : 0;
+        ApplyMask<kFill>(&bits[lastWord], lastMask);
     }
+    if (kFill) MarkFilled(y, x1, x2);
+    s_sumsStale = true;
+    s_bytesStale = true;
 }
 
 template <bool kFill>
@@ -299,8 +281,13 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // the one of B and C with the smaller row (C on a tie) and T the other. Rows A to
 // M are filled between the edges A-T and A-M, then rows below M between the edge
 // from the A-T column at row M to T and the edge M-T.
+//
+// The spans' middle words are at most six: the compiler is kept from turning
+// their loop into a call of memset, which costs more than the stores.
 template <bool kFill>
-static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
+__attribute__((optimize("no-tree-loop-distribute-patterns"))) static void ScanTriangle(RASTER_PIXEL p0,
+                                                                                      RASTER_PIXEL p1,
+                                                                                      RASTER_PIXEL p2)
 {
     if (!s_buffer) return;
     const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
@@ -478,11 +465,58 @@ void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list)
 
 // ---- results ----------------------------------------------------------------------------------
 
-void RASTER_GetPixelCount(uint32_t* count) { *count = s_count; }
+// Adds the count and the column sum of the set bits of one word, run by run
+// (the covered pixels of a row of a body are mostly one run).
+static inline void SumRuns(uint64_t bits, int base, uint32_t* count, int64_t* columns)
+{
+    if (bits == ~0ull) {
+        *count += 64;
+        *columns += 64 * static_cast<int64_t>(base) + 63 * 64 / 2;
+        return;
+    }
+    while (bits) {
+        int low = std::countr_zero(bits);
+        int run = std::countr_one(bits >> low);
+        int64_t first = base + low;
+        *count += static_cast<uint32_t>(run);
+        *columns += run * first + ((static_cast<int64_t>(run) * (run - 1)) >> 1);
+        if (low + run >= 64) return;
+        bits &= ~0ull << (low + run);
+    }
+}
+
+// Counts the covered pixels and their column and row sums from the bits.
+static void CountCovered()
+{
+    uint32_t count = 0;
+    int64_t columns = 0, rows = 0;
+    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+        int first = s_filledFirst[y], last = s_filledLast[y];
+        if (first > last) continue;
+        uint32_t rowCount = 0;
+        for (int w = first >> 6; w <= last >> 6; ++w) {
+            if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
+        }
+        count += rowCount;
+        rows += static_cast<int64_t>(y) * rowCount;
+    }
+    s_count = count;
+    s_xSum = columns;
+    s_ySum = rows;
+    s_sumsStale = false;
+}
+
+static uint32_t CoveredCount()
+{
+    if (s_sumsStale) CountCovered();
+    return s_count;
+}
+
+void RASTER_GetPixelCount(uint32_t* count) { *count = CoveredCount(); }
 
 void RASTER_GetPixelCentroid(double* x, double* y)
 {
-    if (!s_count) {
+    if (!CoveredCount()) {
         *x = *y = 0.0;
         return;
     }
@@ -492,12 +526,13 @@ void RASTER_GetPixelCentroid(double* x, double* y)
 
 void RASTER_GetArea(double* area)
 {
-    *area = s_count ? s_count / s_xScale / s_yScale : 0.0;
+    uint32_t count = CoveredCount();
+    *area = count ? count / s_xScale / s_yScale : 0.0;
 }
 
 void RASTER_GetCentroid(double* x, double* y)
 {
-    if (!s_count) {
+    if (!CoveredCount()) {
         *x = *y = 0.0;
         return;
     }
@@ -509,7 +544,24 @@ void RASTER_GetCentroid(double* x, double* y)
 
 uint16_t RASTER_GetWidth() { return kSize; }
 uint16_t RASTER_GetHeight() { return kSize; }
-const uint8_t* RASTER_GetBuffer() { return s_buffer; }
+// Writes every row's bytes from its bits.
+static void WriteBytes()
+{
+    for (int y = 0; y < kSize; ++y) {
+        uint8_t* row = s_buffer + y * kSize;
+        for (int w = 0; w < kWordsPerRow; ++w) {
+            uint64_t bits = s_rowBits[y][w];
+            for (int i = 0; i < 64; ++i) row[(w << 6) + i] = (bits >> i) & 1 ? 255 : 0;
+        }
+    }
+    s_bytesStale = false;
+}
+
+const uint8_t* RASTER_GetBuffer()
+{
+    if (s_buffer && s_bytesStale) WriteBytes();
+    return s_buffer;
+}
 
 void RASTER_DebugPrintSpan(int16_t first, int16_t last)
 {
