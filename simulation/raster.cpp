@@ -7,8 +7,8 @@
 // row sums are counted from the bits when first asked for after a change, and
 // the byte pixels are written from the bits only when the buffer is read, so
 // the many projections that only want the area and the centroid never touch
-// them. Each row also remembers the columns it has filled since the last clear,
-// so clearing and counting touch only those.
+// them. The rows filled since the last clear are remembered, so clearing and
+// counting touch only those.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -39,9 +39,7 @@ static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
 static uint64_t s_rowBits[kSize][kWordsPerRow];
-// Columns filled since the last clear, per row (first > last: none), and the rows.
-static int16_t s_filledFirst[kSize];
-static int16_t s_filledLast[kSize];
+// The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
 
@@ -49,8 +47,6 @@ static int s_filledRowLast = -1;
 
 static void ForgetFilledExtents()
 {
-    std::fill(s_filledFirst, s_filledFirst + kSize, static_cast<int16_t>(kSize));
-    std::fill(s_filledLast, s_filledLast + kSize, static_cast<int16_t>(-1));
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
 }
@@ -110,15 +106,11 @@ void RASTER_Done()
     s_recording = 0;
 }
 
-// Only the columns filled since the last clear can hold covered pixels.
+// Only the rows filled since the last clear can hold covered pixels.
 static void ClearFilledPixels()
 {
-    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        int first = s_filledFirst[y], last = s_filledLast[y];
-        if (first > last) continue;
-        for (int w = first >> 6; w <= last >> 6; ++w) s_rowBits[y][w] = 0;
-        s_filledFirst[y] = kSize;
-        s_filledLast[y] = -1;
+    if (s_filledRowFirst <= s_filledRowLast) {
+        memset(s_rowBits[s_filledRowFirst], 0, sizeof s_rowBits[0] * (s_filledRowLast - s_filledRowFirst + 1));
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
@@ -172,12 +164,16 @@ void RASTER_PlaneToPixel(const RASTER_POINT* point, RASTER_PIXEL* pixel)
 
 // ---- spans ---------------------------------------------------------------------------------
 
-static inline void MarkFilled(int y, int first, int last)
+// Called before rows first to last (within the raster) are filled or erased.
+template <bool kFill>
+static inline void MarkRows(int first, int last)
 {
-    if (first < s_filledFirst[y]) s_filledFirst[y] = static_cast<int16_t>(first);
-    if (last > s_filledLast[y]) s_filledLast[y] = static_cast<int16_t>(last);
-    if (y < s_filledRowFirst) s_filledRowFirst = y;
-    if (y > s_filledRowLast) s_filledRowLast = y;
+    if (kFill) {
+        if (first < s_filledRowFirst) s_filledRowFirst = first;
+        if (last > s_filledRowLast) s_filledRowLast = last;
+    }
+    s_sumsStale = true;
+    s_bytesStale = true;
 }
 
 template <bool kFill>
@@ -188,7 +184,7 @@ static inline void ApplyMask(uint64_t* word, uint64_t mask)
 }
 
 // Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
-// raster.
+// raster; the row has been marked.
 template <bool kFill>
 static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
 {
@@ -203,9 +199,6 @@ static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
         for (int w = firstWord + 1; w < lastWord; ++w) bits[w] = kFill ? ~0ull : 0;
         ApplyMask<kFill>(&bits[lastWord], lastMask);
     }
-    if (kFill) MarkFilled(y, x1, x2);
-    s_sumsStale = true;
-    s_bytesStale = true;
 }
 
 template <bool kFill>
@@ -220,6 +213,7 @@ template <bool kFill>
 static void CheckedSpan(uint16_t row, uint16_t x1, uint16_t x2)
 {
     if (!s_buffer || row >= kSize) return;
+    MarkRows<kFill>(row, row);
     OrderedSpan<kFill>(row, std::min<int>(x1, kSize - 1), std::min<int>(x2, kSize - 1));
 }
 
@@ -300,6 +294,7 @@ __attribute__((optimize("no-tree-loop-distribute-patterns"))) static void ScanTr
     int m = v[b].y >= v[c].y ? c : b;
     int t = m == b ? c : b;
     const RASTER_PIXEL &A = v[a], &B = v[b], &C = v[c], &M = v[m], &T = v[t];
+    MarkRows<kFill>(A.y, T.y);
 
     int longColumnAtM = A.x;
     if (T.y == A.y) {
@@ -491,10 +486,8 @@ static void CountCovered()
     uint32_t count = 0;
     int64_t columns = 0, rows = 0;
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        int first = s_filledFirst[y], last = s_filledLast[y];
-        if (first > last) continue;
         uint32_t rowCount = 0;
-        for (int w = first >> 6; w <= last >> 6; ++w) {
+        for (int w = 0; w < kWordsPerRow; ++w) {
             if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
         }
         count += rowCount;
