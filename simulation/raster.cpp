@@ -3,7 +3,11 @@
 // recycled records.
 //
 // The coverage is kept as one bit per pixel, 64-pixel words per row: a span
-// sets (or clears) whole words at a time. The covered count and the column and
+// sets (or clears) the eight words of its row at once, with the masks of its
+// first and last column taken from two tables, so that it costs no branch.
+// Each row keeps the first and last column filled since the last clear; a row
+// whose bits are all set between the two (every row of a convex body) is
+// counted from those two alone. The covered count and the column and
 // row sums are counted from the bits when first asked for after a change, and
 // the byte pixels are written from the bits only when the buffer is read, so
 // the many projections that only want the area and the centroid never touch
@@ -38,15 +42,34 @@ static RASTER_TRIANGLE* s_freeTriangles = nullptr;
 static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
-static uint64_t s_rowBits[kSize][kWordsPerRow];
+alignas(64) static uint64_t s_rowBits[kSize][kWordsPerRow];
+// The row masks of the columns from x on and of the columns up to x.
+alignas(64) static uint64_t s_fromColumn[kSize][kWordsPerRow];
+alignas(64) static uint64_t s_toColumn[kSize][kWordsPerRow];
+// Per row, the first and last column filled since the last clear (first > last: none).
+static int16_t s_rowFirst[kSize];
+static int16_t s_rowLast[kSize];
 // The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
 
 // ---- buffer and module life --------------------------------------------------------
 
+static void MakeColumnMasks()
+{
+    for (int x = 0; x < kSize; ++x) {
+        for (int w = 0; w < kWordsPerRow; ++w) {
+            int first = x - (w << 6);
+            s_fromColumn[x][w] = first <= 0 ? ~0ull : first >= 64 ? 0 : ~0ull << first;
+            s_toColumn[x][w] = first < 0 ? 0 : first >= 63 ? ~0ull : ~(~0ull << (first + 1));
+        }
+    }
+}
+
 static void ForgetFilledExtents()
 {
+    std::fill(s_rowFirst, s_rowFirst + kSize, static_cast<int16_t>(kSize));
+    std::fill(s_rowLast, s_rowLast + kSize, static_cast<int16_t>(-1));
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
 }
@@ -63,6 +86,7 @@ uint32_t RASTER_Init()
     }
     memset(s_buffer, 0, s_bufferSize);
     memset(s_rowBits, 0, sizeof s_rowBits);
+    MakeColumnMasks();
     ForgetFilledExtents();
     s_bytesStale = false;
     RASTER_Clear();
@@ -110,7 +134,10 @@ void RASTER_Done()
 static void ClearFilledPixels()
 {
     if (s_filledRowFirst <= s_filledRowLast) {
-        memset(s_rowBits[s_filledRowFirst], 0, sizeof s_rowBits[0] * (s_filledRowLast - s_filledRowFirst + 1));
+        size_t rows = static_cast<size_t>(s_filledRowLast - s_filledRowFirst + 1);
+        memset(s_rowBits[s_filledRowFirst], 0, sizeof s_rowBits[0] * rows);
+        std::fill(s_rowFirst + s_filledRowFirst, s_rowFirst + s_filledRowLast + 1, static_cast<int16_t>(kSize));
+        std::fill(s_rowLast + s_filledRowFirst, s_rowLast + s_filledRowLast + 1, static_cast<int16_t>(-1));
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
@@ -176,28 +203,21 @@ static inline void MarkRows(int first, int last)
     s_bytesStale = true;
 }
 
-template <bool kFill>
-static inline void ApplyMask(uint64_t* word, uint64_t mask)
-{
-    if (kFill) *word |= mask;
-    else *word &= ~mask;
-}
-
 // Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
 // raster; the row has been marked.
 template <bool kFill>
 static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
 {
     uint64_t* bits = s_rowBits[y];
-    int firstWord = x1 >> 6, lastWord = x2 >> 6;
-    uint64_t firstMask = ~0ull << (x1 & 63);
-    uint64_t lastMask = ~0ull >> (63 - (x2 & 63));
-    if (firstWord == lastWord) {
-        ApplyMask<kFill>(&bits[firstWord], firstMask & lastMask);
-    } else {
-        ApplyMask<kFill>(&bits[firstWord], firstMask);
-        for (int w = firstWord + 1; w < lastWord; ++w) bits[w] = kFill ? ~0ull : 0;
-        ApplyMask<kFill>(&bits[lastWord], lastMask);
+    const uint64_t* from = s_fromColumn[x1];
+    const uint64_t* to = s_toColumn[x2];
+    for (int w = 0; w < kWordsPerRow; ++w) {
+        if (kFill) bits[w] |= from[w] & to[w];
+        else bits[w] &= ~(from[w] & to[w]);
+    }
+    if (kFill) {
+        s_rowFirst[y] = static_cast<int16_t>(std::min<int>(s_rowFirst[y], x1));
+        s_rowLast[y] = static_cast<int16_t>(std::max<int>(s_rowLast[y], x2));
     }
 }
 
@@ -275,13 +295,8 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // the one of B and C with the smaller row (C on a tie) and T the other. Rows A to
 // M are filled between the edges A-T and A-M, then rows below M between the edge
 // from the A-T column at row M to T and the edge M-T.
-//
-// The spans' middle words are at most six: the compiler is kept from turning
-// their loop into a call of memset, which costs more than the stores.
 template <bool kFill>
-__attribute__((optimize("no-tree-loop-distribute-patterns"))) static void ScanTriangle(RASTER_PIXEL p0,
-                                                                                      RASTER_PIXEL p1,
-                                                                                      RASTER_PIXEL p2)
+static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
 {
     if (!s_buffer) return;
     const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
@@ -480,15 +495,35 @@ static inline void SumRuns(uint64_t bits, int base, uint32_t* count, int64_t* co
     }
 }
 
-// Counts the covered pixels and their column and row sums from the bits.
+// Whether every pixel of row y from x1 to x2 (x1 <= x2) is covered.
+static bool RowCoveredBetween(int y, int x1, int x2)
+{
+    const uint64_t* bits = s_rowBits[y];
+    const uint64_t* from = s_fromColumn[x1];
+    const uint64_t* to = s_toColumn[x2];
+    uint64_t missing = 0;
+    for (int w = 0; w < kWordsPerRow; ++w) missing |= from[w] & to[w] & ~bits[w];
+    return missing == 0;
+}
+
+// Counts the covered pixels and their column and row sums from the bits. No
+// pixel outside a row's filled columns is covered, so a row covered from its
+// first to its last filled column is one run.
 static void CountCovered()
 {
     uint32_t count = 0;
     int64_t columns = 0, rows = 0;
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+        int first = s_rowFirst[y], last = s_rowLast[y];
+        if (first > last) continue;
         uint32_t rowCount = 0;
-        for (int w = 0; w < kWordsPerRow; ++w) {
-            if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
+        if (RowCoveredBetween(y, first, last)) {
+            rowCount = static_cast<uint32_t>(last - first + 1);
+            columns += (static_cast<int64_t>(first) + last) * rowCount / 2;
+        } else {
+            for (int w = first >> 6; w <= last >> 6; ++w) {
+                if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
+            }
         }
         count += rowCount;
         rows += static_cast<int64_t>(y) * rowCount;
