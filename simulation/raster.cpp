@@ -12,7 +12,9 @@
 // the byte pixels are written from the bits only when the buffer is read, so
 // the many projections that only want the area and the centroid never touch
 // them. The rows filled since the last clear are remembered, so clearing and
-// counting touch only those.
+// counting touch only those. The scan and the count are also built for
+// processors with 256-bit vectors, chosen when the program loads; the integer
+// results are the same on every processor.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -296,7 +298,8 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // M are filled between the edges A-T and A-M, then rows below M between the edge
 // from the A-T column at row M to T and the edge M-T.
 template <bool kFill>
-static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
+__attribute__((target_clones("avx2", "default"))) static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1,
+                                                                                   RASTER_PIXEL p2)
 {
     if (!s_buffer) return;
     const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
@@ -509,7 +512,7 @@ static bool RowCoveredBetween(int y, int x1, int x2)
 // Counts the covered pixels and their column and row sums from the bits. No
 // pixel outside a row's filled columns is covered, so a row covered from its
 // first to its last filled column is one run.
-static void CountCovered()
+__attribute__((target_clones("avx2", "default"))) static void CountCovered()
 {
     uint32_t count = 0;
     int64_t columns = 0, rows = 0;
