@@ -8,6 +8,10 @@ bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)" --target orbit
 scenario="examples/${1:-leo}"
+# On-board modules written in C are built into their images first.
+for source in "$scenario"/*.c; do
+  [ -e "$source" ] && bash scripts/build_module.sh "$source" "${source%.c}.img"
+done
 ln -sf "$(pwd)/build/orbit" "$scenario/orbit"
 cd "$scenario"
 exec ./orbit

@@ -5,6 +5,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "onboard/swmodule.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
@@ -65,6 +66,12 @@ void SATELIT_Free(SATELIT* sat)
         FreeText(&sat->textureFileName);
         sat->texture = -1;
     }
+    for (SWMODULE* module = sat->modules; module;) {
+        SWMODULE* next = module->next;
+        SWMODULE_Destroy(module);
+        module = next;
+    }
+    sat->modules = nullptr;
     for (MASSMODEL* model = sat->massModels; model;) {
         MASSMODEL* next = model->next;
         MASSMODEL_Free(model);
@@ -81,9 +88,8 @@ void SATELIT_Free(SATELIT* sat)
         model = next;
     }
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
-    // On-board modules, coils, data items and drawn objects are released by
-    // their own modules once a satellite can own them.
-    sat->modules = nullptr;
+    // Coils, data items and drawn objects are released by their own modules
+    // once a satellite can own them.
     sat->coils = nullptr;
     sat->dataItems = nullptr;
     sat->userModel = nullptr;

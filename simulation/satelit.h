@@ -278,6 +278,27 @@ void SATELIT_MarkAttitudeDirty(SATELIT* sat);
 void SATELIT_SetCurrent(SATELIT* sat);
 SATELIT* SATELIT_GetCurrent();
 
+// On-board modules and the providers of the field variables they read.
+struct SW_VALUE;
+struct SW_GLOBVAR;
+SWMODULE* SATELIT_FindModule(SATELIT* sat, const char* name);
+SW_VALUE* SATELIT_FindModuleVariable(SATELIT* sat, const char* moduleName, const char* outputName);
+void SATELIT_RegisterFieldVariables();
+void SATELIT_GvMagBodyNtL3(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody100nTTrunc(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody100nTTruncNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody100nTRound(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody100nTRoundNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody10nTTrunc(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody10nTTruncNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody10nTRound(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody10nTRoundNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody2nTTrunc(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody2nTTruncNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody2nTRound(SW_GLOBVAR* variable);
+void SATELIT_GvMagBody2nTRoundNoise(SW_GLOBVAR* variable);
+void SATELIT_GvMagOrbitUnit(SW_GLOBVAR* variable);
+
 // Definition in "Objects.cfg".
 uint32_t SAT_SetDefaults(SATELIT* sat);
 uint32_t SAT_ParseKeyword(SATELIT* sat);

@@ -6,6 +6,7 @@
 #include "models/atmo.h"
 #include "models/kepler.h"
 #include "models/magfield.h"
+#include "onboard/swmodule.h"
 #include "platform/plat_time.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
@@ -464,6 +465,10 @@ uint32_t SATELIT_Start(SATELIT* sat)
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);
     StartControllers(sat);
+    if (!SWMODULE_StartModules(sat->modules)) {
+        LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
+        return 0;
+    }
     sat->lastAttitudeTime = g_simClock.clock - 1;
     sat->projectionsSkipped = 1;
     SATELIT_Step(sat);

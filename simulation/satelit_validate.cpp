@@ -5,6 +5,7 @@
 #include "foundation/util.h"
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
+#include "onboard/swmodule.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
@@ -195,6 +196,8 @@ uint32_t SAT_Validate(SATELIT* sat)
     sat->lastOrbitTime = g_simClock.clock;
     if (!LoadInitialStateSource(sat)) return 0;
     if (!SetUpOrbitModel(sat)) return 0;
+    for (SWMODULE* module = sat->modules; module; module = module->next)
+        if (!SWMODULE_LinkConnections(module, sat->modules)) return 0;
     if (!CheckRequiredModels(sat)) return 0;
     CompleteAttitude(sat);
     return 1;

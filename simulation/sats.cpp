@@ -10,6 +10,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "models/atmo.h"
+#include "onboard/swmodule.h"
 #include "platform/plat_thread.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
@@ -50,6 +51,8 @@ void SATS_InitModules()
     BDOT_Init();
     BCROSS_Init();
     ATMO_Init();
+    SWMODULE_InitGlobals();
+    SATELIT_RegisterFieldVariables();
     s_modulesReady = true;
 }
 
@@ -61,6 +64,7 @@ void SATS_CleanupModules()
     ATTITUDE_ModuleDone();
     BDOT_Done();
     BCROSS_Done();
+    SWMODULE_FreeGlobals();
     ATMO_Done();
     s_modulesReady = false;
 }
@@ -84,6 +88,8 @@ void SATS_LogRunSummary()
 void SATS_Cleanup()
 {
     SATELIT_SetCurrent(nullptr);
+    // The module of the last run must not stay current past its end.
+    SWMODULE_CurrentModule = nullptr;
     SATS_FreeSatellite(s_parsing);
     s_parsing = nullptr;
     for (SATELIT* sat = s_head; sat;) {
@@ -214,12 +220,17 @@ void SATS_UpdateAttitudeAll()
     }
 }
 
-// On-board modules join the satellites with the on-board software; until then
-// a satellite has none and this only settles a pending attitude update.
+// A module is due when its period has passed since its last tick; the
+// difference is signed, so a clock set back makes nothing due.
 void SATS_RunModulesAll()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
         SATELIT_SetCurrent(sat);
+        for (SWMODULE* module = sat->modules; module; module = module->next) {
+            if (g_simClock.clock - module->lastTick < static_cast<TIME_MS>(module->period)) continue;
+            module->lastTick = g_simClock.clock;
+            SWMODULE_Tick(module);
+        }
         if (sat->attitudePending) {
             SATELIT_UpdateAttitude(sat);
             sat->attitudePending = 0;
@@ -239,7 +250,14 @@ uint32_t SATS_MinOrbitStep()
 
 uint32_t SATS_GetAttitudePeriod() { return 10; }
 
-uint32_t SATS_MinModulePeriod() { return 0xFFFFFFFFu; }
+uint32_t SATS_MinModulePeriod()
+{
+    uint32_t least = 0xFFFFFFFFu;
+    for (SATELIT* sat = s_head; sat; sat = sat->next)
+        for (SWMODULE* module = sat->modules; module; module = module->next)
+            if (module->period < least) least = module->period;
+    return least;
+}
 
 SATELIT* SATS_FindByName(const char* name)
 {

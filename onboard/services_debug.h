@@ -1,0 +1,43 @@
+// KOM: helpers of the debug services: the output gathered by one service call,
+// strings read from emulated memory, and the formatter of M_DEBUG_Printf.
+#pragma once
+#include <cstdint>
+#include "onboard/sim51.h"
+
+// The pieces one service call logs, handed to the log in as few calls as the
+// log's buffer allows; the log file receives the same bytes as piece by piece.
+struct KOM_DEBUG_OUTPUT {
+    char text[3200];
+    uint32_t length;
+};
+
+void KOM_DebugAppend(KOM_DEBUG_OUTPUT* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void KOM_DebugFlush(KOM_DEBUG_OUTPUT* out);
+
+// Bytes a string may span in a memory space: 256 in internal RAM, 65536 elsewhere.
+uint32_t KOM_SpaceSize(uint8_t space);
+
+// Logs the module error of a string that has no zero byte within its space.
+void KOM_ReportUnterminated(const SIM51_GENERIC_PTR* start);
+
+// Calls visit for each character up to the zero byte. A string without one
+// stops at the size of its space; returns 0 then (the caller reports it once
+// its own output is out).
+template <typename VISIT>
+uint32_t KOM_WalkString(SIM51_GENERIC_PTR* p, VISIT visit)
+{
+    uint32_t limit = KOM_SpaceSize(p->space);
+    for (uint32_t i = 0; i < limit; ++i, SIM51_PtrNext(p)) {
+        uint8_t c = SIM51_PtrRead(p);
+        if (c == 0) return 1;
+        visit(c);
+    }
+    return 0;
+}
+
+// A native copy of a name (tag "SWMODULE-get-string-memory"), or null for an
+// invalid space, a name without its zero byte, or no memory.
+char* KOM_ReadName(uint8_t space, uint16_t address);
+
+// M_DEBUG_Printf: reads the format and its arguments from the active stack.
+void KOM_FormatPrintf();

@@ -1,0 +1,134 @@
+// SWMODULE: an on-board module of a satellite: its definition in an
+// "onboard_module" block, its 8051 image, its inputs and outputs with their
+// declarations and bindings, its start, power and scheduling.
+#pragma once
+#include <cstdint>
+#include "foundation/time.h"
+#include "onboard/swvalue.h"
+#include "simulation/events.h"
+
+struct SIM51_CPU;
+struct KOMBUS_MODULE;
+
+enum SWMODULE_ENTRY_CODE : uint32_t {
+    SWMODULE_ENTRY_WARM_START = 1,
+    SWMODULE_ENTRY_COLD_START = 2,
+    SWMODULE_ENTRY_1MS = 3,
+    SWMODULE_ENTRY_10MS = 4,
+    SWMODULE_ENTRY_1000MS = 5,
+    SWMODULE_ENTRY_BUS_MESSAGE = 6,
+};
+constexpr uint32_t SWMODULE_ENTRY_COUNT = 6;
+
+enum SWMODULE_POWER_STATE : uint32_t {
+    SWMODULE_POWER_OFF = 1,
+    SWMODULE_POWER_GOING_ON = 2,
+    SWMODULE_POWER_ON = 3,
+    SWMODULE_POWER_GOING_OFF = 4,
+};
+
+enum SWMODULE_POWER_KIND : uint32_t { SWMODULE_ALWAYS_POWERED = 1, SWMODULE_POWERED_BY_CONNECTION = 2 };
+enum SWMODULE_BUS_KIND : uint32_t { SWMODULE_BUS_NONE = 0, SWMODULE_BUS_SMALL = 1, SWMODULE_BUS_LARGE = 2 };
+constexpr uint32_t SWMODULE_CODE_X51 = 1;
+constexpr uint32_t SWMODULE_MAX_PORTS = 64;       // inputs, outputs, and bindings per entry
+constexpr uint32_t SWMODULE_MAX_ADDRESSES = 4;
+constexpr uint32_t SWMODULE_PERIOD_NONE = 0xFFFFFFFFu;
+
+// Cells of the module image.
+constexpr uint16_t SWMODULE_CELL_ENTRY_ADDRESS = 0xFF80;
+constexpr uint16_t SWMODULE_CELL_INPUT_TYPE = 0xFF82;
+constexpr uint16_t SWMODULE_CELL_INPUT_ADDRESS = 0xFF84;
+constexpr uint16_t SWMODULE_CELL_INPUT_ENTRY = 0xFF86;
+constexpr uint16_t SWMODULE_CELL_OUTPUT_TYPE = 0xFF88;
+constexpr uint16_t SWMODULE_CELL_OUTPUT_ADDRESS = 0xFF8A;
+constexpr uint16_t SWMODULE_CELL_OUTPUT_ENTRY = 0xFF8C;
+constexpr uint16_t SWMODULE_CELL_MESSAGE_IRAM = 0xFF8F;
+constexpr uint16_t SWMODULE_CELL_RECEIVE_BUFFER = 0xFF90;
+constexpr uint16_t SWMODULE_CELL_SEND_BUFFER = 0xFF92;
+
+struct SWMODULE_INPUT {
+    uint32_t declared;
+    char* name;
+    uint16_t address;
+    SW_VALUE value;
+    SW_CONNECTION source;
+};
+
+struct SWMODULE_OUTPUT {
+    uint32_t declared;
+    char* name;
+    uint32_t refreshStamp;
+    uint16_t address;
+    SW_VALUE value;
+    uint16_t poweredCount;
+    SWMODULE** powered;
+    SW_REFERER* referers;
+};
+
+// Indexes of the inputs or outputs bound to one entry, in binding order.
+struct SWMODULE_BINDINGS {
+    uint16_t count;
+    uint16_t index[SWMODULE_MAX_PORTS];
+};
+
+struct SWMODULE {
+    char* name;
+    uint32_t powerKind;
+    SW_CONNECTION powerSource;
+    TIME_MS powerOutCold;
+    TIME_MS delayPowerOn;
+    TIME_MS delayPowerOff;
+    uint32_t firstPowerUp;
+    uint32_t powerState;
+    TIME_MS lastPowerChange;
+    TIME_MS powerLostTime;
+    EVENT_HANDLE powerEvent;
+    uint32_t powerEventFailReported;
+    uint32_t busKind;
+    uint8_t busAddresses[SWMODULE_MAX_ADDRESSES];
+    uint8_t lowestAddress;    // 255 when none
+    uint8_t highestAddress;   // 0 when none
+    uint8_t addressCount;
+    uint16_t receiveBuffers;
+    uint16_t sendBuffers;
+    KOMBUS_MODULE* bus;       // null when the module does not communicate
+    uint32_t codeKind;
+    SIM51_CPU* cpu;
+    TIME_MS powerOnTime;
+    uint16_t entries[SWMODULE_ENTRY_COUNT];   // by entry code - 1; 0 = not registered
+    uint16_t inputCount;
+    SWMODULE_INPUT* inputs;
+    SWMODULE_BINDINGS inputBindings[SWMODULE_ENTRY_COUNT];
+    uint16_t outputCount;
+    SWMODULE_OUTPUT* outputs;
+    SWMODULE_BINDINGS outputBindings[SWMODULE_ENTRY_COUNT];
+    uint32_t firstTick[3];    // 1 ms, 10 ms, 1000 ms entries
+    uint32_t period;
+    TIME_MS lastTick;
+    TIME_MS lastRun[3];
+    SWMODULE* next;
+};
+
+// The module on whose behalf emulated code runs.
+extern SWMODULE* SWMODULE_CurrentModule;
+
+// Definition.
+SWMODULE* SWMODULE_ParseDefinition();
+uint32_t SWMODULE_LinkConnections(SWMODULE* module, SWMODULE* firstModule);
+void SWMODULE_Destroy(SWMODULE* module);
+SWMODULE* SWMODULE_FindByName(SWMODULE* firstModule, const char* name);
+SWMODULE_INPUT* SWMODULE_FindInput(SWMODULE* module, const char* name, uint16_t* index);
+SWMODULE_OUTPUT* SWMODULE_FindOutput(SWMODULE* module, const char* name, uint16_t* index);
+uint16_t SWMODULE_CodeWord(const SWMODULE* module, uint16_t cell);
+
+// Start, power and scheduling.
+uint32_t SWMODULE_StartModules(SWMODULE* firstModule);
+void SWMODULE_SetPower(SWMODULE* module, uint32_t on);
+void SWMODULE_OnPowerOnDone(uint32_t reason, EVENT* event);
+void SWMODULE_OnPowerOffDone(uint32_t reason, EVENT* event);
+void SWMODULE_RunEntry1(SWMODULE* module);
+void SWMODULE_RunEntry2(SWMODULE* module);
+void SWMODULE_Tick(SWMODULE* module);
+void SWMODULE_DeliverMessage(SWMODULE* module);
+void SWMODULE_FeedInputs(SWMODULE* module, const uint16_t* indexes, uint16_t count);
+void SWMODULE_PropagateOutputs(SWMODULE* module, const uint16_t* indexes, uint16_t count);

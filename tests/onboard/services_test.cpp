@@ -1,0 +1,300 @@
+// Module services as modules written in C see them: each module is built with
+// sdcc at test time and run from reset; the debug texts must equal the host C
+// library's formatting of the same values.
+#include <gtest/gtest.h>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include "foundation/util.h"
+#include "onboard/sim51.h"
+#include "onboard/swmodule.h"
+#include "tests/onboard/module_harness.h"
+
+namespace {
+
+using moduletest::ModuleTest;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...)
+{
+    char text[1000];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
+    return text;
+}
+
+class ServicesTest : public ModuleTest {
+protected:
+    void SetUp() override
+    {
+        ModuleTest::SetUp();
+        if (!moduletest::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    }
+
+    // Builds the module, reads its block and runs its reset; returns the log
+    // of the run from reset.
+    std::string RunReset(const std::string& name, const std::string& body, const std::string& lines = "",
+                         bool* started = nullptr)
+    {
+        std::string image = Image(name, body);
+        EXPECT_TRUE(Parse(Block(name, image, lines)));
+        LOG_Init();
+        uint32_t ok = SWMODULE_StartModules(modules_);
+        if (started) *started = ok != 0;
+        return Log();
+    }
+};
+
+TEST_F(ServicesTest, DebugTextsEqualTheHostFormatting)
+{
+    std::string log = RunReset("printer", R"(
+__xdata unsigned char block[3] = {3, 0xAA, 0xBB};
+void main(void)
+{
+    M_DEBUG_Char('A');
+    M_DEBUG_String(M_CODE_NAME("|Ahoj svete|"));
+    M_DEBUG_ULong(0x12345678UL);
+    M_DEBUG_Char('|');
+    M_DEBUG_Long(-1L);
+    M_DEBUG_Char('|');
+    M_DEBUG_Float(1.0f);
+    M_DEBUG_Char('|');
+    M_DEBUG_Float(-0.15625f);
+    M_DEBUG_Char('\n');
+    M_DEBUG_HexDump(block);
+    M_DEBUG_Printf("\n%d%%|%5d|%-6i|%u|%x|%X|%o|%+\n", -1234, 42, -7, 65535u, 0xbeef, 0xbeef, 8);
+    M_DEBUG_Printf("%ld|%lu|%lx|%08lX|%li|%lo\n", -100000L, 4000000000UL, 0xdeadbeefUL, 0x1234UL, 7L, 8UL);
+    M_DEBUG_Printf("%hd|%hu|%hx|%c|%5.2f|%e|%g|%G|%#x\n", -5, 65535u, 0xabu, (char)'z', 3.14159f, 12345.678f,
+                   0.0001f, 1e20f, 255);
+    M_DEBUG_Printf("%I64d|%I64u|%I64X\n", 0xFFFFFFFFUL, 0xFFFFFFFEUL, 0x00000001UL, 0x00000002UL, 0x12345678UL,
+                   0x9ABCDEF0UL);
+    M_DEBUG_Printf("%PD|%Pd|%PX|%Px|%PC|%Pc|%PG|%Pg|%P|", (char)0x90, (char)0x12, 0xABCDu, 0xABCDu, 0x00efu, 0x00efu,
+                   (char)0, 0x0085u, (char)2, 0xbeefu, (char)7, 0x1234u);
+    M_DEBUG_Printf("%P", (char)1, 0x1234u);
+    M_DEBUG_Printf("\n%5.2s|never\n", 1);
+}
+)");
+    std::string expected = "A|Ahoj svete|" + Format("%lu|%ld|%g|%g\n", 305419896UL, -1L, 1.0, -0.15625) + "03 AA BB ";
+    expected += Format("\n%d%%|%5d|%-6i|%u|%x|%X|%o|", -1234, 42, -7, 65535u, 0xbeef, 0xbeef, 8);
+    expected += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '+'.\n";
+    expected += Format("%ld|%lu|%lx|%08lX|%li|%lo\n", -100000L, 4000000000UL, 0xdeadbeefUL, 0x1234UL, 7L, 8UL);
+    expected += Format("%hd|%hu|%hx|%c|%5.2f|%e|%g|%G|%#x\n", -5, 65535u, 0xabu, 'z', (double)3.14159f,
+                       (double)12345.678f, (double)0.0001f, (double)1e20f, 255);
+    expected += Format("%" PRId64 "|%" PRIu64 "|%" PRIX64 "\n", (int64_t)-2, (uint64_t)0x0000000100000002ULL,
+                       (uint64_t)0x123456789ABCDEF0ULL);
+    expected += "I:90|D:12|X:ABCD|X:abcd|C:00EF|C:00ef|GI:85|GC:beef|G?:1234|GX:1234\n";
+    expected += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak 's'.\n";
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(ServicesTest, DeclarationsAndBindingsReportEachMistake)
+{
+    std::string log = RunReset("declarer", R"(
+__xdata int field[3];
+__xdata unsigned char level;
+void tick(void) {}
+void main(void)
+{
+    M_RegisterEntry(0, tick);
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    SetupInput(M_CODE_NAME("Nothing"), M_TYPE_BYTE, &level);
+    SetupInput(M_CODE_NAME("field"), 25, field);
+    SetupInput(M_CODE_NAME("FIELD"), M_TYPE_3xINT, field);
+    SetupInput(M_CODE_NAME("Field"), M_TYPE_BYTE, &level);
+    SetupOutput(M_CODE_NAME("Level"), M_TYPE_BYTE, &level);
+    SetupOutput(M_CODE_NAME("Nothing"), M_TYPE_BYTE, &level);
+    SetupOutput(M_CODE_NAME("Level"), 0, &level);
+    BindInput(M_CODE_NAME("Field"), 7);
+    BindInput(M_CODE_NAME("Field"), M_ENTRY_1MS);
+    BindInput(M_CODE_NAME("Field"), M_ENTRY_1MS);
+    BindInput(M_CODE_NAME("Ghost"), M_ENTRY_1MS);
+    BindOutput(M_CODE_NAME("Level"), 0);
+    BindOutput(M_CODE_NAME("Level"), M_ENTRY_10MS);
+    BindOutput(M_CODE_NAME("Level"), M_ENTRY_10MS);
+    BindOutput(M_CODE_NAME("Ghost"), M_ENTRY_10MS);
+}
+)",
+                               "  input \"Field\" = GLOBAL_VARIABLE(\"Module_System_Time_10ms\")\n"
+                               "  output \"Level\"\n");
+    EXPECT_EQ(log,
+              "SWMODULE: registrace chybné vstupní funkce kód 00, adr " +
+                  Format("%04X", modules_->entries[SWMODULE_ENTRY_10MS - 1]) + ", ignorováno.\n" +
+                  "SWMODULE: chyba modulu - volání funkce SetupInput pro neexistující vstup (Nothing).\n"
+                  "SWMODULE: chyba modulu - chybný typ proměnné při volání SetupInput (field).\n"
+                  "SWMODULE: chyba modulu - opakované volání funkce SetupInput pro tentýž vstup (Field).\n"
+                  "SWMODULE: chyba modulu - volání funkce SetupOutput pro neexistující výstup (Nothing).\n"
+                  "SWMODULE: chyba modulu - chybný typ proměnné při volání SetupOutput (Level).\n"
+                  "SWMODULE: chyba BindInput: vstup \"Field\" je připojen k chybné vstupní funkci kód 07, "
+                  "ignorováno.\n"
+                  "SWMODULE: chyba BindInput: vstup \"Field\" je ke vstupní funkci kód 03 už připojen, ignorováno.\n"
+                  "SWMODULE: Chyba funkce BindInput: lokální jméno \"Ghost\" nebylo nakonfigurovanáno\n"
+                  "SWMODULE: chyba BindOutput: výstup \"Level\" je připojen k chybné vstupní funkci kód 00, "
+                  "ignorováno.\n"
+                  "SWMODULE: chyba BindOutput: výstup \"Level\" je ke vstupní funkci kód 04 už připojen, "
+                  "ignorováno.\n"
+                  "SWMODULE: Chyba funkce BindOutput: lokální jméno \"Ghost\" nebylo nakonfigurovanáno\n");
+    SWMODULE* m = modules_;
+    EXPECT_EQ(m->inputs[0].value.type, SWTYPE_3xINT);   // the first declaration holds
+    EXPECT_EQ(m->inputBindings[SWMODULE_ENTRY_1MS - 1].count, 1);
+    EXPECT_EQ(m->outputBindings[SWMODULE_ENTRY_10MS - 1].count, 1);
+    EXPECT_EQ(m->period, 10u);
+    EXPECT_NE(m->entries[SWMODULE_ENTRY_10MS - 1], 0);
+}
+
+TEST_F(ServicesTest, AnUndeclaredInputOrOutputFailsTheStart)
+{
+    bool started = true;
+    std::string log = RunReset("lazy", "void main(void) {}\n",
+                               "  input \"Field\" = GLOBAL_VARIABLE(\"Module_System_Time_10ms\")\n  output \"Out\"\n",
+                               &started);
+    EXPECT_FALSE(started);
+    EXPECT_EQ(log,
+              "SWMODULE: vstup \"Field\" modulu \"lazy\" nebyl modulem nakonfigurován.\n"
+              "SWMODULE: výstup \"Out\" modulu \"lazy\" nebyl modulem nakonfigurován.\n");
+}
+
+TEST_F(ServicesTest, RandomTimeAndVariablesReachTheModule)
+{
+    g_simClock.clock += 12345;   // since power-on time 0 before the first power-on
+    UTIL_SetRandomState(777);
+    std::string log = RunReset("values", R"(
+__xdata unsigned char random[5];
+__xdata unsigned int time;
+__xdata long number = 0x12345678;
+__xdata int vector[3] = {-1, 2, -3};
+void main(void)
+{
+    unsigned char i;
+    for (i = 0; i < 5; ++i) random[i] = M_Random();
+    time = M_GetTime10ms();
+    SetupOutput(M_CODE_NAME("Random"), M_TYPE_BYTE + 3, random);
+    SetupOutput(M_CODE_NAME("Time"), M_TYPE_WORD, &time);
+    SetupOutput(M_CODE_NAME("Number"), M_TYPE_LONG, &number);
+    SetupOutput(M_CODE_NAME("Vector"), M_TYPE_3xINT, vector);
+}
+)",
+                               "  output \"Random\"\n  output \"Time\"\n  output \"Number\"\n  output \"Vector\"\n");
+    EXPECT_EQ(log, "");
+    SWMODULE* m = modules_;
+    for (uint16_t i = 0; i < m->outputCount; ++i) SWMODULE_ReadVariable(m, &m->outputs[i]);
+    uint32_t state = 777;
+    for (uint32_t i = 0; i < 4; ++i) {
+        state = state * 214013u + 2531011u;
+        EXPECT_EQ(m->outputs[0].value.bytes[i], state & 0xFF) << i;
+    }
+    TIME_MS expectedTime = g_simClock.clock / 10;
+    EXPECT_EQ(SWTYPE_GetIntValue(&m->outputs[1].value), static_cast<uint16_t>(expectedTime));
+    EXPECT_EQ(SWTYPE_GetIntValue(&m->outputs[2].value), 0x12345678);
+    double v[3];
+    SWTYPE_GetVector3(&m->outputs[3].value, v);
+    EXPECT_EQ(v[0], -1.0);
+    EXPECT_EQ(v[1], 2.0);
+    EXPECT_EQ(v[2], -3.0);
+}
+
+TEST_F(ServicesTest, ModuleFaultsAreReportedAndTheServicesReturn)
+{
+    std::string log = RunReset("faults", R"(
+__xdata __at(0xFFFE) unsigned char top[2];
+__xdata __at(0x0000) unsigned char bottom[2];
+void main(void)
+{
+    __xdata unsigned char * __data p = 0;
+    M_DEBUG_Printf("[%0999999999d]", 7);
+    M_DEBUG_Printf("[%.999999999d]", 7);
+    M_DEBUG_Printf("[%*d]", 7);
+    M_DEBUG_Printf("[%I32d]", 7);
+    M_DEBUG_Printf("[%I64q]", 7);
+    M_DEBUG_Printf("[%hq]", 7);
+    M_DEBUG_Printf("[%lq]", 7);
+    M_DEBUG_Printf("[%5%]", 7);
+    M_DEBUG_Printf("[%0123456789012345678901234567890123d]", 7);
+    M_DEBUG_Printf("[%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld"
+                   "%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld%ld]");
+    top[0] = 4; top[1] = 0x11; bottom[0] = 0x22; bottom[1] = 0x33;
+    M_DEBUG_HexDump(top);
+    ((void (*)(m_name))0xFF01)(0x030000UL);
+    do { *p = 'A'; ++p; } while (p);
+    M_DEBUG_String(M_XRAM_NAME(0x1000));
+    SetupInput(M_XRAM_NAME(0x1000), 0x41, 0x4141);
+    M_DEBUG_Char('!');
+}
+)");
+    std::string expected = "[" + std::string(255, '0') + "7]" + "[" + std::string(255, '0') + "7]" + "[7]";
+    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf má chybu v I64 prefixu.\n";
+    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'I64'.\n";
+    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'h'.\n";
+    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'l'.\n";
+    expected += "[SWMODULE: chyba modulu: chyba %% ve formátovacím řetězci M_DEBUG_Printf.\n";
+    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf je příliš dlouhý.\n";
+    ASSERT_EQ(log.substr(0, expected.size()), expected);
+    // Sixty-four longs read 256 bytes below the stack pointer: the reader
+    // wraps through the whole internal RAM and the service returns.
+    size_t dump = log.find("]04 11 22 33 ");
+    ASSERT_NE(dump, std::string::npos) << log;
+    EXPECT_EQ(log.substr(dump),
+              "]04 11 22 33 SWMODULE: chyba modulu: chybný kód paměťové oblasti 03 v ukazateli ve funkci "
+              "M_DEBUG_String.\n" +
+                  std::string(65536, 'A') +
+                  "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
+                  "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
+                  "SWMODULE: SetupInput: chyba načtení jména vstupu.\n!");
+}
+
+TEST_F(ServicesTest, SoftwareResetRestartsTheImageFromAddressZero)
+{
+    std::string log = RunReset("rebooter", R"(
+void tick(void) { M_SoftwareReset(); M_DEBUG_String(M_CODE_NAME("never\n")); }
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    M_DEBUG_String(M_CODE_NAME("boot\n"));
+}
+)");
+    EXPECT_EQ(log, "boot\n");
+    SWMODULE* m = modules_;
+    SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_10MS - 1], 200000);
+    EXPECT_EQ(Log(), "boot\nboot\n");
+}
+
+TEST_F(ServicesTest, BusServicesOfASilentModuleReportTheConfiguration)
+{
+    LOG_SetClock(&g_simClock.clock);
+    std::string log = RunReset("silent", R"(
+__xdata unsigned char results[4];
+void main(void)
+{
+    KOM_Inicializace();
+    results[0] = KOM_TestVstupniZpravy();
+    results[1] = (unsigned int)KOM_PripravitVstupniZpravu() >> 8;
+    KOM_UvolnitVstupniZpravu();
+    results[2] = KOM_PripravitVystupniZpravu();
+    results[3] = (unsigned int)KOM_PointerVystupniZpravy() >> 8;
+    KOM_PripravSablonuOdpovedi();
+    KOM_OdeslatVystupniZpravu();
+    SetupOutput(M_CODE_NAME("Results"), 4, results);
+}
+)",
+                               "  output \"Results\"\n");
+    std::string stamp = "01.01.2006 00:00:00.000: ";
+    std::string expected = stamp + "Modul \"silent\" vyvolal funkci KOM_Inicializace: v simulátoru se ignoruje.\n";
+    for (const char* service : {"KOM_TestVstupniZpravy", "KOM_PripravitVstupniZpravu", "KOM_UvolnitVstupniZpravu",
+                                "KOM_PripravitVystupniZpravu", "KOM_PointerVystupniZpravy",
+                                "KOM_PripravSablonuOdpovedi", "KOM_OdeslatVystupniZpravu"})
+        expected += stamp + "CHYBA KONFIGURACE: \"silent\" vyvolal funkci " + service +
+                    ", i když byl deklarován bez komunikace.\n";
+    LOG_SetClock(nullptr);
+    EXPECT_EQ(log, expected);
+    SWMODULE_ReadVariable(modules_, &modules_->outputs[0]);
+    const uint8_t* r = modules_->outputs[0].value.bytes;
+    EXPECT_EQ(r[0], 0);
+    EXPECT_EQ(r[1], 0xFC);   // the receive buffer address still comes back
+    EXPECT_EQ(r[2], 0);
+    EXPECT_EQ(r[3], 0xFD);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The on-board example as a user runs it: its C modules built with the
+// project's build step, the program headless in virtual time.
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include "tests/scenarios/scenario_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+int RunProgramIn(const std::string& dir)
+{
+    return scenario::Wait(scenario::StartIn(dir), 120000);
+}
+
+bool SdccPresent()
+{
+    return std::system("command -v sdcc >/dev/null 2>&1") == 0;
+}
+
+// A copy of the example with its module images built.
+std::string PrepareExample()
+{
+    std::string dir = testsupport::MakeTempDir("onboard");
+    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/onboard", dir,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    for (const char* name : {"acs", "comm"}) {
+        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/" + name + ".c' '" +
+                              dir + "/" + name + ".img'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << name;
+    }
+    std::filesystem::remove(dir + "/orbit");
+    return dir;
+}
+
+TEST(ExampleOnboard, ModulesGreetExchangeMessagesAndReportEveryMinute)
+{
+    if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = PrepareExample();
+    ASSERT_EQ(RunProgramIn(dir), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    size_t greeting = log.find("ACS: hello from the attitude controller\nCOMM: hello from the radio\n");
+    size_t listed = log.find("Satelit: LEO\n");
+    ASSERT_NE(greeting, std::string::npos) << log;
+    EXPECT_LT(greeting, listed);
+    EXPECT_NE(log.find("COMM: cold start\nCOMM: warm start\n"), std::string::npos) << log;
+    // One field report a second from the first second on; the radio answers
+    // each within the same second.
+    EXPECT_NE(log.find("ACS 60 s: B = ("), std::string::npos) << log;
+    EXPECT_NE(log.find("reports 600, answers 599\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    EXPECT_EQ(log.find("CHYBA"), std::string::npos) << log;
+}
+
+TEST(ExampleOnboard, AnUndeclaredInputEndsTheProgramWithBothMessagesAndNoLeak)
+{
+    if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = PrepareExample();
+    std::string objects = testsupport::ReadFile(dir + "/Objects.cfg");
+    size_t at = objects.find("        kombus_buffers = 2, 2\n");
+    ASSERT_NE(at, std::string::npos);
+    // A repeated code line replaces the first image; its machine is freed.
+    objects.insert(at, "        input \"Extra\" = GLOBAL_VARIABLE(\"Module_System_Time_10ms\")\n"
+                       "        code = X51, \"comm.img\"\n");
+    testsupport::WriteFile(dir + "/Objects.cfg", objects);
+    ASSERT_EQ(RunProgramIn(dir), 1) << testsupport::ReadFile(dir + "/stdout.txt");
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    EXPECT_NE(log.find("SWMODULE: vstup \"Extra\" modulu \"COMM\" nebyl modulem nakonfigurován.\n"
+                       "SATELIT: start palubních modulů pro satelit LEO nebyl úspěšný.\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+}
+
+}  // namespace
