@@ -1,5 +1,5 @@
-// Cost of one attitude update of a CubeSat with all torques and the B-dot
-// controller: with the projections not due, with both recomputed, and
+// Cost of one attitude update of a CubeSat with all torques, the B-dot
+// controller and three coils: with the projections not due, with both recomputed, and
 // averaged over a simulated minute in which they are recomputed as the body turns.
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "simulation/coil.h"
 #include "simulation/orbit.h"
 #include "simulation/raster.h"
 #include "simulation/satelit.h"
@@ -38,6 +39,7 @@ constexpr TIME_MS kStart = 12000000000000;
 
 struct BenchSatellite {
     SATELIT sat;
+    COIL coils[3];
     explicit BenchSatellite(double degreesPerSecond)
     {
         memset(static_cast<void*>(&sat), 0, sizeof sat);
@@ -73,6 +75,18 @@ struct BenchSatellite {
         sat.bdot.interval = 1000;
         BDOT_Enable(&sat.bdot);
         BDOT_Start(&sat.bdot);
+        // Three coils along the body axes, each carrying a current.
+        const VEC3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+        for (int i = 0; i < 3; ++i) {
+            memset(static_cast<void*>(&coils[i]), 0, sizeof coils[i]);
+            coils[i].windings = 200;
+            coils[i].sideA = coils[i].sideB = 0.08;
+            coils[i].direction = axes[i];
+            coils[i].resistance = 300;
+            coils[i].current = 0.01 * (i + 1);
+            coils[i].next = i < 2 ? &coils[i + 1] : nullptr;
+        }
+        sat.coils = &coils[0];
     }
     ~BenchSatellite()
     {

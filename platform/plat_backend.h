@@ -12,6 +12,8 @@ struct PLAT_BACKEND {
                           const MENU_ENTRY* menu, uint32_t menuCount);
     void (*windowDestroyed)(HWND window);
     void (*windowShown)(HWND window, int showState);
+    // The window's position or size changed in the model (PLAT_MoveWindow); may be null.
+    void (*windowMoved)(HWND window);
     // A line was added to a list box (already in the model); replacesLast when
     // it takes the place of the last line just removed (a continued line).
     void (*listBoxAdded)(HWND listBox, const char* text, uint32_t replacesLast);
@@ -21,8 +23,18 @@ struct PLAT_BACKEND {
     // handle native events for at most timeoutMs. Null: the layer just waits.
     void (*waitEvents)(uint32_t timeoutMs);
     int32_t (*messageBox)(HWND owner, const char* text, const char* caption, uint32_t type);
+    // Shows a rendered frame in a window (any thread): bottom-up RGB rows,
+    // stride bytes apart. Null: frames are not shown.
+    void (*showFrame)(HWND window, const uint8_t* rgb, int32_t width, int32_t height, uint32_t stride);
+    // The window's title changed (any thread); may be null.
+    void (*titleChanged)(HWND window, const char* title);
+    // A static control's picture changed (GUI thread): top-down RGB rows.
+    void (*pictureChanged)(HWND control, const uint8_t* rgb, int32_t width, int32_t height);
 };
 
 const PLAT_BACKEND* PLAT_HeadlessBackend();
+// The FLTK backend on the display named by DISPLAY; null (and one line on
+// standard error) when the display cannot be opened.
+const PLAT_BACKEND* PLAT_DesktopBackend();
 const PLAT_BACKEND* PLAT_GetBackend();
 void PLAT_SetBackend(const PLAT_BACKEND* backend);

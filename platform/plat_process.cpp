@@ -77,10 +77,15 @@ void PLAT_Init(const char* argv0)
 {
     g_programPath = PathFromArgv0(argv0);
     PLAT_InitTime();
-    // ORBIT_HEADLESS=1 or a missing DISPLAY ask for the headless backend; no
-    // desktop backend is built yet, so it serves every run.
-    g_headless = 1;
-    PLAT_SetBackend(PLAT_HeadlessBackend());
+    // ORBIT_HEADLESS=1 or a missing DISPLAY ask for the headless backend, and
+    // so does a display that cannot be opened.
+    const char* headless = getenv("ORBIT_HEADLESS");
+    const char* display = getenv("DISPLAY");
+    const PLAT_BACKEND* backend = nullptr;
+    if (display && *display && !(headless && strcmp(headless, "1") == 0))
+        backend = PLAT_DesktopBackend();
+    g_headless = backend ? 0 : 1;
+    PLAT_SetBackend(backend ? backend : PLAT_HeadlessBackend());
     ScheduleTestCommands(getenv("ORBIT_TEST_COMMANDS"));
 }
 

@@ -40,6 +40,8 @@ struct Window {
     PLAT_RECT rect{0, 0, 0, 0};
     int showState = SW_HIDE;
     bool destroying = false;
+    void* data = nullptr;
+    uint32_t style = 0;
 };
 
 struct WindowClass {
@@ -69,6 +71,22 @@ uint32_t g_nextQueue = 1;
 uint32_t g_guiQueue = 0;
 
 thread_local std::shared_ptr<Queue> t_queue;
+
+struct IdleGate {
+    uint32_t (*busy)(void*);
+    void* param;
+};
+std::mutex g_gateMutex;
+std::vector<IdleGate> g_gates;
+
+bool GatesBusy()
+{
+    std::lock_guard<std::mutex> lock(g_gateMutex);
+    for (const IdleGate& g : g_gates)
+        if (g.busy(g.param))
+            return true;
+    return false;
+}
 
 constexpr uint32_t WAIT_IDLE_MS = 1000;
 constexpr uint32_t WAIT_TESTS_MS = 5;
@@ -223,7 +241,7 @@ void PLAT_UnregisterClass(const char* className)
                     g_classes.end());
 }
 
-HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32_t x, int32_t y, int32_t width,
+HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t style, int32_t x, int32_t y, int32_t width,
                        int32_t height, HWND parent, uint32_t controlId, void* createParam)
 {
     auto w = std::make_shared<Window>();
@@ -234,6 +252,8 @@ HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32
         std::lock_guard<std::mutex> lock(g_mutex);
         if (strcasecmp(className, PLAT_LISTBOX_CLASS) == 0) {
             w->proc = PLAT_ListBoxProc;
+        } else if (strcasecmp(className, PLAT_STATIC_CLASS) == 0 || strcasecmp(className, PLAT_BUTTON_CLASS) == 0) {
+            w->proc = PLAT_DefWindowProc;
         } else {
             for (const WindowClass& c : g_classes)
                 if (strcasecmp(c.name.c_str(), className) == 0) {
@@ -251,6 +271,7 @@ HWND PLAT_CreateWindow(const char* className, const char* title, uint32_t, int32
         w->title = title ? title : "";
         w->parent = parent;
         w->controlId = controlId;
+        w->style = style;
         w->rect = PLAT_RECT{x, y, x + width, y + height};
         g_windows[w->handle] = w;
     }
@@ -337,8 +358,40 @@ uint32_t PLAT_MoveWindow(HWND window, int32_t x, int32_t y, int32_t width, int32
     if (!w)
         return 0;
     w->rect = PLAT_RECT{x, y, x + width, y + height};
+    if (PLAT_GetBackend()->windowMoved)
+        PLAT_GetBackend()->windowMoved(window);
     CallProc(w, WM_WINDOWPOSCHANGED, 0, 0);
     return 1;
+}
+
+uint32_t PLAT_GetWindowRect(HWND window, PLAT_RECT* rect)
+{
+    auto w = FindWindow(window);
+    if (!w)
+        return 0;
+    *rect = w->rect;
+    return 1;
+}
+
+HWND PLAT_FindChild(HWND parent, uint32_t controlId)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (auto& [handle, w] : g_windows)
+        if (w->parent == parent && w->controlId == controlId && !w->destroying)
+            return handle;
+    return 0;
+}
+
+uint32_t PLAT_GetWindowStyle(HWND window)
+{
+    auto w = FindWindow(window);
+    return w ? w->style : 0;
+}
+
+std::string PLAT_GetClassName(HWND window)
+{
+    auto w = FindWindow(window);
+    return w ? w->className : std::string();
 }
 
 uint32_t PLAT_GetClientRect(HWND window, PLAT_RECT* rect)
@@ -386,10 +439,12 @@ uint32_t PLAT_PostCommand(HWND window, uint16_t commandId)
     return PLAT_PostMessage(window, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
 }
 
-LRESULT PLAT_DefWindowProc(HWND window, uint32_t message, WPARAM, LPARAM)
+LRESULT PLAT_DefWindowProc(HWND window, uint32_t message, WPARAM, LPARAM lParam)
 {
     if (message == WM_CLOSE)
         PLAT_DestroyWindow(window);
+    else if (message == WM_SETTEXT)
+        PLAT_SetWindowText(window, reinterpret_cast<const char*>(lParam));
     return 0;
 }
 
@@ -441,6 +496,10 @@ int32_t PLAT_GetMessage(MSG* msg)
         if (TakeMessage(*q, msg, &result))
             return result;
         uint32_t wait = HasTestMessages() ? WAIT_TESTS_MS : WAIT_IDLE_MS;
+        if (q->idle && PLAT_IsVirtualTime() && GatesBusy()) {
+            q->cv.wait_for(lock, std::chrono::milliseconds(1));
+            continue;
+        }
         if (q->idle && PLAT_IsVirtualTime()) {
             auto fn = q->idle;
             void* param = q->idleParam;
@@ -525,6 +584,74 @@ void PLAT_SetIdleTimer(void (*fn)(void* param), void* param, uint32_t periodMs)
     q->idle = fn;
     q->idleParam = param;
     q->idlePeriod = periodMs ? periodMs : 1;
+}
+
+uint32_t PLAT_SetWindowText(HWND window, const char* text)
+{
+    std::string title = text ? text : "";
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto it = g_windows.find(window);
+        if (it == g_windows.end())
+            return 0;
+        it->second->title = title;
+    }
+    if (PLAT_GetBackend()->titleChanged)
+        PLAT_GetBackend()->titleChanged(window, title.c_str());
+    return 1;
+}
+
+uint32_t PLAT_GetWindowText(HWND window, char* buffer, uint32_t bufferSize)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_windows.find(window);
+    if (it == g_windows.end() || bufferSize == 0)
+        return 0;
+    uint32_t n = static_cast<uint32_t>(std::min<size_t>(it->second->title.size(), bufferSize - 1));
+    memcpy(buffer, it->second->title.data(), n);
+    buffer[n] = 0;
+    return n;
+}
+
+uint32_t PLAT_SetWindowData(HWND window, void* data)
+{
+    auto w = FindWindow(window);
+    if (!w)
+        return 0;
+    w->data = data;
+    return 1;
+}
+
+void* PLAT_GetWindowData(HWND window)
+{
+    auto w = FindWindow(window);
+    return w ? w->data : nullptr;
+}
+
+void PLAT_ShowFrame(HWND window, const uint8_t* rgb, int32_t width, int32_t height, uint32_t stride)
+{
+    const PLAT_BACKEND* backend = PLAT_GetBackend();
+    if (backend->showFrame)
+        backend->showFrame(window, rgb, width, height, stride);
+}
+
+uint32_t PLAT_WantsFrames()
+{
+    return PLAT_GetBackend()->showFrame != nullptr;
+}
+
+void PLAT_AddIdleGate(uint32_t (*busy)(void* param), void* param)
+{
+    std::lock_guard<std::mutex> lock(g_gateMutex);
+    g_gates.push_back(IdleGate{busy, param});
+}
+
+void PLAT_RemoveIdleGate(uint32_t (*busy)(void* param), void* param)
+{
+    std::lock_guard<std::mutex> lock(g_gateMutex);
+    g_gates.erase(std::remove_if(g_gates.begin(), g_gates.end(),
+                                 [&](const IdleGate& g) { return g.busy == busy && g.param == param; }),
+                  g_gates.end());
 }
 
 int32_t PLAT_MessageBox(HWND owner, const char* text, const char* caption, uint32_t type)

@@ -15,6 +15,7 @@
 // WM_CHAR, or WM_SYSCHAR for a system key (Alt held).
 #pragma once
 #include <cstdint>
+#include <string>
 #include "platform/wintypes.h"
 
 constexpr LPARAM PLAT_KEY_SHIFT = LPARAM(1) << 25;
@@ -37,6 +38,11 @@ struct PLAT_RECT {
     int32_t left, top, right, bottom;
 };
 
+// The classes "static" (a text, or a picture: plat_dialog.h) and "button"
+// (a push button or, with BS_GROUPBOX, a group frame) are built in; their
+// text is the window's title, WM_SETTEXT changes it.
+constexpr const char* PLAT_STATIC_CLASS = "static";
+constexpr const char* PLAT_BUTTON_CLASS = "button";
 // The class "listbox" is built in: a list of text lines driven by the LB_
 // messages (LB_ADDSTRING and LB_GETTEXT take a zero-terminated text in lParam).
 uint32_t PLAT_RegisterClass(const PLAT_WNDCLASS* cls);
@@ -56,6 +62,12 @@ uint32_t PLAT_ShowWindow(HWND window, int showState);
 uint32_t PLAT_IsIconic(HWND window);
 uint32_t PLAT_MoveWindow(HWND window, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t repaint);
 uint32_t PLAT_GetClientRect(HWND window, PLAT_RECT* rect);
+// The window's position (in its parent, or on the screen) and size.
+uint32_t PLAT_GetWindowRect(HWND window, PLAT_RECT* rect);
+uint32_t PLAT_GetWindowStyle(HWND window);
+// The child of a window with the given control id; 0 if none.
+HWND PLAT_FindChild(HWND parent, uint32_t controlId);
+std::string PLAT_GetClassName(HWND window);
 void PLAT_InvalidateWindow(HWND window);
 // The oldest top-level window still alive (a run's main window); 0 if none.
 HWND PLAT_GetMainWindow();
@@ -86,6 +98,24 @@ uint32_t PLAT_TranslateAccelerator(HWND window, const ACCEL* table, uint32_t cou
 // queue is empty, the virtual tick count moves on by the period and fn runs.
 // fn null removes it. In real time it is never called.
 void PLAT_SetIdleTimer(void (*fn)(void* param), void* param, uint32_t periodMs);
+
+// Sets and reads a window's title (code page 1250). Any thread.
+uint32_t PLAT_SetWindowText(HWND window, const char* text);
+uint32_t PLAT_GetWindowText(HWND window, char* buffer, uint32_t bufferSize);
+// One pointer of the owner's data per window (a window long); 0 for an
+// unknown window.
+uint32_t PLAT_SetWindowData(HWND window, void* data);
+void* PLAT_GetWindowData(HWND window);
+// Hands a rendered frame to the backend for display: bottom-up rows of
+// red-green-blue bytes, stride bytes apart. Any thread may call it; the
+// headless backend ignores it. PLAT_WantsFrames says whether to bother.
+void PLAT_ShowFrame(HWND window, const uint8_t* rgb, int32_t width, int32_t height, uint32_t stride);
+uint32_t PLAT_WantsFrames();
+// Virtual time waits while a gate reports work in progress (a frame being
+// drawn in step with the clock): the idle step neither moves the counter nor
+// runs the idle timer until every gate reports 0.
+void PLAT_AddIdleGate(uint32_t (*busy)(void* param), void* param);
+void PLAT_RemoveIdleGate(uint32_t (*busy)(void* param), void* param);
 
 // Shows a message box (headless: prints caption and text to standard error).
 int32_t PLAT_MessageBox(HWND owner, const char* text, const char* caption, uint32_t type);

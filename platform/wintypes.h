@@ -45,6 +45,7 @@ constexpr uint32_t WM_SETREDRAW = 0x000B;
 constexpr uint32_t WM_PAINT = 0x000F;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_QUIT = 0x0012;
+constexpr uint32_t WM_SETTEXT = 0x000C;
 constexpr uint32_t WM_SETFONT = 0x0030;
 constexpr uint32_t WM_WINDOWPOSCHANGED = 0x0047;
 constexpr uint32_t WM_KEYFIRST = 0x0100;
@@ -55,6 +56,7 @@ constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
 constexpr uint32_t WM_SYSKEYUP = 0x0105;
 constexpr uint32_t WM_SYSCHAR = 0x0106;
 constexpr uint32_t WM_KEYLAST = 0x0108;
+constexpr uint32_t WM_INITDIALOG = 0x0110;
 constexpr uint32_t WM_COMMAND = 0x0111;
 constexpr uint32_t WM_TIMER = 0x0113;
 constexpr uint32_t WM_USER = 0x0400;
@@ -75,6 +77,13 @@ constexpr uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
 constexpr uint32_t WS_CHILD = 0x40000000;
 constexpr uint32_t WS_VISIBLE = 0x10000000;
 constexpr uint32_t WS_VSCROLL = 0x00200000;
+constexpr uint32_t WS_POPUP = 0x80000000;
+constexpr uint32_t WS_CAPTION = 0x00C00000;
+constexpr uint32_t WS_SYSMENU = 0x00080000;
+constexpr uint32_t BS_GROUPBOX = 0x00000007;
+constexpr uint32_t SS_LEFT = 0x00000000;
+constexpr uint32_t SS_RIGHT = 0x00000002;
+constexpr uint32_t SS_SUNKEN = 0x00001000;
 
 // Show states.
 constexpr int SW_HIDE = 0;
@@ -86,6 +95,7 @@ constexpr int SW_SHOW = 5;
 constexpr uint32_t MB_OK = 0x0000;
 constexpr uint32_t MB_ICONERROR = 0x0010;
 constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
 
 // Virtual-key codes.
 constexpr uint32_t VK_BACK = 0x08;

@@ -2,6 +2,7 @@
 // as data. Texts are code page 1250 (the build's execution character set).
 #pragma once
 #include <cstdint>
+#include "platform/plat_dialog.h"
 #include "platform/wintypes.h"
 
 // Command ids of the run control (the other ids belong to the view commands).
@@ -138,3 +139,27 @@ inline constexpr ACCEL ORBITACCELERATORS[] = {
 };
 
 inline constexpr uint32_t ORBITACCELERATORS_COUNT = sizeof(ORBITACCELERATORS) / sizeof(ORBITACCELERATORS[0]);
+
+// The about box ORBIT_ABOUTBOX: 210 x 72 dialog units of the 8-point system
+// font (6 x 13 pixels per 4 x 8 units), three lines of text, the OK button
+// and the framed picture (id 134) in which the strip MOVINGBITMAP turns.
+constexpr int32_t ORBIT_DLU_X(int32_t units) { return units * 6 / 4; }
+constexpr int32_t ORBIT_DLU_Y(int32_t units) { return units * 13 / 8; }
+constexpr uint16_t ORBIT_ABOUT_PICTURE_ID = 134;
+
+inline constexpr PLAT_DIALOG_ITEM ORBIT_ABOUTBOX_ITEMS[] = {
+    {"static", "Vizualizace satelitu, verze 1.0", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(7), ORBIT_DLU_X(136),
+     ORBIT_DLU_Y(10), SS_LEFT},
+    {"static", "Simulace malých satelitů na dráze", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(19), ORBIT_DLU_X(136),
+     ORBIT_DLU_Y(10), SS_LEFT},
+    {"static", "a jejich palubního software.", 0xFFFF, ORBIT_DLU_X(7), ORBIT_DLU_Y(31), ORBIT_DLU_X(136),
+     ORBIT_DLU_Y(10), SS_LEFT},
+    {"button", "OK", 1, ORBIT_DLU_X(7), ORBIT_DLU_Y(52), ORBIT_DLU_X(50), ORBIT_DLU_Y(14), 0},
+    {"static", "", ORBIT_ABOUT_PICTURE_ID, ORBIT_DLU_X(146), ORBIT_DLU_Y(6), ORBIT_DLU_X(60), ORBIT_DLU_Y(60),
+     SS_SUNKEN},
+};
+
+inline constexpr PLAT_DIALOG ORBIT_ABOUTBOX = {
+    "O programu", ORBIT_DLU_X(210), ORBIT_DLU_Y(72), ORBIT_ABOUTBOX_ITEMS,
+    sizeof ORBIT_ABOUTBOX_ITEMS / sizeof ORBIT_ABOUTBOX_ITEMS[0],
+};

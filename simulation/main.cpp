@@ -13,6 +13,8 @@
 #include "simulation/main_run.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit.h"
+#include "view/bmp.h"
+#include "view/ogw.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ void StartProgram()
     IOTXT_Init();
     MULTIPASS_Init();
     DATAOUT_Init();
+    BMP_Init();
     MAIN_RegisterWindowClass();
     MAIN_InstallTickHooks();
     g_simClock.realTotal = 0;
@@ -54,6 +57,7 @@ void StartProgram()
 
 void ExitProgram()
 {
+    BMP_Done();
     DATAOUT_Done();
     MULTIPASS_Done();
     IOTXT_Done();
@@ -81,6 +85,7 @@ namespace {
 
 uint32_t StartRun(MAIN_RUN* run)
 {
+    OGW_Init();
     run->mainWindow = PLAT_CreateWindow(MAIN_GetClassName(), MAIN_GetTitle(), WS_OVERLAPPEDWINDOW, MAIN_WINDOW_X,
                                         MAIN_WINDOW_Y, MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, 0, 0, nullptr);
     if (!run->mainWindow)
@@ -130,6 +135,7 @@ void EndRun(MAIN_RUN* run, uint32_t failed)
         ORBIT_DoneRun();
     if (run->timeThreadStarted)
         MAIN_StopTimeThread();
+    OGW_Done();
 }
 
 // One run; 1 when it ran to its end, 0 when it failed.

@@ -9,6 +9,7 @@
 #include "simulation/main_run.h"
 #include "simulation/orbit_step.h"
 #include "simulation/tick.h"
+#include "view/about.h"
 
 namespace {
 
@@ -65,6 +66,9 @@ uint32_t OnCommand(HWND window, uint16_t command)
         return 1;
     case CMD_END_RUN_NOW:
         PLAT_DestroyWindow(window);
+        return 1;
+    case CMD_ABOUT:
+        MAIN_ShowAboutBox(window);
         return 1;
     default:
         return 0;

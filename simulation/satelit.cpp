@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "onboard/swmodule.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
@@ -88,9 +89,14 @@ void SATELIT_Free(SATELIT* sat)
         model = next;
     }
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
-    // Coils, data items and drawn objects are released by their own modules
-    // once a satellite can own them.
+    for (COIL* coil = sat->coils; coil;) {
+        COIL* next = coil->next;
+        COIL_Free(coil);
+        coil = next;
+    }
     sat->coils = nullptr;
+    // Data items and drawn objects are released by their own modules once a
+    // satellite can own them.
     sat->dataItems = nullptr;
     sat->userModel = nullptr;
 }

@@ -3,6 +3,7 @@
 // solar radiation pressure and drag) summed and integrated by the attitude block.
 #include <cmath>
 #include "foundation/constants.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/orbit.h"
 #include "simulation/raster.h"
@@ -74,6 +75,11 @@ static void AddControllerDipoles(SATELIT* sat, const VEC3& fieldTesla, const MAT
 static void SumCoilDipoles(SATELIT* sat)
 {
     VEC_Zero(&sat->coilDipoleSum);
+    for (const COIL* coil = sat->coils; coil; coil = coil->next) {
+        VEC3 moment;
+        COIL_GetMoment(coil, &moment);
+        Accumulate(&sat->coilDipoleSum, moment);
+    }
 }
 
 // Body-frame dipole of the magnets, controllers and coils, and its torque.

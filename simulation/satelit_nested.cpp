@@ -1,13 +1,13 @@
-// SAT: the nested definitions of a "satelit" block. On-board modules and mass
-// and surface models are read by their modules and kept in the satellite's
-// lists, and the built-in controllers are single lines read here; the readers
-// of the other nested definitions belong to the coils and drawn data items, and
-// until a satellite can own such objects each is reported once and passed over,
-// so the rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. On-board modules, coils and
+// mass and surface models are read by their modules and kept in the
+// satellite's lists, and the built-in controllers are single lines read here;
+// drawn data items are reported once and passed over until a satellite can
+// own them, so the rest of the block still loads.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "onboard/swmodule.h"
+#include "simulation/coil.h"
 #include "simulation/controllers.h"
 #include "simulation/massmodel.h"
 #include "simulation/satelit.h"
@@ -28,7 +28,6 @@ struct SAT_NESTED_KEY {
 };
 
 static const SAT_NESTED_KEY kNested[] = {
-    {"coil", true},
     {"draw_data_item", true},
 };
 
@@ -67,22 +66,6 @@ static uint32_t AddSurfaceModel(SATELIT* sat)
     return 1;
 }
 
-// An on-board module joins the tail of the satellite's list; its name must be
-// new there.
-static uint32_t AddOnboardModule(SATELIT* sat)
-{
-    SWMODULE* module = SWMODULE_ParseDefinition();
-    if (!module) return Fail("SAT: načtení palubního SW modulu bylo neúspěšné na řádku %d.\n");
-    if (SWMODULE_FindByName(sat->modules, module->name)) {
-        SWMODULE_Destroy(module);
-        return Fail("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku %d.\n");
-    }
-    SWMODULE** tail = &sat->modules;
-    while (*tail) tail = &(*tail)->next;
-    *tail = module;
-    return 1;
-}
-
 struct SAT_CONTROLLER_KEY {
     const char* word;
     const char* twice;
@@ -115,6 +98,37 @@ static uint32_t ParseController(const SAT_CONTROLLER_KEY& key, uint32_t* given, 
     return 1;
 }
 
+// A coil joins the tail of the satellite's list; its name must be new there.
+static uint32_t AddCoil(SATELIT* sat)
+{
+    COIL* coil = COIL_Parse(sat);
+    if (!coil) return Fail("SAT: načtení modelu palubní cívky bylo neúspěšné na řádku %d.\n");
+    COIL** tail = &sat->coils;
+    for (; *tail; tail = &(*tail)->next) {
+        if (strcasecmp((*tail)->name, coil->name) != 0) continue;
+        COIL_Free(coil);
+        return Fail("SAT: model cívky tímto jménem už v satelitu existuje na řádku %d.\n");
+    }
+    *tail = coil;
+    return 1;
+}
+
+// An on-board module joins the tail of the satellite's list; its name must be
+// new there.
+static uint32_t AddOnboardModule(SATELIT* sat)
+{
+    SWMODULE* module = SWMODULE_ParseDefinition();
+    if (!module) return Fail("SAT: načtení palubního SW modulu bylo neúspěšné na řádku %d.\n");
+    if (SWMODULE_FindByName(sat->modules, module->name)) {
+        SWMODULE_Destroy(module);
+        return Fail("SAT: palubní SW modul s tímto jménem už v satelitu existuje na řádku %d.\n");
+    }
+    SWMODULE** tail = &sat->modules;
+    while (*tail) tail = &(*tail)->next;
+    *tail = module;
+    return 1;
+}
+
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
@@ -125,6 +139,7 @@ uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
     if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);
+    if (IOTXT_MatchWord("coil")) return AddCoil(sat);
     for (const SAT_NESTED_KEY& key : kNested) {
         if (!IOTXT_MatchWord(key.word)) continue;
         LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,

@@ -8,6 +8,7 @@
 #include "models/magfield.h"
 #include "onboard/swmodule.h"
 #include "platform/plat_time.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/orbit.h"
@@ -468,6 +469,12 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
         return 0;
+    }
+    for (COIL* coil = sat->coils; coil; coil = coil->next) {
+        if (!COIL_Link(coil, sat->modules)) {
+            LOG_Printf("SATELIT: chyba startu cívky %s v satelitu %s.\n", coil->name, sat->name);
+            return 0;
+        }
     }
     sat->lastAttitudeTime = g_simClock.clock - 1;
     sat->projectionsSkipped = 1;

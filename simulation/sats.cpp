@@ -12,6 +12,7 @@
 #include "models/atmo.h"
 #include "onboard/swmodule.h"
 #include "platform/plat_thread.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
@@ -50,6 +51,7 @@ void SATS_InitModules()
     ATTITUDE_ModuleInit();
     BDOT_Init();
     BCROSS_Init();
+    COIL_Init();
     ATMO_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
@@ -62,9 +64,10 @@ void SATS_CleanupModules()
     MASSMODEL_Done();
     SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
-    SWMODULE_FreeGlobals();
     BDOT_Done();
     BCROSS_Done();
+    COIL_Done();
+    SWMODULE_FreeGlobals();
     ATMO_Done();
     s_modulesReady = false;
 }

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <thread>
 #include <unistd.h>
+#include <string>
 #include <vector>
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
@@ -247,6 +248,27 @@ TEST_F(MessageTest, HeadlessEchoContinuesTheLastLine)
     PLAT_SendMessage(lb, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("start, end again"));
     PLAT_DestroyWindow(lb);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "one\nstart, end\nstart, end again\n");
+}
+
+}
+
+namespace {
+
+TEST(PlatInit, ADisplayThatCannotBeOpenedLeavesTheProgramHeadless)
+{
+    const char* old = getenv("DISPLAY");
+    std::string saved = old ? old : "";
+    setenv("DISPLAY", ":4711", 1);
+    unsetenv("ORBIT_HEADLESS");
+    testing::internal::CaptureStderr();
+    PLAT_Init("./orbit");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(PLAT_IsHeadless(), 1u);
+    EXPECT_NE(err.find(":4711"), std::string::npos);
+    if (old)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 }
 
 }

@@ -49,6 +49,14 @@ TEST(SkeletonScenario, DefaultRunAtFastestSpeedEndsByItself)
     EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
 }
 
+TEST(SkeletonScenario, TheRunGoesOnToItsEndWhileTheAboutBoxIsOpen)
+{
+    Program p = Start("aboutbox", "20:104", "SimulationSpeed = FASTEST\n");
+    ASSERT_GT(p.pid, 0);
+    EXPECT_EQ(Wait(p, 20000), 0) << testsupport::ReadFile(p.dir + "/stdout.txt");
+    EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
+}
+
 TEST(SkeletonScenario, ConfigurationThatFailsToLoadGivesNonZeroStatus)
 {
     Program p = Start("badcfg", nullptr, "StartTime = tomorrow\n");

@@ -175,10 +175,10 @@ TEST_F(SatsTest, BlockWithoutNameOrEndFails)
 
 TEST_F(SatsTest, UnknownWordAndNestedBlocksAreSkipped)
 {
-    ASSERT_EQ(Load(KeplerBlock("S", "  colour_of_paint = blue\n  coil \"c1\"\n    turns = 10\n  end\n")), 1u);
+    ASSERT_EQ(Load(KeplerBlock("S", "  colour_of_paint = blue\n  draw_data_item \"d1\"\n    turns = 10\n  end\n")), 1u);
     std::string log = LogText();
     EXPECT_NE(log.find("SAT: neznámé slovo na řádku 6 konfiguračního souboru.\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("\"coil\" na řádku 7"), std::string::npos) << log;
+    EXPECT_NE(log.find("\"draw_data_item\" na řádku 7"), std::string::npos) << log;
     EXPECT_NE(SATS_GetFirst(), nullptr);
 }
 

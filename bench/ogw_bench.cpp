@@ -1,0 +1,100 @@
+// Frame read-back, JPEG screenshots and movie frames at 800 x 600.
+#include <benchmark/benchmark.h>
+#include <GL/gl.h>
+#include <cstdio>
+#include <unistd.h>
+#include <string>
+#include <vector>
+#include "platform/plat_gl.h"
+#include "platform/plat_jpeg.h"
+#include "platform/plat_movie.h"
+
+namespace {
+
+constexpr int32_t WIDTH = 800;
+constexpr int32_t HEIGHT = 600;
+
+// A context with a frame of coloured triangles drawn into it.
+PLAT_GL_CONTEXT* DrawnContext()
+{
+    static PLAT_GL_CONTEXT* context = PLAT_CreateGLContext(WIDTH, HEIGHT);
+    PLAT_MakeGLCurrent(context);
+    glViewport(0, 0, WIDTH, HEIGHT);
+    glClearColor(0.1f, 0.1f, 0.3f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i < 200; ++i) {
+        glColor3f((i % 7) / 7.0f, (i % 5) / 5.0f, (i % 3) / 3.0f);
+        float x = (i % 20) / 10.0f - 1, y = (i / 20) / 5.0f - 1;
+        glVertex2f(x, y), glVertex2f(x + 0.15f, y), glVertex2f(x, y + 0.3f);
+    }
+    glEnd();
+    glFinish();
+    return context;
+}
+
+std::vector<uint8_t> ReadFrame()
+{
+    std::vector<uint8_t> frame(PLAT_FrameStride(WIDTH) * HEIGHT);
+    glReadPixels(0, 0, WIDTH, HEIGHT, GL_BGR, GL_UNSIGNED_BYTE, frame.data());
+    return frame;
+}
+
+void BM_ReadBack(benchmark::State& state)
+{
+    if (!DrawnContext()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    std::vector<uint8_t> frame(PLAT_FrameStride(WIDTH) * HEIGHT);
+    for (auto _ : state) {
+        glReadPixels(0, 0, WIDTH, HEIGHT, GL_BGR, GL_UNSIGNED_BYTE, frame.data());
+        benchmark::DoNotOptimize(frame.data());
+    }
+    PLAT_MakeGLCurrent(nullptr);
+}
+BENCHMARK(BM_ReadBack)->Unit(benchmark::kMillisecond);
+
+void BM_Jpeg(benchmark::State& state)
+{
+    if (!DrawnContext()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    std::vector<uint8_t> frame = ReadFrame();
+    PLAT_MakeGLCurrent(nullptr);
+    std::string name = "/tmp/orbit-bench-" + std::to_string(getpid()) + ".jpg";
+    for (auto _ : state)
+        PLAT_WriteJpeg(name.c_str(), frame.data(), WIDTH, HEIGHT, PLAT_FrameStride(WIDTH), 75);
+    remove(name.c_str());
+}
+BENCHMARK(BM_Jpeg)->Unit(benchmark::kMillisecond);
+
+void MovieFrame(benchmark::State& state, const char* fourcc)
+{
+    if (!DrawnContext()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    std::vector<uint8_t> frame = ReadFrame();
+    PLAT_MakeGLCurrent(nullptr);
+    std::string name = "/tmp/orbit-bench-" + std::to_string(getpid()) + ".avi";
+    PLAT_MOVIE_SETTINGS settings{{fourcc[0], fourcc[1], fourcc[2], fourcc[3]}, 25, 4000000, 25, WIDTH, HEIGHT};
+    PLAT_MOVIE_STATUS status;
+    PLAT_MOVIE* movie = PLAT_OpenMovie(name.c_str(), &settings, &status);
+    if (!movie) {
+        state.SkipWithError("no movie");
+        return;
+    }
+    for (auto _ : state)
+        PLAT_WriteMovieFrame(movie, frame.data(), PLAT_FrameStride(WIDTH));
+    PLAT_CloseMovie(movie);
+    remove(name.c_str());
+}
+
+void BM_MovieFrameMjpg(benchmark::State& state) { MovieFrame(state, "MJPG"); }
+void BM_MovieFrameRaw(benchmark::State& state) { MovieFrame(state, "DIB "); }
+BENCHMARK(BM_MovieFrameMjpg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MovieFrameRaw)->Unit(benchmark::kMillisecond);
+
+}

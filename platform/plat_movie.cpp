@@ -1,0 +1,227 @@
+// AVI writing with libavformat's muxer, libavcodec's encoders and libswscale.
+#include "platform/plat_movie.h"
+#include <cstring>
+#include <mutex>
+#include <new>
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+struct PLAT_MOVIE {
+    AVFormatContext* format = nullptr;
+    AVStream* stream = nullptr;
+    AVCodecContext* codec = nullptr;   // null for raw rows
+    SwsContext* scaler = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    int64_t index = 0;
+    int32_t width = 0, height = 0;
+    bool headerWritten = false;
+};
+
+namespace {
+
+std::once_flag g_logOnce;
+
+void Blanked(const char in[4], char out[4])
+{
+    bool tail = true;
+    for (int i = 3; i >= 0; --i) {
+        tail = tail && in[i] == 0;
+        out[i] = tail ? ' ' : in[i];
+    }
+}
+
+void Free(PLAT_MOVIE* m)
+{
+    if (m->codec)
+        avcodec_free_context(&m->codec);
+    sws_freeContext(m->scaler);
+    av_frame_free(&m->frame);
+    av_packet_free(&m->packet);
+    if (m->format) {
+        if (m->format->pb)
+            avio_closep(&m->format->pb);
+        avformat_free_context(m->format);
+    }
+    delete m;
+}
+
+PLAT_MOVIE_STATUS OpenEncoder(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s, const char fourcc[4])
+{
+    uint32_t tag = MKTAG(fourcc[0], fourcc[1], fourcc[2], fourcc[3]);
+    const AVCodecTag* tables[] = {avformat_get_riff_video_tags(), nullptr};
+    AVCodecID id = av_codec_get_id(tables, tag);
+    const AVCodec* encoder = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
+    if (!encoder)
+        return PLAT_MOVIE_NO_CODEC;
+    m->codec = avcodec_alloc_context3(encoder);
+    if (!m->codec)
+        return PLAT_MOVIE_NO_CODEC;
+    AVCodecContext* c = m->codec;
+    c->width = s->width;
+    c->height = s->height;
+    c->time_base = AVRational{1, static_cast<int>(s->framesPerSecond)};
+    c->framerate = AVRational{static_cast<int>(s->framesPerSecond), 1};
+    c->bit_rate = s->bitsPerSecond;
+    c->gop_size = s->keyFrameEvery > 1 ? static_cast<int>(s->keyFrameEvery) : 1;
+    c->thread_count = 1;   // the same bytes on every machine
+    c->flags |= AV_CODEC_FLAG_BITEXACT;
+    if (m->format->oformat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const AVPixelFormat* formats = encoder->pix_fmts;
+    c->pix_fmt = id == AV_CODEC_ID_H264 || !formats ? AV_PIX_FMT_YUV420P : formats[0];
+    if (avcodec_open2(c, encoder, nullptr) < 0)
+        return PLAT_MOVIE_NO_CODEC;
+    if (avcodec_parameters_from_context(m->stream->codecpar, c) < 0)
+        return PLAT_MOVIE_NO_CODEC;
+    m->stream->codecpar->codec_tag = tag;
+    m->frame = av_frame_alloc();
+    if (!m->frame)
+        return PLAT_MOVIE_NO_CODEC;
+    m->frame->format = c->pix_fmt;
+    m->frame->width = c->width;
+    m->frame->height = c->height;
+    if (av_frame_get_buffer(m->frame, 0) < 0)
+        return PLAT_MOVIE_NO_CODEC;
+    m->scaler = sws_getContext(s->width, s->height, AV_PIX_FMT_BGR24, s->width, s->height, c->pix_fmt, SWS_BILINEAR,
+                               nullptr, nullptr, nullptr);
+    return m->scaler ? PLAT_MOVIE_OK : PLAT_MOVIE_NO_CODEC;
+}
+
+void SetRawParameters(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s)
+{
+    AVCodecParameters* p = m->stream->codecpar;
+    p->codec_type = AVMEDIA_TYPE_VIDEO;
+    p->codec_id = AV_CODEC_ID_RAWVIDEO;
+    p->format = AV_PIX_FMT_BGR24;
+    p->width = s->width;
+    p->height = s->height;
+    p->bits_per_coded_sample = 24;
+    p->codec_tag = 0;
+}
+
+PLAT_MOVIE_STATUS WritePackets(PLAT_MOVIE* m)
+{
+    for (;;) {
+        int r = avcodec_receive_packet(m->codec, m->packet);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
+            return PLAT_MOVIE_OK;
+        if (r < 0)
+            return PLAT_MOVIE_WRITE_FAILED;
+        av_packet_rescale_ts(m->packet, m->codec->time_base, m->stream->time_base);
+        m->packet->stream_index = m->stream->index;
+        r = av_interleaved_write_frame(m->format, m->packet);
+        av_packet_unref(m->packet);
+        if (r < 0)
+            return PLAT_MOVIE_WRITE_FAILED;
+    }
+}
+
+}
+
+uint32_t PLAT_IsRawFourcc(const char fourcc[4])
+{
+    char f[4];
+    Blanked(fourcc, f);
+    return memcmp(f, "DIB ", 4) == 0 || memcmp(f, "    ", 4) == 0;
+}
+
+PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, PLAT_MOVIE_STATUS* status)
+{
+    std::call_once(g_logOnce, [] { av_log_set_level(AV_LOG_ERROR); });
+    PLAT_MOVIE* m = new (std::nothrow) PLAT_MOVIE;
+    *status = PLAT_MOVIE_NO_STREAM;
+    if (!m)
+        return nullptr;
+    m->width = s->width;
+    m->height = s->height;
+    char fourcc[4];
+    Blanked(s->fourcc, fourcc);
+    m->packet = av_packet_alloc();
+    if (!m->packet || s->framesPerSecond == 0 || s->width < 1 || s->height < 1 ||
+        avformat_alloc_output_context2(&m->format, nullptr, "avi", fileName) < 0 || !m->format) {
+        Free(m);
+        return nullptr;
+    }
+    m->format->flags |= AVFMT_FLAG_BITEXACT;
+    m->stream = avformat_new_stream(m->format, nullptr);
+    if (!m->stream) {
+        Free(m);
+        return nullptr;
+    }
+    m->stream->time_base = AVRational{1, static_cast<int>(s->framesPerSecond)};
+    m->stream->avg_frame_rate = AVRational{static_cast<int>(s->framesPerSecond), 1};
+    bool raw = PLAT_IsRawFourcc(fourcc);
+    if (raw)
+        SetRawParameters(m, s);
+    else if ((*status = OpenEncoder(m, s, fourcc)) != PLAT_MOVIE_OK) {
+        Free(m);
+        return nullptr;
+    }
+    if (avio_open(&m->format->pb, fileName, AVIO_FLAG_WRITE) < 0) {
+        *status = PLAT_MOVIE_NO_FILE;
+        Free(m);
+        return nullptr;
+    }
+    AVDictionary* options = nullptr;
+    if (raw)
+        av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+    int r = avformat_write_header(m->format, &options);
+    av_dict_free(&options);
+    if (r < 0) {
+        *status = PLAT_MOVIE_NO_FORMAT;
+        Free(m);
+        return nullptr;
+    }
+    m->headerWritten = true;
+    *status = PLAT_MOVIE_OK;
+    return m;
+}
+
+PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* m, const uint8_t* bgr, uint32_t stride)
+{
+    if (!m || !bgr)
+        return PLAT_MOVIE_WRITE_FAILED;
+    if (!m->codec) {
+        // Raw rows go in as they are: bottom-up and padded, as a DIB has them.
+        if (av_new_packet(m->packet, static_cast<int>(stride * m->height)) < 0)
+            return PLAT_MOVIE_WRITE_FAILED;
+        memcpy(m->packet->data, bgr, static_cast<size_t>(stride) * m->height);
+        m->packet->pts = m->packet->dts = m->index++;
+        m->packet->duration = 1;
+        m->packet->flags |= AV_PKT_FLAG_KEY;
+        m->packet->stream_index = m->stream->index;
+        av_packet_rescale_ts(m->packet, AVRational{m->stream->avg_frame_rate.den, m->stream->avg_frame_rate.num},
+                             m->stream->time_base);
+        int r = av_interleaved_write_frame(m->format, m->packet);
+        av_packet_unref(m->packet);
+        return r < 0 ? PLAT_MOVIE_WRITE_FAILED : PLAT_MOVIE_OK;
+    }
+    if (av_frame_make_writable(m->frame) < 0)
+        return PLAT_MOVIE_WRITE_FAILED;
+    // Starting at the last row with a negative stride turns the picture upright.
+    const uint8_t* source[1] = {bgr + static_cast<size_t>(m->height - 1) * stride};
+    const int sourceStride[1] = {-static_cast<int>(stride)};
+    sws_scale(m->scaler, source, sourceStride, 0, m->height, m->frame->data, m->frame->linesize);
+    m->frame->pts = m->index++;
+    if (avcodec_send_frame(m->codec, m->frame) < 0)
+        return PLAT_MOVIE_WRITE_FAILED;
+    return WritePackets(m);
+}
+
+void PLAT_CloseMovie(PLAT_MOVIE* m)
+{
+    if (!m)
+        return;
+    if (m->headerWritten) {
+        if (m->codec && avcodec_send_frame(m->codec, nullptr) >= 0)
+            WritePackets(m);
+        av_write_trailer(m->format);
+    }
+    Free(m);
+}

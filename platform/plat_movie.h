@@ -1,0 +1,32 @@
+// PLAT movie: AVI files of one video stream, compressed by the encoder that a
+// FourCC names (FFmpeg), or raw rows for "DIB " and a blank FourCC.
+#pragma once
+#include <cstdint>
+
+struct PLAT_MOVIE;   // opaque
+
+enum PLAT_MOVIE_STATUS : uint32_t {
+    PLAT_MOVIE_OK = 0,
+    PLAT_MOVIE_NO_FILE,      // the file cannot be created
+    PLAT_MOVIE_NO_STREAM,    // the container or its stream cannot be set up
+    PLAT_MOVIE_NO_CODEC,     // no encoder for the FourCC, or it refuses the settings
+    PLAT_MOVIE_NO_FORMAT,    // the stream header cannot be written
+    PLAT_MOVIE_WRITE_FAILED,
+};
+
+struct PLAT_MOVIE_SETTINGS {
+    char fourcc[4];            // trailing zero bytes count as blanks
+    uint32_t framesPerSecond;
+    uint32_t bitsPerSecond;    // compressed codecs only
+    uint32_t keyFrameEvery;    // frames; 0 or 1: every frame
+    int32_t width, height;
+};
+
+// Opens the file for frames of the given size; null with the reason in status.
+PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* settings, PLAT_MOVIE_STATUS* status);
+// Appends one frame: bottom-up blue-green-red rows, stride bytes apart.
+PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* movie, const uint8_t* bgr, uint32_t stride);
+// Drains the encoder, completes the file and frees the movie.
+void PLAT_CloseMovie(PLAT_MOVIE* movie);
+// 1 when the FourCC stands for raw rows.
+uint32_t PLAT_IsRawFourcc(const char fourcc[4]);

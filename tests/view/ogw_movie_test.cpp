@@ -1,0 +1,237 @@
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include "platform/plat_gl.h"
+#include "tests/support/test_support.h"
+#include "tests/view/view_fixture.h"
+#include "view/ogw_movie.h"
+
+namespace {
+
+using viewtest::g_draw;
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        out.append(buffer, n);
+    pclose(p);
+    return out;
+}
+
+bool HaveFfprobe()
+{
+    return system("command -v ffprobe >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1") == 0;
+}
+
+// The stream's fields as ffprobe reports them (key=value lines).
+std::map<std::string, std::string> Probe(const std::string& file)
+{
+    std::string text = Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                           "stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames -of default=nw=1 '" +
+                           file + "'");
+    std::map<std::string, std::string> fields;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        std::string line = text.substr(at, end - at);
+        size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            fields[line.substr(0, eq)] = line.substr(eq + 1);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return fields;
+}
+
+// Top half red, bottom half blue: an upside-down movie shows it at once.
+void RedOverBlue(OGW_WINDOW* w)
+{
+    viewtest::PixelProjectionOf(w);
+    glBegin(GL_QUADS);
+    glColor3f(0, 0, 1);
+    glVertex2i(0, 0), glVertex2i(w->clientWidth, 0), glVertex2i(w->clientWidth, w->clientHeight / 2),
+        glVertex2i(0, w->clientHeight / 2);
+    glColor3f(1, 0, 0);
+    glVertex2i(0, w->clientHeight / 2), glVertex2i(w->clientWidth, w->clientHeight / 2),
+        glVertex2i(w->clientWidth, w->clientHeight), glVertex2i(0, w->clientHeight);
+    glEnd();
+}
+
+class OgwMovieTest : public viewtest::ViewTest {
+protected:
+    // Virtual time: each frame is drawn at a tick 20 ms after the last.
+    void VirtualFrames(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            PLAT_AdvanceVirtualTime(20);
+            ASSERT_TRUE(Frame());
+        }
+    }
+};
+
+TEST_F(OgwMovieTest, TheMovieKeepsClockTimeAndAPauseAddsNoFrames)
+{
+    PLAT_SetVirtualTime(1);
+    Open(64, 48);
+    std::string dir = testsupport::MakeTempDir("movie_clock");
+    std::string file = dir + "/clock.avi";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), "DIB ", 8, 500, 10000), 1u);
+    OGW_StartMovie(window_);
+    ASSERT_NE(window_->movieWriter, nullptr);
+    // The first frame, then 1000 ms in 20 ms frames: the count follows the
+    // clock, one frame per 125 ms rounded, at least the first.
+    VirtualFrames(51);
+    EXPECT_EQ(window_->movieWriter->avi.frameIndex, 8u);
+    // Configuring while recording changes nothing.
+    EXPECT_EQ(OGW_ConfigureMovie(window_, "other.avi", "MJPG", 25, 1, 1), 1u);
+    EXPECT_EQ(window_->frameRate, 8);
+    OGW_StopMovie(window_);
+    VirtualFrames(1);
+    PLAT_AdvanceVirtualTime(10000);
+    VirtualFrames(1);
+    OGW_StartMovie(window_);
+    VirtualFrames(25);   // 500 ms more
+    EXPECT_EQ(window_->movieWriter->avi.frameIndex, 12u);
+    // Slow frames repeat the picture so the movie stays in time.
+    PLAT_AdvanceVirtualTime(980);
+    VirtualFrames(1);
+    EXPECT_EQ(window_->movieWriter->avi.frameIndex, 20u);
+}
+
+TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
+{
+    if (!HaveFfprobe())
+        GTEST_SKIP() << "no ffprobe";
+    PLAT_SetVirtualTime(1);
+    std::string dir = testsupport::MakeTempDir("movie_codecs");
+    struct Case {
+        const char* fourcc;
+        const char* tag;
+    } cases[] = {{"MJPG", "MJPG"}, {"DIVX", "DIVX"}, {"DIB\0", "[0][0][0][0]"}};
+    g_draw = RedOverBlue;
+    for (uint16_t width : {800, 801}) {
+        for (const Case& c : cases) {
+            Open(width, 600);
+            std::string file = dir + "/" + std::to_string(width) + (c.fourcc[0] == 'D' && c.fourcc[1] == 'I' && c.fourcc[3] == 0 ? "raw" : c.fourcc) + ".avi";
+            ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), c.fourcc, 10, 500, 1000), 1u);
+            OGW_StartMovie(window_);
+            VirtualFrames(21);   // 400 ms after the first frame: 4 frames at 10 per second
+            OGW_DisableRedraw(window_);
+            OGW_DestroyWindow(window_);   // completes the file
+            window_ = nullptr;
+            std::map<std::string, std::string> p = Probe(file);
+            EXPECT_EQ(p["codec_tag_string"], c.tag) << file;
+            EXPECT_EQ(p["width"], std::to_string(width)) << file;
+            EXPECT_EQ(p["height"], "600") << file;
+            EXPECT_EQ(p["r_frame_rate"], "10/1") << file;
+            EXPECT_EQ(p["nb_read_frames"], "4") << file;
+            std::string rgb = Shell("ffmpeg -v error -i '" + file + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+            ASSERT_EQ(rgb.size(), size_t(width) * 600 * 3) << file;
+            auto at = [&](int x, int y) { return reinterpret_cast<const uint8_t*>(rgb.data()) + (y * width + x) * 3; };
+            EXPECT_GT(at(10, 10)[0], 200) << file << ": the top is red";
+            EXPECT_LT(at(10, 10)[2], 60) << file;
+            EXPECT_GT(at(width - 10, 590)[2], 200) << file << ": the bottom is blue";
+        }
+    }
+}
+
+TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
+{
+    PLAT_SetVirtualTime(1);
+    Open(32, 32);
+    std::string dir = testsupport::MakeTempDir("movie_zzzz");
+    ASSERT_EQ(OGW_ConfigureMovie(window_, (dir + "/z.avi").c_str(), "ZZZZ", 8, 500, 1000), 1u);
+    OGW_StartMovie(window_);
+    char title[128];
+    PLAT_GetWindowText(window_->window, title, sizeof title);
+    EXPECT_STREQ(title, "test - Záznam běží");
+    VirtualFrames(11);   // the first frame and the second, due from 188 ms on
+    std::string log = Slurp("Zendrix.log");
+    const std::string line = "OGW: Movie error: Unable to Create Compressed Stream: Check your CODEC options\n";
+    // The first frame fails opening the codec; the next one fails at once
+    // with the same text.
+    size_t first = log.find(line);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(log.find(line, first + 1), std::string::npos);
+    OGW_StopMovie(window_);
+    PLAT_GetWindowText(window_->window, title, sizeof title);
+    EXPECT_STREQ(title, "test");
+}
+
+TEST_F(OgwMovieTest, ClosingTheWindowWhileDrawingEndsDrawingAndTheMovieIsStillCompleted)
+{
+    if (!HaveFfprobe())
+        GTEST_SKIP() << "no ffprobe";
+    PLAT_SetVirtualTime(1);
+    Open(32, 32);
+    std::string file = testsupport::MakeTempDir("movie_closed") + "/closed.avi";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), "MJPG", 10, 500, 1000), 1u);
+    OGW_StartMovie(window_);
+    VirtualFrames(11);
+    PLAT_DestroyWindow(window_->window);   // the user closed it while drawing is on
+    EXPECT_EQ(window_->window, 0u);
+    EXPECT_EQ(window_->drawingEnabled.load(), 0u);
+    int frames = viewtest::g_frames.load();
+    OGW_EnableRedraw(window_);
+    OGW_RequestRedraw(window_);
+    PLAT_Sleep(30);
+    EXPECT_EQ(viewtest::g_frames.load(), frames);
+    OGW_DisableRedraw(window_);
+    OGW_DestroyWindow(window_);
+    window_ = nullptr;
+    EXPECT_EQ(Probe(file)["nb_read_frames"], "2");
+}
+
+TEST(OgwScreenshotName, HashesTakeTheCounterFromTheRight)
+{
+    char name[64];
+    OGW_ScreenshotName("img####.jpg", 1, name);
+    EXPECT_STREQ(name, "img0001.jpg");
+    OGW_ScreenshotName("img####.jpg", 10000, name);
+    EXPECT_STREQ(name, "img0000.jpg");
+    OGW_ScreenshotName("shot.jpg", 7, name);
+    EXPECT_STREQ(name, "shot.jpg");
+    std::string many = "x" + std::string(22, '#') + ".jpg";
+    OGW_ScreenshotName(many.c_str(), 12, name);
+    EXPECT_EQ(std::string(name), "x##" + std::string(18, '0') + "12.jpg") << "'#'s beyond the twentieth stay";
+}
+
+TEST_F(OgwMovieTest, ScreenshotsAreJpegsOfTheClientSize)
+{
+    PLAT_SetVirtualTime(1);
+    if (!HaveFfprobe())
+        GTEST_SKIP() << "no ffprobe";
+    Open(81, 40);
+    std::string dir = testsupport::MakeTempDir("shots");
+    static std::string s_template;
+    s_template = dir + "/img##.jpg";
+    ASSERT_EQ(OGW_ConfigureCapture(window_, 100, s_template.c_str(), 500), 1u);
+    VirtualFrames(6);   // shots at the first frame and 100 ms later
+    EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + dir + "/img01.jpg'"),
+              "81,40\n");
+    EXPECT_TRUE(testsupport::ReadFile(dir + "/img02.jpg").size() > 0);
+    EXPECT_TRUE(testsupport::ReadFile(dir + "/img03.jpg").empty());
+    // A shot that cannot be written names its file in the log.
+    static std::string s_bad;
+    s_bad = dir + "/missing/dir/x.jpg";
+    ASSERT_EQ(OGW_ConfigureCapture(window_, 0, s_bad.c_str(), 75), 1u);
+    VirtualFrames(1);
+    EXPECT_NE(Slurp("Zendrix.log").find(s_bad), std::string::npos);
+}
+
+}

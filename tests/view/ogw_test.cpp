@@ -1,0 +1,357 @@
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+#include "platform/plat_bmp.h"
+#include "tests/view/view_fixture.h"
+#include "view/gldraw.h"
+
+namespace {
+
+using viewtest::g_draw;
+using viewtest::g_frames;
+
+std::atomic<int> g_gate{0};   // 1: the draw callback waits until it is 0 again
+
+void WaitGate()
+{
+    while (g_gate.load())
+        PLAT_Sleep(1);
+}
+
+void WaitFor(const std::atomic<int>& counter, int value)
+{
+    for (int i = 0; i < 5000 && counter.load() < value; ++i)
+        PLAT_Sleep(1);
+}
+
+class OgwTest : public viewtest::ViewTest {};
+
+TEST_F(OgwTest, RequestsDuringAFrameGiveOneMoreFrame)
+{
+    g_gate = 1;
+    g_draw = [](OGW_WINDOW*) { WaitGate(); };
+    Open(32, 32);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 200 && !window_->frameInProgress.load(); ++i)
+        PLAT_Sleep(1);
+    ASSERT_TRUE(window_->frameInProgress.load());
+    for (int i = 0; i < 10; ++i)
+        OGW_RequestRedraw(window_);
+    g_gate = 0;
+    WaitFor(g_frames, 2);
+    PLAT_Sleep(100);
+    EXPECT_EQ(g_frames.load(), 2);
+}
+
+TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
+{
+    static std::atomic<int> finished{0};
+    finished = 0;
+    g_gate = 1;
+    g_draw = [](OGW_WINDOW*) {
+        WaitGate();
+        PLAT_Sleep(30);
+        finished = 1;
+    };
+    Open(16, 16);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
+        PLAT_Sleep(1);
+    std::thread release([] {
+        PLAT_Sleep(50);
+        g_gate = 0;
+    });
+    OGW_DisableRedraw(window_);
+    EXPECT_EQ(finished.load(), 1);
+    EXPECT_EQ(window_->drawingEnabled.load(), 0u);
+    release.join();
+}
+
+TEST_F(OgwTest, ARenderThreadThatDoesNotStopIsLeftRunningAndLogged)
+{
+    g_gate = 1;
+    g_draw = [](OGW_WINDOW*) { WaitGate(); };
+    Open(16, 16);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
+        PLAT_Sleep(1);
+    OGW_WINDOW* stuck = window_;
+    window_ = nullptr;
+    OGW_DestroyWindow(stuck);   // bounded: returns while the frame still waits
+    std::ifstream log("Zendrix.log");
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("OGW_DestroyWindow"), std::string::npos);
+    EXPECT_NE(text.find("OGW_DisableRedraw"), std::string::npos);
+    g_gate = 0;   // the left thread finishes its frame and sees the stop request
+    for (int i = 0; i < 2000 && !stuck->finished.load(); ++i)
+        PLAT_Sleep(1);
+    EXPECT_EQ(stuck->finished.load(), 1u);
+}
+
+TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
+{
+    Open(160, 60);
+    OGW_FONT_SLOT plain = OGW_CreateFont(window_, "Arial", 16, 0);
+    OGW_FONT_SLOT underlined = OGW_CreateFont(window_, "Arial", 16, OGW_FONT_UNDERLINE);
+    ASSERT_EQ(plain, 0);
+    ASSERT_EQ(underlined, 1);
+    static OGW_FONT_SLOT s_plain, s_underlined;
+    static GLenum s_error;
+    static float s_afterLong, s_afterW;
+    s_plain = plain, s_underlined = underlined;
+    g_draw = [](OGW_WINDOW* w) {
+        PixelProjection(w);
+        glColor3f(1, 1, 1);
+        glRasterPos2i(10, 20);
+        OGW_PrintText(s_plain, "%s", "Měsíc");
+        glRasterPos2i(10, 5);
+        OGW_PrintText(s_underlined, "%s", "Měsíc");
+        float pos[4];
+        glRasterPos2i(0, 45);
+        OGW_PrintText(s_plain, "W");
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, pos);
+        s_afterW = pos[0];
+        std::string longText(300, 'W');
+        glRasterPos2i(0, 45);
+        OGW_PrintText(s_plain, "%s", longText.c_str());
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, pos);
+        s_afterLong = pos[0];
+        s_error = glGetError();
+    };
+    ASSERT_TRUE(Frame());
+    EXPECT_EQ(s_error, static_cast<GLenum>(GL_NO_ERROR));
+    int lit = 0, litLeft = 0, litAbove = 0;
+    for (int y = 18; y < 42; ++y)
+        for (int x = 0; x < 160; ++x) {
+            bool on = Pixel(x, y)[0] > 128;
+            lit += on && x >= 10 && x < 80 && y < 36;
+            litLeft += on && x < 9;
+            litAbove += on && y >= 36;
+        }
+    EXPECT_GT(lit, 40);
+    EXPECT_EQ(litLeft, 0);
+    EXPECT_EQ(litAbove, 0);
+    // The underline runs unbroken under the whole word, just below its baseline.
+    bool underline = false;
+    for (int y = 1; y < 5 && !underline; ++y) {
+        bool row = true;
+        for (int x = 12; x < 48; ++x)
+            row = row && Pixel(x, y)[0] > 128;
+        underline = row;
+    }
+    EXPECT_TRUE(underline);
+
+    EXPECT_NEAR(s_afterLong, 199 * s_afterW, 0.5);
+    EXPECT_GT(s_afterW, 5.0);
+}
+
+TEST_F(OgwTest, FontAndTextureSlotsRunOutAndAreReused)
+{
+    Open(8, 8);
+    for (uint32_t i = 0; i < OGW_FONT_SLOTS; ++i)
+        window_->fontSlots[i] = 1000 + i;   // taken, without making 64 fonts
+    EXPECT_EQ(OGW_CreateFont(window_, "Arial", 10, 0), -1);
+    for (uint32_t& slot : window_->fontSlots)
+        slot = OGW_FREE_SLOT;
+
+    const uint8_t pixels[2] = {255, 255};
+    EXPECT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), -1);   // no current window
+    OGW_MakeCurrent(window_);
+    for (uint32_t i = 0; i < OGW_TEXTURE_SLOTS; ++i)
+        ASSERT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), static_cast<int32_t>(i));
+    EXPECT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), -1);
+    OGW_DeleteTexture(17);
+    EXPECT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), 17);
+    EXPECT_EQ(OGW_LoadTexture("missing.bmp"), -1);
+    OGW_MakeCurrent(nullptr);
+    OGW_PrintText(0, "nothing without a current window");
+}
+
+TEST_F(OgwTest, EyeOnTheZAxisLooksDownWithXUp)
+{
+    Open(8, 8);
+    struct Case {
+        VEC3 given, eye, up;
+    } cases[] = {
+        {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}},
+        {{0, 0, -5}, {0, 0, 1}, {1, 0, 0}},
+        {{0, 0, 5}, {0, 0, 5}, {1, 0, 0}},
+        {{3, 0, 4}, {3, 0, 4}, {-12, 0, 9}},
+    };
+    for (const Case& c : cases) {
+        OGW_SetEye(window_, c.given.x, c.given.y, c.given.z);
+        VEC3 eye, up;
+        OGW_GetEyeUp(window_, &eye, &up);
+        EXPECT_TRUE(VEC_ApproxEqual(&eye, &c.eye)) << c.given.z;
+        EXPECT_TRUE(VEC_ApproxEqual(&up, &c.up)) << c.given.z;
+    }
+    // The camera axes follow: back from the target to the eye, right = up x back.
+    OGW_SetTarget(window_, 0, 0, 0);
+    OGW_SetEye(window_, 0, 0, 5);
+    VEC3 right, back;
+    OGW_GetCameraRightAxis(window_, &right);
+    OGW_GetCameraBackAxis(window_, &back);
+    VEC3 expectRight{0, -1, 0}, expectBack{0, 0, 1};
+    EXPECT_TRUE(VEC_ApproxEqual(&right, &expectRight));
+    EXPECT_TRUE(VEC_ApproxEqual(&back, &expectBack));
+}
+
+// A 2 x 2 picture: bottom row red, green; top row blue, white.
+struct Texel {
+    uint8_t r, g, b;
+};
+const Texel PICTURE[2][2] = {{{255, 0, 0}, {0, 255, 0}}, {{0, 0, 255}, {255, 255, 255}}};
+
+void PutU16(std::string* s, uint32_t v) { s->push_back(char(v & 255)), s->push_back(char(v >> 8)); }
+void PutU32(std::string* s, uint32_t v) { PutU16(s, v & 0xFFFF), PutU16(s, v >> 16); }
+
+std::string Bmp(int bits, bool topDown)
+{
+    std::string pixels;
+    std::string palette;
+    for (int i = 0; bits == 8 && i < 4; ++i) {
+        const Texel& t = PICTURE[i / 2][i % 2];
+        palette += {char(t.b), char(t.g), char(t.r), 0};
+    }
+    for (int row = 0; row < 2; ++row) {
+        int y = topDown ? 1 - row : row;
+        std::string line;
+        for (int x = 0; x < 2; ++x) {
+            const Texel& t = PICTURE[y][x];
+            if (bits == 8)
+                line += char(y * 2 + x);
+            else
+                line += {char(t.b), char(t.g), char(t.r)};
+            if (bits == 32)
+                line += char(255);
+        }
+        while (line.size() % 4)
+            line += char(0);
+        pixels += line;
+    }
+    std::string s = "BM";
+    uint32_t offset = 14 + 40 + static_cast<uint32_t>(palette.size());
+    PutU32(&s, offset + static_cast<uint32_t>(pixels.size()));
+    PutU32(&s, 0);
+    PutU32(&s, offset);
+    PutU32(&s, 40);
+    PutU32(&s, 2);
+    PutU32(&s, topDown ? static_cast<uint32_t>(-2) : 2);
+    PutU16(&s, 1);
+    PutU16(&s, static_cast<uint32_t>(bits));
+    PutU32(&s, 0);
+    PutU32(&s, static_cast<uint32_t>(pixels.size()));
+    PutU32(&s, 2835), PutU32(&s, 2835);
+    PutU32(&s, bits == 8 ? 4 : 0), PutU32(&s, 0);
+    return s + palette + pixels;
+}
+
+void Save(const std::string& name, const std::string& data)
+{
+    std::ofstream(name, std::ios::binary) << data;
+}
+
+TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
+{
+    Open(40, 40);
+    static OGW_TEXTURE_SLOT s_slot;
+    g_draw = [](OGW_WINDOW* w) {
+        PixelProjection(w);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        VEC3 c1{0, 0, 0}, c2{40, 0, 0}, c3{40, 40, 0}, c4{0, 40, 0};
+        GLDRAW_TexturedQuad(s_slot, &c1, &c2, &c3, &c4);
+    };
+    const struct {
+        int bits;
+        bool topDown;
+    } formats[] = {{24, false}, {24, true}, {32, false}, {32, true}, {8, false}, {8, true}};
+    for (const auto& f : formats) {
+        std::string name = "texture" + std::to_string(f.bits) + (f.topDown ? "t.bmp" : "b.bmp");
+        Save(name, Bmp(f.bits, f.topDown));
+        OGW_MakeCurrent(window_);
+        s_slot = OGW_LoadTexture(name.c_str());
+        OGW_MakeCurrent(nullptr);
+        ASSERT_GE(s_slot, 0) << name;
+        ASSERT_TRUE(Frame());
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+                const Texel& t = PICTURE[y][x];
+                // Linear filtering mixes in a little of the neighbours.
+                std::array<int, 3> got = Pixel(10 + 20 * x, 10 + 20 * y);
+                EXPECT_NEAR(got[0], t.r, 16) << name << " " << x << "," << y;
+                EXPECT_NEAR(got[1], t.g, 16) << name << " " << x << "," << y;
+                EXPECT_NEAR(got[2], t.b, 16) << name << " " << x << "," << y;
+            }
+    }
+}
+
+TEST(PlatBmp, DamagedFilesAreRefused)
+{
+    std::string good = Bmp(24, false);
+    Save("cut.bmp", good.substr(0, good.size() - 3));
+    EXPECT_EQ(PLAT_ReadBmp("cut.bmp"), nullptr);
+    std::string huge = good;
+    huge[18] = char(0xFF), huge[19] = char(0xFF), huge[20] = char(0);   // width 65535
+    Save("huge.bmp", huge);
+    EXPECT_EQ(PLAT_ReadBmp("huge.bmp"), nullptr);
+    Save("text.bmp", "not a bitmap at all, but long enough to have headers....................");
+    EXPECT_EQ(PLAT_ReadBmp("text.bmp"), nullptr);
+    std::string badPalette = Bmp(8, false);
+    badPalette[14 + 32] = char(200);   // 200 palette entries claimed, 4 present
+    Save("palette.bmp", badPalette);
+    EXPECT_EQ(PLAT_ReadBmp("palette.bmp"), nullptr);
+}
+
+}
+
+namespace {
+
+class OgwNavigationTest : public viewtest::ViewTest {};
+
+TEST_F(OgwNavigationTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
+{
+    Open(8, 8);
+    static std::vector<WPARAM> s_keys;
+    s_keys.clear();
+    OGW_SetKeyCallback(window_, [](OGW_WINDOW*, uint32_t pressed, WPARAM key, LPARAM, uint32_t, uint32_t) {
+        if (pressed)
+            s_keys.push_back(key);
+    });
+    OGW_SetEye(window_, 100, 0, 0);
+    OGW_SetKeyRotationAngle(window_, M_PI / 2);
+    auto press = [&](WPARAM key) { PLAT_SendMessage(window_->window, WM_KEYDOWN, key, PLAT_KeyLParam(0, 0)); };
+    press(VK_NEXT);   // navigation off: the owner gets it
+    EXPECT_EQ(s_keys, std::vector<WPARAM>{VK_NEXT});
+    OGW_EnableKeyNavigation(window_);
+    OGW_SetNavigationDistances(window_, 99.5, 10);
+    press(VK_NEXT);
+    VEC3 eye;
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.x, 101.0, 1e-9);
+    press(VK_PRIOR);
+    press(VK_PRIOR);
+    press(VK_PRIOR);   // would come below the minimum distance: refused
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.x, 100.0, 1e-9);
+    press(VK_LEFT);    // a quarter turn about z
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.y, -100.0, 1e-9);
+    EXPECT_NEAR(eye.x, 0.0, 1e-9);
+    press(VK_UP);      // tilted up onto the z axis
+    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(eye.z, 100.0, 1e-9);
+    press(VK_UP);      // next to the axis: no further over it
+    VEC3 again;
+    OGW_GetEye(window_, &again);
+    EXPECT_TRUE(VEC_ApproxEqual(&eye, &again));
+    press(VK_HOME);
+    EXPECT_EQ(s_keys, (std::vector<WPARAM>{VK_NEXT, VK_HOME}));
+}
+
+}

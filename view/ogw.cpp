@@ -1,0 +1,440 @@
+// The window record, its life cycle and the render thread.
+#include "view/ogw.h"
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
+#include "foundation/util.h"
+#include "platform/plat_gl.h"
+#include "platform/plat_thread.h"
+#include "platform/plat_time.h"
+#include "view/gldraw.h"
+#include "view/ogw_internal.h"
+
+namespace {
+
+constexpr uint32_t OGW_DEFAULT_STYLE = 0x80000000u | 0x10000000u | 0x00C00000u | 0x00080000u;
+constexpr uint32_t OGW_JOIN_GRACE_MS = 500;
+constexpr uint32_t OGW_DISABLE_WAIT_MS = 1000;
+constexpr uint32_t OGW_IDLE_POLL_MS = 5;
+constexpr uint32_t OGW_FRAME_MS = 20;
+constexpr uint32_t OGW_FAST_FRAME_MS = 15;
+
+// One lock for all windows; it exists for the whole process, so a window
+// used outside a run's OGW_Init and OGW_Done still finds it.
+PLAT_LOCK g_lockObject;
+PLAT_LOCK* const g_lock = &g_lockObject;
+uint32_t g_windowCounter = 0;
+thread_local OGW_WINDOW* t_current = nullptr;
+
+void SetDefaults(OGW_WINDOW* w)
+{
+    w->liveEye = VEC3{0, 0, 10};
+    w->liveTarget = VEC3{0, 0, 0};
+    w->liveUp = VEC3{1, 0, 0};
+    w->liveNear = 0;
+    w->liveFar = 1000.0;
+    w->fieldOfView = 45.0;
+    w->style = OGW_DEFAULT_STYLE;
+    w->clientWidth = w->clientHeight = w->windowWidth = w->windowHeight = 100;
+    w->navigationDistance[1] = 10.0;
+    w->zoomFactor = 1.01;
+    w->fourcc[0] = w->fourcc[1] = w->fourcc[2] = w->fourcc[3] = ' ';
+    w->frameRate = 8;
+    w->dataRate = 500;
+    w->keyFrameInterval = 10000;
+    for (uint32_t& slot : w->fontSlots)
+        slot = OGW_FREE_SLOT;
+    for (uint32_t& slot : w->textureSlots)
+        slot = OGW_FREE_SLOT;
+}
+
+// The virtual clock waits while a frame is asked for or being drawn.
+uint32_t FrameBusy(void* param)
+{
+    OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
+    if (w->frameInProgress.load())
+        return 1;
+    return w->drawingEnabled.load() && !w->closed.load() && w->redrawCounter.load() > 0;
+}
+
+void AcknowledgeDisable(OGW_WINDOW* w)
+{
+    if (w->disableRequest.load()) {
+        w->drawingEnabled = 0;
+        w->disableRequest = 0;
+    }
+}
+
+void CopyPendingCamera(OGW_WINDOW* w)
+{
+    PLAT_LockGuard guard(g_lock);
+    w->liveEye = w->pendingEye;
+    w->liveUp = w->pendingUp;
+    w->liveTarget = w->pendingTarget;
+    w->liveNear = w->pendingNear;
+    w->liveFar = w->pendingFar;
+    w->liveKeyAngle = w->pendingKeyAngle;
+    w->liveRotation = w->pendingRotation;
+    w->liveInverseRotation = w->pendingInverseRotation;
+    if (w->preDrawCallback)
+        w->preDrawCallback(w);
+}
+
+void ReadViewMatrix(OGW_WINDOW* w)
+{
+    glGetDoublev(GL_MODELVIEW_MATRIX, w->viewMatrix);
+    const double* m = w->viewMatrix;
+    w->viewRight = VEC3{m[0], m[4], m[8]};
+    w->viewUp = VEC3{m[1], m[5], m[9]};
+    w->viewBack = VEC3{m[2], m[6], m[10]};
+}
+
+void ResizeTarget(OGW_WINDOW* w, int32_t* width, int32_t* height)
+{
+    uint32_t size = w->targetSize.load();
+    *width = static_cast<int32_t>(size >> 16);
+    *height = static_cast<int32_t>(size & 0xFFFF);
+    PLAT_ResizeGLTarget(w->renderingContext, *width, *height);
+    PLAT_GetGLTargetSize(w->renderingContext, width, height);
+}
+
+void ShowFrame(OGW_WINDOW* w, int32_t width, int32_t height)
+{
+    if (!PLAT_WantsFrames() || !w->window)
+        return;
+    uint32_t size = PLAT_FrameStride(width) * static_cast<uint32_t>(height);
+    if (size > w->shownFrameSize) {
+        delete[] w->shownFrame;
+        w->shownFrame = new (std::nothrow) uint8_t[size];
+        w->shownFrameSize = w->shownFrame ? size : 0;
+        if (!w->shownFrame)
+            return;
+    }
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, w->shownFrame);
+    PLAT_ShowFrame(w->window, w->shownFrame, width, height, PLAT_FrameStride(width));
+}
+
+void DrawFrame(OGW_WINDOW* w)
+{
+    CopyPendingCamera(w);
+    t_current = w;
+    PLAT_MakeGLCurrent(w->renderingContext);
+    int32_t width, height;
+    ResizeTarget(w, &width, &height);
+    glViewport(0, 0, width, height);
+    glClearColor(w->clearColor[0], w->clearColor[1], w->clearColor[2], w->clearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    if (w->perspective) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(w->fieldOfView, static_cast<float>(width) / static_cast<float>(height), w->liveNear,
+                       w->liveFar);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    if (w->lookAt) {
+        glLoadIdentity();
+        gluLookAt(w->liveEye.x, w->liveEye.y, w->liveEye.z, w->liveTarget.x, w->liveTarget.y, w->liveTarget.z,
+                  w->liveUp.x, w->liveUp.y, w->liveUp.z);
+    }
+    ReadViewMatrix(w);
+    if (w->drawCallback)
+        w->drawCallback(w);
+    glFlush();
+    glFinish();
+    glPopMatrix();
+    uint32_t now = PLAT_GetTickCount();
+    OGW_WriteMovieFrames(w, now);
+    if (!w->disableRequest.load())
+        OGW_CaptureIfDue(w, now);
+    ShowFrame(w, width, height);
+    PLAT_MakeGLCurrent(nullptr);
+    t_current = nullptr;
+}
+
+uint32_t RenderThread(void* param)
+{
+    OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
+    w->firstFrame = 1;
+    w->framesWritten = 0;
+    w->captureCounter = 0;
+    w->disableRequest = 0;
+    bool virtualTime = PLAT_IsVirtualTime();
+    bool drawnBefore = false;
+    for (;;) {
+        if (w->stopRequest.load()) {
+            w->finished = 1;
+            return 0;
+        }
+        // Marked before the counter is taken, so the virtual clock never sees
+        // a request gone and no frame in progress in between.
+        w->frameInProgress = 1;
+        if (!w->drawingEnabled.load() || w->closed.load() || w->redrawCounter.exchange(0) < 1) {
+            w->frameInProgress = 0;
+            AcknowledgeDisable(w);
+            PLAT_Sleep(virtualTime ? 1 : OGW_IDLE_POLL_MS);
+            continue;
+        }
+        uint32_t start = PLAT_GetTickCount();
+        if (!drawnBefore) {
+            // The first drawn frame takes the first screenshot, however long
+            // after the thread's start the capture was configured.
+            w->lastCaptureTick = start - w->captureInterval;
+            drawnBefore = true;
+        }
+        DrawFrame(w);
+        w->frameInProgress = 0;
+        // In virtual time frames follow the clock, not the wall.
+        if (!virtualTime) {
+            uint32_t frameTime = PLAT_GetTickCount() - start;
+            PLAT_Sleep(frameTime < OGW_FAST_FRAME_MS ? OGW_FRAME_MS - frameTime : OGW_IDLE_POLL_MS);
+        }
+        AcknowledgeDisable(w);
+    }
+}
+
+void InitGLState()
+{
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glDepthRange(0.0, 1.0);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glEnable(GL_CULL_FACE);
+}
+
+// Everything of the record that no thread can still be using.
+void FreeRecord(OGW_WINDOW* w)
+{
+    OGW_DeleteMovieWriter(w);
+    if (w->movieFileName)
+        POOL_Free(w->movieFileName);
+    if (w->captureName)
+        POOL_Free(w->captureName);
+    if (w->renderingContext) {
+        if (t_current == w)
+            t_current = nullptr;
+        PLAT_DestroyGLContext(w->renderingContext);
+    }
+    delete[] w->shownFrame;
+    if (w->titleCopy)
+        POOL_Free(w->titleCopy);
+    w->~OGW_WINDOW();
+    POOL_Free(w);
+}
+
+}
+
+PLAT_LOCK* OGW_GetLock() { return g_lock; }
+
+void OGW_Init()
+{
+    g_windowCounter = 0;
+    t_current = nullptr;
+    GLDRAW_Reset();
+}
+
+void OGW_Done() {}
+
+void OGW_Lock() { PLAT_EnterLock(g_lock); }
+void OGW_Unlock() { PLAT_LeaveLock(g_lock); }
+OGW_WINDOW* OGW_GetCurrentWindow() { return t_current; }
+
+OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DRAW_CALLBACK drawCallback,
+                                   OGW_DRAW_CALLBACK preDrawCallback)
+{
+    MEMORY_SetTag("OGW:opengl-window");
+    void* block = POOL_Alloc(sizeof(OGW_WINDOW) + 1);
+    if (!block)
+        return nullptr;
+    OGW_WINDOW* w = new (block) OGW_WINDOW{};
+    SetDefaults(w);
+    w->title = title ? title : "";
+    snprintf(w->className, sizeof w->className, "OpenGL_Window_wndclass_num_%08ld", static_cast<long>(g_windowCounter));
+    g_windowCounter++;
+    w->windowClass = PLAT_WNDCLASS{w->className, windowProc ? windowProc : OGW_WindowProc, nullptr, 0};
+    MEMORY_SetTag("OGW:copy-string");
+    w->titleCopy = UTIL_StrDup(w->title);
+    w->drawCallback = drawCallback;
+    w->preDrawCallback = preDrawCallback;
+    w->targetSize = (uint32_t{w->clientWidth} << 16) | w->clientHeight;
+    return w;
+}
+
+uint32_t OGW_OpenWindow(OGW_WINDOW* w)
+{
+    if (!w || !PLAT_RegisterClass(&w->windowClass))
+        return 0;
+    w->window = PLAT_CreateWindow(w->className, w->titleCopy, w->style, w->x, w->y, w->windowWidth, w->windowHeight,
+                                  0, w->menu, w);
+    if (w->window)
+        w->renderingContext = PLAT_CreateGLContext(w->clientWidth, w->clientHeight);
+    if (!w->window || !w->renderingContext) {
+        if (w->window)
+            PLAT_DestroyWindow(w->window);
+        w->window = 0;
+        PLAT_UnregisterClass(w->className);
+        return 0;
+    }
+    PLAT_SetWindowData(w->window, w);
+    PLAT_ShowWindow(w->window, SW_SHOW);
+    OGW_WINDOW* previous = t_current;
+    OGW_MakeCurrent(w);
+    InitGLState();
+    OGW_MakeCurrent(previous);
+    w->redrawCounter = 0;
+    w->drawingEnabled = 0;
+    w->stopRequest = 0;
+    w->finished = 0;
+    PLAT_AddIdleGate(FrameBusy, w);
+    w->renderThread = PLAT_CreateThread(RenderThread, w);
+    if (!w->renderThread) {
+        PLAT_RemoveIdleGate(FrameBusy, w);
+        PLAT_DestroyWindow(w->window);
+        w->window = 0;
+        PLAT_UnregisterClass(w->className);
+        return 0;
+    }
+    return 1;
+}
+
+void OGW_EnableRedraw(OGW_WINDOW* w)
+{
+    if (w && !w->closed.load())
+        w->drawingEnabled = 1;
+}
+
+void OGW_DisableRedraw(OGW_WINDOW* w)
+{
+    if (!w)
+        return;
+    if (!w->renderThread || w->stopRequest.load()) {
+        w->drawingEnabled = 0;
+        return;
+    }
+    // In virtual time a frame asked for is a frame drawn: the clock already
+    // waited for it, so the movie gets the same frames on every machine.
+    for (uint32_t waited = 0; PLAT_IsVirtualTime() && FrameBusy(w) && waited < OGW_DISABLE_WAIT_MS; ++waited)
+        PLAT_Sleep(1);
+    w->drawingEnabled = 0;
+    w->disableRequest = 1;
+    for (uint32_t waited = 0; w->disableRequest.load(); waited += OGW_IDLE_POLL_MS) {
+        if (waited >= OGW_DISABLE_WAIT_MS) {
+            LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+            return;
+        }
+        PLAT_Sleep(OGW_IDLE_POLL_MS);
+    }
+}
+
+void OGW_RequestRedraw(OGW_WINDOW* w)
+{
+    if (w)
+        w->redrawCounter.fetch_add(1);
+}
+
+void OGW_DestroyWindow(OGW_WINDOW* w)
+{
+    if (!w)
+        return;
+    if (w->window && PLAT_IsWindow(w->window))
+        PLAT_DestroyWindow(w->window);
+    w->window = 0;
+    PLAT_UnregisterClass(w->className);
+    PLAT_RemoveIdleGate(FrameBusy, w);
+    if (w->renderThread) {
+        w->stopRequest = 1;
+        PLAT_THREAD* thread = w->renderThread;
+        w->renderThread = nullptr;
+        if (!PLAT_JoinThread(thread, OGW_JOIN_GRACE_MS)) {
+            // The thread may still use the record, its context and its
+            // writer: they stay allocated rather than freed under it.
+            LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, okno nebylo uvolněno.\n",
+                          OGW_JOIN_GRACE_MS);
+            return;
+        }
+    }
+    FreeRecord(w);
+}
+
+void OGW_MakeCurrent(OGW_WINDOW* w)
+{
+    if (w && PLAT_MakeGLCurrent(w->renderingContext)) {
+        t_current = w;
+        return;
+    }
+    PLAT_MakeGLCurrent(nullptr);
+    t_current = nullptr;
+}
+
+OGW_WINDOW* OGW_FromHandle(HWND window)
+{
+    return static_cast<OGW_WINDOW*>(PLAT_GetWindowData(window));
+}
+
+LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        PLAT_SetWindowData(window, reinterpret_cast<void*>(lParam));
+        return 0;
+    case WM_DESTROY:
+        OGW_WindowClosed(OGW_FromHandle(window));
+        return 0;
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+        OGW_WINDOW* w = OGW_FromHandle(window);
+        if (w && message == WM_KEYDOWN && OGW_NavigateKey(w, static_cast<uint32_t>(wParam)))
+            return 0;
+        if (w && w->keyCallback)
+            w->keyCallback(w, message == WM_KEYDOWN ? 1 : 0, wParam, lParam, 0, 0);
+        return 0;
+    }
+    default:
+        return PLAT_DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+// The window went away while its record lives on (closed by its user, or
+// destroyed from its procedure): drawing stops for good, without waiting
+// beyond the bounded hand-shake, and the record keeps its movie for the run's end.
+void OGW_WindowClosed(OGW_WINDOW* w)
+{
+    if (!w)
+        return;
+    if (w->drawingEnabled.load())
+        OGW_DisableRedraw(w);
+    w->closed = 1;
+    w->window = 0;
+}
+
+void OGW_SetClientSize(OGW_WINDOW* w, uint16_t width, uint16_t height)
+{
+    if (!w)
+        return;
+    if (width < 1) width = 1;
+    if (height < 1) height = 1;
+    w->clientWidth = w->windowWidth = width;
+    w->clientHeight = w->windowHeight = height;
+    w->targetSize = (uint32_t{width} << 16) | height;
+    if (w->window)
+        PLAT_MoveWindow(w->window, w->x, w->y, width, height, 1);
+}
+
+void OGW_SetPosition(OGW_WINDOW* w, int32_t x, int32_t y)
+{
+    if (!w)
+        return;
+    w->x = x;
+    w->y = y;
+    if (w->window)
+        PLAT_MoveWindow(w->window, x, y, w->windowWidth, w->windowHeight, 1);
+}
