@@ -45,10 +45,12 @@ void control(void)
     have_previous = 1;
 }
 
-/* Every second; every ten seconds a status line. */
+/* Every second; every ten seconds a status line, half way between the
+ * satellite's orbit steps (every 10 s), at which the field jumps by the
+ * orbit's advance and one drive answers that jump. */
 void each_second(void)
 {
-    if (++seconds % 10 != 0) return;
+    if (++seconds % 10 != 5) return;
     M_DEBUG_Printf("BDOT %u s: B = (%ld, %ld, %ld) nT, drive = (%d, %d, %d)\n", seconds, field[0], field[1],
                    field[2], coil[0], coil[1], coil[2]);
 }
