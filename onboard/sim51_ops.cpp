@@ -470,7 +470,7 @@ template <void (*F)(), uint32_t Clocks> void Op()
 
 uint8_t SIM51_Parity(uint8_t value) { return kParity[value]; }
 
-const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
+constexpr SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     // 0x00
     Op<Nop, 4>, Op<Ajmp<0>, 12>, Op<Ljmp, 16>, Op<RrA, 4>, Op<IncA, 4>, Op<IncDir, 8>,
     SIM51_ROW_REGS(IncRef, 4),
@@ -524,3 +524,26 @@ const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     Op<MovxDptrA, 12>, Op<Acall<7>, 12>, Op<MovxAtRA<0>, 12>, Op<MovxAtRA<1>, 12>, Op<CplA, 4>,
     Op<MovDir<AccOp>, 4>, SIM51_ROW_MOVREF(AccOp, 4),
 };
+
+// The run loop dispatches by a switch over the table's constant entries, so
+// every handler is compiled into the loop: no call and return per instruction.
+#define SIM51_CASE(n) \
+    case n: \
+        SIM51_OPCODE_TABLE[n](); \
+        break;
+#define SIM51_CASE4(n) SIM51_CASE(n) SIM51_CASE(n + 1) SIM51_CASE(n + 2) SIM51_CASE(n + 3)
+#define SIM51_CASE16(n) SIM51_CASE4(n) SIM51_CASE4(n + 4) SIM51_CASE4(n + 8) SIM51_CASE4(n + 12)
+#define SIM51_CASE64(n) SIM51_CASE16(n) SIM51_CASE16(n + 16) SIM51_CASE16(n + 32) SIM51_CASE16(n + 48)
+
+void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit)
+{
+    do {
+        uint8_t opcode = Fetch();
+        switch (opcode) {
+            SIM51_CASE64(0x00)
+            SIM51_CASE64(0x40)
+            SIM51_CASE64(0x80)
+            SIM51_CASE64(0xC0)
+        }
+    } while (Sp() >= startSp && S.clocks <= clockLimit);
+}
