@@ -10,16 +10,31 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=
 cmake --build build-fuzz -j "$(nproc)"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+# One target per core at a time; each writes its own run.log.
+run_one() {
+  local dir=$1 name=$2 seeds=$3
+  mkdir -p "$dir/work"
+  (cd "$dir" && "./fuzz_$name" -max_total_time="$seconds" -max_len=70000 -timeout=10 -rss_limit_mb=4096       -print_final_stats=1 work "$seeds" > run.log 2>&1)
+  echo $? > "$dir/status"
+}
+targets=()
+for target in build-fuzz/tests/fuzz/*/fuzz_*; do
+  [ -f "$target" ] && [ -x "$target" ] && targets+=("$target")
+done
+running=0
+for target in "${targets[@]}"; do
+  name=$(basename "$target"); name=${name#fuzz_}
+  run_one "$(dirname "$target")" "$name" "$(pwd)/tests/fuzz/corpus/$name" &
+  running=$((running + 1))
+  if [ "$running" -ge "$(nproc)" ]; then wait -n; running=$((running - 1)); fi
+done
+wait
 passed=0
 failed=0
-for target in build-fuzz/tests/fuzz/*/fuzz_*; do
-  [ -f "$target" ] && [ -x "$target" ] || continue
+for target in "${targets[@]}"; do
   name=$(basename "$target"); name=${name#fuzz_}
   dir=$(dirname "$target")
-  mkdir -p "$dir/work"
-  seeds="tests/fuzz/corpus/$name"
-  if (cd "$dir" && "./fuzz_$name" -max_total_time="$seconds" -max_len=70000 -timeout=10 -rss_limit_mb=4096 \
-        -print_final_stats=1 work "$OLDPWD/$seeds" > run.log 2>&1); then
+  if [ "$(cat "$dir/status")" = 0 ]; then
     echo "fuzz $name: $(grep -E '^#[0-9]+' "$dir/run.log" | tail -1)"
     passed=$((passed + 1))
   else
