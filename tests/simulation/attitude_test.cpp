@@ -2,6 +2,7 @@
 // energy, torque-free precession, a magnetic pendulum and linear damping.
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
 #include <vector>
 #include "simulation/attitude.h"
 
@@ -49,6 +50,20 @@ TEST(AttitudeInit, RefusesASingularInertia)
     ATTITUDE_SetInertia(&a, &zero);
     a.attitude = QUAT{1, 0, 0, 0};
     EXPECT_EQ(ATTITUDE_Init(&a), 0u);
+}
+
+TEST(AttitudeInit, AStepOfNoTimeChangesNothing)
+{
+    ATTITUDE_STATE a = MakeBody(ATTITUDE_FOURTH_ORDER, Diagonal(2e-3, 3e-3, 4e-3), VEC3{0.1, 0.05, -0.08});
+    VEC3 torque{1e-3, 0, 0};
+    ATTITUDE_SetTorque(&a, &torque);
+    ATTITUDE_STATE before = a;
+    ATTITUDE_Step(&a, 0.0);
+    EXPECT_EQ(memcmp(&a.attitude, &before.attitude, sizeof a.attitude), 0);
+    EXPECT_EQ(memcmp(&a.angularMomentum, &before.angularMomentum, sizeof a.angularMomentum), 0);
+    EXPECT_EQ(a.firstStep, 1u);
+    ATTITUDE_Step(&a, 0.01);
+    EXPECT_TRUE(std::isfinite(a.omegaDDDot.x));
 }
 
 TEST(AttitudeTorqueFree, AngularMomentumStaysBitForBit)
