@@ -298,8 +298,7 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // M are filled between the edges A-T and A-M, then rows below M between the edge
 // from the A-T column at row M to T and the edge M-T.
 template <bool kFill>
-__attribute__((target_clones("avx2", "default"))) static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1,
-                                                                                   RASTER_PIXEL p2)
+static inline __attribute__((always_inline)) void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
 {
     if (!s_buffer) return;
     const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
@@ -340,19 +339,32 @@ __attribute__((target_clones("avx2", "default"))) static void ScanTriangle(RASTE
     }
 }
 
-void RASTER_FillTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<true>(p0, p1, p2); }
-void RASTER_EraseTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<false>(p0, p1, p2); }
+// The scans as plain functions, each also built for 256-bit vectors.
+__attribute__((target_clones("avx2", "default"))) static void FillScan(RASTER_PIXEL p0, RASTER_PIXEL p1,
+                                                                       RASTER_PIXEL p2)
+{
+    ScanTriangle<true>(p0, p1, p2);
+}
+
+__attribute__((target_clones("avx2", "default"))) static void EraseScan(RASTER_PIXEL p0, RASTER_PIXEL p1,
+                                                                        RASTER_PIXEL p2)
+{
+    ScanTriangle<false>(p0, p1, p2);
+}
+
+void RASTER_FillTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { FillScan(p0, p1, p2); }
+void RASTER_EraseTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { EraseScan(p0, p1, p2); }
 
 void RASTER_FillQuad(const RASTER_PIXEL points[4])
 {
-    ScanTriangle<true>(points[0], points[1], points[2]);
-    ScanTriangle<true>(points[0], points[2], points[3]);
+    FillScan(points[0], points[1], points[2]);
+    FillScan(points[0], points[2], points[3]);
 }
 
 void RASTER_EraseQuad(const RASTER_PIXEL points[4])
 {
-    ScanTriangle<false>(points[0], points[1], points[2]);
-    ScanTriangle<false>(points[0], points[2], points[3]);
+    EraseScan(points[0], points[1], points[2]);
+    EraseScan(points[0], points[2], points[3]);
 }
 
 template <bool kFill>
@@ -362,7 +374,8 @@ static void PlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const 
     RASTER_PlaneToPixel(p0, &v[0]);
     RASTER_PlaneToPixel(p1, &v[1]);
     RASTER_PlaneToPixel(p2, &v[2]);
-    ScanTriangle<kFill>(v[0], v[1], v[2]);
+    if (kFill) FillScan(v[0], v[1], v[2]);
+    else EraseScan(v[0], v[1], v[2]);
 }
 
 void RASTER_FillPlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const RASTER_POINT* p2)
