@@ -39,7 +39,7 @@ builtin_block() {
 prepare() {
   local dir="$work/$1"
   mkdir -p "$dir"
-  cp "$root/examples/reference/"{cubesat.mass,cubesat.surf,reference.tle,DataOutput.cfg} "$work/bdot.img" "$dir/"
+  cp "$root/examples/reference/"{cubesat.mass,cubesat.surf,reference.tle,DataOutput.cfg,Orbit.cfg} "$work/bdot.img" "$dir/"
   sed "s/^endtime = .*/endtime = UT(\"$end\")/" "$root/examples/reference/Multipass.cfg" > "$dir/Multipass.cfg"
   case "$1" in
     reference) satellite_block CUBESAT > "$dir/Objects.cfg" ;;
