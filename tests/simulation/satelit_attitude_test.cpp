@@ -6,6 +6,7 @@
 #include <vector>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "foundation/pool.h"
 #include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/orbit.h"
@@ -90,7 +91,9 @@ TEST(SatelitAttitude, ACoilDipoleActsOverTheIntervalAfterItsChange)
 {
     TestSatellite t(Diagonal(kCubeInertia, kCubeInertia, kCubeInertia), VEC3{0, 0, 0});
     t.sat.fieldEci = VEC3{0, 0, 50000};
-    COIL coil{};
+    // Allocated as the parser allocates it, so that its history goes with it.
+    COIL& coil = *static_cast<COIL*>(POOL_Alloc(sizeof(COIL) + 1));
+    memset(static_cast<void*>(&coil), 0, sizeof(COIL));
     coil.windings = 200;
     coil.sideA = coil.sideB = 0.08;
     coil.direction = VEC3{1, 0, 0};
@@ -108,6 +111,7 @@ TEST(SatelitAttitude, ACoilDipoleActsOverTheIntervalAfterItsChange)
     t.Advance(10);
     EXPECT_NEAR(t.sat.totalDipole.x, 0.128, 1e-12);
     EXPECT_NEAR(t.sat.magneticTorqueVector.y, -0.128 * 5e-5, 1e-12);
+    COIL_Free(&coil);
 }
 
 TEST(SatelitAttitude, ProjectionsFollowOneDegreeOfTurnOrOneSecond)
