@@ -1,11 +1,14 @@
 // Reads two area files, triangulates each area and writes its triangles as
 // an area file of its own (one area of one three-vertex contour per
-// triangle), printing each area's size and triangle count.
+// triangle), printing each area's size and triangle count; then writes the
+// union, intersection, difference (first minus second) and exclusive or of
+// the two, printing the area of each.
 //
 //     polygon_example [a.txt [b.txt]]
 //
 // Writes "<name>_triangles.txt" into the current folder for each input
-// ("a_triangles.txt" for "a.txt"). The files hold grid points.
+// ("a_triangles.txt" for "a.txt") and "union.txt", "intersection.txt",
+// "difference.txt" and "xor.txt". The files hold grid points.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,11 +24,12 @@ double AreaOf(const POLYGON_AREA* ring)
 {
     int64_t doubled = 0;
     const POLYGON_AREA* a = ring;
-    do {
-        for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next)
-            doubled += POLYGON_DoubledArea(c);
-        a = a->next;
-    } while (a != ring);
+    if (a)
+        do {
+            for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next)
+                doubled += POLYGON_DoubledArea(c);
+            a = a->next;
+        } while (a != ring);
     return doubled / 2.0;
 }
 
@@ -86,6 +90,42 @@ bool Triangulate(const std::string& input)
     return code == 0;
 }
 
+// One boolean operation of the two files' areas, written to its own file.
+bool Combine(const POLYGON_AREA* a, const POLYGON_AREA* b, int op, const char* name)
+{
+    POLYGON_AREA* result = nullptr;
+    int code = POLYGON_BooleanOp(a, b, &result, op);
+    if (code != 0) {
+        printf("%s: not computed (error %d)\n", name, code);
+        return false;
+    }
+    std::string output = std::string(name) + ".txt";
+    // An empty result has no file: an area file holds at least one area.
+    if (result)
+        code = POLYGON_WriteArea(output.c_str(), result);
+    printf("%s: area %.1f -> %s\n", name, AreaOf(result),
+           !result ? "empty, no file" : (code == 0 ? output.c_str() : "not written"));
+    POLYGON_ApiFreeArea(&result);
+    return code == 0;
+}
+
+// Reads both files again and writes their four boolean combinations.
+bool CombineFiles(const char* first, const char* second)
+{
+    POLYGON_AREA* a = nullptr;
+    POLYGON_AREA* b = nullptr;
+    bool ok = POLYGON_ReadArea(first, &a) == 0 && POLYGON_ReadArea(second, &b) == 0;
+    if (ok) {
+        ok = Combine(a, b, POLYGON_OP_UNION, "union");
+        ok = Combine(a, b, POLYGON_OP_INTERSECTION, "intersection") && ok;
+        ok = Combine(a, b, POLYGON_OP_A_MINUS_B, "difference") && ok;
+        ok = Combine(a, b, POLYGON_OP_XOR, "xor") && ok;
+    }
+    POLYGON_ApiFreeArea(&a);
+    POLYGON_ApiFreeArea(&b);
+    return ok;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -97,6 +137,7 @@ int main(int argc, char** argv)
     const char* b = argc > 2 ? argv[2] : "b.txt";
     bool ok = Triangulate(a);
     ok = Triangulate(b) && ok;
+    ok = ok && CombineFiles(a, b);
     POOL_Done();
     MEMORY_ReportLeaks();
     LOG_Done();
