@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick xdotool
   ffmpeg sdcc sdcc-ucsim libpolyclipping-dev
   clang libclang-rt-14-dev
+  xplanet-images
 )
 
 missing=()
@@ -23,12 +24,12 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+bash "$(dirname "$0")/make_textures.sh"

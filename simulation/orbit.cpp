@@ -9,6 +9,11 @@
 #include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
 #include "simulation/sats.h"
+#include "view/drawlist.h"
+#include "view/magfield_display.h"
+#include "view/orbit_config.h"
+#include "view/scene_run.h"
+#include "view/space.h"
 
 ORBIT_RUN_STATE g_orbit{};
 
@@ -33,25 +38,43 @@ void ORBIT_InitRun()
     ORBIT_SetStepsEnabled(0);
     g_orbit.defaultCamera = 0;
     g_orbit.labelFont = ORBIT_NO_SLOT;
+    ORBIT_FreeConfig();
+    SPACE_LoadConfig();
+    MAGFIELD_Init();
     SATS_Init();
+    DRAWLIST_InitQuadric();
+    SPACE_PrepareStars();
     ORBIT_InstallModelUpdates();
 }
 
 uint32_t ORBIT_Start(uint32_t cameraMode)
 {
+    ORBIT_LoadConfig();
+    if (g_orbitView.startTimeGiven) g_simClock.clock = g_orbitView.startTime;
     ORBIT_TakeSpeedSteps();   // speed steps asked for before the start are dropped
+    g_orbit.defaultCamera = g_orbitView.defaultCamera;
     g_orbit.cameraMode = cameraMode ? cameraMode : g_orbit.defaultCamera;
-    ORBIT_SetSceneHooks(nullptr);   // graphics off
+    ORBIT_SetSceneHooks(nullptr);   // the scene installs its hooks once it draws
+    if (g_orbitView.graphics && !ORBIT_OpenScene(cameraMode)) return 0;
     ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, ORBIT_EARTH_PERIOD);
     ORBIT_SetModelPeriod(ORBIT_STEP_SUN, ORBIT_SUN_PERIOD);
     ORBIT_SetModelPeriod(ORBIT_STEP_MOON, ORBIT_MOON_PERIOD);
     ORBIT_ResetStepMarks();
     ORBIT_UpdateSceneNow();
-    if (!SATS_Load()) return 0;
+    // Nothing shows the field display without a window: it is prepared only for one.
+    if (g_orbitView.graphics) MAGFIELD_PrepareDisplayData(g_orbitView.magfieldHeight, 0.01);
+    ORBIT_MakeSceneCurrent(1);   // satellites load their textures and draw lists
+    uint32_t loaded = SATS_Load();
+    ORBIT_MakeSceneCurrent(0);
+    if (!loaded) {
+        ORBIT_CloseScene();
+        return 0;
+    }
     ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, SATS_MinOrbitStep());
     ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, SATS_MinModulePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, SATS_GetAttitudePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, ORBIT_GROUND_PERIOD);
+    ORBIT_EnableScene();
     g_orbit.started = 1;
     ORBIT_SetStepsEnabled(1);
     return 1;
@@ -61,14 +84,18 @@ void ORBIT_Stop()
 {
     // Still inside the run's main window, so the summary reaches its list box.
     SATS_LogRunSummary();
-    // With no 3-D window there is nothing else to close.
+    ORBIT_CloseScene();
 }
 
 void ORBIT_DoneRun()
 {
     ORBIT_SetStepsEnabled(0);
     g_orbit.started = 0;
+    ORBIT_FreeConfig();
+    SPACE_Free();
+    MAGFIELD_Done();
     SATS_Cleanup();
+    DRAWLIST_DoneQuadric();
     g_lock.reset();
 }
 

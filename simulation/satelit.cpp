@@ -10,6 +10,8 @@
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
+#include "view/dditem.h"
+#include "view/drawlist.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
@@ -95,9 +97,13 @@ void SATELIT_Free(SATELIT* sat)
         coil = next;
     }
     sat->coils = nullptr;
-    // Data items and drawn objects are released by their own modules once a
-    // satellite can own them.
+    for (DDITEM* item = sat->dataItems; item;) {
+        DDITEM* next = item->next;
+        DDITEM_Free(item);
+        item = next;
+    }
     sat->dataItems = nullptr;
+    DRAWLIST_Free(sat->userModel);
     sat->userModel = nullptr;
 }
 

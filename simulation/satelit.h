@@ -8,6 +8,7 @@
 #include "models/sgp_tle.h"
 #include "simulation/attitude.h"
 #include "simulation/controllers.h"
+#include "simulation/satelit_draw.h"
 
 struct SWMODULE;
 struct COIL;
@@ -220,6 +221,9 @@ struct SATELIT {
     uint32_t stateInvalidReported;
     // Orbit and environment steps made in this run.
     uint32_t orbitStepCount;
+
+    // What the 3-D view draws, copied at each frame's snapshot.
+    SATELIT_DRAWING_COPY drawing;
 
     SATELIT* next;
 };

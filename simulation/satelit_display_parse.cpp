@@ -7,6 +7,8 @@
 #include "foundation/pool.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
+#include "view/drawlist.h"
+#include "view/ogw.h"
 
 static uint32_t Line() { return IOTXT_GetLineNumber(); }
 
@@ -142,8 +144,8 @@ static uint32_t ReadSphere(SATELIT* sat, uint32_t model)
     return 1;
 }
 
-// The texture itself is loaded by the 3-D view when it draws the satellite;
-// the definition keeps the file name.
+// The texture is loaded now into the 3-D window whose context the run start
+// has made current; without a window the satellite keeps no texture.
 static uint32_t ReadTextureName(SATELIT* sat, MEMORY_TAG tag)
 {
     MEMORY_SetTag(tag);
@@ -152,6 +154,9 @@ static uint32_t ReadTextureName(SATELIT* sat, MEMORY_TAG tag)
     if (sat->textureFileName) POOL_Free(sat->textureFileName);
     sat->textureFileName = name;
     sat->texture = -1;
+    if (!OGW_GetCurrentWindow()) return 1;
+    sat->texture = OGW_LoadTexture(name);
+    if (sat->texture < 0) return Fail("SAT: chyba načtení souboru textury na řádku %d.\n");
     return 1;
 }
 
@@ -177,15 +182,19 @@ static uint32_t ReadBillboard(SATELIT* sat)
     return 1;
 }
 
-// The user-drawn shape is read by the draw-list loader of the 3-D view; the
-// definition takes the file name and releases it.
+// The user-drawn shape is read now by the draw-list loader, which reports its
+// own errors; the file name is released in both outcomes.
 static uint32_t ReadUserModel(SATELIT* sat)
 {
     if (!IOTXT_MatchComma()) return Fail("SAT: očekává se čárka a název definičního souboru grafiky na řádku %d.\n");
     MEMORY_SetTag("SATELIT-user-graphics-name");
     char* name = IOTXT_ReadQuotedString();
     if (!name) return Fail("SAT: očekává se název definičního souboru grafiky na řádku %d.\n");
+    DRAWLIST_Free(sat->userModel);
+    sat->userModel = nullptr;
+    uint32_t loaded = DRAWLIST_Load(name, &sat->userModel);
     POOL_Free(name);
+    if (!loaded) return 0;
     sat->graphicsModel = SAT_GRAPHICS_USER;
     return 1;
 }

@@ -1,8 +1,7 @@
-// SAT: the nested definitions of a "satelit" block. On-board modules, coils and
-// mass and surface models are read by their modules and kept in the
-// satellite's lists, and the built-in controllers are single lines read here;
-// drawn data items are reported once and passed over until a satellite can
-// own them, so the rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. On-board modules, coils,
+// drawn data items and mass and surface models are read by their modules and
+// kept in the satellite's lists; the built-in controllers are single lines
+// read here.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
@@ -13,23 +12,7 @@
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
 #include "simulation/surfmodel.h"
-
-// Passes over the lines of a nested block up to and including its "end".
-static void SkipBlock()
-{
-    while (IOTXT_NextLine()) {
-        if (IOTXT_MatchWord("end")) return;
-    }
-}
-
-struct SAT_NESTED_KEY {
-    const char* word;
-    bool block;  // a block closed by "end"; otherwise a single line
-};
-
-static const SAT_NESTED_KEY kNested[] = {
-    {"draw_data_item", true},
-};
+#include "view/dditem.h"
 
 static uint32_t Fail(const char* format)
 {
@@ -129,6 +112,17 @@ static uint32_t AddOnboardModule(SATELIT* sat)
     return 1;
 }
 
+// A data item joins the tail of the satellite's list, in definition order.
+static uint32_t AddDataItem(SATELIT* sat)
+{
+    DDITEM* item = DDITEM_Parse();
+    if (!item) return Fail("SAT: načtení zobrazovaného údaje bylo neúspěšné na řádku %d.\n");
+    DDITEM** tail = &sat->dataItems;
+    while (*tail) tail = &(*tail)->next;
+    *tail = item;
+    return 1;
+}
+
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
@@ -140,13 +134,7 @@ uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);
     if (IOTXT_MatchWord("coil")) return AddCoil(sat);
-    for (const SAT_NESTED_KEY& key : kNested) {
-        if (!IOTXT_MatchWord(key.word)) continue;
-        LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,
-                   IOTXT_GetLineNumber());
-        if (key.block) SkipBlock();
-        return 1;
-    }
+    if (IOTXT_MatchWord("draw_data_item")) return AddDataItem(sat);
     *handled = 0;
     return 0;
 }

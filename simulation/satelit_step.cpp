@@ -15,6 +15,7 @@
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "simulation/surfmodel.h"
+#include "view/dditem.h"
 
 static constexpr uint32_t kNewtonPeriodMs = 200;
 static constexpr uint32_t kModelPeriodMs = 30000;
@@ -475,6 +476,11 @@ uint32_t SATELIT_Start(SATELIT* sat)
             LOG_Printf("SATELIT: chyba startu cívky %s v satelitu %s.\n", coil->name, sat->name);
             return 0;
         }
+    }
+    for (DDITEM* item = sat->dataItems; item; item = item->next) {
+        if (DDITEM_Link(item, sat)) continue;
+        LOG_Printf("SATELIT: chyba startu vykreslovaného datového údaje v satelitu %s.\n", sat->name);
+        return 0;
     }
     sat->lastAttitudeTime = g_simClock.clock - 1;
     sat->projectionsSkipped = 1;

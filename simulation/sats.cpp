@@ -17,6 +17,7 @@
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
+#include "simulation/satelit_draw.h"
 
 static SATELIT* s_head = nullptr;
 static SATELIT* s_tail = nullptr;
@@ -55,6 +56,7 @@ void SATS_InitModules()
     ATMO_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
+    SATELIT_InitDrawing();
     s_modulesReady = true;
 }
 
@@ -69,6 +71,7 @@ void SATS_CleanupModules()
     COIL_Done();
     SWMODULE_FreeGlobals();
     ATMO_Done();
+    SATELIT_DoneDrawing();
     s_modulesReady = false;
 }
 

@@ -223,6 +223,7 @@ TEST_F(DesktopTest, AltXStartsTheNextRunAndF10EndsTheProgram)
 {
     std::string dir = testsupport::MakeTempDir("desktop_program");
     testsupport::WriteFile(dir + "/Objects.cfg", "; no satellites\n");
+    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
     testsupport::WriteFile(dir + "/Multipass.cfg",
                            "SimulationSpeed = REAL\nparameter \"N\", RAMP\n  start = 1\n  stop = 3\n");
     std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");

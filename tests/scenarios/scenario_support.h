@@ -19,11 +19,14 @@ struct Program {
     std::string dir;
 };
 
-// Links the program into the folder and starts it there.
+// Links the program into the folder and starts it there. A folder without an
+// Orbit.cfg of its own runs without the 3-D view.
 inline Program StartIn(const std::string& dir, const char* testCommands = nullptr)
 {
     Program p;
     p.dir = dir;
+    if (!std::filesystem::exists(dir + "/Orbit.cfg"))
+        testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
     std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
     p.pid = fork();
     if (p.pid == 0) {

@@ -24,13 +24,14 @@ protected:
         g_simClock = SIM_CLOCK{};
         programDir_ = std::filesystem::read_symlink("/proc/self/exe").parent_path();
         Write("Objects.cfg", "; no satellites\n");
+        Write("Orbit.cfg", "OrbitGraphics = OFF\n");
     }
     void TearDown() override
     {
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
         std::filesystem::current_path(oldDir_);
-        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg"})
+        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg", "Orbit.cfg"})
             std::filesystem::remove(programDir_ / name);
     }
     void Write(const char* name, const std::string& text) { testsupport::WriteFile((programDir_ / name).string(), text); }

@@ -1,0 +1,200 @@
+// Frames of the scene drawn offscreen by the window's render thread, probed
+// pixel by pixel.
+#include <gtest/gtest.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include "foundation/iotxt.h"
+#include "foundation/pool.h"
+#include "foundation/time.h"
+#include "platform/plat_window.h"
+#include "simulation/orbit.h"
+#include "simulation/satelit.h"
+#include "tests/foundation/iotxt_test_support.h"
+#include "tests/view/bitmap_support.h"
+#include "view/ogw.h"
+#include "view/orbit_config.h"
+#include "view/scene.h"
+
+using iotxttest::LogText;
+using iotxttest::ProgramFile;
+
+namespace {
+
+struct RGB {
+    int r, g, b;
+};
+
+const char* kOrbitCfg =
+    "Draw_ECI_axes = NE\nDraw_ECF_axes = NE\nDraw_Moon = NE\nDraw_stars = NE\n"
+    "OrbitWindow_DX = 320\nOrbitWindow_DY = 240\n";
+
+class SceneFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("ORBIT_HEADLESS", "1", 1);
+        LOG_Init();
+        MEMORY_Init();
+        POOL_Init();
+        IOTXT_Init();
+        PLAT_ResetWindows();
+        testsupport::WriteFile(ProgramFile("Orbit.cfg"), kOrbitCfg);
+        testsupport::WriteFile(ProgramFile("Objects.cfg"), "; none\n");
+        WriteBitmap("Earth.bmp", 200, 100, 50);
+        WriteBitmap("Sun.bmp", 255, 255, 255);
+        WriteBitmap("Green.bmp", 0, 255, 0);
+        g_simClock = SIM_CLOCK{};
+        g_simClock.clock = testsupport::MsOf(2006, 1, 1);
+        OGW_Init();
+        ORBIT_InitRun();
+        started_ = ORBIT_Start(0);
+        ASSERT_TRUE(started_) << LogText();
+        window_ = g_scene.window;
+    }
+    void TearDown() override
+    {
+        if (started_) ORBIT_Stop();
+        ORBIT_DoneRun();
+        OGW_Done();
+        for (const char* name : {"Orbit.cfg", "Objects.cfg", "Earth.bmp", "Sun.bmp", "Green.bmp"})
+            std::filesystem::remove(ProgramFile(name));
+    }
+    void Look(const VEC3& eye, const VEC3& target)
+    {
+        VEC3 up{0, 0, 1};
+        OGW_SetTarget(window_, target.x, target.y, target.z);
+        OGW_SetEyeUp(window_, &eye, &up);
+    }
+    // Draws one frame on the render thread and keeps its context here.
+    void Frame()
+    {
+        OGW_EnableRedraw(window_);
+        OGW_RequestRedraw(window_);
+        for (int i = 0; i < 5000 && (window_->redrawCounter.load() > 0 || window_->frameInProgress.load()); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        OGW_DisableRedraw(window_);
+        OGW_MakeCurrent(window_);
+    }
+    void Release() { OGW_MakeCurrent(nullptr); }
+    RGB Pixel(int x, int y)
+    {
+        uint8_t p[3];
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+        return RGB{p[0], p[1], p[2]};
+    }
+    bool AnyPixel(int y0, int y1, RGB c)
+    {
+        for (int y = y0; y < y1; y++)
+            for (int x = 0; x < 320; x++) {
+                RGB p = Pixel(x, y);
+                if (p.r == c.r && p.g == c.g && p.b == c.b) return true;
+            }
+        return false;
+    }
+    // Where a scene point lands in the last frame's view.
+    void Project(const VEC3& p, int* x, int* y)
+    {
+        double projection[16];
+        int viewport[4] = {0, 0, 320, 240};
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(40.0, 320.0 / 240.0, 0.01, 1e13);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        double wx, wy, wz;
+        gluProject(p.x, p.y, p.z, window_->viewMatrix, projection, viewport, &wx, &wy, &wz);
+        *x = (int)lround(wx);
+        *y = (int)lround(wy);
+    }
+
+    uint32_t started_ = 0;
+    OGW_WINDOW* window_ = nullptr;
+};
+
+void ExpectColor(RGB p, RGB c, int tolerance, const char* what)
+{
+    EXPECT_NEAR(p.r, c.r, tolerance) << what;
+    EXPECT_NEAR(p.g, c.g, tolerance) << what;
+    EXPECT_NEAR(p.b, c.b, tolerance) << what;
+}
+
+SATELIT Sphere(uint32_t model, const VEC3& km, SAT_COLOR color, int32_t texture)
+{
+    SATELIT s{};
+    s.graphicsModel = model;
+    s.radius = 10.0;
+    s.modelColor = color;
+    s.texture = texture;
+    s.drawing.position = km;
+    MAT_Identity(&s.drawing.rotation);
+    s.drawing.illumination = 100.0;
+    return s;
+}
+
+}  // namespace
+
+TEST_F(SceneFrame, EarthLightAndBars)
+{
+    VEC3 sun = g_orbit.sunVector;
+    VEC_SetLength(&sun, 400.0);
+    Look(sun, VEC3{0, 0, 0});
+    Frame();
+    ExpectColor(Pixel(170, 130), RGB{200, 100, 50}, 1, "day side");
+    ExpectColor(Pixel(317, 2), RGB{85, 67, 140}, 1, "bottom bar");
+    ExpectColor(Pixel(317, 237), RGB{85, 67, 140}, 1, "top bar");
+    EXPECT_FALSE(AnyPixel(0, 21, RGB{230, 230, 230}));   // no satellite, no text
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    Release();
+
+    SATELIT sat = Sphere(SAT_GRAPHICS_SPHERE, VEC3{0, 0, 0}, SAT_COLOR{0, 0, 0}, -1);
+    char name[] = "TEST";
+    sat.name = name;
+    g_scene.currentSatellite = &sat;
+    Look(VEC3{-sun.x, -sun.y, -sun.z}, VEC3{0, 0, 0});
+    Frame();
+    ExpectColor(Pixel(170, 130), RGB{60, 30, 15}, 1, "night side");
+    EXPECT_TRUE(AnyPixel(0, 21, RGB{230, 230, 230}));
+    Release();
+    g_scene.currentSatellite = nullptr;
+}
+
+TEST_F(SceneFrame, SatelliteModelsLeaveNoStateBehind)
+{
+    Look(VEC3{400, 0, 0}, VEC3{300, 0, 0});
+    Frame();
+    int32_t green = OGW_LoadTexture("Green.bmp");
+    ASSERT_GE(green, 0);
+    SATELIT sats[4] = {
+        Sphere(SAT_GRAPHICS_SPHERETEXTURED, VEC3{30000, -1000, 0}, SAT_COLOR{0, 0, 0}, green),
+        Sphere(SAT_GRAPHICS_SPHERE, VEC3{30000, 1000, 0}, SAT_COLOR{255, 0, 0}, -1),
+        Sphere(SAT_GRAPHICS_SPHERESHADED, VEC3{30000, 0, 0}, SAT_COLOR{0, 0, 255}, -1),
+        Sphere(SAT_GRAPHICS_SPHERESHADED, VEC3{30000, 0, 0}, SAT_COLOR{0, 0, 255}, -1),
+    };
+    int x[4], y[4];
+    for (int i = 0; i < 4; i++)
+        Project(VEC3{300, sats[i].drawing.position.y * 0.01, 0}, &x[i], &y[i]);
+    auto draw = [&](int from, int to) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        OGW_LoadViewMatrix();
+        for (int i = from; i < to; i++) SATELIT_Draw(&sats[i], window_);
+        glFinish();
+    };
+    draw(0, 2);
+    ExpectColor(Pixel(x[0], y[0]), RGB{0, 255, 0}, 1, "textured sphere");
+    ExpectColor(Pixel(x[1], y[1]), RGB{255, 0, 0}, 1, "sphere after a textured one");
+    // Two shaded satellites in the same place and light, one after the other.
+    draw(2, 3);
+    RGB first = Pixel(x[2], y[2]);
+    draw(3, 4);
+    EXPECT_GT(first.b, 0);
+    ExpectColor(Pixel(x[3], y[3]), first, 0, "second shaded sphere");
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    Release();
+}

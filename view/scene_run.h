@@ -1,0 +1,18 @@
+// ORBIT scene at the run's start and end: the 3-D window "Orbit" with its
+// placement, camera, projection, movie, screenshots, fonts, GL state, quadric
+// and textures, and the hooks through which the scheduler reaches it.
+#pragma once
+#include <cstdint>
+
+// With "OrbitGraphics" on: makes and opens the window (camera mode 0: the
+// configured one). 1 on success; on failure what was made is undone.
+uint32_t ORBIT_OpenScene(uint32_t cameraMode);
+// After the satellites are loaded: the current satellite, a satellite
+// camera's set-up, the scheduler's hooks and the first frame.
+void ORBIT_EnableScene();
+// Makes the window's context current on the calling thread (null: release).
+void ORBIT_MakeSceneCurrent(uint32_t current);
+// Stops the drawing and destroys the window with its fonts and textures.
+void ORBIT_CloseScene();
+// Places the window next to the main window at the configured size.
+void ORBIT_PlaceWindow();
