@@ -27,6 +27,11 @@ namespace {
 
 constexpr int MENU_HEIGHT = 25;
 constexpr int MENU_TITLE_PADDING = 8;
+// Texts and frames of controls laid out in pixels for the 8-point GUI font
+// (11 pixels): the values of an information window fill their 65 pixels.
+constexpr int CONTROL_FONT_SIZE = 11;
+// Liberation Sans has the metrics of the GUI font's face (Arial).
+constexpr Fl_Font CONTROL_FONT = FL_FREE_FONT;
 constexpr const char* FRAME_CLASS_PREFIX = "OpenGL_Window";
 
 class PlatWindow : public Fl_Double_Window {
@@ -314,7 +319,8 @@ Fl_Widget* MakeControl(HWND window, const char* className, const char* title, HW
         Fl_Box* box = new Fl_Box(FL_ENGRAVED_FRAME, x, y, w, h, nullptr);
         box->copy_label(Utf8(title).c_str());
         box->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
-        box->labelsize(12);
+        box->labelsize(CONTROL_FONT_SIZE);
+        box->labelfont(CONTROL_FONT);
         return box;
     }
     if (strcasecmp(className, "button") == 0) {
@@ -326,7 +332,8 @@ Fl_Widget* MakeControl(HWND window, const char* className, const char* title, HW
     }
     PictureBox* box = new PictureBox(x, y, w, h);
     box->copy_label(Utf8(title).c_str());
-    box->labelsize(12);
+    box->labelsize(CONTROL_FONT_SIZE);
+    box->labelfont(CONTROL_FONT);
     box->box(style & SS_SUNKEN ? FL_DOWN_BOX : FL_NO_BOX);
     box->align(FL_ALIGN_INSIDE | FL_ALIGN_CLIP | ((style & SS_RIGHT) ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT));
     return box;
@@ -527,9 +534,12 @@ const PLAT_BACKEND* PLAT_DesktopBackend()
         fprintf(stderr, "%s\n", PLAT_Cp1250ToUtf8(text.c_str()).c_str());
         return nullptr;
     }
-    XCloseDisplay(display);
+    // The probe stays open until FLTK has its own connection: an X server
+    // whose last client leaves resets and refuses connections meanwhile.
     fl_open_display();
+    XCloseDisplay(display);
     Fl::visual(FL_RGB);
+    Fl::set_font(CONTROL_FONT, "Liberation Sans");
     // Lets the render and time threads post with Fl::awake.
     Fl::lock();
     Fl::event_dispatch(Dispatch);

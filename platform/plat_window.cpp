@@ -346,6 +346,12 @@ uint32_t PLAT_ShowWindow(HWND window, int showState)
     return wasVisible;
 }
 
+uint32_t PLAT_IsWindowVisible(HWND window)
+{
+    auto w = FindWindow(window);
+    return w && w->showState != SW_HIDE;
+}
+
 uint32_t PLAT_IsIconic(HWND window)
 {
     auto w = FindWindow(window);

@@ -59,6 +59,8 @@ uint32_t PLAT_IsWindow(HWND window);
 uint32_t PLAT_GetWindowId(HWND window);
 HWND PLAT_GetParent(HWND window);
 uint32_t PLAT_ShowWindow(HWND window, int showState);
+// 1 when the window was shown (a top-level window starts hidden).
+uint32_t PLAT_IsWindowVisible(HWND window);
 uint32_t PLAT_IsIconic(HWND window);
 uint32_t PLAT_MoveWindow(HWND window, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t repaint);
 uint32_t PLAT_GetClientRect(HWND window, PLAT_RECT* rect);

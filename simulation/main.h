@@ -31,3 +31,10 @@ HWND MAIN_GetListBox();
 // The about box while it is open (0 otherwise); set and cleared by the about box.
 HWND MAIN_GetAboutBox();
 void MAIN_SetAboutBox(HWND aboutBox);
+// Called with the id of every command the main window receives, before its
+// handler runs (tests record the commands with it). Null removes it.
+typedef void (*MAIN_COMMAND_OBSERVER)(uint16_t command);
+void MAIN_SetCommandObserver(MAIN_COMMAND_OBSERVER observer);
+// 1 when the main window handles the command id itself (the others go to
+// the default processing).
+uint32_t MAIN_HasCommandHandler(uint16_t command);

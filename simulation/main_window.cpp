@@ -10,6 +10,7 @@
 #include "simulation/orbit_step.h"
 #include "simulation/tick.h"
 #include "view/about.h"
+#include "view/main_commands.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ const char* const g_title = "Vizualizace satelitu";
 HWND g_mainWindow = 0;
 HWND g_listBox = 0;
 HWND g_aboutBox = 0;
+MAIN_COMMAND_OBSERVER g_commandObserver = nullptr;
 
 void CreateListBox(HWND window)
 {
@@ -45,9 +47,11 @@ void OnDestroy()
         PLAT_PostQuitMessage(0);
 }
 
-// 1 when the command is one of the run's; the others belong to the view.
+// 1 when the command is the run's or the view's; the others get the default processing.
 uint32_t OnCommand(HWND window, uint16_t command)
 {
+    if (g_commandObserver)
+        g_commandObserver(command);
     switch (command) {
     case CMD_FASTER:
         ORBIT_AddSpeedSteps(+1);
@@ -71,7 +75,7 @@ uint32_t OnCommand(HWND window, uint16_t command)
         MAIN_ShowAboutBox(window);
         return 1;
     default:
-        return 0;
+        return MAIN_ViewCommand(command);
     }
 }
 
@@ -163,3 +167,20 @@ HWND MAIN_GetMainWindow() { return g_mainWindow; }
 HWND MAIN_GetListBox() { return g_listBox; }
 HWND MAIN_GetAboutBox() { return g_aboutBox; }
 void MAIN_SetAboutBox(HWND aboutBox) { g_aboutBox = aboutBox; }
+void MAIN_SetCommandObserver(MAIN_COMMAND_OBSERVER observer) { g_commandObserver = observer; }
+
+uint32_t MAIN_HasCommandHandler(uint16_t command)
+{
+    switch (command) {
+    case CMD_FASTER:
+    case CMD_SLOWER:
+    case CMD_PAUSE:
+    case CMD_END_RUN:
+    case CMD_END_ALL:
+    case CMD_END_RUN_NOW:
+    case CMD_ABOUT:
+        return 1;
+    default:
+        return MAIN_IsViewCommand(command);
+    }
+}

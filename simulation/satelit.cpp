@@ -12,6 +12,7 @@
 #include "simulation/surfmodel.h"
 #include "view/dditem.h"
 #include "view/drawlist.h"
+#include "view/satwindow.h"
 
 static SATELIT* s_currentSatellite = nullptr;
 
@@ -62,6 +63,8 @@ static void FreeText(char** text)
 void SATELIT_Free(SATELIT* sat)
 {
     if (!sat) return;
+    // The window reads the record: it goes first.
+    SATELIT_CloseInfoWindow(sat);
     FreeText(&sat->name);
     SATELIT_FreeHistory(sat);
     FreeText(&sat->tleFileName);
@@ -115,6 +118,36 @@ void SATELIT_ToggleHistory(SATELIT* sat)
     } else if (SATELIT_AllocHistory(sat)) {
         sat->orbitHistoryOn = 1;
     }
+}
+
+uint32_t SATELIT_OpenInfoWindow(SATELIT* sat)
+{
+    SATWINDOW* window = SATWINDOW_Create(sat);
+    if (!window) {
+        LOG_Printf("SATELIT: nelze vytvořit informační okno pro satelit \"%s\"", sat->name);
+        return 0;
+    }
+    sat->infoWindow = window;
+    SATWINDOW_Move(window, 500, 200);
+    SATWINDOW_RequestShow(window);
+    sat->infoWindowWanted = 1;
+    return 1;
+}
+
+void SATELIT_CloseInfoWindow(SATELIT* sat)
+{
+    SATWINDOW* window = sat->infoWindow;
+    sat->infoWindow = nullptr;
+    sat->infoWindowWanted = 0;
+    if (window && SATWINDOW_Exists(window)) SATWINDOW_Destroy(window);
+}
+
+void SATELIT_ToggleInfoWindow(SATELIT* sat)
+{
+    if (sat->infoWindowWanted && sat->infoWindow && SATWINDOW_Exists(sat->infoWindow))
+        SATELIT_CloseInfoWindow(sat);
+    else
+        SATELIT_OpenInfoWindow(sat);
 }
 
 static void Flip(uint32_t* flag) { *flag = *flag ? 0 : 1; }

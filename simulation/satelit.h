@@ -232,6 +232,11 @@ uint32_t SATELIT_AllocHistory(SATELIT* sat);
 void SATELIT_FreeHistory(SATELIT* sat);
 void SATELIT_Free(SATELIT* sat);
 void SATELIT_ToggleHistory(SATELIT* sat);
+// The information window: opened at (500, 200) and shown at a later refresh;
+// the info-window-wanted switch follows the window's existence.
+uint32_t SATELIT_OpenInfoWindow(SATELIT* sat);
+void SATELIT_CloseInfoWindow(SATELIT* sat);
+void SATELIT_ToggleInfoWindow(SATELIT* sat);
 
 void SATELIT_ToggleLinearVelocity(SATELIT* sat);
 void SATELIT_ToggleRotationAxis(SATELIT* sat);

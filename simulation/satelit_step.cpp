@@ -459,8 +459,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (sat->orbitHistoryOn && !SATELIT_AllocHistory(sat)) return 0;
     sat->firstFieldStep = 1;
     sat->fieldRate = 0.0;
-    // No information window exists without the 3-D view: the wish is cleared.
-    sat->infoWindowWanted = 0;
+    if (sat->infoWindowWanted && !SATELIT_OpenInfoWindow(sat)) sat->infoWindowWanted = 0;
     if (!StartSubModels(sat)) return 0;
     sat->nextProjectionTime = g_simClock.clock;
     if (!StartAttitude(sat)) return 0;

@@ -18,6 +18,7 @@
 #include "simulation/surfmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_draw.h"
+#include "view/satwindow.h"
 
 static SATELIT* s_head = nullptr;
 static SATELIT* s_tail = nullptr;
@@ -57,12 +58,14 @@ void SATS_InitModules()
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
     SATELIT_InitDrawing();
+    SATWINDOW_Init();
     s_modulesReady = true;
 }
 
 void SATS_CleanupModules()
 {
     if (!s_modulesReady) return;
+    SATWINDOW_Cleanup();
     MASSMODEL_Done();
     SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
@@ -216,6 +219,7 @@ void SATS_StepAll()
         }
         sat->lastOrbitTime = g_simClock.clock;
     }
+    SATWINDOW_RefreshAll();
 }
 
 void SATS_UpdateAttitudeAll()
@@ -293,5 +297,5 @@ SATELIT* SATS_GetPrevious(SATELIT* sat)
 
 void SATS_CloseInfoWindows()
 {
-    for (SATELIT* sat = s_head; sat; sat = sat->next) sat->infoWindowWanted = 0;
+    for (SATELIT* sat = s_head; sat; sat = sat->next) SATELIT_CloseInfoWindow(sat);
 }

@@ -1,0 +1,313 @@
+// A whole run on the desktop (under xvfb-run) with the 3-D view and an
+// information window: every key of the accelerator table pressed in the main
+// window and in the 3-D window, a click on one item of each menu, and
+// screenshots of the information window and of the about box.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+#include "platform/plat_window.h"
+#include "resources/orbit_resources.h"
+#include "simulation/main.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::string Run(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        out.append(buffer, n);
+    pclose(p);
+    return out;
+}
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The first visible X window whose name starts with the text, waiting up to 15 s.
+std::string Find(const std::string& name)
+{
+    for (int i = 0; i < 150; ++i) {
+        std::string id = Run("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
+        if (!id.empty()) {
+            id.erase(id.find_last_not_of('\n') + 1);
+            return id;
+        }
+        Pause(100);
+    }
+    return "";
+}
+
+// How many pixels of a window's screenshot are dark (text and frames); the
+// shot is kept as a PNG file.
+int DarkPixels(const std::string& id, const std::string& png, int* width)
+{
+    std::string size = Run("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
+    *width = atoi(size.c_str());
+    std::string gray = Run("convert '" + png + "' -colorspace gray -depth 8 gray:-");
+    return static_cast<int>(std::count_if(gray.begin(), gray.end(), [](char c) { return (uint8_t)c < 64; }));
+}
+
+// The xdotool name of an accelerator's key.
+std::string KeyName(const ACCEL& a)
+{
+    std::string name;
+    if (a.fVirt & FALT) name += "alt+";
+    if (a.fVirt & FSHIFT) name += "shift+";
+    if (a.fVirt & FCONTROL) name += "ctrl+";
+    if (!(a.fVirt & FVIRTKEY)) {
+        switch (a.key) {
+        case '+': return name + "plus";
+        case '-': return name + "minus";
+        case ' ': return name + "space";
+        case '/': return name + "slash";
+        case '?': return name + "question";
+        default: return name + static_cast<char>(a.key);
+        }
+    }
+    switch (a.key) {
+    case VK_HOME: return name + "Home";
+    case VK_LEFT: return name + "Left";
+    case VK_RIGHT: return name + "Right";
+    case VK_UP: return name + "Up";
+    case VK_DOWN: return name + "Down";
+    case VK_PRIOR: return name + "Prior";
+    case VK_NEXT: return name + "Next";
+    case VK_TAB: return name + "Tab";
+    default: return name + static_cast<char>(a.key >= 'A' && a.key <= 'Z' ? a.key - 'A' + 'a' : a.key);
+    }
+}
+
+std::mutex g_mutex;
+std::vector<uint16_t> g_commands;
+
+void Record(uint16_t command)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_commands.push_back(command);
+}
+
+// Waits until the main window has received the number of commands, at most 10 s.
+void AwaitCommands(size_t count)
+{
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (g_commands.size() >= count)
+                break;
+        }
+        Pause(50);
+    }
+    Pause(200);   // and no more come
+}
+
+std::vector<uint16_t> TakeCommands()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::vector<uint16_t> taken;
+    taken.swap(g_commands);
+    std::sort(taken.begin(), taken.end());
+    return taken;
+}
+
+void WriteBitmap(const std::string& path)
+{
+    std::string data(54, '\0');
+    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; i++)
+            data[f[0] + i] = static_cast<char>((f[1] >> (8 * i)) & 0xFF);
+    data[0] = 'B';
+    data[1] = 'M';
+    data[26] = 1;
+    data[28] = 24;
+    data += std::string(48, static_cast<char>(180));
+    testsupport::WriteFile(path, data);
+}
+
+const char* const kFiles[] = {"Objects.cfg", "Orbit.cfg", "Multipass.cfg", "Space.cfg", "leo.tle",
+                              "cube.mass",   "cube.surf", "Earth.bmp",     "Sun.bmp",   "Moon.bmp",
+                              "Star.bmp"};
+
+class MenuDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* display = getenv("DISPLAY");
+        if (!display || !*display ||
+            system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null"))
+            GTEST_SKIP() << "no X display or X tools";
+        unsetenv("ORBIT_HEADLESS");
+        unsetenv("ORBIT_VIRTUAL_TIME");
+        unsetenv("ORBIT_TEST_COMMANDS");
+        dir_ = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+        shots_ = testsupport::MakeTempDir("menu_desktop");
+        std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
+        for (const char* name : {"Space.cfg", "leo.tle"})
+            std::filesystem::copy_file(source + name, dir_ / name, std::filesystem::copy_options::overwrite_existing);
+        for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"})
+            WriteBitmap((dir_ / name).string());
+        testsupport::InstallModelPair(dir_.string());
+        Write("Objects.cfg", "satelit\n  name = \"LEO\"\n  orbit_model = SGP4\n  tle = \"leo.tle\"\n"
+                             "  info_window = ANO\n" + testsupport::kModelPairLines + "end\n");
+        Write("Orbit.cfg", "OrbitGraphics = ANO\nOrbitWindow_X = 520\nOrbitWindow_Y = 0\n"
+                           "OrbitWindow_DX = 320\nOrbitWindow_DY = 180\n");
+        Write("Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"20.11.2006, 00:00\")\n"
+                               "simulationspeed = REAL\n");
+        TakeCommands();
+        MAIN_SetCommandObserver(Record);
+    }
+    void TearDown() override
+    {
+        MAIN_SetCommandObserver(nullptr);
+        for (const char* name : kFiles)
+            std::filesystem::remove(dir_ / name);
+    }
+    void Write(const char* name, const std::string& text) { testsupport::WriteFile((dir_ / name).string(), text); }
+
+    std::filesystem::path dir_;
+    std::string shots_;
+};
+
+// What the user does; every finding goes into the result, checked after the run.
+struct Findings {
+    bool windowsFound = false;
+    int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0;
+    std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
+};
+
+void Origin(const std::string& id, int* x, int* y)
+{
+    std::string geometry = Run("xdotool getwindowgeometry --shell " + id);
+    size_t px = geometry.find("X="), py = geometry.find("Y=");
+    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
+    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
+}
+
+void Click(int x, int y)
+{
+    Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    Pause(500);
+}
+
+void EscapeAboutBox()
+{
+    std::string about = Find("O programu");
+    if (!about.empty())
+        Run("xdotool windowfocus --sync " + about + " key Escape");
+    Pause(300);
+}
+
+void User(const std::string& shots, Findings* f)
+{
+    std::string main = Find("Vizualizace satelitu"), view = Find("Orbit"), info = Find("Info satelitu");
+    f->windowsFound = !main.empty() && !view.empty() && !info.empty();
+    if (f->windowsFound) {
+        Pause(500);
+        f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
+        std::string keys, infoKeys;
+        size_t keyCount = 0;
+        for (const ACCEL& a : ORBITACCELERATORS)
+            if (a.cmd != CMD_ABOUT && a.cmd != CMD_END_RUN_NOW) {
+                keys += " " + KeyName(a);
+                ++keyCount;
+                // Ctrl+W would close the information window under the keys.
+                if (a.cmd != 177)
+                    infoKeys += " " + KeyName(a);
+            }
+        // Ctrl+W closes the information window in the first round and opens
+        // a new one in the second.
+        for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
+            TakeCommands();
+            Run("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
+            AwaitCommands(keyCount);
+            *result = TakeCommands();
+        }
+        info = Find("Info satelitu");
+        if (!info.empty()) {
+            Run("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
+            AwaitCommands(keyCount - 1);
+            f->infoKeys = TakeCommands();
+        }
+        // The about box from its keys in both windows; a screenshot of the first.
+        Run("xdotool windowfocus --sync " + main + " key alt+slash");
+        std::string about = Find("O programu");
+        if (!about.empty()) {
+            Pause(500);
+            f->aboutDark = DarkPixels(about, shots + "/about.png", &f->aboutWidth);
+        }
+        EscapeAboutBox();
+        Run("xdotool windowfocus --sync " + view + " key alt+question");
+        EscapeAboutBox();
+        AwaitCommands(2);
+        f->aboutKeys = TakeCommands();
+        // One item of each menu: titles along the bar, items below it, in
+        // pixels from the main window's corner.
+        int x0 = 0, y0 = 0;
+        Origin(main, &x0, &y0);
+        const int titleY = 12, firstItemY = 36, secondItemY = 57;
+        const struct {
+            int titleX, itemY;
+        } clicks[] = {{41, firstItemY}, {118, secondItemY}, {199, firstItemY}, {276, secondItemY}, {456, firstItemY}};
+        for (const auto& c : clicks) {
+            Click(x0 + c.titleX, y0 + titleY);
+            Click(x0 + c.titleX, y0 + c.itemY);
+        }
+        EscapeAboutBox();
+        AwaitCommands(5);
+        f->menuClicks = TakeCommands();
+        // A menu left open would hold the program in its loop.
+        Run("xdotool key Escape");
+        Run("xdotool windowfocus --sync " + main + " key F10");
+    }
+    Pause(2000);
+    PLAT_PostMessage(PLAT_GetMainWindow(), WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
+}
+
+std::vector<uint16_t> TableCommandsWithout(std::initializer_list<uint16_t> left)
+{
+    std::vector<uint16_t> ids;
+    for (const ACCEL& a : ORBITACCELERATORS)
+        if (std::find(left.begin(), left.end(), a.cmd) == left.end())
+            ids.push_back(a.cmd);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
+{
+    Findings f;
+    std::thread user(User, shots_, &f);
+    char name[] = "orbit";
+    char* argv[] = {name, nullptr};
+    int rc = MAIN_Run(1, argv);
+    user.join();
+    EXPECT_EQ(rc, 0);
+    ASSERT_TRUE(f.windowsFound) << "main, 3-D and information window";
+
+    EXPECT_EQ(f.infoWidth, 500);
+    EXPECT_GT(f.infoDark, 300) << "frames, labels and values in " << shots_ << "/info.png";
+    EXPECT_GT(f.aboutWidth, 0);
+    EXPECT_GT(f.aboutDark, 100) << "texts of " << shots_ << "/about.png";
+
+    std::vector<uint16_t> expected = TableCommandsWithout({CMD_ABOUT, CMD_END_RUN_NOW});
+    EXPECT_EQ(f.mainKeys, expected) << "keys in the main window";
+    EXPECT_EQ(f.viewKeys, expected) << "keys in the 3-D window";
+    expected.erase(std::find(expected.begin(), expected.end(), 177));
+    EXPECT_EQ(f.infoKeys, expected) << "keys in the information window";
+    EXPECT_EQ(f.aboutKeys, (std::vector<uint16_t>{CMD_ABOUT, CMD_ABOUT}));
+    EXPECT_EQ(f.menuClicks, (std::vector<uint16_t>{CMD_ABOUT, 139, 157, 177, 178}));
+}
+
+}

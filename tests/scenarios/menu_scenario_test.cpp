@@ -1,0 +1,66 @@
+// View commands posted to a headless run through ORBIT_TEST_COMMANDS reach
+// their handlers: the movie command starts and stops a recording that the
+// configuration only allows.
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include "tests/scenarios/scenario_support.h"
+
+namespace {
+
+void WriteBitmap(const std::string& path)
+{
+    std::string data(54, '\0');
+    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; i++) data[f[0] + i] = (char)((f[1] >> (8 * i)) & 0xFF);
+    data[0] = 'B';
+    data[1] = 'M';
+    data[26] = 1;
+    data[28] = 24;
+    data += std::string(48, (char)180);
+    testsupport::WriteFile(path, data);
+}
+
+// Runs the scene example for an hour of model time with the movie allowed
+// but not running; the folder.
+std::string RunWithCommands(const std::string& label, const char* commands)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
+    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
+        std::filesystem::copy_file(source + name, dir + "/" + name);
+    for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"}) WriteBitmap(dir + "/" + name);
+    testsupport::WriteFile(dir + "/Multipass.cfg",
+                           "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"10.11.2006, 01:00\")\n"
+                           "simulationspeed = 1 model hours in 4 real seconds\n");
+    testsupport::WriteFile(dir + "/Orbit.cfg",
+                           "OrbitGraphics = ANO\nOrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
+                           "MovieRecording = ANO\nMovieRecordingRunning = NE\nMovieCodec = \"MJPG\"\n"
+                           "MovieFilename = \"cmd.avi\"\nMovieFPS = 10\n");
+    scenario::Program p = scenario::StartIn(dir, commands);
+    EXPECT_EQ(scenario::Wait(p, 60000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    EXPECT_EQ(testsupport::ReadFile(dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
+    return dir;
+}
+
+}  // namespace
+
+TEST(MenuScenario, TheMovieCommandRecordsOnlyBetweenItsTwoPresses)
+{
+    std::string idle = RunWithCommands("menu_idle", nullptr);
+    EXPECT_FALSE(std::filesystem::exists(idle + "/cmd.avi"));
+    // Display switches and the info window toggle on the way do not disturb the run.
+    std::string recorded = RunWithCommands("menu_movie", "500:371,700:177,800:167,900:30000,1500:371,2000:177");
+    ASSERT_TRUE(std::filesystem::exists(recorded + "/cmd.avi"));
+    EXPECT_GT(std::filesystem::file_size(recorded + "/cmd.avi"), 1000u);
+    if (std::system("command -v ffprobe >/dev/null 2>&1") == 0) {
+        // One second of the virtual clock at 10 frames a second.
+        std::string frames = recorded + "/frames.txt";
+        std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                              "stream=nb_read_frames -of default=nw=1 '" + recorded + "/cmd.avi' > '" + frames + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(testsupport::ReadFile(frames), "nb_read_frames=10\n");
+    }
+}
