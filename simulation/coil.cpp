@@ -421,12 +421,14 @@ static void AppendHistory(COIL* coil, double current)
     TIME_MS now = g_simClock.clock;
     COIL_QUEUE_ITEM* newest = coil->queueNewest;
     if (newest && now - newest->time < kRepeatSpacingMs && MATH_ApproxEqualFine(newest->current, current)) return;
+    // An item leaves once the item after it is itself older than the span:
+    // the current in force at the start of the span stays on record.
     COIL_QUEUE_ITEM* reused = nullptr;
-    while (coil->queueOldest && now - coil->queueOldest->time >= kHistorySpanMs) {
+    while (coil->queueOldest && coil->queueOldest->newer &&
+           now - coil->queueOldest->newer->time >= kHistorySpanMs) {
         COIL_QUEUE_ITEM* old = coil->queueOldest;
         coil->queueOldest = old->newer;
-        if (coil->queueOldest) coil->queueOldest->older = nullptr;
-        else coil->queueNewest = nullptr;
+        coil->queueOldest->older = nullptr;
         coil->queueCount--;
         if (reused) POOL_Free(reused);
         reused = old;

@@ -1,6 +1,6 @@
 // SAT: the nested definitions of a "satelit" block. On-board modules, coils,
-// mass and surface models and drawn data items are read by their modules and
-// kept in the satellite's lists, and the built-in controllers are single lines
+// drawn data items and mass and surface models are read by their modules and
+// kept in the satellite's lists; the built-in controllers are single lines
 // read here.
 #include <strings.h>
 #include "foundation/iotxt.h"

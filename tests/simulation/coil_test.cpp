@@ -214,13 +214,24 @@ TEST_F(CoilTest, ConstantCurrentIsRecordedAtMostOnceASecond)
         g_simClock.clock += 10;
     }
     EXPECT_EQ(coil->queueCount, 3u);
-    // Items older than 65 s leave the history.
+    // Items older than 65 s leave the history, but for the one in force 65 s ago.
     for (int i = 0; i < 100; ++i) {
         g_simClock.clock += 1000;
         COIL_SetCurrent(coil, 0.1 * (i % 2));
     }
-    EXPECT_LE(coil->queueCount, 66u);
+    EXPECT_LE(coil->queueCount, 67u);
     EXPECT_GE(g_simClock.clock - coil->queueOldest->time, 64000);
+}
+
+TEST_F(CoilTest, ACurrentHeldLongerThanTheHistorySpanStillCounts)
+{
+    // 0.2 A for 100 s, then off: 30 s later the last minute held 30 s of 1 W.
+    COIL* coil = Driven(COIL_DRIVING_OFF, 25);
+    COIL_SetCurrent(coil, 0.2);
+    g_simClock.clock += 100000;
+    COIL_SetCurrent(coil, 0.0);
+    g_simClock.clock += 30000;
+    EXPECT_DOUBLE_EQ(COIL_GetAveragePower(coil, 60000), 0.5);
 }
 
 TEST_F(CoilTest, AveragePowerMatchesDirectIntegration)

@@ -6,6 +6,8 @@
 #include <vector>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "foundation/pool.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/orbit.h"
 #include "simulation/raster.h"
@@ -83,6 +85,33 @@ TEST(SatelitAttitude, PermanentMagnetAndResidualDipoleAddUp)
     // m x B = (0.1, 0.02, 0) x (0, 0, 5e-5)
     EXPECT_NEAR(t.sat.magneticTorqueVector.x, 1e-6, 1e-10);
     EXPECT_NEAR(t.sat.magneticTorqueVector.y, -5e-6, 1e-10);
+}
+
+TEST(SatelitAttitude, ACoilDipoleActsOverTheIntervalAfterItsChange)
+{
+    TestSatellite t(Diagonal(kCubeInertia, kCubeInertia, kCubeInertia), VEC3{0, 0, 0});
+    t.sat.fieldEci = VEC3{0, 0, 50000};
+    // Allocated as the parser allocates it, so that its history goes with it.
+    COIL& coil = *static_cast<COIL*>(POOL_Alloc(sizeof(COIL) + 1));
+    memset(static_cast<void*>(&coil), 0, sizeof(COIL));
+    coil.windings = 200;
+    coil.sideA = coil.sideB = 0.08;
+    coil.direction = VEC3{1, 0, 0};
+    coil.resistance = 25;
+    coil.energyTime = g_simClock.clock;
+    coil.satellite = &t.sat;
+    t.sat.coils = &coil;
+    t.Advance(10);
+    COIL_SetCurrent(&coil, 0.1);
+    EXPECT_EQ(t.sat.attitudePending, 1u);
+    // The update owed at the same millisecond only takes the new coil dipole in.
+    SATELIT_UpdateAttitude(&t.sat);
+    EXPECT_TRUE(VEC_IsZero(&t.sat.totalDipole));
+    EXPECT_NEAR(t.sat.coilDipoleSum.x, 0.128, 1e-12);
+    t.Advance(10);
+    EXPECT_NEAR(t.sat.totalDipole.x, 0.128, 1e-12);
+    EXPECT_NEAR(t.sat.magneticTorqueVector.y, -0.128 * 5e-5, 1e-12);
+    COIL_Free(&coil);
 }
 
 TEST(SatelitAttitude, ProjectionsFollowOneDegreeOfTurnOrOneSecond)
