@@ -1,6 +1,6 @@
 // The reference scenario (examples/reference) over its first ten tumbling
 // minutes, headless in virtual time: its result file and the log from the
-// satellite list on (the B-dot module's field and drive lines every 10 s and
+// satellite list on ("log.txt": the B-dot module's field and drive lines every 10 s and
 // the closing orbit line) must equal, byte for byte, the ones stored in
 // tests/scenarios/reference. Speed work must leave them unchanged; they are
 // regenerated (ORBIT_REGENERATE_REFERENCE=1) only for a deliberate change of
@@ -59,7 +59,7 @@ TEST(ReferenceScenario, TenTumblingMinutesGiveTheStoredResultsAndLog)
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
     ExpectStored("reference.csv", testsupport::ReadFile(dir + "/reference.csv"));
-    ExpectStored("Zendrix.log", LogFromSatellite(log));
+    ExpectStored("log.txt", LogFromSatellite(log));
 }
 
 }  // namespace
