@@ -14,7 +14,7 @@
 #include "onboard/kombus.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
 

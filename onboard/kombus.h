@@ -4,7 +4,7 @@
 // grows with its length and runs the destination's bus message entry.
 #pragma once
 #include <cstdint>
-#include "simulation/events.h"
+#include "foundation/events.h"
 
 struct SWMODULE;
 

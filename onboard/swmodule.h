@@ -5,7 +5,7 @@
 #include <cstdint>
 #include "foundation/time.h"
 #include "onboard/swvalue.h"
-#include "simulation/events.h"
+#include "foundation/events.h"
 
 struct SIM51_CPU;
 struct KOMBUS_MODULE;

@@ -1,6 +1,7 @@
-// ATTITUDE: set-up of the rigid-body block. The integrator and the torques are
-// added with the attitude dynamics; until then a satellite keeps its attitude.
+// ATTITUDE: the rigid-body block of a satellite: set-up, accessors and the
+// integrator that advances the attitude and the angular momentum in ECI.
 #include "simulation/attitude.h"
+#include <cmath>
 #include <cstring>
 
 void ATTITUDE_ModuleInit() {}
@@ -11,6 +12,8 @@ void ATTITUDE_SetQuaternion(ATTITUDE_STATE* a, const QUAT* q) { a->attitude = *q
 void ATTITUDE_SetAngularVelocity(ATTITUDE_STATE* a, const VEC3* w) { a->angularVelocity = *w; }
 void ATTITUDE_SetTorque(ATTITUDE_STATE* a, const VEC3* torque) { a->torque = *torque; }
 void ATTITUDE_SetDamping(ATTITUDE_STATE* a, double damping) { a->damping = damping; }
+
+static void UpdateWorldInverseInertia(ATTITUDE_STATE* a);
 
 static void ClearHistories(ATTITUDE_STATE* a)
 {
@@ -30,15 +33,7 @@ uint32_t ATTITUDE_Init(ATTITUDE_STATE* a)
     VEC3 e1, e2, e3;
     if (!MAT_PrincipalAxes(&a->inertia, &l1, &l2, &l3, &e1, &e2, &e3)) return 0;
     a->inverseInertia = inverse;
-    QUAT_ToMatrix(&a->attitude, &a->rotation);
-    a->rotationT = a->rotation;
-    MAT_Transpose(&a->rotationT);
-
-    // world inverse inertia = R I^-1 R^T (MAT_Multiply(A, B) leaves B A in A)
-    MAT33 w = a->rotationT;
-    MAT_Multiply(&w, &a->inverseInertia);
-    MAT_Multiply(&w, &a->rotation);
-    a->worldInverseInertia = w;
+    UpdateWorldInverseInertia(a);
 
     MAT33 worldInertia = a->rotationT;
     MAT_Multiply(&worldInertia, &a->inertia);
@@ -62,4 +57,179 @@ uint32_t ATTITUDE_Init(ATTITUDE_STATE* a)
     a->damping = 0.0;
     ClearHistories(a);
     return 1;
+}
+
+void ATTITUDE_GetRotation(const ATTITUDE_STATE* a, MAT33* r) { *r = a->rotation; }
+void ATTITUDE_GetRotationT(const ATTITUDE_STATE* a, MAT33* rt) { *rt = a->rotationT; }
+void ATTITUDE_GetPrincipalAxes(const ATTITUDE_STATE* a, MAT33* axes) { *axes = a->principalAxes; }
+void ATTITUDE_GetQuaternion(const ATTITUDE_STATE* a, QUAT* q) { *q = a->attitude; }
+void ATTITUDE_GetAngularVelocity(const ATTITUDE_STATE* a, VEC3* w) { *w = a->angularVelocity; }
+void ATTITUDE_GetTorque(const ATTITUDE_STATE* a, VEC3* torque) { *torque = a->torque; }
+void ATTITUDE_GetInertia(const ATTITUDE_STATE* a, MAT33* inertia) { *inertia = a->inertia; }
+
+void ATTITUDE_GetPrincipalMoments(const ATTITUDE_STATE* a, VEC3* moments)
+{
+    *moments = VEC3{a->principalMoments.m[0], a->principalMoments.m[4], a->principalMoments.m[8]};
+}
+
+// ---- the step ------------------------------------------------------------------
+
+static VEC3 Add(const VEC3& a, const VEC3& b) { return VEC3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+static VEC3 Sub(const VEC3& a, const VEC3& b) { return VEC3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+static VEC3 Scale(const VEC3& a, double k) { return VEC3{a.x * k, a.y * k, a.z * k}; }
+static VEC3 Cross(const VEC3& a, const VEC3& b) { return VEC_CrossValue(&a, &b); }
+
+static VEC3 Mul(const MAT33& m, const VEC3& v)
+{
+    VEC3 out;
+    MAT_MulVectorTo(&m, &v, &out);
+    return out;
+}
+
+// The orders of the torque and rate derivatives each method needs.
+static void SetSwitchesForMethod(ATTITUDE_STATE* a)
+{
+    uint32_t order = 0;
+    switch (a->method) {
+    case ATTITUDE_SECOND_ORDER:
+    case ATTITUDE_SECOND_ORDER_AUGMENTED: order = 1; break;
+    case ATTITUDE_THIRD_ORDER: order = 2; break;
+    case ATTITUDE_FOURTH_ORDER: order = 3; break;
+    default: break;
+    }
+    for (uint32_t i = 0; i < 3; ++i) {
+        a->keepTorque[i] = i < order ? 1 : 0;
+        a->computeRateDerivative[i] = i < order ? 1 : 0;
+    }
+}
+
+// The damping torque opposes the rotation. A body at rest has no direction to
+// damp, and one step never takes away more momentum than the body has along
+// its rotation, so damping brings a body to rest instead of turning it back.
+static VEC3 DampingTorque(const ATTITUDE_STATE* a, double dt)
+{
+    double speed = VEC_Length(&a->angularVelocity);
+    if (a->damping <= 0.0 || MATH_ApproxEqualFine(speed, 0.0)) return VEC3{0.0, 0.0, 0.0};
+    VEC3 axis = Scale(a->angularVelocity, 1.0 / speed);
+    double momentumAlong = VEC_Dot(&a->angularMomentum, &axis);
+    double magnitude = a->damping;
+    if (momentumAlong < magnitude * dt) magnitude = momentumAlong > 0.0 ? momentumAlong / dt : 0.0;
+    return Scale(axis, -magnitude);
+}
+
+static void UpdateTorqueHistories(ATTITUDE_STATE* a, const VEC3& tau, double dt)
+{
+    if (a->keepTorque[0]) {
+        a->previousTorque = a->stepTorque;
+        a->stepTorque = tau;
+    }
+    if (a->keepTorque[1]) {
+        a->previousTorqueRate = a->torqueRate;
+        a->torqueRate = Scale(Sub(a->stepTorque, a->previousTorque), 1.0 / dt);
+    }
+    if (a->keepTorque[2]) {
+        a->previousTorqueAcceleration = a->torqueAcceleration;
+        a->torqueAcceleration = Scale(Sub(a->torqueRate, a->previousTorqueRate), 1.0 / dt);
+    }
+}
+
+// Time derivatives of the world angular velocity from L' = tau and
+// omega = Iw^-1 L, where Iw^-1 turns with the body.
+static void ComputeRateDerivatives(ATTITUDE_STATE* a, const VEC3& tau)
+{
+    const MAT33& iw = a->worldInverseInertia;
+    const VEC3& w = a->angularVelocity;
+    const VEC3& L = a->angularMomentum;
+    const VEC3& dtau = a->torqueRate;
+    const VEC3& ddtau = a->torqueAcceleration;
+    VEC3 wL = Cross(w, L);
+    if (a->computeRateDerivative[0]) a->omegaDot = Mul(iw, Sub(tau, wL));
+    const VEC3& wd = a->omegaDot;
+    VEC3 wwL = Cross(w, wL);
+    if (a->computeRateDerivative[1]) {
+        VEC3 inner = Add(Sub(Sub(dtau, Cross(wd, L)), Scale(Cross(w, tau), 2.0)), wwL);
+        a->omegaDDot = Add(Cross(w, wd), Mul(iw, inner));
+    }
+    if (a->computeRateDerivative[2]) {
+        const VEC3& wdd = a->omegaDDot;
+        VEC3 e = ddtau;
+        e = Sub(e, Scale(Cross(w, dtau), 3.0));
+        e = Sub(e, Scale(Cross(wd, tau), 3.0));
+        e = Sub(e, Cross(wdd, L));
+        e = Add(e, Cross(wd, wL));
+        e = Add(e, Scale(Cross(w, Cross(wd, L)), 2.0));
+        e = Add(e, Scale(Cross(w, Cross(w, tau)), 3.0));
+        e = Sub(e, Cross(w, wwL));
+        a->omegaDDDot = Add(Sub(Mul(iw, e), Cross(w, Cross(w, wd))), Scale(Cross(w, wdd), 2.0));
+    }
+}
+
+// The mean angular velocity over the step, to the order of the method.
+static VEC3 EffectiveRate(const ATTITUDE_STATE* a, double dt)
+{
+    const VEC3& w = a->angularVelocity;
+    const VEC3& wd = a->omegaDot;
+    const VEC3& wdd = a->omegaDDot;
+    double h = dt / 2.0;
+    switch (a->method) {
+    case ATTITUDE_SECOND_ORDER: return Add(w, Scale(wd, h));
+    case ATTITUDE_SECOND_ORDER_AUGMENTED:
+        return Add(w, Scale(Add(Scale(wd, 0.5), Scale(Cross(wd, w), dt / 12.0)), dt));
+    case ATTITUDE_THIRD_ORDER: {
+        VEC3 turn = Cross(Add(wd, Scale(wdd, dt / 3.0)), w);
+        VEC3 mean = Add(Add(Scale(wd, 0.5), Scale(wdd, dt / 6.0)), Scale(turn, dt / 12.0));
+        return Add(w, Scale(mean, dt));
+    }
+    case ATTITUDE_FOURTH_ORDER: {
+        VEC3 inner = Scale(Add(a->omegaDDDot, Cross(wdd, w)), dt / 4.0);
+        inner = Add(Add(Scale(Cross(wd, w), 0.5), wdd), inner);
+        return Add(w, Scale(Add(wd, Scale(inner, dt / 3.0)), h));
+    }
+    default: return w;
+    }
+}
+
+// q <- q + h (0, rate) q, renormalised.
+static void TurnQuaternion(QUAT* q, const VEC3& rate, double h)
+{
+    VEC3 v{q->x, q->y, q->z};
+    double w = q->w - h * VEC_Dot(&rate, &v);
+    VEC3 turned = Add(v, Scale(Add(Scale(rate, q->w), Cross(rate, v)), h));
+    double length = sqrt(w * w + VEC_Dot(&turned, &turned));
+    if (MATH_ApproxEqual(length, 0.0)) {
+        *q = QUAT{w, turned.x, turned.y, turned.z};
+        return;
+    }
+    *q = QUAT{w / length, turned.x / length, turned.y / length, turned.z / length};
+}
+
+static void UpdateWorldInverseInertia(ATTITUDE_STATE* a)
+{
+    QUAT_ToMatrix(&a->attitude, &a->rotation);
+    a->rotationT = a->rotation;
+    MAT_Transpose(&a->rotationT);
+    // R I^-1 R^T (MAT_Multiply(A, B) leaves B A in A)
+    MAT33 w = a->rotationT;
+    MAT_Multiply(&w, &a->inverseInertia);
+    MAT_Multiply(&w, &a->rotation);
+    a->worldInverseInertia = w;
+}
+
+void ATTITUDE_Step(ATTITUDE_STATE* a, double dt)
+{
+    if (!(dt > 0.0)) return;
+    if (a->firstStep) {
+        SetSwitchesForMethod(a);
+        a->firstStep = 0;
+    }
+    VEC3 tau = Add(a->torque, DampingTorque(a, dt));
+    UpdateTorqueHistories(a, tau, dt);
+    ComputeRateDerivatives(a, tau);
+    if (a->method >= ATTITUDE_EULER && a->method <= ATTITUDE_FOURTH_ORDER) {
+        TurnQuaternion(&a->attitude, EffectiveRate(a, dt), dt / 2.0);
+    }
+    a->angularMomentum = Add(a->angularMomentum, Scale(tau, dt));
+    UpdateWorldInverseInertia(a);
+    a->angularVelocity = Mul(a->worldInverseInertia, a->angularMomentum);
+    a->energy = 0.5 * VEC_Dot(&a->angularMomentum, &a->angularVelocity);
 }

@@ -50,3 +50,15 @@ void ATTITUDE_SetTorque(ATTITUDE_STATE* a, const VEC3* torque);
 void ATTITUDE_SetDamping(ATTITUDE_STATE* a, double damping);
 // 1, or 0 when the inertia cannot be inverted or has no principal axes.
 uint32_t ATTITUDE_Init(ATTITUDE_STATE* a);
+// Advances the block by dt seconds under the torque and damping last set.
+void ATTITUDE_Step(ATTITUDE_STATE* a, double dt);
+
+void ATTITUDE_GetRotation(const ATTITUDE_STATE* a, MAT33* r);
+void ATTITUDE_GetRotationT(const ATTITUDE_STATE* a, MAT33* rt);
+void ATTITUDE_GetPrincipalAxes(const ATTITUDE_STATE* a, MAT33* axes);
+void ATTITUDE_GetQuaternion(const ATTITUDE_STATE* a, QUAT* q);
+void ATTITUDE_GetAngularVelocity(const ATTITUDE_STATE* a, VEC3* w);
+void ATTITUDE_GetTorque(const ATTITUDE_STATE* a, VEC3* torque);
+void ATTITUDE_GetInertia(const ATTITUDE_STATE* a, MAT33* inertia);
+// The three principal moments, largest first.
+void ATTITUDE_GetPrincipalMoments(const ATTITUDE_STATE* a, VEC3* moments);

@@ -9,7 +9,7 @@
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include "simulation/main_run.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit.h"

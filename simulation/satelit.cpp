@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "onboard/swmodule.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
@@ -93,14 +94,18 @@ void SATELIT_Free(SATELIT* sat)
         model = next;
     }
     sat->surfaceModels = sat->surfaceModelInUse = nullptr;
+    for (COIL* coil = sat->coils; coil;) {
+        COIL* next = coil->next;
+        COIL_Free(coil);
+        coil = next;
+    }
+    sat->coils = nullptr;
     for (DDITEM* item = sat->dataItems; item;) {
         DDITEM* next = item->next;
         DDITEM_Free(item);
         item = next;
     }
     sat->dataItems = nullptr;
-    // Coils are released by their own module once a satellite can own them.
-    sat->coils = nullptr;
     DRAWLIST_Free(sat->userModel);
     sat->userModel = nullptr;
 }
@@ -169,12 +174,3 @@ void SATELIT_ToggleTotalTorque(SATELIT* s) { Flip(&s->drawTotalTorque); }
 void SATELIT_ToggleMagneticDipole(SATELIT* s) { Flip(&s->drawMagneticDipole); }
 
 void SATELIT_MarkAttitudeDirty(SATELIT* sat) { sat->attitudePending = 1; }
-
-// One attitude update. The torque model and the integrator come with the
-// attitude dynamics; until then the body keeps its initial orientation and the
-// body-frame field follows the ECI field.
-void SATELIT_UpdateAttitude(SATELIT* sat)
-{
-    MAT_MulVectorTo(&sat->attitude.rotationT, &sat->fieldEci, &sat->fieldBody);
-    sat->lastAttitudeTime = g_simClock.clock;
-}

@@ -7,6 +7,7 @@
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
 #include "simulation/attitude.h"
+#include "simulation/controllers.h"
 #include "simulation/satelit_draw.h"
 
 struct SWMODULE;
@@ -46,11 +47,6 @@ struct SAT_COLOR { uint8_t r, g, b; };
 struct SAT_DISTANCE_BORDER {
     double distanceKm;
     SAT_COLOR color;
-};
-
-// A satellite's built-in B-dot / B-cross controller block (filled by the controller module).
-struct SAT_CONTROLLER_BLOCK {
-    uint8_t data[128];
 };
 
 // The last projection of the body along one direction (the Sun's or the
@@ -104,9 +100,9 @@ struct SATELIT {
     uint32_t eciTestTorqueGiven;
     VEC3 eciTestTorque;
     uint32_t bdotGiven;
-    SAT_CONTROLLER_BLOCK bdot;
+    BDOT_CONTROLLER bdot;
     uint32_t bcrossGiven;
-    SAT_CONTROLLER_BLOCK bcross;
+    BCROSS_CONTROLLER bcross;
     MASSMODEL* massModels;
     MASSMODEL* massModelInUse;
     SURFMODEL* surfaceModels;
@@ -280,6 +276,12 @@ void SATELIT_UpdateLightDarkTimer(SATELIT* sat);
 
 // The attitude update owed after an orbit step or a module run.
 void SATELIT_UpdateAttitude(SATELIT* sat);
+// The solar and drag projections of the surface model turned by r (body ->
+// ECI) and their torques.
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const MAT33* r);
+void SATELIT_ComputeDragTorque(SATELIT* sat, const MAT33* r);
+// A frame across the direction d for drawing a projection: a, b across d, c = -d.
+void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c);
 void SATELIT_MarkAttitudeDirty(SATELIT* sat);
 // The satellite on whose behalf on-board modules and providers run.
 void SATELIT_SetCurrent(SATELIT* sat);

@@ -1,36 +1,18 @@
-// SAT: the nested definitions of a "satelit" block. On-board modules, mass and
-// surface models and drawn data items are read by their modules and kept in
-// the satellite's lists; the readers of the other nested definitions belong to
-// the coils and controllers, and until a satellite can own such objects each is
-// reported once and passed over, so the rest of the block still loads.
+// SAT: the nested definitions of a "satelit" block. On-board modules, coils,
+// drawn data items and mass and surface models are read by their modules and
+// kept in the satellite's lists; the built-in controllers are single lines
+// read here.
 #include <strings.h>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "onboard/swmodule.h"
+#include "simulation/coil.h"
+#include "simulation/controllers.h"
 #include "simulation/massmodel.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_parse_internal.h"
 #include "simulation/surfmodel.h"
 #include "view/dditem.h"
-
-// Passes over the lines of a nested block up to and including its "end".
-static void SkipBlock()
-{
-    while (IOTXT_NextLine()) {
-        if (IOTXT_MatchWord("end")) return;
-    }
-}
-
-struct SAT_NESTED_KEY {
-    const char* word;
-    bool block;  // a block closed by "end"; otherwise a single line
-};
-
-static const SAT_NESTED_KEY kNested[] = {
-    {"coil", true},
-    {"internal_b_dot_controller", false},
-    {"internal_b_cross_controller", false},
-};
 
 static uint32_t Fail(const char* format)
 {
@@ -67,6 +49,53 @@ static uint32_t AddSurfaceModel(SATELIT* sat)
     return 1;
 }
 
+struct SAT_CONTROLLER_KEY {
+    const char* word;
+    const char* twice;
+    const char* refused;
+};
+
+static const SAT_CONTROLLER_KEY kBdotKey{
+    "internal_b_dot_controller",
+    "SAT: konfigurace B-dot regulátoru už byl zadána na řádku %d konfiguračního souboru.\n",
+    "SAT: b-dot regulátor byl specifikován nesprávně na řádku %d konfiguračního souboru.\n"};
+static const SAT_CONTROLLER_KEY kBcrossKey{
+    "internal_b_cross_controller",
+    "SAT: konfigurace B-cross regulátoru už byl zadána na řádku %d konfiguračního souboru.\n",
+    "SAT: b-cross regulátor byl specifikován nesprávně na řádku %d konfiguračního souboru.\n"};
+
+// One controller line: given once, its parameters after "=".
+static uint32_t ParseController(const SAT_CONTROLLER_KEY& key, uint32_t* given, BDOT_CONTROLLER* block,
+                                uint32_t (*parse)(BDOT_CONTROLLER*))
+{
+    if (*given) {
+        LOG_Printf(key.twice, IOTXT_GetLineNumber());
+        return 0;
+    }
+    if (!SAT_ExpectEquals()) return 0;
+    if (!parse(block)) {
+        LOG_Printf(key.refused, IOTXT_GetLineNumber());
+        return 0;
+    }
+    *given = 1;
+    return 1;
+}
+
+// A coil joins the tail of the satellite's list; its name must be new there.
+static uint32_t AddCoil(SATELIT* sat)
+{
+    COIL* coil = COIL_Parse(sat);
+    if (!coil) return Fail("SAT: načtení modelu palubní cívky bylo neúspěšné na řádku %d.\n");
+    COIL** tail = &sat->coils;
+    for (; *tail; tail = &(*tail)->next) {
+        if (strcasecmp((*tail)->name, coil->name) != 0) continue;
+        COIL_Free(coil);
+        return Fail("SAT: model cívky tímto jménem už v satelitu existuje na řádku %d.\n");
+    }
+    *tail = coil;
+    return 1;
+}
+
 // An on-board module joins the tail of the satellite's list; its name must be
 // new there.
 static uint32_t AddOnboardModule(SATELIT* sat)
@@ -97,17 +126,15 @@ static uint32_t AddDataItem(SATELIT* sat)
 uint32_t SAT_ParseNestedKeyword(SATELIT* sat, uint32_t* handled)
 {
     *handled = 1;
+    if (IOTXT_MatchWord(kBdotKey.word)) return ParseController(kBdotKey, &sat->bdotGiven, &sat->bdot, BDOT_ParseParams);
+    if (IOTXT_MatchWord(kBcrossKey.word)) {
+        return ParseController(kBcrossKey, &sat->bcrossGiven, &sat->bcross, BCROSS_ParseParams);
+    }
     if (IOTXT_MatchWord("mass_model")) return AddMassModel(sat);
     if (IOTXT_MatchWord("surface_model")) return AddSurfaceModel(sat);
     if (IOTXT_MatchWord("onboard_module")) return AddOnboardModule(sat);
+    if (IOTXT_MatchWord("coil")) return AddCoil(sat);
     if (IOTXT_MatchWord("draw_data_item")) return AddDataItem(sat);
-    for (const SAT_NESTED_KEY& key : kNested) {
-        if (!IOTXT_MatchWord(key.word)) continue;
-        LOG_Printf("SAT: definice \"%s\" na řádku %d se v této verzi nenačítá, přeskakuji ji.\n", key.word,
-                   IOTXT_GetLineNumber());
-        if (key.block) SkipBlock();
-        return 1;
-    }
     *handled = 0;
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "models/magfield.h"
 #include "onboard/swmodule.h"
 #include "platform/plat_time.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/orbit.h"
@@ -440,6 +441,18 @@ static uint32_t StartAttitude(SATELIT* sat)
     return 1;
 }
 
+static void StartControllers(SATELIT* sat)
+{
+    if (sat->bdotGiven) {
+        BDOT_Enable(&sat->bdot);
+        BDOT_Start(&sat->bdot);
+    }
+    if (sat->bcrossGiven) {
+        BCROSS_Enable(&sat->bcross);
+        BCROSS_Start(&sat->bcross);
+    }
+}
+
 uint32_t SATELIT_Start(SATELIT* sat)
 {
     StartOrbit(sat);
@@ -452,9 +465,16 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);
+    StartControllers(sat);
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
         return 0;
+    }
+    for (COIL* coil = sat->coils; coil; coil = coil->next) {
+        if (!COIL_Link(coil, sat->modules)) {
+            LOG_Printf("SATELIT: chyba startu cívky %s v satelitu %s.\n", coil->name, sat->name);
+            return 0;
+        }
     }
     for (DDITEM* item = sat->dataItems; item; item = item->next) {
         if (DDITEM_Link(item, sat)) continue;

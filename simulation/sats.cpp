@@ -12,6 +12,7 @@
 #include "models/atmo.h"
 #include "onboard/swmodule.h"
 #include "platform/plat_thread.h"
+#include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
 #include "simulation/surfmodel.h"
@@ -31,6 +32,10 @@ static PLAT_LOCK s_dragProjectionLock;
 
 void SATS_LockFieldHistory() { PLAT_EnterLock(&s_fieldHistoryLock); }
 void SATS_UnlockFieldHistory() { PLAT_LeaveLock(&s_fieldHistoryLock); }
+void SATS_LockSunProjection() { PLAT_EnterLock(&s_sunProjectionLock); }
+void SATS_UnlockSunProjection() { PLAT_LeaveLock(&s_sunProjectionLock); }
+void SATS_LockDragProjection() { PLAT_EnterLock(&s_dragProjectionLock); }
+void SATS_UnlockDragProjection() { PLAT_LeaveLock(&s_dragProjectionLock); }
 double SATS_CosOneDegree() { return s_cosOneDegree; }
 
 void SATS_Init()
@@ -46,6 +51,9 @@ void SATS_InitModules()
     MASSMODEL_Init();
     SURFMODEL_Init();
     ATTITUDE_ModuleInit();
+    BDOT_Init();
+    BCROSS_Init();
+    COIL_Init();
     ATMO_Init();
     SWMODULE_InitGlobals();
     SATELIT_RegisterFieldVariables();
@@ -61,6 +69,9 @@ void SATS_CleanupModules()
     MASSMODEL_Done();
     SURFMODEL_Cleanup();
     ATTITUDE_ModuleDone();
+    BDOT_Done();
+    BCROSS_Done();
+    COIL_Done();
     SWMODULE_FreeGlobals();
     ATMO_Done();
     SATELIT_DoneDrawing();

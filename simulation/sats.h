@@ -34,3 +34,9 @@ void SATS_LogRunSummary();
 void SATS_LockFieldHistory();
 void SATS_UnlockFieldHistory();
 double SATS_CosOneDegree();
+// The locks under which a satellite's projection triangle lists are replaced
+// and copied for drawing.
+void SATS_LockSunProjection();
+void SATS_UnlockSunProjection();
+void SATS_LockDragProjection();
+void SATS_UnlockDragProjection();

@@ -5,7 +5,7 @@
 #include "simulation/tick.h"
 #include <chrono>
 #include "dataout/dataout.h"
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit_step.h"

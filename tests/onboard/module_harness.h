@@ -10,7 +10,7 @@
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "onboard/swmodule.h"
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include "simulation/main.h"
 #include "simulation/satelit.h"
 #include "tests/foundation/iotxt_test_support.h"

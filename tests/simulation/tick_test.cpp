@@ -2,7 +2,7 @@
 // depends on wall-clock time.
 #include <gtest/gtest.h>
 #include <vector>
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit_step.h"
 #include "simulation/tick.h"

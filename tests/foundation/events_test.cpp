@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <vector>
-#include "simulation/events.h"
-#include "simulation/main.h"
+#include "foundation/events.h"
 #include "tests/support/test_support.h"
 
 using testsupport::MsOf;

@@ -2,13 +2,12 @@
 // day, hour, minute, second) is a sorted singly linked list of nodes; a second
 // node holds the events of that second sorted by due time. A node exists only
 // while it has at least one event below it.
-#include "simulation/events.h"
+#include "foundation/events.h"
 #include <cstring>
 #include <unordered_map>
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
-#include "simulation/main.h"
 
 namespace {
 

@@ -1,0 +1,145 @@
+// Cost of one attitude update of a CubeSat with all torques, the B-dot
+// controller and three coils: with the projections not due, with both recomputed, and
+// averaged over a simulated minute in which they are recomputed as the body turns.
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <filesystem>
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "simulation/coil.h"
+#include "simulation/orbit.h"
+#include "simulation/raster.h"
+#include "simulation/satelit.h"
+#include "simulation/surfmodel.h"
+
+namespace {
+
+// The example CubeSat's surface model, read as a satellite reads it.
+SURFMODEL* LoadCubeSat()
+{
+    MEMORY_Init();
+    LOG_Init();
+    IOTXT_Init();
+    SURFMODEL_Init();
+    std::filesystem::path target = std::filesystem::path(MEMORY_ProgramDirectory()) / "cubesat.surf";
+    std::filesystem::copy_file(std::filesystem::path(ORBIT_SOURCE_DIR) / "examples/leo/cubesat.surf", target,
+                               std::filesystem::copy_options::overwrite_existing);
+    static char line[] = "= \"cubesat\", \"cubesat.surf\"";
+    IOTXT_BeginString(line);
+    SURFMODEL* model = nullptr;
+    SURFMODEL_ParseDefinition(&model);
+    IOTXT_EndString();
+    if (model) SURFMODEL_PrepareRaster(model);
+    return model;
+}
+
+constexpr double kCubeInertia = 0.0017346938775510;
+constexpr TIME_MS kStart = 12000000000000;
+
+struct BenchSatellite {
+    SATELIT sat;
+    COIL coils[3];
+    explicit BenchSatellite(double degreesPerSecond)
+    {
+        memset(static_cast<void*>(&sat), 0, sizeof sat);
+        g_simClock.clock = kStart;
+        g_orbit.sunVector = VEC3{1.2e8, -8e7, 1e7};
+        sat.surfaceModelInUse = LoadCubeSat();
+        sat.centreOfMass = VEC3{0.0009, 0, -0.0039};
+        sat.illumination = 100.0;
+        sat.solarPressure = 8.9e-6;
+        sat.dragPressure = 2e-5;
+        MAT33 inertia{{kCubeInertia, 0, 0, 0, kCubeInertia * 1.1, 0, 0, 0, kCubeInertia * 0.9}};
+        QUAT q{1, 0, 0, 0};
+        VEC3 w{0, 0.6 * degreesPerSecond * 0.0174533, 0.8 * degreesPerSecond * 0.0174533};
+        VEC3 zero{0, 0, 0};
+        ATTITUDE_SetMethod(&sat.attitude, ATTITUDE_FOURTH_ORDER);
+        ATTITUDE_SetInertia(&sat.attitude, &inertia);
+        ATTITUDE_SetQuaternion(&sat.attitude, &q);
+        ATTITUDE_SetAngularVelocity(&sat.attitude, &w);
+        ATTITUDE_SetTorque(&sat.attitude, &zero);
+        ATTITUDE_Init(&sat.attitude);
+        sat.lastAttitudeTime = kStart;
+        sat.nextProjectionTime = kStart;
+        sat.position = VEC3{6928.0, 0, 0};
+        sat.velocity = VEC3{0, 4.7, 5.9};
+        sat.altitude = 550.0;
+        sat.fieldEci = VEC3{12000, -3000, 25000};
+        sat.gravityTorque = sat.magneticTorque = sat.solarTorque = sat.dragTorque = 1;
+        sat.residualDipole = VEC3{0.001, 0.001, 0.001};
+        sat.energyDamping = 1e-9;
+        sat.bdotGiven = 1;
+        sat.bdot.gain = 5000;
+        sat.bdot.maxMoment[0] = sat.bdot.maxMoment[1] = sat.bdot.maxMoment[2] = 0.02;
+        sat.bdot.interval = 1000;
+        BDOT_Enable(&sat.bdot);
+        BDOT_Start(&sat.bdot);
+        // Three coils along the body axes, each carrying a current.
+        const VEC3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+        for (int i = 0; i < 3; ++i) {
+            memset(static_cast<void*>(&coils[i]), 0, sizeof coils[i]);
+            coils[i].windings = 200;
+            coils[i].sideA = coils[i].sideB = 0.08;
+            coils[i].direction = axes[i];
+            coils[i].resistance = 300;
+            coils[i].current = 0.01 * (i + 1);
+            coils[i].next = i < 2 ? &coils[i + 1] : nullptr;
+        }
+        sat.coils = &coils[0];
+    }
+    ~BenchSatellite()
+    {
+        for (SAT_PROJECTION_BLOCK* b : {&sat.sunProjection, &sat.dragProjection}) {
+            if (b->triangles) RASTER_FreeRecording(b->triangles);
+        }
+        SURFMODEL_Free(sat.surfaceModelInUse);
+        SURFMODEL_Cleanup();
+    }
+};
+
+void UpdateWithoutProjections(benchmark::State& state)
+{
+    BenchSatellite b(10.0);
+    for (auto _ : state) {
+        g_simClock.clock += 10;
+        b.sat.nextProjectionTime = g_simClock.clock + 1000;
+        SATELIT_UpdateAttitude(&b.sat);
+    }
+}
+BENCHMARK(UpdateWithoutProjections);
+
+void UpdateWithBothProjections(benchmark::State& state)
+{
+    BenchSatellite b(10.0);
+    for (auto _ : state) {
+        g_simClock.clock += 10;
+        b.sat.nextProjectionTime = g_simClock.clock;
+        SATELIT_UpdateAttitude(&b.sat);
+    }
+}
+BENCHMARK(UpdateWithBothProjections)->Unit(benchmark::kMicrosecond);
+
+// A simulated minute of 10 ms updates from the given rate, the time reported
+// per update; each minute starts afresh, so B-dot does not slow the body
+// from one minute to the next.
+void MinuteAt(benchmark::State& state, double degreesPerSecond)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* b = new BenchSatellite(degreesPerSecond);
+        state.ResumeTiming();
+        for (int i = 0; i < 6000; ++i) {
+            g_simClock.clock += 10;
+            SATELIT_UpdateAttitude(&b->sat);
+        }
+        state.PauseTiming();
+        delete b;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * 6000);
+}
+BENCHMARK_CAPTURE(MinuteAt, OneDegreePerSecond, 1.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MinuteAt, TenDegreesPerSecond, 10.0)->Unit(benchmark::kMillisecond);
+
+}  // namespace

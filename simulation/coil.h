@@ -1,0 +1,74 @@
+// COIL: a magnetorquer of a satellite: a flat rectangular winding whose
+// current, set by on-board module outputs, gives a dipole along a fixed body
+// direction. Every change of current is timed, so the coil accounts for its
+// energy and for its average power over a recent window.
+#pragma once
+#include <cstdint>
+#include "foundation/time.h"
+#include "foundation/vecmath.h"
+#include "onboard/swvalue.h"
+
+struct SATELIT;
+
+enum COIL_DRIVING : uint32_t { COIL_DRIVING_OFF = 0, COIL_DRIVING_PWM_VOLTAGE = 1, COIL_DRIVING_VOLTAGE = 2 };
+enum COIL_SHAPE : uint32_t { COIL_SHAPE_RECTANGULAR = 1 };
+enum COIL_CORE : uint32_t { COIL_CORE_NONE = 1 };
+
+constexpr uint32_t COIL_TAG_PWM_PLUS = 1000;
+constexpr uint32_t COIL_TAG_PWM_MINUS = 1001;
+constexpr uint32_t COIL_TAG_VOLTAGE = 1002;
+
+struct COIL_QUEUE_ITEM {
+    TIME_MS time;
+    double current;
+    COIL_QUEUE_ITEM* older;
+    COIL_QUEUE_ITEM* newer;
+};
+
+struct COIL {
+    char* name;
+    uint32_t shape;
+    double sideA, sideB;         // m
+    uint32_t core;
+    uint32_t windings;
+    VEC3 position;               // m, body
+    VEC3 direction;              // body, any length
+    double resistance;           // ohm
+    uint32_t driving;
+    double pwmVoltage;           // V
+    SW_CONNECTION pwmPlusInput;
+    SW_CONNECTION pwmMinusInput;
+    int32_t pwmPlusValue;
+    int32_t pwmMinusValue;
+    uint32_t pwmPending;
+    int32_t minOutput, maxOutput;
+    double minVoltage, maxVoltage;
+    SW_CONNECTION voltageInput;
+    int32_t voltageValue;
+    double power;                // W
+    double energy;               // J since the link
+    double current;              // A
+    TIME_MS energyTime;
+    SATELIT* satellite;
+    uint32_t queueCount;
+    COIL_QUEUE_ITEM* queueNewest;
+    COIL_QUEUE_ITEM* queueOldest;
+    COIL* next;
+};
+
+void COIL_Init();
+void COIL_Done();
+// Reads `"<name>"` and the block up to "end"; null on failure (logged).
+COIL* COIL_Parse(SATELIT* satellite);
+// Reads VECTOR(<x>, <y>, <z>) of plain numbers.
+uint32_t COIL_ReadVector(VEC3* out);
+// Binds the driving inputs to the module outputs and zeroes the electrical state.
+uint32_t COIL_Link(COIL* coil, SWMODULE* firstModule);
+void COIL_OnModuleOutput(uint32_t phase, void* coil, uint32_t tag, SW_VALUE* value);
+void COIL_SetCurrent(COIL* coil, double current);
+// The dipole of the present current, A m^2, body frame.
+void COIL_GetMoment(const COIL* coil, VEC3* moment);
+double COIL_GetTotalEnergy(const COIL* coil);
+// Mean power over the last `window` ms of the clock.
+double COIL_GetAveragePower(const COIL* coil, TIME_MS window);
+void COIL_Free(COIL* coil);

@@ -1,0 +1,221 @@
+// SATELIT: the attitude update of a satellite: the external torques (gravity
+// gradient, dipoles with the built-in controllers and coils, test torques,
+// solar radiation pressure and drag) summed and integrated by the attitude block.
+#include <cmath>
+#include "foundation/constants.h"
+#include "simulation/coil.h"
+#include "simulation/main.h"
+#include "simulation/orbit.h"
+#include "simulation/raster.h"
+#include "simulation/satelit.h"
+#include "simulation/sats.h"
+#include "simulation/surfmodel.h"
+
+static constexpr double kOneDegreeMs = 17.453292;   // ms to turn by one degree at 1 rad/s
+static constexpr TIME_MS kLongestProjectionGap = 1000;
+
+static VEC3 Mul(const MAT33& m, const VEC3& v)
+{
+    VEC3 out;
+    MAT_MulVectorTo(&m, &v, &out);
+    return out;
+}
+
+static void Accumulate(VEC3* sum, const VEC3& v)
+{
+    sum->x += v.x;
+    sum->y += v.y;
+    sum->z += v.z;
+}
+
+static void SnapSmallToZero(VEC3* v)
+{
+    MATH_SnapToFine(&v->x, 0.0);
+    MATH_SnapToFine(&v->y, 0.0);
+    MATH_SnapToFine(&v->z, 0.0);
+}
+
+// Gravity-gradient torque in the body frame, 3 n^2 r x (I r) with r the unit
+// nadir-opposite direction in the body and n the orbital rate.
+static VEC3 GravityGradientTorque(SATELIT* sat, const MAT33& rt)
+{
+    double radius = VEC_Length(&sat->position);
+    if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
+    VEC3 r{sat->position.x / radius, sat->position.y / radius, sat->position.z / radius};
+    VEC3 rb = Mul(rt, r);
+    double n = VEC_Length(&sat->velocity) / (sat->altitude + CONST_EARTH_RADIUS_KM);
+    VEC3 ir = Mul(sat->attitude.inertia, rb);
+    VEC3 torque = VEC_CrossValue(&rb, &ir);
+    double k = 3.0 * n * n;
+    torque = VEC3{k * torque.x, k * torque.y, k * torque.z};
+    SnapSmallToZero(&torque);
+    return torque;
+}
+
+// The controllers' commands for the field of this update, added to the dipole.
+static void AddControllerDipoles(SATELIT* sat, const VEC3& fieldTesla, const MAT33& r, VEC3* dipole)
+{
+    VEC3 moment;
+    if (sat->bdotGiven) {
+        BDOT_SetInput(&sat->bdot, &fieldTesla);
+        BDOT_Step(&sat->bdot);
+        BDOT_GetMoment(&sat->bdot, &moment);
+        Accumulate(dipole, moment);
+        sat->bdotDipole = Mul(r, moment);
+    }
+    if (sat->bcrossGiven) {
+        BCROSS_SetInput(&sat->bcross, &fieldTesla);
+        BCROSS_Step(&sat->bcross);
+        BCROSS_GetMoment(&sat->bcross, &moment);
+        Accumulate(dipole, moment);
+        sat->bcrossDipole = Mul(r, moment);
+    }
+}
+
+static void SumCoilDipoles(SATELIT* sat)
+{
+    VEC_Zero(&sat->coilDipoleSum);
+    for (const COIL* coil = sat->coils; coil; coil = coil->next) {
+        VEC3 moment;
+        COIL_GetMoment(coil, &moment);
+        Accumulate(&sat->coilDipoleSum, moment);
+    }
+}
+
+// Body-frame dipole of the magnets, controllers and coils, and its torque.
+static VEC3 MagneticTorque(SATELIT* sat, const VEC3& fieldTesla, const MAT33& r)
+{
+    VEC3 dipole = sat->permanentMagnet;
+    if (sat->magneticTorque) Accumulate(&dipole, sat->residualDipole);
+    AddControllerDipoles(sat, fieldTesla, r, &dipole);
+    // The coils' moments acted over the interval that ends now.
+    Accumulate(&dipole, sat->coilDipoleSum);
+    SumCoilDipoles(sat);
+    sat->totalDipole = Mul(r, dipole);
+    if (MATH_ApproxEqualFine(VEC_Dot(&dipole, &dipole), 0.0)) return VEC3{0.0, 0.0, 0.0};
+    VEC3 torque = VEC_CrossValue(&dipole, &fieldTesla);
+    sat->magneticTorqueVector = Mul(r, torque);
+    return torque;
+}
+
+// Recomputes the projections when due; their torques then hold until the next
+// recomputation, so they act at every update in between.
+static void AddProjectionTorques(SATELIT* sat, const MAT33& r, VEC3* torque)
+{
+    TIME_MS now = g_simClock.clock;
+    if (!sat->projectionsSkipped && now >= sat->nextProjectionTime) {
+        if (sat->solarTorque) SATELIT_ComputeSolarTorque(sat, &r);
+        if (sat->dragTorque) SATELIT_ComputeDragTorque(sat, &r);
+        double speed = VEC_Length(&sat->attitude.angularVelocity);
+        TIME_MS gap = kLongestProjectionGap;
+        if (speed >= 0.001) gap = static_cast<TIME_MS>(std::fmin(kOneDegreeMs / speed, 1000.0));
+        sat->nextProjectionTime = now + gap;
+    }
+    if (sat->solarTorque) Accumulate(torque, sat->solarTorqueVector);
+    if (sat->dragTorque) Accumulate(torque, sat->dragTorqueVector);
+}
+
+void SATELIT_UpdateAttitude(SATELIT* sat)
+{
+    if (sat->bdotGiven) BDOT_Step(&sat->bdot);
+    if (sat->bcrossGiven) BCROSS_Step(&sat->bcross);
+    double dt = static_cast<double>(g_simClock.clock - sat->lastAttitudeTime) / 1000.0;
+    if (dt <= 0.0) {
+        SumCoilDipoles(sat);
+        return;
+    }
+    sat->lastAttitudeTime = g_simClock.clock;
+    MAT33 r, rt;
+    ATTITUDE_GetRotation(&sat->attitude, &r);
+    ATTITUDE_GetRotationT(&sat->attitude, &rt);
+    sat->fieldBody = Mul(rt, sat->fieldEci);
+    VEC3 fieldTesla{sat->fieldBody.x * 1e-9, sat->fieldBody.y * 1e-9, sat->fieldBody.z * 1e-9};
+
+    VEC3 bodyTorque{0.0, 0.0, 0.0};
+    if (sat->gravityTorque) {
+        VEC3 gravity = GravityGradientTorque(sat, rt);
+        sat->gravityGradientTorque = Mul(r, gravity);
+        Accumulate(&bodyTorque, gravity);
+    }
+    Accumulate(&bodyTorque, MagneticTorque(sat, fieldTesla, r));
+    if (sat->bodyTestTorqueGiven) Accumulate(&bodyTorque, sat->bodyTestTorque);
+    VEC3 torque = Mul(r, bodyTorque);
+    if (sat->eciTestTorqueGiven) Accumulate(&torque, sat->eciTestTorque);
+    AddProjectionTorques(sat, r, &torque);
+
+    SnapSmallToZero(&torque);
+    ATTITUDE_SetTorque(&sat->attitude, &torque);
+    ATTITUDE_SetDamping(&sat->attitude, sat->energyDamping);
+    ATTITUDE_Step(&sat->attitude, dt);
+    sat->projectionsSkipped = 0;
+}
+
+// ---- projections ---------------------------------------------------------------------
+
+struct SAT_PROJECTION_LOCK {
+    void (*enter)();
+    void (*leave)();
+};
+
+// Projects the surface model in use along d, keeps the triangles and the plane
+// axes for drawing, and gives the torque of a force of `pressure` per square
+// metre of projected area pushing along d at the centre of pressure. The lever
+// runs from the centre of mass, turned into ECI with the body, to that centre.
+static VEC3 ProjectionTorque(SATELIT* sat, const MAT33* r, VEC3 d, double pressure, SAT_PROJECTION_BLOCK* block,
+                             const SAT_PROJECTION_LOCK& lock)
+{
+    VEC_Normalize(&d);
+    VEC3 u, w;
+    VEC_OrthonormalPair(&d, &sat->position, &u, &w);
+    double area = 0.0, along[2] = {0.0, 0.0};
+    RASTER_TRIANGLE_LIST* triangles = nullptr;
+    if (sat->surfaceModelInUse) {
+        SURFMODEL_RasterizeProjection(sat->surfaceModelInUse, r, &d, &u, &w);
+        RASTER_GetArea(&area);
+        RASTER_GetCentroid(&along[0], &along[1]);
+        triangles = RASTER_TakeRecording();
+    }
+    VEC3 pressureCentre;
+    VEC_Combine(along, &pressureCentre, &u, &w);
+    lock.enter();
+    if (block->triangles) RASTER_FreeRecording(block->triangles);
+    block->triangles = triangles;
+    block->u = u;
+    block->w = w;
+    lock.leave();
+    VEC3 cog = Mul(*r, sat->centreOfMass);
+    VEC3 lever{pressureCentre.x - cog.x, pressureCentre.y - cog.y, pressureCentre.z - cog.z};
+    double f = -area * pressure;
+    block->direction = d;
+    block->force = VEC3{f * d.x, f * d.y, f * d.z};
+    return VEC_CrossValue(&lever, &block->force);
+}
+
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const MAT33* r)
+{
+    double sun[3] = {0.0, 0.0, 0.0};
+    ORBIT_GetDisplayParam(2, sun);
+    VEC3 d{sun[0] - sat->position.x, sun[1] - sat->position.y, sun[2] - sat->position.z};
+    double pressure = sat->solarPressure * sat->illumination / 100.0;
+    sat->solarTorqueVector = ProjectionTorque(sat, r, d, pressure, &sat->sunProjection,
+                                              SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});
+}
+
+void SATELIT_ComputeDragTorque(SATELIT* sat, const MAT33* r)
+{
+    sat->dragTorqueVector =
+        ProjectionTorque(sat, r, sat->velocity, sat->dragPressure, &sat->dragProjection,
+                         SAT_PROJECTION_LOCK{SATS_LockDragProjection, SATS_UnlockDragProjection});
+}
+
+void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c)
+{
+    VEC3 up{0.0, 0.0, 10000.0};
+    VEC3 across = VEC_CrossValue(d, &up);
+    *a = VEC_CrossValue(&across, d);
+    VEC_Normalize(a);
+    *c = VEC3{-d->x, -d->y, -d->z};
+    VEC_Normalize(c);
+    *b = VEC_CrossValue(c, a);
+    VEC_Normalize(b);
+}
