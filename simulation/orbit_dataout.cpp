@@ -1,12 +1,16 @@
 // ORBIT: hands data output the accessors through which its quantities read
-// the run's satellites, their on-board module outputs and the ground stations.
+// the run's satellites, their on-board module outputs and coils, and the ground
+// stations.
 #include "dataout/dohan.h"
 #include "onboard/swvalue.h"
+#include "simulation/coil.h"
 #include "simulation/ground.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_access.h"
 #include "simulation/sats.h"
+
+static double CoilAveragePower(const COIL* coil, uint32_t periodMs) { return COIL_GetAveragePower(coil, periodMs); }
 
 void ORBIT_InstallDataServices()
 {
@@ -33,5 +37,8 @@ void ORBIT_InstallDataServices()
     services.findModuleOutput = SATELIT_FindModuleVariable;
     services.isVector3 = SWTYPE_IsVector3;
     services.getVector3 = SWTYPE_GetVector3;
+    services.findCoil = SATELIT_FindCoil;
+    services.coilEnergy = COIL_GetTotalEnergy;
+    services.coilPower = CoilAveragePower;
     DOHAN_SetServices(&services);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <strings.h>
 #include "foundation/constants.h"
+#include "simulation/coil.h"
 #include "simulation/satelit.h"
 
 namespace {
@@ -52,6 +53,14 @@ void SATELIT_GetVector(const SATELIT* sat, uint32_t id, VEC3* out)
     }
 }
 
+COIL* SATELIT_FindCoil(SATELIT* sat, const char* name)
+{
+    if (!sat || !name) return nullptr;
+    for (COIL* coil = sat->coils; coil; coil = coil->next)
+        if (coil->name && strcasecmp(coil->name, name) == 0) return coil;
+    return nullptr;
+}
+
 void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->position; }
 void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->velocity; }
 void SATELIT_GetLongitude(const SATELIT* sat, double* out) { if (sat) *out = sat->longitude; }
@@ -65,7 +74,7 @@ void SATELIT_GetAirDensity(const SATELIT* sat, double* out) { if (sat) *out = sa
 void SATELIT_GetDragPressure(const SATELIT* sat, double* out) { if (sat) *out = sat->dragPressure; }
 void SATELIT_GetSolarPressure(const SATELIT* sat, double* out) { if (sat) *out = sat->solarPressure; }
 void SATELIT_GetLightRatio(const SATELIT* sat, double* out) { if (sat) *out = sat->lightRatio; }
-void SATELIT_GetAttitudeQuaternion(const SATELIT* sat, QUAT* out) { if (sat) *out = sat->attitude.attitude; }
+void SATELIT_GetAttitudeQuaternion(const SATELIT* sat, QUAT* out) { if (sat) ATTITUDE_GetQuaternion(&sat->attitude, out); }
 
 void SATELIT_GetAngularSpeed(const SATELIT* sat, double* out)
 {

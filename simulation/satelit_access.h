@@ -5,6 +5,7 @@
 #include "foundation/vecmath.h"
 
 struct SATELIT;
+struct COIL;
 
 // The named vectors of a satellite.
 enum SATELIT_VECTOR_ID : uint32_t {
@@ -21,6 +22,9 @@ enum SATELIT_VECTOR_ID : uint32_t {
 uint32_t SATELIT_FindVectorId(const char* name);
 // The vector of an id; any other id gives the zero vector.
 void SATELIT_GetVector(const SATELIT* sat, uint32_t id, VEC3* out);
+
+// The satellite's coil of a name compared without regard to case, or null.
+COIL* SATELIT_FindCoil(SATELIT* sat, const char* name);
 
 // Each getter writes one value and does nothing for a null satellite.
 void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out);

@@ -129,3 +129,78 @@ TEST(ModuleQuantities, AOneComponentOutputFailsTheRunStart)
 }
 
 }  // namespace
+
+namespace {
+
+// The coil example with its B-dot module built; empty when sdcc is missing.
+std::string PrepareCoilExample()
+{
+    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) return "";
+    std::string dir = testsupport::MakeTempDir("coilquant");
+    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/detumble_coils", dir,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/bdot.c' '" + dir +
+                          "/bdot.img' >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::filesystem::remove(dir + "/orbit");
+    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                   "endtime = UT(\"01.01.2006, 00:10\")\nsimulationspeed = FASTEST\n");
+    return dir;
+}
+
+// The module sets the currents once a second and a coil brings its energy up
+// to date when its current is set: the energy spent between two rows W seconds
+// apart is the mean power over W seconds times W, less at most one second of it.
+void ExpectWindowEnergy(double meanPower, double seconds, double spent)
+{
+    double rounding = seconds * 1e-6;   // the columns have six decimals
+    EXPECT_LE(spent, meanPower * seconds + rounding);
+    EXPECT_GE(spent, meanPower * (seconds - 1.0) - rounding);
+}
+
+// Every 10 s: each coil's energy so far and its mean power over the last 10 s
+// and 60 s, which the energies of the rows 10 s and 60 s before bound.
+TEST(CoilQuantities, MeanPowersAreTheEnergyOfTheirWindows)
+{
+    std::string dir = PrepareCoilExample();
+    if (dir.empty()) GTEST_SKIP() << "sdcc is not installed";
+    std::string text = "datafile CSV, \"coils.csv\"\n  interval = 10s\n";
+    for (const char* coil : {"X", "Y", "Z"}) {
+        std::string args = std::string("(\"CUBESAT\", \"") + coil + "\")";
+        text += Column("E", "SATELIT_COIL_TOTAL_CONSUMPTION_J" + args);
+        text += Column("P10", "SATELIT_COIL_AVG_POWER_10S_W" + args);
+        text += Column("P60", "SATELIT_COIL_AVG_POWER_60S_W" + args);
+    }
+    testsupport::WriteFile(dir + "/DataOutput.cfg", text + "end\n");
+    ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    EXPECT_EQ(testsupport::ReadFile(dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
+    auto rows = ReadRows(dir + "/coils.csv");
+    ASSERT_EQ(rows.size(), 61u);
+    double spent = 0.0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        for (int c = 0; c < 3; ++c) {
+            double energy = rows[i][3 * c];
+            EXPECT_GE(energy, rows[i - 1][3 * c]);
+            EXPECT_LE(rows[i][3 * c + 1], 25.0 / 300.0 + 1e-9);   // at most U^2 / R
+            ExpectWindowEnergy(rows[i][3 * c + 1], 10.0, energy - rows[i - 1][3 * c]);
+            if (i >= 6) ExpectWindowEnergy(rows[i][3 * c + 2], 60.0, energy - rows[i - 6][3 * c]);
+        }
+    }
+    for (int c = 0; c < 3; ++c) spent += rows.back()[3 * c];
+    EXPECT_GT(spent, 0.0);
+}
+
+TEST(CoilQuantities, AnUnknownCoilFailsTheRunStart)
+{
+    std::string dir = PrepareCoilExample();
+    if (dir.empty()) GTEST_SKIP() << "sdcc is not installed";
+    testsupport::WriteFile(dir + "/DataOutput.cfg",
+                           "datafile CSV, \"coil.csv\"\n  interval = 1m\n" +
+                               Column("E", "SATELIT_COIL_TOTAL_CONSUMPTION_J(\"CUBESAT\", \"W\")") + "end\n");
+    ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 1) << testsupport::ReadFile(dir + "/stdout.txt");
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    EXPECT_NE(log.find("DATAOUT: cívka \"W\" nebyla v satelitu \"CUBESAT\" nalezena.\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+}
+
+}  // namespace
