@@ -8,6 +8,11 @@ seconds="${FUZZ_SECONDS:-20}"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
   -DORBIT_FUZZ=ON -DORBIT_BUILD_TESTS=OFF > /dev/null
 cmake --build build-fuzz -j "$(nproc)"
+# The on-board modules that the Objects.cfg seeds name, built from the
+# example's sources into the Objects target's program folder.
+for module in acs comm; do
+  bash scripts/build_module.sh "examples/onboard/$module.c" "build-fuzz/tests/fuzz/objects/$module.img"
+done
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # One target per core at a time; each writes its own run.log.
