@@ -145,11 +145,7 @@ void SIM51_Run(SIM51_CPU* cpu, uint16_t entry, uint32_t clockLimit)
     active.ram[SIM51_SFR_SP] = startSp;
     active.pc = entry;
     active.clocks = 0;
-    do {
-        uint8_t opcode = active.code[active.pc];
-        active.pc = static_cast<uint16_t>(active.pc + 1);
-        SIM51_OPCODE_TABLE[opcode]();
-    } while (active.ram[SIM51_SFR_SP] >= startSp && active.clocks <= clockLimit);
+    SIM51_RunLoop(startSp, clockLimit);
 }
 
 void SIM51_RunFromReset(SIM51_CPU* cpu)

@@ -434,7 +434,9 @@ template <uint32_t N> void DjnzRn()
 // ---- table ----------------------------------------------------------------------------
 
 // Runs an instruction and adds its clock cost.
-template <void (*F)(), uint32_t Clocks> void Op()
+// Always compiled into its caller, so that the run loop's switch holds every
+// handler whole; the table keeps an out-of-line copy of each.
+template <void (*F)(), uint32_t Clocks> [[gnu::always_inline]] inline void Op()
 {
     F();
     S.clocks += Clocks;
@@ -470,7 +472,7 @@ template <void (*F)(), uint32_t Clocks> void Op()
 
 uint8_t SIM51_Parity(uint8_t value) { return kParity[value]; }
 
-const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
+constexpr SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     // 0x00
     Op<Nop, 4>, Op<Ajmp<0>, 12>, Op<Ljmp, 16>, Op<RrA, 4>, Op<IncA, 4>, Op<IncDir, 8>,
     SIM51_ROW_REGS(IncRef, 4),
@@ -524,3 +526,34 @@ const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     Op<MovxDptrA, 12>, Op<Acall<7>, 12>, Op<MovxAtRA<0>, 12>, Op<MovxAtRA<1>, 12>, Op<CplA, 4>,
     Op<MovDir<AccOp>, 4>, SIM51_ROW_MOVREF(AccOp, 4),
 };
+
+// The run loop is threaded: every handler is compiled into it, and each ends
+// with its own jump to the next instruction's handler (a label address of the
+// GNU extension), which the processor predicts far better than one shared
+// jump. The stop conditions are checked after every instruction.
+#define SIM51_NEXT \
+    if (Sp() < startSp || S.clocks > clockLimit) return; \
+    goto* kLabels[Fetch()];
+#define SIM51_OP(h, l) \
+    op_##h##l : SIM51_OPCODE_TABLE[0x##h##l](); \
+    SIM51_NEXT
+#define SIM51_ROW(h) \
+    SIM51_OP(h, 0) SIM51_OP(h, 1) SIM51_OP(h, 2) SIM51_OP(h, 3) SIM51_OP(h, 4) SIM51_OP(h, 5) SIM51_OP(h, 6) \
+    SIM51_OP(h, 7) SIM51_OP(h, 8) SIM51_OP(h, 9) SIM51_OP(h, A) SIM51_OP(h, B) SIM51_OP(h, C) SIM51_OP(h, D) \
+    SIM51_OP(h, E) SIM51_OP(h, F)
+#define SIM51_LABEL_ROW(h) \
+    &&op_##h##0, &&op_##h##1, &&op_##h##2, &&op_##h##3, &&op_##h##4, &&op_##h##5, &&op_##h##6, &&op_##h##7, \
+    &&op_##h##8, &&op_##h##9, &&op_##h##A, &&op_##h##B, &&op_##h##C, &&op_##h##D, &&op_##h##E, &&op_##h##F
+
+void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit)
+{
+    static const void* const kLabels[256] = {
+        SIM51_LABEL_ROW(0), SIM51_LABEL_ROW(1), SIM51_LABEL_ROW(2), SIM51_LABEL_ROW(3),
+        SIM51_LABEL_ROW(4), SIM51_LABEL_ROW(5), SIM51_LABEL_ROW(6), SIM51_LABEL_ROW(7),
+        SIM51_LABEL_ROW(8), SIM51_LABEL_ROW(9), SIM51_LABEL_ROW(A), SIM51_LABEL_ROW(B),
+        SIM51_LABEL_ROW(C), SIM51_LABEL_ROW(D), SIM51_LABEL_ROW(E), SIM51_LABEL_ROW(F),
+    };
+    goto* kLabels[Fetch()];
+    SIM51_ROW(0) SIM51_ROW(1) SIM51_ROW(2) SIM51_ROW(3) SIM51_ROW(4) SIM51_ROW(5) SIM51_ROW(6) SIM51_ROW(7)
+    SIM51_ROW(8) SIM51_ROW(9) SIM51_ROW(A) SIM51_ROW(B) SIM51_ROW(C) SIM51_ROW(D) SIM51_ROW(E) SIM51_ROW(F)
+}

@@ -8,6 +8,10 @@ typedef void (*SIM51_OPCODE_FN)();
 
 extern const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256];
 
+// Runs instructions from the active PC until the stack pointer falls below
+// startSp or the clock count passes clockLimit, checked after each instruction.
+void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit);
+
 // The module service trap (opcode 0xA5); it adds no clocks itself.
 void SIM51_OpA5Backcall();
 

@@ -1,13 +1,20 @@
 // RASTER: the projected-area raster: plane ranges and mapping, exact triangle
-// scan conversion, span filling with the covered count and the column and row
-// sums kept up to date, and the recording of filled triangles in recycled records.
+// scan conversion, span filling, and the recording of filled triangles in
+// recycled records.
 //
-// Beside the byte pixels each row keeps one bit per pixel. A span then finds the
-// pixels it changes a 64-pixel word at a time, and the count and the column sum
-// grow by whole runs of changed pixels instead of pixel by pixel; faces that
-// cover pixels already covered (the back faces of a closed body) cost only the
-// bit tests. Each row also remembers the columns it has filled since the last
-// clear, so clearing touches only those.
+// The coverage is kept as one bit per pixel, 64-pixel words per row: a span
+// sets (or clears) the eight words of its row at once, with the masks of its
+// first and last column taken from two tables, so that it costs no branch.
+// Each row keeps the first and last column filled since the last clear; a row
+// whose bits are all set between the two (every row of a convex body) is
+// counted from those two alone. The covered count and the column and
+// row sums are counted from the bits when first asked for after a change, and
+// the byte pixels are written from the bits only when the buffer is read, so
+// the many projections that only want the area and the centroid never touch
+// them. The rows filled since the last clear are remembered, so clearing and
+// counting touch only those. The scan and the count are also built for
+// processors with 256-bit vectors, chosen when the program loads; the integer
+// results are the same on every processor.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -22,9 +29,13 @@ static constexpr double kRangeWidening = 1e-20;
 
 static uint8_t* s_buffer = nullptr;
 static uint32_t s_bufferSize = 0;
+// The sums of the covered pixels, valid unless s_sumsStale; the byte pixels,
+// valid unless s_bytesStale.
 static uint32_t s_count = 0;
 static int64_t s_xSum = 0;
 static int64_t s_ySum = 0;
+static bool s_sumsStale = false;
+static bool s_bytesStale = false;
 static double s_xMin = 0.0, s_xMax = 0.0, s_xScale = 1.0;
 static double s_yMin = 0.0, s_yMax = 0.0, s_yScale = 1.0;
 static uint32_t s_recording = 0;
@@ -33,19 +44,34 @@ static RASTER_TRIANGLE* s_freeTriangles = nullptr;
 static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
-static uint64_t s_rowBits[kSize][kWordsPerRow];
-// Columns filled since the last clear, per row (first > last: none), and the rows.
-static int16_t s_filledFirst[kSize];
-static int16_t s_filledLast[kSize];
+alignas(64) static uint64_t s_rowBits[kSize][kWordsPerRow];
+// The row masks of the columns from x on and of the columns up to x.
+alignas(64) static uint64_t s_fromColumn[kSize][kWordsPerRow];
+alignas(64) static uint64_t s_toColumn[kSize][kWordsPerRow];
+// Per row, the first and last column filled since the last clear (first > last: none).
+static int16_t s_rowFirst[kSize];
+static int16_t s_rowLast[kSize];
+// The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
 
 // ---- buffer and module life --------------------------------------------------------
 
+static void MakeColumnMasks()
+{
+    for (int x = 0; x < kSize; ++x) {
+        for (int w = 0; w < kWordsPerRow; ++w) {
+            int first = x - (w << 6);
+            s_fromColumn[x][w] = first <= 0 ? ~0ull : first >= 64 ? 0 : ~0ull << first;
+            s_toColumn[x][w] = first < 0 ? 0 : first >= 63 ? ~0ull : ~(~0ull << (first + 1));
+        }
+    }
+}
+
 static void ForgetFilledExtents()
 {
-    std::fill(s_filledFirst, s_filledFirst + kSize, static_cast<int16_t>(kSize));
-    std::fill(s_filledLast, s_filledLast + kSize, static_cast<int16_t>(-1));
+    std::fill(s_rowFirst, s_rowFirst + kSize, static_cast<int16_t>(kSize));
+    std::fill(s_rowLast, s_rowLast + kSize, static_cast<int16_t>(-1));
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
 }
@@ -62,7 +88,9 @@ uint32_t RASTER_Init()
     }
     memset(s_buffer, 0, s_bufferSize);
     memset(s_rowBits, 0, sizeof s_rowBits);
+    MakeColumnMasks();
     ForgetFilledExtents();
+    s_bytesStale = false;
     RASTER_Clear();
     return 1;
 }
@@ -82,6 +110,7 @@ void RASTER_Reset()
     s_current = nullptr;
     s_count = 0;
     s_xSum = s_ySum = 0;
+    s_sumsStale = false;
 }
 
 void RASTER_Done()
@@ -103,19 +132,18 @@ void RASTER_Done()
     s_recording = 0;
 }
 
-// Only the columns filled since the last clear can hold covered pixels.
+// Only the rows filled since the last clear can hold covered pixels.
 static void ClearFilledPixels()
 {
-    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        int first = s_filledFirst[y], last = s_filledLast[y];
-        if (first > last) continue;
-        memset(s_buffer + y * kSize + first, 0, static_cast<size_t>(last - first + 1));
-        for (int w = first >> 6; w <= last >> 6; ++w) s_rowBits[y][w] = 0;
-        s_filledFirst[y] = kSize;
-        s_filledLast[y] = -1;
+    if (s_filledRowFirst <= s_filledRowLast) {
+        size_t rows = static_cast<size_t>(s_filledRowLast - s_filledRowFirst + 1);
+        memset(s_rowBits[s_filledRowFirst], 0, sizeof s_rowBits[0] * rows);
+        std::fill(s_rowFirst + s_filledRowFirst, s_rowFirst + s_filledRowLast + 1, static_cast<int16_t>(kSize));
+        std::fill(s_rowLast + s_filledRowFirst, s_rowLast + s_filledRowLast + 1, static_cast<int16_t>(-1));
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
+    s_bytesStale = true;
 }
 
 void RASTER_Clear()
@@ -123,6 +151,7 @@ void RASTER_Clear()
     if (s_buffer) ClearFilledPixels();
     s_count = 0;
     s_xSum = s_ySum = 0;
+    s_sumsStale = false;
     s_recording = 0;
     if (s_current) RASTER_FreeRecording(s_current);
     s_current = nullptr;
@@ -164,65 +193,33 @@ void RASTER_PlaneToPixel(const RASTER_POINT* point, RASTER_PIXEL* pixel)
 
 // ---- spans ---------------------------------------------------------------------------------
 
-static inline void MarkFilled(int y, int first, int last)
+// Called before rows first to last (within the raster) are filled or erased.
+template <bool kFill>
+static inline void MarkRows(int first, int last)
 {
-    if (first < s_filledFirst[y]) s_filledFirst[y] = static_cast<int16_t>(first);
-    if (last > s_filledLast[y]) s_filledLast[y] = static_cast<int16_t>(last);
-    if (y < s_filledRowFirst) s_filledRowFirst = y;
-    if (y > s_filledRowLast) s_filledRowLast = y;
-}
-
-// Adds the count and the column sum of the set bits of one word, run by run
-// (a span changes one run of a word in all but rare cases).
-static inline void SumRuns(uint64_t changed, int base, uint32_t* count, int64_t* columns)
-{
-    while (changed) {
-        int low = std::countr_zero(changed);
-        int run = std::countr_one(changed >> low);
-        int64_t first = base + low;
-        *count += static_cast<uint32_t>(run);
-        *columns += run * first + ((static_cast<int64_t>(run) * (run - 1)) >> 1);
-        if (low + run >= 64) return;
-        changed &= ~0ull << (low + run);
+    if (kFill) {
+        if (first < s_filledRowFirst) s_filledRowFirst = first;
+        if (last > s_filledRowLast) s_filledRowLast = last;
     }
+    s_sumsStale = true;
+    s_bytesStale = true;
 }
 
 // Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
-// raster. Every pixel of the span ends covered (or empty), so the bytes from the
-// first to the last changed pixel are written in one go.
+// raster; the row has been marked.
 template <bool kFill>
 static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
 {
     uint64_t* bits = s_rowBits[y];
-    int firstWord = x1 >> 6, lastWord = x2 >> 6;
-    uint64_t firstMask = ~0ull << (x1 & 63);
-    uint64_t lastMask = ~0ull >> (63 - (x2 & 63));
-    uint32_t count = 0;
-    int64_t columns = 0;
-    int firstChanged = -1, lastChanged = -1;
-    for (int w = firstWord; w <= lastWord; ++w) {
-        uint64_t mask = ~0ull;
-        if (w == firstWord) mask &= firstMask;
-        if (w == lastWord) mask &= lastMask;
-        uint64_t old = bits[w];
-        uint64_t changed = kFill ? (mask & ~old) : (mask & old);
-        if (!changed) continue;
-        bits[w] = old ^ changed;
-        if (firstChanged < 0) firstChanged = (w << 6) + std::countr_zero(changed);
-        lastChanged = (w << 6) + 63 - std::countl_zero(changed);
-        SumRuns(changed, w << 6, &count, &columns);
+    const uint64_t* from = s_fromColumn[x1];
+    const uint64_t* to = s_toColumn[x2];
+    for (int w = 0; w < kWordsPerRow; ++w) {
+        if (kFill) bits[w] |= from[w] & to[w];
+        else bits[w] &= ~(from[w] & to[w]);
     }
-    if (!count) return;
-    memset(s_buffer + y * kSize + firstChanged, kFill ? 255 : 0, static_cast<size_t>(lastChanged - firstChanged + 1));
     if (kFill) {
-        s_count += count;
-        s_xSum += columns;
-        s_ySum += static_cast<int64_t>(y) * count;
-        MarkFilled(y, firstChanged, lastChanged);
-    } else {
-        s_count -= count;
-        s_xSum -= columns;
-        s_ySum -= static_cast<int64_t>(y) * count;
+        s_rowFirst[y] = static_cast<int16_t>(std::min<int>(s_rowFirst[y], x1));
+        s_rowLast[y] = static_cast<int16_t>(std::max<int>(s_rowLast[y], x2));
     }
 }
 
@@ -238,6 +235,7 @@ template <bool kFill>
 static void CheckedSpan(uint16_t row, uint16_t x1, uint16_t x2)
 {
     if (!s_buffer || row >= kSize) return;
+    MarkRows<kFill>(row, row);
     OrderedSpan<kFill>(row, std::min<int>(x1, kSize - 1), std::min<int>(x2, kSize - 1));
 }
 
@@ -300,7 +298,7 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // M are filled between the edges A-T and A-M, then rows below M between the edge
 // from the A-T column at row M to T and the edge M-T.
 template <bool kFill>
-static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
+static inline __attribute__((always_inline)) void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
 {
     if (!s_buffer) return;
     const RASTER_PIXEL v[3] = {ClampPixel(p0), ClampPixel(p1), ClampPixel(p2)};
@@ -313,6 +311,7 @@ static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
     int m = v[b].y >= v[c].y ? c : b;
     int t = m == b ? c : b;
     const RASTER_PIXEL &A = v[a], &B = v[b], &C = v[c], &M = v[m], &T = v[t];
+    MarkRows<kFill>(A.y, T.y);
 
     int longColumnAtM = A.x;
     if (T.y == A.y) {
@@ -340,19 +339,32 @@ static void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
     }
 }
 
-void RASTER_FillTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<true>(p0, p1, p2); }
-void RASTER_EraseTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { ScanTriangle<false>(p0, p1, p2); }
+// The scans as plain functions, each also built for 256-bit vectors.
+__attribute__((target_clones("avx2", "default"))) static void FillScan(RASTER_PIXEL p0, RASTER_PIXEL p1,
+                                                                       RASTER_PIXEL p2)
+{
+    ScanTriangle<true>(p0, p1, p2);
+}
+
+__attribute__((target_clones("avx2", "default"))) static void EraseScan(RASTER_PIXEL p0, RASTER_PIXEL p1,
+                                                                        RASTER_PIXEL p2)
+{
+    ScanTriangle<false>(p0, p1, p2);
+}
+
+void RASTER_FillTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { FillScan(p0, p1, p2); }
+void RASTER_EraseTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2) { EraseScan(p0, p1, p2); }
 
 void RASTER_FillQuad(const RASTER_PIXEL points[4])
 {
-    ScanTriangle<true>(points[0], points[1], points[2]);
-    ScanTriangle<true>(points[0], points[2], points[3]);
+    FillScan(points[0], points[1], points[2]);
+    FillScan(points[0], points[2], points[3]);
 }
 
 void RASTER_EraseQuad(const RASTER_PIXEL points[4])
 {
-    ScanTriangle<false>(points[0], points[1], points[2]);
-    ScanTriangle<false>(points[0], points[2], points[3]);
+    EraseScan(points[0], points[1], points[2]);
+    EraseScan(points[0], points[2], points[3]);
 }
 
 template <bool kFill>
@@ -362,7 +374,8 @@ static void PlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const 
     RASTER_PlaneToPixel(p0, &v[0]);
     RASTER_PlaneToPixel(p1, &v[1]);
     RASTER_PlaneToPixel(p2, &v[2]);
-    ScanTriangle<kFill>(v[0], v[1], v[2]);
+    if (kFill) FillScan(v[0], v[1], v[2]);
+    else EraseScan(v[0], v[1], v[2]);
 }
 
 void RASTER_FillPlaneTriangle(const RASTER_POINT* p0, const RASTER_POINT* p1, const RASTER_POINT* p2)
@@ -478,11 +491,76 @@ void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list)
 
 // ---- results ----------------------------------------------------------------------------------
 
-void RASTER_GetPixelCount(uint32_t* count) { *count = s_count; }
+// Adds the count and the column sum of the set bits of one word, run by run
+// (the covered pixels of a row of a body are mostly one run).
+static inline void SumRuns(uint64_t bits, int base, uint32_t* count, int64_t* columns)
+{
+    if (bits == ~0ull) {
+        *count += 64;
+        *columns += 64 * static_cast<int64_t>(base) + 63 * 64 / 2;
+        return;
+    }
+    while (bits) {
+        int low = std::countr_zero(bits);
+        int run = std::countr_one(bits >> low);
+        int64_t first = base + low;
+        *count += static_cast<uint32_t>(run);
+        *columns += run * first + ((static_cast<int64_t>(run) * (run - 1)) >> 1);
+        if (low + run >= 64) return;
+        bits &= ~0ull << (low + run);
+    }
+}
+
+// Whether every pixel of row y from x1 to x2 (x1 <= x2) is covered.
+static bool RowCoveredBetween(int y, int x1, int x2)
+{
+    const uint64_t* bits = s_rowBits[y];
+    const uint64_t* from = s_fromColumn[x1];
+    const uint64_t* to = s_toColumn[x2];
+    uint64_t missing = 0;
+    for (int w = 0; w < kWordsPerRow; ++w) missing |= from[w] & to[w] & ~bits[w];
+    return missing == 0;
+}
+
+// Counts the covered pixels and their column and row sums from the bits. No
+// pixel outside a row's filled columns is covered, so a row covered from its
+// first to its last filled column is one run.
+__attribute__((target_clones("avx2", "default"))) static void CountCovered()
+{
+    uint32_t count = 0;
+    int64_t columns = 0, rows = 0;
+    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+        int first = s_rowFirst[y], last = s_rowLast[y];
+        if (first > last) continue;
+        uint32_t rowCount = 0;
+        if (RowCoveredBetween(y, first, last)) {
+            rowCount = static_cast<uint32_t>(last - first + 1);
+            columns += (static_cast<int64_t>(first) + last) * rowCount / 2;
+        } else {
+            for (int w = first >> 6; w <= last >> 6; ++w) {
+                if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
+            }
+        }
+        count += rowCount;
+        rows += static_cast<int64_t>(y) * rowCount;
+    }
+    s_count = count;
+    s_xSum = columns;
+    s_ySum = rows;
+    s_sumsStale = false;
+}
+
+static uint32_t CoveredCount()
+{
+    if (s_sumsStale) CountCovered();
+    return s_count;
+}
+
+void RASTER_GetPixelCount(uint32_t* count) { *count = CoveredCount(); }
 
 void RASTER_GetPixelCentroid(double* x, double* y)
 {
-    if (!s_count) {
+    if (!CoveredCount()) {
         *x = *y = 0.0;
         return;
     }
@@ -492,12 +570,13 @@ void RASTER_GetPixelCentroid(double* x, double* y)
 
 void RASTER_GetArea(double* area)
 {
-    *area = s_count ? s_count / s_xScale / s_yScale : 0.0;
+    uint32_t count = CoveredCount();
+    *area = count ? count / s_xScale / s_yScale : 0.0;
 }
 
 void RASTER_GetCentroid(double* x, double* y)
 {
-    if (!s_count) {
+    if (!CoveredCount()) {
         *x = *y = 0.0;
         return;
     }
@@ -509,7 +588,24 @@ void RASTER_GetCentroid(double* x, double* y)
 
 uint16_t RASTER_GetWidth() { return kSize; }
 uint16_t RASTER_GetHeight() { return kSize; }
-const uint8_t* RASTER_GetBuffer() { return s_buffer; }
+// Writes every row's bytes from its bits.
+static void WriteBytes()
+{
+    for (int y = 0; y < kSize; ++y) {
+        uint8_t* row = s_buffer + y * kSize;
+        for (int w = 0; w < kWordsPerRow; ++w) {
+            uint64_t bits = s_rowBits[y][w];
+            for (int i = 0; i < 64; ++i) row[(w << 6) + i] = (bits >> i) & 1 ? 255 : 0;
+        }
+    }
+    s_bytesStale = false;
+}
+
+const uint8_t* RASTER_GetBuffer()
+{
+    if (s_buffer && s_bytesStale) WriteBytes();
+    return s_buffer;
+}
 
 void RASTER_DebugPrintSpan(int16_t first, int16_t last)
 {

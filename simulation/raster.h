@@ -72,6 +72,7 @@ void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list);
 uint16_t RASTER_GetWidth();
 uint16_t RASTER_GetHeight();
 // The pixels, row-major (column x of row y is byte y * 512 + x): 0 empty,
-// 255 covered. Read only: the raster keeps its counts beside the bytes.
+// 255 covered, written from the coverage when asked for. Read only, and valid
+// until the raster next changes.
 const uint8_t* RASTER_GetBuffer();
 void RASTER_DebugPrintSpan(int16_t first, int16_t last);

@@ -1,6 +1,7 @@
 // Projected-area raster: scan conversion, union counting, the count and sums
 // against the pixels themselves, mapping limits and recycled recordings.
 #include <gtest/gtest.h>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -185,6 +186,25 @@ TEST_F(RasterTest, SpansGivenFromOutsideStayInside)
     EXPECT_EQ(Count(), 7u);
     RASTER_EraseSpan(3, 0, 507);
     EXPECT_EQ(Count(), 4u);
+    ExpectConsistent();
+}
+
+// Rows whose covered pixels are not one run between their first and last
+// filled columns: two shapes side by side on the same rows, a hole erased in
+// the middle, and an erased edge, at word boundaries and inside words.
+TEST_F(RasterTest, RowsWithGapsAndHolesCountEachPixelOnce)
+{
+    RASTER_FillQuad(std::array<RASTER_PIXEL, 4>{Px(10, 10), Px(63, 10), Px(63, 200), Px(10, 200)}.data());
+    RASTER_FillQuad(std::array<RASTER_PIXEL, 4>{Px(65, 100), Px(300, 100), Px(300, 300), Px(65, 300)}.data());
+    EXPECT_EQ(Count(), 54u * 191u + 236u * 201u);
+    ExpectConsistent();
+    RASTER_EraseQuad(std::array<RASTER_PIXEL, 4>{Px(128, 150), Px(191, 150), Px(191, 160), Px(128, 160)}.data());
+    RASTER_EraseSpan(250, 65, 100);
+    EXPECT_EQ(Count(), 54u * 191u + 236u * 201u - 64u * 11u - 36u);
+    ExpectConsistent();
+    RASTER_FillSpan(250, 65, 100);  // the erased edge filled again: one run once more
+    RASTER_FillSpan(150, 64, 64);   // the gap between the two closed on one row
+    EXPECT_EQ(Count(), 54u * 191u + 236u * 201u - 64u * 11u + 1u);
     ExpectConsistent();
 }
 

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Times the reference scenario (examples/reference) as a user runs it: headless,
+# in virtual time, at the fastest speed, and prints simulated seconds per wall
+# second for each case:
+#   reference   one CubeSat with the on-board B-dot module and three coils
+#   builtin     the same CubeSat with the built-in B-dot instead of module and coils
+#   sats10      ten reference CubeSats
+#   sats100     a hundred reference CubeSats
+# Usage: bash bench/speed.sh [build dir] [end time] [cases...]
+#   end time as Multipass.cfg writes it, default "02.01.2006, 00:00" (one day);
+#   "01.01.2006, 01:00" times the first, tumbling hour.
+# Set ORBIT_PERF=1 to record each case with perf into <case>.perf.data in the
+# current folder; its ten most expensive functions are then shown by
+#   perf report -i reference.perf.data --no-children --sort symbol --stdio | grep % | head
+# (the emulator's opcode handlers are separate functions only where the
+# compiler did not fold them into the run loop).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+end="${2:-02.01.2006, 00:00}"
+shift $(( $# > 2 ? 2 : $# ))
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(reference builtin sats10 sats100)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+bash "$root/scripts/build_module.sh" "$root/examples/reference/bdot.c" "$work/bdot.img"
+
+# The reference satellite block with every "CUBESAT" renamed.
+satellite_block() {
+  sed -n '/^satelit/,/^end/p' "$root/examples/reference/Objects.cfg" | sed "s/\"CUBESAT\"/\"$1\"/"
+}
+
+# The reference block without module and coils, with the built-in B-dot.
+builtin_block() {
+  satellite_block CUBESAT | sed -e '/onboard_module/,/^    end/d' -e '/^    coil "/,/^    end/d' \
+    -e 's/^end$/    internal_b_dot_controller = 5000, 0.02, 0.02, 0.02, 1s\nend/'
+}
+
+prepare() {
+  local dir="$work/$1"
+  mkdir -p "$dir"
+  cp "$root/examples/reference/"{cubesat.mass,cubesat.surf,reference.tle,DataOutput.cfg,Orbit.cfg} "$work/bdot.img" "$dir/"
+  sed "s/^endtime = .*/endtime = UT(\"$end\")/" "$root/examples/reference/Multipass.cfg" > "$dir/Multipass.cfg"
+  case "$1" in
+    reference) satellite_block CUBESAT > "$dir/Objects.cfg" ;;
+    builtin) builtin_block > "$dir/Objects.cfg" ;;
+    sats*) for i in $(seq 1 "${1#sats}"); do satellite_block "CUBESAT$i"; done > "$dir/Objects.cfg" ;;
+    *) echo "unknown case $1" >&2; exit 2 ;;
+  esac
+  ln -s "$build/orbit" "$dir/orbit"
+}
+
+# Simulated seconds from the start and end times of Multipass.cfg.
+start_epoch=$(date -u -d "2006-01-01 00:00" +%s)
+end_epoch=$(echo "$end" | sed -E 's/^(..)\.(..)\.(....), (..):(..).*/\3-\2-\1 \4:\5/' | xargs -I{} date -u -d {} +%s)
+simulated=$((end_epoch - start_epoch))
+
+# Wall and processor seconds: on a machine shared with other work the wall
+# time also holds the time the program waited for a processor.
+printf "%-10s %10s %9s %9s %14s %14s\n" case simulated wall cpu "sim s/wall s" "sim s/cpu s"
+TIMEFORMAT="%R %U %S"
+for name in "${cases[@]}"; do
+  prepare "$name"
+  runner=()
+  [ "${ORBIT_PERF:-0}" = 1 ] && runner=(perf record -F 2000 -o "$PWD/$name.perf.data" --)
+  times=$( { time (cd "$work/$name" && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 "${runner[@]}" ./orbit > stdout.txt 2>&1) ; } 2>&1 ) ||
+    { echo "$name: the program failed" >&2; tail -5 "$work/$name/stdout.txt" >&2; exit 1; }
+  echo "$times" | awk -v n="$name" -v s="$simulated" \
+    '{ c = $2 + $3; printf "%-10s %9ds %8.2fs %8.2fs %14.0f %14.0f\n", n, s, $1, c, s / $1, s / c }'
+done
