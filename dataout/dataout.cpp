@@ -486,14 +486,21 @@ uint32_t DATAOUT_LinkNodes()
     return 1;
 }
 
+// Nodes that are updated but have no accuracy of their own (counts in an
+// interval, extremes) would never be updated without a node that has one:
+// they are then sampled every second.
 uint32_t DATAOUT_GetMinAccuracy()
 {
     uint32_t least = 0xFFFFFFFFu;
+    uint32_t updated = 0;
     for (DATAOUT_NODE* node = g_dataout.firstNode; node; node = node->next) {
-        if (!node->type || !node->type->accuracy) continue;
+        if (!node->type) continue;
+        if (node->type->update) updated = 1;
+        if (!node->type->accuracy) continue;
         uint32_t accuracy = node->type->accuracy(node->data);
         if (accuracy < least) least = accuracy;
     }
+    if (updated && least == 0xFFFFFFFFu) least = DATAOUT_DEFAULT_NODE_PERIOD;
     return least;
 }
 

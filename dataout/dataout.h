@@ -89,6 +89,8 @@ constexpr uint32_t DATAOUT_ROW_BUFFER_SIZE = 16395;
 constexpr uint32_t DATAOUT_ROW_MAX_CHARS = 16383;
 constexpr uint32_t DATAOUT_NUMBER_ROOM = 197;
 constexpr uint32_t DATAOUT_NAME_MAX_CHARS = 5000;
+// The node period when nodes are updated but none has an accuracy.
+constexpr uint32_t DATAOUT_DEFAULT_NODE_PERIOD = 1000;
 
 // Module state: the data files and nodes in file order, and the row buffer.
 struct DATAOUT_STATE {
@@ -136,7 +138,8 @@ DATAOUT_NODE* DATAOUT_FindNode(const char* name);
 
 // Nodes at run start and during the run (dataout.cpp).
 uint32_t DATAOUT_LinkNodes();
-// The smallest sampling period of the nodes; 0xFFFFFFFF when none has one.
+// The smallest sampling period of the nodes; 1000 when nodes are updated but
+// none has an accuracy; 0xFFFFFFFF when no node is updated.
 uint32_t DATAOUT_GetMinAccuracy();
 void DATAOUT_UpdateNodes();
 

@@ -5,6 +5,7 @@
 #include "simulation/orbit.h"
 #include <cstring>
 #include <memory>
+#include "simulation/ground.h"
 #include "simulation/main.h"
 #include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr uint32_t ORBIT_EARTH_PERIOD = 30000;
 constexpr uint32_t ORBIT_SUN_PERIOD = 600000;
 constexpr uint32_t ORBIT_MOON_PERIOD = 30000;
-constexpr uint32_t ORBIT_GROUND_PERIOD = 20000;
 constexpr uint32_t ORBIT_NO_PERIOD = 0xFFFFFFFF;   // no satellite, no on-board module
 constexpr uint32_t ORBIT_NO_SLOT = 0xFFFFFFFF;
 constexpr double ORBIT_DRAWING_SCALE = 1e-05;
@@ -42,9 +42,11 @@ void ORBIT_InitRun()
     SPACE_LoadConfig();
     MAGFIELD_Init();
     SATS_Init();
+    GROUND_Init();
     DRAWLIST_InitQuadric();
     SPACE_PrepareStars();
     ORBIT_InstallModelUpdates();
+    ORBIT_InstallDataServices();
 }
 
 uint32_t ORBIT_Start(uint32_t cameraMode)
@@ -70,10 +72,15 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
         ORBIT_CloseScene();
         return 0;
     }
+    if (!GROUND_Load()) {
+        SATS_Cleanup();
+        ORBIT_CloseScene();
+        return 0;
+    }
     ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, SATS_MinOrbitStep());
     ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, SATS_MinModulePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, SATS_GetAttitudePeriod());
-    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, ORBIT_GROUND_PERIOD);
+    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, GROUND_GetUpdatePeriod());
     ORBIT_EnableScene();
     g_orbit.started = 1;
     ORBIT_SetStepsEnabled(1);
@@ -95,6 +102,7 @@ void ORBIT_DoneRun()
     SPACE_Free();
     MAGFIELD_Done();
     SATS_Cleanup();
+    GROUND_Done();
     DRAWLIST_DoneQuadric();
     g_lock.reset();
 }

@@ -35,6 +35,8 @@ void ORBIT_Stop();
 void ORBIT_DoneRun();
 uint32_t ORBIT_GetMinUpdatePeriod();
 void ORBIT_GetDisplayParam(uint32_t index, void* out);
+// Gives data output the accessors of satellites and ground stations.
+void ORBIT_InstallDataServices();
 // The ORBIT lock (Moon vector and drawing copies), valid between
 // ORBIT_InitRun and ORBIT_DoneRun.
 PLAT_LOCK* ORBIT_GetLock();

@@ -1,8 +1,9 @@
 // ORBIT model updates of the per-step scheduler: the Earth's rotation, the Sun
-// and the Moon into the scene state, and the satellites' orbit, attitude and
-// on-board modules.
+// and the Moon into the scene state, the satellites' orbit, attitude and
+// on-board modules, and the ground stations.
 #include "simulation/orbit_models.h"
 #include "models/ephemeris.h"
+#include "simulation/ground.h"
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
 #include "simulation/sats.h"
@@ -35,6 +36,7 @@ void ORBIT_InstallModelUpdates()
     ORBIT_SetModelUpdate(ORBIT_STEP_SATELLITES, SATS_StepAll);
     ORBIT_SetModelUpdate(ORBIT_STEP_ATTITUDE, SATS_UpdateAttitudeAll);
     ORBIT_SetModelUpdate(ORBIT_STEP_MODULES, SATS_RunModulesAll);
+    ORBIT_SetModelUpdate(ORBIT_STEP_GROUND, GROUND_Update);
 }
 
 void ORBIT_UpdateSceneNow()

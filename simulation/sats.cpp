@@ -277,6 +277,14 @@ SATELIT* SATS_FindByName(const char* name)
     return nullptr;
 }
 
+SATELIT* SATS_FindByNameExact(const char* name)
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (sat->name && name && strcmp(sat->name, name) == 0) return sat;
+    }
+    return nullptr;
+}
+
 SATELIT* SATS_GetFirst() { return s_head; }
 
 SATELIT* SATS_GetNext(SATELIT* sat)

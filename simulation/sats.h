@@ -21,6 +21,8 @@ uint32_t SATS_GetAttitudePeriod();
 uint32_t SATS_MinModulePeriod();
 
 SATELIT* SATS_FindByName(const char* name);
+// The satellite whose name equals the given one exactly, case included.
+SATELIT* SATS_FindByNameExact(const char* name);
 SATELIT* SATS_GetFirst();
 SATELIT* SATS_GetNext(SATELIT* sat);
 SATELIT* SATS_GetPrevious(SATELIT* sat);

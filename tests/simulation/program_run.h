@@ -31,7 +31,7 @@ protected:
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
         std::filesystem::current_path(oldDir_);
-        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg", "Orbit.cfg"})
+        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg", "Orbit.cfg", "Ground.cfg"})
             std::filesystem::remove(programDir_ / name);
     }
     void Write(const char* name, const std::string& text) { testsupport::WriteFile((programDir_ / name).string(), text); }

@@ -1,0 +1,318 @@
+// Ground stations: "Ground.cfg" with its messages and defaults, the
+// observation geometry against closed forms, and the label.
+#include <gtest/gtest.h>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include "foundation/iotxt.h"
+#include "foundation/log.h"
+#include "simulation/ground.h"
+#include "simulation/orbit.h"
+#include "simulation/satelit.h"
+#include "simulation/sats.h"
+#include "tests/foundation/iotxt_test_support.h"
+
+namespace {
+
+using iotxttest::LogText;
+using iotxttest::ScopedFile;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRe = GROUND_EARTH_RADIUS;
+
+class GroundLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LOG_Init();
+        IOTXT_Init();
+        SATS_Init();
+        GROUND_Init();
+    }
+    void TearDown() override
+    {
+        GROUND_Done();
+        SATS_Cleanup();
+    }
+    uint32_t Load(const std::string& text)
+    {
+        ScopedFile file("Ground.cfg", text);
+        return GROUND_Load();
+    }
+    // Loads a file that must fail and returns whether the log holds the message.
+    bool FailsWith(const std::string& text, const std::string& message)
+    {
+        LOG_Init();
+        GROUND_FreeAll();
+        if (Load(text) != 0u) return false;
+        return LogText().find(message) != std::string::npos;
+    }
+};
+
+std::string Station(const std::string& body, const std::string& name = "Ondřejov")
+{
+    return "station \"" + name + "\"\n" + body + "end\n";
+}
+
+TEST_F(GroundLoadTest, StationsKeepFileOrderDefaultsAndAreFoundWithoutCase)
+{
+    EXPECT_EQ(GROUND_Load(), 1u);   // no file: no stations
+    EXPECT_EQ(GROUND_GetFirst(), nullptr);
+    ASSERT_EQ(Load("; two stations\n" + Station("  longitude = 14.78\n  latitude = 49.91\n") +
+                   Station("  longitude = -180\n  latitude = 90 ; the pole\n  antenna_angle = 12.5\n"
+                           "  altitude_draw_correction = 0.3\n  draw_observer_line = yes\n"
+                           "  observer_line_color = rgb(1, 2, 3)\n",
+                           "North")),
+              1u);
+    GROUND_STATION* first = GROUND_FindStation("ONDřEJOV");
+    ASSERT_EQ(first, GROUND_GetFirst());
+    EXPECT_EQ(first->antennaAngle, 30.0);
+    EXPECT_EQ(first->observerLineColor.r, 186);
+    EXPECT_EQ(first->transmitterConeColor.b, 251);
+    EXPECT_EQ(first->satellite, nullptr);   // no satellites in this run
+    GROUND_STATION* north = first->next;
+    ASSERT_EQ(north, GROUND_FindStation("north"));
+    EXPECT_EQ(north->latitude, 90.0);
+    EXPECT_EQ(north->antennaAngle, 12.5);
+    EXPECT_EQ(north->altitudeDrawCorrection, 0.3);
+    EXPECT_EQ(north->drawObserverLine, 1u);
+    EXPECT_EQ(north->observerLineColor.g, 2);
+    const std::string defaultAngle = "nebyl určen vyzařovací úhel antény, použije se default hodnota 30 stupňů.\n";
+    std::string log = LogText();
+    EXPECT_EQ(log.find(defaultAngle), log.rfind(defaultAngle));
+    EXPECT_NE(log.find(defaultAngle), std::string::npos);
+}
+
+TEST_F(GroundLoadTest, FileAndBlockStructureMessages)
+{
+    EXPECT_TRUE(FailsWith("\nstanice \"A\"\n", "GROUND: neznámé slovo na řádku 2.\n"));
+    EXPECT_TRUE(FailsWith("station A\n", "GROUND: očekává se název stanice na řádku 1.\n"));
+    EXPECT_TRUE(FailsWith("station \"A\" x\n", "GROUND: očekává se konec řádku na řádku 1.\n"));
+    EXPECT_TRUE(FailsWith("station \"A\"\n longitude = 1\n\n", "GROUND: přerušená definice pozemní stanice na řádku"));
+    EXPECT_TRUE(FailsWith("station \"A\"\n longitude = 1\n latitude = 2\nend x\n",
+                          "GROUND: za slovem 'end' se očekává konec řádku na řádku 4.\n"));
+    EXPECT_TRUE(FailsWith("station \"A\"\n height = 1\nend\n",
+                          "GROUND: neznámé slovo v definici pozemní stanice na řádku 2.\n"));
+    // A station read before the error stays in the list until the run ends.
+    EXPECT_TRUE(FailsWith(Station(" longitude = 1\n latitude = 2\n antenna_angle = 5\n") + "bad\n",
+                          "GROUND: neznámé slovo na řádku 6.\n"));
+    EXPECT_NE(GROUND_GetFirst(), nullptr);
+}
+
+TEST_F(GroundLoadTest, ValueLineMessages)
+{
+    struct Case {
+        const char* line;
+        const char* message;
+    };
+    const Case cases[] = {
+        {" longitude = 1\n longitude = 2\n", "GROUND: zeměpisná délka stanice smí být určena jen jednou na řádku 3.\n"},
+        {" longitude 1\n", "GROUND: očekávám rovnítko a určení zeměpisné délky stanice na řádku 2.\n"},
+        {" longitude = east\n", "GROUND: chybné určení zaměpisné délky stanice na řádku 2.\n"},
+        {" longitude = 1 2\n", "GROUND: očekává se konec řádku na řádku 2.\n"},
+        {" latitude = x\n", "GROUND: chybné určení zaměpisné šířky stanice na řádku 2.\n"},
+        {" antenna_angle = 1\n antenna_angle = 1\n", "GROUND: vyzařovací úhel antény smí být určen jen jednou na řádku 3.\n"},
+        {" altitude_draw_correction\n", "GROUND: očekávám rovnítko a určení korekce výšky na řádku 2.\n"},
+        {" draw_observer_line = 7\n", "GROUND: chybné určení příznaku kreslení linky k satelitu na řádku 2.\n"},
+        {" transmitter_cone_color = 5\n", "GROUND: chybné určení barvy kuželu vysílače na řádku 2.\n"},
+        {" draw_ground_axes\n", "GROUND: očekávám rovnítko a příznak kreslení pozemních os na řádku 2.\n"},
+        {" draw_ground_axes = yes no\n", "GROUND: očekává se konec řádku na řádku 2.\n"},
+    };
+    for (const Case& c : cases) EXPECT_TRUE(FailsWith(Station(c.line), c.message)) << c.line;
+}
+
+TEST_F(GroundLoadTest, RequiredValuesAndRangesAreCheckedAtEnd)
+{
+    EXPECT_TRUE(FailsWith(Station(" latitude = 1\n"), "GROUND: nebyla určena zeměpisná délka stanice.\n"));
+    EXPECT_TRUE(FailsWith(Station(" longitude = 1\n"), "GROUND: nebyla určena zeměpisná šířka stanice.\n"));
+    EXPECT_TRUE(FailsWith(Station(" longitude = 180.000001\n latitude = 0\n"),
+                          "GROUND: chybná hodnota zeměpisné délky stanice.\n"));
+    EXPECT_TRUE(FailsWith(Station(" longitude = 0\n latitude = -90.000001\n"),
+                          "GROUND: chybná hodnota zeměpisné šířky stanice.\n"));
+    GROUND_FreeAll();
+    EXPECT_EQ(Load(Station(" longitude = 180\n latitude = -90\n") + Station(" longitude = -180\n latitude = 90\n")),
+              1u);
+}
+
+// ---------------------------------------------------------------- observation
+
+struct FakeSatellite {
+    SATELIT sat;
+    FakeSatellite(const VEC3& position, const VEC3& velocity = VEC3{0, 0, 0})
+    {
+        memset(static_cast<void*>(&sat), 0, sizeof sat);
+        sat.position = position;
+        sat.velocity = velocity;
+    }
+};
+
+GROUND_OBSERVATION ObserveFrom(double longitude, double latitude, const VEC3& satPosition,
+                               const VEC3& velocity = VEC3{0, 0, 0})
+{
+    VEC3 p{};
+    GROUND_PositionAt(longitude, latitude, 0.0, &p);
+    FakeSatellite s(satPosition, velocity);
+    GROUND_OBSERVATION o{};
+    GROUND_Observe(&p, &s.sat, &o);
+    return o;
+}
+
+TEST(GroundObserveTest, OverheadAndTheFourQuarters)
+{
+    GROUND_OBSERVATION up = ObserveFrom(0, 0, VEC3{kRe + 500, 0, 0});
+    EXPECT_EQ(up.visible, 1u);
+    EXPECT_NEAR(up.distance, 500.0, 1e-9);
+    EXPECT_EQ(up.elevation, 90.0);
+    EXPECT_EQ(up.azimuth, 0.0);
+    EXPECT_NEAR(up.horizontal.z, 1.0, 1e-12);   // overhead: h is north
+
+    struct Case {
+        VEC3 offset;
+        double azimuth;
+    };
+    const Case quarters[] = {{{100, 0, 1000}, 360.0}, {{100, 1000, 0}, 90.0}, {{100, 0, -1000}, 180.0},
+                             {{100, -1000, 0}, 270.0}};
+    for (const Case& c : quarters) {
+        GROUND_OBSERVATION o = ObserveFrom(0, 0, VEC3{kRe + c.offset.x, c.offset.y, c.offset.z});
+        EXPECT_NEAR(o.azimuth, c.azimuth, 1e-9);
+        EXPECT_NEAR(o.elevation, atan2(100.0, 1000.0) * 180 / kPi, 1e-9);
+        EXPECT_FALSE(std::isnan(o.azimuth));
+    }
+}
+
+TEST(GroundObserveTest, OnTheHorizonPlaneIsNotVisible)
+{
+    GROUND_OBSERVATION o = ObserveFrom(0, 0, VEC3{kRe, 3000, 0}, VEC3{0, -7, 0});
+    EXPECT_EQ(o.visible, 0u);
+    EXPECT_EQ(o.azimuth + o.elevation + o.distance + o.rangeRate, 0.0);
+}
+
+// A circular pass overhead at 500 km: at the station's horizon the line of sight
+// meets the orbit at the angle whose cosine is Re / r.
+TEST(GroundObserveTest, RangeRateAtTheHorizonOfAnOverheadPass)
+{
+    const double r = kRe + 500.0;
+    const double v = sqrt(398600.4418 / r);
+    const double phi = acos(kRe / r);   // orbit angle from the zenith to the horizon
+    const double nudge = 1e-9;          // just above the horizon
+    VEC3 s{r * cos(phi - nudge), r * sin(phi - nudge), 0};
+    VEC3 approaching{v * sin(phi - nudge), -v * cos(phi - nudge), 0};
+    GROUND_OBSERVATION o = ObserveFrom(0, 0, s, approaching);
+    ASSERT_EQ(o.visible, 1u);
+    EXPECT_NEAR(o.rangeRate, v * kRe / r * 1000.0, 1e-2);
+    EXPECT_NEAR(o.rangeRate, 7059.0, 1.0);
+    EXPECT_NEAR(o.azimuth, 90.0, 1e-6);
+    EXPECT_NEAR(o.elevation, 0.0, 1e-4);
+}
+
+TEST(GroundObserveTest, RandomGeometriesAgreeWithTheLocalFrame)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> lon(-180, 180), lat(-85, 85), off(-3000, 3000);
+    int checked = 0;
+    for (int i = 0; i < 200; ++i) {
+        double lo = lon(rng), la = lat(rng);
+        VEC3 p{};
+        GROUND_PositionAt(lo, la, 0.0, &p);
+        VEC3 up = p;
+        VEC_Normalize(&up);
+        VEC3 east{-sin(lo * kPi / 180), cos(lo * kPi / 180), 0};
+        VEC3 north{};
+        VEC_Cross(&up, &east, &north);
+        VEC3 d{off(rng), off(rng), off(rng)};
+        VEC3 s{p.x + d.x, p.y + d.y, p.z + d.z};
+        GROUND_OBSERVATION o = ObserveFrom(lo, la, s);
+        double dLength = VEC_Length(&d);
+        if (VEC_Dot(&d, &up) <= 0) {
+            EXPECT_EQ(o.visible, 0u);
+            continue;
+        }
+        ++checked;
+        EXPECT_NEAR(o.distance, dLength, 1e-9);
+        EXPECT_NEAR(o.elevation, asin(VEC_Dot(&d, &up) / dLength) * 180 / kPi, 1e-7);
+        double az = atan2(VEC_Dot(&d, &east), VEC_Dot(&d, &north)) * 180 / kPi;
+        if (az <= 0) az += 360;
+        EXPECT_NEAR(o.azimuth, az, 1e-6);
+    }
+    EXPECT_GT(checked, 50);
+}
+
+// At a pole the station keeps the tiny offset from the axis that cos 90 degrees
+// leaves, so north is the direction away from its meridian's longitude.
+TEST(GroundObserveTest, PoleStationMeasuresFromItsMeridian)
+{
+    VEC3 p{};
+    GROUND_PositionAt(0, 90, 0.0, &p);
+    // Toward longitude 180 is "north" seen from the north pole along meridian 0.
+    GROUND_OBSERVATION toward180 = ObserveFrom(0, 90, VEC3{-1000, 0, kRe + 100});
+    GROUND_OBSERVATION toward90e = ObserveFrom(0, 90, VEC3{0, 1000, kRe + 100});
+    EXPECT_NEAR(toward180.azimuth, 360.0, 1e-6);
+    EXPECT_NEAR(toward90e.azimuth, 90.0, 1e-6);
+}
+
+TEST(GroundObserveTest, ObservingForDataOutputLeavesTheStationsOwnViewAlone)
+{
+    GROUND_STATION station{};
+    GROUND_PositionAt(0, 0, 0.0, &station.position);
+    station.horizontal = VEC3{1, 2, 3};
+    station.north = VEC3{4, 5, 6};
+    FakeSatellite s(VEC3{kRe + 100, 1000, 0});
+    double az = 0, el = 0, dist = 0, rate = 0;
+    uint32_t visible = 0;
+    GROUND_ObserveSatellite(&station, &s.sat, &az, &el, &dist, &rate, &visible);
+    EXPECT_EQ(visible, 1u);
+    EXPECT_NEAR(az, 90.0, 1e-9);
+    EXPECT_EQ(station.horizontal.x, 1.0);
+    EXPECT_EQ(station.north.z, 6.0);
+}
+
+TEST(GroundLabelTest, ThreeFormsAndLongNamesAreCut)
+{
+    GROUND_STATION station{};
+    std::string longName(400, 'N');
+    station.name = longName.data();
+    char text[GROUND_LABEL_SIZE];
+    GROUND_FormatLabel(&station, text, sizeof text);
+    EXPECT_EQ(std::string(text), std::string(100, 'N'));
+
+    FakeSatellite s(VEC3{0, 0, 0});
+    std::string satName(400, 'S');
+    s.sat.name = satName.data();
+    station.drawnSatellite = &s.sat;
+    station.drawnVisible = 1;
+    station.drawnAzimuth = 90.04;
+    station.drawnElevation = 12.36;
+    station.drawnDistance = 1234.56;
+    station.drawnRangeRate = -7000.0;
+    GROUND_FormatLabel(&station, text, sizeof text);
+    std::string visible = text;
+    EXPECT_NE(visible.find(": Sat:SSS"), std::string::npos);
+    EXPECT_NE(visible.find(" Az=90.0deg El=12.4deg Dist=1234.6km v=-7000.0m/s"), std::string::npos);
+    station.drawnVisible = 0;
+    GROUND_FormatLabel(&station, text, sizeof text);
+    EXPECT_NE(std::string(text).find("S  satelit pod obzorem"), std::string::npos);
+}
+
+}  // namespace
+
+#include "tests/simulation/program_run.h"
+
+namespace {
+
+class GroundRunTest : public ProgramRunTest {};
+
+TEST_F(GroundRunTest, FailedGroundLoadEndsTheProgramWithoutLeaks)
+{
+    Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:01\")\n");
+    testsupport::InstallModelPair(programDir_.string());
+    Write("Objects.cfg", "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n" +
+                             testsupport::kModelPairLines + "end\n");
+    Write("Ground.cfg", Station(" longitude = 1\n latitude = 2\n") + "station \"B\"\n longitude = 1\n");
+    EXPECT_EQ(Run(), 1);
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    EXPECT_NE(log.find("GROUND: přerušená definice pozemní stanice"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+}
+
+}  // namespace
