@@ -8,6 +8,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/time.h"
+#include "models/magfield.h"
 #include "models/sgp_tle.h"
 #include "simulation/main.h"
 #include "simulation/massmodel.h"
@@ -85,16 +86,19 @@ TEST_F(SatsTest, MissingFileIsReportedAndAnEmptyOneLoadsNoSatellite)
     EXPECT_EQ(SATS_MinModulePeriod(), 0xFFFFFFFFu);
 }
 
-// One case per message group: range, repeated or conflicting keys, missing
-// orbit data, malformed values and line ends. An empty message means the block loads.
+// Every message of the block with its line; an empty message means the block loads.
 TEST_F(SatsTest, BlockMessagesNameTheirLine)
 {
     const struct { const char* body; const char* message; } cases[] = {
         {"  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 180\n",
          "SAT: parametr INKLINACE na řádku 4 je mimo rozsah <0;180).\n"},
         {"  orbit_model = SIMPLE_KEPLER\n  kepler_inclination = 179.999\n", ""},
+        {"  orbit_model = SIMPLE_KEPLER\n  kepler_excentricity = 1\n",
+         "SAT: parametr EXCENTRICITA na řádku 4 je mimo rozsah <0;1).\n"},
         {"  orbit_model = NEWTON\n  kepler_raan = 5\n  position_vector = VECTOR(7000, 0, 0)\n",
          "SAT: stavové proměnné satelitu už byly určeny pomocí kepleriánů na řádku 5.\n"},
+        {"  tle = \"x.tle\"\n  kepler_raan = 5\n",
+         "SAT: stavové proměnné satelitu už byly určeny pomocí TLE na řádku 4.\n"},
         {"  orbit_model = SGP4\n", "SAT: pro satelit \"S\" nebyly zadány výchozí parametry.\n"},
         {"  kepler_meanmotion = 15\n", "SAT: satelit \"S\" nemá určený model ¨pro počítání dráhy.\n"},
         {"  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 0\n",
@@ -105,19 +109,30 @@ TEST_F(SatsTest, BlockMessagesNameTheirLine)
          "SAT: před rychlostí rotace je nutno určit osu rotace satelitu na řádku 3 konfiguračního souboru.\n"},
         {"  rotation_axis = VECTOR(0, 0, 0)\n",
          "SAT: určení počáteční osy rotace satelitu na řádku 3 konfiguračního souboru je chybné.\n"},
+        {"  light_time_accuracy = 90s\n", "SAT: parametr intervalu sledování světla na řádku 3 je mimo rozsah.\n"},
         {"  attitude = EULER_ANGLES(360, 0, 0)\n",
          "SAT: úhel pootočení ROLL na řádku 3 je mimo rozsah (-360;360).\n"},
+        {"  attitude = AXIS_ROTATION(0, 0, 0, 90)\n",
+         "SAT: určení počáteční orientace satelitu na řádku 3 konfiguračního souboru je chybné.\n"},
         {"  attitude = DCM_MATRIX(1, 0, 0, 0, 1, 0, 0, 0, -1)\n",
          "SAT: zadaná matice nesplňuje podmínky pro rotační matici na řádku 3.\n"},
         {"  position_vector = SPHERICAL(1, 2, 3)\n", "SAT: Chybné určení vektoru na řádce 3.\n"},
+        {"  name \"T\"\n", "SAT: očekávám rovnítko na řádku 3.\n"},
         {"  track_line = YES extra\n", "SAT: očekávám konec řádku na řádku 3.\n"},
         {"  orbit_model = SGP4\n  tle = \"/nonexistent.tle\"\n",
          "SAT: pro satelit \"S\" nelze načíst TLE soubor \"/nonexistent.tle\".\n"},
+        {"  graphics_model = SPHERE, 0.5, rgb(1, 2, 3)\n  graphics_model = SPHERE, 0.5, rgb(1, 2, 3)\n",
+         "SAT: grafický model již byl určen na řádku 4.\n"},
+        {"  graphics_model = SPHERE, 6000, rgb(1, 2, 3)\n", "SAT: chybná hodnota poloměru na řádku 3.\n"},
         {"  magnetic_torque = ON\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n",
          "nemá určený zbytkový magnetický moment"},
+        {"  internal_b_dot_controller = 5000, 0.02, 0.02, 0.02, 1s\n"
+         "  internal_b_dot_controller = 5000, 0.02, 0.02, 0.02, 1s\n",
+         "SAT: konfigurace B-dot regulátoru už byl zadána na řádku 4 konfiguračního souboru.\n"},
         {"  internal_b_cross_controller = 1, -1, 1, 1, 1s\n",
          "SAT: b-cross regulátor byl specifikován nesprávně na řádku 3 konfiguračního souboru.\n"}};
     for (const auto& c : cases) {
+        LOG_Init();  // each case is judged by its own messages
         uint32_t loaded = Load(std::string("satelit\n  name = \"S\"\n") + c.body + testsupport::kModelPairLines + "end\n");
         std::string log = LogText();
         EXPECT_EQ(loaded, c.message[0] ? 0u : 1u) << c.body << log;
@@ -164,6 +179,7 @@ TEST_F(SatsTest, ModelsAreRequiredNamedOnceAndReportedWhenTheyFail)
          "SAT: načtení modelu hmoty tělesa bylo neúspěšné na řádku 5.\n"},
     };
     for (const auto& c : cases) {
+        LOG_Init();
         EXPECT_EQ(Load(BlockWithModels("S", c.models)), 0u) << c.message;
         EXPECT_NE(LogText().find(c.message), std::string::npos) << LogText();
     }
@@ -206,7 +222,7 @@ TEST_F(SatsTest, StartFailsWithoutPositiveMassOrWithASingularTensor)
         << LogText();
 }
 
-// Unit forms are converted on load; a zero quaternion falls back to identity.
+// Each value form is converted on load; a zero quaternion falls back to identity.
 TEST_F(SatsTest, ValueFormsAreConvertedAndASecondNameReplacesTheFirst)
 {
     ASSERT_EQ(Load(KeplerBlock("Old",
@@ -215,7 +231,10 @@ TEST_F(SatsTest, ValueFormsAreConvertedAndASecondNameReplacesTheFirst)
                                "  rotation_axis = VECTOR(0, 0, 2)\n"
                                "  angular_velocity = REV_PER_MINUTE(1)\n"
                                "  light_time_accuracy = 86399ms\n"
-                               "  kepler_dot_mean_motion = PER_DAY(86.4)\n")),
+                               "  kepler_dot_mean_motion = PER_DAY(86.4)\n"
+                               "  energy_damping = JOULE_PER_RAD(2)\n"
+                               "  distance_border = 1000, rgb(1, 2, 3)\n"
+                               "  track_color = rgb(9, 8, 7)\n")),
               1u);
     SATELIT* s = SATS_GetFirst();
     EXPECT_STREQ(s->name, "New");
@@ -223,6 +242,9 @@ TEST_F(SatsTest, ValueFormsAreConvertedAndASecondNameReplacesTheFirst)
     EXPECT_DOUBLE_EQ(s->initialAngularVelocity.z, 2.0 * kPi / 60.0);
     EXPECT_EQ(s->lightTimeAccuracy, 86399u);
     EXPECT_DOUBLE_EQ(s->kepler.kepler_dot_mean_motion, 0.001);
+    EXPECT_DOUBLE_EQ(s->energyDamping, 2.0);
+    EXPECT_EQ(s->distanceBorderCount, 1);
+    EXPECT_EQ(s->trackColor.r, 9);
 }
 
 TEST_F(SatsTest, NinthDistanceBorderIsRefusedBeforeItsValue)
@@ -301,6 +323,21 @@ TEST_F(SatsTest, GeodeticPositionOfKnownPoints)
     EXPECT_NEAR(s->fieldMag.x, 30000.0, 1e-6);
     EXPECT_NEAR(s->fieldMag.y, 0.0, 1e-6);
     EXPECT_NEAR(s->fieldMag.z, 0.0, 1e-6);
+}
+
+TEST_F(SatsTest, RealFieldInMagFrameIsTheWorldModelAtThePosition)
+{
+    ASSERT_EQ(Load(KeplerBlock("Alpha", "  magnetic_field_model = REAL\n")), 1u) << LogText();
+    SATELIT* s = SATS_GetFirst();
+    g_simClock.clock += 600000;
+    SATELIT_Step(s);
+    float n, e, d;
+    MAGFIELD_WmmFieldAt(static_cast<float>(s->latitude), static_cast<float>(s->longitude),
+                        static_cast<float>(s->altitude * 1000.0), 2006.0f, &n, &e, &d);
+    EXPECT_NEAR(s->fieldMag.x, n, 1e-3);
+    EXPECT_NEAR(s->fieldMag.y, e, 1e-3);
+    EXPECT_NEAR(s->fieldMag.z, d, 1e-3);
+    EXPECT_NEAR(VEC_Length(&s->fieldEci), VEC_Length(&s->fieldMag), 1e-6);
 }
 
 TEST_F(SatsTest, IlluminationInSunlightShadowAndBelowTheSurface)
