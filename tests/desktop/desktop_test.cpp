@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 #include <atomic>
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,43 +21,16 @@
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
 #include "resources/orbit_resources.h"
+#include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
 #include "view/ogw.h"
 
 namespace {
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
-
-bool HaveTools()
-{
-    return system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null") == 0;
-}
-
-// The first X window whose name matches, waiting up to 10 s; "" if none.
-std::string FindWindow(const std::string& name)
-{
-    for (int i = 0; i < 100; ++i) {
-        std::string id = Shell("xdotool search --name '" + name + "' 2>/dev/null | head -1");
-        if (!id.empty()) {
-            id.erase(id.find_last_not_of("\n") + 1);
-            return id;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return "";
-}
+using desktoptest::Find;
+using desktoptest::Origin;
+using desktoptest::Pause;
+using desktoptest::Shell;
 
 // The screen as RGB rows, with its width.
 struct Screen {
@@ -75,15 +47,6 @@ Screen Grab(const std::string& dir)
         return s;
     s.rgb = Shell("convert '" + dir + "/screen.png' -depth 8 rgb:-");
     return s;
-}
-
-// The window's position on the screen.
-void Position(const std::string& id, int* x, int* y)
-{
-    std::string geometry = Shell("xdotool getwindowgeometry --shell " + id);
-    size_t px = geometry.find("X="), py = geometry.find("Y=");
-    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
-    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
 }
 
 std::vector<uint16_t> g_commands;
@@ -114,8 +77,7 @@ class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = getenv("DISPLAY");
-        if (!display || !*display || !HaveTools())
+        if (!desktoptest::HaveDisplayAndTools())
             GTEST_SKIP() << "no X display or X tools";
         unsetenv("ORBIT_HEADLESS");
         unsetenv("ORBIT_VIRTUAL_TIME");
@@ -152,18 +114,18 @@ TEST_F(DesktopTest, FramesAndLogLinesShowAndKeysReachTheWindowsAndTheTable)
     Screen screen;
     int x3d = 0, y3d = 0, xMain = 0, yMain = 0;
     std::thread user([&] {
-        std::string id3d = FindWindow("Okno3D"), idMain = FindWindow("Hlavni okno");
+        std::string id3d = Find("Okno3D"), idMain = Find("Hlavni okno");
         if (!id3d.empty() && !idMain.empty()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            Position(id3d, &x3d, &y3d);
-            Position(idMain, &xMain, &yMain);
+            Pause(500);
+            Origin(id3d, &x3d, &y3d);
+            Origin(idMain, &xMain, &yMain);
             screen = Grab(dir);
             Shell("xdotool windowfocus --sync " + id3d + " key Next a");
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            Pause(300);
             // A click gives the list box the focus; Page Down still reaches the table.
             Shell("xdotool mousemove " + std::to_string(xMain + 50) + " " + std::to_string(yMain + 80) + " click 1");
             Shell("xdotool windowfocus --sync " + idMain + " key Next");
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            Pause(300);
         }
         step = 1;
         PLAT_PostMessage(g_main, WM_CLOSE, 0, 0);
@@ -212,7 +174,7 @@ int Wait(pid_t pid, int timeoutMs)
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Pause(20);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
@@ -236,17 +198,17 @@ TEST_F(DesktopTest, AltXStartsTheNextRunAndF10EndsTheProgram)
         _exit(127);
     }
     ASSERT_GT(pid, 0);
-    std::string first = FindWindow("Vizualizace satelitu");
+    std::string first = Find("Vizualizace satelitu");
     ASSERT_FALSE(first.empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Pause(300);
     Shell("xdotool windowfocus --sync " + first + " key alt+x");
     std::string second;
     for (int i = 0; i < 100 && (second.empty() || second == first); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        second = FindWindow("Vizualizace satelitu");
+        Pause(100);
+        second = Find("Vizualizace satelitu");
     }
     EXPECT_NE(second, first) << "a new run made a new main window";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Pause(300);
     Shell("xdotool windowfocus --sync " + second + " key F10");
     EXPECT_EQ(Wait(pid, 15000), 0);
 }

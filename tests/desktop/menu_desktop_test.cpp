@@ -4,7 +4,6 @@
 // screenshots of the information window and of the about box.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,47 +14,23 @@
 #include "platform/plat_window.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main.h"
+#include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-std::string Run(const std::string& command)
-{
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
-
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// The first visible X window whose name starts with the text, waiting up to 15 s.
-std::string Find(const std::string& name)
-{
-    for (int i = 0; i < 150; ++i) {
-        std::string id = Run("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
-        if (!id.empty()) {
-            id.erase(id.find_last_not_of('\n') + 1);
-            return id;
-        }
-        Pause(100);
-    }
-    return "";
-}
+using desktoptest::Find;
+using desktoptest::Origin;
+using desktoptest::Pause;
+using desktoptest::Shell;
 
 // How many pixels of a window's screenshot are dark (text and frames); the
 // shot is kept as a PNG file.
 int DarkPixels(const std::string& id, const std::string& png, int* width)
 {
-    std::string size = Run("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
+    std::string size = Shell("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
     *width = atoi(size.c_str());
-    std::string gray = Run("convert '" + png + "' -colorspace gray -depth 8 gray:-");
+    std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
     return static_cast<int>(std::count_if(gray.begin(), gray.end(), [](char c) { return (uint8_t)c < 64; }));
 }
 
@@ -144,9 +119,7 @@ class MenuDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = getenv("DISPLAY");
-        if (!display || !*display ||
-            system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null"))
+        if (!desktoptest::HaveDisplayAndTools())
             GTEST_SKIP() << "no X display or X tools";
         unsetenv("ORBIT_HEADLESS");
         unsetenv("ORBIT_VIRTUAL_TIME");
@@ -187,17 +160,9 @@ struct Findings {
     std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
 };
 
-void Origin(const std::string& id, int* x, int* y)
-{
-    std::string geometry = Run("xdotool getwindowgeometry --shell " + id);
-    size_t px = geometry.find("X="), py = geometry.find("Y=");
-    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
-    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
-}
-
 void Click(int x, int y)
 {
-    Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
     Pause(500);
 }
 
@@ -205,7 +170,7 @@ void EscapeAboutBox()
 {
     std::string about = Find("O programu");
     if (!about.empty())
-        Run("xdotool windowfocus --sync " + about + " key Escape");
+        Shell("xdotool windowfocus --sync " + about + " key Escape");
     Pause(300);
 }
 
@@ -230,25 +195,25 @@ void User(const std::string& shots, Findings* f)
         // a new one in the second.
         for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
             TakeCommands();
-            Run("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
+            Shell("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
             AwaitCommands(keyCount);
             *result = TakeCommands();
         }
         info = Find("Info satelitu");
         if (!info.empty()) {
-            Run("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
+            Shell("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
             AwaitCommands(keyCount - 1);
             f->infoKeys = TakeCommands();
         }
         // The about box from its keys in both windows; a screenshot of the first.
-        Run("xdotool windowfocus --sync " + main + " key alt+slash");
+        Shell("xdotool windowfocus --sync " + main + " key alt+slash");
         std::string about = Find("O programu");
         if (!about.empty()) {
             Pause(500);
             f->aboutDark = DarkPixels(about, shots + "/about.png", &f->aboutWidth);
         }
         EscapeAboutBox();
-        Run("xdotool windowfocus --sync " + view + " key alt+question");
+        Shell("xdotool windowfocus --sync " + view + " key alt+question");
         EscapeAboutBox();
         AwaitCommands(2);
         f->aboutKeys = TakeCommands();
@@ -268,8 +233,8 @@ void User(const std::string& shots, Findings* f)
         AwaitCommands(5);
         f->menuClicks = TakeCommands();
         // A menu left open would hold the program in its loop.
-        Run("xdotool key Escape");
-        Run("xdotool windowfocus --sync " + main + " key F10");
+        Shell("xdotool key Escape");
+        Shell("xdotool windowfocus --sync " + main + " key F10");
     }
     Pause(2000);
     PLAT_PostMessage(PLAT_GetMainWindow(), WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
