@@ -41,27 +41,21 @@ std::string KeyName(const ACCEL& a)
     if (a.fVirt & FALT) name += "alt+";
     if (a.fVirt & FSHIFT) name += "shift+";
     if (a.fVirt & FCONTROL) name += "ctrl+";
-    if (!(a.fVirt & FVIRTKEY)) {
-        switch (a.key) {
-        case '+': return name + "plus";
-        case '-': return name + "minus";
-        case ' ': return name + "space";
-        case '/': return name + "slash";
-        case '?': return name + "question";
-        default: return name + static_cast<char>(a.key);
-        }
-    }
-    switch (a.key) {
-    case VK_HOME: return name + "Home";
-    case VK_LEFT: return name + "Left";
-    case VK_RIGHT: return name + "Right";
-    case VK_UP: return name + "Up";
-    case VK_DOWN: return name + "Down";
-    case VK_PRIOR: return name + "Prior";
-    case VK_NEXT: return name + "Next";
-    case VK_TAB: return name + "Tab";
-    default: return name + static_cast<char>(a.key >= 'A' && a.key <= 'Z' ? a.key - 'A' + 'a' : a.key);
-    }
+    const bool virtualKey = a.fVirt & FVIRTKEY;
+    static const struct {
+        bool virtualKey;
+        int key;
+        const char* name;
+    } kNames[] = {{false, '+', "plus"},    {false, '-', "minus"},  {false, ' ', "space"},   {false, '/', "slash"},
+                  {false, '?', "question"}, {true, VK_HOME, "Home"}, {true, VK_LEFT, "Left"}, {true, VK_RIGHT, "Right"},
+                  {true, VK_UP, "Up"},      {true, VK_DOWN, "Down"}, {true, VK_PRIOR, "Prior"}, {true, VK_NEXT, "Next"},
+                  {true, VK_TAB, "Tab"}};
+    for (const auto& k : kNames)
+        if (k.virtualKey == virtualKey && k.key == a.key)
+            return name + k.name;
+    // Virtual keys of letters are upper case; xdotool names them in lower case.
+    bool letter = virtualKey && a.key >= 'A' && a.key <= 'Z';
+    return name + static_cast<char>(letter ? a.key - 'A' + 'a' : a.key);
 }
 
 std::mutex g_mutex;
