@@ -5,14 +5,10 @@
 #include <GL/gl.h>
 #include <atomic>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -161,56 +157,6 @@ TEST_F(DesktopTest, FramesAndLogLinesShowAndKeysReachTheWindowsAndTheTable)
     for (auto& k : g_keys3d)
         typed = typed || (k.first == 0 && k.second == 'a');
     EXPECT_TRUE(typed) << "a typed in the 3-D window reaches its key callback";
-}
-
-struct Program {
-    pid_t pid = -1;
-    std::string dir;
-};
-
-int Wait(pid_t pid, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        Pause(20);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-TEST_F(DesktopTest, AltXStartsTheNextRunAndF10EndsTheProgram)
-{
-    std::string dir = testsupport::MakeTempDir("desktop_program");
-    testsupport::WriteFile(dir + "/Objects.cfg", "; no satellites\n");
-    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
-    testsupport::WriteFile(dir + "/Multipass.cfg",
-                           "SimulationSpeed = REAL\nparameter \"N\", RAMP\n  start = 1\n  stop = 3\n");
-    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0)
-            _exit(126);
-        freopen("stdout.txt", "w", stdout);
-        execl("./orbit", "./orbit", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    std::string first = Find("Vizualizace satelitu");
-    ASSERT_FALSE(first.empty());
-    Pause(300);
-    Shell("xdotool windowfocus --sync " + first + " key alt+x");
-    std::string second;
-    for (int i = 0; i < 100 && (second.empty() || second == first); ++i) {
-        Pause(100);
-        second = Find("Vizualizace satelitu");
-    }
-    EXPECT_NE(second, first) << "a new run made a new main window";
-    Pause(300);
-    Shell("xdotool windowfocus --sync " + second + " key F10");
-    EXPECT_EQ(Wait(pid, 15000), 0);
 }
 
 }

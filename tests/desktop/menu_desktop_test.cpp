@@ -1,9 +1,11 @@
 // A whole run on the desktop (under xvfb-run) with the 3-D view and an
 // information window: every key of the accelerator table pressed in the main
 // window and in the 3-D window, a click on one item of each menu, and
-// screenshots of the information window and of the about box.
+// screenshots of the information window and of the about box; Alt+X starts
+// the next run and F10 ends the program.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -58,6 +60,7 @@ std::string KeyName(const ACCEL& a)
     return name + static_cast<char>(letter ? a.key - 'A' + 'a' : a.key);
 }
 
+std::atomic<uint32_t> g_runsEnded{0};
 std::mutex g_mutex;
 std::vector<uint16_t> g_commands;
 
@@ -131,13 +134,16 @@ protected:
         Write("Orbit.cfg", "OrbitGraphics = ANO\nOrbitWindow_X = 520\nOrbitWindow_Y = 0\n"
                            "OrbitWindow_DX = 320\nOrbitWindow_DY = 180\n");
         Write("Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"20.11.2006, 00:00\")\n"
-                               "simulationspeed = REAL\n");
+                               "simulationspeed = REAL\nparameter \"N\", RAMP\n  start = 1\n  stop = 3\n  step = 1\nend\n");
         TakeCommands();
         MAIN_SetCommandObserver(Record);
+        g_runsEnded = 0;
+        MAIN_SetRunObserver([](uint32_t run) { g_runsEnded = run; });
     }
     void TearDown() override
     {
         MAIN_SetCommandObserver(nullptr);
+        MAIN_SetRunObserver(nullptr);
         for (const char* name : kFiles)
             std::filesystem::remove(dir_ / name);
     }
@@ -228,7 +234,14 @@ void User(const std::string& shots, Findings* f)
         f->menuClicks = TakeCommands();
         // A menu left open would hold the program in its loop.
         Shell("xdotool key Escape");
-        Shell("xdotool windowfocus --sync " + main + " key F10");
+        // Alt+X ends the run at once and the next run opens a main window
+        // again; F10 there ends the program.
+        Shell("xdotool windowfocus --sync " + main + " key alt+x");
+        for (int i = 0; i < 100 && g_runsEnded < 1; ++i)
+            Pause(100);
+        std::string next = Find("Vizualizace satelitu");
+        Pause(500);
+        Shell("xdotool windowfocus --sync " + next + " key F10");
     }
     Pause(2000);
     PLAT_PostMessage(PLAT_GetMainWindow(), WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
@@ -252,8 +265,9 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     char* argv[] = {name, nullptr};
     int rc = MAIN_Run(1, argv);
     user.join();
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(rc, 0) << "F10 ends the program";
     ASSERT_TRUE(f.windowsFound) << "main, 3-D and information window";
+    EXPECT_EQ(g_runsEnded.load(), 2u) << "Alt+X started the next run";
 
     EXPECT_EQ(f.infoWidth, 500);
     EXPECT_GT(f.infoDark, 300) << "frames, labels and values in " << shots_ << "/info.png";
