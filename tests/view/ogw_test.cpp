@@ -298,13 +298,7 @@ TEST(PlatBmp, DamagedFilesAreRefused)
     EXPECT_EQ(PLAT_ReadBmp("palette.bmp"), nullptr);
 }
 
-}
-
-namespace {
-
-class OgwNavigationTest : public viewtest::ViewTest {};
-
-TEST_F(OgwNavigationTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
+TEST_F(OgwTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
 {
     Open(8, 8);
     static std::vector<WPARAM> s_keys;
