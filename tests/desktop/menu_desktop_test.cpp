@@ -1,11 +1,13 @@
 // A whole run on the desktop (under xvfb-run) with the 3-D view and an
-// information window: every key of the accelerator table pressed in the main
-// window and in the 3-D window, a click on one item of each menu, and
-// screenshots of the information window and of the about box; Alt+X starts
-// the next run and F10 ends the program.
+// information window: the 3-D frame and the log lines on the screen, every key
+// of the accelerator table pressed in the main window (its list box focused),
+// in the 3-D window and in the information window, a click on one item of each
+// menu, screenshots of the information window and of the about box; Alt+X
+// starts the next run and F10 ends the program.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,15 +18,56 @@
 #include "platform/plat_window.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main.h"
-#include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using desktoptest::Find;
-using desktoptest::Origin;
-using desktoptest::Pause;
-using desktoptest::Shell;
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// What the command writes to its standard output.
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        out.append(buffer, n);
+    pclose(p);
+    return out;
+}
+
+bool HaveDisplayAndTools()
+{
+    const char* display = getenv("DISPLAY");
+    return display && *display &&
+           system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null") == 0;
+}
+
+// The first visible X window whose name starts with the text, waiting up to 15 s; "" if none.
+std::string Find(const std::string& name)
+{
+    for (int i = 0; i < 150; ++i) {
+        std::string id = Shell("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
+        if (!id.empty()) {
+            id.erase(id.find_last_not_of('\n') + 1);
+            return id;
+        }
+        Pause(100);
+    }
+    return "";
+}
+
+// The window's position on the screen.
+void Origin(const std::string& id, int* x, int* y)
+{
+    std::string geometry = Shell("xdotool getwindowgeometry --shell " + id);
+    size_t px = geometry.find("X="), py = geometry.find("Y=");
+    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
+    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
+}
 
 // How many pixels of a window's screenshot are dark (text and frames); the
 // shot is kept as a PNG file.
@@ -34,6 +77,16 @@ int DarkPixels(const std::string& id, const std::string& png, int* width)
     *width = atoi(size.c_str());
     std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
     return static_cast<int>(std::count_if(gray.begin(), gray.end(), [](char c) { return (uint8_t)c < 64; }));
+}
+
+// How many pixels of a screenshot ("-root" or "-id <window>") cut to a
+// rectangle are lit, or dark; the cut is kept as a PNG file.
+int CountPixels(const std::string& what, const std::string& crop, const std::string& png, bool lit)
+{
+    Shell("xwd " + what + " -silent | convert xwd:- -crop " + crop + " +repage '" + png + "'");
+    std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
+    return static_cast<int>(
+        std::count_if(gray.begin(), gray.end(), [lit](char c) { return lit ? (uint8_t)c > 40 : (uint8_t)c < 64; }));
 }
 
 // The xdotool name of an accelerator's key.
@@ -116,7 +169,7 @@ class MenuDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!desktoptest::HaveDisplayAndTools())
+        if (!HaveDisplayAndTools())
             GTEST_SKIP() << "no X display or X tools";
         unsetenv("ORBIT_HEADLESS");
         unsetenv("ORBIT_VIRTUAL_TIME");
@@ -156,7 +209,7 @@ protected:
 // What the user does; every finding goes into the result, checked after the run.
 struct Findings {
     bool windowsFound = false;
-    int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0;
+    int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0, viewLit = 0, logDark = 0;
     std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
 };
 
@@ -181,6 +234,15 @@ void User(const std::string& shots, Findings* f)
     if (f->windowsFound) {
         Pause(500);
         f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
+        // The 3-D window shows its frame and the main window's list the log lines.
+        int x0 = 0, y0 = 0, xView = 0, yView = 0;
+        Origin(main, &x0, &y0);
+        Origin(view, &xView, &yView);
+        f->viewLit = CountPixels("-root", "320x180+" + std::to_string(xView) + "+" + std::to_string(yView),
+                                 shots + "/view.png", true);
+        f->logDark = CountPixels("-id " + main, "300x80+0+30", shots + "/log.png", false);
+        // A click gives the list box the focus; the table keys still act.
+        Click(x0 + 50, y0 + 80);
         std::string keys, infoKeys;
         size_t keyCount = 0;
         for (const ACCEL& a : ORBITACCELERATORS)
@@ -219,8 +281,6 @@ void User(const std::string& shots, Findings* f)
         f->aboutKeys = TakeCommands();
         // One item of each menu: titles along the bar, items below it, in
         // pixels from the main window's corner.
-        int x0 = 0, y0 = 0;
-        Origin(main, &x0, &y0);
         const int titleY = 12, firstItemY = 36, secondItemY = 57;
         const struct {
             int titleX, itemY;
@@ -269,6 +329,8 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     ASSERT_TRUE(f.windowsFound) << "main, 3-D and information window";
     EXPECT_EQ(g_runsEnded.load(), 2u) << "Alt+X started the next run";
 
+    EXPECT_GT(f.viewLit, 5000) << "the 3-D window's frame in " << shots_ << "/view.png";
+    EXPECT_GT(f.logDark, 500) << "log lines in " << shots_ << "/log.png";
     EXPECT_EQ(f.infoWidth, 500);
     EXPECT_GT(f.infoDark, 300) << "frames, labels and values in " << shots_ << "/info.png";
     EXPECT_GT(f.aboutWidth, 0);
