@@ -9,19 +9,7 @@
 
 namespace {
 
-void WriteBitmap(const std::string& path)
-{
-    std::string data(54, '\0');
-    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
-    for (const auto& f : fields)
-        for (int i = 0; i < 4; i++) data[f[0] + i] = (char)((f[1] >> (8 * i)) & 0xFF);
-    data[0] = 'B';
-    data[1] = 'M';
-    data[26] = 1;
-    data[28] = 24;
-    data += std::string(48, (char)180);
-    testsupport::WriteFile(path, data);
-}
+using scenario::WriteBitmap;
 
 // Runs the scene example for an hour of model time with the movie allowed
 // but not running; the folder.

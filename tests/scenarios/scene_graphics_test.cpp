@@ -5,23 +5,12 @@
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
+#include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-void WriteBitmap(const std::string& path)
-{
-    std::string data(54, '\0');
-    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
-    for (const auto& f : fields)
-        for (int i = 0; i < 4; i++) data[f[0] + i] = (char)((f[1] >> (8 * i)) & 0xFF);
-    data[0] = 'B';
-    data[1] = 'M';
-    data[26] = 1;
-    data[28] = 24;
-    data += std::string(48, (char)180);
-    testsupport::WriteFile(path, data);
-}
+using scenario::WriteBitmap;
 
 // Runs the scenario with the given Orbit.cfg; its folder.
 std::string RunScenario(const std::string& label, const std::string& orbitCfg)
