@@ -10,8 +10,8 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=
 cmake --build build-fuzz -j "$(nproc)"
 # The on-board modules that the Objects.cfg seeds name, built from the
 # example's sources into the Objects target's program folder.
-for module in acs comm; do
-  bash scripts/build_module.sh "examples/onboard/$module.c" "build-fuzz/tests/fuzz/objects/$module.img"
+for source in examples/onboard/acs.c examples/onboard/comm.c examples/detumble_coils/bdot.c; do
+  bash scripts/build_module.sh "$source" "build-fuzz/tests/fuzz/objects/$(basename "$source" .c).img"
 done
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -2,6 +2,7 @@
 // and the textures and the sphere quadric the list needs.
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include "foundation/constants.h"
 #include "view/drawlist.h"
 #include "view/gldraw.h"
 #include "view/ogw.h"
@@ -10,7 +11,6 @@ namespace {
 
 GLUquadric* g_sphere = nullptr;
 
-constexpr double kDegreesToRadians = 0.017453292519943295;
 
 void Quad(int32_t texture, const VEC3 c[4])
 {
@@ -67,7 +67,7 @@ void DrawCone(const DRAWLIST_CONE_DATA* d)
     GLDRAW_Color4ub(d->color[0], d->color[1], d->color[2], d->alpha);
     glEnable(GL_BLEND);
     VEC3 base{d->apex.x + d->axis.x, d->apex.y + d->axis.y, d->apex.z + d->axis.z};
-    GLDRAW_TranslucentCone(nullptr, &d->apex, &base, d->halfAngle * kDegreesToRadians);
+    GLDRAW_TranslucentCone(nullptr, &d->apex, &base, d->halfAngle * CONST_DEG_TO_RAD);
     glDisable(GL_BLEND);
 }
 

@@ -1,4 +1,5 @@
 // Drawing helpers over OpenGL 1.1 immediate mode.
+#include "foundation/constants.h"
 #include "view/gldraw.h"
 #include <GL/gl.h>
 #include <cmath>
@@ -11,7 +12,6 @@ constexpr GLenum LIGHT_IDS[GLDRAW_LIGHTS] = {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL
 constexpr double PULL_LIMIT = 1000.0;
 constexpr double CONE_STEP = 0.10471975511965977;   // 6 degrees
 constexpr double SINGULAR_DETERMINANT = 1e-300;
-constexpr double PI = 3.14159265358979323846;
 
 struct LightState {
     double ambient[4];
@@ -83,7 +83,7 @@ void DrawAxis(const GLDRAW_AXIS& a, OGW_FONT_SLOT font)
         VEC3 points[8];
         VEC3 spoke = Perpendicular(a.direction, 1.0);
         QUAT turn;
-        QUAT_FromAxisAngle(&turn, PI / 4, a.direction.x, a.direction.y, a.direction.z);
+        QUAT_FromAxisAngle(&turn, CONST_PI / 4, a.direction.x, a.direction.y, a.direction.z);
         VEC3 centre = Mul(a.direction, a.ringPosition);
         for (VEC3& p : points) {
             p = Add(Mul(spoke, a.ringRadius), centre);
@@ -237,7 +237,7 @@ void GLDRAW_Arrow(VEC3 from, VEC3 to, const char* label, OGW_FONT_SLOT font)
     VEC3 base = Add(from, Mul(d, 0.95));
     VEC3 spoke = Perpendicular(d, 0.01 * VEC_Length(&d));
     QUAT turn;
-    QUAT_FromAxisAngle(&turn, PI / 4, d.x, d.y, d.z);
+    QUAT_FromAxisAngle(&turn, CONST_PI / 4, d.x, d.y, d.z);
     VEC3 rim[8];
     for (VEC3& p : rim) {
         p = Add(base, spoke);

@@ -318,14 +318,4 @@ TEST_F(DvhanTest, CountInIntervalAndExtremesAreSampledEverySecondWithoutAnAccura
     EXPECT_EQ(Real(maximum), -1.0);
 }
 
-TEST_F(DvhanTest, NodePeriodWithoutNodesThatAreUpdated)
-{
-    ASSERT_EQ(Load(Binary("AND", "1", "1")), 1u);
-    EXPECT_EQ(DATAOUT_GetMinAccuracy(), 0xFFFFFFFFu);
-    ASSERT_EQ(Load("datavalue \"p\", COUNT_PULSE_WIDTH\n  value = 1\n  low_interval = 1s\n"
-                   "  high_interval = 2s\nend\n"),
-              1u);
-    EXPECT_EQ(DATAOUT_GetMinAccuracy(), 3600000u);
-}
-
 }  // namespace

@@ -1,9 +1,12 @@
 // A whole run on the desktop (under xvfb-run) with the 3-D view and an
-// information window: every key of the accelerator table pressed in the main
-// window and in the 3-D window, a click on one item of each menu, and
-// screenshots of the information window and of the about box.
+// information window: the 3-D frame and the log lines on the screen, every key
+// of the accelerator table pressed in the main window (its list box focused),
+// in the 3-D window and in the information window, a click on one item of each
+// menu, screenshots of the information window and of the about box; Alt+X
+// starts the next run and F10 ends the program.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +22,10 @@
 
 namespace {
 
-std::string Run(const std::string& command)
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// What the command writes to its standard output.
+std::string Shell(const std::string& command)
 {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
@@ -33,13 +39,18 @@ std::string Run(const std::string& command)
     return out;
 }
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+bool HaveDisplayAndTools()
+{
+    const char* display = getenv("DISPLAY");
+    return display && *display &&
+           system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null") == 0;
+}
 
-// The first visible X window whose name starts with the text, waiting up to 15 s.
+// The first visible X window whose name starts with the text, waiting up to 15 s; "" if none.
 std::string Find(const std::string& name)
 {
     for (int i = 0; i < 150; ++i) {
-        std::string id = Run("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
+        std::string id = Shell("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
         if (!id.empty()) {
             id.erase(id.find_last_not_of('\n') + 1);
             return id;
@@ -49,14 +60,33 @@ std::string Find(const std::string& name)
     return "";
 }
 
+// The window's position on the screen.
+void Origin(const std::string& id, int* x, int* y)
+{
+    std::string geometry = Shell("xdotool getwindowgeometry --shell " + id);
+    size_t px = geometry.find("X="), py = geometry.find("Y=");
+    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
+    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
+}
+
 // How many pixels of a window's screenshot are dark (text and frames); the
 // shot is kept as a PNG file.
 int DarkPixels(const std::string& id, const std::string& png, int* width)
 {
-    std::string size = Run("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
+    std::string size = Shell("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
     *width = atoi(size.c_str());
-    std::string gray = Run("convert '" + png + "' -colorspace gray -depth 8 gray:-");
+    std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
     return static_cast<int>(std::count_if(gray.begin(), gray.end(), [](char c) { return (uint8_t)c < 64; }));
+}
+
+// How many pixels of a screenshot ("-root" or "-id <window>") cut to a
+// rectangle are lit, or dark; the cut is kept as a PNG file.
+int CountPixels(const std::string& what, const std::string& crop, const std::string& png, bool lit)
+{
+    Shell("xwd " + what + " -silent | convert xwd:- -crop " + crop + " +repage '" + png + "'");
+    std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
+    return static_cast<int>(
+        std::count_if(gray.begin(), gray.end(), [lit](char c) { return lit ? (uint8_t)c > 40 : (uint8_t)c < 64; }));
 }
 
 // The xdotool name of an accelerator's key.
@@ -66,29 +96,24 @@ std::string KeyName(const ACCEL& a)
     if (a.fVirt & FALT) name += "alt+";
     if (a.fVirt & FSHIFT) name += "shift+";
     if (a.fVirt & FCONTROL) name += "ctrl+";
-    if (!(a.fVirt & FVIRTKEY)) {
-        switch (a.key) {
-        case '+': return name + "plus";
-        case '-': return name + "minus";
-        case ' ': return name + "space";
-        case '/': return name + "slash";
-        case '?': return name + "question";
-        default: return name + static_cast<char>(a.key);
-        }
-    }
-    switch (a.key) {
-    case VK_HOME: return name + "Home";
-    case VK_LEFT: return name + "Left";
-    case VK_RIGHT: return name + "Right";
-    case VK_UP: return name + "Up";
-    case VK_DOWN: return name + "Down";
-    case VK_PRIOR: return name + "Prior";
-    case VK_NEXT: return name + "Next";
-    case VK_TAB: return name + "Tab";
-    default: return name + static_cast<char>(a.key >= 'A' && a.key <= 'Z' ? a.key - 'A' + 'a' : a.key);
-    }
+    const bool virtualKey = a.fVirt & FVIRTKEY;
+    static const struct {
+        bool virtualKey;
+        int key;
+        const char* name;
+    } kNames[] = {{false, '+', "plus"},    {false, '-', "minus"},  {false, ' ', "space"},   {false, '/', "slash"},
+                  {false, '?', "question"}, {true, VK_HOME, "Home"}, {true, VK_LEFT, "Left"}, {true, VK_RIGHT, "Right"},
+                  {true, VK_UP, "Up"},      {true, VK_DOWN, "Down"}, {true, VK_PRIOR, "Prior"}, {true, VK_NEXT, "Next"},
+                  {true, VK_TAB, "Tab"}};
+    for (const auto& k : kNames)
+        if (k.virtualKey == virtualKey && k.key == a.key)
+            return name + k.name;
+    // Virtual keys of letters are upper case; xdotool names them in lower case.
+    bool letter = virtualKey && a.key >= 'A' && a.key <= 'Z';
+    return name + static_cast<char>(letter ? a.key - 'A' + 'a' : a.key);
 }
 
+std::atomic<uint32_t> g_runsEnded{0};
 std::mutex g_mutex;
 std::vector<uint16_t> g_commands;
 
@@ -144,9 +169,7 @@ class MenuDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = getenv("DISPLAY");
-        if (!display || !*display ||
-            system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null"))
+        if (!HaveDisplayAndTools())
             GTEST_SKIP() << "no X display or X tools";
         unsetenv("ORBIT_HEADLESS");
         unsetenv("ORBIT_VIRTUAL_TIME");
@@ -164,13 +187,16 @@ protected:
         Write("Orbit.cfg", "OrbitGraphics = ANO\nOrbitWindow_X = 520\nOrbitWindow_Y = 0\n"
                            "OrbitWindow_DX = 320\nOrbitWindow_DY = 180\n");
         Write("Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"20.11.2006, 00:00\")\n"
-                               "simulationspeed = REAL\n");
+                               "simulationspeed = REAL\nparameter \"N\", RAMP\n  start = 1\n  stop = 3\n  step = 1\nend\n");
         TakeCommands();
         MAIN_SetCommandObserver(Record);
+        g_runsEnded = 0;
+        MAIN_SetRunObserver([](uint32_t run) { g_runsEnded = run; });
     }
     void TearDown() override
     {
         MAIN_SetCommandObserver(nullptr);
+        MAIN_SetRunObserver(nullptr);
         for (const char* name : kFiles)
             std::filesystem::remove(dir_ / name);
     }
@@ -183,21 +209,13 @@ protected:
 // What the user does; every finding goes into the result, checked after the run.
 struct Findings {
     bool windowsFound = false;
-    int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0;
+    int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0, viewLit = 0, logDark = 0;
     std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
 };
 
-void Origin(const std::string& id, int* x, int* y)
-{
-    std::string geometry = Run("xdotool getwindowgeometry --shell " + id);
-    size_t px = geometry.find("X="), py = geometry.find("Y=");
-    *x = px == std::string::npos ? 0 : atoi(geometry.c_str() + px + 2);
-    *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
-}
-
 void Click(int x, int y)
 {
-    Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
     Pause(500);
 }
 
@@ -205,7 +223,7 @@ void EscapeAboutBox()
 {
     std::string about = Find("O programu");
     if (!about.empty())
-        Run("xdotool windowfocus --sync " + about + " key Escape");
+        Shell("xdotool windowfocus --sync " + about + " key Escape");
     Pause(300);
 }
 
@@ -216,6 +234,15 @@ void User(const std::string& shots, Findings* f)
     if (f->windowsFound) {
         Pause(500);
         f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
+        // The 3-D window shows its frame and the main window's list the log lines.
+        int x0 = 0, y0 = 0, xView = 0, yView = 0;
+        Origin(main, &x0, &y0);
+        Origin(view, &xView, &yView);
+        f->viewLit = CountPixels("-root", "320x180+" + std::to_string(xView) + "+" + std::to_string(yView),
+                                 shots + "/view.png", true);
+        f->logDark = CountPixels("-id " + main, "300x80+0+30", shots + "/log.png", false);
+        // A click gives the list box the focus; the table keys still act.
+        Click(x0 + 50, y0 + 80);
         std::string keys, infoKeys;
         size_t keyCount = 0;
         for (const ACCEL& a : ORBITACCELERATORS)
@@ -230,32 +257,30 @@ void User(const std::string& shots, Findings* f)
         // a new one in the second.
         for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
             TakeCommands();
-            Run("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
+            Shell("xdotool windowfocus --sync " + window + " key --delay 40" + keys);
             AwaitCommands(keyCount);
             *result = TakeCommands();
         }
         info = Find("Info satelitu");
         if (!info.empty()) {
-            Run("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
+            Shell("xdotool windowfocus --sync " + info + " key --delay 40" + infoKeys);
             AwaitCommands(keyCount - 1);
             f->infoKeys = TakeCommands();
         }
         // The about box from its keys in both windows; a screenshot of the first.
-        Run("xdotool windowfocus --sync " + main + " key alt+slash");
+        Shell("xdotool windowfocus --sync " + main + " key alt+slash");
         std::string about = Find("O programu");
         if (!about.empty()) {
             Pause(500);
             f->aboutDark = DarkPixels(about, shots + "/about.png", &f->aboutWidth);
         }
         EscapeAboutBox();
-        Run("xdotool windowfocus --sync " + view + " key alt+question");
+        Shell("xdotool windowfocus --sync " + view + " key alt+question");
         EscapeAboutBox();
         AwaitCommands(2);
         f->aboutKeys = TakeCommands();
         // One item of each menu: titles along the bar, items below it, in
         // pixels from the main window's corner.
-        int x0 = 0, y0 = 0;
-        Origin(main, &x0, &y0);
         const int titleY = 12, firstItemY = 36, secondItemY = 57;
         const struct {
             int titleX, itemY;
@@ -268,8 +293,15 @@ void User(const std::string& shots, Findings* f)
         AwaitCommands(5);
         f->menuClicks = TakeCommands();
         // A menu left open would hold the program in its loop.
-        Run("xdotool key Escape");
-        Run("xdotool windowfocus --sync " + main + " key F10");
+        Shell("xdotool key Escape");
+        // Alt+X ends the run at once and the next run opens a main window
+        // again; F10 there ends the program.
+        Shell("xdotool windowfocus --sync " + main + " key alt+x");
+        for (int i = 0; i < 100 && g_runsEnded < 1; ++i)
+            Pause(100);
+        std::string next = Find("Vizualizace satelitu");
+        Pause(500);
+        Shell("xdotool windowfocus --sync " + next + " key F10");
     }
     Pause(2000);
     PLAT_PostMessage(PLAT_GetMainWindow(), WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
@@ -293,9 +325,12 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     char* argv[] = {name, nullptr};
     int rc = MAIN_Run(1, argv);
     user.join();
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(rc, 0) << "F10 ends the program";
     ASSERT_TRUE(f.windowsFound) << "main, 3-D and information window";
+    EXPECT_EQ(g_runsEnded.load(), 2u) << "Alt+X started the next run";
 
+    EXPECT_GT(f.viewLit, 5000) << "the 3-D window's frame in " << shots_ << "/view.png";
+    EXPECT_GT(f.logDark, 500) << "log lines in " << shots_ << "/log.png";
     EXPECT_EQ(f.infoWidth, 500);
     EXPECT_GT(f.infoDark, 300) << "frames, labels and values in " << shots_ << "/info.png";
     EXPECT_GT(f.aboutWidth, 0);

@@ -1,13 +1,31 @@
 // The detumble example as a user runs it: headless, in virtual time, three
 // orbits of a tumbling CubeSat under every torque and the built-in B-dot.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 #include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
+
+// The numbers of the one row of a results file, decimal commas read as points.
+std::vector<double> ResultRow(const std::string& path)
+{
+    std::string text = testsupport::ReadFile(path);
+    std::vector<double> values;
+    size_t row = text.find('\n');
+    if (row == std::string::npos) return values;
+    std::string line = text.substr(row + 1);
+    std::replace(line.begin(), line.end(), ',', '.');
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, ';');) values.push_back(std::strtod(field.c_str(), nullptr));
+    return values;
+}
 
 std::string CopyExample(const char* name)
 {
@@ -25,6 +43,11 @@ TEST(ExampleScenario, DetumbleRunsThreeOrbitsAndFreesEverything)
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_NE(log.find("Satelit: CUBESAT\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    // From 10 deg/s to below 0.5 deg/s, finite.
+    std::vector<double> result = ResultRow(dir + "/detumble_result.csv");
+    ASSERT_EQ(result.size(), 1u);
+    EXPECT_TRUE(std::isfinite(result[0]));
+    EXPECT_LT(result[0] * 180.0 / 3.14159265358979, 0.5);
 }
 
 // The twin: three coils follow an on-board B-dot module built with sdcc.
@@ -39,6 +62,11 @@ TEST(ExampleScenario, DetumbleWithCoilsRunsItsModuleAndFreesEverything)
     EXPECT_NE(log.find("Satelit: CUBESAT\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("COIL"), std::string::npos) << log;
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    // Brought to rest; each coil has used some energy.
+    std::vector<double> result = ResultRow(dir + "/detumble_coils_result.csv");
+    ASSERT_EQ(result.size(), 4u);
+    EXPECT_LT(result[0] * 180.0 / 3.14159265358979, 0.5);
+    for (int i = 1; i < 4; ++i) EXPECT_GT(result[i], 0.0) << i;
 }
 
 }  // namespace

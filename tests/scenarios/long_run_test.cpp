@@ -67,3 +67,32 @@ TEST(LongRunScenario, SigtermInTheMiddleOfASeriesLeavesWholeRows)
 }
 
 }  // namespace
+
+namespace {
+
+// The example satellite for a simulated year at the fastest speed in virtual
+// time: the run ends normally, leaves no block unfreed and writes every row of
+// its track. It takes about ten minutes of one core, so it runs only when
+// ORBIT_LONG_TESTS=1 is set.
+TEST(LongRunScenario, ExampleSatelliteForASimulatedYear)
+{
+    const char* wanted = std::getenv("ORBIT_LONG_TESTS");
+    if (!wanted || std::string(wanted) != "1") GTEST_SKIP() << "set ORBIT_LONG_TESTS=1 to run it";
+    std::string dir = testsupport::MakeTempDir("year");
+    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/leo", dir,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(dir + "/orbit");
+    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                   "endtime = UT(\"01.01.2007, 00:00\")\nsimulationspeed = FASTEST\n");
+    scenario::Program p = scenario::StartIn(dir);
+    ASSERT_GT(p.pid, 0);
+    ASSERT_EQ(scenario::Wait(p, 3 * 3600 * 1000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    // A row every 10 minutes of the year, after the header.
+    std::vector<std::string> rows = Lines(testsupport::ReadFile(dir + "/leo_track.csv"));
+    EXPECT_EQ(rows.size(), 1u + 365u * 144u);
+    EXPECT_EQ(Lines(testsupport::ReadFile(dir + "/leo_summary.csv")).size(), 2u);
+}
+
+}  // namespace

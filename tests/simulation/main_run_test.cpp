@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr TIME_MS START_2006 = 12780547200000LL;
-
 class MainRunTest : public ProgramRunTest {
 protected:
     void Schedule(uint32_t tick, uint16_t command)
@@ -25,11 +23,7 @@ TEST_F(MainRunTest, AltXEndsTheDefaultRunAndTheProgramExitsCleanly)
 {
     PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
     EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(std::filesystem::exists("Zendrix.log"));
     EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("Nezruseny"), std::string::npos);
-    EXPECT_EQ(g_simClock.runStart, START_2006);
-    EXPECT_EQ(g_simClock.runEnd, START_2006 + 864000000);
-    EXPECT_EQ(g_simClock.stepLength, 10u);
     EXPECT_EQ(g_simClock.running, 0u);
     EXPECT_EQ(g_simClock.endAllRequest, 0u);
     EXPECT_EQ(MAIN_GetMainWindow(), 0u);

@@ -87,14 +87,21 @@ TEST_F(MultipassTest, ParametersStepLikeAnOdometerFirstParameterFastest)
     EXPECT_EQ(value, 0.0);
 }
 
-TEST_F(MultipassTest, StepDefaultsToOneAndABlockMayEndWithTheFile)
+// A ramp's step defaults to 1, its block may end with the file, and a later
+// parameter may start from an earlier one's value.
+TEST_F(MultipassTest, RampDefaultsAndStartsFromAnEarlierParameter)
 {
-    ASSERT_EQ(Load("starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"02.01.2006, 00:00\")\n"
+    ASSERT_EQ(Load("parameter \"A\", RAMP\n start = 2\n stop = 2\nend\n"
+                   "parameter \"B\", RAMP\n start = PARAMETER(\"A\")\n stop = 10\n step = 4\nend\n"
                    "parameter \"N\", RAMP\n  start = 7\n  stop = 9\n"),
               1u);
-    EXPECT_STREQ(MULTIPASS_FormatParamValue("N"), "7");
+    EXPECT_STREQ(MULTIPASS_FormatParamValue("B"), "2");
     ASSERT_EQ(MULTIPASS_NextPass(), 1u);
+    EXPECT_STREQ(MULTIPASS_FormatParamValue("B"), "6");
+    ASSERT_EQ(MULTIPASS_NextPass(), 1u);
+    EXPECT_STREQ(MULTIPASS_FormatParamValue("B"), "2");
     EXPECT_STREQ(MULTIPASS_FormatParamValue("N"), "8");
+    EXPECT_EQ(MULTIPASS_NextPass(), 1u);
     EXPECT_EQ(MULTIPASS_NextPass(), 0u);
 }
 
@@ -108,20 +115,16 @@ TEST_F(MultipassTest, MissingEndTimeTakesTheDefaultInterval)
               std::string::npos);
 }
 
-TEST_F(MultipassTest, RatioOffTheTableStepsToItsNeighbours)
+// A ratio off the speed table steps to its neighbours; the words and ratios
+// beyond the table's ends are held at them.
+TEST_F(MultipassTest, SpeedWordsAndRatiosOffAndOutsideTheTable)
 {
     ASSERT_EQ(Load("simulationspeed = 3 model seconds in 1 real second\n"), 1u);
     EXPECT_EQ(MULTIPASS_GetSpeed(), 3.0);
     EXPECT_EQ(MULTIPASS_IsSpeedOffTable(), 1u);
     EXPECT_EQ(MULTIPASS_Faster(), 4.0);
-    MULTIPASS_Done();
-    MULTIPASS_Init();
     ASSERT_EQ(Load("simulationspeed = 3 model seconds in 1 real second\n"), 1u);
     EXPECT_EQ(MULTIPASS_Slower(), 2.4);
-}
-
-TEST_F(MultipassTest, SpeedWordsAndRatiosOutsideTheTable)
-{
     ASSERT_EQ(Load("simulationspeed = FASTEST\n"), 1u);
     EXPECT_EQ(MULTIPASS_GetSpeed(), 864000.0);
     EXPECT_EQ(MULTIPASS_Faster(), 864000.0);
@@ -165,17 +168,6 @@ TEST_F(MultipassTest, ErrorsNameThePhysicalLineAndFailTheLoad)
         EXPECT_NE(Log().find(c.message), std::string::npos) << c.text << "\nlog: " << Log();
         EXPECT_EQ(MULTIPASS_GetFirstParam(), nullptr);
     }
-}
-
-TEST_F(MultipassTest, LaterParameterMayStartFromAnEarlierOne)
-{
-    ASSERT_EQ(Load("parameter \"A\", RAMP\n start = 2\n stop = 2\nend\n"
-                   "parameter \"B\", RAMP\n start = PARAMETER(\"A\")\n stop = 10\n step = 4\nend\n"),
-              1u);
-    EXPECT_STREQ(MULTIPASS_FormatParamValue("B"), "2");
-    ASSERT_EQ(MULTIPASS_NextPass(), 1u);
-    EXPECT_STREQ(MULTIPASS_FormatParamValue("B"), "6");
-    EXPECT_EQ(MULTIPASS_NextPass(), 0u);
 }
 
 }  // namespace

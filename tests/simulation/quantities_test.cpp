@@ -201,9 +201,6 @@ TEST_F(QuantitiesRunTest, NamesThatCannotBeLinkedFailTheRunStart)
     }
 }
 
-}  // namespace
-
-namespace {
 
 // Nodes fed by the latitude of a circular orbit inclined by 30 degrees with a
 // period of 96 minutes, starting at its ascending node.
@@ -256,9 +253,6 @@ TEST_F(QuantitiesRunTest, NodesFollowTheLatitudeOfACircularOrbit)
     EXPECT_EQ(row[4], 4.0);   // northern half-orbits ending at 48, 144, 240 and 336 minutes
 }
 
-}  // namespace
-
-namespace {
 
 // A cube (equal principal moments, no torque) spinning at 1 degree a second
 // about its z axis in a field that stands still in ECI: its body-frame rate is

@@ -144,13 +144,6 @@ TEST_F(TickTest, RealSpeedMakesWholeStepsAndOneRemainderStep)
     EXPECT_EQ(g_simClock.clock, kStart + 63);
 }
 
-TEST_F(TickTest, HalfSpeedCarriesTheHalfMilliseconds)
-{
-    g_simClock.speedFactor = 0.5;
-    for (int i = 0; i < 10; i++) TickAfter(21);
-    EXPECT_EQ(g_simClock.clock, kStart + 105);
-}
-
 TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
 {
     ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
@@ -171,22 +164,38 @@ TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
     EXPECT_EQ(g_endRuns, 1);
 }
 
-TEST_F(TickTest, RunEndsInTheMiddleOfATickWithoutTheRemainingSteps)
+// Ticks at other speeds: half speed carries the half milliseconds; a run end
+// inside a tick drops the remaining steps (a clock equal to the end still runs);
+// catching up stops after 15 ms of real time; a long stall at high speed
+// advances by at most the 32-bit range.
+TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
 {
-    g_simClock.runEnd = kStart + 20;  // a clock equal to the end is still simulated
-    TickAfter(45);
-    EXPECT_EQ(g_steps, 2);
-    EXPECT_EQ(g_endRuns, 1);
-    EXPECT_EQ(g_simClock.clock, kStart + 30);
-}
-
-TEST_F(TickTest, CatchUpStopsAfter15msOfRealTime)
-{
-    g_msPerStep = 4;  // the fourth step takes the tick past its budget
-    g_simClock.speedFactor = 10.0;
-    TickAfter(20);
-    EXPECT_EQ(g_steps, 4);
-    EXPECT_EQ(g_simClock.clock, kStart + 40);
+    const struct {
+        double speed;
+        uint32_t msPerStep, stepLength, ticks, tickMs;
+        TIME_MS runEnd;
+        int steps, endRuns;
+        TIME_MS clock;
+    } cases[] = {
+        {0.5, 0, 10, 10, 21, kStart + kTenDays, -1, 0, kStart + 105},
+        {1.0, 0, 10, 1, 45, kStart + 20, 2, 1, kStart + 30},
+        {10.0, 4, 10, 1, 20, kStart + kTenDays, 4, 0, kStart + 40},
+        {864000, 0, 1000000, 1, 60000, INT64_MAX, -1, 0, kStart + 4294967295LL},
+    };
+    for (const auto& c : cases) {
+        g_simClock.speedFactor = c.speed;
+        g_msPerStep = c.msPerStep;
+        g_simClock.stepLength = c.stepLength;
+        g_simClock.runEnd = c.runEnd;
+        for (uint32_t i = 0; i < c.ticks; i++) TickAfter(c.tickMs);
+        if (c.steps >= 0) {
+            EXPECT_EQ(g_steps, c.steps) << c.speed;
+        }
+        EXPECT_EQ(g_endRuns, c.endRuns) << c.speed;
+        EXPECT_EQ(g_simClock.clock, c.clock) << c.speed;
+        TearDown();  // a fresh clock and scheduler for the next case
+        SetUp();
+    }
 }
 
 TEST_F(TickTest, EventInsideAStepFiresAtItsTimeAfterTheModelsReachedIt)
@@ -252,15 +261,6 @@ TEST_F(TickTest, SpeedStepsApplyAtTheNextWorkingTick)
     EXPECT_EQ(ORBIT_TakeSpeedSteps(), 0);
 }
 
-TEST_F(TickTest, LongStallAtHighSpeedAdvancesByAtMostThe32BitRange)
-{
-    g_simClock.speedFactor = 864000;
-    g_simClock.stepLength = 1000000;
-    g_simClock.runEnd = INT64_MAX;
-    TickAfter(60000);
-    EXPECT_EQ(g_simClock.clock, kStart + 4294967295LL);
-}
-
 TEST_F(TickTest, SchedulerUpdatesEachModelAtItsPeriodAndEverythingEvery101msOfRealTime)
 {
     g_simClock.realTotal = 0;
@@ -314,17 +314,4 @@ TEST_F(TickRunTest, FastestRunCoversTheDefaultTenDaysInFiftyTicks)
     // fifty-first passes it and ends the run.
     EXPECT_EQ(g_simClock.realTotal, 51u * 20u);
     EXPECT_EQ(g_simClock.clock, kDefaultStart + kTenDays + 10);
-}
-
-TEST_F(TickRunTest, MultipassSeriesRunsEveryPassInOrder)
-{
-    Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 01:00\")\n"
-                           "simulationspeed = FASTEST\n"
-                           "parameter \"A\", RAMP\n start = 1\n stop = 3\n step = 1\nend\n"
-                           "parameter \"B\", RAMP\n start = 0.5\n stop = 1.5\n step = 0.5\nend\n");
-    Write("DataOutput.cfg", "datafile CSV, \"passes.csv\"\n results\n"
-                            " value\n  name = \"A\"\n  type = FLOAT, 0, 0\n  data = PARAMETER(\"A\")\n end\n"
-                            " value\n  name = \"B\"\n  type = FLOAT, 0, 1\n  data = PARAMETER(\"B\")\n end\nend\n");
-    ASSERT_EQ(Run(), 0);
-    EXPECT_EQ(testsupport::ReadFile("passes.csv"), "\"A\";\"B\"\n1;0,5\n2;0,5\n1;1,0\n2;1,0\n");
 }

@@ -1,9 +1,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include "platform/plat_gl.h"
 #include "tests/support/test_support.h"
@@ -13,12 +12,6 @@
 namespace {
 
 using viewtest::g_draw;
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::string Shell(const std::string& command)
 {
@@ -46,15 +39,10 @@ std::map<std::string, std::string> Probe(const std::string& file)
                            "stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames -of default=nw=1 '" +
                            file + "'");
     std::map<std::string, std::string> fields;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end - at);
-        size_t eq = line.find('=');
-        if (eq != std::string::npos)
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (size_t eq = line.find('='); eq != std::string::npos)
             fields[line.substr(0, eq)] = line.substr(eq + 1);
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
     return fields;
 }
 
@@ -161,7 +149,7 @@ TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
     PLAT_GetWindowText(window_->window, title, sizeof title);
     EXPECT_STREQ(title, "test - Záznam běží");
     VirtualFrames(11);   // the first frame and the second, due from 188 ms on
-    std::string log = Slurp("Zendrix.log");
+    std::string log = testsupport::ReadFile("Zendrix.log");
     const std::string line = "OGW: Movie error: Unable to Create Compressed Stream: Check your CODEC options\n";
     // The first frame fails opening the codec; the next one fails at once
     // with the same text.
@@ -231,7 +219,7 @@ TEST_F(OgwMovieTest, ScreenshotsAreJpegsOfTheClientSize)
     s_bad = dir + "/missing/dir/x.jpg";
     ASSERT_EQ(OGW_ConfigureCapture(window_, 0, s_bad.c_str(), 75), 1u);
     VirtualFrames(1);
-    EXPECT_NE(Slurp("Zendrix.log").find(s_bad), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find(s_bad), std::string::npos);
 }
 
 }

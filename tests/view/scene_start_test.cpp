@@ -42,22 +42,8 @@ protected:
         for (const char* name : {"Orbit.cfg", "Objects.cfg", "Earth.bmp", "Sun.bmp", "Star.bmp", "Moon.bmp"})
             std::filesystem::remove(ProgramFile(name));
     }
-    // Starts and ends a run with this Orbit.cfg; the start's result.
-    uint32_t StartWith(const std::string& orbitCfg, uint32_t* hadWindow)
-    {
-        testsupport::WriteFile(ProgramFile("Orbit.cfg"), orbitCfg);
-        OGW_Init();
-        ORBIT_InitRun();
-        mark_ = LogText().size();
-        uint32_t started = ORBIT_Start(0);
-        *hadWindow = g_scene.window != nullptr;
-        if (started) ORBIT_Stop();
-        EXPECT_EQ(g_scene.window, nullptr);
-        ORBIT_DoneRun();
-        OGW_Done();
-        return started;
-    }
-    // Starts a run and hands it to check before ending it.
+    // Starts a run and hands it to check before ending it; the run's end
+    // closes the 3-D window.
     template <typename Check>
     void WithRun(const std::string& orbitCfg, Check check)
     {
@@ -68,6 +54,7 @@ protected:
         uint32_t started = ORBIT_Start(0);
         check(started);
         if (started) ORBIT_Stop();
+        EXPECT_EQ(g_scene.window, nullptr);
         ORBIT_DoneRun();
         OGW_Done();
     }
@@ -97,39 +84,33 @@ TEST_F(SceneStart, SettingsDecideWhatTheStartNeeds)
         {"Draw_Moon = NE\nTexture_Earth = Planet.bmp\n", 0, 0,
          "ORBIT: nelze načíst texturu povrchu Země: \"Planet.bmp\".\n"},
     };
-    for (const Case& c : cases) {
-        uint32_t window = 0;
-        EXPECT_EQ(StartWith(c.cfg, &window), c.starts) << c.cfg;
-        EXPECT_EQ(window, c.window) << c.cfg;
-        if (c.message) {
-            EXPECT_TRUE(LoggedSinceStart(c.message)) << c.cfg;
-        }
-    }
+    for (const Case& c : cases)
+        WithRun(c.cfg, [&](uint32_t started) {
+            EXPECT_EQ(started, c.starts) << c.cfg;
+            EXPECT_EQ(g_scene.window != nullptr, c.window != 0) << c.cfg;
+            EXPECT_TRUE(!c.message || LoggedSinceStart(c.message)) << c.cfg;
+        });
 }
 
 TEST_F(SceneStart, FramesLeaveTheSimulationsRandomNumbersAlone)
 {
-    testsupport::WriteFile(ProgramFile("Orbit.cfg"), "Draw_Moon = NE\n");
-    OGW_Init();
-    ORBIT_InitRun();
-    ASSERT_TRUE(ORBIT_Start(0));
-    // Looking from the Earth at the Sun, whose sprite flickers at every frame.
-    VEC3 sun = g_orbit.sunVector, eye = sun, up{0, 0, 1};
-    VEC_SetLength(&eye, 100.0);
-    VEC_SetLength(&sun, 200.0);
-    OGW_SetTarget(g_scene.window, sun.x, sun.y, sun.z);
-    OGW_SetEyeUp(g_scene.window, &eye, &up);
-    uint32_t state = UTIL_GetRandomState();
-    for (int frame = 0; frame < 2; frame++) {
-        uint32_t before = g_scene.frame;
-        OGW_RequestRedraw(g_scene.window);
-        for (int i = 0; i < 5000 && g_scene.frame == before; i++) PLAT_Sleep(1);
-        EXPECT_GT(g_scene.frame, before);
-    }
-    EXPECT_EQ(UTIL_GetRandomState(), state);
-    ORBIT_Stop();
-    ORBIT_DoneRun();
-    OGW_Done();
+    WithRun("Draw_Moon = NE\n", [&](uint32_t started) {
+        ASSERT_TRUE(started);
+        // Looking from the Earth at the Sun, whose sprite flickers at every frame.
+        VEC3 sun = g_orbit.sunVector, eye = sun, up{0, 0, 1};
+        VEC_SetLength(&eye, 100.0);
+        VEC_SetLength(&sun, 200.0);
+        OGW_SetTarget(g_scene.window, sun.x, sun.y, sun.z);
+        OGW_SetEyeUp(g_scene.window, &eye, &up);
+        uint32_t state = UTIL_GetRandomState();
+        for (int frame = 0; frame < 2; frame++) {
+            uint32_t before = g_scene.frame;
+            OGW_RequestRedraw(g_scene.window);
+            for (int i = 0; i < 5000 && g_scene.frame == before; i++) PLAT_Sleep(1);
+            EXPECT_GT(g_scene.frame, before);
+        }
+        EXPECT_EQ(UTIL_GetRandomState(), state);
+    });
 }
 
 TEST_F(SceneStart, CamerasThatOnlyFollowStartFromTheHomePosition)

