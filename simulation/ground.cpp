@@ -1,6 +1,8 @@
 // GROUND: the ground stations of "Ground.cfg", their positions on the rotating
 // Earth and their observations of a satellite.
 #include "simulation/ground.h"
+#include <GL/gl.h>
+#include <GL/glu.h>
 #include <cmath>
 #include <cstdio>
 #include <strings.h>
@@ -13,6 +15,7 @@
 #include "simulation/satelit.h"
 #include "simulation/satelit_access.h"
 #include "simulation/sats.h"
+#include "view/gldraw.h"
 
 namespace {
 
@@ -29,6 +32,14 @@ GROUND_STATION* s_first = nullptr;
 GROUND_STATION* s_last = nullptr;
 double s_drawScale = 0.0;          // scene units per km
 uint32_t s_labelFont = 0xFFFFFFFF;
+GLUquadric* s_quadric = nullptr;
+
+// Drawing sizes in km.
+constexpr double kMarkerRadius = 5.0;
+constexpr double kLabelHeight = 10.0;
+constexpr double kAxisLength = 1000.0;
+constexpr double kConeLength = 50.0;
+constexpr uint8_t kConeAlpha = 110;
 
 uint32_t LineError(const char* format)
 {
@@ -249,6 +260,13 @@ const char* SatelliteName(const SATELIT* sat) { return sat && sat->name ? sat->n
 
 void GROUND_Init()
 {
+    if (s_quadric) gluDeleteQuadric(s_quadric);
+    s_quadric = gluNewQuadric();
+    if (s_quadric) {
+        gluQuadricDrawStyle(s_quadric, GLU_FILL);
+        gluQuadricNormals(s_quadric, GLU_SMOOTH);
+        gluQuadricTexture(s_quadric, GL_FALSE);
+    }
     s_first = s_last = nullptr;
     s_drawScale = 0.0;
     s_labelFont = 0xFFFFFFFF;
@@ -390,6 +408,73 @@ void GROUND_FormatLabel(const GROUND_STATION* s, char* text, size_t size)
                  SatelliteName(s->drawnSatellite));
 }
 
+namespace {
+
+VEC3 Plus(const VEC3& a, const VEC3& b) { return VEC3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+VEC3 Times(const VEC3& a, double k) { return VEC3{a.x * k, a.y * k, a.z * k}; }
+
+// The marker and the label, at the station.
+void DrawMarker(const GROUND_STATION* s)
+{
+    glPushMatrix();
+    glTranslated(s->drawnPosition.x, s->drawnPosition.y, s->drawnPosition.z);
+    GLDRAW_Color3ub(11, 16, 239);
+    if (s_quadric) gluSphere(s_quadric, kMarkerRadius, 30, 30);
+    char label[GROUND_LABEL_SIZE];
+    GROUND_FormatLabel(s, label, sizeof label);
+    GLDRAW_Color3ub(192, 192, 192);
+    glRasterPos3d(0.0, 0.0, kLabelHeight);
+    OGW_PrintText((OGW_FONT_SLOT)s_labelFont, "%s", label);
+    glPopMatrix();
+}
+
+// The line of sight, the local axes and the antenna's cone toward a visible satellite.
+void DrawObservation(const GROUND_STATION* s, OGW_WINDOW* window)
+{
+    const VEC3& p = s->drawnPosition;
+    if (s->drawObserverLine) {
+        GLDRAW_Color3ub(s->observerLineColor.r, s->observerLineColor.g, s->observerLineColor.b);
+        glBegin(GL_LINES);
+        glVertex3d(p.x, p.y, p.z);
+        glVertex3d(s->drawnSatellitePosition.x, s->drawnSatellitePosition.y, s->drawnSatellitePosition.z);
+        glEnd();
+    }
+    if (s->drawGroundAxes) {
+        GLDRAW_Color3ub(255, 0, 0);
+        GLDRAW_Arrow(p, Plus(p, Times(s->drawnHorizontal, kAxisLength)), nullptr, -1);
+        GLDRAW_Color3ub(0, 0, 255);
+        GLDRAW_Arrow(p, Plus(p, Times(s->drawnNorth, kAxisLength)), nullptr, -1);
+    }
+    VEC3 toward{s->drawnSatellitePosition.x - p.x, s->drawnSatellitePosition.y - p.y,
+                s->drawnSatellitePosition.z - p.z};
+    if (s->drawTransmitterCone && !VEC_IsZero(&toward)) {
+        VEC_SetLength(&toward, kConeLength);
+        VEC3 base = Plus(p, toward);
+        const GROUND_COLOR& c = s->transmitterConeColor;
+        GLDRAW_Color4ub(c.r, c.g, c.b, kConeAlpha);
+        GLDRAW_TranslucentCone(window, &p, &base, s->antennaAngle * CONST_DEG_TO_RAD);
+    }
+}
+
+}  // namespace
+
+void GROUND_Draw(OGW_WINDOW* window)
+{
+    if (!s_first) return;
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glScaled(s_drawScale, s_drawScale, s_drawScale);
+    for (const GROUND_STATION* s = s_first; s; s = s->next) {
+        DrawMarker(s);
+        if (s->drawnSatellite && s->drawnVisible) DrawObservation(s, window);
+    }
+    glPopMatrix();
+    glPopAttrib();
+}
+
 void GROUND_FreeList(GROUND_STATION* first)
 {
     while (first) {
@@ -406,4 +491,9 @@ void GROUND_FreeAll()
     s_first = s_last = nullptr;
 }
 
-void GROUND_Done() { GROUND_FreeAll(); }
+void GROUND_Done()
+{
+    if (s_quadric) gluDeleteQuadric(s_quadric);
+    s_quadric = nullptr;
+    GROUND_FreeAll();
+}

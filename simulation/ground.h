@@ -7,6 +7,7 @@
 #include "foundation/vecmath.h"
 
 struct SATELIT;
+struct OGW_WINDOW;
 
 struct GROUND_COLOR {
     uint8_t r, g, b;
@@ -80,6 +81,9 @@ GROUND_STATION* GROUND_GetFirst();
 void GROUND_SnapshotForDrawing();
 // The label the view draws beside a station, from its drawing copies.
 void GROUND_FormatLabel(const GROUND_STATION* station, char* text, size_t size);
+// Draws every station from its drawing copies: render thread, inside the
+// scene's camera matrix (scene units), with the window's context current.
+void GROUND_Draw(OGW_WINDOW* window);
 void GROUND_Done();
 void GROUND_FreeList(GROUND_STATION* first);
 void GROUND_FreeAll();

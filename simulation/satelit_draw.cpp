@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 #include <cstdio>
 #include "simulation/orbit.h"
+#include "simulation/raster.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_draw.h"
 #include "simulation/sats.h"
@@ -389,12 +390,47 @@ void NameLabel(const SATELIT* sat, OGW_WINDOW* window, double s, int32_t font)
     Label(Mul(up, s), font, text);
 }
 
+// One projection's filled triangles, moved `distance` size units along its
+// direction. The simulation replaces the triangles under the lock.
+void Projection(const SAT_PROJECTION_BLOCK& block, const VEC3& direction, double distance, const SAT_COLOR& color,
+                double s, void (*lock)(), void (*unlock)())
+{
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_CULL_FACE);
+    glPushMatrix();
+    VEC3 at = Mul(direction, distance * s);
+    glTranslated(at.x, at.y, at.z);
+    Color(color);
+    lock();
+    if (block.triangles) {
+        glBegin(GL_TRIANGLES);
+        for (const RASTER_TRIANGLE* t = block.triangles->head; t; t = t->next)
+            for (const RASTER_POINT& p : t->corners) Vertex(Add(Mul(block.u, p.x), Mul(block.w, p.y)));
+        glEnd();
+    }
+    unlock();
+    glPopMatrix();
+    glPopAttrib();
+}
+
+void Projections(const SATELIT* sat, double s)
+{
+    const SATELIT_DRAWING_COPY& c = sat->drawing;
+    if (sat->drawSunProjection && c.illumination > 0.0)
+        Projection(sat->sunProjection, c.sunProjectionDirection, sat->sunProjectionDistance, sat->sunProjectionColor,
+                   s, SATS_LockSunProjection, SATS_UnlockSunProjection);
+    if (sat->drawDragProjection)
+        Projection(sat->dragProjection, c.dragProjectionDirection, sat->dragProjectionDistance,
+                   sat->dragProjectionColor, s, SATS_LockDragProjection, SATS_UnlockDragProjection);
+}
+
 // Everything drawn about the satellite with the inertial orientation.
 void InertialFrame(SATELIT* sat, OGW_WINDOW* window, double s, int32_t font)
 {
     static const char* const kOrbitNames[3] = {"x-ORBIT", "y-ORBIT", "z-ORBIT"};
     static const char* const kEciNames[3] = {"x-ECI", "y-ECI", "z-ECI"};
     DrawBillboard(sat);
+    Projections(sat, s);
     if (sat->localOrbitAxes) LabelledFrame(sat->drawing.orbitAxes, kOrbitLook, kOrbitNames, s, font);
     if (sat->localEciAxes) LabelledFrame(kUnitAxes, kEciLook, kEciNames, s, font);
     Rotation(sat, s, font);

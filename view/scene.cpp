@@ -9,6 +9,7 @@
 #include <cstring>
 #include "foundation/constants.h"
 #include "models/ephemeris.h"
+#include "simulation/ground.h"
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
 #include "simulation/satelit.h"
@@ -122,6 +123,7 @@ void ORBIT_SnapshotState(OGW_WINDOW* window)
     g_scene.frameRate = ORBIT_GetFrameRate();
     SnapshotTitle();
     SATS_SnapshotAll(window);
+    GROUND_SnapshotForDrawing();
     if (lock) PLAT_LeaveLock(lock);
 }
 
@@ -225,8 +227,8 @@ void ORBIT_DrawSatellites()
 
 void ORBIT_DrawGroundStations()
 {
-    // Ground stations are drawn here once the station module offers its drawing.
     ORBIT_LoadCameraMatrix();
+    GROUND_Draw(g_scene.window);
 }
 
 void ORBIT_BeginOverlay()

@@ -14,6 +14,7 @@
 #include "foundation/time.h"
 #include "platform/plat_window.h"
 #include "simulation/orbit.h"
+#include "simulation/raster.h"
 #include "simulation/satelit.h"
 #include "tests/foundation/iotxt_test_support.h"
 #include "tests/view/bitmap_support.h"
@@ -197,4 +198,45 @@ TEST_F(SceneFrame, SatelliteModelsLeaveNoStateBehind)
     ExpectColor(Pixel(x[3], y[3]), first, 0, "second shaded sphere");
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     Release();
+}
+
+TEST_F(SceneFrame, ProjectionTrianglesBeforeTheSatellite)
+{
+    Look(VEC3{400, 0, 0}, VEC3{300, 0, 0});
+    Frame();
+    SATELIT sat = Sphere(SAT_GRAPHICS_SPHERE, VEC3{30000, 0, 0}, SAT_COLOR{0, 0, 255}, -1);
+    // One triangle of 100 x 100 m around the centre, across the line of sight.
+    RASTER_TRIANGLE triangle{{{-50, -50}, {50, -50}, {0, 50}}, nullptr};
+    RASTER_TRIANGLE_LIST list{1, &triangle, nullptr};
+    for (SAT_PROJECTION_BLOCK* block : {&sat.sunProjection, &sat.dragProjection}) {
+        block->triangles = &list;
+        block->u = VEC3{0, 1, 0};
+        block->w = VEC3{0, 0, 1};
+    }
+    sat.drawing.sunProjectionDirection = VEC3{1, 0, 0};
+    sat.drawing.dragProjectionDirection = VEC3{1, 0, 0};
+    sat.sunProjectionDistance = sat.dragProjectionDistance = 2.0;
+    sat.sunProjectionColor = SAT_COLOR{250, 200, 0};
+    sat.dragProjectionColor = SAT_COLOR{0, 200, 250};
+    int x, y;
+    Project(VEC3{300, 0, -0.5}, &x, &y);
+    auto draw = [&]() {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        OGW_LoadViewMatrix();
+        glEnable(GL_CULL_FACE);
+        SATELIT_Draw(&sat, window_);
+        glFinish();
+        return Pixel(x, y);
+    };
+    ExpectColor(draw(), RGB{0, 0, 255}, 1, "no projection asked for");
+    sat.drawSunProjection = 1;
+    ExpectColor(draw(), RGB{250, 200, 0}, 1, "Sun projection in front of the satellite");
+    sat.drawing.illumination = 0.0;
+    ExpectColor(draw(), RGB{0, 0, 255}, 1, "no Sun projection in the shadow");
+    sat.drawDragProjection = 1;
+    ExpectColor(draw(), RGB{0, 200, 250}, 1, "drag projection in the shadow too");
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    Release();
+    sat.sunProjection.triangles = sat.dragProjection.triangles = nullptr;
 }
