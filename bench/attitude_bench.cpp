@@ -12,24 +12,15 @@
 #include "simulation/raster.h"
 #include "simulation/satelit.h"
 #include "simulation/surfmodel.h"
+#include "bench/example_surface.h"
 
 namespace {
 
-// The example CubeSat's surface model, read as a satellite reads it.
-SURFMODEL* LoadCubeSat()
+// The example CubeSat's surface model with its raster prepared.
+SURFMODEL* LoadPreparedCubeSat()
 {
-    MEMORY_Init();
-    LOG_Init();
-    IOTXT_Init();
     SURFMODEL_Init();
-    std::filesystem::path target = std::filesystem::path(MEMORY_ProgramDirectory()) / "cubesat.surf";
-    std::filesystem::copy_file(std::filesystem::path(ORBIT_SOURCE_DIR) / "examples/leo/cubesat.surf", target,
-                               std::filesystem::copy_options::overwrite_existing);
-    static char line[] = "= \"cubesat\", \"cubesat.surf\"";
-    IOTXT_BeginString(line);
-    SURFMODEL* model = nullptr;
-    SURFMODEL_ParseDefinition(&model);
-    IOTXT_EndString();
+    SURFMODEL* model = LoadCubeSat();
     if (model) SURFMODEL_PrepareRaster(model);
     return model;
 }
@@ -45,7 +36,7 @@ struct BenchSatellite {
         memset(static_cast<void*>(&sat), 0, sizeof sat);
         g_simClock.clock = kStart;
         g_orbit.sunVector = VEC3{1.2e8, -8e7, 1e7};
-        sat.surfaceModelInUse = LoadCubeSat();
+        sat.surfaceModelInUse = LoadPreparedCubeSat();
         sat.centreOfMass = VEC3{0.0009, 0, -0.0039};
         sat.illumination = 100.0;
         sat.solarPressure = 8.9e-6;

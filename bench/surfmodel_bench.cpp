@@ -10,26 +10,9 @@
 #include "foundation/memory.h"
 #include "simulation/raster.h"
 #include "simulation/surfmodel.h"
+#include "bench/example_surface.h"
 
 namespace {
-
-// The example's model, read as a satellite reads it: the file is copied into
-// the program's folder, where the configuration reader looks.
-SURFMODEL* LoadCubeSat()
-{
-    MEMORY_Init();
-    LOG_Init();
-    IOTXT_Init();
-    std::filesystem::path target = std::filesystem::path(MEMORY_ProgramDirectory()) / "cubesat.surf";
-    std::filesystem::copy_file(std::filesystem::path(ORBIT_SOURCE_DIR) / "examples/leo/cubesat.surf", target,
-                               std::filesystem::copy_options::overwrite_existing);
-    static char line[] = "= \"cubesat\", \"cubesat.surf\"";
-    IOTXT_BeginString(line);
-    SURFMODEL* model = nullptr;
-    SURFMODEL_ParseDefinition(&model);
-    IOTXT_EndString();
-    return model;
-}
 
 struct DIRECTION {
     VEC3 d, u, v;

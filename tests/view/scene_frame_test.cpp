@@ -18,6 +18,7 @@
 #include "simulation/satelit.h"
 #include "tests/foundation/iotxt_test_support.h"
 #include "tests/view/bitmap_support.h"
+#include "tests/view/frame_support.h"
 #include "view/ogw.h"
 #include "view/orbit_config.h"
 #include "view/scene.h"
@@ -26,10 +27,6 @@ using iotxttest::LogText;
 using iotxttest::ProgramFile;
 
 namespace {
-
-struct RGB {
-    int r, g, b;
-};
 
 const char* kOrbitCfg =
     "Draw_ECI_axes = NE\nDraw_ECF_axes = NE\nDraw_Moon = NE\nDraw_stars = NE\n"
@@ -72,24 +69,9 @@ protected:
         OGW_SetTarget(window_, target.x, target.y, target.z);
         OGW_SetEyeUp(window_, &eye, &up);
     }
-    // Draws one frame on the render thread and keeps its context here.
-    void Frame()
-    {
-        OGW_EnableRedraw(window_);
-        OGW_RequestRedraw(window_);
-        for (int i = 0; i < 5000 && (window_->redrawCounter.load() > 0 || window_->frameInProgress.load()); i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        OGW_DisableRedraw(window_);
-        OGW_MakeCurrent(window_);
-    }
+    void Frame() { DrawOneFrame(window_); }
     void Release() { OGW_MakeCurrent(nullptr); }
-    RGB Pixel(int x, int y)
-    {
-        uint8_t p[3];
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
-        return RGB{p[0], p[1], p[2]};
-    }
+    RGB Pixel(int x, int y) { return ReadPixel(x, y); }
     bool AnyPixel(int y0, int y1, RGB c)
     {
         for (int y = y0; y < y1; y++)
