@@ -152,7 +152,8 @@ void BM_SimulationSteps(benchmark::State& state)
     uint32_t step = ORBIT_GetMinUpdatePeriod();
     for (auto _ : state) {
         g_simClock.clock += step;
-        ORBIT_StepModels(1);
+        ORBIT_StepModels();
+        ORBIT_EndTick();
     }
     state.counters["steps/s"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
 }

@@ -146,8 +146,9 @@ void DATAOUT_UpdateNodes();
 // Result files and their timing (dataout_files.cpp).
 uint32_t DATAOUT_Start();
 uint32_t DATAOUT_PrepareFiles();
-// Sets the clock back to a result row that has fallen due; 1 when it did.
-uint32_t DATAOUT_SnapTimeToSave();
+// The time of the next result row of any file; INT64_MAX when none is due.
+TIME_MS DATAOUT_NextSaveTime();
+// Writes the rows due at the clock. A row only reads the state.
 void DATAOUT_WriteDue();
 void DATAOUT_Finish();
 void DATAOUT_WriteHeader(DATAOUT_FILE* file);

@@ -294,23 +294,22 @@ uint32_t DATAOUT_Start()
     return DATAOUT_PrepareFiles() && DATAOUT_LinkNodes();
 }
 
-uint32_t DATAOUT_SnapTimeToSave()
+// The rows of a file fall due up to one interval past its end (the row at the
+// end itself is not written, but its time still stops the clock).
+TIME_MS DATAOUT_NextSaveTime()
 {
-    uint32_t snapped = 0;
+    TIME_MS next = INT64_MAX;
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
-        if (file->results) continue;
-        if (g_simClock.clock <= Later(file->end, file->interval) && g_simClock.clock >= file->nextSave) {
-            g_simClock.clock = file->nextSave;
-            snapped = 1;
-        }
+        if (file->results || file->nextSave > Later(file->end, file->interval)) continue;
+        if (file->nextSave < next) next = file->nextSave;
     }
-    return snapped;
+    return next;
 }
 
 void DATAOUT_WriteDue()
 {
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
-        if (file->results || file->nextSave != g_simClock.clock) continue;
+        if (file->results || file->nextSave > g_simClock.clock) continue;
         file->nextSave = Later(file->nextSave, file->interval);
         if (g_simClock.clock >= file->end || file->type != DATAOUT_FILE_CSV) continue;
         if (file->headerPending) {

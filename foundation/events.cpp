@@ -328,6 +328,12 @@ uint32_t EVENTS_ClampClockToNext(uint32_t* word)
     return 1;
 }
 
+TIME_MS EVENTS_NextDueTime()
+{
+    EVENT* earliest = EVENTS_Earliest();
+    return earliest ? earliest->dueTime : INT64_MAX;
+}
+
 void EVENTS_FireNext()
 {
     if (g_firing) return;  // a callback cannot fire the queue again

@@ -54,6 +54,8 @@ EVENT_HANDLE EVENTS_GetHandle(const EVENT* event);
 uint32_t EVENTS_ClampClockToNext(uint32_t* word);
 // Fires the earliest event (reason 1, then reason 2). Nothing on an empty queue.
 void EVENTS_FireNext();
+// The due time of the earliest queued event; INT64_MAX when none is queued.
+TIME_MS EVENTS_NextDueTime();
 // One log line per queued event, in queue order.
 void EVENTS_Dump();
 // Number of queued events.

@@ -22,6 +22,9 @@ struct PLAT_BACKEND {
     // Called by the GUI thread's PLAT_GetMessage when its queue is empty:
     // handle native events for at most timeoutMs. Null: the layer just waits.
     void (*waitEvents)(uint32_t timeoutMs);
+    // Called by the GUI thread while it is busy: turn the display's pending
+    // input into posted messages without waiting. Null: nothing to take in.
+    void (*pollInput)();
     int32_t (*messageBox)(HWND owner, const char* text, const char* caption, uint32_t type);
     // Shows a rendered frame in a window (any thread): bottom-up RGB rows,
     // stride bytes apart. Null: frames are not shown.

@@ -1,6 +1,7 @@
 // The desktop backend: FLTK 1.3 widgets under X11 mirror the window records.
 // Only the GUI thread touches FLTK; other threads hand frames and titles over
 // through Fl::awake.
+#include <chrono>
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Browser.H>
@@ -436,6 +437,19 @@ void WaitEvents(uint32_t timeoutMs)
     Fl::wait(timeoutMs / 1000.0);
 }
 
+// Takes in the display's pending input while the GUI thread is busy, at most
+// every 20 ms: key and menu handlers only post messages, which the busy work
+// then sees waiting.
+void PollInput()
+{
+    static auto last = std::chrono::steady_clock::now();
+    auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(20))
+        return;
+    last = now;
+    Fl::check();
+}
+
 int32_t MessageBox(HWND, const char* text, const char* caption, uint32_t type)
 {
     std::string title = Utf8(caption);
@@ -516,7 +530,7 @@ void PictureChanged(HWND control, const uint8_t* rgb, int32_t width, int32_t hei
 
 const PLAT_BACKEND g_desktop = {
     "desktop",    WindowCreated, WindowDestroyed, WindowShown, WindowMoved, ListBoxAdded, Wake,
-    WaitEvents,   MessageBox,    ShowFrame,       TitleChanged, PictureChanged,
+    WaitEvents,   PollInput,     MessageBox,      ShowFrame,    TitleChanged, PictureChanged,
 };
 
 }

@@ -52,7 +52,7 @@ int32_t MessageBox(HWND, const char* text, const char* caption, uint32_t)
 }
 
 const PLAT_BACKEND g_headless = {
-    "headless", WindowCreated, WindowDestroyed, WindowShown, nullptr, ListBoxAdded, Wake, nullptr, MessageBox, nullptr, nullptr, nullptr,
+    "headless", WindowCreated, WindowDestroyed, WindowShown, nullptr, ListBoxAdded, Wake, nullptr, nullptr, MessageBox, nullptr, nullptr, nullptr,
 };
 
 const PLAT_BACKEND* g_backend = &g_headless;

@@ -527,6 +527,27 @@ int32_t PLAT_GetMessage(MSG* msg)
     }
 }
 
+// What a user or a signal asks for: keys, commands, closing a window, quitting.
+bool IsInputMessage(uint32_t message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_COMMAND || message == WM_CLOSE;
+}
+
+uint32_t PLAT_InputWaiting()
+{
+    const PLAT_BACKEND* backend = PLAT_GetBackend();
+    auto q = CurrentQueue();
+    if (backend->pollInput && IsGuiQueue(*q))
+        backend->pollInput();
+    std::lock_guard<std::mutex> lock(q->mutex);
+    if (q->quit)
+        return 1;
+    for (const MSG& m : q->messages)
+        if (IsInputMessage(m.message))
+            return 1;
+    return 0;
+}
+
 uint32_t PLAT_PeekMessage(MSG* msg)
 {
     auto q = CurrentQueue();

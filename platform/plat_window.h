@@ -90,6 +90,10 @@ void PLAT_PostQuitMessage(int32_t exitCode);
 int32_t PLAT_GetMessage(MSG* msg);
 // Takes the next message without waiting; 0 when there is none.
 uint32_t PLAT_PeekMessage(MSG* msg);
+// 1 when the calling thread's queue holds a key, a command, a close request or
+// the quit message (the GUI thread first takes in the display's pending input),
+// so that long work can stop and let the message loop answer.
+uint32_t PLAT_InputWaiting();
 uint32_t PLAT_TranslateMessage(const MSG* msg);
 LRESULT PLAT_DispatchMessage(const MSG* msg);
 // Turns a key message into the table's WM_COMMAND, sent to the given window

@@ -108,7 +108,7 @@ uint32_t MAIN_RegisterWindowClass()
 void MAIN_InstallTickHooks()
 {
     MAIN_SetTickCountSource(PLAT_GetTickCount);
-    MAIN_TICK_HOOKS hooks{MAIN_TickDone, EndRunFromTick, PassTickToAboutBox};
+    MAIN_TICK_HOOKS hooks{MAIN_TickDone, EndRunFromTick, PassTickToAboutBox, PLAT_InputWaiting};
     MAIN_SetTickHooks(&hooks);
 }
 

@@ -7,6 +7,7 @@
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
 #include "simulation/sats.h"
+#include "view/satwindow.h"
 
 static void UpdateEarthRotation() { g_orbit.earthAngle = ORBIT_EarthRotationAngle(); }
 static void UpdateSun() { ORBIT_SunDirection(&g_orbit.sunVector); }
@@ -37,6 +38,9 @@ void ORBIT_InstallModelUpdates()
     ORBIT_SetModelUpdate(ORBIT_STEP_ATTITUDE, SATS_UpdateAttitudeAll);
     ORBIT_SetModelUpdate(ORBIT_STEP_MODULES, SATS_RunModulesAll);
     ORBIT_SetModelUpdate(ORBIT_STEP_GROUND, GROUND_Update);
+    ORBIT_SetModelNextDue(ORBIT_STEP_SATELLITES, SATS_NextOrbitDue);
+    ORBIT_SetModelNextDue(ORBIT_STEP_MODULES, SATS_NextModuleDue);
+    ORBIT_SetDisplayRefresh(SATWINDOW_RefreshAll);
 }
 
 void ORBIT_UpdateSceneNow()

@@ -1,7 +1,9 @@
-// ORBIT per-step scheduler. Each model has its update period in simulated
-// milliseconds and the clock of its last update; a step updates the models
-// whose period has passed, all of them when forced and once per 100 ms of real
-// time, and asks the render thread for a redraw when anything changed.
+// ORBIT per-step scheduler. Each model updates on a grid of its own: the next
+// update is due exactly one period after the previous due time, whatever rows,
+// events or the end of a tick made the clock stop in between, so neither
+// recording nor the real clock changes what is simulated. The render thread is
+// asked for one frame at the end of a tick, drawn from the whole state after
+// the tick's steps.
 #include "simulation/orbit_step.h"
 #include <atomic>
 #include "simulation/main.h"
@@ -27,54 +29,65 @@ void ORBIT_RunModules() {}
 void ORBIT_UpdateGround() {}
 
 constexpr uint32_t kNoCamera = 0;
-constexpr uint32_t kFullUpdateRealMs = 100;
 constexpr uint32_t kFrameRateRealMs = 1000;
 constexpr uint32_t kIdleRedrawMs = 100;
 constexpr uint32_t kPausedRedrawMs = 50;
 
 struct ORBIT_MODEL_ENTRY {
     ORBIT_MODEL_UPDATE builtIn;
-    uint32_t dueOnlyAfterPeriod;  // due when more than the period passed (else: at least the period)
     uint32_t underSceneLock;      // the render thread reads what it updates
     uint32_t countsAsUpdate;      // a change that needs a redraw
     uint32_t cameraModes[2];      // camera modes refreshed with it, inside the lock
     ORBIT_MODEL_UPDATE update;
+    ORBIT_MODEL_NEXT_DUE nextDueOf;  // models whose parts keep grids of their own
     uint32_t period;
-    TIME_MS lastUpdate;
+    TIME_MS nextDue;              // the next point of the model's grid
 };
 
+constexpr TIME_MS kNever = INT64_MAX;
+
 ORBIT_MODEL_ENTRY g_models[ORBIT_STEP_MODEL_COUNT] = {
-    {ORBIT_UpdateEarthRotation, 1, 1, 1, {2, kNoCamera}, nullptr, 30000, 0},
-    {ORBIT_UpdateSun, 1, 1, 1, {3, kNoCamera}, nullptr, 600000, 0},
-    {ORBIT_UpdateMoon, 1, 0, 1, {kNoCamera, kNoCamera}, nullptr, 30000, 0},
-    {ORBIT_UpdateSatellites, 0, 1, 1, {4, 5}, nullptr, 0xFFFFFFFF, 0},
-    {ORBIT_UpdateAttitude, 0, 1, 1, {6, kNoCamera}, nullptr, 10, 0},
-    {ORBIT_RunModules, 0, 0, 0, {kNoCamera, kNoCamera}, nullptr, 0xFFFFFFFF, 0},
-    {ORBIT_UpdateGround, 0, 1, 1, {kNoCamera, kNoCamera}, nullptr, 20000, 0},
+    {ORBIT_UpdateEarthRotation, 1, 1, {2, kNoCamera}, nullptr, nullptr, 30000, 0},
+    {ORBIT_UpdateSun, 1, 1, {3, kNoCamera}, nullptr, nullptr, 600000, 0},
+    {ORBIT_UpdateMoon, 0, 1, {kNoCamera, kNoCamera}, nullptr, nullptr, 30000, 0},
+    {ORBIT_UpdateSatellites, 1, 1, {4, 5}, nullptr, nullptr, 0xFFFFFFFF, 0},
+    {ORBIT_UpdateAttitude, 1, 1, {6, kNoCamera}, nullptr, nullptr, 10, 0},
+    {ORBIT_RunModules, 0, 0, {kNoCamera, kNoCamera}, nullptr, nullptr, 0xFFFFFFFF, 0},
+    {ORBIT_UpdateGround, 1, 1, {kNoCamera, kNoCamera}, nullptr, nullptr, 20000, 0},
 };
 
 uint32_t g_enabled = 0;
 ORBIT_SCENE_HOOKS g_scene{};
 uint32_t g_graphics = 0;
-uint64_t g_fullUpdateRealMark = 0;
+uint32_t g_updatedSinceRedraw = 0;
 uint32_t g_lastRedrawTime = 0;
 std::atomic<uint32_t> g_frameCounter{1};
 uint32_t g_frameMark = 0;
 uint64_t g_frameRateRealMark = 0;
 double g_frameRate = 0.0;
 std::atomic<int32_t> g_speedSteps{0};
+std::atomic<TIME_MS> g_displayClock{0};
+ORBIT_MODEL_UPDATE g_displayRefresh = nullptr;
+TIME_MS g_lastDisplayedClock = 0;
 
-uint32_t ORBIT_IsModelDue(const ORBIT_MODEL_ENTRY& m)
+TIME_MS ORBIT_ModelNextDue(const ORBIT_MODEL_ENTRY& m)
 {
-    // Signed: a clock pulled back before the last update is never due.
-    int64_t since = g_simClock.clock - m.lastUpdate;
-    int64_t period = m.period;
-    return m.dueOnlyAfterPeriod ? since > period : since >= period;
+    if (m.nextDueOf) return m.nextDueOf();
+    return m.period == 0xFFFFFFFF ? kNever : m.nextDue;
+}
+
+// The next grid point after the clock: due times stay one period apart
+// whatever else made the clock stop in between.
+void ORBIT_AdvanceGrid(ORBIT_MODEL_ENTRY& m)
+{
+    if (m.nextDueOf || m.period == 0xFFFFFFFF) return;
+    TIME_MS period = m.period ? m.period : 1;
+    m.nextDue += ((g_simClock.clock - m.nextDue) / period + 1) * period;
 }
 
 void ORBIT_RunModel(ORBIT_MODEL_ENTRY& m)
 {
-    m.lastUpdate = g_simClock.clock;
+    ORBIT_AdvanceGrid(m);
     ORBIT_MODEL_UPDATE update = m.update ? m.update : m.builtIn;
     uint32_t locked = m.underSceneLock && g_graphics;
     if (locked) g_scene.lock();
@@ -96,38 +109,66 @@ void ORBIT_MeasureFrameRate()
     g_frameRateRealMark = g_simClock.realTotal;
 }
 
-// A forced step updates everything; otherwise everything once the real total
-// is more than 100 ms past the last full update.
-uint32_t ORBIT_IsFullUpdate(uint32_t force)
-{
-    if (force || g_simClock.realTotal - g_fullUpdateRealMark > kFullUpdateRealMs) {
-        g_fullUpdateRealMark = g_simClock.realTotal;
-        return 1;
-    }
-    return 0;
-}
-
 void ORBIT_RequestRedraw()
 {
     if (g_graphics) g_scene.requestRedraw();
     g_lastRedrawTime = MAIN_GetTickCount();
+    g_updatedSinceRedraw = 0;
 }
 
 }  // namespace
 
-void ORBIT_StepModels(uint32_t force)
+void ORBIT_StepModels()
+{
+    if (!g_enabled) return;
+    for (ORBIT_MODEL_ENTRY& m : g_models) {
+        if (g_simClock.clock < ORBIT_ModelNextDue(m)) continue;
+        ORBIT_RunModel(m);
+        if (m.countsAsUpdate) g_updatedSinceRedraw = 1;
+    }
+}
+
+TIME_MS ORBIT_NextModelDue()
+{
+    TIME_MS next = kNever;
+    for (const ORBIT_MODEL_ENTRY& m : g_models) {
+        TIME_MS due = ORBIT_ModelNextDue(m);
+        if (due < next) next = due;
+    }
+    return next;
+}
+
+// Between two orbit steps the display shows each satellite where it has moved
+// since (the models are not touched), so the satellite cameras follow it at the
+// end of every tick; the information windows are refreshed.
+void ORBIT_RefreshDisplay()
+{
+    g_displayClock = g_simClock.clock;
+    if (g_displayRefresh) g_displayRefresh();
+    if (!g_graphics || g_simClock.clock == g_lastDisplayedClock) return;
+    g_lastDisplayedClock = g_simClock.clock;
+    g_scene.lock();
+    for (uint32_t mode : {4u, 5u}) g_scene.refreshCamera(mode);
+    g_scene.unlock();
+    g_updatedSinceRedraw = 1;
+}
+
+void ORBIT_EndTick()
 {
     if (!g_enabled) return;
     ORBIT_MeasureFrameRate();
-    uint32_t all = ORBIT_IsFullUpdate(force);
-    uint32_t updated = 0;
-    for (ORBIT_MODEL_ENTRY& m : g_models) {
-        if (!all && !ORBIT_IsModelDue(m)) continue;
-        ORBIT_RunModel(m);
-        if (m.countsAsUpdate) updated = 1;
-    }
-    if (!updated && MAIN_GetTickCount() - g_lastRedrawTime > kIdleRedrawMs) updated = 1;
-    if (updated) ORBIT_RequestRedraw();
+    ORBIT_RefreshDisplay();
+    if (g_updatedSinceRedraw || MAIN_GetTickCount() - g_lastRedrawTime > kIdleRedrawMs) ORBIT_RequestRedraw();
+}
+
+TIME_MS ORBIT_GetDisplayClock()
+{
+    return g_displayClock.load();
+}
+
+void ORBIT_SetDisplayRefresh(ORBIT_MODEL_UPDATE refresh)
+{
+    g_displayRefresh = refresh;
 }
 
 void ORBIT_ThrottledRedraw()
@@ -152,7 +193,12 @@ void ORBIT_SetModelPeriod(ORBIT_STEP_MODEL model, uint32_t period)
 {
     if (model >= ORBIT_STEP_MODEL_COUNT) return;
     g_models[model].period = period;
-    g_models[model].lastUpdate = g_simClock.clock;
+    g_models[model].nextDue = g_simClock.clock;
+}
+
+void ORBIT_SetModelNextDue(ORBIT_STEP_MODEL model, ORBIT_MODEL_NEXT_DUE nextDue)
+{
+    if (model < ORBIT_STEP_MODEL_COUNT) g_models[model].nextDueOf = nextDue;
 }
 
 uint32_t ORBIT_GetModelPeriod(ORBIT_STEP_MODEL model)
@@ -160,10 +206,6 @@ uint32_t ORBIT_GetModelPeriod(ORBIT_STEP_MODEL model)
     return model < ORBIT_STEP_MODEL_COUNT ? g_models[model].period : 0xFFFFFFFF;
 }
 
-TIME_MS ORBIT_GetModelLastUpdate(ORBIT_STEP_MODEL model)
-{
-    return model < ORBIT_STEP_MODEL_COUNT ? g_models[model].lastUpdate : 0;
-}
 
 void ORBIT_SetModelUpdate(ORBIT_STEP_MODEL model, ORBIT_MODEL_UPDATE update)
 {
@@ -176,7 +218,9 @@ void ORBIT_ResetStepMarks()
     g_frameMark = 0;
     g_frameRate = 0.0;
     g_frameRateRealMark = g_simClock.realTotal;
-    g_fullUpdateRealMark = g_simClock.realTotal;
+    g_updatedSinceRedraw = 0;
+    g_displayClock = g_simClock.clock;
+    g_lastDisplayedClock = g_simClock.clock;
     g_lastRedrawTime = MAIN_GetTickCount();
 }
 

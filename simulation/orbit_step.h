@@ -1,6 +1,5 @@
-// ORBIT per-step scheduler: updates every model when its period has passed,
-// with one full update per 100 ms of real time, and hands the scene to the
-// render thread by redraw requests. GUI thread, except ORBIT_CountFrame and
+// ORBIT per-step scheduler: updates every model on its own grid of due times
+// and hands the scene to the render thread by one redraw request per tick. GUI thread, except ORBIT_CountFrame and
 // the speed-step counter.
 #pragma once
 #include <cstdint>
@@ -19,6 +18,8 @@ enum ORBIT_STEP_MODEL : uint32_t {
 };
 
 typedef void (*ORBIT_MODEL_UPDATE)();
+// The earliest due time of a model whose parts keep grids of their own.
+typedef TIME_MS (*ORBIT_MODEL_NEXT_DUE)();
 
 // What the scheduler needs of the 3-D window: its lock, the camera refresh of
 // one camera mode (a no-op unless that mode is the current one) and the redraw
@@ -30,20 +31,31 @@ struct ORBIT_SCENE_HOOKS {
     void (*requestRedraw)();
 };
 
-void ORBIT_StepModels(uint32_t force);
+// Updates every model whose due time the clock has reached.
+void ORBIT_StepModels();
+// The earliest due time of any model (INT64_MAX: none is ever due).
+TIME_MS ORBIT_NextModelDue();
+// End of a tick: measures the frame rate and asks for one frame when a model
+// changed since the last one, or when 100 ms of real time passed without one.
+void ORBIT_EndTick();
+// The clock at the end of the last tick: the time the display shows (any thread).
+TIME_MS ORBIT_GetDisplayClock();
+// Called at the end of every tick to refresh what shows values (information windows).
+void ORBIT_SetDisplayRefresh(ORBIT_MODEL_UPDATE refresh);
 void ORBIT_ThrottledRedraw();
 void ORBIT_AddSpeedSteps(int32_t n);
 int32_t ORBIT_TakeSpeedSteps();
 
-// Run start: the update period of a model (0xFFFFFFFF: in practice only full
-// updates); its last update becomes the current clock.
+// Run start: the update period of a model (0xFFFFFFFF: never due); its grid
+// starts at the current clock, where its first update falls due.
 void ORBIT_SetModelPeriod(ORBIT_STEP_MODEL model, uint32_t period);
 uint32_t ORBIT_GetModelPeriod(ORBIT_STEP_MODEL model);
-TIME_MS ORBIT_GetModelLastUpdate(ORBIT_STEP_MODEL model);
+// A model whose due times come from its parts (null: the model's own grid).
+void ORBIT_SetModelNextDue(ORBIT_STEP_MODEL model, ORBIT_MODEL_NEXT_DUE nextDue);
 // Replaces a model's update call; null restores the built-in one.
 void ORBIT_SetModelUpdate(ORBIT_STEP_MODEL model, ORBIT_MODEL_UPDATE update);
-// Run start: frame counter 1, frame rate 0, the frame-rate and full-update
-// marks at the current real total, the last redraw now.
+// Run start: frame counter 1, frame rate 0, the frame-rate mark at the
+// current real total, the last redraw now.
 void ORBIT_ResetStepMarks();
 // The scheduler works only between a successful run start (1) and the run's end (0).
 void ORBIT_SetStepsEnabled(uint32_t enabled);

@@ -61,6 +61,14 @@ COIL* SATELIT_FindCoil(SATELIT* sat, const char* name)
     return nullptr;
 }
 
+VEC3 SATELIT_DisplayPosition(const SATELIT* sat, TIME_MS at)
+{
+    double dt = static_cast<double>(at - sat->lastOrbitTime) / 1000.0;
+    if (!(dt > 0.0)) return sat->position;
+    return VEC3{sat->position.x + sat->velocity.x * dt, sat->position.y + sat->velocity.y * dt,
+                sat->position.z + sat->velocity.z * dt};
+}
+
 void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->position; }
 void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->velocity; }
 void SATELIT_GetLongitude(const SATELIT* sat, double* out) { if (sat) *out = sat->longitude; }

@@ -2,6 +2,7 @@
 // and the on-board modules read a satellite.
 #pragma once
 #include <cstdint>
+#include "foundation/time.h"
 #include "foundation/vecmath.h"
 
 struct SATELIT;
@@ -28,6 +29,9 @@ COIL* SATELIT_FindCoil(SATELIT* sat, const char* name);
 
 // Each getter writes one value and does nothing for a null satellite.
 void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out);
+// Where the display shows the satellite at the given time: its position at the
+// last orbit step moved on along its velocity (km, ECI). Reads the model only.
+VEC3 SATELIT_DisplayPosition(const SATELIT* sat, TIME_MS at);
 void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out);
 void SATELIT_GetLongitude(const SATELIT* sat, double* out);
 void SATELIT_GetAltitude(const SATELIT* sat, double* out);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
+#include "simulation/orbit_step.h"
+#include "simulation/satelit_access.h"
 #include "simulation/satelit_draw.h"
 #include "simulation/sats.h"
 #include "view/dditem.h"
@@ -53,7 +55,7 @@ void CopyFieldHistory(SATELIT* sat, SATELIT_DRAWING_COPY& c)
 void SATELIT_SnapshotForDrawing(SATELIT* sat)
 {
     SATELIT_DRAWING_COPY& c = sat->drawing;
-    c.position = sat->position;
+    c.position = SATELIT_DisplayPosition(sat, ORBIT_GetDisplayClock());
     c.velocity = sat->velocity;
     CopyHistory(sat, c);
     c.longitude = sat->longitude;

@@ -209,9 +209,14 @@ uint32_t SATS_StartSatellite(SATELIT* sat)
     return ok;
 }
 
+// Each satellite steps on its own grid of orbit periods, so a satellite's
+// results do not depend on which others share the run.
+static TIME_MS OrbitDue(const SATELIT* sat) { return sat->lastOrbitTime + sat->orbitPeriod; }
+
 void SATS_StepAll()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (g_simClock.clock < OrbitDue(sat)) continue;
         SATELIT_Step(sat);
         if (sat->attitudePending) {
             SATELIT_UpdateAttitude(sat);
@@ -219,7 +224,16 @@ void SATS_StepAll()
         }
         sat->lastOrbitTime = g_simClock.clock;
     }
-    SATWINDOW_RefreshAll();
+}
+
+TIME_MS SATS_NextOrbitDue()
+{
+    TIME_MS next = INT64_MAX;
+    for (const SATELIT* sat = s_head; sat; sat = sat->next) {
+        if (sat->orbitPeriod == 0xFFFFFFFFu) continue;
+        if (OrbitDue(sat) < next) next = OrbitDue(sat);
+    }
+    return next;
 }
 
 void SATS_UpdateAttitudeAll()
@@ -230,14 +244,16 @@ void SATS_UpdateAttitudeAll()
     }
 }
 
-// A module is due when its period has passed since its last tick; the
-// difference is signed, so a clock set back makes nothing due.
+static uint32_t HasPeriod(const SWMODULE* module) { return module->period != SWMODULE_PERIOD_NONE; }
+static TIME_MS ModuleDue(const SWMODULE* module) { return module->lastTick + module->period; }
+
+// A module is due on its own grid of periods from its start.
 void SATS_RunModulesAll()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
         SATELIT_SetCurrent(sat);
         for (SWMODULE* module = sat->modules; module; module = module->next) {
-            if (g_simClock.clock - module->lastTick < static_cast<TIME_MS>(module->period)) continue;
+            if (!HasPeriod(module) || g_simClock.clock < ModuleDue(module)) continue;
             module->lastTick = g_simClock.clock;
             SWMODULE_Tick(module);
         }
@@ -247,6 +263,15 @@ void SATS_RunModulesAll()
         }
     }
     SATELIT_SetCurrent(nullptr);
+}
+
+TIME_MS SATS_NextModuleDue()
+{
+    TIME_MS next = INT64_MAX;
+    for (const SATELIT* sat = s_head; sat; sat = sat->next)
+        for (const SWMODULE* module = sat->modules; module; module = module->next)
+            if (HasPeriod(module) && ModuleDue(module) < next) next = ModuleDue(module);
+    return next;
 }
 
 uint32_t SATS_MinOrbitStep()

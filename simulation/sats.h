@@ -2,6 +2,7 @@
 // scheduler runs over all satellites.
 #pragma once
 #include <cstdint>
+#include "foundation/time.h"
 
 struct SATELIT;
 
@@ -17,6 +18,10 @@ void SATS_StepAll();
 void SATS_UpdateAttitudeAll();
 void SATS_RunModulesAll();
 uint32_t SATS_MinOrbitStep();
+// The earliest next orbit step of any satellite, and the earliest next tick
+// of any on-board module (INT64_MAX: none).
+TIME_MS SATS_NextOrbitDue();
+TIME_MS SATS_NextModuleDue();
 uint32_t SATS_GetAttitudePeriod();
 uint32_t SATS_MinModulePeriod();
 

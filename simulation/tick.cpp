@@ -1,20 +1,25 @@
 // The tick: on every MAIN_TICK, the real time since the last working tick times
-// the speed factor becomes whole steps of the step length plus one remainder
-// step. A tick stops catching up after 15 ms of real time, a step is forced
-// when none was made for 100 ms, and no step is ever made twice at one clock.
+// the speed factor moves the clock on, with a step at every time on the way at
+// which a model, a node, a result row or an event is due. The real clock
+// decides only how far a tick goes, never what a step does: a tick stops
+// catching up after 15 ms of real time (not in virtual time) or when input
+// waits, and the models keep their own grids of due times.
 #include "simulation/tick.h"
 #include <chrono>
 #include "dataout/dataout.h"
 #include "foundation/events.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
+#include "platform/plat_time.h"
 #include "simulation/orbit_step.h"
 
 namespace {
 
 constexpr uint32_t kMinTickMs = 20;        // a tick works once this much real time passed
 constexpr uint32_t kCatchUpBudgetMs = 15;  // real time one tick may spend stepping
-constexpr uint32_t kForcedStepMs = 100;    // real time without a step that forces one
+// Steps between two looks at the message queue for keys, commands and stop
+// requests: often enough to answer within a few ms, rare enough to cost nothing.
+constexpr uint32_t kStepsPerInputCheck = 256;
 // The largest advance of one tick: the truncation to 32 bits must not overflow
 // (a long stall at a high speed factor).
 constexpr double kMaxAdvanceMs = 4294967295.0;
@@ -26,10 +31,11 @@ uint32_t MAIN_SteadyTickCount()
 }
 
 void MAIN_NoHook() {}
+uint32_t MAIN_NoInput() { return 0; }
 
 MAIN_TICK_COUNT_SOURCE g_tickCount = MAIN_SteadyTickCount;
-MAIN_TICK_HOOKS g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook};
-MAIN_STEP_OUTPUT g_output = {DATAOUT_SnapTimeToSave, DATAOUT_WriteDue, DATAOUT_UpdateNodes};
+MAIN_TICK_HOOKS g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput};
+MAIN_STEP_OUTPUT g_output = {DATAOUT_NextSaveTime, DATAOUT_WriteDue, DATAOUT_UpdateNodes};
 
 void MAIN_ApplySpeedSteps()
 {
@@ -55,65 +61,69 @@ uint32_t MAIN_TakeAdvance(uint32_t elapsed)
     return advance;
 }
 
-// Data output may pull the clock back to a result row that fell due, else the
-// event queue to an event that did; the models are stepped to that time before
-// the row is written or the event fired.
+// The time of the next node update: one node period after the last one.
+TIME_MS MAIN_NextNodeDue()
+{
+    if (g_simClock.nodePeriod == 0xFFFFFFFF) return INT64_MAX;
+    return g_simClock.lastNodeUpdate + (g_simClock.nodePeriod ? g_simClock.nodePeriod : 1);
+}
+
+// The next time at which anything is due: a model update, a node update, a
+// result row or an event.
+TIME_MS MAIN_NextDueTime()
+{
+    TIME_MS next = ORBIT_NextModelDue();
+    TIME_MS other[] = {MAIN_NextNodeDue(), g_output.nextSaveTime(), EVENTS_NextDueTime()};
+    for (TIME_MS t : other)
+        if (t < next) next = t;
+    return next;
+}
+
+// One step at the clock: the models due update on their own grids, then the
+// nodes, then the due rows read the state, then one due event fires (further
+// events due at the same time fire in further steps at the same clock).
 void MAIN_Step()
 {
     g_simClock.lastStepClock = g_simClock.clock;
-    uint32_t snapped = g_output.snapTimeToSave();
-    uint32_t word = 0;
-    uint32_t eventDue = snapped ? 0 : EVENTS_ClampClockToNext(&word);
-    uint32_t nodeDue = MAIN_IsNodeUpdateDue();
-    ORBIT_StepModels(snapped || nodeDue || word != 0);
-    if (nodeDue) g_output.updateNodes();
-    if (snapped) g_output.writeDue();
-    else if (eventDue) EVENTS_FireNext();
+    ORBIT_StepModels();
+    if (MAIN_IsNodeUpdateDue()) g_output.updateNodes();
+    g_output.writeDue();
+    if (EVENTS_NextDueTime() <= g_simClock.clock) EVENTS_FireNext();
 }
 
-enum MAIN_ADVANCE_RESULT { ADVANCE_STEPPED, ADVANCE_SKIPPED, ADVANCE_RUN_OVER };
-
-// Moves the clock by delta and makes a step there unless one was made at that
-// clock already. A clock past the run end ends the run.
-MAIN_ADVANCE_RESULT MAIN_AdvanceAndStep(uint32_t delta)
+// A tick stops stepping early when its real time is spent (not in virtual
+// time, where the real clock must not decide how far a tick goes) or when a
+// key, a command or a stop request waits: the message loop handles it at once.
+uint32_t MAIN_ShouldYield(uint32_t now, uint32_t* stepsSinceCheck)
 {
-    g_simClock.clock += delta;
-    if (g_simClock.clock > g_simClock.runEnd) {
-        g_hooks.endRun();
-        return ADVANCE_RUN_OVER;
-    }
-    if (g_simClock.clock == g_simClock.lastStepClock) return ADVANCE_SKIPPED;
-    MAIN_Step();
-    return ADVANCE_STEPPED;
+    if (!PLAT_IsVirtualTime() && MAIN_GetTickCount() - now > kCatchUpBudgetMs) return 1;
+    if (++*stepsSinceCheck < kStepsPerInputCheck) return 0;
+    *stepsSinceCheck = 0;
+    return g_hooks.inputWaiting();
 }
 
-// Makes the steps of one tick; 0 when the run ended.
-uint32_t MAIN_StepTick(uint32_t now, uint32_t advance, uint32_t* stepped)
+// Moves the clock to every due time up to the tick's target and makes a step
+// there; the clock then rests at the target. 0 when the run ended.
+uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
-    uint32_t stepLength = g_simClock.stepLength ? g_simClock.stepLength : 1;
-    uint32_t count = advance / stepLength;
-    for (uint32_t i = 0; i < count; i++) {
-        MAIN_ADVANCE_RESULT r = MAIN_AdvanceAndStep(stepLength);
-        if (r == ADVANCE_RUN_OVER) return 0;
-        if (r == ADVANCE_SKIPPED) continue;
+    uint32_t stepsSinceCheck = 0;
+    for (;;) {
+        TIME_MS next = MAIN_NextDueTime();
+        if (next > target) break;
+        // Something scheduled for a time already passed is done now.
+        if (next > g_simClock.clock) g_simClock.clock = next;
+        if (g_simClock.clock > g_simClock.runEnd) {
+            g_hooks.endRun();
+            return 0;
+        }
+        MAIN_Step();
         *stepped = 1;
-        // Out of real time for this tick: the rest of its advance is dropped.
-        if (MAIN_GetTickCount() - now > kCatchUpBudgetMs) return 1;
+        if (MAIN_ShouldYield(now, &stepsSinceCheck)) return 1;
     }
-    uint32_t rem = advance % stepLength;
-    if (rem > 0) {
-        MAIN_ADVANCE_RESULT r = MAIN_AdvanceAndStep(rem);
-        if (r == ADVANCE_RUN_OVER) return 0;
-        if (r == ADVANCE_STEPPED) *stepped = 1;
-    }
-    if (*stepped) return 1;
+    if (target > g_simClock.clock) g_simClock.clock = target;
     if (g_simClock.clock > g_simClock.runEnd) {
         g_hooks.endRun();
         return 0;
-    }
-    if (now - g_simClock.lastStepRealTime > kForcedStepMs && g_simClock.clock != g_simClock.lastStepClock) {
-        MAIN_Step();
-        *stepped = 1;
     }
     return 1;
 }
@@ -139,17 +149,19 @@ void MAIN_Tick()
     g_simClock.realTotal += elapsed;
     uint32_t advance = MAIN_TakeAdvance(elapsed);
     uint32_t stepped = 0;
-    if (!MAIN_StepTick(now, advance, &stepped)) return;
+    if (!MAIN_StepTo(now, g_simClock.clock + advance, &stepped)) return;
     if (stepped) g_simClock.lastStepRealTime = now;
     g_simClock.lastTickTime = now;
+    ORBIT_EndTick();
     if (g_simClock.endRunRequest || g_simClock.endAllRequest) g_hooks.endRun();
 }
 
 uint32_t MAIN_IsNodeUpdateDue()
 {
-    int64_t since = g_simClock.clock - g_simClock.lastNodeUpdate;
-    if (since < 0 || since < static_cast<int64_t>(g_simClock.nodePeriod)) return 0;
-    g_simClock.lastNodeUpdate = g_simClock.clock;
+    TIME_MS due = MAIN_NextNodeDue();
+    if (g_simClock.clock < due) return 0;
+    TIME_MS period = due - g_simClock.lastNodeUpdate;
+    g_simClock.lastNodeUpdate = due + (g_simClock.clock - due) / period * period;
     return 1;
 }
 
@@ -165,8 +177,9 @@ void MAIN_SetTickCountSource(MAIN_TICK_COUNT_SOURCE source)
 
 void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks)
 {
-    g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook};
+    g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput};
     if (!hooks) return;
+    if (hooks->inputWaiting) g_hooks.inputWaiting = hooks->inputWaiting;
     if (hooks->tickDone) g_hooks.tickDone = hooks->tickDone;
     if (hooks->endRun) g_hooks.endRun = hooks->endRun;
     if (hooks->aboutTick) g_hooks.aboutTick = hooks->aboutTick;
@@ -174,9 +187,9 @@ void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks)
 
 void MAIN_SetStepOutput(const MAIN_STEP_OUTPUT* output)
 {
-    g_output = {DATAOUT_SnapTimeToSave, DATAOUT_WriteDue, DATAOUT_UpdateNodes};
+    g_output = {DATAOUT_NextSaveTime, DATAOUT_WriteDue, DATAOUT_UpdateNodes};
     if (!output) return;
-    if (output->snapTimeToSave) g_output.snapTimeToSave = output->snapTimeToSave;
+    if (output->nextSaveTime) g_output.nextSaveTime = output->nextSaveTime;
     if (output->writeDue) g_output.writeDue = output->writeDue;
     if (output->updateNodes) g_output.updateNodes = output->updateNodes;
 }

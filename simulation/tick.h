@@ -1,11 +1,12 @@
 // The tick: turns elapsed real time into simulation steps (GUI thread).
 #pragma once
 #include <cstdint>
+#include "foundation/time.h"
 
 // Handles one MAIN_TICK message of the main window.
 void MAIN_Tick();
-// 1 when the clock has advanced by at least the node period since the last
-// node update (which then becomes the clock); 0 when the clock was pulled back.
+// 1 when the clock has reached the next point of the node grid (one node period
+// after the last node update, which then moves on to the grid point reached).
 uint32_t MAIN_IsNodeUpdateDue();
 
 // The real-time tick count in ms (wraps at 32 bits) that the tick and the
@@ -20,6 +21,7 @@ struct MAIN_TICK_HOOKS {
     void (*tickDone)();   // decrement the pending-tick count under the tick lock
     void (*endRun)();     // destroy the main window: the run ends
     void (*aboutTick)();  // pass the tick on to the about box while it is open
+    uint32_t (*inputWaiting)();  // a key, a command or a stop request waits
 };
 // Null restores the defaults.
 void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks);
@@ -27,7 +29,7 @@ void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks);
 // The data output calls of one step. Each null member keeps its default
 // (the DATAOUT functions).
 struct MAIN_STEP_OUTPUT {
-    uint32_t (*snapTimeToSave)();
+    TIME_MS (*nextSaveTime)();
     void (*writeDue)();
     void (*updateNodes)();
 };

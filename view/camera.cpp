@@ -6,6 +6,7 @@
 #include "foundation/constants.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
+#include "simulation/satelit_access.h"
 #include "simulation/sats.h"
 #include "view/ogw.h"
 #include "view/orbit_config.h"
@@ -90,10 +91,16 @@ VEC3 UpAcross(const VEC3& e, const VEC3& ref)
 }
 
 // Places the camera kSatelliteDistance behind the satellite (e relative to
+// Where the satellite is drawn: moved on from its last orbit step.
+VEC3 SatellitePosition(const SATELIT* sat)
+{
+    return SATELIT_DisplayPosition(sat, g_simClock.clock);
+}
+
 // it), lifted by 20 degrees about up x v^, and writes it under the lock.
 void PlaceBehindSatellite(const SATELIT* sat, VEC3 e, VEC3 up)
 {
-    VEC3 p = Scale(sat->position, kKmToUnits);
+    VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
     VEC3 v = UnitVelocity(sat);
     QUAT q;
     if (AxisRotation(&q, kSatelliteLift, VEC_CrossValue(&up, &v))) {
@@ -117,11 +124,11 @@ uint32_t NeedSatellite()
 void SetupSatelliteOrbit(uint32_t reset)
 {
     const SATELIT* sat = CurrentSatellite();
-    g_cameraTrack.previousPosition = sat->position;
+    g_cameraTrack.previousPosition = SatellitePosition(sat);
     g_cameraTrack.lastVelocity = sat->velocity;
     g_cameraTrack.lastSpeed = VEC_Length(&sat->velocity);
     if (!reset) return;
-    VEC3 p = Scale(sat->position, kKmToUnits);
+    VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
     VEC3 e = Scale(UnitVelocity(sat), -kSatelliteDistance);
     VEC3 up = VEC_IsZero(&p) ? UpAcross(e, VEC3{0.0, 0.0, 1.0}) : p;
     PlaceBehindSatellite(sat, e, up);
@@ -130,7 +137,7 @@ void SetupSatelliteOrbit(uint32_t reset)
 void SetupSatelliteInertial(uint32_t reset)
 {
     const SATELIT* sat = CurrentSatellite();
-    g_cameraTrack.previousPosition = sat->position;
+    g_cameraTrack.previousPosition = SatellitePosition(sat);
     if (!reset) return;
     VEC3 e = Scale(UnitVelocity(sat), -kSatelliteDistance);
     PlaceBehindSatellite(sat, e, UpAcross(e, VEC3{0.0, 0.0, 1.0}));
@@ -139,7 +146,7 @@ void SetupSatelliteInertial(uint32_t reset)
 void SetupSatelliteBody(uint32_t reset)
 {
     const SATELIT* sat = CurrentSatellite();
-    g_cameraTrack.previousPosition = sat->position;
+    g_cameraTrack.previousPosition = SatellitePosition(sat);
     g_cameraTrack.lastAttitude = sat->attitude.attitude;
     if (!reset) return;
     VEC3 e = Scale(UnitVelocity(sat), -kSatelliteDistance);
@@ -184,15 +191,15 @@ void UpdateSun(VEC3 eye, VEC3 up)
 
 VEC3 Follow(const SATELIT* sat, const VEC3& eye)
 {
-    VEC3 moved = Scale(Sub(sat->position, g_cameraTrack.previousPosition), kKmToUnits);
-    g_cameraTrack.previousPosition = sat->position;
+    VEC3 moved = Scale(Sub(SatellitePosition(sat), g_cameraTrack.previousPosition), kKmToUnits);
+    g_cameraTrack.previousPosition = SatellitePosition(sat);
     return Add(eye, moved);
 }
 
 void UpdateSatelliteOrbit(const SATELIT* sat, VEC3 eye, VEC3 up)
 {
     eye = Follow(sat, eye);
-    VEC3 p = Scale(sat->position, kKmToUnits);
+    VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
     double a = AngleBetween(g_cameraTrack.lastVelocity, sat->velocity);
     QUAT q;
     if (a * CONST_RAD_TO_DEG > kMinTurnDegrees) {
@@ -209,7 +216,7 @@ void UpdateSatelliteOrbit(const SATELIT* sat, VEC3 eye, VEC3 up)
 void UpdateSatelliteBody(const SATELIT* sat, VEC3 eye, VEC3 up)
 {
     eye = Follow(sat, eye);
-    VEC3 p = Scale(sat->position, kKmToUnits);
+    VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
     const QUAT& q1 = sat->attitude.attitude;
     const QUAT& q0 = g_cameraTrack.lastAttitude;
     QUAT back{q0.w, -q0.x, -q0.y, -q0.z};
@@ -400,7 +407,7 @@ void ORBIT_UpdateCamera()
         if (sat) UpdateSatelliteOrbit(sat, eye, up);
         break;
     case ORBIT_CAMERA_SATELIT_INERTIAL:
-        if (sat) WriteFollowing(Follow(sat, eye), up, Scale(sat->position, kKmToUnits));
+        if (sat) WriteFollowing(Follow(sat, eye), up, Scale(SatellitePosition(sat), kKmToUnits));
         break;
     case ORBIT_CAMERA_SATELIT_BODY:
         if (sat) UpdateSatelliteBody(sat, eye, up);

@@ -50,26 +50,25 @@ TEST_F(DataoutFilesTest, SmallRunWritesByteExactHeaderAndRows)
     EXPECT_EQ(TakeLog(), "");
 }
 
-TEST_F(DataoutFilesTest, RowDueBetweenTwoStepsPullsTheClockBackToItsExactTime)
+TEST_F(DataoutFilesTest, RowsFallDueAtTheirExactTimesAndOnlyReadTheClock)
 {
     g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 0, 0);
-    ASSERT_EQ(Load("datafile CSV, \"snap.csv\"\n interval = 10s\n timeunit = 1s\n"
+    ASSERT_EQ(Load("datafile CSV, \"due.csv\"\n interval = 10s\n timeunit = 1s\n"
                    " value\n  name = \"C\"\n  type = FLOAT, 0, 0\n  data = 1\n end\nend\n"),
               1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
-    Step(5);  // the row at the start itself
-    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 0, 0));
-
-    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 9, 995);
-    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);
-    g_simClock.clock += 10;
-    ASSERT_EQ(DATAOUT_SnapTimeToSave(), 1u);
-    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 10, 0));
+    EXPECT_EQ(DATAOUT_NextSaveTime(), MsOf(2006, 1, 1, 12, 0, 0, 0));
     DATAOUT_WriteDue();
+    EXPECT_EQ(DATAOUT_NextSaveTime(), MsOf(2006, 1, 1, 12, 0, 10, 0));
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 9, 995);
+    DATAOUT_WriteDue();  // not due yet: nothing written
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 10, 0);
+    DATAOUT_WriteDue();
+    EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 10, 0));
     DATAOUT_Finish();
-    EXPECT_EQ(ReadFile("snap.csv"), kTimeTitles + ";\"C\"\n"
-                                    "\"01.01.2006, 12:00.00.000\";0,000;1\n"
-                                    "\"01.01.2006, 12:00.10.000\";10,000;1\n");
+    EXPECT_EQ(ReadFile("due.csv"), kTimeTitles + ";\"C\"\n"
+                                   "\"01.01.2006, 12:00.00.000\";0,000;1\n"
+                                   "\"01.01.2006, 12:00.10.000\";10,000;1\n");
 }
 
 TEST_F(DataoutFilesTest, RelativeTimeInItsUnitAndNoRowsFromTheEndTimeOn)
@@ -79,13 +78,11 @@ TEST_F(DataoutFilesTest, RelativeTimeInItsUnitAndNoRowsFromTheEndTimeOn)
                    " endtime = TIME_FROM_START(13s)\nend\n"),
               1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
-    for (int i = 0; i < 27; ++i) Step(500);  // rows from 0 to 12.5 s; the end itself gets none
+    for (int i = 0; i < 26; ++i) Step(500);  // rows from 0 to 12.5 s; the end itself gets none
     EXPECT_EQ(g_simClock.clock, MsOf(2006, 1, 1, 12, 0, 13, 0));
-    g_simClock.clock += 500;
-    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 1u);  // 13.5 s is within end + interval
-    DATAOUT_WriteDue();
-    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 14, 100);
-    EXPECT_EQ(DATAOUT_SnapTimeToSave(), 0u);  // past end + interval: never pulled back again
+    EXPECT_EQ(DATAOUT_NextSaveTime(), MsOf(2006, 1, 1, 12, 0, 13, 500));  // within end + interval
+    Step(500);
+    EXPECT_EQ(DATAOUT_NextSaveTime(), INT64_MAX);  // past end + interval: never due again
     DATAOUT_Finish();
 
     std::string text = ReadFile("half.csv");
@@ -146,8 +143,8 @@ TEST_F(DataoutFilesTest, MultipassRunsPutParameterValuesInFileNames)
     MULTIPASS_Init();
 
     EXPECT_EQ(ReadFile("res_1.csv"), "\"A\"\n1\n2\n3\n");
-    for (const char* name : {"run_1.csv", "run_2.csv", "run_3.csv"})
-        EXPECT_EQ(CountOf(ReadFile(name), "\n"), 3) << name;
+    for (const char* name : {"run_1.csv", "run_2.csv", "run_3.csv"})  // rows at 0, 10 and 20 min
+        EXPECT_EQ(CountOf(ReadFile(name), "\n"), 4) << name;
 }
 
 TEST_F(DataoutFilesTest, FileThatCannotBeWrittenIsReportedOnceWithItsName)

@@ -83,10 +83,15 @@ std::string DataoutTest::TakeLog()
     return text;
 }
 
+// As the tick does: the clock stops at every row due on the way.
 void DataoutTest::Step(uint32_t length)
 {
-    g_simClock.clock += length;
-    if (DATAOUT_SnapTimeToSave()) DATAOUT_WriteDue();
+    TIME_MS target = g_simClock.clock + length;
+    for (TIME_MS due; (due = DATAOUT_NextSaveTime()) <= target;) {
+        if (due > g_simClock.clock) g_simClock.clock = due;
+        DATAOUT_WriteDue();
+    }
+    g_simClock.clock = target;
 }
 
 }

@@ -1,6 +1,7 @@
 // The tick and the step scheduler, driven by a fake tick count: no test here
 // depends on wall-clock time.
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 #include "foundation/events.h"
 #include "simulation/multipass.h"
@@ -15,13 +16,11 @@ constexpr TIME_MS kStart = kDefaultStart;
 constexpr TIME_MS kTenDays = 864000000LL;
 
 uint32_t g_now = 0;
-uint32_t g_msPerStep = 0;  // fake real time each step costs
-int g_steps = 0;
+uint32_t g_msPerStep = 0;  // fake real time each attitude update costs
 int g_endRuns = 0;
-int g_rowsWritten = 0;
 int g_redraws = 0;
-TIME_MS g_snapTo = -1;  // the step whose clock passes this pulls back to it and writes a row
-std::vector<TIME_MS> g_stepClocks;
+std::vector<TIME_MS> g_rowsDue;      // times of the fake result rows still to come
+std::vector<std::string> g_order;    // what the steps did, in order
 std::vector<TIME_MS> g_attitudeClocks;
 std::vector<TIME_MS> g_firedClocks;
 int g_earthUpdates = 0;
@@ -32,24 +31,24 @@ void EndRun()
     g_endRuns++;
     g_simClock.running = 0;  // the destroyed window gets no more ticks
 }
-uint32_t Snap()
+TIME_MS NextRow() { return g_rowsDue.empty() ? INT64_MAX : g_rowsDue.front(); }
+void WriteRow()
 {
-    g_steps++;
-    g_now += g_msPerStep;
-    if (g_snapTo >= 0 && g_simClock.clock > g_snapTo) {
-        g_simClock.clock = g_snapTo;
-        g_snapTo = -1;
-        return 1;
-    }
-    return 0;
+    if (g_rowsDue.empty() || g_rowsDue.front() > g_simClock.clock) return;
+    g_order.push_back("row " + std::to_string(g_simClock.clock - kStart));
+    g_rowsDue.erase(g_rowsDue.begin());
 }
-void WriteRow() { g_rowsWritten++; }
-void Satellites() { g_stepClocks.push_back(g_simClock.clock); }
-void Attitude() { g_attitudeClocks.push_back(g_simClock.clock); }
+void Attitude()
+{
+    g_attitudeClocks.push_back(g_simClock.clock);
+    g_now += g_msPerStep;
+}
 void Earth() { g_earthUpdates++; }
 void Fire(uint32_t reason, EVENT*)
 {
-    if (reason == EVENT_REASON_FIRE) g_firedClocks.push_back(g_simClock.clock);
+    if (reason != EVENT_REASON_FIRE) return;
+    g_firedClocks.push_back(g_simClock.clock);
+    g_order.push_back("event " + std::to_string(g_simClock.clock - kStart));
 }
 void NoLock() {}
 void NoCamera(uint32_t) {}
@@ -61,16 +60,16 @@ protected:
     {
         g_now = 1000;
         g_msPerStep = 0;
-        g_steps = g_endRuns = g_rowsWritten = g_redraws = g_earthUpdates = 0;
-        g_snapTo = -1;
-        g_stepClocks.clear();
+        g_endRuns = g_redraws = g_earthUpdates = 0;
+        g_rowsDue.clear();
+        g_order.clear();
         g_attitudeClocks.clear();
         g_firedClocks.clear();
 
         MAIN_SetTickCountSource(FakeNow);
-        MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr};
+        MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr};
         MAIN_SetTickHooks(&hooks);
-        MAIN_STEP_OUTPUT output{Snap, WriteRow, nullptr};
+        MAIN_STEP_OUTPUT output{NextRow, WriteRow, nullptr};
         MAIN_SetStepOutput(&output);
         MULTIPASS_Init();
         EVENTS_Init();
@@ -90,11 +89,12 @@ protected:
         ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, 30000);
         ORBIT_SetModelPeriod(ORBIT_STEP_SUN, 600000);
         ORBIT_SetModelPeriod(ORBIT_STEP_MOON, 30000);
-        ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, 10);
+        ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, 0xFFFFFFFF);
         ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, 10);
         ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, 0xFFFFFFFF);
         ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, 20000);
-        ORBIT_SetModelUpdate(ORBIT_STEP_SATELLITES, Satellites);
+        for (uint32_t m = 0; m < ORBIT_STEP_MODEL_COUNT; m++)
+            ORBIT_SetModelNextDue(static_cast<ORBIT_STEP_MODEL>(m), nullptr);
         ORBIT_SetModelUpdate(ORBIT_STEP_ATTITUDE, Attitude);
         ORBIT_SetModelUpdate(ORBIT_STEP_EARTH_ROTATION, Earth);
         ORBIT_SetSceneHooks(nullptr);
@@ -116,24 +116,28 @@ protected:
         g_now += ms;
         MAIN_Tick();
     }
-    static void ScheduleAt(TIME_MS due, uint32_t word)
+    static void ScheduleAt(TIME_MS due, EVENT_CALLBACK callback = Fire)
     {
         EVENT e;
         EVENTS_ClearEvent(&e);
         e.dueTime = due;
-        e.callback = Fire;
-        e.word = word;
+        e.callback = callback;
+        e.word = 1;  // an event asks for no update off the models' grids
         EVENTS_Schedule(&e);
+    }
+    static std::vector<TIME_MS> Since(const std::vector<TIME_MS>& clocks)
+    {
+        std::vector<TIME_MS> out;
+        for (TIME_MS c : clocks) out.push_back(c - kStart);
+        return out;
     }
 };
 
-TEST_F(TickTest, RealSpeedMakesWholeStepsAndOneRemainderStep)
+TEST_F(TickTest, RealSpeedMovesTheClockByElapsedTimeAndStepsOnEveryDueTime)
 {
     TickAfter(20);
-    EXPECT_EQ(g_steps, 2);
     EXPECT_EQ(g_simClock.clock, kStart + 20);
     TickAfter(23);
-    EXPECT_EQ(g_steps, 5);
     EXPECT_EQ(g_simClock.clock, kStart + 43);
     EXPECT_EQ(g_simClock.realTotal, 43u);
     // A tick less than 20 ms after the last working one does nothing, and the
@@ -142,6 +146,32 @@ TEST_F(TickTest, RealSpeedMakesWholeStepsAndOneRemainderStep)
     EXPECT_EQ(g_simClock.clock, kStart + 43);
     TickAfter(8);
     EXPECT_EQ(g_simClock.clock, kStart + 63);
+    // The grid starts at the start clock and is not moved by where ticks end.
+    EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0, 10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(g_earthUpdates, 1);
+}
+
+// However real time is cut into ticks, and however many rows are recorded,
+// every model update falls on the same clock values.
+TEST_F(TickTest, TickLengthsRowsAndSpeedChangeNoUpdateTime)
+{
+    std::vector<TIME_MS> reference;
+    const struct {
+        uint32_t tickMs;
+        double speed;
+        TIME_MS rowInterval;
+    } cases[] = {{20, 1.0, 0}, {23, 1.0, 7}, {47, 0.37, 1}, {20, 3.3, 3}, {61, 1.0, 10}};
+    for (const auto& c : cases) {
+        g_simClock.speedFactor = c.speed;
+        if (c.rowInterval)
+            for (TIME_MS t = 0; t <= 2000; t += c.rowInterval) g_rowsDue.push_back(kStart + t);
+        while (g_simClock.clock < kStart + 1000) TickAfter(c.tickMs);
+        std::vector<TIME_MS> clocks(g_attitudeClocks.begin(), g_attitudeClocks.begin() + 100);
+        if (reference.empty()) reference = clocks;
+        EXPECT_EQ(clocks, reference) << c.tickMs;
+        TearDown();
+        SetUp();
+    }
 }
 
 TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
@@ -149,6 +179,7 @@ TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
     ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
     ORBIT_SetSceneHooks(&scene);
     TickAfter(20);
+    EXPECT_EQ(g_redraws, 1);  // one frame for the whole tick
     g_redraws = 0;
     g_simClock.paused = 1;
     g_simClock.endRunRequest = 1;  // waits for the pause to end
@@ -172,25 +203,24 @@ TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
 {
     const struct {
         double speed;
-        uint32_t msPerStep, stepLength, ticks, tickMs;
+        uint32_t msPerStep, attitudePeriod, ticks, tickMs;
         TIME_MS runEnd;
-        int steps, endRuns;
+        int endRuns;
         TIME_MS clock;
     } cases[] = {
-        {0.5, 0, 10, 10, 21, kStart + kTenDays, -1, 0, kStart + 105},
-        {1.0, 0, 10, 1, 45, kStart + 20, 2, 1, kStart + 30},
-        {10.0, 4, 10, 1, 20, kStart + kTenDays, 4, 0, kStart + 40},
-        {864000, 0, 1000000, 1, 60000, INT64_MAX, -1, 0, kStart + 4294967295LL},
+        {0.5, 0, 10, 10, 21, kStart + kTenDays, 0, kStart + 105},
+        {1.0, 0, 10, 1, 45, kStart + 20, 1, kStart + 30},
+        {10.0, 4, 10, 1, 20, kStart + kTenDays, 0, kStart + 30},
+        {864000, 0, 0xFFFFFFFF, 1, 60000, INT64_MAX, 0, kStart + 4294967295LL},
     };
     for (const auto& c : cases) {
         g_simClock.speedFactor = c.speed;
         g_msPerStep = c.msPerStep;
-        g_simClock.stepLength = c.stepLength;
+        ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, c.attitudePeriod);
+        for (uint32_t m : {ORBIT_STEP_EARTH_ROTATION, ORBIT_STEP_SUN, ORBIT_STEP_MOON, ORBIT_STEP_GROUND})
+            if (c.attitudePeriod == 0xFFFFFFFF) ORBIT_SetModelPeriod(static_cast<ORBIT_STEP_MODEL>(m), 0xFFFFFFFF);
         g_simClock.runEnd = c.runEnd;
         for (uint32_t i = 0; i < c.ticks; i++) TickAfter(c.tickMs);
-        if (c.steps >= 0) {
-            EXPECT_EQ(g_steps, c.steps) << c.speed;
-        }
         EXPECT_EQ(g_endRuns, c.endRuns) << c.speed;
         EXPECT_EQ(g_simClock.clock, c.clock) << c.speed;
         TearDown();  // a fresh clock and scheduler for the next case
@@ -198,55 +228,49 @@ TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
     }
 }
 
-TEST_F(TickTest, EventInsideAStepFiresAtItsTimeAfterTheModelsReachedIt)
+// An event fires at its own time without moving any model's grid; a row and
+// an event due together both happen in that step, the row first, so rows due
+// at every step never hold an event back.
+TEST_F(TickTest, EventsFireAtTheirTimeBesideRowsAndLeaveTheGrids)
 {
-    ScheduleAt(kStart + 15, 1);
+    ScheduleAt(kStart + 15);
+    ScheduleAt(kStart + 20);
+    for (TIME_MS t = 0; t <= 40; t += 10) g_rowsDue.push_back(kStart + t);
     TickAfter(20);
-    ASSERT_EQ(g_firedClocks.size(), 1u);
-    EXPECT_EQ(g_firedClocks[0], kStart + 15);
-    EXPECT_EQ(g_attitudeClocks.back(), kStart + 15);
-    // The step grid goes on from the event's time.
     TickAfter(20);
-    EXPECT_EQ(g_simClock.clock, kStart + 35);
+    EXPECT_EQ(g_order, (std::vector<std::string>{"row 0", "row 10", "event 15", "row 20", "event 20", "row 30",
+                                                 "row 40"}));
+    EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0, 10, 20, 30, 40}));
 }
 
-TEST_F(TickTest, EventOnAStepClockFiresOneStepLaterAndNoClockIsSteppedTwice)
+void Reschedule(uint32_t reason, EVENT* event)
 {
-    ScheduleAt(kStart + 20, 0);
-    TickAfter(40);
-    ASSERT_EQ(g_firedClocks.size(), 1u);
-    EXPECT_EQ(g_firedClocks[0], kStart + 20);
-    // Steps at 10, 20, 30 (pulled back to 20); the fourth lands on 30 again
-    // and is skipped, so the grid goes on from the event's time.
-    EXPECT_EQ(g_steps, 3);
-    EXPECT_EQ(g_simClock.clock, kStart + 30);
-    TickAfter(20);
-    EXPECT_EQ(g_steps, 5);
-    EXPECT_EQ(g_simClock.clock, kStart + 50);
+    Fire(reason, event);
+    static int again = 1;
+    if (reason != EVENT_REASON_FIRE || !again--) return;
+    EVENT e;
+    EVENTS_ClearEvent(&e);
+    e.dueTime = event->dueTime;
+    e.callback = Reschedule;
+    EVENTS_Schedule(&e);
 }
 
-TEST_F(TickTest, DueRowTakesPrecedenceOverADueEventInTheSameStep)
+TEST_F(TickTest, EventThatItsCallbackSchedulesForTheSameTimeFiresInTheNextStep)
 {
-    ScheduleAt(kStart + 12, 0);
-    g_snapTo = kStart + 15;
+    ScheduleAt(kStart + 5, Reschedule);
     TickAfter(20);
-    EXPECT_EQ(g_rowsWritten, 1);
-    EXPECT_TRUE(g_firedClocks.empty());
-    TickAfter(20);
-    ASSERT_EQ(g_firedClocks.size(), 1u);
-    EXPECT_EQ(g_firedClocks[0], kStart + 12);
+    EXPECT_EQ(Since(g_firedClocks), (std::vector<TIME_MS>{5, 5}));
+    EXPECT_EQ(g_simClock.clock, kStart + 20);
 }
 
-TEST_F(TickTest, SlowestFactorMakesOnlyTheForcedStepAtTheStartClock)
+TEST_F(TickTest, SlowestFactorStepsOnlyAtTheStartClock)
 {
     MULTIPASS_Init();
     for (int i = 0; i < 59; i++) ORBIT_AddSpeedSteps(-1);
-    g_simClock.lastStepClock = 0;
     for (int i = 0; i < 50; i++) TickAfter(20);
     EXPECT_EQ(g_simClock.speedFactor, 2.4e-89);
-    EXPECT_EQ(g_steps, 1);
+    EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0}));
     EXPECT_EQ(g_simClock.clock, kStart);
-    EXPECT_EQ(g_simClock.lastStepRealTime, 1000u + 120u);
 }
 
 TEST_F(TickTest, SpeedStepsApplyAtTheNextWorkingTick)
@@ -261,45 +285,44 @@ TEST_F(TickTest, SpeedStepsApplyAtTheNextWorkingTick)
     EXPECT_EQ(ORBIT_TakeSpeedSteps(), 0);
 }
 
-TEST_F(TickTest, SchedulerUpdatesEachModelAtItsPeriodAndEverythingEvery101msOfRealTime)
+// A model is due at each point of its grid; a clock that passes several points
+// updates it once and the grid goes on from the last point passed. Real time
+// forces no update.
+TEST_F(TickTest, SchedulerUpdatesEachModelOnItsGridOnly)
 {
-    g_simClock.realTotal = 0;
-    ORBIT_ResetStepMarks();
-    g_simClock.clock = kStart + 30000;  // Earth: more than the period is needed
-    ORBIT_StepModels(0);
-    EXPECT_EQ(g_earthUpdates, 0);
-    EXPECT_EQ(g_stepClocks.size(), 1u);  // satellites: at least the period
-    g_simClock.clock = kStart + 30001;
-    ORBIT_StepModels(0);
+    ORBIT_StepModels();
+    EXPECT_EQ(g_earthUpdates, 1);  // the grid starts at the start clock
+    g_simClock.clock = kStart + 29999;
+    g_simClock.realTotal = 5000;
+    ORBIT_StepModels();
     EXPECT_EQ(g_earthUpdates, 1);
-    // Pulled back before the last update: nothing is due.
-    g_simClock.clock = kStart + 29000;
-    ORBIT_StepModels(0);
-    EXPECT_EQ(g_stepClocks.size(), 1u);
-    g_simClock.realTotal = 100;
-    ORBIT_StepModels(0);
-    EXPECT_EQ(g_earthUpdates, 1);
-    g_simClock.realTotal = 101;
-    ORBIT_StepModels(0);
+    g_simClock.clock = kStart + 30000;
+    ORBIT_StepModels();
     EXPECT_EQ(g_earthUpdates, 2);
-    EXPECT_EQ(g_stepClocks.size(), 2u);
-    ORBIT_StepModels(1);
+    g_simClock.clock = kStart + 95000;
+    EXPECT_EQ(ORBIT_NextModelDue(), kStart + 30010);  // the attitude's next point
+    ORBIT_StepModels();
     EXPECT_EQ(g_earthUpdates, 3);
+    ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, 0xFFFFFFFF);
+    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, 0xFFFFFFFF);
+    EXPECT_EQ(ORBIT_NextModelDue(), kStart + 120000);  // Earth and Moon: 90 s passed, 120 s next
     ORBIT_SetStepsEnabled(0);
-    ORBIT_StepModels(1);
+    g_simClock.clock = kStart + 200000;
+    ORBIT_StepModels();
     EXPECT_EQ(g_earthUpdates, 3);
 }
 
-TEST_F(TickTest, NodeUpdateFallsDueAfterItsPeriodAndNeverOnAPulledBackClock)
+TEST_F(TickTest, NodeUpdatesFallOnTheirGrid)
 {
     g_simClock.nodePeriod = 100;
     g_simClock.clock = kStart + 99;
     EXPECT_EQ(MAIN_IsNodeUpdateDue(), 0u);
     g_simClock.clock = kStart + 100;
     EXPECT_EQ(MAIN_IsNodeUpdateDue(), 1u);
-    EXPECT_EQ(g_simClock.lastNodeUpdate, kStart + 100);
-    g_simClock.clock = kStart + 50;
     EXPECT_EQ(MAIN_IsNodeUpdateDue(), 0u);
+    g_simClock.clock = kStart + 250;
+    EXPECT_EQ(MAIN_IsNodeUpdateDue(), 1u);
+    EXPECT_EQ(g_simClock.lastNodeUpdate, kStart + 200);
 }
 
 }  // namespace
