@@ -19,9 +19,10 @@ struct Program {
     std::string dir;
 };
 
-// Links the program into the folder and starts it there. A folder without an
-// Orbit.cfg of its own runs without the 3-D view.
-inline Program StartIn(const std::string& dir, const char* testCommands = nullptr)
+// Links the program into the folder and starts it there (in virtual time
+// unless told otherwise). A folder without an Orbit.cfg of its own runs
+// without the 3-D view.
+inline Program StartIn(const std::string& dir, const char* testCommands = nullptr, bool virtualTime = true)
 {
     Program p;
     p.dir = dir;
@@ -36,7 +37,10 @@ inline Program StartIn(const std::string& dir, const char* testCommands = nullpt
         dup2(out, 1);
         dup2(out, 2);
         setenv("ORBIT_HEADLESS", "1", 1);
-        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        if (virtualTime)
+            setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        else
+            unsetenv("ORBIT_VIRTUAL_TIME");
         if (testCommands)
             setenv("ORBIT_TEST_COMMANDS", testCommands, 1);
         execl("./orbit", "./orbit", static_cast<char*>(nullptr));

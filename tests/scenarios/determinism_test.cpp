@@ -1,0 +1,219 @@
+// One scenario, one result: the reference satellite (on-board B-dot module,
+// coils, attitude) gives the same rows and module log however it is recorded,
+// whatever the real clock does, beside other satellites or alone, and a stop
+// request ends a long tick at once with whole rows.
+#include <gtest/gtest.h>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sched.h>
+#include <sstream>
+#include <string>
+#include <vector>
+#include "tests/scenarios/scenario_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+const std::string kExample = std::string(ORBIT_SOURCE_DIR) + "/examples/reference/";
+
+bool SdccPresent() { return std::system("command -v sdcc >/dev/null 2>&1") == 0; }
+
+// The module image, built once for all the runs of this program.
+const std::string& ModuleImage()
+{
+    static std::string image;
+    if (image.empty()) {
+        image = testsupport::MakeTempDir("bdot_image") + "/bdot.img";
+        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + kExample + "bdot.c' '" + image + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+    return image;
+}
+
+std::string SatelliteBlock(const std::string& name)
+{
+    std::string objects = testsupport::ReadFile(kExample + "Objects.cfg");
+    std::string block = objects.substr(objects.find("\nsatelit") + 1);
+    block = block.substr(0, block.find("\nend\n") + 5);
+    size_t at = block.find("\"CUBESAT\"");
+    return block.replace(at, 9, "\"" + name + "\"");
+}
+
+struct Case {
+    std::string interval = "10s";
+    std::string end = "01.01.2006, 00:01";
+    std::string speed = "FASTEST";
+    std::string extraSatellites;
+};
+
+// A scenario folder of the reference example for the case.
+std::string Prepare(const std::string& label, const Case& c)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    for (const char* name : {"cubesat.mass", "cubesat.surf", "reference.tle"})
+        std::filesystem::copy_file(kExample + name, dir + "/" + name);
+    std::filesystem::copy_file(ModuleImage(), dir + "/bdot.img");
+    std::string output = testsupport::ReadFile(kExample + "DataOutput.cfg");
+    output.replace(output.find("interval = 10s"), 14, "interval = " + c.interval);
+    testsupport::WriteFile(dir + "/DataOutput.cfg", output);
+    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"" + c.end +
+                                                       "\")\nsimulationspeed = " + c.speed + "\n");
+    testsupport::WriteFile(dir + "/Objects.cfg", SatelliteBlock("CUBESAT") + c.extraSatellites);
+    return dir;
+}
+
+// Starts the program in the folder, in virtual time or real time, on the
+// given processors (none: any).
+scenario::Program Start(const std::string& dir, bool virtualTime, const std::vector<int>& cpus = {})
+{
+    scenario::Program p = scenario::StartIn(dir, nullptr, virtualTime);
+    if (!cpus.empty()) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        for (int cpu : cpus) CPU_SET(cpu, &set);
+        sched_setaffinity(p.pid, sizeof set, &set);
+    }
+    return p;
+}
+
+std::string Rows(const std::string& dir) { return testsupport::ReadFile(dir + "/reference.csv"); }
+
+// Rows by their time stamp.
+std::map<std::string, std::string> RowsByTime(const std::string& dir)
+{
+    std::map<std::string, std::string> rows;
+    std::istringstream in(Rows(dir));
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) rows[line.substr(0, line.find(';'))] = line;
+    return rows;
+}
+
+// The log from the satellite's listing on, without the lines that carry real time.
+std::string SimulatedLog(const std::string& dir)
+{
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    size_t listed = log.find("Satelit: CUBESAT\n");
+    std::istringstream in(listed == std::string::npos ? log : log.substr(listed));
+    std::string out, line;
+    while (std::getline(in, line))
+        if (line.find("reálného") == std::string::npos && line.find("milisekund") == std::string::npos) out += line + "\n";
+    return out;
+}
+
+int RunToEnd(const std::string& dir, bool virtualTime = true)
+{
+    return scenario::Wait(Start(dir, virtualTime), 120000);
+}
+
+class Determinism : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    }
+};
+
+// Rows at every step (10 ms) still let the module's power-on event fire, and
+// no interval changes a value, a module log line or the coil energies.
+TEST_F(Determinism, RecordingIntervalChangesNothingSimulated)
+{
+    std::map<std::string, std::string> dirs;
+    std::vector<std::pair<std::string, scenario::Program>> runs;
+    for (const char* interval : {"10s", "15ms", "10ms"}) {
+        Case c;
+        c.interval = interval;
+        dirs[interval] = Prepare(std::string("rows_") + interval, c);
+        runs.push_back({interval, Start(dirs[interval], true)});
+    }
+    for (auto& [interval, program] : runs) ASSERT_EQ(scenario::Wait(program, 120000), 0) << interval;
+
+    auto coarse = RowsByTime(dirs["10s"]);
+    ASSERT_EQ(coarse.size(), 7u);
+    for (const char* interval : {"15ms", "10ms"}) {
+        auto fine = RowsByTime(dirs[interval]);
+        for (const auto& [time, row] : coarse)
+            if (fine.count(time)) {
+                EXPECT_EQ(fine[time], row) << interval;
+            }
+        EXPECT_EQ(SimulatedLog(dirs[interval]), SimulatedLog(dirs["10s"])) << interval;
+    }
+    EXPECT_NE(SimulatedLog(dirs["10ms"]).find("BDOT 5 s"), std::string::npos);
+    EXPECT_EQ(RowsByTime(dirs["10ms"]).size(), 6001u);  // 0 to 60 s, the end itself included
+}
+
+// Without virtual time the real clock only decides how much a tick does:
+// paused twice, the run still equals the virtual-time run, and so does a run
+// at a ratio speed.
+TEST_F(Determinism, RealClockAndSpeedDecideNothingSimulated)
+{
+    Case c;
+    c.end = "01.01.2006, 00:20";
+    std::string virtualRun = Prepare("clock_virtual", c);
+    ASSERT_EQ(RunToEnd(virtualRun), 0);
+    for (int attempt = 0; attempt < 2; attempt++) {
+        std::string real = Prepare("clock_real", c);
+        scenario::Program p = Start(real, false);
+        for (int i = 0; i < 2; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            kill(p.pid, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            kill(p.pid, SIGCONT);
+        }
+        ASSERT_EQ(scenario::Wait(p, 120000), 0);
+        EXPECT_EQ(Rows(real), Rows(virtualRun));
+        EXPECT_EQ(SimulatedLog(real), SimulatedLog(virtualRun));
+    }
+    Case ratio = c;
+    ratio.end = "01.01.2006, 00:01";
+    ratio.speed = "30 model minutes in 1 real seconds";
+    std::string slow = Prepare("clock_ratio", ratio);
+    ASSERT_EQ(RunToEnd(slow), 0);
+    std::string fast = Prepare("clock_fastest", Case{});
+    ASSERT_EQ(RunToEnd(fast), 0);
+    EXPECT_EQ(Rows(slow), Rows(fast));
+}
+
+// A satellite's rows are the same alone, beside its twin, and beside a
+// satellite of another kind that steps its orbit more often.
+TEST_F(Determinism, SatellitesAreIndependent)
+{
+    std::string other = SatelliteBlock("OTHER");
+    other.insert(other.rfind("end\n"), "    light_time_accuracy = 7s\n");
+    std::vector<std::string> dirs;
+    std::vector<scenario::Program> runs;
+    for (const std::string& extra : {std::string(), SatelliteBlock("TWIN"), other}) {
+        Case c;
+        c.extraSatellites = extra;
+        dirs.push_back(Prepare("independent", c));
+        runs.push_back(Start(dirs.back(), true));
+    }
+    for (const scenario::Program& p : runs) ASSERT_EQ(scenario::Wait(p, 120000), 0);
+    EXPECT_EQ(Rows(dirs[1]), Rows(dirs[0]));
+    EXPECT_EQ(Rows(dirs[2]), Rows(dirs[0]));
+}
+
+// Thirty satellites over six hours: one virtual tick is hours of simulated
+// time, yet SIGTERM ends the run within half a second, with whole rows.
+TEST_F(Determinism, StopRequestEndsALongTickAtOnce)
+{
+    Case c;
+    c.end = "01.01.2006, 06:00";
+    for (int i = 2; i <= 30; i++) c.extraSatellites += SatelliteBlock("SAT" + std::to_string(i));
+    for (int attempt = 0; attempt < 2; attempt++) {
+        std::string dir = Prepare("stop", c);
+        scenario::Program p = Start(dir, true);
+        ASSERT_TRUE(scenario::WaitForFile(dir + "/reference.csv", 20000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(p.pid, SIGTERM);
+        EXPECT_EQ(scenario::Wait(p, 500), 0) << "the run did not end within 0.5 s of SIGTERM";
+        std::string rows = Rows(dir);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), '\n');
+        EXPECT_EQ(RowsByTime(dir).count("\"01.01.2006, 06:00.00.000\""), 0u) << "the run went on to its end";
+    }
+}
+
+}  // namespace
