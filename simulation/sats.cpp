@@ -96,6 +96,7 @@ void SATS_LogRunSummary()
 // Safe to call more than once: a failed run start and the run end both clean up.
 void SATS_Cleanup()
 {
+    SATS_ForgetDueTimes();
     SATELIT_SetCurrent(nullptr);
     // The module of the last run must not stay current past its end.
     SWMODULE_CurrentModule = nullptr;
@@ -170,6 +171,7 @@ static uint32_t StartAll()
 
 uint32_t SATS_Load()
 {
+    SATS_ForgetDueTimes();
     if (!IOTXT_OpenFile(s_fileName)) {
         LOG_Printf("SATS: konfigurační soubor \"%s\" nelze otevřít, satelity nebudou načteny.\n", s_fileName);
         return 0;
@@ -203,6 +205,7 @@ static void ShareMassResults(SATELIT* sat)
 uint32_t SATS_StartSatellite(SATELIT* sat)
 {
     ShareMassResults(sat);
+    SATS_ForgetDueTimes();
     SATELIT_SetCurrent(sat);
     uint32_t ok = SATELIT_Start(sat);
     SATELIT_SetCurrent(nullptr);
@@ -211,6 +214,11 @@ uint32_t SATS_StartSatellite(SATELIT* sat)
 
 // Each satellite steps on its own grid of orbit periods, so a satellite's
 // results do not depend on which others share the run.
+// The earliest due times are asked for before every step: they are kept and
+// worked out again only after the satellites or modules they come from moved.
+static TIME_MS s_nextOrbitDue = INT64_MIN;
+static TIME_MS s_nextModuleDue = INT64_MIN;
+
 static TIME_MS OrbitDue(const SATELIT* sat) { return sat->lastOrbitTime + sat->orbitPeriod; }
 
 void SATS_StepAll()
@@ -224,9 +232,11 @@ void SATS_StepAll()
         }
         sat->lastOrbitTime = g_simClock.clock;
     }
+    s_nextOrbitDue = INT64_MIN;  // worked out when next asked: every 30 s or so
 }
 
-TIME_MS SATS_NextOrbitDue()
+
+static TIME_MS EarliestOrbitDue()
 {
     TIME_MS next = INT64_MAX;
     for (const SATELIT* sat = s_head; sat; sat = sat->next) {
@@ -234,6 +244,12 @@ TIME_MS SATS_NextOrbitDue()
         if (OrbitDue(sat) < next) next = OrbitDue(sat);
     }
     return next;
+}
+
+TIME_MS SATS_NextOrbitDue()
+{
+    if (s_nextOrbitDue == INT64_MIN) s_nextOrbitDue = EarliestOrbitDue();
+    return s_nextOrbitDue;
 }
 
 void SATS_UpdateAttitudeAll()
@@ -247,15 +263,20 @@ void SATS_UpdateAttitudeAll()
 static uint32_t HasPeriod(const SWMODULE* module) { return module->period != SWMODULE_PERIOD_NONE; }
 static TIME_MS ModuleDue(const SWMODULE* module) { return module->lastTick + module->period; }
 
-// A module is due on its own grid of periods from its start.
+// A module is due on its own grid of periods from its start. The earliest
+// next due time comes out of the same walk.
 void SATS_RunModulesAll()
 {
+    TIME_MS next = INT64_MAX;
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
         SATELIT_SetCurrent(sat);
         for (SWMODULE* module = sat->modules; module; module = module->next) {
-            if (!HasPeriod(module) || g_simClock.clock < ModuleDue(module)) continue;
-            module->lastTick = g_simClock.clock;
-            SWMODULE_Tick(module);
+            if (!HasPeriod(module)) continue;
+            if (g_simClock.clock >= ModuleDue(module)) {
+                module->lastTick = g_simClock.clock;
+                SWMODULE_Tick(module);
+            }
+            if (ModuleDue(module) < next) next = ModuleDue(module);
         }
         if (sat->attitudePending) {
             SATELIT_UpdateAttitude(sat);
@@ -263,15 +284,27 @@ void SATS_RunModulesAll()
         }
     }
     SATELIT_SetCurrent(nullptr);
+    s_nextModuleDue = next;
 }
 
-TIME_MS SATS_NextModuleDue()
+static TIME_MS EarliestModuleDue()
 {
     TIME_MS next = INT64_MAX;
     for (const SATELIT* sat = s_head; sat; sat = sat->next)
         for (const SWMODULE* module = sat->modules; module; module = module->next)
             if (HasPeriod(module) && ModuleDue(module) < next) next = ModuleDue(module);
     return next;
+}
+
+TIME_MS SATS_NextModuleDue()
+{
+    if (s_nextModuleDue == INT64_MIN) s_nextModuleDue = EarliestModuleDue();
+    return s_nextModuleDue;
+}
+
+void SATS_ForgetDueTimes()
+{
+    s_nextOrbitDue = s_nextModuleDue = INT64_MIN;
 }
 
 uint32_t SATS_MinOrbitStep()

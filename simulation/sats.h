@@ -22,6 +22,8 @@ uint32_t SATS_MinOrbitStep();
 // of any on-board module (INT64_MAX: none).
 TIME_MS SATS_NextOrbitDue();
 TIME_MS SATS_NextModuleDue();
+// The list or its satellites' grids changed outside a step (load, start, clean-up).
+void SATS_ForgetDueTimes();
 uint32_t SATS_GetAttitudePeriod();
 uint32_t SATS_MinModulePeriod();
 
