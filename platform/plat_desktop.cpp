@@ -491,7 +491,12 @@ void ApplyTitle(void* data)
     TitleChange* change = static_cast<TitleChange*>(data);
     auto it = g_widgets.find(change->window);
     if (it != g_widgets.end()) {
-        it->second->copy_label(change->utf8.c_str());
+        // Fl_Window::copy_label, which also names the X window, hides the
+        // widget's method rather than overriding it.
+        if (Fl_Window* window = it->second->as_window())
+            window->copy_label(change->utf8.c_str());
+        else
+            it->second->copy_label(change->utf8.c_str());
         it->second->redraw();
     }
     delete change;
