@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 #include "platform/plat_backend.h"
+#include "platform/plat_font.h"
 #include "platform/plat_text.h"
 #include "platform/plat_window.h"
 
@@ -28,9 +29,8 @@ namespace {
 
 constexpr int MENU_HEIGHT = 25;
 constexpr int MENU_TITLE_PADDING = 8;
-// Texts and frames of controls laid out in pixels for the 8-point GUI font
-// (11 pixels): the values of an information window fill their 65 pixels.
-constexpr int CONTROL_FONT_SIZE = 11;
+// Texts and frames of controls laid out in pixels for the 8-point GUI font.
+constexpr int CONTROL_FONT_SIZE = PLAT_GUI_FONT_HEIGHT;
 // Liberation Sans has the metrics of the GUI font's face (Arial).
 constexpr Fl_Font CONTROL_FONT = FL_FREE_FONT;
 constexpr const char* FRAME_CLASS_PREFIX = "OpenGL_Window";
@@ -69,7 +69,10 @@ public:
             fl_draw_image(rgb_.data(), x(), y(), pictureWidth_, pictureHeight_, 3);
             fl_pop_clip();
         }
-        draw_label();
+        // FLTK's own label drawing would keep 3 pixels free on either side.
+        int inset = PLAT_CONTROL_TEXT_INSET;
+        draw_label(x() + Fl::box_dx(box()) + inset, y() + Fl::box_dy(box()), w() - Fl::box_dw(box()) - 2 * inset,
+                   h() - Fl::box_dh(box()));
     }
 };
 
@@ -505,7 +508,12 @@ void ApplyTitle(void* data)
     TitleChange* change = static_cast<TitleChange*>(data);
     auto it = g_widgets.find(change->window);
     if (it != g_widgets.end()) {
-        it->second->copy_label(change->utf8.c_str());
+        // Fl_Window::copy_label, which also names the X window, hides the
+        // widget's method rather than overriding it.
+        if (Fl_Window* window = it->second->as_window())
+            window->copy_label(change->utf8.c_str());
+        else
+            it->second->copy_label(change->utf8.c_str());
         it->second->redraw();
     }
     delete change;

@@ -131,13 +131,20 @@ bool UnderlinedGlyph(FT_Face face, FT_GlyphSlot slot, PLAT_GLYPH* g)
     return true;
 }
 
+// Renders the glyph of a code page 1250 byte into the face's slot. Control
+// characters, undefined bytes and characters the face lacks have none.
+bool LoadGlyph(FT_Face face, uint8_t byte)
+{
+    uint32_t unicode = PLAT_Cp1250ToUnicode(byte);
+    return unicode >= 0x20 && FT_Get_Char_Index(face, unicode) != 0 &&
+           FT_Load_Char(face, unicode, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0 &&
+           face->glyph->bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+}
+
 bool RenderGlyph(FT_Face face, uint32_t byte, uint32_t style, PLAT_GLYPH* g)
 {
     memset(g, 0, sizeof *g);
-    uint32_t unicode = PLAT_Cp1250ToUnicode(static_cast<uint8_t>(byte));
-    // Control characters, undefined bytes and characters the face lacks stay empty.
-    if (unicode < 0x20 || FT_Get_Char_Index(face, unicode) == 0 || FT_Load_Char(face, unicode, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0 ||
-        face->glyph->bitmap.pixel_mode != FT_PIXEL_MODE_MONO) {
+    if (!LoadGlyph(face, static_cast<uint8_t>(byte))) {
         g->bits = EmptyBits();
         return g->bits != nullptr;
     }
@@ -146,24 +153,33 @@ bool RenderGlyph(FT_Face face, uint32_t byte, uint32_t style, PLAT_GLYPH* g)
     return PlainGlyph(face->glyph, g);
 }
 
+// The face at a pixel height; null (and the library ended) when none loads.
+FT_Face OpenSizedFace(FT_Library* library, const char* faceName, int32_t pixelHeight, uint32_t style)
+{
+    if (pixelHeight < 1 || FT_Init_FreeType(library) != 0)
+        return nullptr;
+    FT_Face face = OpenFace(*library, faceName, style);
+    if (face && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelHeight)) == 0)
+        return face;
+    if (face)
+        FT_Done_Face(face);
+    FT_Done_FreeType(*library);
+    return nullptr;
+}
+
 }
 
 PLAT_GLYPH_SET* PLAT_RenderGlyphs(const char* faceName, int32_t pixelHeight, uint32_t style)
 {
-    if (pixelHeight < 1)
-        return nullptr;
     FT_Library library;
-    if (FT_Init_FreeType(&library) != 0)
+    FT_Face face = OpenSizedFace(&library, faceName, pixelHeight, style);
+    if (!face)
         return nullptr;
-    FT_Face face = OpenFace(library, faceName, style);
-    PLAT_GLYPH_SET* set = nullptr;
-    if (face && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelHeight)) == 0)
-        set = static_cast<PLAT_GLYPH_SET*>(calloc(1, sizeof(PLAT_GLYPH_SET)));
+    PLAT_GLYPH_SET* set = static_cast<PLAT_GLYPH_SET*>(calloc(1, sizeof(PLAT_GLYPH_SET)));
     bool ok = set != nullptr;
     for (uint32_t b = 0; ok && b < 256; ++b)
         ok = RenderGlyph(face, b, style, &set->glyphs[b]);
-    if (face)
-        FT_Done_Face(face);
+    FT_Done_Face(face);
     FT_Done_FreeType(library);
     if (!ok) {
         PLAT_FreeGlyphs(set);
@@ -179,4 +195,19 @@ void PLAT_FreeGlyphs(PLAT_GLYPH_SET* set)
     for (PLAT_GLYPH& g : set->glyphs)
         free(g.bits);
     free(set);
+}
+
+int32_t PLAT_MeasureText(const char* faceName, int32_t pixelHeight, uint32_t style, const char* text)
+{
+    FT_Library library;
+    FT_Face face = OpenSizedFace(&library, faceName, pixelHeight, style);
+    if (!face)
+        return -1;
+    int32_t width = 0;
+    for (const char* c = text ? text : ""; *c; ++c)
+        if (LoadGlyph(face, static_cast<uint8_t>(*c)))
+            width += static_cast<int32_t>(face->glyph->advance.x >> 6);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return width;
 }

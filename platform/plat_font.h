@@ -26,3 +26,11 @@ struct PLAT_GLYPH_SET {
 // drawn into every glyph's cell. Null when no face can be loaded.
 PLAT_GLYPH_SET* PLAT_RenderGlyphs(const char* faceName, int32_t pixelHeight, uint32_t style);
 void PLAT_FreeGlyphs(PLAT_GLYPH_SET* set);
+// The width in pixels of a code page 1250 text in the face: the sum of the
+// advances its glyphs have in PLAT_RenderGlyphs. -1 when no face can be loaded.
+int32_t PLAT_MeasureText(const char* faceName, int32_t pixelHeight, uint32_t style, const char* text);
+
+// The default GUI font of dialog controls (8 points): its face and its
+// height in pixels.
+constexpr const char* PLAT_GUI_FONT_FACE = "Arial";
+constexpr int32_t PLAT_GUI_FONT_HEIGHT = 11;

@@ -388,6 +388,16 @@ HWND PLAT_FindChild(HWND parent, uint32_t controlId)
     return 0;
 }
 
+std::vector<HWND> PLAT_GetChildren(HWND parent)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::vector<HWND> children;
+    for (auto& [handle, w] : g_windows)
+        if (w->parent == parent && !w->destroying)
+            children.push_back(handle);
+    return children;
+}
+
 uint32_t PLAT_GetWindowStyle(HWND window)
 {
     auto w = FindWindow(window);

@@ -16,6 +16,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "platform/wintypes.h"
 
 constexpr LPARAM PLAT_KEY_SHIFT = LPARAM(1) << 25;
@@ -43,6 +44,8 @@ struct PLAT_RECT {
 // text is the window's title, WM_SETTEXT changes it.
 constexpr const char* PLAT_STATIC_CLASS = "static";
 constexpr const char* PLAT_BUTTON_CLASS = "button";
+// A static control keeps this many pixels free at either side of its text.
+constexpr int32_t PLAT_CONTROL_TEXT_INSET = 2;
 // The class "listbox" is built in: a list of text lines driven by the LB_
 // messages (LB_ADDSTRING and LB_GETTEXT take a zero-terminated text in lParam).
 uint32_t PLAT_RegisterClass(const PLAT_WNDCLASS* cls);
@@ -69,6 +72,8 @@ uint32_t PLAT_GetWindowRect(HWND window, PLAT_RECT* rect);
 uint32_t PLAT_GetWindowStyle(HWND window);
 // The child of a window with the given control id; 0 if none.
 HWND PLAT_FindChild(HWND parent, uint32_t controlId);
+// Every child of a window, in the order they were created.
+std::vector<HWND> PLAT_GetChildren(HWND parent);
 std::string PLAT_GetClassName(HWND window);
 void PLAT_InvalidateWindow(HWND window);
 // The oldest top-level window still alive (a run's main window); 0 if none.

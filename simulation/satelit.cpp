@@ -68,10 +68,9 @@ void SATELIT_Free(SATELIT* sat)
     FreeText(&sat->name);
     SATELIT_FreeHistory(sat);
     FreeText(&sat->tleFileName);
-    if (sat->graphicsModel >= SAT_GRAPHICS_SPHERETEXTURED && sat->graphicsModel <= SAT_GRAPHICS_BILLBOARD) {
-        FreeText(&sat->textureFileName);
-        sat->texture = -1;
-    }
+    // A texture that failed to load leaves its name without a textured model.
+    FreeText(&sat->textureFileName);
+    sat->texture = -1;
     for (SWMODULE* module = sat->modules; module;) {
         SWMODULE* next = module->next;
         SWMODULE_Destroy(module);

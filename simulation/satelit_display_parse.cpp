@@ -182,8 +182,9 @@ static uint32_t ReadBillboard(SATELIT* sat)
     return 1;
 }
 
-// The user-drawn shape is read now by the draw-list loader, which reports its
-// own errors; the file name is released in both outcomes.
+// The user-drawn shape is read now by the draw-list loader; a file that does
+// not load (missing, a bad value, a bitmap that does not load) fails the line
+// here. The file name is released in both outcomes.
 static uint32_t ReadUserModel(SATELIT* sat)
 {
     if (!IOTXT_MatchComma()) return Fail("SAT: očekává se čárka a název definičního souboru grafiky na řádku %d.\n");
@@ -194,7 +195,7 @@ static uint32_t ReadUserModel(SATELIT* sat)
     sat->userModel = nullptr;
     uint32_t loaded = DRAWLIST_Load(name, &sat->userModel);
     POOL_Free(name);
-    if (!loaded) return 0;
+    if (!loaded) return Fail("SAT: chyba načtení definičního souboru grafiky na řádku %d.\n");
     sat->graphicsModel = SAT_GRAPHICS_USER;
     return 1;
 }

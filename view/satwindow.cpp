@@ -19,9 +19,18 @@ namespace {
 const char* const CLASS_NAME = "VORLANE_SatWindow_CLASS";
 // A caption with a close box, so the user can close it.
 constexpr uint32_t WINDOW_STYLE = WS_CAPTION | WS_SYSMENU;
-constexpr int32_t LABEL_WIDTH = 22;
-constexpr int32_t VALUE_WIDTH = 65;
+// Laid out for the default GUI font: the widest label ("vx =") and the
+// widest value ("-10900.0 m/s", "-179° 59' 59''") stand whole with the text
+// inset of a static control on either side.
+constexpr int32_t LABEL_WIDTH = 28;
+constexpr int32_t VALUE_WIDTH = 72;
 constexpr int32_t ROW_HEIGHT = 16;
+// Two columns of group frames; the rows stand 11 pixels inside a frame.
+constexpr int32_t GROUP_WIDTH = 120;
+constexpr int32_t LEFT = 9;
+constexpr int32_t RIGHT = LEFT + GROUP_WIDTH + 11;
+constexpr int32_t LEFT_ROW = LEFT + 11;
+constexpr int32_t RIGHT_ROW = RIGHT + 11;
 
 struct STUB {
     SATWINDOW* window;
@@ -30,36 +39,36 @@ struct STUB {
 
 struct GROUP {
     const char* text;
-    int32_t x, y, width, height;
+    int32_t x, y, height;
 };
 
 struct ROW {
     const char* label;
-    int32_t x, y;          // label; the value stands 22 pixels to its right
+    int32_t x, y;          // label; the value stands right of it
     uint16_t id;
     const char* initial;
     uint32_t rightLabel;
 };
 
 constexpr GROUP GROUPS[] = {
-    {" ECI ", 9, 5, 110, 75},
-    {" ECEF ", 9, 90, 110, 75},
-    {" Zeměpisné ", 9, 175, 110, 75},
-    {" Rychlost-ECI ", 130, 5, 110, 75},
-    {" Kepler. parametry ", 130, 90, 110, 160},
+    {" ECI ", LEFT, 5, 75},
+    {" ECEF ", LEFT, 90, 75},
+    {" Zeměpisné ", LEFT, 175, 75},
+    {" Rychlost-ECI ", RIGHT, 5, 75},
+    {" Kepler. parametry ", RIGHT, 90, 160},
 };
 
 constexpr ROW ROWS[] = {
-    {"x =", 20, 23, 112, "XXXXX km", 0},   {"y =", 20, 40, 113, "XXXXX km", 0},
-    {"z =", 20, 57, 114, "XXXXX km", 0},   {"x =", 20, 108, 115, "XXXXX km", 0},
-    {"y =", 20, 125, 116, "XXXXX km", 0},  {"z =", 20, 142, 117, "XXXXX km", 0},
-    {"š =", 20, 193, 118, "°", 0},         {"d =", 20, 210, 120, "°", 0},
-    {"v =", 20, 227, 119, "km", 0},        {"vx =", 141, 23, 121, "km/s", 0},
-    {"vy =", 141, 40, 122, "km/s", 0},     {"vz =", 141, 57, 123, "km/s", 0},
-    {"r =", 141, 108, 124, "", 1},         {"v =", 141, 125, 125, "", 1},
-    {"i =", 141, 142, 126, "", 1},         {"R =", 141, 159, 127, "", 1},
-    {"o =", 141, 176, 128, "", 1},         {"e =", 141, 193, 129, "", 1},
-    {"n =", 141, 210, 130, "", 1},         {"M =", 141, 227, 131, "", 1},
+    {"x =", LEFT_ROW, 23, 112, "XXXXX km", 0},    {"y =", LEFT_ROW, 40, 113, "XXXXX km", 0},
+    {"z =", LEFT_ROW, 57, 114, "XXXXX km", 0},    {"x =", LEFT_ROW, 108, 115, "XXXXX km", 0},
+    {"y =", LEFT_ROW, 125, 116, "XXXXX km", 0},   {"z =", LEFT_ROW, 142, 117, "XXXXX km", 0},
+    {"š =", LEFT_ROW, 193, 118, "°", 0},          {"d =", LEFT_ROW, 210, 120, "°", 0},
+    {"v =", LEFT_ROW, 227, 119, "km", 0},         {"vx =", RIGHT_ROW, 23, 121, "km/s", 0},
+    {"vy =", RIGHT_ROW, 40, 122, "km/s", 0},      {"vz =", RIGHT_ROW, 57, 123, "km/s", 0},
+    {"r =", RIGHT_ROW, 108, 124, "", 1},          {"v =", RIGHT_ROW, 125, 125, "", 1},
+    {"i =", RIGHT_ROW, 142, 126, "", 1},          {"R =", RIGHT_ROW, 159, 127, "", 1},
+    {"o =", RIGHT_ROW, 176, 128, "", 1},          {"e =", RIGHT_ROW, 193, 129, "", 1},
+    {"n =", RIGHT_ROW, 210, 130, "", 1},          {"M =", RIGHT_ROW, 227, 131, "", 1},
 };
 
 STUB* g_head = nullptr;
@@ -101,7 +110,7 @@ STUB* Unlink(const SATWINDOW* window)
 uint32_t CreateControls(SATWINDOW* sw)
 {
     for (const GROUP& g : GROUPS)
-        if (!DLG_CreateGroupBox(sw->window, g.text, g.x, g.y, g.width, g.height))
+        if (!DLG_CreateGroupBox(sw->window, g.text, g.x, g.y, GROUP_WIDTH, g.height))
             return 0;
     for (const ROW& row : ROWS) {
         HWND label = row.rightLabel ? DLG_CreateRightLabel(sw->window, row.label, row.x, row.y, LABEL_WIDTH, ROW_HEIGHT)

@@ -274,8 +274,8 @@ void ORBIT_DrawInfoBar()
     snprintf(text, sizeof text, "Čas %s UTC %s", time, speed);
     GLDRAW_Color3ub(220, 220, 220);
     Text(300, y - h + 4, text);
-    snprintf(text, sizeof text, "Kamera: %s", ORBIT_CameraBarName(g_orbit.cameraMode));
-    Text(700, y - h + 4, text);
+    ORBIT_FormatCameraText(g_orbit.cameraMode, text, sizeof text);
+    Text(g_scene.cameraTextX, y - h + 4, text);
     glEnable(GL_DEPTH_TEST);
 }
 

@@ -38,6 +38,7 @@ struct ORBIT_SCENE {
     uint64_t realTotal;
     uint32_t frame;
     double frameRate;
+    int32_t cameraTextX;            // pixels from the left
     // The current satellite's title bar values at the snapshot.
     uint32_t titleValid;
     char titleName[64];

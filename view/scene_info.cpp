@@ -1,12 +1,16 @@
 // ORBIT scene texts.
 #include "view/scene_info.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include "platform/plat_font.h"
 
 namespace {
 
 constexpr uint64_t kSampleRealMs = 500;
 constexpr uint32_t kMaxSamples = 3;
+constexpr int32_t kCameraTextX = 700;
+constexpr int32_t kBarMargin = 2;
 
 const char* const kCameraNames[] = {"ECI", "ECEF", "SUN", "ORBIT-O", "ORBIT-I", "ORBIT-B", "FREE"};
 
@@ -41,4 +45,20 @@ void ORBIT_FormatSpeed(const ORBIT_SPEED_METER* meter, char* text, size_t size)
 const char* ORBIT_CameraBarName(uint32_t mode)
 {
     return mode >= 1 && mode <= 7 ? kCameraNames[mode - 1] : "???";
+}
+
+void ORBIT_FormatCameraText(uint32_t mode, char* text, size_t size)
+{
+    snprintf(text, size, "Kamera: %s", ORBIT_CameraBarName(mode));
+}
+
+int32_t ORBIT_CameraTextX(int32_t windowWidth, int32_t barFontHeight)
+{
+    int32_t widest = 0;
+    for (uint32_t mode = 0; mode <= 7; mode++) {
+        char text[32];
+        ORBIT_FormatCameraText(mode, text, sizeof text);
+        widest = std::max(widest, PLAT_MeasureText(ORBIT_FONT_FACE, barFontHeight, 0, text));
+    }
+    return std::min(kCameraTextX, windowWidth - kBarMargin - widest);
 }

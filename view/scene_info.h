@@ -20,3 +20,11 @@ void ORBIT_SampleSpeed(ORBIT_SPEED_METER* meter, TIME_MS simTime, uint64_t realT
 void ORBIT_FormatSpeed(const ORBIT_SPEED_METER* meter, char* text, size_t size);
 // The info bar's camera name of a mode ("???" for an unknown one).
 const char* ORBIT_CameraBarName(uint32_t mode);
+// The info bar's camera text of a mode: "Kamera: " and its name.
+void ORBIT_FormatCameraText(uint32_t mode, char* text, size_t size);
+// Where the camera text starts in the info bar: at 700 pixels, or further
+// left so that the widest camera text ends 2 pixels inside the window.
+int32_t ORBIT_CameraTextX(int32_t windowWidth, int32_t barFontHeight);
+
+// The face of the scene's bitmap fonts.
+constexpr const char* ORBIT_FONT_FACE = "Arial";

@@ -83,9 +83,10 @@ uint32_t ConfigureCapture()
 
 uint32_t MakeFonts()
 {
-    g_scene.labelFont = OGW_CreateFont(g_scene.window, "Arial", 10, 0);
-    g_scene.barFont = OGW_CreateFont(g_scene.window, "Arial", g_orbitView.titleBarDY - 4, 0);
-    g_scene.starFont = OGW_CreateFont(g_scene.window, "Arial", 9, 0);
+    g_scene.labelFont = OGW_CreateFont(g_scene.window, ORBIT_FONT_FACE, 10, 0);
+    g_scene.barFont = OGW_CreateFont(g_scene.window, ORBIT_FONT_FACE, g_orbitView.titleBarDY - 4, 0);
+    g_scene.starFont = OGW_CreateFont(g_scene.window, ORBIT_FONT_FACE, 9, 0);
+    g_scene.cameraTextX = ORBIT_CameraTextX(g_orbitView.windowDX, g_orbitView.titleBarDY - 4);
     g_orbit.labelFont = (uint32_t)g_scene.labelFont;
     return g_scene.labelFont >= 0 && g_scene.barFont >= 0 && g_scene.starFont >= 0;
 }

@@ -3,7 +3,8 @@
 // of the accelerator table pressed in the main window (its list box focused),
 // in the 3-D window and in the information window, a click on one item of each
 // menu, screenshots of the information window and of the about box; Alt+X
-// starts the next run and F10 ends the program.
+// starts the next run and F10 ends the program. A title changed by the
+// program reaches its X window.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
@@ -15,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "platform/plat_backend.h"
+#include "platform/plat_text.h"
 #include "platform/plat_window.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main.h"
@@ -343,6 +346,43 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     EXPECT_EQ(f.infoKeys, expected) << "keys in the information window";
     EXPECT_EQ(f.aboutKeys, (std::vector<uint16_t>{CMD_ABOUT, CMD_ABOUT}));
     EXPECT_EQ(f.menuClicks, (std::vector<uint16_t>{CMD_ABOUT, 139, 157, 177, 178}));
+}
+
+LRESULT PlainWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    return PLAT_DefWindowProc(window, message, wParam, lParam);
+}
+
+// Recording a movie renames the 3-D window "Orbit" to "Orbit - Záznam běží".
+TEST(DesktopTitle, ATitleChangeReachesTheXWindow)
+{
+    if (!HaveDisplayAndTools())
+        GTEST_SKIP() << "no X display or X tools";
+    const PLAT_BACKEND* desktop = PLAT_DesktopBackend();
+    ASSERT_NE(desktop, nullptr);
+    PLAT_SetBackend(desktop);
+    PLAT_WNDCLASS cls{"TitleProbe", PlainWindowProc, nullptr, 0};
+    PLAT_RegisterClass(&cls);
+    HWND window = PLAT_CreateWindow("TitleProbe", "Orbit", WS_POPUP | WS_CAPTION, 0, 0, 200, 100, 0, 0, nullptr);
+    PLAT_ShowWindow(window, SW_SHOWNORMAL);
+    // The X window that shows "name"; "" if none within 5 s.
+    auto shown = [&](const std::string& name) {
+        std::string id;
+        for (int i = 0; i < 100 && id.empty(); ++i) {
+            desktop->waitEvents(50);
+            id = Shell("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
+        }
+        return id;
+    };
+    ASSERT_NE(shown("Orbit$"), "");
+    PLAT_SetWindowText(window, "Orbit - Záznam běží");
+    std::string id = shown("Orbit - Z");
+    std::string name = id.empty() ? "" : Shell("xdotool getwindowname " + id);
+    EXPECT_EQ(name, PLAT_Cp1250ToUtf8("Orbit - Záznam běží\n"));
+    PLAT_DestroyWindow(window);
+    desktop->waitEvents(50);
+    PLAT_ResetWindows();
+    PLAT_SetBackend(nullptr);
 }
 
 }

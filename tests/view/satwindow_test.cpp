@@ -11,6 +11,7 @@
 #include "foundation/pool.h"
 #include "foundation/time.h"
 #include "models/kepler.h"
+#include "platform/plat_font.h"
 #include "platform/plat_window.h"
 #include "simulation/satelit.h"
 #include "view/satwindow.h"
@@ -239,6 +240,38 @@ TEST_F(SatWindowTest, TheCleanupClosesEveryWindowAndItsSatellitesForgetThem)
     EXPECT_EQ(SATWINDOW_Count(), 0u);
     EXPECT_EQ(other->infoWindow, nullptr);
     free(other);
+}
+
+// At the default GUI font every label, value and frame caption stands whole in
+// its control, for values as wide as an Earth orbit makes them: far out with
+// every component negative, and fast at the perigee of an eccentric orbit.
+TEST_F(SatWindowTest, EveryTextFitsItsControlAtTheDefaultFont)
+{
+    ASSERT_TRUE(SATELIT_OpenInfoWindow(sat_));
+    const struct {
+        VEC3 position, velocity;
+        double latitude, longitude, altitude;
+    } states[] = {{{-26000.0, -26000.0, -20000.0}, {-1.8, -1.8, -1.5}, -89.99, -179.99, 35786.0},
+                  {{-6700.0, -100.0, -100.0}, {-0.1, -10.3, -0.1}, -0.99, -99.99, 330.0},
+                  {{-6878.0, 0.0, 0.0}, {0.0, -5.0, -5.5}, -10.0, -10.0, 500.0}};
+    for (const auto& s : states) {
+        sat_->position = s.position;
+        sat_->velocity = s.velocity;
+        sat_->latitude = s.latitude;
+        sat_->longitude = s.longitude;
+        sat_->altitude = s.altitude;
+        Refresh(201);
+        std::vector<HWND> controls = PLAT_GetChildren(Window());
+        EXPECT_EQ(controls.size(), 45u);
+        for (HWND control : controls) {
+            PLAT_RECT r;
+            ASSERT_TRUE(PLAT_GetWindowRect(control, &r));
+            std::string text = Text(control);
+            int32_t width = PLAT_MeasureText(PLAT_GUI_FONT_FACE, PLAT_GUI_FONT_HEIGHT, 0, text.c_str());
+            ASSERT_GT(width, 0) << text;
+            EXPECT_LE(width + 2 * PLAT_CONTROL_TEXT_INSET, r.right - r.left) << "\"" << text << "\"";
+        }
+    }
 }
 
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
+#include "platform/plat_font.h"
 #include "view/scene_info.h"
 
 namespace {
@@ -35,4 +36,19 @@ TEST(SceneInfo, SpeedTexts)
     for (int i = 0; i < 5; i++) ORBIT_SampleSpeed(&m, 0, 10000 + 1000 * i);
     EXPECT_EQ(m.samples, 3u);
     EXPECT_STREQ(ORBIT_CameraBarName(0), "???");   // no such mode: no read past the names
+}
+
+// At 800 x 600 with bars of 20 pixels every camera name stands whole in the
+// info bar, right of the time and speed text.
+TEST(SceneInfo, EveryCameraTextFitsTheInfoBar)
+{
+    const int32_t font = 20 - 4;
+    int32_t x = ORBIT_CameraTextX(800, font);
+    int32_t timeEnd = 300 + PLAT_MeasureText(ORBIT_FONT_FACE, font, 0, "Čas 28.12.2006 23:58:58 UTC [12300 x]");
+    for (uint32_t mode = 0; mode <= 7; mode++) {
+        char text[32];
+        ORBIT_FormatCameraText(mode, text, sizeof text);
+        EXPECT_LE(x + PLAT_MeasureText(ORBIT_FONT_FACE, font, 0, text), 798) << text;
+        EXPECT_GT(x, timeEnd + 10) << text;
+    }
 }
