@@ -558,6 +558,18 @@ uint32_t PLAT_InputWaiting()
     return 0;
 }
 
+uint32_t PLAT_MessagesWaitingBesides(uint32_t message)
+{
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> lock(q->mutex);
+    if (q->quit)
+        return 1;
+    for (const MSG& m : q->messages)
+        if (m.message != message)
+            return 1;
+    return 0;
+}
+
 uint32_t PLAT_PeekMessage(MSG* msg)
 {
     auto q = CurrentQueue();

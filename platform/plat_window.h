@@ -99,6 +99,8 @@ uint32_t PLAT_PeekMessage(MSG* msg);
 // the quit message (the GUI thread first takes in the display's pending input),
 // so that long work can stop and let the message loop answer.
 uint32_t PLAT_InputWaiting();
+// 1 when the calling thread's queue holds any message other than the given one.
+uint32_t PLAT_MessagesWaitingBesides(uint32_t message);
 uint32_t PLAT_TranslateMessage(const MSG* msg);
 LRESULT PLAT_DispatchMessage(const MSG* msg);
 // Turns a key message into the table's WM_COMMAND, sent to the given window

@@ -105,10 +105,12 @@ uint32_t MAIN_RegisterWindowClass()
     return PLAT_RegisterClass(&cls);
 }
 
+static uint32_t OthersThanTickWaiting() { return PLAT_MessagesWaitingBesides(MAIN_TICK); }
+
 void MAIN_InstallTickHooks()
 {
     MAIN_SetTickCountSource(PLAT_GetTickCount);
-    MAIN_TICK_HOOKS hooks{MAIN_TickDone, EndRunFromTick, PassTickToAboutBox, PLAT_InputWaiting};
+    MAIN_TICK_HOOKS hooks{MAIN_TickDone, EndRunFromTick, PassTickToAboutBox, PLAT_InputWaiting, OthersThanTickWaiting};
     MAIN_SetTickHooks(&hooks);
 }
 

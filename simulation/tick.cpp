@@ -32,9 +32,10 @@ uint32_t MAIN_SteadyTickCount()
 
 void MAIN_NoHook() {}
 uint32_t MAIN_NoInput() { return 0; }
+uint32_t MAIN_AlwaysOthers() { return 1; }
 
 MAIN_TICK_COUNT_SOURCE g_tickCount = MAIN_SteadyTickCount;
-MAIN_TICK_HOOKS g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput};
+MAIN_TICK_HOOKS g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput, MAIN_AlwaysOthers};
 MAIN_STEP_OUTPUT g_output = {DATAOUT_NextSaveTime, DATAOUT_WriteDue, DATAOUT_UpdateNodes};
 
 void MAIN_ApplySpeedSteps()
@@ -91,12 +92,24 @@ void MAIN_Step()
     if (EVENTS_NextDueTime() <= g_simClock.clock) EVENTS_FireNext();
 }
 
+// At FASTEST in real time a tick whose 15 ms are spent does not leave the
+// processor idle until the next tick: while nothing but ticks waits in the
+// queue it hands the display a frame and goes on stepping.
+uint32_t MAIN_KeepsStepping()
+{
+    return MULTIPASS_GetSpeedIndex() == MULTIPASS_SPEED_FASTEST && !g_hooks.othersWaiting();
+}
+
 // A tick stops stepping early when its real time is spent (not in virtual
 // time, where the real clock must not decide how far a tick goes) or when a
 // key, a command or a stop request waits: the message loop handles it at once.
-uint32_t MAIN_ShouldYield(uint32_t now, uint32_t* stepsSinceCheck)
+uint32_t MAIN_ShouldYield(uint32_t* budgetStart, uint32_t* stepsSinceCheck)
 {
-    if (!PLAT_IsVirtualTime() && MAIN_GetTickCount() - now > kCatchUpBudgetMs) return 1;
+    if (!PLAT_IsVirtualTime() && MAIN_GetTickCount() - *budgetStart > kCatchUpBudgetMs) {
+        if (!MAIN_KeepsStepping()) return 1;
+        ORBIT_EndTick();
+        *budgetStart = MAIN_GetTickCount();
+    }
     if (++*stepsSinceCheck < kStepsPerInputCheck) return 0;
     *stepsSinceCheck = 0;
     return g_hooks.inputWaiting();
@@ -107,6 +120,7 @@ uint32_t MAIN_ShouldYield(uint32_t now, uint32_t* stepsSinceCheck)
 uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
     uint32_t stepsSinceCheck = 0;
+    uint32_t budgetStart = now;
     for (;;) {
         TIME_MS next = MAIN_NextDueTime();
         if (next > target) break;
@@ -118,7 +132,7 @@ uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
         }
         MAIN_Step();
         *stepped = 1;
-        if (MAIN_ShouldYield(now, &stepsSinceCheck)) return 1;
+        if (MAIN_ShouldYield(&budgetStart, &stepsSinceCheck)) return 1;
     }
     if (target > g_simClock.clock) g_simClock.clock = target;
     if (g_simClock.clock > g_simClock.runEnd) {
@@ -177,9 +191,10 @@ void MAIN_SetTickCountSource(MAIN_TICK_COUNT_SOURCE source)
 
 void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks)
 {
-    g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput};
+    g_hooks = {MAIN_NoHook, MAIN_NoHook, MAIN_NoHook, MAIN_NoInput, MAIN_AlwaysOthers};
     if (!hooks) return;
     if (hooks->inputWaiting) g_hooks.inputWaiting = hooks->inputWaiting;
+    if (hooks->othersWaiting) g_hooks.othersWaiting = hooks->othersWaiting;
     if (hooks->tickDone) g_hooks.tickDone = hooks->tickDone;
     if (hooks->endRun) g_hooks.endRun = hooks->endRun;
     if (hooks->aboutTick) g_hooks.aboutTick = hooks->aboutTick;

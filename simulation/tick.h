@@ -21,7 +21,8 @@ struct MAIN_TICK_HOOKS {
     void (*tickDone)();   // decrement the pending-tick count under the tick lock
     void (*endRun)();     // destroy the main window: the run ends
     void (*aboutTick)();  // pass the tick on to the about box while it is open
-    uint32_t (*inputWaiting)();  // a key, a command or a stop request waits
+    uint32_t (*inputWaiting)();   // a key, a command or a stop request waits
+    uint32_t (*othersWaiting)();  // any message other than a tick waits
 };
 // Null restores the defaults.
 void MAIN_SetTickHooks(const MAIN_TICK_HOOKS* hooks);

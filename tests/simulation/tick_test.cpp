@@ -67,7 +67,7 @@ protected:
         g_firedClocks.clear();
 
         MAIN_SetTickCountSource(FakeNow);
-        MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr};
+        MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr, nullptr};
         MAIN_SetTickHooks(&hooks);
         MAIN_STEP_OUTPUT output{NextRow, WriteRow, nullptr};
         MAIN_SetStepOutput(&output);
@@ -271,6 +271,34 @@ TEST_F(TickTest, SlowestFactorStepsOnlyAtTheStartClock)
     EXPECT_EQ(g_simClock.speedFactor, 2.4e-89);
     EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0}));
     EXPECT_EQ(g_simClock.clock, kStart);
+}
+
+uint32_t g_othersWaiting = 0;
+uint32_t OthersWaiting() { return g_othersWaiting; }
+
+// At FASTEST a tick whose 15 ms are spent goes on stepping, with a frame
+// asked for every 15 ms, while nothing but ticks waits; anything else waiting
+// stops it as at any other speed. Virtual time or not, the grid is the same.
+TEST_F(TickTest, FastestKeepsSteppingWhileOnlyTicksWait)
+{
+    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
+    for (uint32_t others : {0u, 1u}) {
+        while (MULTIPASS_GetSpeedIndex() != MULTIPASS_SPEED_FASTEST) g_simClock.speedFactor = MULTIPASS_Faster();
+        ORBIT_SetSceneHooks(&scene);
+        MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr, OthersWaiting};
+        MAIN_SetTickHooks(&hooks);
+        g_othersWaiting = others;
+        g_msPerStep = 1;
+        TickAfter(20);
+        if (others) {
+            EXPECT_EQ(g_attitudeClocks.size(), 16u);  // stopped once 15 ms were spent
+        } else {
+            EXPECT_EQ(g_simClock.clock, kStart + 20 * 864000);  // the whole advance
+            EXPECT_GT(g_redraws, 1000);
+        }
+        TearDown();
+        SetUp();
+    }
 }
 
 TEST_F(TickTest, SpeedStepsApplyAtTheNextWorkingTick)
