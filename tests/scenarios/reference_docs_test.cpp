@@ -60,9 +60,8 @@ std::set<std::string> KeywordLiterals(const std::string& source)
     for (size_t i = 0; i < source.size(); ++i) {
         if (source.compare(i, 2, "//") == 0 || source.compare(i, 2, "/*") == 0) {
             i = source[i + 1] == '/' ? source.find('\n', i) : source.find("*/", i);
-            if (i == std::string::npos) break;
         } else if (source[i] == '\'') {
-            i = source.find('\'', i + (source[i + 1] == '\\' ? 3 : 2));
+            i = source.find('\'', i + (source.compare(i, 2, "'\\") == 0 ? 3 : 2));
         } else if (source[i] == '"') {
             std::string literal;
             for (++i; i < source.size() && source[i] != '"'; ++i) {
@@ -71,6 +70,7 @@ std::set<std::string> KeywordLiterals(const std::string& source)
             }
             if (std::regex_match(literal, shape)) words.insert(literal);
         }
+        if (i == std::string::npos) break;
     }
     return words;
 }
