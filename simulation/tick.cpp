@@ -8,9 +8,9 @@
 #include <chrono>
 #include "dataout/dataout.h"
 #include "foundation/events.h"
+#include "platform/plat_time.h"
 #include "simulation/main.h"
 #include "simulation/multipass.h"
-#include "platform/plat_time.h"
 #include "simulation/orbit_step.h"
 
 namespace {
