@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include "foundation/util.h"
+#include "onboard/services_debug.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
 #include "tests/onboard/module_harness.h"
@@ -259,6 +260,32 @@ void main(void)
     SWMODULE* m = modules_;
     SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_10MS - 1], 200000);
     EXPECT_EQ(Log(), "boot\nboot\n");
+}
+
+// A module that logs one line over and over: after the 1000th the log says
+// so once and leaves the repeats out, also when the line comes in pieces;
+// other lines still reach the log, and the run's end counts what was left out.
+TEST_F(ServicesTest, RepeatedLinesOfAModuleAreCappedAndCounted)
+{
+    std::string log = RunReset("looping", R"(
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1500; ++i) M_DEBUG_String(M_CODE_NAME("again\n"));
+    M_DEBUG_String(M_CODE_NAME("par"));
+    M_DEBUG_String(M_CODE_NAME("tial\n"));
+    M_DEBUG_String(M_CODE_NAME("aga"));
+    M_DEBUG_String(M_CODE_NAME("in\nend\n"));
+}
+)");
+    std::string expected;
+    for (int i = 0; i < 1000; ++i) expected += "again\n";
+    expected += "SWMODULE: modul \"looping\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
+                "nezapisují.\npartial\nend\n";
+    EXPECT_EQ(log, expected);
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
 }
 
 TEST_F(ServicesTest, BusServicesOfASilentModuleReportTheConfiguration)
