@@ -288,6 +288,26 @@ void main(void)
     EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
 }
 
+// The reference example's B-dot module counts its seconds in 32 bits: its
+// status line after 65545 seconds still names them.
+TEST_F(ServicesTest, TheReferenceModuleCountsSecondsBeyondSixteenBits)
+{
+    std::string error;
+    ASSERT_TRUE(moduletest::BuildImage(dir_, "bdot", testsupport::ReadFile(ORBIT_SOURCE_DIR "/examples/reference/bdot.c"),
+                                       &error))
+        << error;
+    // Without a satellite its field input stays unconfigured (one message).
+    ASSERT_TRUE(Parse(Block("BDOT", dir_ + "/bdot.img", "  output \"CoilX\"\n  output \"CoilY\"\n  output \"CoilZ\"\n")));
+    ASSERT_EQ(SWMODULE_StartModules(modules_), 1u) << Log();
+    SWMODULE* m = modules_;
+    SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_COLD_START - 1], 200000);
+    for (int second = 1; second <= 65545; ++second) SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_1000MS - 1], 200000);
+    std::string log = Log();
+    size_t last = log.rfind("BDOT ");
+    ASSERT_NE(last, std::string::npos) << log.substr(0, 200);
+    EXPECT_EQ(log.substr(last, 12), "BDOT 65545 s");
+}
+
 TEST_F(ServicesTest, BusServicesOfASilentModuleReportTheConfiguration)
 {
     LOG_SetClock(&g_simClock.clock);
