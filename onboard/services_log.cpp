@@ -150,26 +150,29 @@ void LogText(const char* text, uint32_t stamp)
     }
 }
 
+void LogFormatted(uint32_t stamp, const char* format, va_list ap)
+{
+    char text[kTextRoom];
+    vsnprintf(text, sizeof text, format, ap);
+    LogText(text, stamp);
+}
+
 }  // namespace
 
 void KOM_Log(const char* format, ...)
 {
-    char text[kTextRoom];
     va_list ap;
     va_start(ap, format);
-    vsnprintf(text, sizeof text, format, ap);
+    LogFormatted(0, format, ap);
     va_end(ap);
-    LogText(text, 0);
 }
 
 void KOM_LogStamped(const char* format, ...)
 {
-    char text[kTextRoom];
     va_list ap;
     va_start(ap, format);
-    vsnprintf(text, sizeof text, format, ap);
+    LogFormatted(1, format, ap);
     va_end(ap);
-    LogText(text, 1);
 }
 
 void KOM_LogRepeatSummary(SWMODULE* firstModule)
