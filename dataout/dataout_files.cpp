@@ -104,8 +104,9 @@ static uint32_t WriteAll(int fd, const char* text)
 }
 
 // A text that could not be written whole (a full disk, a size limit) is cut
-// back off the file, which then ends with the last whole row; 0 then.
-static uint32_t WriteWhole(int fd, uint32_t written, off_t end)
+// back off the file, which then ends with the last whole row. 1 when it was
+// written whole.
+static uint32_t KeepWhole(int fd, uint32_t written, off_t end)
 {
     if (written) return 1;
     int cut = ftruncate(fd, end);
@@ -131,7 +132,7 @@ static uint32_t WriteHeaderLine(int fd, const DATAOUT_FILE* file)
 void DATAOUT_WriteHeader(DATAOUT_FILE* file)
 {
     int fd = OpenResultFile(file->runName, O_TRUNC);
-    if (fd < 0 || !CloseResultFile(fd, WriteWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
+    if (fd < 0 || !CloseResultFile(fd, KeepWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
 }
 
 // Appends the queued rows in order, each whole or not at all; the rows after
@@ -141,7 +142,7 @@ static uint32_t AppendRows(int fd, const DATAOUT_ROW* row)
     off_t end = lseek(fd, 0, SEEK_END);
     if (end < 0) return 0;
     for (; row; row = row->next) {
-        if (!WriteWhole(fd, WriteAll(fd, row->text), end)) return 0;
+        if (!KeepWhole(fd, WriteAll(fd, row->text), end)) return 0;
         end += (off_t)strlen(row->text);
     }
     return 1;

@@ -318,6 +318,15 @@ uint32_t MULTIPASS_ReadLine(MULTIPASS_TIME_LINES* lines)
     return 0;
 }
 
+// A run must end after it starts; the later of the two lines is named.
+uint32_t MULTIPASS_CheckInterval(const MULTIPASS_TIME_LINES* lines)
+{
+    if (!lines->start || !lines->end || g_end > g_start) return 1;
+    LOG_Printf("MULTIPASS: koncový čas simulace není pozdější než startovní čas na řádku %u.\n",
+               lines->end > lines->start ? lines->end : lines->start);
+    return 0;
+}
+
 void MULTIPASS_FreeParams()
 {
     MULTIPASS_PARAM* p = g_firstParam;
@@ -364,10 +373,7 @@ uint32_t MULTIPASS_Load()
             return 0;
         }
     }
-    // A run must end after it starts; the later of the two lines is named.
-    if (lines.start && lines.end && g_end <= g_start) {
-        LOG_Printf("MULTIPASS: koncový čas simulace není pozdější než startovní čas na řádku %u.\n",
-                   lines.end > lines.start ? lines.end : lines.start);
+    if (!MULTIPASS_CheckInterval(&lines)) {
         IOTXT_CloseFile();
         return 0;
     }
