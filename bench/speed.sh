@@ -6,6 +6,10 @@
 #   builtin     the same CubeSat with the built-in B-dot instead of module and coils
 #   sats10      ten reference CubeSats
 #   sats100     a hundred reference CubeSats
+# Each case records the reference columns of its first satellite (builtin:
+# without the coils' columns), so that every case writes the same rows.
+# The test suite runs every case for one simulated minute, so that a case the
+# program refuses does not go unnoticed.
 # Usage: bash bench/speed.sh [build dir] [end time] [cases...]
 #   end time as Multipass.cfg writes it, default "02.01.2006, 00:00" (one day);
 #   "01.01.2006, 01:00" times the first, tumbling hour.
@@ -36,15 +40,24 @@ builtin_block() {
     -e 's/^end$/    internal_b_dot_controller = 5000, 0.02, 0.02, 0.02, 1s\nend/'
 }
 
+# The reference columns of the satellite named $1; without the coils' columns
+# when $2 is "nocoils".
+data_output() {
+  awk -v coils="${2:-}" '/^    value$/ { block = $0 "\n"; inside = 1; next }
+    inside { block = block $0 "\n"; if ($0 ~ /^    end$/) { inside = 0; if (coils != "nocoils" || block !~ /_COIL_/) printf "%s", block }; next }
+    { print }' "$root/examples/reference/DataOutput.cfg" | sed "s/\"CUBESAT\"/\"$1\"/"
+}
+
 prepare() {
   local dir="$work/$1"
   mkdir -p "$dir"
-  cp "$root/examples/reference/"{cubesat.mass,cubesat.surf,reference.tle,DataOutput.cfg,Orbit.cfg} "$work/bdot.img" "$dir/"
+  cp "$root/examples/reference/"{cubesat.mass,cubesat.surf,reference.tle,Orbit.cfg} "$work/bdot.img" "$dir/"
   sed "s/^endtime = .*/endtime = UT(\"$end\")/" "$root/examples/reference/Multipass.cfg" > "$dir/Multipass.cfg"
   case "$1" in
-    reference) satellite_block CUBESAT > "$dir/Objects.cfg" ;;
-    builtin) builtin_block > "$dir/Objects.cfg" ;;
-    sats*) for i in $(seq 1 "${1#sats}"); do satellite_block "CUBESAT$i"; done > "$dir/Objects.cfg" ;;
+    reference) satellite_block CUBESAT > "$dir/Objects.cfg"; data_output CUBESAT > "$dir/DataOutput.cfg" ;;
+    builtin) builtin_block > "$dir/Objects.cfg"; data_output CUBESAT nocoils > "$dir/DataOutput.cfg" ;;
+    sats*) for i in $(seq 1 "${1#sats}"); do satellite_block "CUBESAT$i"; done > "$dir/Objects.cfg"
+      data_output CUBESAT1 > "$dir/DataOutput.cfg" ;;
     *) echo "unknown case $1" >&2; exit 2 ;;
   esac
   ln -s "$build/orbit" "$dir/orbit"

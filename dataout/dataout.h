@@ -100,6 +100,7 @@ struct DATAOUT_STATE {
     DATAOUT_NODE* lastNode;
     char* rowBuffer;
     uint32_t rowLength;
+    uint32_t dataLost;             // a header or row could not be written
 };
 
 extern DATAOUT_STATE g_dataout;
@@ -153,7 +154,12 @@ void DATAOUT_WriteDue();
 void DATAOUT_Finish();
 void DATAOUT_WriteHeader(DATAOUT_FILE* file);
 void DATAOUT_WriteRow(DATAOUT_FILE* file);
+// Appends the queued rows, whole rows only; a file that cannot be written is
+// reported once and counts as lost data.
 void DATAOUT_FlushFile(DATAOUT_FILE* file);
+// 1 when result data was lost since the program started (a header or row
+// that could not be written): the program then ends with a failure.
+uint32_t DATAOUT_LostData();
 void DATAOUT_FormatNumber(double value, char* text, uint32_t room, const DATAOUT_VALUE* column);
 void DATAOUT_Append(uint32_t decimalComma, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void DATAOUT_AppendText(const char* format, ...) __attribute__((format(printf, 1, 2)));

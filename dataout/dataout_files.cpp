@@ -1,10 +1,13 @@
 // DATAOUT result files: per-run names, the timing of interval rows (pulling the
 // clock back to a due row), the row text with its decimal comma, and the
 // queue that appends rows to the files in batches.
+#include <cerrno>
 #include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include "dataout/dataout.h"
 #include "foundation/time.h"
 #include "foundation/iotxt.h"
@@ -64,63 +67,98 @@ char* PreprocessFileName(const char* name)
     return out.text;
 }
 
-// ---------------------------------------------------------------- opening files
+// ---------------------------------------------------------------- writing files
 
 // Names may be written with a backslash as the separator and in another letter
-// case than an existing file or folder.
-static FILE* OpenResultFile(const char* name, const char* mode)
+// case than an existing file or folder. Returns a descriptor or -1.
+static int OpenResultFile(const char* name, int flags)
 {
     char path[DATAOUT_NAME_MAX_CHARS + 1];
-    if (!name || !UTIL_ResolvePath(name, path, sizeof path)) return nullptr;
-    return fopen(path, mode);
+    if (!name || !UTIL_ResolvePath(name, path, sizeof path)) return -1;
+    return open(path, O_WRONLY | O_CREAT | flags, 0666);
 }
 
-// A file that cannot be written is logged once for its name, so that lost
-// rows never go unnoticed.
+// A file that cannot be written is reported once for its name, on the
+// terminal too, so that lost rows never go unnoticed even when the log itself
+// cannot be written; the program then ends with a failure.
 static void ReportLoss(DATAOUT_FILE* file)
 {
+    g_dataout.dataLost = 1;
     if (file->lossReported) return;
     file->lossReported = 1;
-    LOG_Printf("DATAOUT: do datového souboru \"%s\" nelze zapisovat, data se ztrácejí.\n",
-               file->runName ? file->runName : file->name);
+    LOG_Alert("DATAOUT: do datového souboru \"%s\" nelze zapisovat, data se ztrácejí.\n",
+              file->runName ? file->runName : file->name);
 }
 
-static void CloseResultFile(DATAOUT_FILE* file, FILE* stream)
+static uint32_t WriteAll(int fd, const char* text)
 {
-    int failed = ferror(stream);
-    if (fclose(stream) != 0 || failed) ReportLoss(file);
+    size_t length = strlen(text);
+    while (length > 0) {
+        ssize_t written = write(fd, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return 0;
+        text += written;
+        length -= (size_t)written;
+    }
+    return 1;
+}
+
+// A text that could not be written whole (a full disk, a size limit) is cut
+// back off the file, which then ends with the last whole row. 1 when it was
+// written whole.
+static uint32_t KeepWhole(int fd, uint32_t written, off_t end)
+{
+    if (written) return 1;
+    int cut = ftruncate(fd, end);
+    (void)cut;
+    return 0;
+}
+
+static uint32_t CloseResultFile(int fd, uint32_t written)
+{
+    return close(fd) == 0 && written;
+}
+
+static uint32_t WriteHeaderLine(int fd, const DATAOUT_FILE* file)
+{
+    uint32_t ok = 1;
+    if (!file->results)
+        ok = WriteAll(fd, file->columns ? "\"ČasAbsolutní\";\"ČasRelativní\";" : "\"ČasAbsolutní\";\"ČasRelativní\"");
+    for (const DATAOUT_VALUE* column = file->columns; ok && column; column = column->next)
+        ok = WriteAll(fd, "\"") && WriteAll(fd, column->name) && WriteAll(fd, column->next ? "\";" : "\"");
+    return ok && WriteAll(fd, "\n");
 }
 
 void DATAOUT_WriteHeader(DATAOUT_FILE* file)
 {
-    FILE* stream = OpenResultFile(file->runName, "w");
-    if (!stream) {
-        ReportLoss(file);
-        return;
+    int fd = OpenResultFile(file->runName, O_TRUNC);
+    if (fd < 0 || !CloseResultFile(fd, KeepWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
+}
+
+// Appends the queued rows in order, each whole or not at all; the rows after
+// one that failed are not tried.
+static uint32_t AppendRows(int fd, const DATAOUT_ROW* row)
+{
+    off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0) return 0;
+    for (; row; row = row->next) {
+        if (!KeepWhole(fd, WriteAll(fd, row->text), end)) return 0;
+        end += (off_t)strlen(row->text);
     }
-    if (!file->results) {
-        fputs("\"ČasAbsolutní\";\"ČasRelativní\"", stream);
-        if (file->columns) fputc(';', stream);
-    }
-    for (DATAOUT_VALUE* column = file->columns; column; column = column->next) {
-        fprintf(stream, "\"%s\"", column->name);
-        if (column->next) fputc(';', stream);
-    }
-    fputc('\n', stream);
-    CloseResultFile(file, stream);
+    return 1;
 }
 
 void DATAOUT_FlushFile(DATAOUT_FILE* file)
 {
     if (!file->firstQueued) return;
-    FILE* stream = OpenResultFile(file->runName, "a");
-    if (!stream) {
-        ReportLoss(file);
-    } else {
-        for (DATAOUT_ROW* row = file->firstQueued; row; row = row->next) fputs(row->text, stream);
-        CloseResultFile(file, stream);
-    }
+    int fd = OpenResultFile(file->runName, O_APPEND);
+    if (fd < 0 || !CloseResultFile(fd, AppendRows(fd, file->firstQueued))) ReportLoss(file);
     DATAOUT_FreeQueuedRows(file);
+}
+
+uint32_t DATAOUT_LostData()
+{
+    return g_dataout.dataLost;
 }
 
 // ---------------------------------------------------------------- row text

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include "foundation/time.h"
+#include "platform/plat_text.h"
 #include "platform/plat_window.h"
 
 namespace {
@@ -23,6 +24,7 @@ int64_t g_startFilterTime = 0;
 uint32_t g_lineEnded = 1;                   // the last list-box message ended its line
 HWND g_listBox = 0;
 const int64_t* g_clock = nullptr;
+LOG_ECHO g_echo = nullptr;
 std::mutex g_fileMutex;
 
 char g_message[LOG_BUFFER_SIZE];
@@ -107,17 +109,34 @@ void LOG_Init()
 
 void LOG_Done() {}
 
-void LOG_WriteFile(const char* format, ...)
+namespace {
+
+void WriteFileV(const char* format, va_list ap)
 {
     std::lock_guard<std::mutex> lock(g_fileMutex);
     FILE* f = fopen(LOG_FILE_NAME, "a");
     if (!f)
         return;
+    vfprintf(f, format, ap);
+    fclose(f);
+}
+
+}
+
+void LOG_WriteFile(const char* format, ...)
+{
     va_list ap;
     va_start(ap, format);
-    vfprintf(f, format, ap);
+    if (g_echo) {
+        va_list copy;
+        va_copy(copy, ap);
+        char text[LOG_BUFFER_SIZE];
+        vsnprintf(text, sizeof text, format, copy);
+        va_end(copy);
+        g_echo(text);
+    }
+    WriteFileV(format, ap);
     va_end(ap);
-    fclose(f);
 }
 
 void LOG_Printf(const char* format, ...)
@@ -132,9 +151,23 @@ void LOG_Printf(const char* format, ...)
     g_stampRequest = 0;
     if (g_outputMode == 0 || g_outputMode == 2)
         LOG_WriteFile("%s", g_output);
+    else if (g_echo)
+        g_echo(g_output);
     if (g_outputMode == 2 || !g_listBox)
         return;
     ShowInListBox(g_output);
+}
+
+void LOG_Alert(const char* format, ...)
+{
+    char text[LOG_BUFFER_SIZE];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
+    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stderr);
+    fflush(stderr);
+    LOG_Printf("%s", text);
 }
 
 void LOG_StampNext() { g_stampRequest = 1; }
@@ -164,3 +197,5 @@ void LOG_ClearStartTime() { g_startFilterOn = 0; }
 void LOG_SetListBox(HWND listBox) { g_listBox = listBox; }
 
 void LOG_SetClock(const int64_t* clock) { g_clock = clock; }
+
+void LOG_SetEcho(LOG_ECHO echo) { g_echo = echo; }

@@ -20,3 +20,12 @@ void LOG_ClearStartTime();
 void LOG_SetListBox(HWND listBox);
 // The simulation clock read for time stamps and the start filter (null: 0).
 void LOG_SetClock(const int64_t* clock);
+// Where the log's text is copied besides the file and the list box: the
+// terminal of a headless program. It receives every text that the log writes
+// to its file or meant for the list box, whether or not a list box exists,
+// as the code page 1250 text. Null: no copy.
+typedef void (*LOG_ECHO)(const char* text);
+void LOG_SetEcho(LOG_ECHO echo);
+// A message the user must see even when the log file cannot be written (lost
+// result data): logged as by LOG_Printf and written to standard error in UTF-8.
+void LOG_Alert(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -5,7 +5,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
@@ -59,7 +58,7 @@ void M_DEBUG_String(SIM51_BACKCALL_REGS* regs)
     out.length = 0;
     SIM51_GENERIC_PTR p;
     if (!SIM51_PtrInit(&p, regs->b, regs->dptr)) {
-        LOG_Printf("SWMODULE: chyba modulu: chybný kód paměťové oblasti %02X v ukazateli ve funkci M_DEBUG_String.\n",
+        KOM_Log("SWMODULE: chyba modulu: chybný kód paměťové oblasti %02X v ukazateli ve funkci M_DEBUG_String.\n",
                    regs->b);
     } else {
         SIM51_GENERIC_PTR start = p;
@@ -79,13 +78,13 @@ uint32_t RegisterValue(const SIM51_BACKCALL_REGS* regs)
 
 void M_DEBUG_ULong(SIM51_BACKCALL_REGS* regs)
 {
-    LOG_Printf("%lu", static_cast<unsigned long>(RegisterValue(regs)));
+    KOM_Log("%lu", static_cast<unsigned long>(RegisterValue(regs)));
     SIM51_BackcallReturn(regs);
 }
 
 void M_DEBUG_Long(SIM51_BACKCALL_REGS* regs)
 {
-    LOG_Printf("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
+    KOM_Log("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
     SIM51_BackcallReturn(regs);
 }
 
@@ -94,7 +93,7 @@ void M_DEBUG_Float(SIM51_BACKCALL_REGS* regs)
     uint32_t bits = RegisterValue(regs);
     float f;
     memcpy(&f, &bits, sizeof f);
-    LOG_Printf("%g", static_cast<double>(f));
+    KOM_Log("%g", static_cast<double>(f));
     SIM51_BackcallReturn(regs);
 }
 
@@ -128,7 +127,7 @@ void M_RegisterEntry(SIM51_BACKCALL_REGS* regs)
     uint16_t address = WordArgument(regs, SWMODULE_CELL_ENTRY_ADDRESS);
     SWMODULE* module = SWMODULE_CurrentModule;
     if (code < SWMODULE_ENTRY_WARM_START || code > SWMODULE_ENTRY_BUS_MESSAGE) {
-        LOG_Printf("SWMODULE: registrace chybné vstupní funkce kód %02X, adr %04X, ignorováno.\n", code, address);
+        KOM_Log("SWMODULE: registrace chybné vstupní funkce kód %02X, adr %04X, ignorováno.\n", code, address);
     } else if (module) {
         module->entries[code - 1] = address;
     }
@@ -196,7 +195,7 @@ void SetupPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t typeCell, uint16
     const PORT_TEXTS& texts = output ? kOutputTexts : kInputTexts;
     char* name = KOM_ReadName(regs->b, regs->dptr);
     if (!name) {
-        LOG_Printf("%s", texts.nameUnreadable);
+        KOM_Log("%s", texts.nameUnreadable);
         SIM51_BackcallReturn(regs);
         return;
     }
@@ -204,11 +203,11 @@ void SetupPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t typeCell, uint16
     PORT_VIEW port;
     uint16_t index;
     if (!FindPort(SWMODULE_CurrentModule, output, name, &port, &index)) {
-        LOG_Printf(texts.notConfigured, name);
+        KOM_Log(texts.notConfigured, name);
     } else if (!SWTYPE_IsValid(type)) {
-        LOG_Printf(texts.badType, name);
+        KOM_Log(texts.badType, name);
     } else if (*port.declared) {
-        LOG_Printf(texts.repeated, name);
+        KOM_Log(texts.repeated, name);
     } else {
         *port.declared = 1;
         *port.address = WordArgument(regs, addressCell);
@@ -223,7 +222,7 @@ void BindPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t entryCell)
     const PORT_TEXTS& texts = output ? kOutputTexts : kInputTexts;
     char* name = KOM_ReadName(regs->b, regs->dptr);
     if (!name) {
-        LOG_Printf("%s", texts.nameUnreadable);
+        KOM_Log("%s", texts.nameUnreadable);
         SIM51_BackcallReturn(regs);
         return;
     }
@@ -232,15 +231,15 @@ void BindPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t entryCell)
     PORT_VIEW port;
     uint16_t index = 0;
     if (!FindPort(module, output, name, &port, &index)) {
-        LOG_Printf(texts.bindUnknown, name);
+        KOM_Log(texts.bindUnknown, name);
     } else if (entry < SWMODULE_ENTRY_WARM_START || entry > SWMODULE_ENTRY_BUS_MESSAGE) {
-        LOG_Printf(texts.bindBadEntry, name, entry);
+        KOM_Log(texts.bindBadEntry, name, entry);
     } else {
         SWMODULE_BINDINGS& list = output ? module->outputBindings[entry - 1] : module->inputBindings[entry - 1];
         bool present = false;
         for (uint16_t i = 0; i < list.count; ++i) present = present || list.index[i] == index;
-        if (present) LOG_Printf(texts.bindRepeated, name, entry);
-        else if (list.count >= SWMODULE_MAX_PORTS) LOG_Printf(texts.bindFull, name, entry);
+        if (present) KOM_Log(texts.bindRepeated, name, entry);
+        else if (list.count >= SWMODULE_MAX_PORTS) KOM_Log(texts.bindFull, name, entry);
         else list.index[list.count++] = index;
     }
     POOL_Free(name);
@@ -289,8 +288,7 @@ const char* ModuleName()
 
 void BusMessage(const char* format)
 {
-    LOG_StampNext();
-    LOG_Printf(format, ModuleName());
+    KOM_LogStamped(format, ModuleName());
 }
 
 // The current module's bus record; logs the configuration error when the
@@ -299,9 +297,8 @@ KOMBUS_MODULE* Bus(const char* service)
 {
     SWMODULE* module = SWMODULE_CurrentModule;
     if (module && module->bus) return module->bus;
-    LOG_StampNext();
-    LOG_Printf("CHYBA KONFIGURACE: \"%s\" vyvolal funkci %s, i když byl deklarován bez komunikace.\n", ModuleName(),
-               service);
+    KOM_LogStamped("CHYBA KONFIGURACE: \"%s\" vyvolal funkci %s, i když byl deklarován bez komunikace.\n",
+                   ModuleName(), service);
     return nullptr;
 }
 
@@ -401,9 +398,8 @@ void KOM_OdeslatVystupniZpravu(SIM51_BACKCALL_REGS* regs)
             BusMessage("CHYBA MODULU: \"%s\" vyvolal funkci KOM_OdeslatVystupniZpravu, i když nevyzvedl vysílací "
                        "buffer.\n");
         } else if (regs->xram[address] < 2) {
-            LOG_StampNext();
-            LOG_Printf("CHYBA MODULU: \"%s\" vyvolal funkci KOM_OdeslatVystupniZpravu se zprávou délky %u.\n",
-                       ModuleName(), regs->xram[address]);
+            KOM_LogStamped("CHYBA MODULU: \"%s\" vyvolal funkci KOM_OdeslatVystupniZpravu se zprávou délky %u.\n",
+                           ModuleName(), regs->xram[address]);
             KOMBUS_ReturnSendBuffer(bus);
         } else {
             KOMBUS_QueueSend(bus, regs->xram, address);

@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 
@@ -38,7 +37,7 @@ void KOM_DebugFlush(KOM_DEBUG_OUTPUT* out)
 {
     if (out->length == 0) return;
     out->text[out->length] = 0;
-    LOG_Printf("%s", out->text);
+    KOM_Log("%s", out->text);
     out->length = 0;
 }
 
@@ -49,7 +48,7 @@ uint32_t KOM_SpaceSize(uint8_t space)
 
 void KOM_ReportUnterminated(const SIM51_GENERIC_PTR* start)
 {
-    LOG_Printf("SWMODULE: chyba modulu: řetězec v paměťové oblasti %02X od adresy %04X nemá ukončovací nulu.\n",
+    KOM_Log("SWMODULE: chyba modulu: řetězec v paměťové oblasti %02X od adresy %04X nemá ukončovací nulu.\n",
                start->space, start->address);
 }
 
@@ -106,7 +105,7 @@ uint64_t PopValue(PRINTF_STATE* s, uint32_t bytes)
 bool Fail(PRINTF_STATE* s, const char* message)
 {
     KOM_DebugFlush(&s->out);
-    LOG_Printf("%s", message);
+    KOM_Log("%s", message);
     return false;
 }
 
@@ -322,7 +321,7 @@ bool Conversion(PRINTF_STATE* s, FORMAT_READER* f)
         }
         if (f->overrun) return false;
         KOM_DebugFlush(&s->out);
-        LOG_Printf("SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '%c'.\n", c);
+        KOM_Log("SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '%c'.\n", c);
         return false;
     }
 }
@@ -339,7 +338,7 @@ void KOM_FormatPrintf()
     uint16_t address = static_cast<uint16_t>(PopValue(s, 2));
     FORMAT_READER f{};
     if (!SIM51_PtrInit(&f.p, space, address)) {
-        LOG_Printf("SWMODULE: chyba modulu: chybný kód paměťové oblasti %02X v ukazateli FORMAT ve funkci "
+        KOM_Log("SWMODULE: chyba modulu: chybný kód paměťové oblasti %02X v ukazateli FORMAT ve funkci "
                    "M_DEBUG_Printf.\n",
                    space);
         return;

@@ -6,6 +6,22 @@
 
 // The pieces one service call logs, handed to the log in as few calls as the
 // log's buffer allows; the log file receives the same bytes as piece by piece.
+struct SWMODULE;
+
+// Every text that a service logs on behalf of the current module goes through
+// its line counts: once one line of a module has been logged 1000 times in a
+// run, one line says so and its further repeats are only counted, so that a
+// module caught in a loop cannot fill the disk. The other lines pass as they
+// were logged; lines of a module that has such a line are held back until
+// they end, to be told from its repeats. Without a current module the text
+// goes to the log unchanged. Stamped: the log's time stamp goes before it.
+void KOM_Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void KOM_LogStamped(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// At the end of a run: logs what is still held back, and for each module of
+// the list whose repeats were left out of the log, how many there were.
+void KOM_LogRepeatSummary(SWMODULE* firstModule);
+constexpr uint32_t KOM_REPEAT_LIMIT = 1000;
+
 struct KOM_DEBUG_OUTPUT {
     char text[3200];
     uint32_t length;

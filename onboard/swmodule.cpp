@@ -478,6 +478,7 @@ void SWMODULE_Destroy(SWMODULE* module)
         module->bus->connected = 0;
     }
     FreeText(&module->name);
+    if (module->logGate) POOL_Free(module->logGate);
     SIM51_DestroyCpu(module->cpu);
     for (uint16_t i = 0; i < module->inputCount; ++i) {
         FreeText(&module->inputs[i].name);

@@ -9,6 +9,7 @@
 
 struct SIM51_CPU;
 struct KOMBUS_MODULE;
+struct KOM_LOG_GATE;
 
 enum SWMODULE_ENTRY_CODE : uint32_t {
     SWMODULE_ENTRY_WARM_START = 1,
@@ -106,6 +107,7 @@ struct SWMODULE {
     uint32_t period;
     TIME_MS lastTick;
     TIME_MS lastRun[3];
+    KOM_LOG_GATE* logGate;    // counts of the lines logged for the module in this run
     SWMODULE* next;
 };
 

@@ -1,46 +1,21 @@
-// The headless backend: windows exist only as records; list box lines go to
-// standard output and message boxes to standard error, converted to UTF-8.
+// The headless backend: windows exist only as records; message boxes go to
+// standard error, and the log is copied to standard output (PLAT_EchoLog),
+// converted to UTF-8.
 #include "platform/plat_backend.h"
 #include <cstdio>
 #include "platform/plat_text.h"
 
 namespace {
 
-// The line last echoed is left open, so that a continued line is echoed as
-// the rest of it rather than as a second, longer line.
-std::string g_openLine;
-bool g_lineOpen = false;
-
-void CloseLine()
-{
-    if (g_lineOpen) fputc('\n', stdout);
-    g_lineOpen = false;
-    g_openLine.clear();
-}
-
 void WindowCreated(HWND, const char*, const char*, HWND, const MENU_ENTRY*, uint32_t) {}
 
-void WindowDestroyed(HWND)
-{
-    CloseLine();
-    fflush(stdout);
-}
+void WindowDestroyed(HWND) {}
 
 void WindowShown(HWND, int) {}
 
-void ListBoxAdded(HWND, const char* text, uint32_t replacesLast)
-{
-    std::string line = PLAT_Cp1250ToUtf8(text);
-    if (replacesLast && g_lineOpen && line.compare(0, g_openLine.size(), g_openLine) == 0) {
-        fputs(line.c_str() + g_openLine.size(), stdout);
-    } else {
-        CloseLine();
-        fputs(line.c_str(), stdout);
-    }
-    g_openLine = line;
-    g_lineOpen = true;
-    fflush(stdout);
-}
+// The list box shows only part of the log (a run's lines, joined lines kept
+// short); the terminal gets the whole log from PLAT_EchoLog instead.
+void ListBoxAdded(HWND, const char*, uint32_t) {}
 
 void Wake() {}
 
@@ -62,3 +37,9 @@ const PLAT_BACKEND* g_backend = &g_headless;
 const PLAT_BACKEND* PLAT_HeadlessBackend() { return &g_headless; }
 const PLAT_BACKEND* PLAT_GetBackend() { return g_backend; }
 void PLAT_SetBackend(const PLAT_BACKEND* backend) { g_backend = backend ? backend : &g_headless; }
+
+void PLAT_EchoLog(const char* text)
+{
+    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stdout);
+    fflush(stdout);
+}

@@ -777,6 +777,8 @@ int POLYGON_BooleanOp(const POLYGON_AREA* a, const POLYGON_AREA* b, POLYGON_AREA
         POLYGON_Require(op >= POLYGON_OP_UNION && op <= POLYGON_OP_XOR);
         POLYGON_CheckGridArea(a);
         POLYGON_CheckGridArea(b);
+        POLYGON_CheckHoles(a);
+        POLYGON_CheckHoles(b);
         if (!a && !b)
             return;
         if (!a) {

@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/time.h"
+#include "platform/plat_backend.h"
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
@@ -35,6 +36,9 @@ int g_showState = SW_SHOWNORMAL;
 void StartProgram()
 {
     MAIN_InitTickLock();
+    // A headless program shows its whole log on the terminal, also what is
+    // logged before the first run's window exists and after the last one's.
+    LOG_SetEcho(PLAT_IsHeadless() ? PLAT_EchoLog : nullptr);
     LOG_Init();
     LOG_SetClock(&g_simClock.clock);
     MEMORY_Init();
@@ -65,6 +69,7 @@ void ExitProgram()
     POOL_Done();
     MEMORY_ReportLeaks();
     LOG_Done();
+    LOG_SetEcho(nullptr);
     MAIN_DoneTickLock();
 }
 
@@ -182,6 +187,9 @@ int MAIN_Run(int argc, char** argv)
                 break;
         }
     }
+    // Result data that could not be written makes the whole program fail.
+    if (DATAOUT_LostData())
+        exitCode = 1;
     ExitProgram();
     return exitCode;
 }

@@ -7,7 +7,8 @@
 constexpr uint32_t MAIN_TICK = 40345;
 
 // The program: initialisation, one run after another, exit. Returns 0 after
-// normal completion, 1 when a configuration file failed to load or a run failed.
+// normal completion, 1 when a configuration file failed to load, a run failed
+// or result data was lost.
 int MAIN_Run(int argc, char** argv);
 
 // Called after each run of a series has ended and freed what it held, with the

@@ -292,16 +292,22 @@ uint32_t MULTIPASS_ReadParameter()
     return MULTIPASS_AddParam(name, items);
 }
 
-uint32_t MULTIPASS_ReadLine(uint32_t* hasStart, uint32_t* hasEnd)
+// The lines that gave the start and the end of the run (0: not given).
+struct MULTIPASS_TIME_LINES {
+    uint32_t start;
+    uint32_t end;
+};
+
+uint32_t MULTIPASS_ReadLine(MULTIPASS_TIME_LINES* lines)
 {
     if (IOTXT_MatchWord("starttime")) {
-        *hasStart = 1;
+        lines->start = IOTXT_GetLineNumber();
         return MULTIPASS_ReadTime(&g_startSt, &g_start,
                                   "MULTIPASS: očekávám rovnítko a určení startovního času simulace na řádku %d.\n",
                                   "MULTIPASS: chybné určení startovního času simulace na řádku %d.\n");
     }
     if (IOTXT_MatchWord("endtime")) {
-        *hasEnd = 1;
+        lines->end = IOTXT_GetLineNumber();
         return MULTIPASS_ReadTime(&g_endSt, &g_end,
                                   "MULTIPASS: očekávám rovnítko a určení koncového času simulace na řádku %d.\n",
                                   "MULTIPASS: chybné určení koncového času simulace na řádku %d.\n");
@@ -309,6 +315,15 @@ uint32_t MULTIPASS_ReadLine(uint32_t* hasStart, uint32_t* hasEnd)
     if (IOTXT_MatchWord("simulationspeed")) return MULTIPASS_ReadSpeed();
     if (IOTXT_MatchWord("parameter")) return MULTIPASS_ReadParameter();
     LOG_Printf("MULTIPASS: neznámé slovo na řádku %d.\n", IOTXT_GetLineNumber());
+    return 0;
+}
+
+// A run must end after it starts; the later of the two lines is named.
+uint32_t MULTIPASS_CheckInterval(const MULTIPASS_TIME_LINES* lines)
+{
+    if (!lines->start || !lines->end || g_end > g_start) return 1;
+    LOG_Printf("MULTIPASS: koncový čas simulace není pozdější než startovní čas na řádku %u.\n",
+               lines->end > lines->start ? lines->end : lines->start);
     return 0;
 }
 
@@ -351,14 +366,18 @@ uint32_t MULTIPASS_Load()
 {
     MULTIPASS_SetSpeedIndex(MULTIPASS_SPEED_REAL);
     if (!IOTXT_OpenFile("Multipass.cfg")) return 1;
-    uint32_t hasStart = 0, hasEnd = 0;
+    MULTIPASS_TIME_LINES lines{0, 0};
     while (IOTXT_NextLine()) {
-        if (!MULTIPASS_ReadLine(&hasStart, &hasEnd)) {
+        if (!MULTIPASS_ReadLine(&lines)) {
             IOTXT_CloseFile();
             return 0;
         }
     }
-    if (!hasStart || !hasEnd) {
+    if (!MULTIPASS_CheckInterval(&lines)) {
+        IOTXT_CloseFile();
+        return 0;
+    }
+    if (!lines.start || !lines.end) {
         LOG_Printf("MULTIPASS: nebyl určen startovní nebo koncový čas simulace, použije se default.\n");
         g_start = g_simClock.runStart;
         g_end = g_simClock.runEnd;

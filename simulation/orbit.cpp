@@ -5,10 +5,12 @@
 #include "simulation/orbit.h"
 #include <cstring>
 #include <memory>
+#include "onboard/services_debug.h"
 #include "simulation/ground.h"
 #include "simulation/main.h"
 #include "simulation/orbit_models.h"
 #include "simulation/orbit_step.h"
+#include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "view/drawlist.h"
 #include "view/magfield_display.h"
@@ -89,8 +91,8 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
 
 void ORBIT_Stop()
 {
-    // Still inside the run's main window, so the summary reaches its list box.
     SATS_LogRunSummary();
+    for (SATELIT* sat = SATS_GetFirst(); sat; sat = sat->next) KOM_LogRepeatSummary(sat->modules);
     ORBIT_CloseScene();
 }
 

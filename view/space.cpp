@@ -110,7 +110,7 @@ uint32_t Fail(const char* message)
 uint32_t OpenConstellation(SPACE_PENDING* p)
 {
     char* name = IOTXT_ReadQuotedString();
-    if (!name) return Fail("SPACE: očekávám název souhvězdí na řádku %u.\n");
+    if (!name) return Fail("SPACE: očekávám název souhvězdí na řádce %u.\n");
     if (!IOTXT_IsEndOfLine()) {
         POOL_Free(name);
         return LineEnds();

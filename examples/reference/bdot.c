@@ -15,7 +15,7 @@ __xdata long field[3];      /* input "Field" */
 __xdata int coil[3];        /* outputs "CoilX", "CoilY", "CoilZ" */
 __xdata long previous[3];
 __xdata unsigned char have_previous;
-__xdata unsigned int seconds;
+__xdata unsigned long seconds;   /* 32 bits: a 16-bit count would wrap after 18.2 hours */
 
 /* Cold start: no previous field yet, the coils off. */
 void cold_start(void)
@@ -51,7 +51,7 @@ void control(void)
 void each_second(void)
 {
     if (++seconds % 10 != 5) return;
-    M_DEBUG_Printf("BDOT %u s: B = (%ld, %ld, %ld) nT, drive = (%d, %d, %d)\n", seconds, field[0], field[1],
+    M_DEBUG_Printf("BDOT %lu s: B = (%ld, %ld, %ld) nT, drive = (%d, %d, %d)\n", seconds, field[0], field[1],
                    field[2], coil[0], coil[1], coil[2]);
 }
 

@@ -2,9 +2,11 @@
 // clock pulled back to a due row, results files across multipass runs, and
 // files that cannot be written.
 #include <gtest/gtest.h>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include "dataout/dataout.h"
 #include "dataout/dohan.h"
 #include "dataout/dvhan.h"
@@ -147,18 +149,66 @@ TEST_F(DataoutFilesTest, MultipassRunsPutParameterValuesInFileNames)
         EXPECT_EQ(CountOf(ReadFile(name), "\n"), 4) << name;
 }
 
+// The loss is reported once, in the log and on standard error, and counts
+// for the program's exit status.
 TEST_F(DataoutFilesTest, FileThatCannotBeWrittenIsReportedOnceWithItsName)
 {
     ASSERT_EQ(Load("datafile CSV, \"no_such_dir\\lost.csv\"\n interval = 1s\nend\n"), 1u);
     ASSERT_EQ(DATAOUT_Start(), 1u);
+    EXPECT_EQ(DATAOUT_LostData(), 0u);
+    testing::internal::CaptureStderr();
     for (int i = 0; i < 20; ++i) {
         g_simClock.realTotal += 1000;  // a flush every few rows
         Step(1000);
     }
     DATAOUT_Finish();
+    std::string err = testing::internal::GetCapturedStderr();
     std::string log = TakeLog();
     EXPECT_EQ(CountOf(log, "no_such_dir\\lost.csv"), 1) << log;
     EXPECT_EQ(CountOf(log, "DATAOUT: "), 1) << log;
+    EXPECT_EQ(CountOf(err, "DATAOUT: do datov\xC3\xA9ho souboru \"no_such_dir\\lost.csv\""), 1) << err;
+    EXPECT_EQ(DATAOUT_LostData(), 1u);
+}
+
+// A file size limit stands for a full disk: the row that does not fit is cut
+// back off, so the file ends with its last whole row, and the loss is told on
+// standard error although the log cannot be written either.
+TEST_F(DataoutFilesTest, AFullDiskLeavesWholeRowsOnly)
+{
+    ASSERT_EQ(Load("datafile CSV, \"full.csv\"\n interval = 1s\n timeunit = 1s\n"
+                   " value\n  name = \"C\"\n  type = FLOAT, 0, 3\n  data = 1\n end\nend\n"),
+              1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    constexpr rlim_t kLimit = 1000;
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = kLimit;
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 60; ++i) {
+        g_simClock.realTotal += 1000;
+        Step(1000);
+    }
+    DATAOUT_Finish();
+    std::string err = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    std::string file = ReadFile("full.csv");
+    ASSERT_GT(file.size(), kLimit - 40);  // a row takes less than 40 bytes
+    ASSERT_EQ(file.back(), '\n');
+    ASSERT_EQ(file.find(kTimeTitles + ";\"C\"\n"), 0u);
+    for (size_t at = file.find('\n') + 1; at < file.size(); at = file.find('\n', at) + 1) {
+        std::string line = file.substr(at, file.find('\n', at) - at);
+        EXPECT_TRUE(line.rfind("\"01.01.2006, 12:", 0) == 0 && line.size() > 6 &&
+                    line.compare(line.size() - 6, 6, ";1,000") == 0)
+            << line;
+    }
+    EXPECT_EQ(CountOf(err, "full.csv"), 1) << err;
+    EXPECT_EQ(DATAOUT_LostData(), 1u);
+    TakeLog();
 }
 
 TEST_F(DataoutFilesTest, FileNamesTakeParametersAndDropLoneHashes)

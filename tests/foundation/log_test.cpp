@@ -80,6 +80,30 @@ TEST_F(LogTest, TooLongJoinStaysOnlyInTheFile)
     EXPECT_EQ(Line(1), "next");
 }
 
+std::string g_echoed;
+void Echo(const char* text) { g_echoed += text; }
+
+// The echo receives every text of the file: a join too long for the list
+// box, messages while no list box exists, LOG_WriteFile texts and alerts,
+// which also go to standard error in UTF-8.
+TEST_F(LogTest, EchoReceivesTheWholeLogAndAlertsReachStandardError)
+{
+    g_echoed.clear();
+    LOG_SetEcho(Echo);
+    LOG_Printf("start");
+    LOG_Printf("%s\n", std::string(390, 'x').c_str());
+    LOG_SetListBox(0);
+    LOG_Printf("no run\n");
+    LOG_WriteFile("file %d\n", 7);
+    testing::internal::CaptureStderr();
+    LOG_Alert("ztráta %s\n", "dat");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ztr\xC3\xA1ta dat\n");
+    LOG_SetEcho(nullptr);
+    LOG_Printf("not echoed\n");
+    EXPECT_EQ(File(), g_echoed + "not echoed\n");
+    EXPECT_NE(g_echoed.find("file 7\nztr\xE1ta dat\n"), std::string::npos) << g_echoed;
+}
+
 TEST_F(LogTest, ListBoxKeepsAtMost501Lines)
 {
     for (int i = 0; i < 600; ++i)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include "foundation/util.h"
+#include "onboard/services_debug.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
 #include "tests/onboard/module_harness.h"
@@ -259,6 +260,52 @@ void main(void)
     SWMODULE* m = modules_;
     SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_10MS - 1], 200000);
     EXPECT_EQ(Log(), "boot\nboot\n");
+}
+
+// A module that logs one line over and over: after the 1000th the log says
+// so once and leaves the repeats out, also when the line comes in pieces;
+// other lines still reach the log, and the run's end counts what was left out.
+TEST_F(ServicesTest, RepeatedLinesOfAModuleAreCappedAndCounted)
+{
+    std::string log = RunReset("looping", R"(
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1500; ++i) M_DEBUG_String(M_CODE_NAME("again\n"));
+    M_DEBUG_String(M_CODE_NAME("par"));
+    M_DEBUG_String(M_CODE_NAME("tial\n"));
+    M_DEBUG_String(M_CODE_NAME("aga"));
+    M_DEBUG_String(M_CODE_NAME("in\nend\n"));
+}
+)");
+    std::string expected;
+    for (int i = 0; i < 1000; ++i) expected += "again\n";
+    expected += "SWMODULE: modul \"looping\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
+                "nezapisují.\npartial\nend\n";
+    EXPECT_EQ(log, expected);
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
+}
+
+// The reference example's B-dot module counts its seconds in 32 bits: its
+// status line after 65545 seconds still names them.
+TEST_F(ServicesTest, TheReferenceModuleCountsSecondsBeyondSixteenBits)
+{
+    std::string error;
+    ASSERT_TRUE(moduletest::BuildImage(dir_, "bdot", testsupport::ReadFile(ORBIT_SOURCE_DIR "/examples/reference/bdot.c"),
+                                       &error))
+        << error;
+    // Without a satellite its field input stays unconfigured (one message).
+    ASSERT_TRUE(Parse(Block("BDOT", dir_ + "/bdot.img", "  output \"CoilX\"\n  output \"CoilY\"\n  output \"CoilZ\"\n")));
+    ASSERT_EQ(SWMODULE_StartModules(modules_), 1u) << Log();
+    SWMODULE* m = modules_;
+    SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_COLD_START - 1], 200000);
+    for (int second = 1; second <= 65545; ++second) SIM51_Run(m->cpu, m->entries[SWMODULE_ENTRY_1000MS - 1], 200000);
+    std::string log = Log();
+    size_t last = log.rfind("BDOT ");
+    ASSERT_NE(last, std::string::npos) << log.substr(0, 200);
+    EXPECT_EQ(log.substr(last, 12), "BDOT 65545 s");
 }
 
 TEST_F(ServicesTest, BusServicesOfASilentModuleReportTheConfiguration)

@@ -391,6 +391,18 @@ TEST_F(PolygonBooleanTest, TrivialOperandsAndInvalidInput)
     t.b->cntr->count = 7;
     EXPECT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_ERR_DATA);
     t.b->cntr->count = 4;
+    // A hole linked across the notch of its outer contour is refused, not
+    // cut into a wrong area.
+    POLYGON_ApiFreeArea(&t.a);
+    t.a = MakeArea({{{0, 0}, {100, 0}, {100, 100}, {60, 100}, {50, 40}, {40, 100}, {0, 100}}});
+    POLYGON_CONTOUR* hole = MakeContour({{30, 50}, {30, 60}, {70, 60}, {70, 50}});
+    ASSERT_TRUE(POLYGON_CheckContour(hole));
+    ASSERT_FALSE(POLYGON_IsOuter(hole));
+    t.a->cntr->next = hole;
+    POLYGON_ApiFreeArea(&t.b);
+    t.b = MakeArea({Rect(20, 20, 120, 120)});
+    EXPECT_EQ(t.Run(POLYGON_OP_INTERSECTION), POLYGON_ERR_DATA);
+    EXPECT_EQ(t.r, nullptr);
 }
 
 TEST_F(PolygonBooleanTest, SelfIntersectingOperandsGiveAResultOrACode)

@@ -123,12 +123,22 @@ TEST_F(PolygonTextTest, AreaFilesRoundTripAndPlaceHoles)
         {"1\n0\n", 2},
         {"1\n1\n3\n0,0\n10,0\n", 2},
         {"1\n2\n3\n0,0\n10,0\n0,10\n3\n50,50\n60,50\n50,60\n", 3},  // hole outside
+        // A hole across the notch of its outer contour, every vertex inside.
+        {"1\n2\n7\n0,0\n100,0\n100,100\n60,100\n50,40\n40,100\n0,100\n4\n30,50\n30,60\n70,60\n70,50\n", 3},
         {"2\n1\n3\n0,0\n10,0\n0,10\n1\n3\n0,0\n1,1\n2,2\n", 3},     // a flat contour
     };
     for (const auto& k : bad) {
         POLYGON_AREA* r = reinterpret_cast<POLYGON_AREA*>(1);
         EXPECT_EQ(ReadAreaText(k.text, &r), k.code) << k.text;
         EXPECT_EQ(r, nullptr);
+    }
+    // Holes that touch the notch's tip from below, along an edge and at a vertex, lie inside.
+    for (const char* hole : {"4\n30,30\n70,30\n70,40\n30,40\n", "3\n30,50\n50,40\n50,20\n"}) {
+        POLYGON_AREA* r = nullptr;
+        EXPECT_EQ(ReadAreaText(std::string("1\n2\n7\n0,0\n100,0\n100,100\n60,100\n50,40\n40,100\n0,100\n") + hole, &r),
+                  0)
+            << hole;
+        POLYGON_ApiFreeArea(&r);
     }
 }
 

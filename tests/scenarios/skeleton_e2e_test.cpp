@@ -58,14 +58,23 @@ TEST(SkeletonScenario, TheRunGoesOnToItsEndWhileTheAboutBoxIsOpen)
     EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
 }
 
+// A Multipass.cfg that cannot be read, or whose run would end before it
+// starts, ends the program with status 1 and its message on the terminal.
 TEST(SkeletonScenario, ConfigurationThatFailsToLoadGivesNonZeroStatus)
 {
-    Program p = Start("badcfg", nullptr, "StartTime = tomorrow\n");
-    ASSERT_GT(p.pid, 0);
-    EXPECT_EQ(Wait(p, 10000), 1);
-    std::string log = testsupport::ReadFile(p.dir + "/Zendrix.log");
-    EXPECT_NE(log.find("MULTIPASS: "), std::string::npos) << log;
-    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    const char* files[] = {"StartTime = tomorrow\n",
+                           "StartTime = UT(\"01.01.2006, 12:00\")\nEndTime = UT(\"01.01.2006, 11:00\")\n"};
+    for (const char* multipass : files) {
+        Program p = Start("badcfg", nullptr, multipass);
+        ASSERT_GT(p.pid, 0);
+        EXPECT_EQ(Wait(p, 10000), 1) << multipass;
+        std::string log = testsupport::ReadFile(p.dir + "/Zendrix.log");
+        size_t at = log.find("MULTIPASS: ");
+        ASSERT_NE(at, std::string::npos) << log;
+        EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+        std::string message = PLAT_Cp1250ToUtf8(log.substr(at, log.find('\n', at) - at).c_str());
+        EXPECT_NE(testsupport::ReadFile(p.dir + "/stdout.txt").find(message), std::string::npos) << message;
+    }
 }
 
 // A texture or draw list of Objects.cfg that does not load, with the 3-D view

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <pthread.h>
 #include "platform/plat_backend.h"
+#include "platform/plat_text.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main_run.h"
 #include "simulation/orbit.h"
@@ -79,6 +80,39 @@ TEST_F(MainRunTest, SatelliteWithoutMassEndsTheProgramWithFailure)
     EXPECT_NE(log.find("    COG not computed.\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
     for (const char* name : {"hollow.mass", "cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
+}
+
+// The headless terminal shows the whole log: what is logged before the first
+// run (a DataOutput.cfg that fails) and after the run's window has gone (the
+// run-end summary) as well.
+TEST_F(MainRunTest, HeadlessTerminalShowsTheWholeLog)
+{
+    Write("DataOutput.cfg", "nonsense\n");
+    EXPECT_EQ(Run(), 1);
+    EXPECT_NE(out_.find(PLAT_Cp1250ToUtf8("DATAOUT: neznámé slovo na řádku 1.\n")), std::string::npos) << out_;
+    std::filesystem::remove(programDir_ / "DataOutput.cfg");
+
+    testsupport::InstallModelPair(programDir_.string());
+    Write("Objects.cfg", "satelit\n name = \"Echo\"\n orbit_model = SIMPLE_KEPLER\n kepler_meanmotion = 15\n"
+                         " mass_model \"cube\", \"cube.mass\"\n surface_model = \"cube\", \"cube.surf\"\nend\n");
+    PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
+    EXPECT_EQ(Run(), 0);
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    EXPECT_NE(log.find("Satelit Echo: "), std::string::npos) << log;
+    EXPECT_EQ(out_, PLAT_Cp1250ToUtf8(log.c_str()));
+    for (const char* name : {"cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
+}
+
+// Result files that cannot be written, the results file of the whole series
+// included, are reported on standard error and end the program with status 1.
+TEST_F(MainRunTest, LostResultDataEndsTheProgramWithFailure)
+{
+    Write("DataOutput.cfg", "datafile CSV, \"missing/track.csv\"\n interval = 10ms\nend\n"
+                            "datafile CSV, \"missing/summary.csv\"\n results\nend\n");
+    PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
+    EXPECT_EQ(Run(), 1);
+    for (const char* name : {"missing/track.csv", "missing/summary.csv"})
+        EXPECT_NE(err_.find(std::string("DATAOUT: do datov\xC3\xA9ho souboru \"") + name), std::string::npos) << err_;
 }
 
 // A window procedure that takes ticks without handing them back.

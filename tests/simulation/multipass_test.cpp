@@ -159,6 +159,11 @@ TEST_F(MultipassTest, ErrorsNameThePhysicalLineAndFailTheLoad)
         {"parameter \"A\", RAMP\n start = 0.0\n stop = 1e300\n step = 0.5\nend\n",
          "MULTIPASS: chybné FLOAT položky START-STOP-STEP pro RAMP parametr na řádku 5.\n"},
         {"parameter \"A\", RAMP\n start = 1\n stop = 3\nend x\n", "MULTIPASS: očekávám konec řádku na řádku 4.\n"},
+        // A run that ends before or when it starts; the later line is named.
+        {"starttime = UT(\"02.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:00\")\n",
+         "MULTIPASS: koncový čas simulace není pozdější než startovní čas na řádku 2.\n"},
+        {"endtime = UT(\"01.01.2006, 00:00\")\n; same time\nstarttime = UT(\"01.01.2006, 00:00\")\n",
+         "MULTIPASS: koncový čas simulace není pozdější než startovní čas na řádku 3.\n"},
     };
     for (const Case& c : cases) {
         LOG_Init();

@@ -40,11 +40,15 @@ protected:
         char name[] = "orbit";
         char* argv[] = {name, nullptr};
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         int rc = MAIN_Run(1, argv);
-        testing::internal::GetCapturedStdout();
+        err_ = testing::internal::GetCapturedStderr();
+        out_ = testing::internal::GetCapturedStdout();
         return rc;
     }
 
+    std::string out_;   // the terminal of the last run: standard output and error
+    std::string err_;
     std::filesystem::path oldDir_;
     std::filesystem::path programDir_;
 };

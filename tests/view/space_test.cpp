@@ -118,6 +118,7 @@ TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
         {"constellation \"C\"\n constellation \"D\"\n", "SPACE: chyba v CFG souboru na řádce 13. Očekává se END.\n",
          0},
         {"constellation \"C\" now\n", "SPACE: neočekávaný text na řádce 12.\n", 0},
+        {"constellation C\n", "SPACE: očekávám název souhvězdí na řádce 12.\n", 0},
         {"galaxy \"C\"\n", "SPACE: neznámé slovo v CFG souboru na řádce 12. Data budou nekompletní\n", 0},
         {"constellation \"C\"\n name ra(1,0,0), dec(1,0,0)\n star 1, \"A\", ra(1,0,0), dec(1,0,0), 2, G2\n",
          "SPACE: nesprávný formát CFG souboru na řádce 14. Data budou nekompletní.\n", 1},
