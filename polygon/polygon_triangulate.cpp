@@ -13,59 +13,66 @@
 // invariant, which only invalid input can cause, raises error 3, and every
 // walk along links is bounded.
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #include "polygon/polygonlibrary.h"
 
 namespace {
 
+// No vertex, segment, trapezoid or node.
 constexpr int32_t NONE = -1;
 
-struct TRAP;
+// The structure outgrows the processor's caches on large areas, and every
+// insertion lands at a random place in it. Records therefore refer to each
+// other by index into arrays, each record fills one or half a cache line
+// with everything a search or a split reads, and searches never look up a
+// point elsewhere.
+constexpr size_t CACHE_LINE = 64;
 
 enum QNODE_KIND : uint8_t { QNODE_VERTEX, QNODE_SEGMENT, QNODE_SINK };
 
-// A node of the query structure. A vertex node sends points below the vertex
-// to `left` and points above it to `right`; a segment node sends points left
-// of the segment to `left`, right of it to `right`; a sink names a trapezoid.
-// Kept small: searches walk many of them.
-struct QNODE {
+// A node of the query structure. A vertex node sends points below its
+// vertex `a` to `left` and points above it to `right`; a segment node (from
+// its lower end `a` to its upper end `b`) sends points left of it to `left`,
+// right of it to `right`; a sink names a trapezoid.
+struct alignas(32) QNODE {
     QNODE_KIND kind;
     int32_t item;       // the vertex or the segment of the node
-    QNODE* left;
+    int32_t left;
     union {
-        QNODE* right;
-        TRAP* trap;     // sink: its trapezoid
+        int32_t right;
+        int32_t trap;   // sink: its trapezoid
     };
+    POLYGON_IPOINT a, b;
 };
+static_assert(sizeof(QNODE) == 32, "two query nodes to a cache line");
 
 // A trapezoid between two horizontal lines through its top and bottom
 // vertices and between two segments. Unbounded sides are NONE. Up to two
 // neighbours above and below, left one first; a single one is in u0 / d0.
-struct TRAP {
+// A free record has no sink and links the next free one through u0.
+struct alignas(CACHE_LINE) TRAP {
     int32_t top, bottom;
     int32_t lseg, rseg;
-    TRAP* u0;
-    TRAP* u1;
-    TRAP* d0;
-    TRAP* d1;
-    QNODE* sink;
+    int32_t u0, u1, d0, d1;
+    int32_t sink;
+    POLYGON_IPOINT topPt, bottomPt;     // the points of top and bottom
 };
+static_assert(sizeof(TRAP) == CACHE_LINE, "one trapezoid to a cache line");
 
 // Segment i runs from vertex v0 = i to v1, the next vertex of its contour,
-// with the area's inside on its left.
-struct SEGMENT {
-    int32_t v0, v1;
+// with the area's inside on its left. Everything its insertion reads is here.
+struct alignas(CACHE_LINE) SEGMENT {
     int32_t upper, lower;   // its end points by the order of points
+    // The other segment at the upper end when it also runs down from there,
+    // and the one at the lower end when it also rises from there; else NONE.
+    int32_t downFromUpper, upFromLower;
+    int32_t from0;          // the node where the search for v0 (towards v1) starts
+    int32_t from1;          // the node where the search for v1 (towards v0) starts
     bool inserted;
-    QNODE* from0;           // where the search for v0 (towards v1) starts
-    QNODE* from1;           // where the search for v1 (towards v0) starts
+    POLYGON_IPOINT upperPt, lowerPt;
 };
-
-// The end points of a segment, lower first, apart from the rest of its
-// record so that searches read little.
-struct SEGMENT_ENDS {
-    POLYGON_IPOINT lower, upper;
-};
+static_assert(sizeof(SEGMENT) == CACHE_LINE, "one segment to a cache line");
 
 // The edges that leave one vertex once the diagonals are in: its two contour
 // edges and at most three diagonals, kept in counter-clockwise order.
@@ -76,21 +83,46 @@ struct CHAINVERTEX {
     uint8_t traced;         // bit k: the edge along link[k] is on a traced piece
 };
 
-// Working storage of one area, released on every way out.
+// Working storage of one area, aligned to a cache line and released on
+// every way out. Growing keeps the records, at new addresses.
 template <typename T>
 struct SCRATCH {
-    T* p = nullptr;
-    explicit SCRATCH(size_t count) { p = static_cast<T*>(POLYGON_AllocOrRaise(count ? count : 1, sizeof(T))); }
-    ~SCRATCH() { POLYGON_Free(p); }
+    explicit SCRATCH(size_t count) { Allocate(count); }
+    ~SCRATCH() { POLYGON_Free(block); }
     SCRATCH(const SCRATCH&) = delete;
     SCRATCH& operator=(const SCRATCH&) = delete;
     T& operator[](size_t i) const { return p[i]; }
+    void Grow(size_t count)
+    {
+        void* old = block;
+        T* from = p;
+        size_t kept = capacity;
+        Allocate(count);
+        memcpy(static_cast<void*>(p), from, kept * sizeof(T));
+        POLYGON_Free(old);
+    }
+    void Allocate(size_t count)
+    {
+        if (!count)
+            count = 1;
+        block = POLYGON_AllocOrRaise(count + CACHE_LINE / sizeof(T) + 1, sizeof(T));
+        uintptr_t at = (reinterpret_cast<uintptr_t>(block) + CACHE_LINE - 1) & ~uintptr_t(CACHE_LINE - 1);
+        p = reinterpret_cast<T*>(at);
+        capacity = count;
+    }
+    void* block = nullptr;
+    T* p = nullptr;
+    size_t capacity = 0;
 };
+
+// Query nodes come to about seven per vertex.
+constexpr size_t NODES_PER_VERTEX = 8;
 
 struct TRIANGULATION {
     TRIANGULATION(POLYGON_AREA* a, uint32_t vertices)
-        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), seg(vertices),
-          ends(vertices), order(vertices), vertexInserted(vertices)
+        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), down(vertices),
+          seg(vertices), order(vertices), vertexInserted(vertices), trap(2 * size_t(vertices) + 4),
+          node(NODES_PER_VERTEX * vertices)
     {
     }
     POLYGON_AREA* area;
@@ -99,15 +131,19 @@ struct TRIANGULATION {
     SCRATCH<POLYGON_VNODE*> vnode;
     SCRATCH<int32_t> next;          // along the contour, inside on the left
     SCRATCH<int32_t> prev;
+    SCRATCH<uint8_t> down;          // whether a segment runs downwards
     SCRATCH<SEGMENT> seg;
-    SCRATCH<SEGMENT_ENDS> ends;
     SCRATCH<uint32_t> order;        // the random order of insertion
-    SCRATCH<bool> vertexInserted;
-    POLYGON_FREELIST<QNODE> qnodes;
-    POLYGON_FREELIST<TRAP> traps;
-    uint64_t qnodesMade = 0;        // bounds for the walks through the structure
-    uint64_t trapsMade = 0;
-    QNODE* root = nullptr;
+    SCRATCH<uint8_t> vertexInserted;
+    // Each vertex and each segment adds one trapezoid to the first, and a
+    // freed record is taken again before a new one: 2n + 1 are live at the
+    // end and at most two more on the way.
+    SCRATCH<TRAP> trap;
+    SCRATCH<QNODE> node;
+    uint32_t trapCount = 0;         // records used so far, free ones included
+    int32_t freeTrap = NONE;
+    uint32_t nodeCount = 0;
+    int32_t root = NONE;
     uint32_t written = 0;           // triangles written so far
     uint32_t capacity = 0;          // triangles the area must give
     __int128 doubledArea = 0;       // of the area, holes taken off
@@ -122,73 +158,108 @@ bool Above(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
     return p.y > q.y || (p.y == q.y && p.x > q.x);
 }
 
-// Positive when p lies left of the segment seen from its lower end to its
-// upper end, negative right of it, zero on its line.
-int64_t SideOf(const TRIANGULATION& t, int32_t s, const POLYGON_IPOINT& p)
-{
-    return POLYGON_Cross(t.ends[s].lower, t.ends[s].upper, p);
-}
+// The point of vertex v0 and of vertex v1 of segment s.
+const POLYGON_IPOINT& StartPoint(const SEGMENT& sg, int32_t s) { return sg.upper == s ? sg.upperPt : sg.lowerPt; }
+const POLYGON_IPOINT& EndPoint(const SEGMENT& sg, int32_t s) { return sg.upper == s ? sg.lowerPt : sg.upperPt; }
 
 // ---------------------------------------------------------------------------
 // Structure records
 
-TRAP* NewTrap(TRIANGULATION& t)
+int32_t NewTrap(TRIANGULATION& t)
 {
-    TRAP* tr = t.traps.Alloc();
-    t.trapsMade++;
-    tr->top = tr->bottom = tr->lseg = tr->rseg = NONE;
-    return tr;
+    int32_t i = t.freeTrap;
+    if (i != NONE) {
+        t.freeTrap = t.trap[i].u0;
+    } else {
+        POLYGON_Require(t.trapCount < t.trap.capacity);
+        i = static_cast<int32_t>(t.trapCount++);
+    }
+    TRAP& tr = t.trap[i];
+    tr.top = tr.bottom = tr.lseg = tr.rseg = NONE;
+    tr.u0 = tr.u1 = tr.d0 = tr.d1 = NONE;
+    tr.sink = NONE;
+    return i;
 }
 
-QNODE* NewSink(TRIANGULATION& t, TRAP* tr)
+// Gives a live trapezoid's record back.
+void FreeTrap(TRIANGULATION& t, int32_t i)
 {
-    QNODE* node = t.qnodes.Alloc();
-    t.qnodesMade++;
-    node->kind = QNODE_SINK;
-    node->item = NONE;
-    node->trap = tr;
-    tr->sink = node;
-    return node;
+    TRAP& tr = t.trap[i];
+    POLYGON_Require(tr.sink != NONE);
+    tr.sink = NONE;
+    tr.u0 = t.freeTrap;
+    t.freeTrap = i;
+}
+
+int32_t NewSink(TRIANGULATION& t, int32_t tr)
+{
+    if (t.nodeCount == t.node.capacity) {
+        size_t more = t.node.capacity / 2 + 16;
+        if (t.node.capacity + more > size_t(INT32_MAX))
+            POLYGON_Error(POLYGON_ERR_MEMORY);
+        t.node.Grow(t.node.capacity + more);
+    }
+    int32_t i = static_cast<int32_t>(t.nodeCount++);
+    QNODE& node = t.node[i];
+    node.kind = QNODE_SINK;
+    node.item = NONE;
+    node.trap = tr;
+    t.trap[tr].sink = i;
+    return i;
 }
 
 // A trapezoid that starts at `top` between two segments, with its own sink.
-TRAP* NewPiece(TRIANGULATION& t, int32_t top, int32_t lseg, int32_t rseg)
+int32_t NewPiece(TRIANGULATION& t, int32_t top, const POLYGON_IPOINT& topPt, int32_t lseg, int32_t rseg)
 {
-    TRAP* tr = NewTrap(t);
-    tr->top = top;
-    tr->lseg = lseg;
-    tr->rseg = rseg;
-    NewSink(t, tr);
-    return tr;
+    int32_t i = NewTrap(t);
+    TRAP& tr = t.trap[i];
+    tr.top = top;
+    tr.topPt = topPt;
+    tr.lseg = lseg;
+    tr.rseg = rseg;
+    NewSink(t, i);
+    return i;
+}
+
+// The sink of a trapezoid that is about to become an inner node.
+QNODE& SinkOf(TRIANGULATION& t, int32_t tr)
+{
+    int32_t i = t.trap[tr].sink;
+    POLYGON_Require(i >= 0 && uint32_t(i) < t.nodeCount);
+    QNODE& node = t.node[i];
+    POLYGON_Require(node.kind == QNODE_SINK && node.trap == tr);
+    return node;
 }
 
 // Turns the sink of a trapezoid into the node of segment s; the trapezoid goes.
-void MakeSegmentNode(TRAP* tr, int32_t s, QNODE* left, QNODE* right)
+void MakeSegmentNode(TRIANGULATION& t, int32_t tr, int32_t s, int32_t left, int32_t right)
 {
-    QNODE* node = tr->sink;
-    POLYGON_Require(node && node->kind == QNODE_SINK && node->trap == tr);
-    node->kind = QNODE_SEGMENT;
-    node->item = s;
-    node->left = left;
-    node->right = right;
+    QNODE& node = SinkOf(t, tr);
+    const SEGMENT& sg = t.seg[s];
+    node.kind = QNODE_SEGMENT;
+    node.item = s;
+    node.left = left;
+    node.right = right;
+    node.a = sg.lowerPt;
+    node.b = sg.upperPt;
 }
 
-void ReplaceUpper(TRAP* tr, TRAP* old, TRAP* by)
+void ReplaceUpper(TRAP& tr, int32_t old, int32_t by)
 {
-    if (tr->u0 == old)
-        tr->u0 = by;
-    else if (tr->u1 == old)
-        tr->u1 = by;
+    if (tr.u0 == old)
+        tr.u0 = by;
+    else if (tr.u1 == old)
+        tr.u1 = by;
     else
         POLYGON_Error(POLYGON_ERR_DATA);
 }
 
-void ReplaceLower(TRAP* tr, TRAP* old, TRAP* by)
+void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
 {
-    if (tr->d0 == old)
-        tr->d0 = by;
-    else if (tr->d1 == old)
-        tr->d1 = by;
+    if (tr.d0 == old)
+        tr.d0 = by;
+    else if (tr.d1 == old)
+        tr.d1 = by;
     else
         POLYGON_Error(POLYGON_ERR_DATA);
 }
@@ -197,123 +268,133 @@ void ReplaceLower(TRAP* tr, TRAP* old, TRAP* by)
 // Locating points
 
 // The sink reached by point p moved an infinitesimal step towards q, the other
-// end of its segment, starting from `node`.
-QNODE* Locate(const TRIANGULATION& t, QNODE* node, int32_t p, int32_t q)
+// end of its segment, starting from node i.
+int32_t Locate(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 {
-    const POLYGON_IPOINT& P = t.pt[p];
-    const POLYGON_IPOINT& Q = t.pt[q];
-    POLYGON_Require(node != nullptr);
-    for (uint64_t steps = 0; node->kind != QNODE_SINK; steps++) {
-        POLYGON_Require(steps <= t.qnodesMade);
-        if (node->kind == QNODE_VERTEX) {
-            const POLYGON_IPOINT& V = t.pt[node->item];
-            bool above = POLYGON_SamePoint(P, V) ? Above(Q, V) : Above(P, V);
-            node = above ? node->right : node->left;
+    for (uint32_t steps = 0;; steps++) {
+        POLYGON_Require(i >= 0 && uint32_t(i) < t.nodeCount && steps <= t.nodeCount);
+        const QNODE& node = t.node[i];
+        if (node.kind == QNODE_SINK)
+            break;
+        if (node.kind == QNODE_VERTEX) {
+            bool above = POLYGON_SamePoint(p, node.a) ? Above(q, node.a) : Above(p, node.a);
+            i = above ? node.right : node.left;
         } else {
-            POLYGON_Require(node->kind == QNODE_SEGMENT);
-            int64_t side = SideOf(t, node->item, P);
+            int64_t side = POLYGON_Cross(node.a, node.b, p);
             if (side == 0)
-                side = SideOf(t, node->item, Q);
+                side = POLYGON_Cross(node.a, node.b, q);
             // Overlapping collinear segments.
             POLYGON_Require(side != 0);
-            node = side > 0 ? node->left : node->right;
+            i = side > 0 ? node.left : node.right;
         }
-        POLYGON_Require(node != nullptr);
     }
-    POLYGON_Require(node->trap != nullptr);
-    return node;
+    POLYGON_Require(t.node[i].trap >= 0 && uint32_t(t.node[i].trap) < t.trapCount);
+    return i;
 }
 
 // ---------------------------------------------------------------------------
 // Inserting a segment
 
-// Splits the trapezoid holding vertex p by the horizontal line through it.
-void InsertVertex(TRIANGULATION& t, int32_t p, int32_t q, QNODE* from)
+// Splits the trapezoid holding vertex p (at point P, its segment running
+// towards Q) by the horizontal line through it.
+void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const POLYGON_IPOINT& Q, int32_t from)
 {
-    TRAP* upper = Locate(t, from, p, q)->trap;
+    int32_t upper = t.node[Locate(t, from, P, Q)].trap;
+    TRAP& up = t.trap[upper];
     // The vertex lies strictly between the trapezoid's lines; a second vertex
     // on the same point would sit on one of them.
-    POLYGON_Require(upper->top == NONE || Above(t.pt[upper->top], t.pt[p]));
-    POLYGON_Require(upper->bottom == NONE || Above(t.pt[p], t.pt[upper->bottom]));
-    TRAP* lower = NewTrap(t);
-    lower->top = p;
-    lower->bottom = upper->bottom;
-    lower->lseg = upper->lseg;
-    lower->rseg = upper->rseg;
-    lower->d0 = upper->d0;
-    lower->d1 = upper->d1;
-    if (lower->d0)
-        ReplaceUpper(lower->d0, upper, lower);
-    if (lower->d1)
-        ReplaceUpper(lower->d1, upper, lower);
-    lower->u0 = upper;
-    upper->d0 = lower;
-    upper->d1 = nullptr;
-    upper->bottom = p;
-    QNODE* node = upper->sink;
-    POLYGON_Require(node && node->kind == QNODE_SINK && node->trap == upper);
-    QNODE* below = NewSink(t, lower);
-    QNODE* above = NewSink(t, upper);
-    node->kind = QNODE_VERTEX;
-    node->item = p;
-    node->left = below;
-    node->right = above;
+    POLYGON_Require(up.top == NONE || Above(up.topPt, P));
+    POLYGON_Require(up.bottom == NONE || Above(P, up.bottomPt));
+    int32_t lower = NewTrap(t);
+    TRAP& lo = t.trap[lower];
+    lo.top = p;
+    lo.topPt = P;
+    lo.bottom = up.bottom;
+    lo.bottomPt = up.bottomPt;
+    lo.lseg = up.lseg;
+    lo.rseg = up.rseg;
+    lo.d0 = up.d0;
+    lo.d1 = up.d1;
+    if (lo.d0 != NONE)
+        ReplaceUpper(t.trap[lo.d0], upper, lower);
+    if (lo.d1 != NONE)
+        ReplaceUpper(t.trap[lo.d1], upper, lower);
+    lo.u0 = upper;
+    up.d0 = lower;
+    up.d1 = NONE;
+    up.bottom = p;
+    up.bottomPt = P;
+    int32_t node = static_cast<int32_t>(&SinkOf(t, upper) - t.node.p);
+    int32_t below = NewSink(t, lower);
+    int32_t above = NewSink(t, upper);
+    QNODE& x = t.node[node];
+    x.kind = QNODE_VERTEX;
+    x.item = p;
+    x.left = below;
+    x.right = above;
+    x.a = P;
     t.vertexInserted[p] = true;
 }
 
-// The first trapezoid crossed by segment s, split at the top end a into the
+// The first trapezoid crossed by segment s, split at the top end into the
 // pieces l and r: they take over its upper neighbours.
-void LinkTop(const TRIANGULATION& t, TRAP* tr, TRAP* l, TRAP* r, int32_t a)
+void LinkTop(TRIANGULATION& t, const SEGMENT& sg, TRAP& tr, int32_t self, int32_t l, int32_t r)
 {
-    if (tr->u1) {
-        // A segment rises from a between the two upper neighbours.
-        l->u0 = tr->u0;
-        r->u0 = tr->u1;
-        ReplaceLower(tr->u0, tr, l);
-        ReplaceLower(tr->u1, tr, r);
+    TRAP& L = t.trap[l];
+    TRAP& R = t.trap[r];
+    if (tr.u1 != NONE) {
+        // A segment rises from the top end between the two upper neighbours.
+        L.u0 = tr.u0;
+        R.u0 = tr.u1;
+        ReplaceLower(t.trap[tr.u0], self, l);
+        ReplaceLower(t.trap[tr.u1], self, r);
         return;
     }
-    TRAP* u = tr->u0;
-    POLYGON_Require(u != nullptr);
-    if (tr->rseg != NONE && t.seg[tr->rseg].upper == a) {
-        // The right piece closes to a point at a.
-        l->u0 = u;
-        ReplaceLower(u, tr, l);
-    } else if (tr->lseg != NONE && t.seg[tr->lseg].upper == a) {
-        r->u0 = u;
-        ReplaceLower(u, tr, r);
+    int32_t u = tr.u0;
+    POLYGON_Require(u != NONE);
+    if (tr.rseg != NONE && tr.rseg == sg.downFromUpper) {
+        // The right piece closes to a point at the top end.
+        L.u0 = u;
+        ReplaceLower(t.trap[u], self, l);
+    } else if (tr.lseg != NONE && tr.lseg == sg.downFromUpper) {
+        R.u0 = u;
+        ReplaceLower(t.trap[u], self, r);
     } else {
-        POLYGON_Require(u->d0 == tr && u->d1 == nullptr);
-        l->u0 = r->u0 = u;
-        u->d0 = l;
-        u->d1 = r;
+        TRAP& U = t.trap[u];
+        POLYGON_Require(U.d0 == self && U.d1 == NONE);
+        L.u0 = R.u0 = u;
+        U.d0 = l;
+        U.d1 = r;
     }
 }
 
-// The last trapezoid crossed, ending at the bottom end b: the pieces take over
+// The last trapezoid crossed, ending at the bottom end: the pieces take over
 // its lower neighbours.
-void LinkBottom(const TRIANGULATION& t, TRAP* tr, TRAP* l, TRAP* r, int32_t b)
+void LinkBottom(TRIANGULATION& t, const SEGMENT& sg, TRAP& tr, int32_t self, int32_t l, int32_t r)
 {
-    if (tr->d1) {
-        l->d0 = tr->d0;
-        r->d0 = tr->d1;
-        ReplaceUpper(tr->d0, tr, l);
-        ReplaceUpper(tr->d1, tr, r);
+    TRAP& L = t.trap[l];
+    TRAP& R = t.trap[r];
+    if (tr.d1 != NONE) {
+        L.d0 = tr.d0;
+        R.d0 = tr.d1;
+        ReplaceUpper(t.trap[tr.d0], self, l);
+        ReplaceUpper(t.trap[tr.d1], self, r);
         return;
     }
-    TRAP* d = tr->d0;
-    POLYGON_Require(d != nullptr);
-    if (tr->rseg != NONE && t.seg[tr->rseg].lower == b) {
-        l->d0 = d;
-        ReplaceUpper(d, tr, l);
-    } else if (tr->lseg != NONE && t.seg[tr->lseg].lower == b) {
-        r->d0 = d;
-        ReplaceUpper(d, tr, r);
+    int32_t d = tr.d0;
+    POLYGON_Require(d != NONE);
+    if (tr.rseg != NONE && tr.rseg == sg.upFromLower) {
+        L.d0 = d;
+        ReplaceUpper(t.trap[d], self, l);
+    } else if (tr.lseg != NONE && tr.lseg == sg.upFromLower) {
+        R.d0 = d;
+        ReplaceUpper(t.trap[d], self, r);
     } else {
-        POLYGON_Require(d->u0 == tr && d->u1 == nullptr);
-        l->d0 = r->d0 = d;
-        d->u0 = l;
-        d->u1 = r;
+        TRAP& D = t.trap[d];
+        POLYGON_Require(D.u0 == self && D.u1 == NONE);
+        L.d0 = R.d0 = d;
+        D.u0 = l;
+        D.u1 = r;
     }
 }
 
@@ -321,47 +402,55 @@ void LinkBottom(const TRIANGULATION& t, TRAP* tr, TRAP* l, TRAP* r, int32_t b)
 // (below) on the vertex's right, so the vertex's line still separates the
 // left pieces: `above` ends there and `below` starts. Neighbours of prev and
 // cur left of the vertex pass to them.
-void LinkAcrossLeft(TRAP* prev, TRAP* cur, TRAP* above, TRAP* below)
+void LinkAcrossLeft(TRIANGULATION& t, int32_t prev, int32_t cur, int32_t above, int32_t below)
 {
-    TRAP* d0 = nullptr;
-    if (prev->d1) {
-        POLYGON_Require(prev->d1 == cur);
-        d0 = prev->d0;
+    const TRAP& P = t.trap[prev];
+    const TRAP& C = t.trap[cur];
+    int32_t d0 = NONE;
+    if (P.d1 != NONE) {
+        POLYGON_Require(P.d1 == cur);
+        d0 = P.d0;
     } else {
-        POLYGON_Require(prev->d0 == cur);
+        POLYGON_Require(P.d0 == cur);
     }
-    TRAP* u0 = nullptr;
-    if (cur->u1) {
-        POLYGON_Require(cur->u1 == prev);
-        u0 = cur->u0;
+    int32_t u0 = NONE;
+    if (C.u1 != NONE) {
+        POLYGON_Require(C.u1 == prev);
+        u0 = C.u0;
     } else {
-        POLYGON_Require(cur->u0 == prev);
+        POLYGON_Require(C.u0 == prev);
     }
-    above->d0 = d0 ? d0 : below;
-    above->d1 = d0 ? below : nullptr;
-    below->u0 = u0 ? u0 : above;
-    below->u1 = u0 ? above : nullptr;
-    if (d0)
-        ReplaceUpper(d0, prev, above);
-    if (u0)
-        ReplaceLower(u0, cur, below);
+    TRAP& A = t.trap[above];
+    TRAP& B = t.trap[below];
+    A.d0 = d0 != NONE ? d0 : below;
+    A.d1 = d0 != NONE ? below : NONE;
+    B.u0 = u0 != NONE ? u0 : above;
+    B.u1 = u0 != NONE ? above : NONE;
+    if (d0 != NONE)
+        ReplaceUpper(t.trap[d0], prev, above);
+    if (u0 != NONE)
+        ReplaceLower(t.trap[u0], cur, below);
 }
 
 // The mirror image: the vertex lies right of the segment.
-void LinkAcrossRight(TRAP* prev, TRAP* cur, TRAP* above, TRAP* below)
+void LinkAcrossRight(TRIANGULATION& t, int32_t prev, int32_t cur, int32_t above, int32_t below)
 {
-    POLYGON_Require(prev->d0 == cur);
-    TRAP* d1 = prev->d1;
-    POLYGON_Require(cur->u0 == prev);
-    TRAP* u1 = cur->u1;
-    above->d0 = below;
-    above->d1 = d1;
-    below->u0 = above;
-    below->u1 = u1;
-    if (d1)
-        ReplaceUpper(d1, prev, above);
-    if (u1)
-        ReplaceLower(u1, cur, below);
+    const TRAP& P = t.trap[prev];
+    const TRAP& C = t.trap[cur];
+    POLYGON_Require(P.d0 == cur);
+    int32_t d1 = P.d1;
+    POLYGON_Require(C.u0 == prev);
+    int32_t u1 = C.u1;
+    TRAP& A = t.trap[above];
+    TRAP& B = t.trap[below];
+    A.d0 = below;
+    A.d1 = d1;
+    B.u0 = above;
+    B.u1 = u1;
+    if (d1 != NONE)
+        ReplaceUpper(t.trap[d1], prev, above);
+    if (u1 != NONE)
+        ReplaceLower(t.trap[u1], cur, below);
 }
 
 // Threads segment s through the trapezoids it crosses, from its upper end
@@ -372,47 +461,46 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
 {
     const SEGMENT& sg = t.seg[s];
     int32_t a = sg.upper, b = sg.lower;
-    QNODE* from = a == sg.v0 ? sg.from0 : sg.from1;
-    TRAP* cur = Locate(t, from, a, b)->trap;
-    POLYGON_Require(cur->top == a);
-    TRAP* prev = nullptr;
-    TRAP* left = nullptr;
-    TRAP* right = nullptr;
+    int32_t from = a == s ? sg.from0 : sg.from1;
+    int32_t cur = t.node[Locate(t, from, sg.upperPt, sg.lowerPt)].trap;
+    POLYGON_Require(t.trap[cur].top == a);
+    int32_t prev = NONE, left = NONE, right = NONE;
     int64_t prevSide = 0;
-    for (uint64_t steps = 0;; steps++) {
-        POLYGON_Require(steps <= t.trapsMade);
-        TRAP* l;
-        TRAP* r;
-        if (!prev) {
-            l = NewPiece(t, a, cur->lseg, s);
-            r = NewPiece(t, a, s, cur->rseg);
-            LinkTop(t, cur, l, r, a);
+    for (uint32_t steps = 0;; steps++) {
+        POLYGON_Require(steps <= t.trapCount);
+        TRAP& c = t.trap[cur];
+        int32_t l, r;
+        if (prev == NONE) {
+            l = NewPiece(t, a, sg.upperPt, c.lseg, s);
+            r = NewPiece(t, a, sg.upperPt, s, c.rseg);
+            LinkTop(t, sg, c, cur, l, r);
         } else if (prevSide > 0) {
-            POLYGON_Require(right->rseg == cur->rseg);
+            POLYGON_Require(t.trap[right].rseg == c.rseg);
             r = right;
-            l = NewPiece(t, cur->top, cur->lseg, s);
-            LinkAcrossLeft(prev, cur, left, l);
+            l = NewPiece(t, c.top, c.topPt, c.lseg, s);
+            LinkAcrossLeft(t, prev, cur, left, l);
         } else {
-            POLYGON_Require(left->lseg == cur->lseg);
+            POLYGON_Require(t.trap[left].lseg == c.lseg);
             l = left;
-            r = NewPiece(t, cur->top, s, cur->rseg);
-            LinkAcrossRight(prev, cur, right, r);
+            r = NewPiece(t, c.top, c.topPt, s, c.rseg);
+            LinkAcrossRight(t, prev, cur, right, r);
         }
-        l->bottom = r->bottom = cur->bottom;
-        MakeSegmentNode(cur, s, l->sink, r->sink);
-        if (prev)
-            t.traps.Free(prev);
-        if (cur->bottom == b) {
-            LinkBottom(t, cur, l, r, b);
-            t.traps.Free(cur);
+        t.trap[l].bottom = t.trap[r].bottom = c.bottom;
+        t.trap[l].bottomPt = t.trap[r].bottomPt = c.bottomPt;
+        MakeSegmentNode(t, cur, s, t.trap[l].sink, t.trap[r].sink);
+        if (prev != NONE)
+            FreeTrap(t, prev);
+        if (c.bottom == b) {
+            LinkBottom(t, sg, c, cur, l, r);
+            FreeTrap(t, cur);
             return;
         }
         // The segment must reach b before it leaves the trapezoids above b.
-        POLYGON_Require(cur->bottom != NONE && Above(t.pt[cur->bottom], t.pt[b]));
-        int64_t side = SideOf(t, s, t.pt[cur->bottom]);
+        POLYGON_Require(c.bottom != NONE && Above(c.bottomPt, sg.lowerPt));
+        int64_t side = POLYGON_Cross(sg.lowerPt, sg.upperPt, c.bottomPt);
         POLYGON_Require(side != 0);
-        TRAP* next = cur->d1 ? (side > 0 ? cur->d1 : cur->d0) : cur->d0;
-        POLYGON_Require(next != nullptr && next->top == cur->bottom);
+        int32_t next = c.d1 != NONE ? (side > 0 ? c.d1 : c.d0) : c.d0;
+        POLYGON_Require(next != NONE && t.trap[next].top == c.bottom);
         prev = cur;
         prevSide = side;
         left = l;
@@ -425,17 +513,18 @@ void AddSegment(TRIANGULATION& t, int32_t s)
 {
     SEGMENT& sg = t.seg[s];
     POLYGON_Require(!sg.inserted);
-    if (!t.vertexInserted[sg.v0])
-        InsertVertex(t, sg.v0, sg.v1, sg.from0);
-    if (!t.vertexInserted[sg.v1])
-        InsertVertex(t, sg.v1, sg.v0, sg.from1);
+    int32_t v1 = sg.upper == s ? sg.lower : sg.upper;
+    if (!t.vertexInserted[s])
+        InsertVertex(t, s, StartPoint(sg, s), EndPoint(sg, s), sg.from0);
+    if (!t.vertexInserted[v1])
+        InsertVertex(t, v1, EndPoint(sg, s), StartPoint(sg, s), sg.from1);
     ThreadSegment(t, s);
     sg.inserted = true;
 }
 
 // Asks the processor to fetch what the insertion of the k-th segment in
 // order will read first, in stages a few insertions ahead: the segment
-// record, then the nodes its searches start from, then their trapezoids.
+// record, then the nodes its searches start from, then what they lead to.
 // A hint only: it changes no result.
 void PrefetchInsertion(const TRIANGULATION& t, uint32_t k)
 {
@@ -443,26 +532,32 @@ void PrefetchInsertion(const TRIANGULATION& t, uint32_t k)
         __builtin_prefetch(&t.seg[t.order[k + 8]]);
     if (k + 4 < t.n) {
         const SEGMENT& sg = t.seg[t.order[k + 4]];
-        __builtin_prefetch(sg.from0);
-        __builtin_prefetch(sg.from1);
+        __builtin_prefetch(&t.node[sg.from0]);
+        __builtin_prefetch(&t.node[sg.from1]);
     }
     if (k + 2 < t.n) {
         const SEGMENT& sg = t.seg[t.order[k + 2]];
-        for (const QNODE* from : {sg.from0, sg.from1}) {
-            if (from->kind == QNODE_SINK)
-                __builtin_prefetch(from->trap);
-            else
-                __builtin_prefetch(from->left), __builtin_prefetch(from->right);
+        for (int32_t from : {sg.from0, sg.from1}) {
+            const QNODE& node = t.node[from];
+            if (node.kind == QNODE_SINK) {
+                __builtin_prefetch(&t.trap[node.trap]);
+            } else {
+                __builtin_prefetch(&t.node[node.left]);
+                __builtin_prefetch(&t.node[node.right]);
+            }
         }
     }
     if (k + 1 < t.n) {
         const SEGMENT& sg = t.seg[t.order[k + 1]];
-        for (const QNODE* from : {sg.from0, sg.from1}) {
-            if (from->kind == QNODE_SINK) {
-                const TRAP* tr = from->trap;
-                __builtin_prefetch(tr->d0);
-                __builtin_prefetch(tr->u0);
-            }
+        for (int32_t from : {sg.from0, sg.from1}) {
+            const QNODE& node = t.node[from];
+            if (node.kind != QNODE_SINK)
+                continue;
+            const TRAP& tr = t.trap[node.trap];
+            if (tr.d0 != NONE)
+                __builtin_prefetch(&t.trap[tr.d0]);
+            if (tr.u0 != NONE)
+                __builtin_prefetch(&t.trap[tr.u0]);
         }
     }
 }
@@ -472,8 +567,8 @@ void PrefetchInsertion(const TRIANGULATION& t, uint32_t k)
 void Relocate(TRIANGULATION& t, int32_t s)
 {
     SEGMENT& sg = t.seg[s];
-    sg.from0 = Locate(t, sg.from0, sg.v0, sg.v1);
-    sg.from1 = Locate(t, sg.from1, sg.v1, sg.v0);
+    sg.from0 = Locate(t, sg.from0, StartPoint(sg, s), EndPoint(sg, s));
+    sg.from1 = Locate(t, sg.from1, EndPoint(sg, s), StartPoint(sg, s));
 }
 
 // How often the natural logarithm can be applied to n before the value drops
@@ -500,8 +595,7 @@ uint32_t PhaseEnd(uint32_t n, uint32_t h)
 // the ends of the segments still to come are located again.
 void Trapezoidate(TRIANGULATION& t)
 {
-    TRAP* all = NewTrap(t);
-    t.root = NewSink(t, all);
+    t.root = NewSink(t, NewTrap(t));
     for (uint32_t i = 0; i < t.n; i++)
         t.seg[i].from0 = t.seg[i].from1 = t.root;
     uint32_t done = 0;
@@ -568,16 +662,16 @@ void SortLinks(const TRIANGULATION& t, int32_t v, CHAINVERTEX& c)
 // the area into pieces monotone in y.
 void AddDiagonals(TRIANGULATION& t, CHAINVERTEX* chain)
 {
-    for (TRAP& tr : t.traps) {
-        if (tr.top == NONE || tr.bottom == NONE || tr.lseg == NONE || tr.rseg == NONE)
+    for (uint32_t i = 0; i < t.trapCount; i++) {
+        const TRAP& tr = t.trap[i];
+        if (tr.sink == NONE || tr.top == NONE || tr.bottom == NONE || tr.lseg == NONE || tr.rseg == NONE)
             continue;
-        const SEGMENT& ls = t.seg[tr.lseg];
-        // The inside lies right of a segment that runs downwards.
-        if (ls.v0 != ls.upper)
+        // The inside lies right of a segment that runs downwards, from its
+        // first vertex to the next.
+        if (!t.down[tr.lseg])
             continue;
-        const SEGMENT& rs = t.seg[tr.rseg];
-        POLYGON_Require(rs.v0 == rs.lower);
-        if ((ls.upper == tr.top && ls.lower == tr.bottom) || (rs.upper == tr.top && rs.lower == tr.bottom))
+        POLYGON_Require(!t.down[tr.rseg]);
+        if ((tr.lseg == tr.top && t.next[tr.lseg] == tr.bottom) || (t.next[tr.rseg] == tr.top && tr.rseg == tr.bottom))
             continue;
         AddLink(chain[tr.top], tr.bottom);
         AddLink(chain[tr.bottom], tr.top);
@@ -769,13 +863,22 @@ void LoadVertices(TRIANGULATION& t)
     }
     for (uint32_t s = 0; s < t.n; s++) {
         SEGMENT& sg = t.seg[s];
-        sg.v0 = s;
-        sg.v1 = t.next[s];
-        POLYGON_Require(!POLYGON_SamePoint(t.pt[sg.v0], t.pt[sg.v1]));
-        bool up = Above(t.pt[sg.v0], t.pt[sg.v1]);
-        sg.upper = up ? sg.v0 : sg.v1;
-        sg.lower = up ? sg.v1 : sg.v0;
-        t.ends[s] = SEGMENT_ENDS{t.pt[sg.lower], t.pt[sg.upper]};
+        int32_t v1 = t.next[s];
+        POLYGON_Require(!POLYGON_SamePoint(t.pt[s], t.pt[v1]));
+        bool down = Above(t.pt[s], t.pt[v1]);
+        t.down[s] = down;
+        sg.upper = down ? s : v1;
+        sg.lower = down ? v1 : s;
+        sg.upperPt = t.pt[sg.upper];
+        sg.lowerPt = t.pt[sg.lower];
+    }
+    // The segment before vertex s ends there, the one after it starts there.
+    for (uint32_t s = 0; s < t.n; s++) {
+        SEGMENT& sg = t.seg[s];
+        int32_t atUpper = sg.upper == int32_t(s) ? t.prev[s] : t.next[s];
+        int32_t atLower = sg.lower == int32_t(s) ? t.prev[s] : t.next[s];
+        sg.downFromUpper = t.seg[atUpper].upper == sg.upper ? atUpper : NONE;
+        sg.upFromLower = t.seg[atLower].lower == sg.lower ? atLower : NONE;
     }
 }
 
