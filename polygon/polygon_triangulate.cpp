@@ -51,18 +51,18 @@ static_assert(sizeof(QNODE) == 32, "two query nodes to a cache line");
 // vertices and between two segments. Unbounded sides are NONE. Up to two
 // neighbours above and below, left one first; a single one is in u0 / d0.
 // A free record has no sink and links the next free one through u0.
-struct alignas(CACHE_LINE) TRAP {
+struct alignas(16) TRAP {
     int32_t top, bottom;
     int32_t lseg, rseg;
     int32_t u0, u1, d0, d1;
     int32_t sink;
-    POLYGON_IPOINT topPt, bottomPt;     // the points of top and bottom
+    POLYGON_IPOINT bottomPt;    // the point of the bottom vertex
 };
-static_assert(sizeof(TRAP) == CACHE_LINE, "one trapezoid to a cache line");
+static_assert(sizeof(TRAP) == 48, "trapezoid records stay small");
 
 // Segment i runs from vertex v0 = i to v1, the next vertex of its contour,
-// with the area's inside on its left. Everything its insertion reads is here.
-struct alignas(CACHE_LINE) SEGMENT {
+// with the area's inside on its left.
+struct alignas(32) SEGMENT {
     int32_t upper, lower;   // its end points by the order of points
     // The other segment at the upper end when it also runs down from there,
     // and the one at the lower end when it also rises from there; else NONE.
@@ -70,9 +70,8 @@ struct alignas(CACHE_LINE) SEGMENT {
     int32_t from0;          // the node where the search for v0 (towards v1) starts
     int32_t from1;          // the node where the search for v1 (towards v0) starts
     bool inserted;
-    POLYGON_IPOINT upperPt, lowerPt;
 };
-static_assert(sizeof(SEGMENT) == CACHE_LINE, "one segment to a cache line");
+static_assert(sizeof(SEGMENT) == 32, "two segments to a cache line");
 
 // The edges that leave one vertex once the diagonals are in: its two contour
 // edges and at most three diagonals, kept in counter-clockwise order.
@@ -83,63 +82,128 @@ struct CHAINVERTEX {
     uint8_t traced;         // bit k: the edge along link[k] is on a traced piece
 };
 
-// Working storage of one area, aligned to a cache line and released on
-// every way out. Growing keeps the records, at new addresses.
+// An array of working storage, starting on a cache line.
 template <typename T>
-struct SCRATCH {
-    explicit SCRATCH(size_t count) { Allocate(count); }
-    ~SCRATCH() { POLYGON_Free(block); }
-    SCRATCH(const SCRATCH&) = delete;
-    SCRATCH& operator=(const SCRATCH&) = delete;
-    T& operator[](size_t i) const { return p[i]; }
-    void Grow(size_t count)
-    {
-        void* old = block;
-        T* from = p;
-        size_t kept = capacity;
-        Allocate(count);
-        memcpy(static_cast<void*>(p), from, kept * sizeof(T));
-        POLYGON_Free(old);
-    }
-    void Allocate(size_t count)
-    {
-        if (!count)
-            count = 1;
-        block = POLYGON_AllocOrRaise(count + CACHE_LINE / sizeof(T) + 1, sizeof(T));
-        uintptr_t at = (reinterpret_cast<uintptr_t>(block) + CACHE_LINE - 1) & ~uintptr_t(CACHE_LINE - 1);
-        p = reinterpret_cast<T*>(at);
-        capacity = count;
-    }
-    void* block = nullptr;
+struct ARRAY {
     T* p = nullptr;
     size_t capacity = 0;
+    T& operator[](size_t i) const { return p[i]; }
 };
 
-// Query nodes come to about seven per vertex.
-constexpr size_t NODES_PER_VERTEX = 8;
-
-struct TRIANGULATION {
-    TRIANGULATION(POLYGON_AREA* a, uint32_t vertices)
-        : area(a), n(vertices), pt(vertices), vnode(vertices), next(vertices), prev(vertices), down(vertices),
-          seg(vertices), order(vertices), vertexInserted(vertices), trap(2 * size_t(vertices) + 4),
-          node(NODES_PER_VERTEX * vertices)
+// A block of working storage, released on every way out. It is not filled:
+// every record is written before it is read.
+struct BLOCK {
+    BLOCK() = default;
+    BLOCK(const BLOCK&) = delete;
+    BLOCK& operator=(const BLOCK&) = delete;
+    ~BLOCK() { POLYGON_Free(p); }
+    // Replaces the block by one of the given bytes; returns where its first
+    // cache line starts.
+    uintptr_t Allocate(size_t bytes)
     {
+        POLYGON_Free(p);
+        p = POLYGON_AllocUnfilled(bytes + CACHE_LINE, 1);
+        if (!p)
+            POLYGON_Error(POLYGON_ERR_MEMORY);
+        size = bytes;
+        return (reinterpret_cast<uintptr_t>(p) + CACHE_LINE - 1) & ~uintptr_t(CACHE_LINE - 1);
+    }
+    void* p = nullptr;
+    size_t size = 0;
+};
+
+// Places an array of count records at offset `at` from `base`, rounded up to
+// a cache line, and moves `at` past it.
+template <typename T>
+void Place(uintptr_t base, size_t& at, ARRAY<T>& array, size_t count)
+{
+    at = (at + CACHE_LINE - 1) & ~(CACHE_LINE - 1);
+    array.p = reinterpret_cast<T*>(base + at);
+    array.capacity = count;
+    at += count * sizeof(T);
+}
+
+// The working state of one area, in two blocks: the query nodes, whose
+// block later holds the monotone pieces, and everything else. Two large
+// blocks rather than many arrays, so that the heap hands the same memory out
+// again on the next call instead of giving it back to the system and
+// faulting it in again page by page.
+struct TRIANGULATION {
+    TRIANGULATION(POLYGON_AREA* a, uint32_t vertices) : area(a), n(vertices)
+    {
+        Lay(block.Allocate(Lay(0)));
+        memset(vertexInserted.p, 0, n);
+        // Query nodes come to about seven per vertex; more move to a larger block.
+        GrowNodes(size_t(vertices) * 15 / 2 + 64);
+    }
+    // Lays the arrays out from base; returns the bytes they take.
+    size_t Lay(uintptr_t base)
+    {
+        size_t at = 0;
+        Place(base, at, seg, n);
+        Place(base, at, trap, 2 * size_t(n) + 4);
+        Place(base, at, pt, n);
+        Place(base, at, order, n);
+        Place(base, at, vertexInserted, n);
+        Place(base, at, down, n);
+        Place(base, at, next, n);
+        Place(base, at, prev, n);
+        Place(base, at, vnode, n);
+        return at;
+    }
+    void GrowNodes(size_t count)
+    {
+        BLOCK old;
+        old.p = nodeBlock.p;
+        nodeBlock.p = nullptr;
+        ARRAY<QNODE> kept = node;
+        size_t at = 0;
+        Place(nodeBlock.Allocate(count * sizeof(QNODE)), at, node, count);
+        if (nodeCount)
+            memcpy(static_cast<void*>(node.p), kept.p, nodeCount * sizeof(QNODE));
+    }
+    // Once the trapezoids are done the query nodes go, and the arrays of the
+    // monotone pieces take their block.
+    size_t LayPieces(uintptr_t base)
+    {
+        size_t at = 0;
+        Place(base, at, chain, n);
+        Place(base, at, piece, n);
+        Place(base, at, sorted, n);
+        Place(base, at, stack, n);
+        Place(base, at, chainOf, n);
+        return at;
+    }
+    void StartPieces()
+    {
+        node = ARRAY<QNODE>{};
+        nodeCount = 0;
+        size_t bytes = LayPieces(0);
+        uintptr_t base = (reinterpret_cast<uintptr_t>(nodeBlock.p) + CACHE_LINE - 1) & ~uintptr_t(CACHE_LINE - 1);
+        LayPieces(bytes <= nodeBlock.size ? base : nodeBlock.Allocate(bytes));
     }
     POLYGON_AREA* area;
     uint32_t n;
-    SCRATCH<POLYGON_IPOINT> pt;
-    SCRATCH<POLYGON_VNODE*> vnode;
-    SCRATCH<int32_t> next;          // along the contour, inside on the left
-    SCRATCH<int32_t> prev;
-    SCRATCH<uint8_t> down;          // whether a segment runs downwards
-    SCRATCH<SEGMENT> seg;
-    SCRATCH<uint32_t> order;        // the random order of insertion
-    SCRATCH<uint8_t> vertexInserted;
+    BLOCK block;
+    BLOCK nodeBlock;
+    ARRAY<SEGMENT> seg;
     // Each vertex and each segment adds one trapezoid to the first, and a
     // freed record is taken again before a new one: 2n + 1 are live at the
     // end and at most two more on the way.
-    SCRATCH<TRAP> trap;
-    SCRATCH<QNODE> node;
+    ARRAY<TRAP> trap;
+    ARRAY<QNODE> node;
+    ARRAY<POLYGON_IPOINT> pt;
+    ARRAY<uint32_t> order;          // the random order of insertion
+    ARRAY<uint8_t> vertexInserted;
+    ARRAY<uint8_t> down;            // whether a segment runs downwards
+    ARRAY<int32_t> next;            // along the contour, inside on the left
+    ARRAY<int32_t> prev;
+    ARRAY<POLYGON_VNODE*> vnode;
+    // The monotone pieces: the edges at each vertex, one piece's vertices,
+    // and the scratch arrays that triangulate it.
+    ARRAY<CHAINVERTEX> chain;
+    ARRAY<int32_t> piece, sorted, stack;
+    ARRAY<uint8_t> chainOf;
     uint32_t trapCount = 0;         // records used so far, free ones included
     int32_t freeTrap = NONE;
     uint32_t nodeCount = 0;
@@ -158,9 +222,8 @@ bool Above(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
     return p.y > q.y || (p.y == q.y && p.x > q.x);
 }
 
-// The point of vertex v0 and of vertex v1 of segment s.
-const POLYGON_IPOINT& StartPoint(const SEGMENT& sg, int32_t s) { return sg.upper == s ? sg.upperPt : sg.lowerPt; }
-const POLYGON_IPOINT& EndPoint(const SEGMENT& sg, int32_t s) { return sg.upper == s ? sg.lowerPt : sg.upperPt; }
+// Vertex v1 of segment s.
+int32_t EndOf(const SEGMENT& sg, int32_t s) { return sg.upper == s ? sg.lower : sg.upper; }
 
 // ---------------------------------------------------------------------------
 // Structure records
@@ -197,7 +260,7 @@ int32_t NewSink(TRIANGULATION& t, int32_t tr)
         size_t more = t.node.capacity / 2 + 16;
         if (t.node.capacity + more > size_t(INT32_MAX))
             POLYGON_Error(POLYGON_ERR_MEMORY);
-        t.node.Grow(t.node.capacity + more);
+        t.GrowNodes(t.node.capacity + more);
     }
     int32_t i = static_cast<int32_t>(t.nodeCount++);
     QNODE& node = t.node[i];
@@ -209,12 +272,11 @@ int32_t NewSink(TRIANGULATION& t, int32_t tr)
 }
 
 // A trapezoid that starts at `top` between two segments, with its own sink.
-int32_t NewPiece(TRIANGULATION& t, int32_t top, const POLYGON_IPOINT& topPt, int32_t lseg, int32_t rseg)
+int32_t NewPiece(TRIANGULATION& t, int32_t top, int32_t lseg, int32_t rseg)
 {
     int32_t i = NewTrap(t);
     TRAP& tr = t.trap[i];
     tr.top = top;
-    tr.topPt = topPt;
     tr.lseg = lseg;
     tr.rseg = rseg;
     NewSink(t, i);
@@ -240,8 +302,8 @@ void MakeSegmentNode(TRIANGULATION& t, int32_t tr, int32_t s, int32_t left, int3
     node.item = s;
     node.left = left;
     node.right = right;
-    node.a = sg.lowerPt;
-    node.b = sg.upperPt;
+    node.a = t.pt[sg.lower];
+    node.b = t.pt[sg.upper];
 }
 
 void ReplaceUpper(TRAP& tr, int32_t old, int32_t by)
@@ -267,29 +329,150 @@ void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
 // ---------------------------------------------------------------------------
 // Locating points
 
-// The sink reached by point p moved an infinitesimal step towards q, the other
-// end of its segment, starting from node i.
+// One step of a search for point p moved an infinitesimal step towards q,
+// the other end of its segment, from the inner node `node`. Inlined: the
+// searches spend their time here.
+[[gnu::always_inline]] inline int32_t Step(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+{
+    if (node.kind == QNODE_VERTEX) {
+        bool above = POLYGON_SamePoint(p, node.a) ? Above(q, node.a) : Above(p, node.a);
+        return above ? node.right : node.left;
+    }
+    int64_t side = POLYGON_Cross(node.a, node.b, p);
+    if (side == 0)
+        side = POLYGON_Cross(node.a, node.b, q);
+    // Overlapping collinear segments.
+    POLYGON_Require(side != 0);
+    return side > 0 ? node.left : node.right;
+}
+
+bool IsNode(const TRIANGULATION& t, int32_t i) { return i >= 0 && uint32_t(i) < t.nodeCount; }
+
+// The sink that search reaches from node i.
 int32_t Locate(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 {
     for (uint32_t steps = 0;; steps++) {
-        POLYGON_Require(i >= 0 && uint32_t(i) < t.nodeCount && steps <= t.nodeCount);
+        POLYGON_Require(IsNode(t, i) && steps <= t.nodeCount);
         const QNODE& node = t.node[i];
         if (node.kind == QNODE_SINK)
             break;
-        if (node.kind == QNODE_VERTEX) {
-            bool above = POLYGON_SamePoint(p, node.a) ? Above(q, node.a) : Above(p, node.a);
-            i = above ? node.right : node.left;
-        } else {
-            int64_t side = POLYGON_Cross(node.a, node.b, p);
-            if (side == 0)
-                side = POLYGON_Cross(node.a, node.b, q);
-            // Overlapping collinear segments.
-            POLYGON_Require(side != 0);
-            i = side > 0 ? node.left : node.right;
-        }
+        i = Step(node, p, q);
     }
     POLYGON_Require(t.node[i].trap >= 0 && uint32_t(t.node[i].trap) < t.trapCount);
     return i;
+}
+
+// Segments whose searches go down together.
+constexpr uint32_t BATCH = 8;
+
+// Asks the processor to fetch trapezoid i, if any. A hint only. The
+// prefetching helpers are always inlined: the compiler takes a function that
+// only prefetches for one without effect and drops its calls.
+[[gnu::always_inline]] inline void PrefetchTrap(const TRIANGULATION& t, int32_t i)
+{
+    if (i != NONE)
+        __builtin_prefetch(&t.trap[i]);
+}
+
+// The same for the neighbours of trapezoid i.
+[[gnu::always_inline]] inline void PrefetchNeighbours(const TRIANGULATION& t, int32_t i)
+{
+    const TRAP& tr = t.trap[i];
+    PrefetchTrap(t, tr.u0);
+    PrefetchTrap(t, tr.u1);
+    PrefetchTrap(t, tr.d0);
+    PrefetchTrap(t, tr.d1);
+}
+
+// Asks the processor to fetch what the insertions of up to BATCH segments
+// will read, their searches done: the vertices' marks, and the trapezoids
+// each segment crosses as they stand, with their neighbours and sinks, all
+// segments a trapezoid at a time. A hint only: earlier insertions of the
+// batch may change the way, and nothing here changes a result.
+[[gnu::always_inline]] inline void PrefetchCrossings(const TRIANGULATION& t, const uint32_t* segs, uint32_t count)
+{
+    struct WAY {
+        int32_t cur;
+        POLYGON_IPOINT a, b;
+    } way[BATCH];
+    uint32_t going = 0;
+    for (uint32_t k = 0; k < count; k++) {
+        const SEGMENT& sg = t.seg[segs[k]];
+        __builtin_prefetch(&t.vertexInserted[sg.upper]);
+        __builtin_prefetch(&t.vertexInserted[sg.lower]);
+        int32_t lower = sg.upper == int32_t(segs[k]) ? sg.from1 : sg.from0;
+        PrefetchNeighbours(t, t.node[lower].trap);
+        int32_t upper = sg.upper == int32_t(segs[k]) ? sg.from0 : sg.from1;
+        way[going++] = WAY{t.node[upper].trap, t.pt[sg.upper], t.pt[sg.lower]};
+    }
+    // Each round reads the trapezoids that the one before asked for.
+    for (uint32_t steps = 0; going && steps < 16; steps++) {
+        uint32_t still = 0;
+        for (uint32_t k = 0; k < going; k++) {
+            WAY w = way[k];
+            const TRAP& tr = t.trap[w.cur];
+            if (tr.sink != NONE)
+                __builtin_prefetch(&t.node[tr.sink]);
+            PrefetchNeighbours(t, w.cur);
+            if (tr.bottom == NONE || !Above(tr.bottomPt, w.b))
+                continue;
+            int32_t next = tr.d1 != NONE && POLYGON_Cross(w.b, w.a, tr.bottomPt) > 0 ? tr.d1 : tr.d0;
+            if (next == NONE)
+                continue;
+            w.cur = next;
+            way[still++] = w;
+        }
+        going = still;
+    }
+}
+
+// Takes the searches for both ends of up to BATCH segments down to the sinks
+// they reach now, one level for all of them at a time, so that the processor
+// fetches the nodes of all of them at once instead of one after another. A
+// search that starts further down its own path ends where it would have
+// ended, as inner nodes never change: the segments' insertions, and later
+// searches for them, start from these sinks.
+void Descend(TRIANGULATION& t, const uint32_t* segs, uint32_t count)
+{
+    struct WALK {
+        int32_t at;
+        POLYGON_IPOINT p, q;
+        int32_t* from;
+    } walk[2 * BATCH];
+    for (uint32_t k = 0; k < count; k++) {
+        __builtin_prefetch(&t.seg[segs[k]]);
+        __builtin_prefetch(&t.pt[segs[k]]);
+    }
+    for (uint32_t k = 0; k < count; k++) {
+        int32_t s = static_cast<int32_t>(segs[k]);
+        SEGMENT& sg = t.seg[s];
+        const POLYGON_IPOINT& p = t.pt[s];
+        const POLYGON_IPOINT& q = t.pt[EndOf(sg, s)];
+        walk[2 * k] = WALK{sg.from0, p, q, &sg.from0};
+        walk[2 * k + 1] = WALK{sg.from1, q, p, &sg.from1};
+    }
+    uint32_t walking = 2 * count;
+    for (uint32_t steps = 0; walking; steps++) {
+        POLYGON_Require(steps <= t.nodeCount);
+        for (uint32_t w = 0; w < walking; w++) {
+            POLYGON_Require(IsNode(t, walk[w].at));
+            __builtin_prefetch(&t.node[walk[w].at]);
+        }
+        uint32_t still = 0;
+        for (uint32_t w = 0; w < walking; w++) {
+            WALK& k = walk[w];
+            const QNODE& node = t.node[k.at];
+            if (node.kind == QNODE_SINK) {
+                *k.from = k.at;
+                __builtin_prefetch(&t.trap[node.trap]);
+                continue;
+            }
+            k.at = Step(node, k.p, k.q);
+            walk[still++] = k;
+        }
+        walking = still;
+    }
+    PrefetchCrossings(t, segs, count);
 }
 
 // ---------------------------------------------------------------------------
@@ -299,16 +482,17 @@ int32_t Locate(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const
 // towards Q) by the horizontal line through it.
 void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const POLYGON_IPOINT& Q, int32_t from)
 {
-    int32_t upper = t.node[Locate(t, from, P, Q)].trap;
+    int32_t node = Locate(t, from, P, Q);
+    int32_t upper = t.node[node].trap;
     TRAP& up = t.trap[upper];
+    POLYGON_Require(up.sink == node);
     // The vertex lies strictly between the trapezoid's lines; a second vertex
     // on the same point would sit on one of them.
-    POLYGON_Require(up.top == NONE || Above(up.topPt, P));
+    POLYGON_Require(up.top == NONE || Above(t.pt[up.top], P));
     POLYGON_Require(up.bottom == NONE || Above(P, up.bottomPt));
     int32_t lower = NewTrap(t);
     TRAP& lo = t.trap[lower];
     lo.top = p;
-    lo.topPt = P;
     lo.bottom = up.bottom;
     lo.bottomPt = up.bottomPt;
     lo.lseg = up.lseg;
@@ -324,7 +508,6 @@ void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const PO
     up.d1 = NONE;
     up.bottom = p;
     up.bottomPt = P;
-    int32_t node = static_cast<int32_t>(&SinkOf(t, upper) - t.node.p);
     int32_t below = NewSink(t, lower);
     int32_t above = NewSink(t, upper);
     QNODE& x = t.node[node];
@@ -462,27 +645,29 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
     const SEGMENT& sg = t.seg[s];
     int32_t a = sg.upper, b = sg.lower;
     int32_t from = a == s ? sg.from0 : sg.from1;
-    int32_t cur = t.node[Locate(t, from, sg.upperPt, sg.lowerPt)].trap;
+    const POLYGON_IPOINT A = t.pt[a], B = t.pt[b];
+    int32_t cur = t.node[Locate(t, from, A, B)].trap;
     POLYGON_Require(t.trap[cur].top == a);
     int32_t prev = NONE, left = NONE, right = NONE;
     int64_t prevSide = 0;
     for (uint32_t steps = 0;; steps++) {
         POLYGON_Require(steps <= t.trapCount);
         TRAP& c = t.trap[cur];
+        PrefetchNeighbours(t, cur);
         int32_t l, r;
         if (prev == NONE) {
-            l = NewPiece(t, a, sg.upperPt, c.lseg, s);
-            r = NewPiece(t, a, sg.upperPt, s, c.rseg);
+            l = NewPiece(t, a, c.lseg, s);
+            r = NewPiece(t, a, s, c.rseg);
             LinkTop(t, sg, c, cur, l, r);
         } else if (prevSide > 0) {
             POLYGON_Require(t.trap[right].rseg == c.rseg);
             r = right;
-            l = NewPiece(t, c.top, c.topPt, c.lseg, s);
+            l = NewPiece(t, c.top, c.lseg, s);
             LinkAcrossLeft(t, prev, cur, left, l);
         } else {
             POLYGON_Require(t.trap[left].lseg == c.lseg);
             l = left;
-            r = NewPiece(t, c.top, c.topPt, s, c.rseg);
+            r = NewPiece(t, c.top, s, c.rseg);
             LinkAcrossRight(t, prev, cur, right, r);
         }
         t.trap[l].bottom = t.trap[r].bottom = c.bottom;
@@ -496,11 +681,12 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
             return;
         }
         // The segment must reach b before it leaves the trapezoids above b.
-        POLYGON_Require(c.bottom != NONE && Above(c.bottomPt, sg.lowerPt));
-        int64_t side = POLYGON_Cross(sg.lowerPt, sg.upperPt, c.bottomPt);
+        POLYGON_Require(c.bottom != NONE && Above(c.bottomPt, B));
+        int64_t side = POLYGON_Cross(B, A, c.bottomPt);
         POLYGON_Require(side != 0);
         int32_t next = c.d1 != NONE ? (side > 0 ? c.d1 : c.d0) : c.d0;
         POLYGON_Require(next != NONE && t.trap[next].top == c.bottom);
+        __builtin_prefetch(&t.node[t.trap[next].sink]);
         prev = cur;
         prevSide = side;
         left = l;
@@ -513,62 +699,42 @@ void AddSegment(TRIANGULATION& t, int32_t s)
 {
     SEGMENT& sg = t.seg[s];
     POLYGON_Require(!sg.inserted);
-    int32_t v1 = sg.upper == s ? sg.lower : sg.upper;
+    int32_t v1 = EndOf(sg, s);
     if (!t.vertexInserted[s])
-        InsertVertex(t, s, StartPoint(sg, s), EndPoint(sg, s), sg.from0);
+        InsertVertex(t, s, t.pt[s], t.pt[v1], sg.from0);
     if (!t.vertexInserted[v1])
-        InsertVertex(t, v1, EndPoint(sg, s), StartPoint(sg, s), sg.from1);
+        InsertVertex(t, v1, t.pt[v1], t.pt[s], sg.from1);
     ThreadSegment(t, s);
     sg.inserted = true;
 }
 
-// Asks the processor to fetch what the insertion of the k-th segment in
-// order will read first, in stages a few insertions ahead: the segment
-// record, then the nodes its searches start from, then what they lead to.
-// A hint only: it changes no result.
-void PrefetchInsertion(const TRIANGULATION& t, uint32_t k)
+// Inserts the segments order[done .. end) a batch at a time, their searches
+// taken down together first.
+void InsertInOrder(TRIANGULATION& t, uint32_t done, uint32_t end)
 {
-    if (k + 8 < t.n)
-        __builtin_prefetch(&t.seg[t.order[k + 8]]);
-    if (k + 4 < t.n) {
-        const SEGMENT& sg = t.seg[t.order[k + 4]];
-        __builtin_prefetch(&t.node[sg.from0]);
-        __builtin_prefetch(&t.node[sg.from1]);
-    }
-    if (k + 2 < t.n) {
-        const SEGMENT& sg = t.seg[t.order[k + 2]];
-        for (int32_t from : {sg.from0, sg.from1}) {
-            const QNODE& node = t.node[from];
-            if (node.kind == QNODE_SINK) {
-                __builtin_prefetch(&t.trap[node.trap]);
-            } else {
-                __builtin_prefetch(&t.node[node.left]);
-                __builtin_prefetch(&t.node[node.right]);
-            }
-        }
-    }
-    if (k + 1 < t.n) {
-        const SEGMENT& sg = t.seg[t.order[k + 1]];
-        for (int32_t from : {sg.from0, sg.from1}) {
-            const QNODE& node = t.node[from];
-            if (node.kind != QNODE_SINK)
-                continue;
-            const TRAP& tr = t.trap[node.trap];
-            if (tr.d0 != NONE)
-                __builtin_prefetch(&t.trap[tr.d0]);
-            if (tr.u0 != NONE)
-                __builtin_prefetch(&t.trap[tr.u0]);
-        }
+    while (done < end) {
+        uint32_t count = end - done < BATCH ? end - done : BATCH;
+        Descend(t, &t.order[done], count);
+        for (uint32_t k = 0; k < count; k++)
+            AddSegment(t, t.order[done + k]);
+        done += count;
     }
 }
 
-// Locates both ends of a segment still to come, so that its insertion starts
-// near its place.
-void Relocate(TRIANGULATION& t, int32_t s)
+// Locates both ends of every segment still to come, so that its insertion
+// starts near its place. Along the contours, so that neighbouring searches
+// share their paths: these searches find their nodes in the cache anyway.
+void Relocate(TRIANGULATION& t)
 {
-    SEGMENT& sg = t.seg[s];
-    sg.from0 = Locate(t, sg.from0, StartPoint(sg, s), EndPoint(sg, s));
-    sg.from1 = Locate(t, sg.from1, EndPoint(sg, s), StartPoint(sg, s));
+    for (uint32_t s = 0; s < t.n; s++) {
+        SEGMENT& sg = t.seg[s];
+        if (sg.inserted)
+            continue;
+        const POLYGON_IPOINT& p = t.pt[s];
+        const POLYGON_IPOINT& q = t.pt[EndOf(sg, int32_t(s))];
+        sg.from0 = Locate(t, sg.from0, p, q);
+        sg.from1 = Locate(t, sg.from1, q, p);
+    }
 }
 
 // How often the natural logarithm can be applied to n before the value drops
@@ -602,19 +768,11 @@ void Trapezoidate(TRIANGULATION& t)
     uint32_t phases = LogStar(t.n);
     for (uint32_t h = 1; h <= phases; h++) {
         uint32_t end = PhaseEnd(t.n, h);
-        for (; done < end; done++) {
-            PrefetchInsertion(t, done);
-            AddSegment(t, t.order[done]);
-        }
-        // Along the contours, so that neighbouring searches share their paths.
-        for (uint32_t s = 0; s < t.n; s++)
-            if (!t.seg[s].inserted)
-                Relocate(t, s);
+        InsertInOrder(t, done, end);
+        done = end > done ? end : done;
+        Relocate(t);
     }
-    for (; done < t.n; done++) {
-        PrefetchInsertion(t, done);
-        AddSegment(t, t.order[done]);
-    }
+    InsertInOrder(t, done, t.n);
 }
 
 // ---------------------------------------------------------------------------
@@ -660,8 +818,9 @@ void SortLinks(const TRIANGULATION& t, int32_t v, CHAINVERTEX& c)
 // Every trapezoid inside the area whose top and bottom vertices are not the
 // ends of one of its sides gets the diagonal between them. The diagonals cut
 // the area into pieces monotone in y.
-void AddDiagonals(TRIANGULATION& t, CHAINVERTEX* chain)
+void AddDiagonals(TRIANGULATION& t)
 {
+    const ARRAY<CHAINVERTEX>& chain = t.chain;
     for (uint32_t i = 0; i < t.trapCount; i++) {
         const TRAP& tr = t.trap[i];
         if (tr.sink == NONE || tr.top == NONE || tr.bottom == NONE || tr.lseg == NONE || tr.rseg == NONE)
@@ -776,12 +935,14 @@ void TriangulateMonotone(TRIANGULATION& t, const int32_t* piece, uint32_t m, int
 // leaves w as the first one clockwise from w -> u.
 void TriangulatePieces(TRIANGULATION& t)
 {
-    SCRATCH<CHAINVERTEX> chain(t.n);
+    t.StartPieces();
+    const ARRAY<CHAINVERTEX>& chain = t.chain;
     for (uint32_t v = 0; v < t.n; v++) {
+        chain[v].count = chain[v].traced = 0;
         AddLink(chain[v], t.next[v]);
         AddLink(chain[v], t.prev[v]);
     }
-    AddDiagonals(t, chain.p);
+    AddDiagonals(t);
     uint64_t edges = 0;
     for (uint32_t v = 0; v < t.n; v++) {
         SortLinks(t, v, chain[v]);
@@ -791,8 +952,6 @@ void TriangulatePieces(TRIANGULATION& t)
             if (chain[v].link[k] == t.prev[v])
                 chain[v].traced |= uint8_t(1u << k);
     }
-    SCRATCH<int32_t> piece(t.n), sorted(t.n), stack(t.n);
-    SCRATCH<uint8_t> chainOf(t.n);
     uint64_t steps = 0;
     for (uint32_t v = 0; v < t.n; v++) {
         for (uint32_t k = 0; k < chain[v].count; k++) {
@@ -806,7 +965,7 @@ void TriangulatePieces(TRIANGULATION& t)
                 CHAINVERTEX& cu = chain[u];
                 POLYGON_Require(!(cu.traced & (1u << slot)));
                 cu.traced |= uint8_t(1u << slot);
-                piece[m++] = u;
+                t.piece[m++] = u;
                 int32_t w = cu.link[slot];
                 CHAINVERTEX& cw = chain[w];
                 uint32_t back = 0;
@@ -816,7 +975,7 @@ void TriangulatePieces(TRIANGULATION& t)
                 slot = (back + cw.count - 1) % cw.count;
                 u = w;
             } while (!(u == static_cast<int32_t>(v) && slot == k));
-            TriangulateMonotone(t, piece.p, m, sorted.p, chainOf.p, stack.p);
+            TriangulateMonotone(t, t.piece.p, m, t.sorted.p, t.chainOf.p, t.stack.p);
         }
     }
 }
@@ -869,8 +1028,7 @@ void LoadVertices(TRIANGULATION& t)
         t.down[s] = down;
         sg.upper = down ? s : v1;
         sg.lower = down ? v1 : s;
-        sg.upperPt = t.pt[sg.upper];
-        sg.lowerPt = t.pt[sg.lower];
+        sg.inserted = false;
     }
     // The segment before vertex s ends there, the one after it starts there.
     for (uint32_t s = 0; s < t.n; s++) {
