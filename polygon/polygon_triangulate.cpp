@@ -31,6 +31,11 @@ constexpr size_t CACHE_LINE = 64;
 
 enum QNODE_KIND : uint8_t { QNODE_VERTEX, QNODE_SEGMENT, QNODE_SINK };
 
+// A query node is named by its offset in bytes in the array of nodes, so
+// that a search goes from node to node without arithmetic on the way.
+using NODEREF = uint32_t;
+constexpr NODEREF NO_NODE = UINT32_MAX;
+
 // A node of the query structure. A vertex node sends points below its
 // vertex `a` to `left` and points above it to `right`; a segment node (from
 // its lower end `a` to its upper end `b`) sends points left of it to `left`,
@@ -38,9 +43,9 @@ enum QNODE_KIND : uint8_t { QNODE_VERTEX, QNODE_SEGMENT, QNODE_SINK };
 struct alignas(32) QNODE {
     QNODE_KIND kind;
     int32_t item;       // the vertex or the segment of the node
-    int32_t left;
+    NODEREF left;
     union {
-        int32_t right;
+        NODEREF right;
         int32_t trap;   // sink: its trapezoid
     };
     POLYGON_IPOINT a, b;
@@ -55,7 +60,7 @@ struct alignas(16) TRAP {
     int32_t top, bottom;
     int32_t lseg, rseg;
     int32_t u0, u1, d0, d1;
-    int32_t sink;
+    NODEREF sink;
     POLYGON_IPOINT bottomPt;    // the point of the bottom vertex
 };
 static_assert(sizeof(TRAP) == 48, "trapezoid records stay small");
@@ -67,8 +72,8 @@ struct alignas(32) SEGMENT {
     // The other segment at the upper end when it also runs down from there,
     // and the one at the lower end when it also rises from there; else NONE.
     int32_t downFromUpper, upFromLower;
-    int32_t from0;          // the node where the search for v0 (towards v1) starts
-    int32_t from1;          // the node where the search for v1 (towards v0) starts
+    NODEREF from0;          // the node where the search for v0 (towards v1) starts
+    NODEREF from1;          // the node where the search for v1 (towards v0) starts
     bool inserted;
 };
 static_assert(sizeof(SEGMENT) == 32, "two segments to a cache line");
@@ -174,6 +179,8 @@ struct TRIANGULATION {
         Place(base, at, chainOf, n);
         return at;
     }
+    QNODE& Node(NODEREF r) const { return *reinterpret_cast<QNODE*>(reinterpret_cast<char*>(node.p) + r); }
+    bool IsNode(NODEREF r) const { return r < nodeCount * sizeof(QNODE); }
     void StartPieces()
     {
         node = ARRAY<QNODE>{};
@@ -207,7 +214,7 @@ struct TRIANGULATION {
     uint32_t trapCount = 0;         // records used so far, free ones included
     int32_t freeTrap = NONE;
     uint32_t nodeCount = 0;
-    int32_t root = NONE;
+    NODEREF root = NO_NODE;
     uint32_t written = 0;           // triangles written so far
     uint32_t capacity = 0;          // triangles the area must give
     __int128 doubledArea = 0;       // of the area, holes taken off
@@ -240,7 +247,7 @@ int32_t NewTrap(TRIANGULATION& t)
     TRAP& tr = t.trap[i];
     tr.top = tr.bottom = tr.lseg = tr.rseg = NONE;
     tr.u0 = tr.u1 = tr.d0 = tr.d1 = NONE;
-    tr.sink = NONE;
+    tr.sink = NO_NODE;
     return i;
 }
 
@@ -248,22 +255,22 @@ int32_t NewTrap(TRIANGULATION& t)
 void FreeTrap(TRIANGULATION& t, int32_t i)
 {
     TRAP& tr = t.trap[i];
-    POLYGON_Require(tr.sink != NONE);
-    tr.sink = NONE;
+    POLYGON_Require(tr.sink != NO_NODE);
+    tr.sink = NO_NODE;
     tr.u0 = t.freeTrap;
     t.freeTrap = i;
 }
 
-int32_t NewSink(TRIANGULATION& t, int32_t tr)
+NODEREF NewSink(TRIANGULATION& t, int32_t tr)
 {
     if (t.nodeCount == t.node.capacity) {
         size_t more = t.node.capacity / 2 + 16;
-        if (t.node.capacity + more > size_t(INT32_MAX))
+        if ((t.node.capacity + more) * sizeof(QNODE) >= NO_NODE)
             POLYGON_Error(POLYGON_ERR_MEMORY);
         t.GrowNodes(t.node.capacity + more);
     }
-    int32_t i = static_cast<int32_t>(t.nodeCount++);
-    QNODE& node = t.node[i];
+    NODEREF i = t.nodeCount++ * sizeof(QNODE);
+    QNODE& node = t.Node(i);
     node.kind = QNODE_SINK;
     node.item = NONE;
     node.trap = tr;
@@ -286,15 +293,15 @@ int32_t NewPiece(TRIANGULATION& t, int32_t top, int32_t lseg, int32_t rseg)
 // The sink of a trapezoid that is about to become an inner node.
 QNODE& SinkOf(TRIANGULATION& t, int32_t tr)
 {
-    int32_t i = t.trap[tr].sink;
-    POLYGON_Require(i >= 0 && uint32_t(i) < t.nodeCount);
-    QNODE& node = t.node[i];
+    NODEREF i = t.trap[tr].sink;
+    POLYGON_Require(t.IsNode(i));
+    QNODE& node = t.Node(i);
     POLYGON_Require(node.kind == QNODE_SINK && node.trap == tr);
     return node;
 }
 
 // Turns the sink of a trapezoid into the node of segment s; the trapezoid goes.
-void MakeSegmentNode(TRIANGULATION& t, int32_t tr, int32_t s, int32_t left, int32_t right)
+void MakeSegmentNode(TRIANGULATION& t, int32_t tr, int32_t s, NODEREF left, NODEREF right)
 {
     QNODE& node = SinkOf(t, tr);
     const SEGMENT& sg = t.seg[s];
@@ -332,7 +339,7 @@ void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
 // One step of a search for point p moved an infinitesimal step towards q,
 // the other end of its segment, from the inner node `node`. Inlined: the
 // searches spend their time here.
-[[gnu::always_inline]] inline int32_t Step(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+[[gnu::always_inline]] inline NODEREF Step(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 {
     if (node.kind == QNODE_VERTEX) {
         bool above = POLYGON_SamePoint(p, node.a) ? Above(q, node.a) : Above(p, node.a);
@@ -346,24 +353,22 @@ void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
     return side > 0 ? node.left : node.right;
 }
 
-bool IsNode(const TRIANGULATION& t, int32_t i) { return i >= 0 && uint32_t(i) < t.nodeCount; }
-
 // The sink that search reaches from node i.
-int32_t Locate(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+NODEREF Locate(const TRIANGULATION& t, NODEREF i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 {
     for (uint32_t steps = 0;; steps++) {
-        POLYGON_Require(IsNode(t, i) && steps <= t.nodeCount);
-        const QNODE& node = t.node[i];
+        POLYGON_Require(t.IsNode(i) && steps <= t.nodeCount);
+        const QNODE& node = t.Node(i);
         if (node.kind == QNODE_SINK)
             break;
         i = Step(node, p, q);
     }
-    POLYGON_Require(t.node[i].trap >= 0 && uint32_t(t.node[i].trap) < t.trapCount);
+    POLYGON_Require(t.Node(i).trap >= 0 && uint32_t(t.Node(i).trap) < t.trapCount);
     return i;
 }
 
 // Segments whose searches go down together.
-constexpr uint32_t BATCH = 8;
+constexpr uint32_t BATCH = 16;
 
 // Asks the processor to fetch trapezoid i, if any. A hint only. The
 // prefetching helpers are always inlined: the compiler takes a function that
@@ -400,10 +405,10 @@ constexpr uint32_t BATCH = 8;
         const SEGMENT& sg = t.seg[segs[k]];
         __builtin_prefetch(&t.vertexInserted[sg.upper]);
         __builtin_prefetch(&t.vertexInserted[sg.lower]);
-        int32_t lower = sg.upper == int32_t(segs[k]) ? sg.from1 : sg.from0;
-        PrefetchNeighbours(t, t.node[lower].trap);
-        int32_t upper = sg.upper == int32_t(segs[k]) ? sg.from0 : sg.from1;
-        way[going++] = WAY{t.node[upper].trap, t.pt[sg.upper], t.pt[sg.lower]};
+        NODEREF lower = sg.upper == int32_t(segs[k]) ? sg.from1 : sg.from0;
+        PrefetchNeighbours(t, t.Node(lower).trap);
+        NODEREF upper = sg.upper == int32_t(segs[k]) ? sg.from0 : sg.from1;
+        way[going++] = WAY{t.Node(upper).trap, t.pt[sg.upper], t.pt[sg.lower]};
     }
     // Each round reads the trapezoids that the one before asked for.
     for (uint32_t steps = 0; going && steps < 16; steps++) {
@@ -411,8 +416,8 @@ constexpr uint32_t BATCH = 8;
         for (uint32_t k = 0; k < going; k++) {
             WAY w = way[k];
             const TRAP& tr = t.trap[w.cur];
-            if (tr.sink != NONE)
-                __builtin_prefetch(&t.node[tr.sink]);
+            if (tr.sink != NO_NODE)
+                __builtin_prefetch(&t.Node(tr.sink));
             PrefetchNeighbours(t, w.cur);
             if (tr.bottom == NONE || !Above(tr.bottomPt, w.b))
                 continue;
@@ -434,45 +439,50 @@ constexpr uint32_t BATCH = 8;
 // searches for them, start from these sinks.
 void Descend(TRIANGULATION& t, const uint32_t* segs, uint32_t count)
 {
-    struct WALK {
-        int32_t at;
-        POLYGON_IPOINT p, q;
-        int32_t* from;
-    } walk[2 * BATCH];
+    // Walk w searches for the point of vertex `from` of segment w / 2 moved
+    // towards its other end `to`.
+    NODEREF at[2 * BATCH];
+    int32_t from[2 * BATCH], to[2 * BATCH];
+    uint8_t walking[2 * BATCH];
     for (uint32_t k = 0; k < count; k++) {
         __builtin_prefetch(&t.seg[segs[k]]);
         __builtin_prefetch(&t.pt[segs[k]]);
     }
     for (uint32_t k = 0; k < count; k++) {
         int32_t s = static_cast<int32_t>(segs[k]);
-        SEGMENT& sg = t.seg[s];
-        const POLYGON_IPOINT& p = t.pt[s];
-        const POLYGON_IPOINT& q = t.pt[EndOf(sg, s)];
-        walk[2 * k] = WALK{sg.from0, p, q, &sg.from0};
-        walk[2 * k + 1] = WALK{sg.from1, q, p, &sg.from1};
+        const SEGMENT& sg = t.seg[s];
+        at[2 * k] = sg.from0;
+        at[2 * k + 1] = sg.from1;
+        from[2 * k] = to[2 * k + 1] = s;
+        from[2 * k + 1] = to[2 * k] = EndOf(sg, s);
+        walking[2 * k] = uint8_t(2 * k);
+        walking[2 * k + 1] = uint8_t(2 * k + 1);
     }
-    uint32_t walking = 2 * count;
-    for (uint32_t steps = 0; walking; steps++) {
+    uint32_t left = 2 * count;
+    for (uint32_t steps = 0; left; steps++) {
         POLYGON_Require(steps <= t.nodeCount);
-        for (uint32_t w = 0; w < walking; w++) {
-            POLYGON_Require(IsNode(t, walk[w].at));
-            __builtin_prefetch(&t.node[walk[w].at]);
+        for (uint32_t i = 0; i < left; i++) {
+            POLYGON_Require(t.IsNode(at[walking[i]]));
+            __builtin_prefetch(&t.Node(at[walking[i]]));
         }
         uint32_t still = 0;
-        for (uint32_t w = 0; w < walking; w++) {
-            WALK& k = walk[w];
-            const QNODE& node = t.node[k.at];
+        for (uint32_t i = 0; i < left; i++) {
+            uint32_t w = walking[i];
+            const QNODE& node = t.Node(at[w]);
             if (node.kind == QNODE_SINK) {
-                *k.from = k.at;
                 __builtin_prefetch(&t.trap[node.trap]);
                 continue;
             }
-            k.at = Step(node, k.p, k.q);
-            walk[still++] = k;
+            at[w] = Step(node, t.pt[from[w]], t.pt[to[w]]);
+            walking[still++] = uint8_t(w);
         }
-        walking = still;
+        left = still;
     }
-    PrefetchCrossings(t, segs, count);
+    for (uint32_t k = 0; k < count; k++) {
+        SEGMENT& sg = t.seg[segs[k]];
+        sg.from0 = at[2 * k];
+        sg.from1 = at[2 * k + 1];
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -480,10 +490,10 @@ void Descend(TRIANGULATION& t, const uint32_t* segs, uint32_t count)
 
 // Splits the trapezoid holding vertex p (at point P, its segment running
 // towards Q) by the horizontal line through it.
-void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const POLYGON_IPOINT& Q, int32_t from)
+void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const POLYGON_IPOINT& Q, NODEREF from)
 {
-    int32_t node = Locate(t, from, P, Q);
-    int32_t upper = t.node[node].trap;
+    NODEREF node = Locate(t, from, P, Q);
+    int32_t upper = t.Node(node).trap;
     TRAP& up = t.trap[upper];
     POLYGON_Require(up.sink == node);
     // The vertex lies strictly between the trapezoid's lines; a second vertex
@@ -508,9 +518,9 @@ void InsertVertex(TRIANGULATION& t, int32_t p, const POLYGON_IPOINT& P, const PO
     up.d1 = NONE;
     up.bottom = p;
     up.bottomPt = P;
-    int32_t below = NewSink(t, lower);
-    int32_t above = NewSink(t, upper);
-    QNODE& x = t.node[node];
+    NODEREF below = NewSink(t, lower);
+    NODEREF above = NewSink(t, upper);
+    QNODE& x = t.Node(node);
     x.kind = QNODE_VERTEX;
     x.item = p;
     x.left = below;
@@ -644,9 +654,9 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
 {
     const SEGMENT& sg = t.seg[s];
     int32_t a = sg.upper, b = sg.lower;
-    int32_t from = a == s ? sg.from0 : sg.from1;
+    NODEREF from = a == s ? sg.from0 : sg.from1;
     const POLYGON_IPOINT A = t.pt[a], B = t.pt[b];
-    int32_t cur = t.node[Locate(t, from, A, B)].trap;
+    int32_t cur = t.Node(Locate(t, from, A, B)).trap;
     POLYGON_Require(t.trap[cur].top == a);
     int32_t prev = NONE, left = NONE, right = NONE;
     int64_t prevSide = 0;
@@ -686,7 +696,8 @@ void ThreadSegment(TRIANGULATION& t, int32_t s)
         POLYGON_Require(side != 0);
         int32_t next = c.d1 != NONE ? (side > 0 ? c.d1 : c.d0) : c.d0;
         POLYGON_Require(next != NONE && t.trap[next].top == c.bottom);
-        __builtin_prefetch(&t.node[t.trap[next].sink]);
+        if (t.trap[next].sink != NO_NODE)
+            __builtin_prefetch(&t.Node(t.trap[next].sink));
         prev = cur;
         prevSide = side;
         left = l;
@@ -715,25 +726,154 @@ void InsertInOrder(TRIANGULATION& t, uint32_t done, uint32_t end)
     while (done < end) {
         uint32_t count = end - done < BATCH ? end - done : BATCH;
         Descend(t, &t.order[done], count);
+        PrefetchCrossings(t, &t.order[done], count);
         for (uint32_t k = 0; k < count; k++)
             AddSegment(t, t.order[done + k]);
         done += count;
     }
 }
 
-// Locates both ends of every segment still to come, so that its insertion
-// starts near its place. Along the contours, so that neighbouring searches
-// share their paths: these searches find their nodes in the cache anyway.
-void Relocate(TRIANGULATION& t)
+// Whether the point p moved an infinitesimal step towards q lies above
+// vertex point v, as a search decides it.
+bool NudgedAbove(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q, const POLYGON_IPOINT& v)
 {
+    return POLYGON_SamePoint(p, v) ? Above(q, v) : Above(p, v);
+}
+
+// Where point p lies against segment s seen from its lower end to its
+// upper end: positive left, negative right, zero on its line.
+int64_t SideOf(const TRIANGULATION& t, int32_t s, const POLYGON_IPOINT& p)
+{
+    int64_t side = POLYGON_Cross(t.pt[s], t.pt[t.next[s]], p);
+    return t.down[s] ? -side : side;
+}
+
+// Whether the point p moved towards q lies inside trapezoid i, off all its
+// sides, by the comparisons a search makes. The trapezoids cover the plane
+// without overlap, so a search for that point ends at the sink of i.
+bool Holds(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+{
+    const TRAP& tr = t.trap[i];
+    if (tr.sink == NO_NODE || (tr.top != NONE && NudgedAbove(p, q, t.pt[tr.top])) ||
+        (tr.bottom != NONE && !NudgedAbove(p, q, tr.bottomPt)))
+        return false;
+    int64_t left = tr.lseg == NONE ? -1 : SideOf(t, tr.lseg, p);
+    if (left == 0)
+        left = SideOf(t, tr.lseg, q);
+    int64_t right = tr.rseg == NONE ? 1 : SideOf(t, tr.rseg, p);
+    if (right == 0)
+        right = SideOf(t, tr.rseg, q);
+    return left < 0 && right > 0;
+}
+
+// Whether point p lies strictly inside trapezoid i, on none of its lines:
+// then p moved any way lies inside it.
+bool HoldsWhole(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p)
+{
+    const TRAP& tr = t.trap[i];
+    return tr.sink != NO_NODE && (tr.top == NONE || Above(t.pt[tr.top], p)) &&
+           (tr.bottom == NONE || Above(p, tr.bottomPt)) && (tr.lseg == NONE || SideOf(t, tr.lseg, p) < 0) &&
+           (tr.rseg == NONE || SideOf(t, tr.rseg, p) > 0);
+}
+
+// Follows the segment from p to q through the trapezoids it crosses, from
+// trapezoid i that holds p moved towards q, as the insertion of the segment
+// would; returns the one that holds q moved towards p, or NONE where the way
+// is not clear (the segment runs through a vertex, a link is missing).
+int32_t Follow(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+{
+    bool down = Above(p, q);
+    const POLYGON_IPOINT& lower = down ? q : p;
+    const POLYGON_IPOINT& upper = down ? p : q;
+    for (uint32_t steps = 0; i != NONE && steps <= t.trapCount; steps++) {
+        const TRAP& tr = t.trap[i];
+        int32_t v = down ? tr.bottom : tr.top;
+        if (v == NONE)
+            return i;
+        const POLYGON_IPOINT& V = down ? tr.bottomPt : t.pt[v];
+        // q moved towards p still lies within this trapezoid's lines.
+        if (NudgedAbove(q, p, V) == down)
+            return i;
+        int64_t side = POLYGON_Cross(lower, upper, V);
+        if (side == 0)
+            return NONE;
+        int32_t one = down ? tr.d0 : tr.u0, other = down ? tr.d1 : tr.u1;
+        i = other != NONE && side > 0 ? other : one;
+    }
+    return NONE;
+}
+
+// Asks the processor to fetch the first nodes of the searches of the
+// segments a few places after s along the contours. A hint only.
+[[gnu::always_inline]] inline void PrefetchSearches(const TRIANGULATION& t, uint32_t s)
+{
+    if (s + 8 < t.n) {
+        const SEGMENT& sg = t.seg[s + 8];
+        __builtin_prefetch(&t.Node(sg.from0));
+        __builtin_prefetch(&t.Node(sg.from1));
+    }
+    if (s + 4 < t.n) {
+        const SEGMENT& sg = t.seg[s + 4];
+        for (NODEREF from : {sg.from0, sg.from1}) {
+            const QNODE& node = t.Node(from);
+            if (node.kind != QNODE_SINK) {
+                __builtin_prefetch(&t.Node(node.left));
+                __builtin_prefetch(&t.Node(node.right));
+            }
+        }
+    }
+}
+
+// Locates both ends of every segment still to come, so that its insertion
+// starts near its place, along the contours.
+//
+// The first time, the searches would start at the root; instead a segment is
+// followed from the trapezoid that holds its start to the one that holds its
+// end, which holds the start of the next segment too where the vertex lies
+// inside it. Where following cannot tell, the query structure is searched.
+// Later searches start close to their ends, in a structure too large for
+// following to find its trapezoids in the cache, and search.
+void Relocate(TRIANGULATION& t, bool follow)
+{
+    if (!follow) {
+        for (uint32_t s = 0; s < t.n; s++) {
+            PrefetchSearches(t, s);
+            SEGMENT& sg = t.seg[s];
+            if (sg.inserted)
+                continue;
+            const POLYGON_IPOINT& p = t.pt[s];
+            const POLYGON_IPOINT& q = t.pt[EndOf(sg, int32_t(s))];
+            sg.from0 = Locate(t, sg.from0, p, q);
+            sg.from1 = Locate(t, sg.from1, q, p);
+        }
+        return;
+    }
+    int32_t carried = NONE;     // where the segment before ended
+    bool whole = false;         // its end lies strictly inside there
     for (uint32_t s = 0; s < t.n; s++) {
         SEGMENT& sg = t.seg[s];
+        if (sg.inserted || t.prev[s] != int32_t(s) - 1)
+            carried = NONE;
         if (sg.inserted)
             continue;
         const POLYGON_IPOINT& p = t.pt[s];
         const POLYGON_IPOINT& q = t.pt[EndOf(sg, int32_t(s))];
-        sg.from0 = Locate(t, sg.from0, p, q);
-        sg.from1 = Locate(t, sg.from1, q, p);
+        int32_t start = carried;
+        if (start != NONE && (whole || Holds(t, start, p, q))) {
+            sg.from0 = t.trap[start].sink;
+        } else {
+            sg.from0 = Locate(t, sg.from0, p, q);
+            start = t.Node(sg.from0).trap;
+        }
+        int32_t end = Follow(t, start, p, q);
+        whole = end != NONE && HoldsWhole(t, end, q);
+        if (whole || (end != NONE && Holds(t, end, q, p))) {
+            sg.from1 = t.trap[end].sink;
+        } else {
+            sg.from1 = Locate(t, sg.from1, q, p);
+            end = t.Node(sg.from1).trap;
+        }
+        carried = end;
     }
 }
 
@@ -770,7 +910,7 @@ void Trapezoidate(TRIANGULATION& t)
         uint32_t end = PhaseEnd(t.n, h);
         InsertInOrder(t, done, end);
         done = end > done ? end : done;
-        Relocate(t);
+        Relocate(t, h == 1);
     }
     InsertInOrder(t, done, t.n);
 }
@@ -823,7 +963,7 @@ void AddDiagonals(TRIANGULATION& t)
     const ARRAY<CHAINVERTEX>& chain = t.chain;
     for (uint32_t i = 0; i < t.trapCount; i++) {
         const TRAP& tr = t.trap[i];
-        if (tr.sink == NONE || tr.top == NONE || tr.bottom == NONE || tr.lseg == NONE || tr.rseg == NONE)
+        if (tr.sink == NO_NODE || tr.top == NONE || tr.bottom == NONE || tr.lseg == NONE || tr.rseg == NONE)
             continue;
         // The inside lies right of a segment that runs downwards, from its
         // first vertex to the next.
