@@ -337,9 +337,10 @@ void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
 // Locating points
 
 // One step of a search for point p moved an infinitesimal step towards q,
-// the other end of its segment, from the inner node `node`. Inlined: the
-// searches spend their time here.
-[[gnu::always_inline]] inline NODEREF Step(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+// the other end of its segment, from the inner node `node`; NO_NODE where
+// the point's segment overlaps the node's. Inlined: the searches spend their
+// time here.
+[[gnu::always_inline]] inline NODEREF TryStep(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
 {
     if (node.kind == QNODE_VERTEX) {
         bool above = POLYGON_SamePoint(p, node.a) ? Above(q, node.a) : Above(p, node.a);
@@ -348,9 +349,17 @@ void ReplaceLower(TRAP& tr, int32_t old, int32_t by)
     int64_t side = POLYGON_Cross(node.a, node.b, p);
     if (side == 0)
         side = POLYGON_Cross(node.a, node.b, q);
-    // Overlapping collinear segments.
-    POLYGON_Require(side != 0);
+    if (side == 0)
+        return NO_NODE;
     return side > 0 ? node.left : node.right;
+}
+
+[[gnu::always_inline]] inline NODEREF Step(const QNODE& node, const POLYGON_IPOINT& p, const POLYGON_IPOINT& q)
+{
+    NODEREF next = TryStep(node, p, q);
+    // Overlapping collinear segments.
+    POLYGON_Require(next != NO_NODE);
+    return next;
 }
 
 // The sink that search reaches from node i.
@@ -389,54 +398,14 @@ constexpr uint32_t BATCH = 16;
     PrefetchTrap(t, tr.d1);
 }
 
-// Asks the processor to fetch what the insertions of up to BATCH segments
-// will read, their searches done: the vertices' marks, and the trapezoids
-// each segment crosses as they stand, with their neighbours and sinks, all
-// segments a trapezoid at a time. A hint only: earlier insertions of the
-// batch may change the way, and nothing here changes a result.
-[[gnu::always_inline]] inline void PrefetchCrossings(const TRIANGULATION& t, const uint32_t* segs, uint32_t count)
-{
-    struct WAY {
-        int32_t cur;
-        POLYGON_IPOINT a, b;
-    } way[BATCH];
-    uint32_t going = 0;
-    for (uint32_t k = 0; k < count; k++) {
-        const SEGMENT& sg = t.seg[segs[k]];
-        __builtin_prefetch(&t.vertexInserted[sg.upper]);
-        __builtin_prefetch(&t.vertexInserted[sg.lower]);
-        NODEREF lower = sg.upper == int32_t(segs[k]) ? sg.from1 : sg.from0;
-        PrefetchNeighbours(t, t.Node(lower).trap);
-        NODEREF upper = sg.upper == int32_t(segs[k]) ? sg.from0 : sg.from1;
-        way[going++] = WAY{t.Node(upper).trap, t.pt[sg.upper], t.pt[sg.lower]};
-    }
-    // Each round reads the trapezoids that the one before asked for.
-    for (uint32_t steps = 0; going && steps < 16; steps++) {
-        uint32_t still = 0;
-        for (uint32_t k = 0; k < going; k++) {
-            WAY w = way[k];
-            const TRAP& tr = t.trap[w.cur];
-            if (tr.sink != NO_NODE)
-                __builtin_prefetch(&t.Node(tr.sink));
-            PrefetchNeighbours(t, w.cur);
-            if (tr.bottom == NONE || !Above(tr.bottomPt, w.b))
-                continue;
-            int32_t next = tr.d1 != NONE && POLYGON_Cross(w.b, w.a, tr.bottomPt) > 0 ? tr.d1 : tr.d0;
-            if (next == NONE)
-                continue;
-            w.cur = next;
-            way[still++] = w;
-        }
-        going = still;
-    }
-}
-
 // Takes the searches for both ends of up to BATCH segments down to the sinks
 // they reach now, one level for all of them at a time, so that the processor
 // fetches the nodes of all of them at once instead of one after another. A
 // search that starts further down its own path ends where it would have
 // ended, as inner nodes never change: the segments' insertions, and later
-// searches for them, start from these sinks.
+// searches for them, start from these sinks. A search that meets an
+// overlapping segment stops short, and the insertion's own search then
+// refuses the area, as it would have.
 void Descend(TRIANGULATION& t, const uint32_t* segs, uint32_t count)
 {
     // Walk w searches for the point of vertex `from` of segment w / 2 moved
@@ -473,7 +442,10 @@ void Descend(TRIANGULATION& t, const uint32_t* segs, uint32_t count)
                 __builtin_prefetch(&t.trap[node.trap]);
                 continue;
             }
-            at[w] = Step(node, t.pt[from[w]], t.pt[to[w]]);
+            NODEREF next = TryStep(node, t.pt[from[w]], t.pt[to[w]]);
+            if (next == NO_NODE)
+                continue;
+            at[w] = next;
             walking[still++] = uint8_t(w);
         }
         left = still;
@@ -719,6 +691,19 @@ void AddSegment(TRIANGULATION& t, int32_t s)
     sg.inserted = true;
 }
 
+// Asks the processor to fetch what the insertion of segment s reads once
+// its searches are done: the marks of its vertices and the neighbours of the
+// trapezoids found, which the splits relink. A hint only.
+[[gnu::always_inline]] inline void PrefetchInsertion(const TRIANGULATION& t, uint32_t s)
+{
+    const SEGMENT& sg = t.seg[s];
+    __builtin_prefetch(&t.vertexInserted[sg.upper]);
+    __builtin_prefetch(&t.vertexInserted[sg.lower]);
+    for (NODEREF from : {sg.from0, sg.from1})
+        if (t.Node(from).kind == QNODE_SINK)
+            PrefetchNeighbours(t, t.Node(from).trap);
+}
+
 // Inserts the segments order[done .. end) a batch at a time, their searches
 // taken down together first.
 void InsertInOrder(TRIANGULATION& t, uint32_t done, uint32_t end)
@@ -726,9 +711,11 @@ void InsertInOrder(TRIANGULATION& t, uint32_t done, uint32_t end)
     while (done < end) {
         uint32_t count = end - done < BATCH ? end - done : BATCH;
         Descend(t, &t.order[done], count);
-        PrefetchCrossings(t, &t.order[done], count);
-        for (uint32_t k = 0; k < count; k++)
+        for (uint32_t k = 0; k < count; k++) {
+            if (k + 1 < count)
+                PrefetchInsertion(t, t.order[done + k + 1]);
             AddSegment(t, t.order[done + k]);
+        }
         done += count;
     }
 }
