@@ -129,10 +129,7 @@ void Place(uintptr_t base, size_t& at, ARRAY<T>& array, size_t count)
 }
 
 // The working state of one area, in two blocks: the query nodes, whose
-// block later holds the monotone pieces, and everything else. Two large
-// blocks rather than many arrays, so that the heap hands the same memory out
-// again on the next call instead of giving it back to the system and
-// faulting it in again page by page.
+// block later holds the monotone pieces, and everything else.
 struct TRIANGULATION {
     TRIANGULATION(POLYGON_AREA* a, uint32_t vertices) : area(a), n(vertices)
     {
@@ -1187,13 +1184,17 @@ void TriangulateArea(POLYGON_AREA* area)
 {
     uint32_t contours = 0;
     uint32_t n = CountVertices(area, &contours);
+    // The working state is taken before the triangles are: the triangles,
+    // which outlive it, then lie above it in the heap, and its memory stays
+    // with the heap for the next call rather than going back to the system
+    // and being faulted in again page by page.
+    TRIANGULATION t(area, n);
     POLYGON_Free(area->triangles);
     area->triangles = nullptr;
     area->triangleCount = 0;
     uint32_t count = n + 2 * (contours - 1) - 2;
     area->triangles = static_cast<POLYGON_TRIANGLE*>(POLYGON_AllocOrRaise(count, sizeof(POLYGON_TRIANGLE)));
     area->triangleCount = count;
-    TRIANGULATION t(area, n);
     t.capacity = count;
     LoadVertices(t);
     Shuffle(t);
