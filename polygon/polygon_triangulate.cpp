@@ -23,10 +23,12 @@ namespace {
 constexpr int32_t NONE = -1;
 
 // The structure outgrows the processor's caches on large areas, and every
-// insertion lands at a random place in it. Records therefore refer to each
-// other by index into arrays, each record fills one or half a cache line
-// with everything a search or a split reads, and searches never look up a
-// point elsewhere.
+// insertion lands at a random place in it. So records refer to each other
+// by index into arrays and keep together what a search or a split reads
+// (a query node holds the points it compares with); the searches of a batch
+// of segments go down together, so that their fetches from memory overlap;
+// and the first relocation follows the contours through the trapezoids
+// rather than searching from the root.
 constexpr size_t CACHE_LINE = 64;
 
 enum QNODE_KIND : uint8_t { QNODE_VERTEX, QNODE_SEGMENT, QNODE_SINK };
@@ -809,29 +811,31 @@ int32_t Follow(const TRIANGULATION& t, int32_t i, const POLYGON_IPOINT& p, const
 }
 
 // Locates both ends of every segment still to come, so that its insertion
-// starts near its place, along the contours.
-//
-// The first time, the searches would start at the root; instead a segment is
-// followed from the trapezoid that holds its start to the one that holds its
-// end, which holds the start of the next segment too where the vertex lies
-// inside it. Where following cannot tell, the query structure is searched.
-// Later searches start close to their ends, in a structure too large for
-// following to find its trapezoids in the cache, and search.
-void Relocate(TRIANGULATION& t, bool follow)
+// starts near its place: searches the query structure from where the last
+// search for each end stopped, along the contours, so that neighbouring
+// searches share their paths.
+void Relocate(TRIANGULATION& t)
 {
-    if (!follow) {
-        for (uint32_t s = 0; s < t.n; s++) {
-            PrefetchSearches(t, s);
-            SEGMENT& sg = t.seg[s];
-            if (sg.inserted)
-                continue;
-            const POLYGON_IPOINT& p = t.pt[s];
-            const POLYGON_IPOINT& q = t.pt[EndOf(sg, int32_t(s))];
-            sg.from0 = Locate(t, sg.from0, p, q);
-            sg.from1 = Locate(t, sg.from1, q, p);
-        }
-        return;
+    for (uint32_t s = 0; s < t.n; s++) {
+        PrefetchSearches(t, s);
+        SEGMENT& sg = t.seg[s];
+        if (sg.inserted)
+            continue;
+        const POLYGON_IPOINT& p = t.pt[s];
+        const POLYGON_IPOINT& q = t.pt[EndOf(sg, int32_t(s))];
+        sg.from0 = Locate(t, sg.from0, p, q);
+        sg.from1 = Locate(t, sg.from1, q, p);
     }
+}
+
+// The same the first time, when every search would start at the root: a
+// segment is followed instead from the trapezoid that holds its start to the
+// one that holds its end, which holds the start of the next segment too
+// where that vertex lies inside it. Where following cannot tell, the query
+// structure is searched. (Later, the searches start close to their ends in
+// a structure too large for following to find its trapezoids in the cache.)
+void RelocateFollowing(TRIANGULATION& t)
+{
     int32_t carried = NONE;     // where the segment before ended
     bool whole = false;         // its end lies strictly inside there
     for (uint32_t s = 0; s < t.n; s++) {
@@ -894,7 +898,10 @@ void Trapezoidate(TRIANGULATION& t)
         uint32_t end = PhaseEnd(t.n, h);
         InsertInOrder(t, done, end);
         done = end > done ? end : done;
-        Relocate(t, h == 1);
+        if (h == 1)
+            RelocateFollowing(t);
+        else
+            Relocate(t);
     }
     InsertInOrder(t, done, t.n);
 }
