@@ -87,15 +87,19 @@ POLYGON_AREA* SmallestEnclosingArea(POLYGON_AREA* ring, const POLYGON_CONTOUR* h
 
 void POLYGON_Error(int code) { throw POLYGON_EXCEPTION{code}; }
 
-void* POLYGON_Alloc(size_t count, size_t size)
+void* POLYGON_AllocUnfilled(size_t count, size_t size)
 {
     if (size && count > (UINT32_MAX - 1) / size)
         return nullptr;
-    uint32_t bytes = static_cast<uint32_t>(count * size);
     MEMORY_SetTag("POLYGON:alloc");
-    void* block = POOL_Alloc(bytes + 1);
+    return POOL_Alloc(static_cast<uint32_t>(count * size) + 1);
+}
+
+void* POLYGON_Alloc(size_t count, size_t size)
+{
+    void* block = POLYGON_AllocUnfilled(count, size);
     if (block)
-        memset(block, 0, bytes + 1);
+        memset(block, 0, count * size + 1);
     return block;
 }
 

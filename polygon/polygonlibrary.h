@@ -158,6 +158,9 @@ void* POLYGON_Alloc(size_t count, size_t size);
 void POLYGON_Free(void* block);
 // POLYGON_Alloc that raises error 1 instead of returning none.
 void* POLYGON_AllocOrRaise(size_t count, size_t size);
+// POLYGON_Alloc without the zero fill, for working storage that is written
+// before it is read: filling tens of megabytes costs more than the work.
+void* POLYGON_AllocUnfilled(size_t count, size_t size);
 
 // A pool of fixed-size objects of one type, in blocks of 16 slots. Each slot
 // is the object followed by a pointer-sized link word: the next free slot

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <set>
 #include "tests/polygon/polygon_test_support.h"
@@ -266,6 +267,49 @@ TEST_F(PolygonTriangulateTest, TimeSeededOrdersGiveValidTriangulations)
         POLYGON_AREA* a = Triangulated(rings);
         ExpectValidTriangulation(a);
         POLYGON_ApiFreeArea(&a);
+    }
+}
+
+// The triangles of a ring as vertex numbers, counted along the contours.
+std::vector<uint32_t> TriangleVertexNumbers(const POLYGON_AREA* ring)
+{
+    std::map<const POLYGON_VNODE*, uint32_t> number;
+    std::vector<uint32_t> out;
+    const POLYGON_AREA* a = ring;
+    do {
+        for (const POLYGON_CONTOUR* c = a->cntr; c; c = c->next) {
+            const POLYGON_VNODE* v = c->head;
+            for (uint32_t i = 0; i < c->count; i++, v = v->next)
+                number.emplace(v, uint32_t(number.size()));
+        }
+        for (uint32_t i = 0; i < a->triangleCount; i++)
+            for (const POLYGON_VNODE* v : a->triangles[i].v)
+                out.push_back(number.at(v));
+        a = a->next;
+    } while (a != ring);
+    return out;
+}
+
+// The decomposition into trapezoids does not depend on the order in which
+// the segments go in, so neither do the triangles: areas large enough for
+// every phase of the insertion, one with many equal heights, give the same
+// triangles in the same order under different random orders.
+TEST_F(PolygonTriangulateTest, TrianglesDoNotDependOnTheInsertionOrder)
+{
+    std::mt19937 rng(31);
+    for (const std::vector<Ring>& rings : {StarWithHoles(rng, 12000, 6, 60), Skyline(rng, 1500, 700)}) {
+        std::vector<uint32_t> first;
+        for (uint64_t seed : {1u, 2u, 977u}) {
+            POLYGON_SetTestSeed(seed);
+            POLYGON_AREA* a = Triangulated(rings);
+            ExpectValidTriangulation(a);
+            std::vector<uint32_t> triangles = TriangleVertexNumbers(a);
+            if (first.empty())
+                first = triangles;
+            else
+                EXPECT_EQ(triangles, first) << "seed " << seed;
+            POLYGON_ApiFreeArea(&a);
+        }
     }
 }
 
