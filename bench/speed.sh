@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the reference scenario (examples/reference) as a user runs it: headless,
 # in virtual time, at the fastest speed, and prints simulated seconds per wall
-# second for each case:
+# and per processor second and the peak resident memory for each case:
 #   reference   one CubeSat with the on-board B-dot module and three coils
 #   builtin     the same CubeSat with the built-in B-dot instead of module and coils
 #   sats10      ten reference CubeSats
@@ -69,15 +69,17 @@ end_epoch=$(echo "$end" | sed -E 's/^(..)\.(..)\.(....), (..):(..).*/\3-\2-\1 \4
 simulated=$((end_epoch - start_epoch))
 
 # Wall and processor seconds: on a machine shared with other work the wall
-# time also holds the time the program waited for a processor.
-printf "%-10s %10s %9s %9s %14s %14s\n" case simulated wall cpu "sim s/wall s" "sim s/cpu s"
-TIMEFORMAT="%R %U %S"
+# time also holds the time the program waited for a processor. Peak resident
+# memory in MiB, and per satellite.
+printf "%-10s %10s %9s %9s %14s %14s %9s %9s\n" case simulated wall cpu "sim s/wall s" "sim s/cpu s" "peak MiB" "MiB/sat"
 for name in "${cases[@]}"; do
   prepare "$name"
   runner=()
   [ "${ORBIT_PERF:-0}" = 1 ] && runner=(perf record -F 2000 -o "$PWD/$name.perf.data" --)
-  times=$( { time (cd "$work/$name" && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 "${runner[@]}" ./orbit > stdout.txt 2>&1) ; } 2>&1 ) ||
+  (cd "$work/$name" && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 /usr/bin/time -o time.txt -f "%e %U %S %M" \
+    "${runner[@]}" ./orbit > stdout.txt 2>&1) ||
     { echo "$name: the program failed" >&2; tail -5 "$work/$name/stdout.txt" >&2; exit 1; }
-  echo "$times" | awk -v n="$name" -v s="$simulated" \
-    '{ c = $2 + $3; printf "%-10s %9ds %8.2fs %8.2fs %14.0f %14.0f\n", n, s, $1, c, s / $1, s / c }'
+  sats=$(grep -c '^satelit' "$work/$name/Objects.cfg")
+  tail -1 "$work/$name/time.txt" | awk -v n="$name" -v s="$simulated" -v k="$sats" \
+    '{ c = $2 + $3; m = $4 / 1024; printf "%-10s %9ds %8.2fs %8.2fs %14.0f %14.0f %9.1f %9.2f\n", n, s, $1, c, s / $1, s / c, m, m / k }'
 done

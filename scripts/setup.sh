@@ -11,7 +11,7 @@ PACKAGES=(
   libjpeg62-turbo-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfltk1.3-dev fluid
-  xvfb xauth x11-apps imagemagick xdotool
+  xvfb xauth x11-apps imagemagick xdotool time
   ffmpeg sdcc sdcc-ucsim libpolyclipping-dev
   clang libclang-rt-14-dev
   xplanet-images
