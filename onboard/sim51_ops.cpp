@@ -1,10 +1,22 @@
-// SIM51: the 256 opcode handlers and their table. The handlers are small
-// templates over the operand kinds; each table entry names its clock cost, so
-// the table reads as the cost grid. Every address computed from emulated state
-// is an 8-bit or 16-bit value and therefore stays inside its memory.
+// SIM51: the 256 opcode handlers, the run loop that executes them and a table
+// of single steps. The handlers are small templates over the operand kinds and
+// work on a CORE: the PC, the clock count, A, PSW and the register bank of the
+// running machine. The run loop holds its CORE in locals, so that these stay
+// in registers from one instruction to the next. While a CORE runs, the bytes
+// ACC and PSW of the internal RAM image are stale: they are brought up to date
+// before an instruction reads them through a direct or bit address, before a
+// module service runs and when the run ends. SP, B, DPTR and the rest of the
+// internal RAM live only in g_sim51Active. Every address computed from
+// emulated state is an 8-bit or 16-bit value and so stays inside its memory.
 #include "onboard/sim51_ops.h"
 #include "onboard/sim51.h"
 #include <array>
+#include <bit>
+#include <cstring>
+
+// Every helper and handler is compiled into the run loop; a call left in it
+// would force the CORE out of registers.
+#define SIM51_INLINE [[gnu::always_inline]] inline
 
 namespace {
 
@@ -36,164 +48,262 @@ constexpr std::array<uint8_t, 256> MakeBitMaskTable()
     return table;
 }
 
+// CY, AC and OV of an addition or subtraction r = a +/- b (+/- carry), indexed
+// by (a ^ b ^ r) & 0x1FF: bit 8 is the carry (borrow) out of bit 7, bit 4 the
+// carry into bit 4, and bit 7 the carry into bit 7, which differs from the
+// carry out exactly on a signed overflow.
+constexpr std::array<uint8_t, 512> MakeArithmeticFlagTable()
+{
+    std::array<uint8_t, 512> table{};
+    for (uint32_t x = 0; x < 512; ++x) {
+        uint32_t cy = x >> 8 & 1u;
+        uint32_t ov = (x >> 7 & 1u) ^ cy;
+        table[x] = static_cast<uint8_t>((cy ? SIM51_PSW_CY : 0) | (x & 0x10 ? SIM51_PSW_AC : 0) |
+                                        (ov ? SIM51_PSW_OV : 0));
+    }
+    return table;
+}
+
 constexpr std::array<uint8_t, 256> kParity = MakeParityTable();
+constexpr std::array<uint8_t, 512> kArithmeticFlags = MakeArithmeticFlagTable();
 constexpr std::array<uint8_t, 256> kBitByte = MakeBitByteTable();
 constexpr std::array<uint8_t, 256> kBitMask = MakeBitMaskTable();
 
 constexpr SIM51_ACTIVE& S = g_sim51Active;
 
+// The registers of the running machine that the run loop keeps in locals.
+// psw holds PSW except bit 0, which holds P XOR parity(A): writing A then
+// only clears that bit, and the parity is looked up only when PSW is read.
+struct CORE {
+    uint16_t pc;
+    uint32_t clocks;
+    uint8_t a;
+    uint8_t psw;
+    uint8_t* bank;   // R0 of the register bank PSW selects
+    const uint8_t* code;
+    uint8_t* xram;
+};
+
+SIM51_INLINE uint8_t* Bank(uint8_t psw) { return &S.ram[psw & 0x18u]; }
+
+SIM51_INLINE uint8_t PswValue(const CORE& c) { return static_cast<uint8_t>(c.psw ^ kParity[c.a]); }
+
+SIM51_INLINE CORE CoreLoad()
+{
+    uint8_t a = S.ram[SIM51_SFR_ACC];
+    uint8_t psw = S.ram[SIM51_SFR_PSW];
+    return CORE{S.pc, S.clocks, a, static_cast<uint8_t>(psw ^ kParity[a]), Bank(psw), S.code, S.xram};
+}
+
+// Brings ACC and PSW of the internal RAM image up to date.
+SIM51_INLINE void SyncAccPsw(const CORE& c)
+{
+    S.ram[SIM51_SFR_ACC] = c.a;
+    S.ram[SIM51_SFR_PSW] = PswValue(c);
+}
+
+SIM51_INLINE void CoreStore(const CORE& c)
+{
+    S.pc = c.pc;
+    S.clocks = c.clocks;
+    SyncAccPsw(c);
+}
+
 // ---- machine access -------------------------------------------------------
 
-inline uint8_t Fetch() { return S.code[S.pc++]; }
-inline uint8_t& Acc() { return S.ram[SIM51_SFR_ACC]; }
-inline uint8_t& Psw() { return S.ram[SIM51_SFR_PSW]; }
-inline uint8_t& Sp() { return S.ram[SIM51_SFR_SP]; }
-inline uint8_t Cy() { return Psw() >> 7; }
-inline uint8_t& Reg(uint32_t n) { return S.ram[(Psw() & 0x18u) + n]; }
-inline uint8_t& Indirect(uint8_t address) { return S.ram[SIM51_IndirectIndex(address)]; }
-inline uint16_t Dptr() { return static_cast<uint16_t>(S.ram[SIM51_SFR_DPH] << 8 | S.ram[SIM51_SFR_DPL]); }
-inline uint16_t P2Address(uint8_t low) { return static_cast<uint16_t>(S.ram[SIM51_SFR_P2] << 8 | low); }
-
-inline void SetA(uint8_t value)
+SIM51_INLINE uint8_t Fetch(CORE& c)
 {
-    Acc() = value;
-    Psw() = static_cast<uint8_t>((Psw() & ~SIM51_PSW_P) | kParity[value]);
-}
-
-// A write through a direct address; writing ACC this way updates P.
-inline void WriteDirect(uint8_t address, uint8_t value)
-{
-    if (address == SIM51_SFR_ACC) SetA(value);
-    else S.ram[address] = value;
-}
-
-inline void SetCy(uint32_t carry)
-{
-    Psw() = static_cast<uint8_t>((Psw() & ~SIM51_PSW_CY) | (carry ? SIM51_PSW_CY : 0));
-}
-
-inline bool ReadBit(uint8_t bit) { return (S.ram[kBitByte[bit]] & kBitMask[bit]) != 0; }
-
-inline void WriteBit(uint8_t bit, bool value)
-{
-    uint8_t address = kBitByte[bit];
-    uint8_t mask = kBitMask[bit];
-    WriteDirect(address, static_cast<uint8_t>(value ? S.ram[address] | mask : S.ram[address] & ~mask));
-}
-
-inline void Push(uint8_t value) { Indirect(++Sp()) = value; }
-
-inline uint8_t Pop()
-{
-    uint8_t value = Indirect(Sp());
-    --Sp();
+    uint8_t value = c.code[c.pc];
+    c.pc = static_cast<uint16_t>(c.pc + 1);
     return value;
 }
 
-inline void PushPc()
+// The SFRs that are not held in the CORE.
+SIM51_INLINE uint8_t& Sfr(uint8_t address) { return S.ram[address]; }
+SIM51_INLINE uint8_t& Sp() { return S.ram[SIM51_SFR_SP]; }
+SIM51_INLINE uint8_t Cy(const CORE& c) { return c.psw >> 7; }
+SIM51_INLINE uint8_t& Reg(const CORE& c, uint32_t n) { return c.bank[n]; }
+SIM51_INLINE uint8_t& Indirect(uint8_t address) { return S.ram[SIM51_IndirectIndex(address)]; }
+SIM51_INLINE uint16_t P2Address(uint8_t low) { return static_cast<uint16_t>(S.ram[SIM51_SFR_P2] << 8 | low); }
+
+// DPL and DPH are neighbours, so DPTR is one 16-bit access on a little-endian host.
+static_assert(SIM51_SFR_DPH == SIM51_SFR_DPL + 1);
+SIM51_INLINE uint16_t Dptr()
 {
-    Push(static_cast<uint8_t>(S.pc));
-    Push(static_cast<uint8_t>(S.pc >> 8));
+    if constexpr (std::endian::native != std::endian::little)
+        return static_cast<uint16_t>(S.ram[SIM51_SFR_DPH] << 8 | S.ram[SIM51_SFR_DPL]);
+    uint16_t value;
+    memcpy(&value, &S.ram[SIM51_SFR_DPL], sizeof value);
+    return value;
 }
 
-inline void Jump(uint8_t rel) { S.pc = static_cast<uint16_t>(S.pc + static_cast<int8_t>(rel)); }
+SIM51_INLINE void SetDptr(uint16_t value)
+{
+    S.ram[SIM51_SFR_DPL] = static_cast<uint8_t>(value);
+    S.ram[SIM51_SFR_DPH] = static_cast<uint8_t>(value >> 8);
+}
+
+// A write of A; P follows it.
+SIM51_INLINE void SetA(CORE& c, uint8_t value)
+{
+    c.a = value;
+    c.psw &= static_cast<uint8_t>(~SIM51_PSW_P);
+}
+
+// ACC and PSW are the only direct addresses held in the CORE. They, B and
+// 0xC0 are the addresses with (address & 0xCF) == 0xC0, so that one
+// comparison keeps every other direct access on the short path.
+SIM51_INLINE bool MayBeInCore(uint8_t address) { return (address & 0xCF) == 0xC0; }
+
+SIM51_INLINE uint8_t ReadDirect(const CORE& c, uint8_t address)
+{
+    if (MayBeInCore(address)) SyncAccPsw(c);
+    return S.ram[address];
+}
+
+// A write through a direct address: writing ACC this way updates P, writing
+// PSW stores the P it is given.
+SIM51_INLINE void WriteDirect(CORE& c, uint8_t address, uint8_t value)
+{
+    S.ram[address] = value;
+    if (!MayBeInCore(address)) return;
+    if (address == SIM51_SFR_ACC) {
+        SetA(c, value);
+    } else if (address == SIM51_SFR_PSW) {
+        c.psw = static_cast<uint8_t>(value ^ kParity[c.a]);
+        c.bank = Bank(value);
+    }
+}
+
+SIM51_INLINE void SetCy(CORE& c, uint32_t carry)
+{
+    c.psw = static_cast<uint8_t>((c.psw & ~SIM51_PSW_CY) | (carry ? SIM51_PSW_CY : 0));
+}
+
+SIM51_INLINE bool ReadBit(const CORE& c, uint8_t bit)
+{
+    return (ReadDirect(c, kBitByte[bit]) & kBitMask[bit]) != 0;
+}
+
+SIM51_INLINE void WriteBit(CORE& c, uint8_t bit, bool value)
+{
+    uint8_t address = kBitByte[bit];
+    uint8_t mask = kBitMask[bit];
+    uint8_t old = ReadDirect(c, address);
+    WriteDirect(c, address, static_cast<uint8_t>(value ? old | mask : old & ~mask));
+}
+
+SIM51_INLINE void Push(uint8_t value)
+{
+    uint8_t sp = ++Sp();
+    Indirect(sp) = value;
+}
+
+SIM51_INLINE uint8_t Pop()
+{
+    uint8_t sp = Sp();
+    Sp() = static_cast<uint8_t>(sp - 1);
+    return Indirect(sp);
+}
+
+SIM51_INLINE void PushPc(const CORE& c)
+{
+    Push(static_cast<uint8_t>(c.pc));
+    Push(static_cast<uint8_t>(c.pc >> 8));
+}
+
+SIM51_INLINE void Jump(CORE& c, uint8_t rel) { c.pc = static_cast<uint16_t>(c.pc + static_cast<int8_t>(rel)); }
 
 // ---- operand kinds ----------------------------------------------------------
 
 struct Imm {
-    static uint8_t Get() { return Fetch(); }
+    SIM51_INLINE static uint8_t Get(CORE& c) { return Fetch(c); }
 };
 struct Dir {
-    static uint8_t Get() { return S.ram[Fetch()]; }
+    SIM51_INLINE static uint8_t Get(CORE& c) { return ReadDirect(c, Fetch(c)); }
 };
 struct AccOp {
-    static uint8_t Get() { return Acc(); }
+    SIM51_INLINE static uint8_t Get(CORE& c) { return c.a; }
 };
 template <uint32_t I> struct AtR {
-    static uint8_t& Ref() { return Indirect(Reg(I)); }
-    static uint8_t Get() { return Ref(); }
+    SIM51_INLINE static uint8_t& Ref(CORE& c) { return Indirect(Reg(c, I)); }
+    SIM51_INLINE static uint8_t Get(CORE& c) { return Ref(c); }
 };
 template <uint32_t N> struct Rn {
-    static uint8_t& Ref() { return Reg(N); }
-    static uint8_t Get() { return Ref(); }
+    SIM51_INLINE static uint8_t& Ref(CORE& c) { return Reg(c, N); }
+    SIM51_INLINE static uint8_t Get(CORE& c) { return Ref(c); }
 };
 
 // ---- arithmetic ---------------------------------------------------------------
 
-inline void AddToA(uint8_t operand, uint32_t carryIn)
+// A = result of a +/- operand; CY, AC and OV from the carries, P from A.
+SIM51_INLINE void SetArithmeticResult(CORE& c, uint32_t operand, uint32_t result)
 {
-    uint32_t a = Acc();
-    uint32_t sum = a + operand + carryIn;
-    uint32_t cy = sum >> 8;
-    uint32_t ac = ((a & 0x0F) + (operand & 0x0F) + carryIn) >> 4;
-    uint32_t c6 = ((a & 0x7F) + (operand & 0x7F) + carryIn) >> 7;
-    uint8_t result = static_cast<uint8_t>(sum);
-    uint8_t psw = Psw() & 0x3A;
-    psw |= static_cast<uint8_t>((cy << 7) | (ac << 6) | ((c6 ^ cy) << 2) | kParity[result]);
-    Acc() = result;
-    Psw() = psw;
+    uint32_t carries = (c.a ^ operand ^ result) & 0x1FF;
+    c.a = static_cast<uint8_t>(result);
+    c.psw = static_cast<uint8_t>((c.psw & 0x3A) | kArithmeticFlags[carries]);
 }
 
-inline void SubFromA(uint8_t operand, uint32_t borrowIn)
+SIM51_INLINE void AddToA(CORE& c, uint8_t operand, uint32_t carryIn)
 {
-    uint32_t a = Acc();
-    uint32_t diff = a - operand - borrowIn;
-    uint8_t result = static_cast<uint8_t>(diff);
-    uint32_t cy = a < operand + borrowIn;
-    uint32_t ac = (a & 0x0F) < (operand & 0x0Fu) + borrowIn;
-    uint32_t ov = ((a ^ operand) & (a ^ result) & 0x80) >> 7;
-    uint8_t psw = Psw() & 0x3A;
-    psw |= static_cast<uint8_t>((cy << 7) | (ac << 6) | (ov << 2) | kParity[result]);
-    Acc() = result;
-    Psw() = psw;
+    SetArithmeticResult(c, operand, c.a + operand + carryIn);
 }
 
-template <class Src> void Add() { AddToA(Src::Get(), 0); }
-template <class Src> void Addc() { AddToA(Src::Get(), Cy()); }
-template <class Src> void Subb() { SubFromA(Src::Get(), Cy()); }
-
-void IncA() { SetA(static_cast<uint8_t>(Acc() + 1)); }
-void DecA() { SetA(static_cast<uint8_t>(Acc() - 1)); }
-void IncDir() { uint8_t d = Fetch(); WriteDirect(d, static_cast<uint8_t>(S.ram[d] + 1)); }
-void DecDir() { uint8_t d = Fetch(); WriteDirect(d, static_cast<uint8_t>(S.ram[d] - 1)); }
-template <class R> void IncRef() { ++R::Ref(); }
-template <class R> void DecRef() { --R::Ref(); }
-
-void IncDptr()
+SIM51_INLINE void SubFromA(CORE& c, uint8_t operand, uint32_t borrowIn)
 {
-    if (++S.ram[SIM51_SFR_DPL] == 0) ++S.ram[SIM51_SFR_DPH];
+    SetArithmeticResult(c, operand, c.a - operand - borrowIn);
 }
 
-void MulAB()
+template <class Src> SIM51_INLINE void Add(CORE& c) { AddToA(c, Src::Get(c), 0); }
+template <class Src> SIM51_INLINE void Addc(CORE& c) { AddToA(c, Src::Get(c), Cy(c)); }
+template <class Src> SIM51_INLINE void Subb(CORE& c) { SubFromA(c, Src::Get(c), Cy(c)); }
+
+SIM51_INLINE void IncA(CORE& c) { SetA(c, static_cast<uint8_t>(c.a + 1)); }
+SIM51_INLINE void DecA(CORE& c) { SetA(c, static_cast<uint8_t>(c.a - 1)); }
+
+SIM51_INLINE void IncDir(CORE& c)
 {
-    uint32_t product = static_cast<uint32_t>(Acc()) * S.ram[SIM51_SFR_B];
-    uint8_t low = static_cast<uint8_t>(product);
-    S.ram[SIM51_SFR_B] = static_cast<uint8_t>(product >> 8);
-    Acc() = low;
-    uint8_t psw = Psw() & static_cast<uint8_t>(~(SIM51_PSW_CY | SIM51_PSW_OV | SIM51_PSW_P));
-    Psw() = static_cast<uint8_t>(psw | (product > 0xFF ? SIM51_PSW_OV : 0) | kParity[low]);
+    uint8_t d = Fetch(c);
+    WriteDirect(c, d, static_cast<uint8_t>(ReadDirect(c, d) + 1));
 }
 
-void DivAB()
+SIM51_INLINE void DecDir(CORE& c)
 {
-    uint8_t divisor = S.ram[SIM51_SFR_B];
-    uint8_t psw = Psw() & static_cast<uint8_t>(~(SIM51_PSW_CY | SIM51_PSW_OV));
+    uint8_t d = Fetch(c);
+    WriteDirect(c, d, static_cast<uint8_t>(ReadDirect(c, d) - 1));
+}
+
+template <class R> SIM51_INLINE void IncRef(CORE& c) { ++R::Ref(c); }
+template <class R> SIM51_INLINE void DecRef(CORE& c) { --R::Ref(c); }
+SIM51_INLINE void IncDptr(CORE&) { SetDptr(static_cast<uint16_t>(Dptr() + 1)); }
+
+SIM51_INLINE void MulAB(CORE& c)
+{
+    uint32_t product = static_cast<uint32_t>(c.a) * Sfr(SIM51_SFR_B);
+    Sfr(SIM51_SFR_B) = static_cast<uint8_t>(product >> 8);
+    SetA(c, static_cast<uint8_t>(product));
+    uint8_t psw = c.psw & static_cast<uint8_t>(~(SIM51_PSW_CY | SIM51_PSW_OV));
+    c.psw = static_cast<uint8_t>(psw | (product > 0xFF ? SIM51_PSW_OV : 0));
+}
+
+SIM51_INLINE void DivAB(CORE& c)
+{
+    uint8_t divisor = Sfr(SIM51_SFR_B);
+    c.psw &= static_cast<uint8_t>(~(SIM51_PSW_CY | SIM51_PSW_OV));
     if (divisor == 0) {
-        Psw() = psw | SIM51_PSW_OV;
+        c.psw |= SIM51_PSW_OV;
         return;
     }
-    uint8_t dividend = Acc();
-    uint8_t quotient = static_cast<uint8_t>(dividend / divisor);
-    S.ram[SIM51_SFR_B] = static_cast<uint8_t>(dividend % divisor);
-    Acc() = quotient;
-    Psw() = static_cast<uint8_t>((psw & ~SIM51_PSW_P) | kParity[quotient]);
+    uint8_t dividend = c.a;
+    Sfr(SIM51_SFR_B) = static_cast<uint8_t>(dividend % divisor);
+    SetA(c, static_cast<uint8_t>(dividend / divisor));
 }
 
-void DaA()
+SIM51_INLINE void DaA(CORE& c)
 {
-    uint32_t a = Acc();
-    uint32_t cy = Cy();
-    if ((a & 0x0F) > 9 || (Psw() & SIM51_PSW_AC)) {
+    uint32_t a = c.a;
+    uint32_t cy = Cy(c);
+    if ((a & 0x0F) > 9 || (c.psw & SIM51_PSW_AC)) {
         a += 0x06;
         if (a > 0xFF) cy = 1;
         a &= 0xFF;
@@ -203,243 +313,260 @@ void DaA()
         if (a > 0xFF) cy = 1;
         a &= 0xFF;
     }
-    SetCy(cy);
-    SetA(static_cast<uint8_t>(a));
+    SetCy(c, cy);
+    SetA(c, static_cast<uint8_t>(a));
 }
 
 // ---- logic ----------------------------------------------------------------------
 
-inline uint8_t Or(uint8_t x, uint8_t y) { return x | y; }
-inline uint8_t And(uint8_t x, uint8_t y) { return x & y; }
-inline uint8_t Xor(uint8_t x, uint8_t y) { return x ^ y; }
+SIM51_INLINE uint8_t Or(uint8_t x, uint8_t y) { return x | y; }
+SIM51_INLINE uint8_t And(uint8_t x, uint8_t y) { return x & y; }
+SIM51_INLINE uint8_t Xor(uint8_t x, uint8_t y) { return x ^ y; }
 
-template <uint8_t (*F)(uint8_t, uint8_t), class Src> void LogicA() { SetA(F(Acc(), Src::Get())); }
-
-template <uint8_t (*F)(uint8_t, uint8_t)> void LogicDirA()
+template <uint8_t (*F)(uint8_t, uint8_t), class Src> SIM51_INLINE void LogicA(CORE& c)
 {
-    uint8_t d = Fetch();
-    WriteDirect(d, F(S.ram[d], Acc()));
+    SetA(c, F(c.a, Src::Get(c)));
 }
 
-template <uint8_t (*F)(uint8_t, uint8_t)> void LogicDirImm()
+template <uint8_t (*F)(uint8_t, uint8_t)> SIM51_INLINE void LogicDirA(CORE& c)
 {
-    uint8_t d = Fetch();
-    uint8_t value = Fetch();
-    WriteDirect(d, F(S.ram[d], value));
+    uint8_t d = Fetch(c);
+    WriteDirect(c, d, F(ReadDirect(c, d), c.a));
 }
 
-void ClrA() { SetA(0); }
-void CplA() { SetA(static_cast<uint8_t>(~Acc())); }
-void SwapA() { SetA(static_cast<uint8_t>(Acc() << 4 | Acc() >> 4)); }
-void RrA() { SetA(static_cast<uint8_t>(Acc() >> 1 | Acc() << 7)); }
-void RlA() { SetA(static_cast<uint8_t>(Acc() << 1 | Acc() >> 7)); }
-
-void RrcA()
+template <uint8_t (*F)(uint8_t, uint8_t)> SIM51_INLINE void LogicDirImm(CORE& c)
 {
-    uint8_t a = Acc();
-    uint8_t result = static_cast<uint8_t>(a >> 1 | Cy() << 7);
-    SetCy(a & 1u);
-    SetA(result);
+    uint8_t d = Fetch(c);
+    uint8_t value = Fetch(c);
+    WriteDirect(c, d, F(ReadDirect(c, d), value));
 }
 
-void RlcA()
+SIM51_INLINE void ClrA(CORE& c) { SetA(c, 0); }
+SIM51_INLINE void CplA(CORE& c) { SetA(c, static_cast<uint8_t>(~c.a)); }
+SIM51_INLINE void SwapA(CORE& c) { SetA(c, static_cast<uint8_t>(c.a << 4 | c.a >> 4)); }
+SIM51_INLINE void RrA(CORE& c) { SetA(c, static_cast<uint8_t>(c.a >> 1 | c.a << 7)); }
+SIM51_INLINE void RlA(CORE& c) { SetA(c, static_cast<uint8_t>(c.a << 1 | c.a >> 7)); }
+
+SIM51_INLINE void RrcA(CORE& c)
 {
-    uint8_t a = Acc();
-    uint8_t result = static_cast<uint8_t>(a << 1 | Cy());
-    SetCy(a >> 7);
-    SetA(result);
+    uint8_t a = c.a;
+    uint8_t result = static_cast<uint8_t>(a >> 1 | Cy(c) << 7);
+    SetCy(c, a & 1u);
+    SetA(c, result);
+}
+
+SIM51_INLINE void RlcA(CORE& c)
+{
+    uint8_t a = c.a;
+    uint8_t result = static_cast<uint8_t>(a << 1 | Cy(c));
+    SetCy(c, a >> 7);
+    SetA(c, result);
 }
 
 // ---- bits -------------------------------------------------------------------------
 
-void ClrC() { SetCy(0); }
-void SetbC() { SetCy(1); }
-void CplC() { Psw() ^= SIM51_PSW_CY; }
-void ClrBit() { WriteBit(Fetch(), false); }
-void SetbBit() { WriteBit(Fetch(), true); }
-void CplBit() { uint8_t bit = Fetch(); WriteBit(bit, !ReadBit(bit)); }
-void MovCBit() { SetCy(ReadBit(Fetch())); }
-void MovBitC() { WriteBit(Fetch(), Cy() != 0); }
-void OrlCBit() { if (ReadBit(Fetch())) SetCy(1); }
-void OrlCNotBit() { if (!ReadBit(Fetch())) SetCy(1); }
-void AnlCBit() { if (!ReadBit(Fetch())) SetCy(0); }
-void AnlCNotBit() { if (ReadBit(Fetch())) SetCy(0); }
+SIM51_INLINE void ClrC(CORE& c) { SetCy(c, 0); }
+SIM51_INLINE void SetbC(CORE& c) { SetCy(c, 1); }
+SIM51_INLINE void CplC(CORE& c) { c.psw ^= SIM51_PSW_CY; }
+SIM51_INLINE void ClrBit(CORE& c) { WriteBit(c, Fetch(c), false); }
+SIM51_INLINE void SetbBit(CORE& c) { WriteBit(c, Fetch(c), true); }
+
+SIM51_INLINE void CplBit(CORE& c)
+{
+    uint8_t bit = Fetch(c);
+    WriteBit(c, bit, !ReadBit(c, bit));
+}
+
+SIM51_INLINE void MovCBit(CORE& c) { SetCy(c, ReadBit(c, Fetch(c))); }
+SIM51_INLINE void MovBitC(CORE& c) { WriteBit(c, Fetch(c), Cy(c) != 0); }
+SIM51_INLINE void OrlCBit(CORE& c) { if (ReadBit(c, Fetch(c))) SetCy(c, 1); }
+SIM51_INLINE void OrlCNotBit(CORE& c) { if (!ReadBit(c, Fetch(c))) SetCy(c, 1); }
+SIM51_INLINE void AnlCBit(CORE& c) { if (!ReadBit(c, Fetch(c))) SetCy(c, 0); }
+SIM51_INLINE void AnlCNotBit(CORE& c) { if (ReadBit(c, Fetch(c))) SetCy(c, 0); }
 
 // ---- data transfer ------------------------------------------------------------------
 
-template <class Src> void MovA() { SetA(Src::Get()); }
+template <class Src> SIM51_INLINE void MovA(CORE& c) { SetA(c, Src::Get(c)); }
 
-template <class Src> void MovDir()
+template <class Src> SIM51_INLINE void MovDir(CORE& c)
 {
-    uint8_t d = Fetch();
-    WriteDirect(d, Src::Get());
+    uint8_t d = Fetch(c);
+    WriteDirect(c, d, Src::Get(c));
 }
 
-void MovDirDir()
+SIM51_INLINE void MovDirDir(CORE& c)
 {
-    uint8_t source = Fetch();
-    uint8_t destination = Fetch();
-    WriteDirect(destination, S.ram[source]);
+    uint8_t source = Fetch(c);
+    uint8_t destination = Fetch(c);
+    WriteDirect(c, destination, ReadDirect(c, source));
 }
 
-template <class R, class Src> void MovRef() { R::Ref() = Src::Get(); }
-
-void MovDptrImm()
+template <class R, class Src> SIM51_INLINE void MovRef(CORE& c)
 {
-    S.ram[SIM51_SFR_DPH] = Fetch();
-    S.ram[SIM51_SFR_DPL] = Fetch();
+    uint8_t value = Src::Get(c);
+    R::Ref(c) = value;
 }
 
-void MovcAPc() { SetA(S.code[static_cast<uint16_t>(S.pc + Acc())]); }
-void MovcADptr() { SetA(S.code[static_cast<uint16_t>(Dptr() + Acc())]); }
-void MovxADptr() { SetA(S.xram[Dptr()]); }
-void MovxDptrA() { S.xram[Dptr()] = Acc(); }
-template <uint32_t I> void MovxAAtR() { SetA(S.xram[P2Address(Reg(I))]); }
-template <uint32_t I> void MovxAtRA() { S.xram[P2Address(Reg(I))] = Acc(); }
-
-void PushDir()
+SIM51_INLINE void MovDptrImm(CORE& c)
 {
-    uint8_t d = Fetch();
-    ++Sp();
-    Indirect(Sp()) = S.ram[d];
+    Sfr(SIM51_SFR_DPH) = Fetch(c);
+    Sfr(SIM51_SFR_DPL) = Fetch(c);
 }
 
-void PopDir()
+SIM51_INLINE void MovcAPc(CORE& c) { SetA(c, c.code[static_cast<uint16_t>(c.pc + c.a)]); }
+SIM51_INLINE void MovcADptr(CORE& c) { SetA(c, c.code[static_cast<uint16_t>(Dptr() + c.a)]); }
+SIM51_INLINE void MovxADptr(CORE& c) { SetA(c, c.xram[Dptr()]); }
+SIM51_INLINE void MovxDptrA(CORE& c) { c.xram[Dptr()] = c.a; }
+template <uint32_t I> SIM51_INLINE void MovxAAtR(CORE& c) { SetA(c, c.xram[P2Address(Reg(c, I))]); }
+template <uint32_t I> SIM51_INLINE void MovxAtRA(CORE& c) { c.xram[P2Address(Reg(c, I))] = c.a; }
+
+// SP is raised before the source is read: PUSH SP pushes the raised value.
+SIM51_INLINE void PushDir(CORE& c)
 {
-    uint8_t d = Fetch();
-    WriteDirect(d, Pop());
+    uint8_t d = Fetch(c);
+    uint8_t sp = ++Sp();
+    Indirect(sp) = ReadDirect(c, d);
 }
 
-void XchDir()
+SIM51_INLINE void PopDir(CORE& c)
 {
-    uint8_t d = Fetch();
-    uint8_t value = S.ram[d];
-    uint8_t a = Acc();
+    uint8_t d = Fetch(c);
+    WriteDirect(c, d, Pop());
+}
+
+SIM51_INLINE void XchDir(CORE& c)
+{
+    uint8_t d = Fetch(c);
+    uint8_t value = ReadDirect(c, d);
+    uint8_t a = c.a;
     // A first: a direct write of PSW keeps the bit 0 it is given.
-    SetA(value);
-    WriteDirect(d, a);
+    SetA(c, value);
+    WriteDirect(c, d, a);
 }
 
-template <class R> void XchRef()
+template <class R> SIM51_INLINE void XchRef(CORE& c)
 {
-    uint8_t& ref = R::Ref();
+    uint8_t& ref = R::Ref(c);
     uint8_t value = ref;
-    ref = Acc();
-    SetA(value);
+    ref = c.a;
+    SetA(c, value);
 }
 
-template <uint32_t I> void XchdA()
+template <uint32_t I> SIM51_INLINE void XchdA(CORE& c)
 {
-    uint8_t& ref = AtR<I>::Ref();
-    uint8_t a = Acc();
+    uint8_t& ref = AtR<I>::Ref(c);
+    uint8_t a = c.a;
     uint8_t value = ref;
     ref = static_cast<uint8_t>((value & 0xF0) | (a & 0x0F));
-    SetA(static_cast<uint8_t>((a & 0xF0) | (value & 0x0F)));
+    SetA(c, static_cast<uint8_t>((a & 0xF0) | (value & 0x0F)));
 }
 
 // ---- program branching --------------------------------------------------------------
 
-void Nop() {}
+SIM51_INLINE void Nop(CORE&) {}
 
-template <uint32_t Page> void Ajmp()
+template <uint32_t Page> SIM51_INLINE void Ajmp(CORE& c)
 {
-    uint8_t low = Fetch();
-    S.pc = static_cast<uint16_t>((S.pc & 0xF800) | Page << 8 | low);
+    uint8_t low = Fetch(c);
+    c.pc = static_cast<uint16_t>((c.pc & 0xF800) | Page << 8 | low);
 }
 
-template <uint32_t Page> void Acall()
+template <uint32_t Page> SIM51_INLINE void Acall(CORE& c)
 {
-    uint8_t low = Fetch();
-    PushPc();
-    S.pc = static_cast<uint16_t>((S.pc & 0xF800) | Page << 8 | low);
+    uint8_t low = Fetch(c);
+    PushPc(c);
+    c.pc = static_cast<uint16_t>((c.pc & 0xF800) | Page << 8 | low);
 }
 
-void Ljmp()
+SIM51_INLINE void Ljmp(CORE& c)
 {
-    uint8_t high = Fetch();
-    uint8_t low = Fetch();
-    S.pc = static_cast<uint16_t>(high << 8 | low);
+    uint8_t high = Fetch(c);
+    uint8_t low = Fetch(c);
+    c.pc = static_cast<uint16_t>(high << 8 | low);
 }
 
-void Lcall()
+SIM51_INLINE void Lcall(CORE& c)
 {
-    uint8_t high = Fetch();
-    uint8_t low = Fetch();
-    PushPc();
-    S.pc = static_cast<uint16_t>(high << 8 | low);
+    uint8_t high = Fetch(c);
+    uint8_t low = Fetch(c);
+    PushPc(c);
+    c.pc = static_cast<uint16_t>(high << 8 | low);
 }
 
-void Ret()
+SIM51_INLINE void Ret(CORE& c)
 {
     uint8_t high = Pop();
     uint8_t low = Pop();
-    S.pc = static_cast<uint16_t>(high << 8 | low);
+    c.pc = static_cast<uint16_t>(high << 8 | low);
 }
 
-void JmpADptr() { S.pc = static_cast<uint16_t>(Dptr() + Acc()); }
+SIM51_INLINE void JmpADptr(CORE& c) { c.pc = static_cast<uint16_t>(Dptr() + c.a); }
 
-void Sjmp() { Jump(Fetch()); }
-void Jc() { uint8_t rel = Fetch(); if (Cy()) Jump(rel); }
-void Jnc() { uint8_t rel = Fetch(); if (!Cy()) Jump(rel); }
-void Jz() { uint8_t rel = Fetch(); if (Acc() == 0) Jump(rel); }
-void Jnz() { uint8_t rel = Fetch(); if (Acc() != 0) Jump(rel); }
+SIM51_INLINE void Sjmp(CORE& c) { Jump(c, Fetch(c)); }
 
-void Jb()
+template <bool Taken> SIM51_INLINE void JumpIf(CORE& c, bool condition)
 {
-    uint8_t bit = Fetch();
-    uint8_t rel = Fetch();
-    if (ReadBit(bit)) Jump(rel);
+    uint8_t rel = Fetch(c);
+    if (condition == Taken) Jump(c, rel);
 }
 
-void Jnb()
+SIM51_INLINE void Jc(CORE& c) { JumpIf<true>(c, Cy(c)); }
+SIM51_INLINE void Jnc(CORE& c) { JumpIf<false>(c, Cy(c)); }
+SIM51_INLINE void Jz(CORE& c) { JumpIf<true>(c, c.a == 0); }
+SIM51_INLINE void Jnz(CORE& c) { JumpIf<false>(c, c.a == 0); }
+SIM51_INLINE void Jb(CORE& c) { JumpIf<true>(c, ReadBit(c, Fetch(c))); }
+SIM51_INLINE void Jnb(CORE& c) { JumpIf<false>(c, ReadBit(c, Fetch(c))); }
+
+SIM51_INLINE void Jbc(CORE& c)
 {
-    uint8_t bit = Fetch();
-    uint8_t rel = Fetch();
-    if (!ReadBit(bit)) Jump(rel);
+    uint8_t bit = Fetch(c);
+    uint8_t rel = Fetch(c);
+    if (!ReadBit(c, bit)) return;
+    WriteBit(c, bit, false);
+    Jump(c, rel);
 }
 
-void Jbc()
+template <class Left, class Right> SIM51_INLINE void Cjne(CORE& c)
 {
-    uint8_t bit = Fetch();
-    uint8_t rel = Fetch();
-    if (!ReadBit(bit)) return;
-    WriteBit(bit, false);
-    Jump(rel);
+    uint8_t left = Left::Get(c);
+    uint8_t right = Right::Get(c);
+    uint8_t rel = Fetch(c);
+    SetCy(c, left < right);
+    if (left != right) Jump(c, rel);
 }
 
-template <class Left, class Right> void Cjne()
+SIM51_INLINE void DjnzDir(CORE& c)
 {
-    uint8_t left = Left::Get();
-    uint8_t right = Right::Get();
-    uint8_t rel = Fetch();
-    SetCy(left < right);
-    if (left != right) Jump(rel);
+    uint8_t d = Fetch(c);
+    uint8_t rel = Fetch(c);
+    uint8_t value = static_cast<uint8_t>(ReadDirect(c, d) - 1);
+    WriteDirect(c, d, value);
+    if (value) Jump(c, rel);
 }
 
-void DjnzDir()
+template <uint32_t N> SIM51_INLINE void DjnzRn(CORE& c)
 {
-    uint8_t d = Fetch();
-    uint8_t rel = Fetch();
-    uint8_t value = static_cast<uint8_t>(S.ram[d] - 1);
-    WriteDirect(d, value);
-    if (value) Jump(rel);
+    uint8_t rel = Fetch(c);
+    if (--Reg(c, N)) Jump(c, rel);
 }
 
-template <uint32_t N> void DjnzRn()
+// The module service works on g_sim51Active and may change any of it.
+SIM51_INLINE void Trap(CORE& c)
 {
-    uint8_t rel = Fetch();
-    if (--Reg(N)) Jump(rel);
+    CoreStore(c);
+    SIM51_OpA5Backcall();
+    c = CoreLoad();
 }
 
 // ---- table ----------------------------------------------------------------------------
 
+typedef void (*CORE_FN)(CORE& c);
+
 // Runs an instruction and adds its clock cost.
-// Always compiled into its caller, so that the run loop's switch holds every
-// handler whole; the table keeps an out-of-line copy of each.
-template <void (*F)(), uint32_t Clocks> [[gnu::always_inline]] inline void Op()
+template <void (*F)(CORE&), uint32_t Clocks> SIM51_INLINE void Op(CORE& c)
 {
-    F();
-    S.clocks += Clocks;
+    F(c);
+    c.clocks += Clocks;
 }
 
 // Instruction families over @R0, @R1, R0..R7 (opcode columns 6..F).
@@ -468,11 +595,8 @@ template <void (*F)(), uint32_t Clocks> [[gnu::always_inline]] inline void Op()
     Op<XchdA<0>, C>, Op<XchdA<1>, C>, Op<DjnzRn<0>, C>, Op<DjnzRn<1>, C>, Op<DjnzRn<2>, C>, \
     Op<DjnzRn<3>, C>, Op<DjnzRn<4>, C>, Op<DjnzRn<5>, C>, Op<DjnzRn<6>, C>, Op<DjnzRn<7>, C>
 
-}  // namespace
-
-uint8_t SIM51_Parity(uint8_t value) { return kParity[value]; }
-
-constexpr SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
+// The table reads as the clock grid: each entry names its cost.
+constexpr CORE_FN kOps[256] = {
     // 0x00
     Op<Nop, 4>, Op<Ajmp<0>, 12>, Op<Ljmp, 16>, Op<RrA, 4>, Op<IncA, 4>, Op<IncDir, 8>,
     SIM51_ROW_REGS(IncRef, 4),
@@ -507,7 +631,7 @@ constexpr SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     Op<Subb<Dir>, 8>, SIM51_ROW_REGS(Subb, 4),
     // 0xA0
     Op<OrlCNotBit, 8>, Op<Ajmp<5>, 12>, Op<MovCBit, 8>, Op<IncDptr, 12>, Op<MulAB, 20>,
-    SIM51_OpA5Backcall, SIM51_ROW_MOVREF(Dir, 8),
+    Op<Trap, 0>, SIM51_ROW_MOVREF(Dir, 8),
     // 0xB0
     Op<AnlCNotBit, 8>, Op<Acall<5>, 12>, Op<CplBit, 8>, Op<CplC, 4>, Op<Cjne<AccOp, Imm>, 16>,
     Op<Cjne<AccOp, Dir>, 16>, SIM51_ROW_CJNE(16),
@@ -527,33 +651,65 @@ constexpr SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {
     Op<MovDir<AccOp>, 4>, SIM51_ROW_MOVREF(AccOp, 4),
 };
 
+// The opcodes that can change SP: pushes, pops, calls, returns, the trap and
+// every write through a direct address (bit addresses never reach 0x81, and
+// indirect addresses above 0x7F are upper internal RAM). The run loop
+// compares SP with the start SP only after these; no other opcode moves it.
+constexpr std::array<bool, 256> MakeSpWriters()
+{
+    std::array<bool, 256> table{};
+    for (uint32_t op : {0x05, 0x15, 0x42, 0x43, 0x52, 0x53, 0x62, 0x63, 0x75, 0x85, 0xC5, 0xD5, 0xF5,
+                        0xC0, 0xD0, 0x12, 0x22, 0x32, 0xA5})
+        table[op] = true;
+    for (uint32_t op = 0x86; op <= 0x8F; ++op) table[op] = true;   // MOV direct,@Ri / Rn
+    for (uint32_t op = 0x11; op <= 0xF1; op += 0x20) table[op] = true;   // ACALL
+    return table;
+}
+
+constexpr std::array<bool, 256> kSpWriters = MakeSpWriters();
+
+// One instruction on g_sim51Active.
+template <uint32_t Opcode> void Step()
+{
+    CORE c = CoreLoad();
+    kOps[Opcode](c);
+    CoreStore(c);
+}
+
+}  // namespace
+
+uint8_t SIM51_Parity(uint8_t value) { return kParity[value]; }
+
+#define SIM51_EACH_LOW(M, h) \
+    M(h, 0) M(h, 1) M(h, 2) M(h, 3) M(h, 4) M(h, 5) M(h, 6) M(h, 7) \
+    M(h, 8) M(h, 9) M(h, A) M(h, B) M(h, C) M(h, D) M(h, E) M(h, F)
+#define SIM51_EACH(M) \
+    SIM51_EACH_LOW(M, 0) SIM51_EACH_LOW(M, 1) SIM51_EACH_LOW(M, 2) SIM51_EACH_LOW(M, 3) \
+    SIM51_EACH_LOW(M, 4) SIM51_EACH_LOW(M, 5) SIM51_EACH_LOW(M, 6) SIM51_EACH_LOW(M, 7) \
+    SIM51_EACH_LOW(M, 8) SIM51_EACH_LOW(M, 9) SIM51_EACH_LOW(M, A) SIM51_EACH_LOW(M, B) \
+    SIM51_EACH_LOW(M, C) SIM51_EACH_LOW(M, D) SIM51_EACH_LOW(M, E) SIM51_EACH_LOW(M, F)
+
+#define SIM51_STEP(h, l) Step<0x##h##l>,
+const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {SIM51_EACH(SIM51_STEP)};
+
 // The run loop is threaded: every handler is compiled into it, and each ends
 // with its own jump to the next instruction's handler (a label address of the
 // GNU extension), which the processor predicts far better than one shared
-// jump. The stop conditions are checked after every instruction.
-#define SIM51_NEXT \
-    if (Sp() < startSp || S.clocks > clockLimit) return; \
-    goto* kLabels[Fetch()];
-#define SIM51_OP(h, l) \
-    op_##h##l : SIM51_OPCODE_TABLE[0x##h##l](); \
-    SIM51_NEXT
-#define SIM51_ROW(h) \
-    SIM51_OP(h, 0) SIM51_OP(h, 1) SIM51_OP(h, 2) SIM51_OP(h, 3) SIM51_OP(h, 4) SIM51_OP(h, 5) SIM51_OP(h, 6) \
-    SIM51_OP(h, 7) SIM51_OP(h, 8) SIM51_OP(h, 9) SIM51_OP(h, A) SIM51_OP(h, B) SIM51_OP(h, C) SIM51_OP(h, D) \
-    SIM51_OP(h, E) SIM51_OP(h, F)
-#define SIM51_LABEL_ROW(h) \
-    &&op_##h##0, &&op_##h##1, &&op_##h##2, &&op_##h##3, &&op_##h##4, &&op_##h##5, &&op_##h##6, &&op_##h##7, \
-    &&op_##h##8, &&op_##h##9, &&op_##h##A, &&op_##h##B, &&op_##h##C, &&op_##h##D, &&op_##h##E, &&op_##h##F
+// jump. The stop conditions are checked after every instruction (SP only
+// where the instruction can have moved it).
+#define SIM51_LABEL(h, l) &&op_##h##l,
+#define SIM51_BODY(h, l) \
+    op_##h##l : kOps[0x##h##l](c); \
+    if (kSpWriters[0x##h##l] && Sp() < startSp) goto stop; \
+    if (c.clocks > clockLimit) goto stop; \
+    goto* kLabels[Fetch(c)];
 
 void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit)
 {
-    static const void* const kLabels[256] = {
-        SIM51_LABEL_ROW(0), SIM51_LABEL_ROW(1), SIM51_LABEL_ROW(2), SIM51_LABEL_ROW(3),
-        SIM51_LABEL_ROW(4), SIM51_LABEL_ROW(5), SIM51_LABEL_ROW(6), SIM51_LABEL_ROW(7),
-        SIM51_LABEL_ROW(8), SIM51_LABEL_ROW(9), SIM51_LABEL_ROW(A), SIM51_LABEL_ROW(B),
-        SIM51_LABEL_ROW(C), SIM51_LABEL_ROW(D), SIM51_LABEL_ROW(E), SIM51_LABEL_ROW(F),
-    };
-    goto* kLabels[Fetch()];
-    SIM51_ROW(0) SIM51_ROW(1) SIM51_ROW(2) SIM51_ROW(3) SIM51_ROW(4) SIM51_ROW(5) SIM51_ROW(6) SIM51_ROW(7)
-    SIM51_ROW(8) SIM51_ROW(9) SIM51_ROW(A) SIM51_ROW(B) SIM51_ROW(C) SIM51_ROW(D) SIM51_ROW(E) SIM51_ROW(F)
+    static const void* const kLabels[256] = {SIM51_EACH(SIM51_LABEL)};
+    CORE c = CoreLoad();
+    goto* kLabels[Fetch(c)];
+    SIM51_EACH(SIM51_BODY)
+stop:
+    CoreStore(c);
 }

@@ -1,6 +1,7 @@
-// SIM51: the opcode table of the 8051 instruction set. Every handler works on
-// g_sim51Active, is entered with PC past the opcode byte, fetches its own
-// operands and adds its fixed clock cost once.
+// SIM51: the 8051 instruction set. The run loop executes the instructions of
+// the active CPU; the table steps one instruction at a time on g_sim51Active:
+// each entry is entered with PC past the opcode byte, fetches its own operands
+// and adds its fixed clock cost once.
 #pragma once
 #include <cstdint>
 

@@ -101,6 +101,31 @@ TEST_F(Sim51Ops, AddressesWrapInsideTheirMemories)
     EXPECT_EQ(A(), 0x3C);
 }
 
+// The run ends after the first instruction that leaves SP below the start SP
+// and runs on otherwise: every opcode on random machines, with operands that
+// name SP half of the time and start SPs where a push wraps to 0x00.
+TEST_F(Sim51Ops, EveryInstructionThatDropsSpBelowTheStartEndsTheRun)
+{
+    std::mt19937 rng(51);
+    uint8_t saved[sizeof g_sim51Active.ram];
+    for (uint32_t opcode = 0; opcode < 256; ++opcode) {
+        if (opcode == SIM51_TRAP_OPCODE) continue;
+        for (int round = 0; round < 64; ++round) {
+            auto operand = [&] { return static_cast<uint8_t>(rng() % 2 ? SIM51_SFR_SP : rng()); };
+            uint8_t first = operand();
+            uint8_t second = operand();
+            cpu_->startSp = static_cast<uint8_t>(rng() % 4 ? rng() : 0xFF);
+            for (uint8_t& b : g_sim51Active.ram) b = static_cast<uint8_t>(rng());
+            memcpy(saved, g_sim51Active.ram, sizeof saved);
+            uint32_t one = Exec({static_cast<uint8_t>(opcode), first, second});
+            bool dropped = Ram(SIM51_SFR_SP) < cpu_->startSp;
+            memcpy(g_sim51Active.ram, saved, sizeof saved);
+            SIM51_Run(cpu_, 0x0100, 1000);
+            EXPECT_EQ(g_sim51Active.clocks == one, dropped) << "opcode " << std::hex << opcode;
+        }
+    }
+}
+
 // Random bytes in every memory: whatever runs must stay in the machine (the
 // sanitizer build checks the accesses); the budget ends every run.
 TEST_F(Sim51Ops, RandomCodeRunsToItsBudget)
