@@ -54,7 +54,7 @@ const char* kSwitches[] = {
     "mag_vector_history", "draw_linear_velocity", "local_eci_axes", "local_mag_axes", "local_body_axes",
     "local_orbit_axes", "principal_inertia_axes", "draw_rotation_axis", "draw_angular_velocity",
     "draw_gravity_torque", "draw_solar_torque", "draw_drag_torque", "draw_magnetic_torque",
-    "draw_magnetic_dipole", "draw_total_torque",
+    "draw_magnetic_dipole", "draw_total_torque", "draw_sun_projection", "draw_drag_projection", "info_window",
 };
 
 std::string Satellites()

@@ -10,6 +10,7 @@
 #include "platform/plat_window.h"
 
 struct OGW_WINDOW;
+struct OGW_FONT;
 struct OGW_MOVIE_WRITER;
 struct PLAT_THREAD;
 struct PLAT_GL_CONTEXT;
@@ -81,7 +82,9 @@ struct OGW_WINDOW {
     uint32_t captureQuality, captureCounter, lastCaptureTick;
     char* captureName;
     uint32_t templateLength;
-    uint32_t fontSlots[OGW_FONT_SLOTS];
+    uint32_t fontSlots[OGW_FONT_SLOTS];   // the slot's own number while in use
+    OGW_FONT* fonts[OGW_FONT_SLOTS];       // the glyphs of each font slot in use
+    uint32_t textProgram;                   // the shader program that draws them
     uint32_t textureSlots[OGW_TEXTURE_SLOTS];
     // Render thread state beyond the window's own: a frame is being drawn
     // (virtual time waits for it), the window was closed by its user, the
