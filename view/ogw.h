@@ -82,9 +82,9 @@ struct OGW_WINDOW {
     uint32_t captureQuality, captureCounter, lastCaptureTick;
     char* captureName;
     uint32_t templateLength;
-    uint32_t fontSlots[OGW_FONT_SLOTS];   // the slot's own number while in use
-    OGW_FONT* fonts[OGW_FONT_SLOTS];       // the glyphs of each font slot in use
-    uint32_t textProgram;                   // the shader program that draws them
+    uint32_t fontSlots[OGW_FONT_SLOTS];   // the glyph texture of each font
+    OGW_FONT* fonts[OGW_FONT_SLOTS];       // where each glyph lies in it
+    uint32_t textProgram;                   // the shader program that draws glyphs
     uint32_t textureSlots[OGW_TEXTURE_SLOTS];
     // Render thread state beyond the window's own: a frame is being drawn
     // (virtual time waits for it), the window was closed by its user, the

@@ -1,4 +1,4 @@
-// Bitmap fonts and the texture table of a window.
+// Bitmap fonts as glyph textures, and the texture table of a window.
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/glu.h>
@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
@@ -15,20 +14,14 @@
 #include "platform/plat_gl.h"
 #include "view/ogw.h"
 
-// A glyph's set bits as rectangles of pixels from its bitmap's lower left:
-// the runs of each row, a run growing up while the row above has the same.
-struct OGW_GLYPH_RECT {
-    int16_t x0, y0, x1, y1;   // pixels [x0, x1) x [y0, y1)
-};
-
 struct OGW_GLYPH {
-    uint32_t first, count;             // its rectangles in the font's list
+    int16_t x, y, width, height;       // the bitmap's texels in the font's texture; width 0: none
     float originX, originY, advance;   // as glBitmap's xorig, yorig and xmove
 };
 
 struct OGW_FONT {
+    float texelWidth, texelHeight;   // 1 / the texture's size
     OGW_GLYPH glyphs[256];
-    OGW_GLYPH_RECT* rects;   // in the same block, after the record
 };
 
 namespace {
@@ -43,61 +36,81 @@ int32_t FirstFree(const uint32_t* slots, uint32_t count)
     return -1;
 }
 
-bool BitSet(const PLAT_GLYPH& g, int32_t x, int32_t row)
-{
-    return g.bits[row * ((g.width + 7) / 8) + x / 8] & (0x80 >> (x % 8));
-}
+// Each glyph's bitmap lies in one alpha texture per font (255 where a bit is
+// set, 0 elsewhere), packed in rows, one texel apart.
+constexpr int32_t ATLAS_WIDTH = 512;
+constexpr int32_t ATLAS_GAP = 1;
 
-// A run of the row: grows the glyph's rectangle that ends below it with the
-// same span, else starts one.
-void AddRun(std::vector<OGW_GLYPH_RECT>* rects, size_t first, int32_t x0, int32_t x1, int32_t row)
+// Places the glyphs in rows of the atlas; its height. The atlas widens for a
+// glyph wider than it.
+int32_t PackGlyphs(const PLAT_GLYPH_SET* set, OGW_FONT* font, int32_t* width)
 {
-    for (size_t i = first; i < rects->size(); ++i) {
-        OGW_GLYPH_RECT& r = (*rects)[i];
-        if (r.y1 == row && r.x0 == x0 && r.x1 == x1) {
-            r.y1 = static_cast<int16_t>(row + 1);
-            return;
-        }
-    }
-    rects->push_back(OGW_GLYPH_RECT{static_cast<int16_t>(x0), static_cast<int16_t>(row), static_cast<int16_t>(x1),
-                                    static_cast<int16_t>(row + 1)});
-}
-
-void GlyphRects(const PLAT_GLYPH& g, std::vector<OGW_GLYPH_RECT>* rects)
-{
-    size_t first = rects->size();
-    for (int32_t row = 0; row < g.height; ++row)
-        for (int32_t x = 0; x < g.width; ++x) {
-            if (!BitSet(g, x, row))
-                continue;
-            int32_t end = x + 1;
-            while (end < g.width && BitSet(g, end, row)) ++end;
-            AddRun(rects, first, x, end, row);
-            x = end;
-        }
-}
-
-// The glyphs of a set as a font record (tracked, "OGW:font"); null when
-// memory runs out.
-OGW_FONT* MakeFont(const PLAT_GLYPH_SET* set)
-{
-    std::vector<OGW_GLYPH_RECT> rects;
-    OGW_GLYPH glyphs[256];
+    *width = ATLAS_WIDTH;
+    for (const PLAT_GLYPH& g : set->glyphs)
+        while (g.width + ATLAS_GAP > *width) *width *= 2;
+    int32_t x = 0, y = 0, rowHeight = 0;
     for (uint32_t i = 0; i < 256; ++i) {
         const PLAT_GLYPH& g = set->glyphs[i];
-        glyphs[i] = OGW_GLYPH{static_cast<uint32_t>(rects.size()), 0, g.originX, g.originY, g.advance};
-        GlyphRects(g, &rects);
-        glyphs[i].count = static_cast<uint32_t>(rects.size()) - glyphs[i].first;
+        OGW_GLYPH& cell = font->glyphs[i];
+        cell = OGW_GLYPH{0, 0, 0, 0, g.originX, g.originY, g.advance};
+        if (g.width < 1 || g.height < 1)
+            continue;
+        if (x + g.width + ATLAS_GAP > *width)
+            x = 0, y += rowHeight + ATLAS_GAP, rowHeight = 0;
+        cell.x = static_cast<int16_t>(x), cell.y = static_cast<int16_t>(y);
+        cell.width = static_cast<int16_t>(g.width), cell.height = static_cast<int16_t>(g.height);
+        x += g.width + ATLAS_GAP;
+        if (g.height > rowHeight) rowHeight = g.height;
     }
-    MEMORY_SetTag("OGW:font");
-    OGW_FONT* font = static_cast<OGW_FONT*>(POOL_Alloc(sizeof(OGW_FONT) + rects.size() * sizeof(OGW_GLYPH_RECT) + 1));
-    if (!font)
-        return nullptr;
-    memcpy(font->glyphs, glyphs, sizeof glyphs);
-    font->rects = reinterpret_cast<OGW_GLYPH_RECT*>(font + 1);
-    if (!rects.empty())
-        memcpy(font->rects, rects.data(), rects.size() * sizeof(OGW_GLYPH_RECT));
-    return font;
+    return y + rowHeight > 0 ? y + rowHeight : 1;
+}
+
+// The glyphs' bits as alpha texels, rows bottom-up as the bitmaps have them.
+void FillAtlas(const PLAT_GLYPH_SET* set, const OGW_FONT* font, uint8_t* texels, int32_t width)
+{
+    for (uint32_t i = 0; i < 256; ++i) {
+        const PLAT_GLYPH& g = set->glyphs[i];
+        const OGW_GLYPH& cell = font->glyphs[i];
+        int32_t rowBytes = (cell.width + 7) / 8;
+        for (int32_t row = 0; row < cell.height; ++row)
+            for (int32_t col = 0; col < cell.width; ++col)
+                if (g.bits[row * rowBytes + col / 8] & (0x80 >> (col % 8)))
+                    texels[static_cast<long>(cell.y + row) * width + cell.x + col] = 255;
+    }
+}
+
+// The font's texture on the current context (the caller's binding kept), and
+// the texel size in the font record; 0 when it cannot be made.
+GLuint MakeGlyphTexture(const PLAT_GLYPH_SET* set, OGW_FONT* font)
+{
+    int32_t width = 0;
+    int32_t height = PackGlyphs(set, font, &width);
+    uint8_t* texels = static_cast<uint8_t*>(calloc(static_cast<size_t>(width) * height, 1));
+    if (!texels)
+        return 0;
+    FillAtlas(set, font, texels, width);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, width, height, 0, GL_ALPHA, GL_UNSIGNED_BYTE, texels);
+    GLint made = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &made);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    free(texels);
+    if (made != width) {
+        glDeleteTextures(1, &name);
+        return 0;
+    }
+    font->texelWidth = 1.0f / static_cast<float>(width);
+    font->texelHeight = 1.0f / static_cast<float>(height);
+    return name;
 }
 
 OGW_FONT* UsedFont(OGW_WINDOW* w, OGW_FONT_SLOT slot)
@@ -115,16 +128,30 @@ void FreeFont(OGW_WINDOW* w, uint32_t slot)
     w->fontSlots[slot] = OGW_FREE_SLOT;
 }
 
-// Glyph rectangles are drawn by a small program of the window's context that
-// takes clip coordinates and paints one colour. Text is drawn as glBitmap
+// The glyphs of a text are textured quads drawn by a small program of the
+// window's context: it takes clip coordinates, keeps the fragments whose
+// texel is a set bit and paints them in one colour. Text is drawn as glBitmap
 // draws it: in the raster position's colour and at its depth, each glyph's
 // lower-left corner at floor(x + 0.0001 - xorig), floor(y + 0.0001 - yorig)
 // in window pixels, the fragments going through the caller's depth test,
-// blending and masks. No texture, other matrices or viewport: llvmpipe pays
-// for each change of those far more than for the glyphs.
-const char* const TEXT_VERTEX_SHADER =
-    "#version 110\nvoid main() { gl_Position = gl_Vertex; gl_FrontColor = gl_Color; }\n";
-const char* const TEXT_FRAGMENT_SHADER = "#version 110\nvoid main() { gl_FragColor = gl_Color; }\n";
+// blending and masks. Other matrices or viewports would cost llvmpipe far
+// more than the glyphs. The texture goes to unit 0, the only one the view
+// uses.
+const char* const TEXT_VERTEX_SHADER = "#version 110\n"
+                                       "void main()\n"
+                                       "{\n"
+                                       "    gl_Position = gl_Vertex;\n"
+                                       "    gl_FrontColor = gl_Color;\n"
+                                       "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+                                       "}\n";
+const char* const TEXT_FRAGMENT_SHADER = "#version 110\n"
+                                         "uniform sampler2D glyphs;\n"
+                                         "void main()\n"
+                                         "{\n"
+                                         "    if (texture2D(glyphs, gl_TexCoord[0].st).a < 0.5)\n"
+                                         "        discard;\n"
+                                         "    gl_FragColor = gl_Color;\n"
+                                         "}\n";
 
 struct ShaderFunctions {
     PFNGLCREATESHADERPROC createShader;
@@ -220,58 +247,82 @@ bool PlaceText(TEXT_PLACE* at)
     return true;
 }
 
-// What the caller had that the glyphs change: the program in use, face
-// culling and the current colour (which a colour material follows, so
-// restoring it restores the material too).
+// What the caller had that the glyphs change: the program in use, the
+// texture bound and face culling.
 struct TEXT_SAVED {
-    GLint program;
+    GLint program, texture;
     GLboolean culling;
-    float colour[4];
 };
 
-void BeginGlyphs(const OGW_WINDOW* w, const TEXT_PLACE& at, TEXT_SAVED* saved)
+void BeginGlyphs(const OGW_WINDOW* w, GLuint texture, TEXT_SAVED* saved)
 {
     glGetIntegerv(GL_CURRENT_PROGRAM, &saved->program);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &saved->texture);
     saved->culling = glIsEnabled(GL_CULL_FACE);
     if (saved->culling)
         glDisable(GL_CULL_FACE);
-    glGetFloatv(GL_CURRENT_COLOR, saved->colour);
     Shaders().useProgram(w->textProgram);
-    glColor4fv(at.colour);
+    glBindTexture(GL_TEXTURE_2D, texture);
 }
 
 void EndGlyphs(const TEXT_SAVED& saved)
 {
     Shaders().useProgram(static_cast<GLuint>(saved.program));
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(saved.texture));
     if (saved.culling)
         glEnable(GL_CULL_FACE);
-    glColor4fv(saved.colour);
 }
 
-void ClipVertex(const TEXT_PLACE& at, float x, float y)
-{
-    glVertex3f((x - at.left) * at.sx - 1.0f, (y - at.bottom) * at.sy - 1.0f, at.z);
-}
+// A glyph corner as GL_T2F_C4F_N3F_V3F has it: texture coordinates, colour,
+// a normal the text program does not read, clip coordinates.
+struct TEXT_VERTEX {
+    float s, t, r, g, b, a, nx, ny, nz, x, y, z;
+};
 
-// The glyphs' rectangles from the raster position on; the advance of the
-// whole text.
-float DrawGlyphs(const OGW_FONT* font, const char* text, const TEXT_PLACE& at)
+// The quads of the glyphs with bits, from the raster position on; their
+// vertex count, and the advance of the whole text.
+GLsizei GlyphQuads(const OGW_FONT* font, const char* text, const TEXT_PLACE& at, TEXT_VERTEX* v, float* advance)
 {
     const float epsilon = 0.0001f;
     float x = at.x;
-    glBegin(GL_QUADS);
-    for (const char* c = text; *c; ++c) {
-        const OGW_GLYPH& g = font->glyphs[static_cast<uint8_t>(*c)];
-        float left = std::floor(x + epsilon - g.originX), bottom = std::floor(at.y + epsilon - g.originY);
-        for (uint32_t i = g.first; i < g.first + g.count; ++i) {
-            const OGW_GLYPH_RECT& r = font->rects[i];
-            float x0 = left + r.x0, x1 = left + r.x1, y0 = bottom + r.y0, y1 = bottom + r.y1;
-            ClipVertex(at, x0, y0), ClipVertex(at, x1, y0), ClipVertex(at, x1, y1), ClipVertex(at, x0, y1);
+    GLsizei n = 0;
+    for (const char* ch = text; *ch; ++ch) {
+        const OGW_GLYPH& g = font->glyphs[static_cast<uint8_t>(*ch)];
+        if (g.width > 0) {
+            float x0 = std::floor(x + epsilon - g.originX), y0 = std::floor(at.y + epsilon - g.originY);
+            float x1 = x0 + g.width, y1 = y0 + g.height;
+            x0 = (x0 - at.left) * at.sx - 1.0f, x1 = (x1 - at.left) * at.sx - 1.0f;
+            y0 = (y0 - at.bottom) * at.sy - 1.0f, y1 = (y1 - at.bottom) * at.sy - 1.0f;
+            float s0 = g.x * font->texelWidth, t0 = g.y * font->texelHeight;
+            float s1 = (g.x + g.width) * font->texelWidth, t1 = (g.y + g.height) * font->texelHeight;
+            const float* c = at.colour;
+            v[n++] = TEXT_VERTEX{s0, t0, c[0], c[1], c[2], c[3], 0.0f, 0.0f, 1.0f, x0, y0, at.z};
+            v[n++] = TEXT_VERTEX{s1, t0, c[0], c[1], c[2], c[3], 0.0f, 0.0f, 1.0f, x1, y0, at.z};
+            v[n++] = TEXT_VERTEX{s1, t1, c[0], c[1], c[2], c[3], 0.0f, 0.0f, 1.0f, x1, y1, at.z};
+            v[n++] = TEXT_VERTEX{s0, t1, c[0], c[1], c[2], c[3], 0.0f, 0.0f, 1.0f, x0, y1, at.z};
         }
         x += g.advance;
     }
-    glEnd();
-    return x - at.x;
+    *advance = x - at.x;
+    return n;
+}
+
+// One draw of the text's quads from vertex arrays, colour included: setting
+// the current colour or immediate-mode vertices would change how Mesa lays
+// out and splits the caller's next immediate-mode primitives, and with that
+// the phase of stippled lines.
+float DrawGlyphs(const OGW_FONT* font, const char* text, const TEXT_PLACE& at)
+{
+    TEXT_VERTEX vertices[OGW_TEXT_MAX * 4];
+    float advance = 0.0f;
+    GLsizei count = GlyphQuads(font, text, at, vertices, &advance);
+    if (count > 0) {
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glInterleavedArrays(GL_T2F_C4F_N3F_V3F, 0, vertices);
+        glDrawArrays(GL_QUADS, 0, count);
+        glPopClientAttrib();
+    }
+    return advance;
 }
 
 // A slot of the current window whose texture exists; -1 otherwise.
@@ -297,26 +348,37 @@ OGW_FONT_SLOT OGW_CreateFont(OGW_WINDOW* w, const char* faceName, int32_t points
     int32_t slot = FirstFree(w->fontSlots, OGW_FONT_SLOTS);
     if (slot < 0)
         return -1;
-    // The caller's current window is restored afterwards, so fonts can be
-    // made while it loads textures into the same window.
-    OGW_WINDOW* previous = OGW_GetCurrentWindow();
-    OGW_MakeCurrent(w);
-    bool program = OGW_GetCurrentWindow() == w && MakeTextProgram(w);
-    OGW_MakeCurrent(previous);
-    PLAT_GLYPH_SET* set = program ? PLAT_RenderGlyphs(faceName, points < 0 ? -points : points, style) : nullptr;
-    OGW_FONT* font = set ? MakeFont(set) : nullptr;
-    PLAT_FreeGlyphs(set);
-    if (!font)
+    MEMORY_SetTag("OGW:font");
+    OGW_FONT* font = static_cast<OGW_FONT*>(POOL_Alloc(sizeof(OGW_FONT) + 1));
+    PLAT_GLYPH_SET* set = font ? PLAT_RenderGlyphs(faceName, points < 0 ? -points : points, style) : nullptr;
+    GLuint texture = 0;
+    if (set) {
+        // The caller's current window is restored afterwards, so fonts can be
+        // made while it loads textures into the same window.
+        OGW_WINDOW* previous = OGW_GetCurrentWindow();
+        OGW_MakeCurrent(w);
+        if (OGW_GetCurrentWindow() == w && MakeTextProgram(w))
+            texture = MakeGlyphTexture(set, font);
+        OGW_MakeCurrent(previous);
+        PLAT_FreeGlyphs(set);
+    }
+    if (!texture) {
+        if (font)
+            POOL_Free(font);
         return -1;
-    w->fontSlots[slot] = static_cast<uint32_t>(slot);
+    }
+    w->fontSlots[slot] = texture;
     w->fonts[slot] = font;
     return slot;
 }
 
 void OGW_DeleteFont(OGW_WINDOW* w, OGW_FONT_SLOT slot)
 {
-    if (UsedFont(w, slot))
-        FreeFont(w, static_cast<uint32_t>(slot));
+    if (!UsedFont(w, slot))
+        return;
+    GLuint texture = w->fontSlots[slot];
+    glDeleteTextures(1, &texture);
+    FreeFont(w, static_cast<uint32_t>(slot));
 }
 
 void OGW_PrintText(OGW_FONT_SLOT slot, const char* format, ...)
@@ -334,7 +396,7 @@ void OGW_PrintText(OGW_FONT_SLOT slot, const char* format, ...)
     if (n <= 0 || !w->textProgram || !PlaceText(&at))
         return;
     TEXT_SAVED saved;
-    BeginGlyphs(w, at, &saved);
+    BeginGlyphs(w, w->fontSlots[slot], &saved);
     float advance = DrawGlyphs(font, text, at);
     EndGlyphs(saved);
     // The raster position moves on past the text, as the glyph bitmaps moved it.

@@ -181,8 +181,9 @@ struct TextState {
 // Labels at points of a perspective view, partly behind a lit plate, two
 // with their colour from the light, two printed one after the other, one
 // translucent, one of alpha 0 without blending, two across the window's
-// edges and one whose raster position is outside; then a lit triangle in
-// the current colour. print(font 0 plain or 1 underlined, text).
+// edges and one whose raster position is outside; a long stippled line; a
+// last label and a lit triangle in the current colour. print(font 0 plain
+// or 1 underlined, text).
 void TextScene(OGW_WINDOW* w, const std::function<void(int, const char*)>& print, TextState* state)
 {
     glViewport(0, 0, w->clientWidth, w->clientHeight);
@@ -239,6 +240,13 @@ void TextScene(OGW_WINDOW* w, const std::function<void(int, const char*)>& print
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x0F0F);
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i <= 40000; ++i)
+        glVertex3d(-2.5 + i * 1.25e-4, -0.8 + 0.5 * std::sin(i * 3e-4), 0.1);
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
     glColor4ub(200, 80, 40, 255);
     glEnable(GL_LIGHTING);
     glRasterPos3d(1.0, -1.0, 0.0);
@@ -255,15 +263,15 @@ void TextScene(OGW_WINDOW* w, const std::function<void(int, const char*)>& print
     glDisable(GL_LIGHTING);
 }
 
+// Each variant draws the first frame of a window of its own: Mesa splits a
+// long immediate-mode line where its vertex buffer runs full, and stipples
+// the parts from their starts, so a stippled line depends on all the
+// immediate-mode vertices the context took before.
 TEST_F(OgwTest, TextLooksAsItsGlyphBitmapsDrawnOneByOne)
 {
-    Open(240, 150);
-    static OGW_FONT_SLOT s_fonts[2];
-    s_fonts[0] = OGW_CreateFont(window_, "Arial", 13, 0);
-    s_fonts[1] = OGW_CreateFont(window_, "Arial", 13, OGW_FONT_UNDERLINE);
-    ASSERT_GE(s_fonts[1], 0);
     static GLuint s_lists[2];
     static TextState s_state;
+    Open(240, 150);
     g_draw = [](OGW_WINDOW* w) {
         s_lists[0] = BitmapLists(0), s_lists[1] = BitmapLists(OGW_FONT_UNDERLINE);
         TextScene(w,
@@ -276,6 +284,14 @@ TEST_F(OgwTest, TextLooksAsItsGlyphBitmapsDrawnOneByOne)
     ASSERT_TRUE(Frame());
     std::vector<uint8_t> bitmaps = viewtest::g_pixels;
     TextState bitmapState = s_state;
+    OGW_DisableRedraw(window_);
+    OGW_DestroyWindow(window_);
+
+    Open(240, 150);
+    static OGW_FONT_SLOT s_fonts[2];
+    s_fonts[0] = OGW_CreateFont(window_, "Arial", 13, 0);
+    s_fonts[1] = OGW_CreateFont(window_, "Arial", 13, OGW_FONT_UNDERLINE);
+    ASSERT_GE(s_fonts[1], 0);
     g_draw = [](OGW_WINDOW* w) {
         TextScene(w, [](int font, const char* text) { OGW_PrintText(s_fonts[font], "%s", text); }, &s_state);
     };
