@@ -53,13 +53,16 @@ void SetDefaults(OGW_WINDOW* w)
         slot = OGW_FREE_SLOT;
 }
 
-// The virtual clock waits while a frame is asked for or being drawn.
+// The virtual clock waits while a frame is asked for or being drawn. The
+// request is looked at before the frame mark: the render thread sets the
+// mark before it takes the request, so a request found gone means the mark
+// is seen (read the other way round, a frame just taken slipped through).
 uint32_t FrameBusy(void* param)
 {
     OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
-    if (w->frameInProgress.load())
+    if (w->drawingEnabled.load() && !w->closed.load() && w->redrawCounter.load() > 0)
         return 1;
-    return w->drawingEnabled.load() && !w->closed.load() && w->redrawCounter.load() > 0;
+    return w->frameInProgress.load();
 }
 
 void AcknowledgeDisable(OGW_WINDOW* w)
