@@ -1,13 +1,19 @@
-// Frame read-back, JPEG screenshots and movie frames at 800 x 600.
+// Frame read-back, JPEG screenshots, movie frames and text at 800 x 600.
 #include <benchmark/benchmark.h>
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <cstdio>
 #include <unistd.h>
 #include <string>
 #include <vector>
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/pool.h"
 #include "platform/plat_gl.h"
 #include "platform/plat_jpeg.h"
 #include "platform/plat_movie.h"
+#include "platform/plat_window.h"
+#include "view/ogw.h"
 
 namespace {
 
@@ -96,5 +102,48 @@ void BM_MovieFrameMjpg(benchmark::State& state) { MovieFrame(state, "MJPG"); }
 void BM_MovieFrameRaw(benchmark::State& state) { MovieFrame(state, "DIB "); }
 BENCHMARK(BM_MovieFrameMjpg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MovieFrameRaw)->Unit(benchmark::kMillisecond);
+
+}
+
+namespace {
+
+// Labels as a frame of ten satellites has them: short texts at points of a
+// perspective view, depth-tested, in a few colours.
+void BM_PrintText(benchmark::State& state)
+{
+    LOG_Init();
+    MEMORY_Init();
+    POOL_Init();
+    PLAT_ResetWindows();
+    OGW_Init();
+    OGW_WINDOW* w = OGW_CreateWindowRecord("bench", nullptr, nullptr, nullptr);
+    OGW_SetClientSize(w, WIDTH, HEIGHT);
+    OGW_FONT_SLOT font = OGW_OpenWindow(w) ? OGW_CreateFont(w, "Arial", 10, 0) : -1;
+    if (font < 0) {
+        state.SkipWithError("no window or font");
+        return;
+    }
+    OGW_MakeCurrent(w);
+    glViewport(0, 0, WIDTH, HEIGHT);
+    glMatrixMode(GL_PROJECTION);
+    gluPerspective(45.0, double(WIDTH) / HEIGHT, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_TEXTURE_2D);
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        for (int i = 0; i < state.range(0); ++i) {
+            glColor3ub(static_cast<GLubyte>(100 + i % 150), 200, 160);
+            glRasterPos3d((i % 25) * 0.4 - 5.0, (i / 25 % 20) * 0.3 - 3.0, -10.0 - i % 7);
+            OGW_PrintText(font, "%d", -10000 * (i % 9));
+        }
+        glFinish();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    OGW_MakeCurrent(nullptr);
+    OGW_DestroyWindow(w);
+    OGW_Done();
+    POOL_Done();
+}
+BENCHMARK(BM_PrintText)->Arg(500)->Unit(benchmark::kMillisecond);
 
 }

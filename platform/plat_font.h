@@ -1,5 +1,6 @@
 // PLAT font: monochrome glyph bitmaps of the 256 code page 1250 bytes, made
-// with FreeType from the installed TrueType faces, for glBitmap display lists.
+// with FreeType from the installed TrueType faces, laid out as glBitmap
+// takes them.
 #pragma once
 #include <cstdint>
 

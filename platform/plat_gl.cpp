@@ -225,3 +225,8 @@ void PLAT_GetGLTargetSize(const PLAT_GL_CONTEXT* context, int32_t* width, int32_
     *width = context ? context->width : 0;
     *height = context ? context->height : 0;
 }
+
+void* PLAT_GetGLFunction(const char* name)
+{
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}

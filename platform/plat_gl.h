@@ -17,6 +17,9 @@ uint32_t PLAT_MakeGLCurrent(PLAT_GL_CONTEXT* context);
 // Gives the frame target a new size; the context must be current. 1 on success.
 uint32_t PLAT_ResizeGLTarget(PLAT_GL_CONTEXT* context, int32_t width, int32_t height);
 void PLAT_GetGLTargetSize(const PLAT_GL_CONTEXT* context, int32_t* width, int32_t* height);
+// The entry point of an OpenGL function beyond version 1.1 (extensions
+// included); null when the driver has none.
+void* PLAT_GetGLFunction(const char* name);
 
 // Bytes of one read-back row of blue-green-red pixels, padded to 4 bytes as
 // OpenGL's default pack alignment and a DIB row are.

@@ -217,6 +217,7 @@ void InitGLState()
 void FreeRecord(OGW_WINDOW* w)
 {
     OGW_DeleteMovieWriter(w);
+    OGW_FreeFonts(w);
     if (w->movieFileName)
         POOL_Free(w->movieFileName);
     if (w->captureName)

@@ -10,6 +10,7 @@
 #include "platform/plat_window.h"
 
 struct OGW_WINDOW;
+struct OGW_FONT;
 struct OGW_MOVIE_WRITER;
 struct PLAT_THREAD;
 struct PLAT_GL_CONTEXT;
@@ -81,7 +82,9 @@ struct OGW_WINDOW {
     uint32_t captureQuality, captureCounter, lastCaptureTick;
     char* captureName;
     uint32_t templateLength;
-    uint32_t fontSlots[OGW_FONT_SLOTS];
+    uint32_t fontSlots[OGW_FONT_SLOTS];   // the glyph texture of each font
+    OGW_FONT* fonts[OGW_FONT_SLOTS];       // where each glyph lies in it
+    uint32_t textProgram;                   // the shader program that draws glyphs
     uint32_t textureSlots[OGW_TEXTURE_SLOTS];
     // Render thread state beyond the window's own: a frame is being drawn
     // (virtual time waits for it), the window was closed by its user, the

@@ -13,5 +13,8 @@ uint32_t OGW_NavigateKey(OGW_WINDOW* window, uint32_t key);
 // then the screenshot if one is due.
 void OGW_WriteMovieFrames(OGW_WINDOW* window, uint32_t now);
 void OGW_CaptureIfDue(OGW_WINDOW* window, uint32_t now);
+// Frees the glyph tables of the fonts still in the record (their textures
+// and the text program go with the rendering context).
+void OGW_FreeFonts(OGW_WINDOW* window);
 // Completes and frees the movie writer (the AVI file is finished).
 void OGW_DeleteMovieWriter(OGW_WINDOW* window);

@@ -1,10 +1,13 @@
+#include <GL/glu.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 #include "platform/plat_bmp.h"
+#include "platform/plat_font.h"
 #include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
@@ -143,6 +146,164 @@ TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
 
     EXPECT_NEAR(s_afterLong, 199 * s_afterW, 0.5);
     EXPECT_GT(s_afterW, 5.0);
+}
+
+// The glyphs of a face as display lists of glBitmap calls, as fonts were
+// drawn before: what the text must still look like.
+GLuint BitmapLists(uint32_t style)
+{
+    PLAT_GLYPH_SET* set = PLAT_RenderGlyphs("Arial", 13, style);
+    GLuint base = set ? glGenLists(256) : 0;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (uint32_t i = 0; base && i < 256; ++i) {
+        const PLAT_GLYPH& g = set->glyphs[i];
+        glNewList(base + i, GL_COMPILE);
+        glBitmap(g.width, g.height, g.originX, g.originY, g.advance, 0.0f, g.bits);
+        glEndList();
+    }
+    PLAT_FreeGlyphs(set);
+    return base;
+}
+
+// What a scene's drawing leaves behind besides pixels.
+struct TextState {
+    float colour[4], raster[4];
+    GLboolean culling, colourMaterial, lighting;
+    GLint program;
+    bool operator==(const TextState& o) const
+    {
+        return !memcmp(colour, o.colour, sizeof colour) && !memcmp(raster, o.raster, sizeof raster) &&
+               culling == o.culling && colourMaterial == o.colourMaterial && lighting == o.lighting &&
+               program == o.program;
+    }
+};
+
+// Labels at points of a perspective view, partly behind a lit plate, two
+// with their colour from the light, two printed one after the other, one
+// translucent, one of alpha 0 without blending, two across the window's
+// edges and one whose raster position is outside; a long stippled line; a
+// last label and a lit triangle in the current colour. print(font 0 plain
+// or 1 underlined, text).
+void TextScene(OGW_WINDOW* w, const std::function<void(int, const char*)>& print, TextState* state)
+{
+    glViewport(0, 0, w->clientWidth, w->clientHeight);
+    glClearColor(0.1f, 0.1f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(50.0, double(w->clientWidth) / w->clientHeight, 0.5, 50.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslated(0.0, 0.0, -6.0);
+    glRotated(20.0, 1.0, 0.3, 0.0);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_LIGHTING);
+    glColor3ub(90, 160, 90);
+    glBegin(GL_QUADS);
+    glNormal3d(0.0, 0.0, 1.0);
+    glVertex3d(-0.6, -1.5, 0.2), glVertex3d(0.7, -1.5, 0.2), glVertex3d(0.7, 1.5, 0.2), glVertex3d(-0.6, 1.5, 0.2);
+    glEnd();
+    for (int i = 0; i < 12; ++i) {
+        (i == 3 ? glEnable : glDisable)(GL_LIGHTING);
+        glColor3ub(static_cast<GLubyte>(255 - 15 * i), static_cast<GLubyte>(120 + 10 * i), 40);
+        glRasterPos3d(-2.6 + 0.37 * i, -1.9 + 0.31 * i, 0.9 - 0.23 * i);
+        print(i % 2, "Měsíc 12:34 ŽÁj");
+    }
+    glRasterPos3d(-2.0, 1.3, 0.0);
+    print(0, "x-ECI");
+    print(1, " = VE");
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4ub(255, 255, 0, 90);
+    glRasterPos3d(-1.0, 0.1, 0.5);
+    print(0, "průsvitný");
+    glDisable(GL_BLEND);
+    glColor4ub(0, 255, 255, 0);
+    glRasterPos3d(-1.0, -0.5, 0.5);
+    print(1, "alfa 0");
+    glColor3ub(255, 255, 255);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, w->clientWidth, 0.0, w->clientHeight, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    const double edges[3][2] = {{w->clientWidth - 30.3, 40.7}, {60.6, w->clientHeight - 4.2}, {-5.0, 50.0}};
+    for (const auto& at : edges) {
+        glRasterPos2d(at[0], at[1]);
+        print(0, "okraj okna");
+    }
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x0F0F);
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i <= 40000; ++i)
+        glVertex3d(-2.5 + i * 1.25e-4, -0.8 + 0.5 * std::sin(i * 3e-4), 0.1);
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+    glColor4ub(200, 80, 40, 255);
+    glEnable(GL_LIGHTING);
+    glRasterPos3d(1.0, -1.0, 0.0);
+    print(0, "mass");
+    glBegin(GL_TRIANGLES);
+    glVertex3d(1.2, -1.8, 0.4), glVertex3d(2.2, -1.8, 0.4), glVertex3d(1.7, -0.9, 0.4);
+    glEnd();
+    glGetFloatv(GL_CURRENT_COLOR, state->colour);
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, state->raster);
+    state->culling = glIsEnabled(GL_CULL_FACE);
+    state->colourMaterial = glIsEnabled(GL_COLOR_MATERIAL);
+    state->lighting = glIsEnabled(GL_LIGHTING);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &state->program);
+    glDisable(GL_LIGHTING);
+}
+
+// Each variant draws the first frame of a window of its own: Mesa splits a
+// long immediate-mode line where its vertex buffer runs full, and stipples
+// the parts from their starts, so a stippled line depends on all the
+// immediate-mode vertices the context took before.
+TEST_F(OgwTest, TextLooksAsItsGlyphBitmapsDrawnOneByOne)
+{
+    static GLuint s_lists[2];
+    static TextState s_state;
+    Open(240, 150);
+    g_draw = [](OGW_WINDOW* w) {
+        s_lists[0] = BitmapLists(0), s_lists[1] = BitmapLists(OGW_FONT_UNDERLINE);
+        TextScene(w,
+                  [](int font, const char* text) {
+                      glListBase(s_lists[font]);
+                      glCallLists(static_cast<GLsizei>(strlen(text)), GL_UNSIGNED_BYTE, text);
+                  },
+                  &s_state);
+    };
+    ASSERT_TRUE(Frame());
+    std::vector<uint8_t> bitmaps = viewtest::g_pixels;
+    TextState bitmapState = s_state;
+    OGW_DisableRedraw(window_);
+    OGW_DestroyWindow(window_);
+
+    Open(240, 150);
+    static OGW_FONT_SLOT s_fonts[2];
+    s_fonts[0] = OGW_CreateFont(window_, "Arial", 13, 0);
+    s_fonts[1] = OGW_CreateFont(window_, "Arial", 13, OGW_FONT_UNDERLINE);
+    ASSERT_GE(s_fonts[1], 0);
+    g_draw = [](OGW_WINDOW* w) {
+        TextScene(w, [](int font, const char* text) { OGW_PrintText(s_fonts[font], "%s", text); }, &s_state);
+    };
+    ASSERT_TRUE(Frame());
+    size_t differing = 0, lit = 0;
+    for (size_t i = 0; i < bitmaps.size(); ++i) {
+        differing += bitmaps[i] != viewtest::g_pixels[i];
+        lit += bitmaps[i] > 200;
+    }
+    EXPECT_EQ(differing, 0u);
+    EXPECT_GT(lit, 500u);   // the text was drawn at all
+    EXPECT_TRUE(s_state == bitmapState);
 }
 
 TEST_F(OgwTest, FontAndTextureSlotsRunOutAndAreReused)
