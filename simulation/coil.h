@@ -18,11 +18,10 @@ constexpr uint32_t COIL_TAG_PWM_PLUS = 1000;
 constexpr uint32_t COIL_TAG_PWM_MINUS = 1001;
 constexpr uint32_t COIL_TAG_VOLTAGE = 1002;
 
+// One change of current: from `time` on, `current` flowed.
 struct COIL_QUEUE_ITEM {
     TIME_MS time;
     double current;
-    COIL_QUEUE_ITEM* older;
-    COIL_QUEUE_ITEM* newer;
 };
 
 struct COIL {
@@ -50,9 +49,12 @@ struct COIL {
     double current;              // A
     TIME_MS energyTime;
     SATELIT* satellite;
+    // The history: a ring of queueCapacity items (a power of two, 0 before
+    // the first), queueCount of them held from index queueOldest on.
     uint32_t queueCount;
-    COIL_QUEUE_ITEM* queueNewest;
-    COIL_QUEUE_ITEM* queueOldest;
+    uint32_t queueCapacity;
+    uint32_t queueOldest;
+    COIL_QUEUE_ITEM* queue;
     COIL* next;
 };
 
@@ -71,4 +73,6 @@ void COIL_GetMoment(const COIL* coil, VEC3* moment);
 double COIL_GetTotalEnergy(const COIL* coil);
 // Mean power over the last `window` ms of the clock.
 double COIL_GetAveragePower(const COIL* coil, TIME_MS window);
+// The i-th item of the history, 0 the oldest (i < queueCount).
+const COIL_QUEUE_ITEM* COIL_HistoryItem(const COIL* coil, uint32_t i);
 void COIL_Free(COIL* coil);
