@@ -1,6 +1,7 @@
 // Projected-area raster: scan conversion, union counting, the count and sums
 // against the pixels themselves, mapping limits and recycled recordings.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -206,6 +207,43 @@ TEST_F(RasterTest, RowsWithGapsAndHolesCountEachPixelOnce)
     RASTER_FillSpan(150, 64, 64);   // the gap between the two closed on one row
     EXPECT_EQ(Count(), 54u * 191u + 236u * 201u - 64u * 11u + 1u);
     ExpectConsistent();
+}
+
+// Triangles filled and erased one after another, thin ones side by side so
+// that rows hold many runs at once: the raster always holds the union of what
+// each filled alone, less what the erased ones covered alone.
+TEST_F(RasterTest, FillsAndErasesInAnyOrderKeepTheUnionOfTheirPixels)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> coordinate(0, 511), width(0, 40), percent(0, 99);
+    for (int round = 0; round < 30; ++round) {
+        struct Shape {
+            RASTER_PIXEL p[3];
+            bool erase;
+            std::vector<bool> pixels;
+        };
+        std::vector<Shape> shapes(2 + random() % 14);
+        for (Shape& shape : shapes) {
+            int x = coordinate(random), narrow = percent(random) < 70;
+            for (RASTER_PIXEL& q : shape.p)
+                q = Px(narrow ? std::min(511, x + width(random)) : coordinate(random), coordinate(random));
+            shape.erase = percent(random) < 20;
+            RASTER_Clear();
+            RASTER_FillTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            shape.pixels = Covered();
+        }
+        RASTER_Clear();
+        std::vector<bool> model(512 * 512, false);
+        for (const Shape& shape : shapes) {
+            if (shape.erase) RASTER_EraseTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            else RASTER_FillTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            for (size_t i = 0; i < model.size(); ++i)
+                model[i] = shape.erase ? model[i] && !shape.pixels[i] : model[i] || shape.pixels[i];
+            ASSERT_EQ(Count(), static_cast<uint32_t>(std::count(model.begin(), model.end(), true))) << round;
+        }
+        ASSERT_TRUE(Covered() == model) << round;
+        ExpectConsistent();
+    }
 }
 
 TEST_F(RasterTest, MappingClampsAndEqualBoundsWiden)
