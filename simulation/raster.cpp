@@ -42,7 +42,6 @@ static double s_yMin = 0.0, s_yMax = 0.0, s_yScale = 1.0;
 static uint32_t s_recording = 0;
 static RASTER_TRIANGLE_LIST* s_current = nullptr;
 static RASTER_TRIANGLE* s_freeTriangles = nullptr;
-static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
 // The bits of the rows that are not one run; all zero in the others.
@@ -113,7 +112,7 @@ void RASTER_FreeBuffer()
 void RASTER_Reset()
 {
     s_buffer = nullptr;
-    s_freeTriangles = s_freeTrianglesTail = nullptr;
+    s_freeTriangles = nullptr;
     s_freeLists = nullptr;
     s_recording = 0;
     s_current = nullptr;
@@ -132,7 +131,6 @@ void RASTER_Done()
         POOL_Free(s_freeTriangles);
         s_freeTriangles = next;
     }
-    s_freeTrianglesTail = nullptr;
     while (s_freeLists) {
         RASTER_TRIANGLE_LIST* next = s_freeLists->link;
         POOL_Free(s_freeLists);
@@ -495,7 +493,7 @@ static RASTER_TRIANGLE_LIST* StartList()
         if (!list) return nullptr;
     }
     list->count = 0;
-    list->head = nullptr;
+    list->head = list->tail = nullptr;
     list->link = nullptr;
     return list;
 }
@@ -505,7 +503,6 @@ static uint32_t RecordTriangle(const RASTER_POINT& p0, const RASTER_POINT& p1, c
     RASTER_TRIANGLE* triangle = s_freeTriangles;
     if (triangle) {
         s_freeTriangles = triangle->next;
-        if (!s_freeTriangles) s_freeTrianglesTail = nullptr;
     } else {
         MEMORY_SetTag("RASTER:triangle");
         triangle = static_cast<RASTER_TRIANGLE*>(POOL_Alloc(sizeof(RASTER_TRIANGLE) + 1));
@@ -515,6 +512,7 @@ static uint32_t RecordTriangle(const RASTER_POINT& p0, const RASTER_POINT& p1, c
     triangle->corners[1] = p1;
     triangle->corners[2] = p2;
     triangle->next = s_current->head;
+    if (!s_current->head) s_current->tail = triangle;
     s_current->head = triangle;
     return 1;
 }
@@ -559,13 +557,13 @@ void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list)
 {
     if (!list) return;
     if (list->head) {
-        RASTER_TRIANGLE* last = list->head;
-        while (last->next) last = last->next;
-        if (s_freeTrianglesTail) s_freeTrianglesTail->next = list->head;
-        else s_freeTriangles = list->head;
-        s_freeTrianglesTail = last;
+        RASTER_TRIANGLE* last = list->tail;
+        if (!last)
+            for (last = list->head; last->next;) last = last->next;
+        last->next = s_freeTriangles;
+        s_freeTriangles = list->head;
     }
-    list->head = nullptr;
+    list->head = list->tail = nullptr;
     list->count = 0;
     list->link = s_freeLists;
     s_freeLists = list;

@@ -286,7 +286,8 @@ void Measure(const RASTER_POINT* quads, int count)
 }
 
 // A recording holds the two triangles of each quad, newest first, in plane
-// coordinates; returned records are reused, so steady measuring allocates nothing.
+// coordinates; returned records are reused, the last returned first, so steady
+// measuring allocates nothing.
 TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
 {
     const RASTER_POINT quads[12] = {{0.1, 0.1}, {0.5, 0.1}, {0.5, 0.5}, {0.1, 0.5}, {0.2, 0.2}, {0.9, 0.2},
@@ -297,6 +298,8 @@ TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
     EXPECT_EQ(first->count, 6u);
     EXPECT_EQ(first->head->corners[1].x, 0.3);  // (0, 2, 3) of the last quad
     EXPECT_EQ(first->head->corners[2].y, 0.3);
+    EXPECT_EQ(first->tail->corners[1].x, 0.5);  // (0, 1, 2) of the first quad
+    EXPECT_EQ(first->tail->next, nullptr);
     EXPECT_EQ(RASTER_TakeRecording(), nullptr);
 
     Measure(quads, 3);
@@ -311,6 +314,11 @@ TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
         RASTER_FreeRecording(second);
         second = next;
     }
+    std::set<const RASTER_TRIANGLE*> returned = Triangles(second);
+    RASTER_FreeRecording(second);
+    Measure(quads, 3);
+    second = RASTER_TakeRecording();
+    EXPECT_TRUE(Triangles(second) == returned);  // the records returned last, at once
     // A clear with an untaken recording gives its records back as well.
     Measure(quads, 3);
     RASTER_Clear();
