@@ -347,6 +347,7 @@ static void FreeQueue(COIL* coil)
     if (coil->queue) POOL_Free(coil->queue);
     coil->queue = nullptr;
     coil->queueCapacity = coil->queueCount = coil->queueOldest = 0;
+    coil->queueExpiry = INT64_MAX;
 }
 
 uint32_t COIL_Link(COIL* coil, SWMODULE* firstModule)
@@ -423,6 +424,11 @@ static COIL_QUEUE_ITEM* Item(COIL* coil, uint32_t i)
     return &coil->queue[(coil->queueOldest + i) & (coil->queueCapacity - 1)];
 }
 
+static void SetExpiry(COIL* coil)
+{
+    coil->queueExpiry = coil->queueCount > 1 ? Item(coil, 1)->time + kHistorySpanMs : INT64_MAX;
+}
+
 // A full ring doubles, its items moved to the start of the new one in order.
 static uint32_t GrowHistory(COIL* coil)
 {
@@ -450,13 +456,15 @@ static void AppendHistory(COIL* coil, double current)
     }
     // An item leaves once the item after it is itself older than the span:
     // the current in force at the start of the span stays on record.
-    while (coil->queueCount > 1 && now - Item(coil, 1)->time >= kHistorySpanMs) {
+    while (coil->queueCount > 1 && now >= coil->queueExpiry) {
         coil->queueOldest = (coil->queueOldest + 1) & (coil->queueCapacity - 1);
         coil->queueCount--;
+        SetExpiry(coil);
     }
     if (coil->queueCount == coil->queueCapacity && !GrowHistory(coil)) return;
     *Item(coil, coil->queueCount) = COIL_QUEUE_ITEM{now, current};
     coil->queueCount++;
+    if (coil->queueCount == 2) SetExpiry(coil);
 }
 
 void COIL_SetCurrent(COIL* coil, double current)
