@@ -328,42 +328,38 @@ void RASTER_EraseSpan(uint16_t row, uint16_t x1, uint16_t x2) { CheckedSpan<fals
 
 // The column of an edge from (x0, y0) to (x1, y1), dy = y1 - y0 > 0, at row
 // y0 + i: x0 + (i dx + r) / dy truncated toward zero, r = dy / 2 negated with dx,
-// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The column and the
-// remainder are carried from row to row, so no division is made per row.
+// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The numerator is
+// carried from row to row and divided by a multiplication, so the rows do not
+// wait on each other and no division is made per row.
 struct SCAN_EDGE {
-    int column;         // x0 + sign floor((i |dx| + dy / 2) / dy) at the current row
-    int sign;
-    int columnStep;     // sign (|dx| / dy)
-    int remainder;      // (i |dx| + dy / 2) mod dy
-    int remainderStep;  // |dx| mod dy
-    int dy;
+    int x0;
+    int sign;           // 0 or -1: the column moves right or left
+    uint32_t numerator; // i |dx| + dy / 2 at the current row i
+    uint32_t step;      // |dx|
+    uint64_t inverse;   // ceil(2^32 / dy): numerator / dy = (numerator inverse) >> 32
 };
 
 static SCAN_EDGE StartEdge(int x0, int y0, int x1, int y1)
 {
     SCAN_EDGE e;
-    int dx = x1 - x0;
-    int adx = dx < 0 ? -dx : dx;
-    e.column = x0;
-    e.sign = dx < 0 ? -1 : 1;
-    e.dy = y1 - y0;
-    e.columnStep = e.sign * (adx / e.dy);
-    e.remainderStep = adx % e.dy;
-    e.remainder = e.dy / 2;
+    int dx = x1 - x0, dy = y1 - y0;
+    e.x0 = x0;
+    e.sign = dx < 0 ? -1 : 0;
+    e.step = static_cast<uint32_t>(dx < 0 ? -dx : dx);
+    e.numerator = static_cast<uint32_t>(dy / 2);
+    e.inverse = ((uint64_t{1} << 32) + static_cast<uint64_t>(dy) - 1) / static_cast<uint64_t>(dy);
     return e;
 }
 
-static int EdgeColumn(const SCAN_EDGE& e) { return e.column; }
-
-// The carry of the remainder is taken without a branch: it follows the slope,
-// not a pattern the processor could guess.
-static inline __attribute__((always_inline)) void AdvanceEdge(SCAN_EDGE& e)
+// The quotient by multiplication with the rounded-up inverse is exact here:
+// the numerator stays below 2^19 and dy below 2^9.
+static inline int EdgeColumn(const SCAN_EDGE& e)
 {
-    e.remainder += e.remainderStep;
-    int carry = -static_cast<int>(e.remainder >= e.dy);
-    e.remainder -= e.dy & carry;
-    e.column += e.columnStep + (e.sign & carry);
+    int quotient = static_cast<int>((e.numerator * e.inverse) >> 32);
+    return e.x0 + ((quotient ^ e.sign) - e.sign);
 }
+
+static inline __attribute__((always_inline)) void AdvanceEdge(SCAN_EDGE& e) { e.numerator += e.step; }
 
 static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 {

@@ -150,6 +150,55 @@ TEST_F(RasterTest, RandomTrianglesCoverTheirAreaWithinThePerimeter)
     }
 }
 
+// The scan conversion written out plainly, with a division per row: the
+// pixels of each row between the columns of its two edges.
+std::vector<bool> PlainTriangle(RASTER_PIXEL v0, RASTER_PIXEL v1, RASTER_PIXEL v2)
+{
+    std::vector<bool> pixels(512 * 512, false);
+    auto span = [&](int y, int x1, int x2) {
+        for (int x = std::min(x1, x2); x <= std::max(x1, x2); ++x) pixels[y * 512 + x] = true;
+    };
+    auto column = [](int x0, int y0, int x1, int y1, int y) {
+        int dx = x1 - x0, dy = y1 - y0, r = dx < 0 ? -(dy / 2) : dy / 2;
+        return x0 + ((y - y0) * dx + r) / dy;
+    };
+    RASTER_PIXEL v[3] = {v0, v1, v2};
+    int a = 0;
+    for (int i = 1; i < 3; ++i)
+        if (v[i].y <= v[a].y) a = i;
+    int p = a == 0 ? 1 : 0, q = a == 2 ? 1 : 2;
+    int b = v[q].x <= v[p].x ? q : p, c = b == q ? p : q;
+    int m = v[b].y >= v[c].y ? c : b, t = m == b ? c : b;
+    RASTER_PIXEL A = v[a], M = v[m], T = v[t];
+    int longAtM = A.x;
+    if (T.y != A.y && M.y == A.y) span(A.y, A.x, M.x);
+    for (int y = A.y; T.y != A.y && M.y != A.y && y <= M.y; ++y) {
+        longAtM = column(A.x, A.y, T.x, T.y, y);
+        span(y, longAtM, column(A.x, A.y, M.x, M.y, y));
+    }
+    if (T.y == M.y) span(M.y, v[b].x, v[c].x);
+    for (int y = M.y + 1; y <= T.y; ++y) span(y, column(longAtM, M.y, T.x, T.y, y), column(M.x, M.y, T.x, T.y, y));
+    return pixels;
+}
+
+// Triangles of every shape, the longest and flattest edges included, cover
+// exactly the pixels of the plain scan conversion.
+TEST_F(RasterTest, TrianglesCoverThePixelsOfThePlainScan)
+{
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> coordinate(0, 511), edge(0, 3);
+    for (int i = 0; i < 400; ++i) {
+        RASTER_PIXEL p[3];
+        for (RASTER_PIXEL& q : p) {
+            int x = coordinate(random), y = coordinate(random);
+            q = Px(edge(random) ? x : x % 2 * 511, edge(random) ? y : y % 2 * 511);  // often on the border
+        }
+        RASTER_Clear();
+        RASTER_FillTriangle(p[0], p[1], p[2]);
+        ASSERT_TRUE(Covered() == PlainTriangle(p[0], p[1], p[2])) << i;
+    }
+}
+
 TEST_F(RasterTest, DegenerateTrianglesAndFlatRows)
 {
     // Three corners on one row: only the span between the first two.
