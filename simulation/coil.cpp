@@ -13,6 +13,7 @@ static constexpr int64_t kMaxWindings = 1000000;
 static constexpr int64_t kOutputLimit = 10000;
 static constexpr TIME_MS kRepeatSpacingMs = 1000;
 static constexpr TIME_MS kHistorySpanMs = 65001;
+static constexpr uint32_t kFirstHistoryCapacity = 64;
 
 void COIL_Init() {}
 void COIL_Done() {}
@@ -343,13 +344,10 @@ static uint32_t LinkVoltage(COIL* coil, SWMODULE* firstModule)
 
 static void FreeQueue(COIL* coil)
 {
-    for (COIL_QUEUE_ITEM* item = coil->queueOldest; item;) {
-        COIL_QUEUE_ITEM* newer = item->newer;
-        POOL_Free(item);
-        item = newer;
-    }
-    coil->queueOldest = coil->queueNewest = nullptr;
-    coil->queueCount = 0;
+    if (coil->queue) POOL_Free(coil->queue);
+    coil->queue = nullptr;
+    coil->queueCapacity = coil->queueCount = coil->queueOldest = 0;
+    coil->queueExpiry = INT64_MAX;
 }
 
 uint32_t COIL_Link(COIL* coil, SWMODULE* firstModule)
@@ -416,37 +414,57 @@ void COIL_OnModuleOutput(uint32_t phase, void* owner, uint32_t tag, SW_VALUE* va
 
 // ---- current and its history -----------------------------------------------------
 
+const COIL_QUEUE_ITEM* COIL_HistoryItem(const COIL* coil, uint32_t i)
+{
+    return &coil->queue[(coil->queueOldest + i) & (coil->queueCapacity - 1)];
+}
+
+static COIL_QUEUE_ITEM* Item(COIL* coil, uint32_t i)
+{
+    return &coil->queue[(coil->queueOldest + i) & (coil->queueCapacity - 1)];
+}
+
+static void SetExpiry(COIL* coil)
+{
+    coil->queueExpiry = coil->queueCount > 1 ? Item(coil, 1)->time + kHistorySpanMs : INT64_MAX;
+}
+
+// A full ring doubles, its items moved to the start of the new one in order.
+static uint32_t GrowHistory(COIL* coil)
+{
+    uint32_t capacity = coil->queueCapacity ? coil->queueCapacity * 2 : kFirstHistoryCapacity;
+    MEMORY_SetTag("COIL: queue");
+    auto* ring = static_cast<COIL_QUEUE_ITEM*>(POOL_Alloc(capacity * sizeof(COIL_QUEUE_ITEM) + 1));
+    if (!ring) {
+        LOG_Printf("COIL: nedostatek paměti pro historii proudu cívky \"%s\".\n", coil->name);
+        return 0;
+    }
+    for (uint32_t i = 0; i < coil->queueCount; ++i) ring[i] = *Item(coil, i);
+    if (coil->queue) POOL_Free(coil->queue);
+    coil->queue = ring;
+    coil->queueCapacity = capacity;
+    coil->queueOldest = 0;
+    return 1;
+}
+
 static void AppendHistory(COIL* coil, double current)
 {
     TIME_MS now = g_simClock.clock;
-    COIL_QUEUE_ITEM* newest = coil->queueNewest;
-    if (newest && now - newest->time < kRepeatSpacingMs && MATH_ApproxEqualFine(newest->current, current)) return;
+    if (coil->queueCount) {
+        const COIL_QUEUE_ITEM* newest = Item(coil, coil->queueCount - 1);
+        if (now - newest->time < kRepeatSpacingMs && MATH_ApproxEqualFine(newest->current, current)) return;
+    }
     // An item leaves once the item after it is itself older than the span:
     // the current in force at the start of the span stays on record.
-    COIL_QUEUE_ITEM* reused = nullptr;
-    while (coil->queueOldest && coil->queueOldest->newer &&
-           now - coil->queueOldest->newer->time >= kHistorySpanMs) {
-        COIL_QUEUE_ITEM* old = coil->queueOldest;
-        coil->queueOldest = old->newer;
-        coil->queueOldest->older = nullptr;
+    while (coil->queueCount > 1 && now >= coil->queueExpiry) {
+        coil->queueOldest = (coil->queueOldest + 1) & (coil->queueCapacity - 1);
         coil->queueCount--;
-        if (reused) POOL_Free(reused);
-        reused = old;
+        SetExpiry(coil);
     }
-    COIL_QUEUE_ITEM* item = reused;
-    if (!item) {
-        MEMORY_SetTag("COIL: queue item");
-        item = static_cast<COIL_QUEUE_ITEM*>(POOL_Alloc(sizeof(COIL_QUEUE_ITEM) + 1));
-        if (!item) {
-            LOG_Printf("COIL: nedostatek paměti pro historii proudu cívky \"%s\".\n", coil->name);
-            return;
-        }
-    }
-    *item = COIL_QUEUE_ITEM{now, current, coil->queueNewest, nullptr};
-    if (coil->queueNewest) coil->queueNewest->newer = item;
-    else coil->queueOldest = item;
-    coil->queueNewest = item;
+    if (coil->queueCount == coil->queueCapacity && !GrowHistory(coil)) return;
+    *Item(coil, coil->queueCount) = COIL_QUEUE_ITEM{now, current};
     coil->queueCount++;
+    if (coil->queueCount == 2) SetExpiry(coil);
 }
 
 void COIL_SetCurrent(COIL* coil, double current)
@@ -472,20 +490,28 @@ void COIL_GetMoment(const COIL* coil, VEC3* moment)
 double COIL_GetTotalEnergy(const COIL* coil) { return coil ? coil->energy : 0.0; }
 
 // Energy of the recorded currents over the window, divided by the time they
-// cover; with no history, or none of it before now, the present power.
+// cover; with no history, or none of it before now, the present power. The
+// sum starts at the newest item older than the window's start (or the
+// oldest), found by bisection: the items are in time order.
 double COIL_GetAveragePower(const COIL* coil, TIME_MS window)
 {
-    if (!coil->queueNewest) return coil->power;
+    if (!coil->queueCount) return coil->power;
     TIME_MS now = g_simClock.clock;
     TIME_MS from = now - window;
-    const COIL_QUEUE_ITEM* first = coil->queueNewest;
-    while (first->time >= from && first->older) first = first->older;
+    uint32_t low = 0, high = coil->queueCount - 1;
+    while (low < high) {
+        uint32_t middle = (low + high + 1) / 2;
+        if (COIL_HistoryItem(coil, middle)->time < from) low = middle;
+        else high = middle - 1;
+    }
+    const COIL_QUEUE_ITEM* first = COIL_HistoryItem(coil, low);
     if (first->time > from) from = first->time;
     if (now <= from) return coil->power;
     double joules = 0.0;
-    for (const COIL_QUEUE_ITEM* item = first; item; item = item->newer) {
+    for (uint32_t i = low; i < coil->queueCount; ++i) {
+        const COIL_QUEUE_ITEM* item = COIL_HistoryItem(coil, i);
         TIME_MS start = item->time > from ? item->time : from;
-        TIME_MS end = item->newer ? item->newer->time : now;
+        TIME_MS end = i + 1 < coil->queueCount ? COIL_HistoryItem(coil, i + 1)->time : now;
         joules += coil->resistance * item->current * item->current * static_cast<double>(end - start) / 1000.0;
     }
     return joules / (static_cast<double>(now - from) / 1000.0);

@@ -18,41 +18,48 @@ constexpr uint32_t COIL_TAG_PWM_PLUS = 1000;
 constexpr uint32_t COIL_TAG_PWM_MINUS = 1001;
 constexpr uint32_t COIL_TAG_VOLTAGE = 1002;
 
+// One change of current: from `time` on, `current` flowed.
 struct COIL_QUEUE_ITEM {
     TIME_MS time;
     double current;
-    COIL_QUEUE_ITEM* older;
-    COIL_QUEUE_ITEM* newer;
 };
 
+// The fields that a module run and an attitude update touch come first,
+// together, so that a coil costs few cache lines per step.
 struct COIL {
-    char* name;
-    uint32_t shape;
-    double sideA, sideB;         // m
-    uint32_t core;
-    uint32_t windings;
-    VEC3 position;               // m, body
-    VEC3 direction;              // body, any length
-    double resistance;           // ohm
     uint32_t driving;
-    double pwmVoltage;           // V
-    SW_CONNECTION pwmPlusInput;
-    SW_CONNECTION pwmMinusInput;
-    int32_t pwmPlusValue;
-    int32_t pwmMinusValue;
-    uint32_t pwmPending;
+    int32_t voltageValue;
     int32_t minOutput, maxOutput;
     double minVoltage, maxVoltage;
-    SW_CONNECTION voltageInput;
-    int32_t voltageValue;
+    double resistance;           // ohm
     double power;                // W
     double energy;               // J since the link
     double current;              // A
     TIME_MS energyTime;
     SATELIT* satellite;
+    // The history: a ring of queueCapacity items (a power of two, 0 before
+    // the first), queueCount of them held from index queueOldest on. The
+    // oldest leaves at queueExpiry: when the one after it is a whole history
+    // span old (never while fewer than two are held).
+    COIL_QUEUE_ITEM* queue;
     uint32_t queueCount;
-    COIL_QUEUE_ITEM* queueNewest;
-    COIL_QUEUE_ITEM* queueOldest;
+    uint32_t queueCapacity;
+    uint32_t queueOldest;
+    uint32_t windings;
+    TIME_MS queueExpiry;
+    double sideA, sideB;         // m
+    VEC3 direction;              // body, any length
+    int32_t pwmPlusValue;
+    int32_t pwmMinusValue;
+    uint32_t pwmPending;
+    double pwmVoltage;           // V
+    char* name;
+    uint32_t shape;
+    uint32_t core;
+    VEC3 position;               // m, body
+    SW_CONNECTION pwmPlusInput;
+    SW_CONNECTION pwmMinusInput;
+    SW_CONNECTION voltageInput;
     COIL* next;
 };
 
@@ -71,4 +78,6 @@ void COIL_GetMoment(const COIL* coil, VEC3* moment);
 double COIL_GetTotalEnergy(const COIL* coil);
 // Mean power over the last `window` ms of the clock.
 double COIL_GetAveragePower(const COIL* coil, TIME_MS window);
+// The i-th item of the history, 0 the oldest (i < queueCount).
+const COIL_QUEUE_ITEM* COIL_HistoryItem(const COIL* coil, uint32_t i);
 void COIL_Free(COIL* coil);

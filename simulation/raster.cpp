@@ -2,19 +2,20 @@
 // scan conversion, span filling, and the recording of filled triangles in
 // recycled records.
 //
-// The coverage is kept as one bit per pixel, 64-pixel words per row: a span
-// sets (or clears) the eight words of its row at once, with the masks of its
-// first and last column taken from two tables, so that it costs no branch.
-// Each row keeps the first and last column filled since the last clear; a row
-// whose bits are all set between the two (every row of a convex body) is
-// counted from those two alone. The covered count and the column and
-// row sums are counted from the bits when first asked for after a change, and
-// the byte pixels are written from the bits only when the buffer is read, so
-// the many projections that only want the area and the centroid never touch
-// them. The rows filled since the last clear are remembered, so clearing and
-// counting touch only those. The scan and the count are also built for
-// processors with 256-bit vectors, chosen when the program loads; the integer
-// results are the same on every processor.
+// A row's covered pixels are kept as up to two runs of columns, first and
+// last: a span that overlaps or touches a run widens it (joining the two runs
+// when it bridges them), one that touches neither becomes the second run. That
+// is all that happens in the rows of a convex body, whatever the order of its
+// faces. A row that would need a third run moves to one bit per pixel, 64-pixel
+// words per row, where it stays until the next clear; a span there sets (or
+// clears) the eight words of its row at once, with the masks of its first and
+// last column taken from two tables. The covered count and the column and row
+// sums are counted from the runs and the bits when first asked for after a
+// change, and the byte pixels are written only when the buffer is read, so the
+// many projections that only want the area and the centroid never touch them.
+// The rows filled since the last clear are remembered, so clearing and
+// counting touch only those. The integer results are those of a pixel-by-pixel
+// fill.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -41,16 +42,24 @@ static double s_yMin = 0.0, s_yMax = 0.0, s_yScale = 1.0;
 static uint32_t s_recording = 0;
 static RASTER_TRIANGLE_LIST* s_current = nullptr;
 static RASTER_TRIANGLE* s_freeTriangles = nullptr;
-static RASTER_TRIANGLE* s_freeTrianglesTail = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
+// The bits of the rows that are not one run; all zero in the others.
 alignas(64) static uint64_t s_rowBits[kSize][kWordsPerRow];
 // The row masks of the columns from x on and of the columns up to x.
 alignas(64) static uint64_t s_fromColumn[kSize][kWordsPerRow];
 alignas(64) static uint64_t s_toColumn[kSize][kWordsPerRow];
-// Per row, the first and last column filled since the last clear (first > last: none).
-static int16_t s_rowFirst[kSize];
-static int16_t s_rowLast[kSize];
+// What a row holds: no covered pixel, one run, two runs, or its bits.
+enum RASTER_ROW_STATE : uint8_t { RASTER_ROW_EMPTY, RASTER_ROW_ONE_RUN, RASTER_ROW_TWO_RUNS, RASTER_ROW_BITS };
+// A row's runs, the first left of the second with at least one empty column
+// between them. A row in bits keeps in its first run the first and last column
+// filled since the last clear: no pixel outside them is covered.
+struct RASTER_ROW_RUNS {
+    int16_t first, last;
+    int16_t first2, last2;
+};
+static RASTER_ROW_RUNS s_rowRuns[kSize];
+static uint8_t s_rowState[kSize];
 // The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
@@ -70,8 +79,7 @@ static void MakeColumnMasks()
 
 static void ForgetFilledExtents()
 {
-    std::fill(s_rowFirst, s_rowFirst + kSize, static_cast<int16_t>(kSize));
-    std::fill(s_rowLast, s_rowLast + kSize, static_cast<int16_t>(-1));
+    memset(s_rowState, RASTER_ROW_EMPTY, sizeof s_rowState);
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
 }
@@ -104,7 +112,7 @@ void RASTER_FreeBuffer()
 void RASTER_Reset()
 {
     s_buffer = nullptr;
-    s_freeTriangles = s_freeTrianglesTail = nullptr;
+    s_freeTriangles = nullptr;
     s_freeLists = nullptr;
     s_recording = 0;
     s_current = nullptr;
@@ -123,7 +131,6 @@ void RASTER_Done()
         POOL_Free(s_freeTriangles);
         s_freeTriangles = next;
     }
-    s_freeTrianglesTail = nullptr;
     while (s_freeLists) {
         RASTER_TRIANGLE_LIST* next = s_freeLists->link;
         POOL_Free(s_freeLists);
@@ -132,14 +139,13 @@ void RASTER_Done()
     s_recording = 0;
 }
 
-// Only the rows filled since the last clear can hold covered pixels.
+// Only the rows filled since the last clear can hold covered pixels, and only
+// those of them in bits have bits to clear.
 static void ClearFilledPixels()
 {
-    if (s_filledRowFirst <= s_filledRowLast) {
-        size_t rows = static_cast<size_t>(s_filledRowLast - s_filledRowFirst + 1);
-        memset(s_rowBits[s_filledRowFirst], 0, sizeof s_rowBits[0] * rows);
-        std::fill(s_rowFirst + s_filledRowFirst, s_rowFirst + s_filledRowLast + 1, static_cast<int16_t>(kSize));
-        std::fill(s_rowLast + s_filledRowFirst, s_rowLast + s_filledRowLast + 1, static_cast<int16_t>(-1));
+    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+        if (s_rowState[y] == RASTER_ROW_BITS) memset(s_rowBits[y], 0, sizeof s_rowBits[y]);
+        s_rowState[y] = RASTER_ROW_EMPTY;
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
@@ -205,10 +211,9 @@ static inline void MarkRows(int first, int last)
     s_bytesStale = true;
 }
 
-// Fills (or erases) one row from x1 to x2 inclusive, x1 <= x2, both within the
-// raster; the row has been marked.
+// Sets (or clears) the bits of row y from x1 to x2 inclusive, x1 <= x2.
 template <bool kFill>
-static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
+static inline void SpanBits(int y, int x1, int x2)
 {
     uint64_t* bits = s_rowBits[y];
     const uint64_t* from = s_fromColumn[x1];
@@ -217,10 +222,87 @@ static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
         if (kFill) bits[w] |= from[w] & to[w];
         else bits[w] &= ~(from[w] & to[w]);
     }
-    if (kFill) {
-        s_rowFirst[y] = static_cast<int16_t>(std::min<int>(s_rowFirst[y], x1));
-        s_rowLast[y] = static_cast<int16_t>(std::max<int>(s_rowLast[y], x2));
+}
+
+// The runs of row y (one or two) go into its bits, where its coverage stays
+// until the next clear.
+static void MoveRowToBits(int y)
+{
+    RASTER_ROW_RUNS& r = s_rowRuns[y];
+    SpanBits<true>(y, r.first, r.last);
+    if (s_rowState[y] == RASTER_ROW_TWO_RUNS) {
+        SpanBits<true>(y, r.first2, r.last2);
+        r.last = r.last2;
     }
+    s_rowState[y] = RASTER_ROW_BITS;
+}
+
+static inline bool Touches(int x1, int x2, int16_t first, int16_t last) { return x1 <= last + 1 && x2 >= first - 1; }
+
+static inline void Widen(int16_t* first, int16_t* last, int x1, int x2)
+{
+    *first = static_cast<int16_t>(std::min<int>(*first, x1));
+    *last = static_cast<int16_t>(std::max<int>(*last, x2));
+}
+
+// Fills one row from x1 to x2 inclusive, x1 <= x2, both within the raster; the
+// row has been marked.
+static inline __attribute__((always_inline)) void FillRow(int y, int x1, int x2)
+{
+    RASTER_ROW_RUNS& r = s_rowRuns[y];
+    switch (s_rowState[y]) {
+    case RASTER_ROW_EMPTY:
+        r.first = static_cast<int16_t>(x1);
+        r.last = static_cast<int16_t>(x2);
+        s_rowState[y] = RASTER_ROW_ONE_RUN;
+        return;
+    case RASTER_ROW_ONE_RUN:
+        if (Touches(x1, x2, r.first, r.last)) {
+            Widen(&r.first, &r.last, x1, x2);
+        } else if (x2 < r.first) {
+            r = RASTER_ROW_RUNS{static_cast<int16_t>(x1), static_cast<int16_t>(x2), r.first, r.last};
+            s_rowState[y] = RASTER_ROW_TWO_RUNS;
+        } else {
+            r.first2 = static_cast<int16_t>(x1);
+            r.last2 = static_cast<int16_t>(x2);
+            s_rowState[y] = RASTER_ROW_TWO_RUNS;
+        }
+        return;
+    case RASTER_ROW_TWO_RUNS: {
+        bool first = Touches(x1, x2, r.first, r.last), second = Touches(x1, x2, r.first2, r.last2);
+        if (first && second) {
+            Widen(&r.first, &r.last, x1, std::max<int>(x2, r.last2));
+            s_rowState[y] = RASTER_ROW_ONE_RUN;
+            return;
+        }
+        if (first || second) {
+            if (first) Widen(&r.first, &r.last, x1, x2);
+            else Widen(&r.first2, &r.last2, x1, x2);
+            return;
+        }
+        MoveRowToBits(y);
+        break;
+    }
+    default: break;
+    }
+    SpanBits<true>(y, x1, x2);
+    Widen(&r.first, &r.last, x1, x2);
+}
+
+// Erases one row from x1 to x2 inclusive, x1 <= x2, both within the raster: a
+// row with covered pixels goes to bits first.
+static void EraseRow(int y, int x1, int x2)
+{
+    if (s_rowState[y] == RASTER_ROW_EMPTY) return;
+    if (s_rowState[y] != RASTER_ROW_BITS) MoveRowToBits(y);
+    SpanBits<false>(y, x1, x2);
+}
+
+template <bool kFill>
+static inline __attribute__((always_inline)) void Span(int y, int x1, int x2)
+{
+    if (kFill) FillRow(y, x1, x2);
+    else EraseRow(y, x1, x2);
 }
 
 template <bool kFill>
@@ -246,44 +328,38 @@ void RASTER_EraseSpan(uint16_t row, uint16_t x1, uint16_t x2) { CheckedSpan<fals
 
 // The column of an edge from (x0, y0) to (x1, y1), dy = y1 - y0 > 0, at row
 // y0 + i: x0 + (i dx + r) / dy truncated toward zero, r = dy / 2 negated with dx,
-// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The quotient and the
-// remainder are carried from row to row, so no division is made per row.
+// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The numerator is
+// carried from row to row and divided by a multiplication, so the rows do not
+// wait on each other and no division is made per row.
 struct SCAN_EDGE {
     int x0;
-    int sign;
-    int dy;
-    int quotientStep;
-    int remainderStep;
-    int quotient;
-    int remainder;
+    int sign;           // 0 or -1: the column moves right or left
+    uint32_t numerator; // i |dx| + dy / 2 at the current row i
+    uint32_t step;      // |dx|
+    uint64_t inverse;   // ceil(2^32 / dy): numerator / dy = (numerator inverse) >> 32
 };
 
 static SCAN_EDGE StartEdge(int x0, int y0, int x1, int y1)
 {
     SCAN_EDGE e;
-    int dx = x1 - x0;
-    int adx = dx < 0 ? -dx : dx;
+    int dx = x1 - x0, dy = y1 - y0;
     e.x0 = x0;
-    e.sign = dx < 0 ? -1 : 1;
-    e.dy = y1 - y0;
-    e.quotientStep = adx / e.dy;
-    e.remainderStep = adx % e.dy;
-    e.quotient = 0;
-    e.remainder = e.dy / 2;
+    e.sign = dx < 0 ? -1 : 0;
+    e.step = static_cast<uint32_t>(dx < 0 ? -dx : dx);
+    e.numerator = static_cast<uint32_t>(dy / 2);
+    e.inverse = ((uint64_t{1} << 32) + static_cast<uint64_t>(dy) - 1) / static_cast<uint64_t>(dy);
     return e;
 }
 
-static int EdgeColumn(const SCAN_EDGE& e) { return e.x0 + e.sign * e.quotient; }
-
-static void AdvanceEdge(SCAN_EDGE& e)
+// The quotient by multiplication with the rounded-up inverse is exact here:
+// the numerator stays below 2^19 and dy below 2^9.
+static inline int EdgeColumn(const SCAN_EDGE& e)
 {
-    e.quotient += e.quotientStep;
-    e.remainder += e.remainderStep;
-    if (e.remainder >= e.dy) {
-        e.remainder -= e.dy;
-        e.quotient++;
-    }
+    int quotient = static_cast<int>((e.numerator * e.inverse) >> 32);
+    return e.x0 + ((quotient ^ e.sign) - e.sign);
 }
+
+static inline __attribute__((always_inline)) void AdvanceEdge(SCAN_EDGE& e) { e.numerator += e.step; }
 
 static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 {
@@ -413,7 +489,7 @@ static RASTER_TRIANGLE_LIST* StartList()
         if (!list) return nullptr;
     }
     list->count = 0;
-    list->head = nullptr;
+    list->head = list->tail = nullptr;
     list->link = nullptr;
     return list;
 }
@@ -423,7 +499,6 @@ static uint32_t RecordTriangle(const RASTER_POINT& p0, const RASTER_POINT& p1, c
     RASTER_TRIANGLE* triangle = s_freeTriangles;
     if (triangle) {
         s_freeTriangles = triangle->next;
-        if (!s_freeTriangles) s_freeTrianglesTail = nullptr;
     } else {
         MEMORY_SetTag("RASTER:triangle");
         triangle = static_cast<RASTER_TRIANGLE*>(POOL_Alloc(sizeof(RASTER_TRIANGLE) + 1));
@@ -433,6 +508,7 @@ static uint32_t RecordTriangle(const RASTER_POINT& p0, const RASTER_POINT& p1, c
     triangle->corners[1] = p1;
     triangle->corners[2] = p2;
     triangle->next = s_current->head;
+    if (!s_current->head) s_current->tail = triangle;
     s_current->head = triangle;
     return 1;
 }
@@ -477,13 +553,13 @@ void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list)
 {
     if (!list) return;
     if (list->head) {
-        RASTER_TRIANGLE* last = list->head;
-        while (last->next) last = last->next;
-        if (s_freeTrianglesTail) s_freeTrianglesTail->next = list->head;
-        else s_freeTriangles = list->head;
-        s_freeTrianglesTail = last;
+        RASTER_TRIANGLE* last = list->tail;
+        if (!last)
+            for (last = list->head; last->next;) last = last->next;
+        last->next = s_freeTriangles;
+        s_freeTriangles = list->head;
     }
-    list->head = nullptr;
+    list->head = list->tail = nullptr;
     list->count = 0;
     list->link = s_freeLists;
     s_freeLists = list;
@@ -522,24 +598,43 @@ static bool RowCoveredBetween(int y, int x1, int x2)
     return missing == 0;
 }
 
-// Counts the covered pixels and their column and row sums from the bits. No
-// pixel outside a row's filled columns is covered, so a row covered from its
-// first to its last filled column is one run.
-__attribute__((target_clones("avx2", "default"))) static void CountCovered()
+// Adds the count and the column sum of the run from first to last.
+static inline void SumRun(int first, int last, uint32_t* count, int64_t* columns)
+{
+    uint32_t n = static_cast<uint32_t>(last - first + 1);
+    *count += n;
+    *columns += (static_cast<int64_t>(first) + last) * n / 2;
+}
+
+// The count and the column sum of a row in bits. No pixel outside its filled
+// columns is covered, so a row covered from its first to its last filled
+// column is one run.
+static void SumRowBits(int y, uint32_t* count, int64_t* columns)
+{
+    int first = s_rowRuns[y].first, last = s_rowRuns[y].last;
+    if (first > last) return;
+    if (RowCoveredBetween(y, first, last)) {
+        SumRun(first, last, count, columns);
+        return;
+    }
+    for (int w = first >> 6; w <= last >> 6; ++w) {
+        if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, count, columns);
+    }
+}
+
+// Counts the covered pixels and their column and row sums from the runs and the bits.
+static void CountCovered()
 {
     uint32_t count = 0;
     int64_t columns = 0, rows = 0;
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        int first = s_rowFirst[y], last = s_rowLast[y];
-        if (first > last) continue;
+        const RASTER_ROW_RUNS& r = s_rowRuns[y];
         uint32_t rowCount = 0;
-        if (RowCoveredBetween(y, first, last)) {
-            rowCount = static_cast<uint32_t>(last - first + 1);
-            columns += (static_cast<int64_t>(first) + last) * rowCount / 2;
-        } else {
-            for (int w = first >> 6; w <= last >> 6; ++w) {
-                if (s_rowBits[y][w]) SumRuns(s_rowBits[y][w], w << 6, &rowCount, &columns);
-            }
+        switch (s_rowState[y]) {
+        case RASTER_ROW_EMPTY: continue;
+        case RASTER_ROW_TWO_RUNS: SumRun(r.first2, r.last2, &rowCount, &columns); [[fallthrough]];
+        case RASTER_ROW_ONE_RUN: SumRun(r.first, r.last, &rowCount, &columns); break;
+        default: SumRowBits(y, &rowCount, &columns); break;
         }
         count += rowCount;
         rows += static_cast<int64_t>(y) * rowCount;
@@ -588,11 +683,18 @@ void RASTER_GetCentroid(double* x, double* y)
 
 uint16_t RASTER_GetWidth() { return kSize; }
 uint16_t RASTER_GetHeight() { return kSize; }
-// Writes every row's bytes from its bits.
+// Writes every row's bytes from its run or its bits.
 static void WriteBytes()
 {
     for (int y = 0; y < kSize; ++y) {
         uint8_t* row = s_buffer + y * kSize;
+        const RASTER_ROW_RUNS& r = s_rowRuns[y];
+        if (s_rowState[y] != RASTER_ROW_BITS) {
+            memset(row, 0, kSize);
+            if (s_rowState[y] != RASTER_ROW_EMPTY) memset(row + r.first, 255, r.last - r.first + 1);
+            if (s_rowState[y] == RASTER_ROW_TWO_RUNS) memset(row + r.first2, 255, r.last2 - r.first2 + 1);
+            continue;
+        }
         for (int w = 0; w < kWordsPerRow; ++w) {
             uint64_t bits = s_rowBits[y][w];
             for (int i = 0; i < 64; ++i) row[(w << 6) + i] = (bits >> i) & 1 ? 255 : 0;

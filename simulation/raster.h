@@ -27,6 +27,7 @@ struct RASTER_TRIANGLE_LIST {
     uint32_t count;              // triangles in the list
     RASTER_TRIANGLE* head;       // newest first
     RASTER_TRIANGLE_LIST* link;  // next header while in the free chain
+    RASTER_TRIANGLE* tail;       // the oldest, last in the list (null: not kept)
 };
 
 // Allocates and clears the buffer; 0 with a message when there is no memory.
@@ -68,6 +69,8 @@ void RASTER_GetArea(double* area);
 void RASTER_GetCentroid(double* x, double* y);
 // Detaches the current recording: the caller owns it until RASTER_FreeRecording.
 RASTER_TRIANGLE_LIST* RASTER_TakeRecording();
+// The list's records go to the front of the free chain, so the next
+// recording reuses the records used last.
 void RASTER_FreeRecording(RASTER_TRIANGLE_LIST* list);
 uint16_t RASTER_GetWidth();
 uint16_t RASTER_GetHeight();

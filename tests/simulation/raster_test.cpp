@@ -1,6 +1,7 @@
 // Projected-area raster: scan conversion, union counting, the count and sums
 // against the pixels themselves, mapping limits and recycled recordings.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -149,6 +150,55 @@ TEST_F(RasterTest, RandomTrianglesCoverTheirAreaWithinThePerimeter)
     }
 }
 
+// The scan conversion written out plainly, with a division per row: the
+// pixels of each row between the columns of its two edges.
+std::vector<bool> PlainTriangle(RASTER_PIXEL v0, RASTER_PIXEL v1, RASTER_PIXEL v2)
+{
+    std::vector<bool> pixels(512 * 512, false);
+    auto span = [&](int y, int x1, int x2) {
+        for (int x = std::min(x1, x2); x <= std::max(x1, x2); ++x) pixels[y * 512 + x] = true;
+    };
+    auto column = [](int x0, int y0, int x1, int y1, int y) {
+        int dx = x1 - x0, dy = y1 - y0, r = dx < 0 ? -(dy / 2) : dy / 2;
+        return x0 + ((y - y0) * dx + r) / dy;
+    };
+    RASTER_PIXEL v[3] = {v0, v1, v2};
+    int a = 0;
+    for (int i = 1; i < 3; ++i)
+        if (v[i].y <= v[a].y) a = i;
+    int p = a == 0 ? 1 : 0, q = a == 2 ? 1 : 2;
+    int b = v[q].x <= v[p].x ? q : p, c = b == q ? p : q;
+    int m = v[b].y >= v[c].y ? c : b, t = m == b ? c : b;
+    RASTER_PIXEL A = v[a], M = v[m], T = v[t];
+    int longAtM = A.x;
+    if (T.y != A.y && M.y == A.y) span(A.y, A.x, M.x);
+    for (int y = A.y; T.y != A.y && M.y != A.y && y <= M.y; ++y) {
+        longAtM = column(A.x, A.y, T.x, T.y, y);
+        span(y, longAtM, column(A.x, A.y, M.x, M.y, y));
+    }
+    if (T.y == M.y) span(M.y, v[b].x, v[c].x);
+    for (int y = M.y + 1; y <= T.y; ++y) span(y, column(longAtM, M.y, T.x, T.y, y), column(M.x, M.y, T.x, T.y, y));
+    return pixels;
+}
+
+// Triangles of every shape, the longest and flattest edges included, cover
+// exactly the pixels of the plain scan conversion.
+TEST_F(RasterTest, TrianglesCoverThePixelsOfThePlainScan)
+{
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> coordinate(0, 511), edge(0, 3);
+    for (int i = 0; i < 400; ++i) {
+        RASTER_PIXEL p[3];
+        for (RASTER_PIXEL& q : p) {
+            int x = coordinate(random), y = coordinate(random);
+            q = Px(edge(random) ? x : x % 2 * 511, edge(random) ? y : y % 2 * 511);  // often on the border
+        }
+        RASTER_Clear();
+        RASTER_FillTriangle(p[0], p[1], p[2]);
+        ASSERT_TRUE(Covered() == PlainTriangle(p[0], p[1], p[2])) << i;
+    }
+}
+
 TEST_F(RasterTest, DegenerateTrianglesAndFlatRows)
 {
     // Three corners on one row: only the span between the first two.
@@ -208,6 +258,43 @@ TEST_F(RasterTest, RowsWithGapsAndHolesCountEachPixelOnce)
     ExpectConsistent();
 }
 
+// Triangles filled and erased one after another, thin ones side by side so
+// that rows hold many runs at once: the raster always holds the union of what
+// each filled alone, less what the erased ones covered alone.
+TEST_F(RasterTest, FillsAndErasesInAnyOrderKeepTheUnionOfTheirPixels)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> coordinate(0, 511), width(0, 40), percent(0, 99);
+    for (int round = 0; round < 30; ++round) {
+        struct Shape {
+            RASTER_PIXEL p[3];
+            bool erase;
+            std::vector<bool> pixels;
+        };
+        std::vector<Shape> shapes(2 + random() % 14);
+        for (Shape& shape : shapes) {
+            int x = coordinate(random), narrow = percent(random) < 70;
+            for (RASTER_PIXEL& q : shape.p)
+                q = Px(narrow ? std::min(511, x + width(random)) : coordinate(random), coordinate(random));
+            shape.erase = percent(random) < 20;
+            RASTER_Clear();
+            RASTER_FillTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            shape.pixels = Covered();
+        }
+        RASTER_Clear();
+        std::vector<bool> model(512 * 512, false);
+        for (const Shape& shape : shapes) {
+            if (shape.erase) RASTER_EraseTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            else RASTER_FillTriangle(shape.p[0], shape.p[1], shape.p[2]);
+            for (size_t i = 0; i < model.size(); ++i)
+                model[i] = shape.erase ? model[i] && !shape.pixels[i] : model[i] || shape.pixels[i];
+            ASSERT_EQ(Count(), static_cast<uint32_t>(std::count(model.begin(), model.end(), true))) << round;
+        }
+        ASSERT_TRUE(Covered() == model) << round;
+        ExpectConsistent();
+    }
+}
+
 TEST_F(RasterTest, MappingClampsAndEqualBoundsWiden)
 {
     RASTER_SetRangeX(2.0, 4.0);
@@ -248,7 +335,8 @@ void Measure(const RASTER_POINT* quads, int count)
 }
 
 // A recording holds the two triangles of each quad, newest first, in plane
-// coordinates; returned records are reused, so steady measuring allocates nothing.
+// coordinates; returned records are reused, the last returned first, so steady
+// measuring allocates nothing.
 TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
 {
     const RASTER_POINT quads[12] = {{0.1, 0.1}, {0.5, 0.1}, {0.5, 0.5}, {0.1, 0.5}, {0.2, 0.2}, {0.9, 0.2},
@@ -259,6 +347,8 @@ TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
     EXPECT_EQ(first->count, 6u);
     EXPECT_EQ(first->head->corners[1].x, 0.3);  // (0, 2, 3) of the last quad
     EXPECT_EQ(first->head->corners[2].y, 0.3);
+    EXPECT_EQ(first->tail->corners[1].x, 0.5);  // (0, 1, 2) of the first quad
+    EXPECT_EQ(first->tail->next, nullptr);
     EXPECT_EQ(RASTER_TakeRecording(), nullptr);
 
     Measure(quads, 3);
@@ -273,6 +363,11 @@ TEST_F(RasterTest, RecordingsAreTakenReturnedAndReused)
         RASTER_FreeRecording(second);
         second = next;
     }
+    std::set<const RASTER_TRIANGLE*> returned = Triangles(second);
+    RASTER_FreeRecording(second);
+    Measure(quads, 3);
+    second = RASTER_TakeRecording();
+    EXPECT_TRUE(Triangles(second) == returned);  // the records returned last, at once
     // A clear with an untaken recording gives its records back as well.
     Measure(quads, 3);
     RASTER_Clear();

@@ -189,7 +189,7 @@ TEST_F(SceneFrame, ProjectionTrianglesBeforeTheSatellite)
     SATELIT sat = Sphere(SAT_GRAPHICS_SPHERE, VEC3{30000, 0, 0}, SAT_COLOR{0, 0, 255}, -1);
     // One triangle of 100 x 100 m around the centre, across the line of sight.
     RASTER_TRIANGLE triangle{{{-50, -50}, {50, -50}, {0, 50}}, nullptr};
-    RASTER_TRIANGLE_LIST list{1, &triangle, nullptr};
+    RASTER_TRIANGLE_LIST list{1, &triangle, nullptr, &triangle};
     for (SAT_PROJECTION_BLOCK* block : {&sat.sunProjection, &sat.dragProjection}) {
         block->triangles = &list;
         block->u = VEC3{0, 1, 0};
