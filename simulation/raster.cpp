@@ -2,10 +2,10 @@
 // scan conversion, span filling, and the recording of filled triangles in
 // recycled records.
 //
-// A row's covered pixels are kept as up to two runs of columns, first and
-// last: a span that overlaps or touches a run widens it (joining the two runs
-// when it bridges them), one that touches neither becomes the second run. That
-// is all that happens in the rows of a convex body, whatever the order of its
+// A row's covered pixels are kept as up to two runs of columns, first and last:
+// a span that overlaps or touches a run widens it (joining the two runs when it
+// bridges them), one that touches neither becomes the second run. That holds
+// all but a few rows of a box seen from any side, whatever the order of its
 // faces. A row that would need a third run moves to one bit per pixel, 64-pixel
 // words per row, where it stays until the next clear; a span there sets (or
 // clears) the eight words of its row at once, with the masks of its first and
@@ -13,9 +13,8 @@
 // sums are counted from the runs and the bits when first asked for after a
 // change, and the byte pixels are written only when the buffer is read, so the
 // many projections that only want the area and the centroid never touch them.
-// The rows filled since the last clear are remembered, so clearing and
-// counting touch only those. The integer results are those of a pixel-by-pixel
-// fill.
+// The rows filled since the last clear are remembered, so clearing and counting
+// touch only those. The integer results are those of a pixel-by-pixel fill.
 #include "simulation/raster.h"
 #include <algorithm>
 #include <bit>
@@ -44,7 +43,7 @@ static RASTER_TRIANGLE_LIST* s_current = nullptr;
 static RASTER_TRIANGLE* s_freeTriangles = nullptr;
 static RASTER_TRIANGLE_LIST* s_freeLists = nullptr;
 
-// The bits of the rows that are not one run; all zero in the others.
+// The bits of the rows in bits; all zero in the others.
 alignas(64) static uint64_t s_rowBits[kSize][kWordsPerRow];
 // The row masks of the columns from x on and of the columns up to x.
 alignas(64) static uint64_t s_fromColumn[kSize][kWordsPerRow];
