@@ -4,9 +4,12 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <sched.h>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -96,10 +99,23 @@ bool HaveFboFunctions()
            g_fbo.renderbufferStorage && g_fbo.framebufferRenderbuffer && g_fbo.checkFramebufferStatus;
 }
 
+// llvmpipe starts a rasterizer thread for each processor the program may
+// use, and they take processor time from the simulation while a frame is
+// drawn. Unless the user set LP_NUM_THREADS, one processor is left to the
+// simulation and one to the render thread, which rasterizes by itself when
+// no other is left.
+void ChooseRasterThreads()
+{
+    cpu_set_t processors;
+    int count = sched_getaffinity(0, sizeof processors, &processors) == 0 ? CPU_COUNT(&processors) : 1;
+    setenv("LP_NUM_THREADS", std::to_string(count > 2 ? count - 2 : 0).c_str(), 0);
+}
+
 // The display and config are made once per process and never terminated:
 // Mesa's leftovers after eglTerminate upset the leak checker.
 void InitDisplay()
 {
+    ChooseRasterThreads();
     g_display = OpenDisplay();
     if (g_display == EGL_NO_DISPLAY) {
         fprintf(stderr, "OpenGL: no EGL surfaceless display\n");
