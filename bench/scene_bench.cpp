@@ -18,6 +18,8 @@
 #include "platform/plat_window.h"
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
+#include "simulation/satelit.h"
+#include "simulation/sats.h"
 #include "view/ogw.h"
 #include "view/scene.h"
 
@@ -57,6 +59,7 @@ const char* kSwitches[] = {
     "local_orbit_axes", "principal_inertia_axes", "draw_rotation_axis", "draw_angular_velocity",
     "draw_gravity_torque", "draw_solar_torque", "draw_drag_torque", "draw_magnetic_torque",
     "draw_magnetic_dipole", "draw_total_torque", "draw_sun_projection", "draw_drag_projection", "info_window",
+    "gravity_torque", "magnetic_torque", "solar_torque", "drag_torque",
 };
 
 std::string Satellites()
@@ -69,6 +72,8 @@ std::string Satellites()
         text += "    rotation_axis = VECTOR(0, 0, 1)\n    angular_velocity = DEG_PER_SECOND(1)\n";
         text += std::string("    graphics_model = ") + kModels[i % 6] + "\n";
         for (const char* s : kSwitches) text += std::string("    ") + s + " = ANO\n";
+        text += "    residual_dipole = VECTOR(0.0005, 0.0005, 0.0005)\n    mean_reflectivity = 0.95\n";
+        text += "    drag_coefficient = 2.2\n";
         text += "    visibility_border = rgb(90, 220, 120)\n    distance_border = 1500, rgb(220, 90, 90)\nend\n";
     }
     return text;
@@ -105,6 +110,7 @@ struct Run {
         start.wYear = 2006;
         start.wMonth = 1;
         start.wDay = 1;
+    start.wMinute = 20;   // the satellites reach sunlight three minutes later
         g_simClock.clock = g_simClock.runStart = TIME_SystemTimeToMs(&start);
         g_simClock.runEnd = g_simClock.clock + 864000000;
         OGW_Init();
@@ -134,11 +140,30 @@ void WaitForFrame(OGW_WINDOW* w)
     while (w->redrawCounter.load() > 0 || w->frameInProgress.load()) PLAT_Sleep(1);
 }
 
+// Model steps, a second apart, until the first satellite is in sunlight and
+// has flown a while, so its histories and both projections are drawn.
+uint32_t StepIntoSunlight()
+{
+    SATELIT* sat = SATS_GetFirst();
+    for (uint32_t i = 0; i < 20000 && sat; i++) {
+        g_simClock.clock += 1000;
+        ORBIT_StepModels();
+        ORBIT_EndTick();
+        if (i >= 100 && sat->illumination > 0.0 && sat->sunProjection.triangles && sat->dragProjection.triangles)
+            return 1;
+    }
+    return 0;
+}
+
 void BM_SceneFrame(benchmark::State& state)
 {
     Run run(true);
     if (!run.started || !g_scene.window) {
         state.SkipWithError("the scene did not start");
+        return;
+    }
+    if (!StepIntoSunlight()) {
+        state.SkipWithError("the satellites found no sunlight");
         return;
     }
     OGW_WINDOW* w = g_scene.window;
