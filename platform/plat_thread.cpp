@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <sys/resource.h>
+#include <unistd.h>
 
 struct PLAT_THREAD {
     std::thread thread;
@@ -49,4 +51,11 @@ uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs)
         thread->thread.detach();
     delete thread;
     return joined;
+}
+
+uint32_t PLAT_YieldToOtherThreads()
+{
+    // On Linux the nice value of PRIO_PROCESS with a thread id is the thread's own.
+    constexpr int kBackgroundNice = 10;
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice) == 0;
 }

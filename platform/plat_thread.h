@@ -19,6 +19,9 @@ uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread);
 // Waits up to graceMs for the function to return. 1: joined and freed;
 // 0: still running, detached and freed (it keeps running on its own).
 uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs);
+// The calling thread gives way to the program's other threads when they
+// compete for a processor (a higher nice value); 0 when the system refused.
+uint32_t PLAT_YieldToOtherThreads();
 
 // A lock that the thread holding it may take again (a critical section).
 struct PLAT_LOCK {

@@ -163,11 +163,16 @@ void DrawFrame(OGW_WINDOW* w)
 uint32_t RenderThread(void* param)
 {
     OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
+    bool virtualTime = PLAT_IsVirtualTime();
+    // In real time frames give way to the simulation when both want the same
+    // processor: the run is what the user waits for, a late frame only skips.
+    // In virtual time the clock waits for every frame, so they keep pace.
+    if (!virtualTime)
+        PLAT_YieldToOtherThreads();
     w->firstFrame = 1;
     w->framesWritten = 0;
     w->captureCounter = 0;
     w->disableRequest = 0;
-    bool virtualTime = PLAT_IsVirtualTime();
     bool drawnBefore = false;
     for (;;) {
         if (w->stopRequest.load()) {
