@@ -144,17 +144,6 @@ void ORBIT_LoadEarthMatrix()
     glRotated(g_scene.earthAngle, 0.0, 0.0, 1.0);
 }
 
-void ORBIT_CompileEarth()
-{
-    // The sphere has thirty-two thousand vertices: given to the driver once,
-    // not computed and passed one by one in every frame.
-    g_scene.earthList = glGenLists(1);
-    if (!g_scene.earthList) return;
-    glNewList(g_scene.earthList, GL_COMPILE);
-    gluSphere(g_scene.quadric, kEarthRadius, 128, 128);
-    glEndList();
-}
-
 void ORBIT_DrawEarth()
 {
     ORBIT_LoadEarthMatrix();
@@ -167,8 +156,7 @@ void ORBIT_DrawEarth()
     glEnable(GL_COLOR_MATERIAL);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 17.8f);
     glEnable(GL_TEXTURE_2D);
-    if (g_scene.earthList) glCallList(g_scene.earthList);
-    else gluSphere(g_scene.quadric, kEarthRadius, 128, 128);
+    gluSphere(g_scene.quadric, kEarthRadius, 128, 128);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);

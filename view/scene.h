@@ -26,7 +26,6 @@ struct ORBIT_SCENE {
     int32_t textureMoon;
     int32_t textureStar;
     GLUquadric* quadric;
-    uint32_t earthList;             // the Earth's sphere, compiled once; 0: none
     SATELIT* currentSatellite;
     uint32_t fieldDisplayMode;
     // Drawing copies, written by the snapshot only.
@@ -55,8 +54,6 @@ void ORBIT_SnapshotState(OGW_WINDOW* window);
 void ORBIT_DrawScene(OGW_WINDOW* window);
 void ORBIT_LoadCameraMatrix();
 void ORBIT_LoadEarthMatrix();
-// The Earth's sphere as a display list of the current context.
-void ORBIT_CompileEarth();
 void ORBIT_DrawEarth();
 void ORBIT_DrawSun();
 void ORBIT_DrawMoon();

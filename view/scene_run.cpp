@@ -111,7 +111,6 @@ void SetGLState()
     gluQuadricDrawStyle(g_scene.quadric, GLU_FILL);
     gluQuadricNormals(g_scene.quadric, GLU_SMOOTH);
     gluQuadricTexture(g_scene.quadric, GL_TRUE);
-    ORBIT_CompileEarth();
 }
 
 uint32_t LoadTexture(uint32_t wanted, const char* name, int32_t* slot, const char* message)
@@ -152,8 +151,6 @@ void DestroyScene()
     DeleteFonts();
     if (g_scene.quadric) gluDeleteQuadric(g_scene.quadric);
     g_scene.quadric = nullptr;
-    if (g_scene.earthList) glDeleteLists(g_scene.earthList, 1);
-    g_scene.earthList = 0;
     OGW_MakeCurrent(nullptr);
     OGW_DestroyWindow(g_scene.window);
     g_scene.window = nullptr;
