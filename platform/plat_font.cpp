@@ -36,11 +36,13 @@ const char* DejaVuFile(uint32_t style)
 
 FT_Face OpenFace(FT_Library library, const char* faceName, uint32_t style)
 {
-    std::string candidates[] = {std::string(FONT_DIR) + LiberationFile(faceName, style),
-                                std::string(FONT_DIR) + LiberationFile(faceName, 0),
-                                std::string(FALLBACK_DIR) + DejaVuFile(style),
-                                std::string(FALLBACK_DIR) + DejaVuFile(0)};
-    for (const std::string& file : candidates) {
+    const char* const candidates[][2] = {{FONT_DIR, LiberationFile(faceName, style)},
+                                         {FONT_DIR, LiberationFile(faceName, 0)},
+                                         {FALLBACK_DIR, DejaVuFile(style)},
+                                         {FALLBACK_DIR, DejaVuFile(0)}};
+    for (const auto& candidate : candidates) {
+        std::string file = candidate[0];
+        file += candidate[1];
         FT_Face face;
         if (FT_New_Face(library, file.c_str(), 0, &face) == 0)
             return face;

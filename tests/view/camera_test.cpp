@@ -2,6 +2,7 @@
 #include <cmath>
 #include "foundation/pool.h"
 #include "simulation/orbit.h"
+#include "simulation/orbit_step.h"
 #include "simulation/satelit.h"
 #include "tests/foundation/iotxt_test_support.h"
 #include "view/camera.h"
@@ -30,6 +31,9 @@ protected:
         sat_.position = VEC3{7000.0, 0.0, 0.0};
         sat_.velocity = VEC3{0.0, 7.5, 0.0};
         sat_.attitude.attitude = QUAT{1.0, 0.0, 0.0, 0.0};
+        // The camera follows the satellite's display position, moved on from
+        // its last orbit step to the display clock that earlier tests left.
+        sat_.lastOrbitTime = ORBIT_GetDisplayClock();
     }
     void TearDown() override
     {
