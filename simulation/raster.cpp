@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
@@ -50,15 +51,20 @@ alignas(64) static uint64_t s_fromColumn[kSize][kWordsPerRow];
 alignas(64) static uint64_t s_toColumn[kSize][kWordsPerRow];
 // What a row holds: no covered pixel, one run, two runs, or its bits.
 enum RASTER_ROW_STATE : uint8_t { RASTER_ROW_EMPTY, RASTER_ROW_ONE_RUN, RASTER_ROW_TWO_RUNS, RASTER_ROW_BITS };
-// A row's runs, the first left of the second with at least one empty column
-// between them. A row in bits keeps in its first run the first and last column
-// filled since the last clear: no pixel outside them is covered.
-struct RASTER_ROW_RUNS {
-    int16_t first, last;
-    int16_t first2, last2;
-};
-static RASTER_ROW_RUNS s_rowRuns[kSize];
-static uint8_t s_rowState[kSize];
+// A row's runs, each from its first to its last column, the first left of the
+// second with at least one empty column between them. A row in bits keeps in
+// its first run the first and last column filled since the last clear: no
+// pixel outside them is covered. An empty row's first run is the empty range
+// from kEmptyFirst to kEmptyLast, so that widening it by a span gives the
+// span. The first runs of neighbouring rows lie side by side, so that a block
+// of rows is widened at once.
+static constexpr int16_t kEmptyFirst = INT16_MAX;
+static constexpr int16_t kEmptyLast = INT16_MIN;
+alignas(64) static int16_t s_runFirst[kSize];
+alignas(64) static int16_t s_runLast[kSize];
+static int16_t s_runFirst2[kSize];
+static int16_t s_runLast2[kSize];
+alignas(64) static uint8_t s_rowState[kSize];
 // The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
@@ -79,6 +85,8 @@ static void MakeColumnMasks()
 static void ForgetFilledExtents()
 {
     memset(s_rowState, RASTER_ROW_EMPTY, sizeof s_rowState);
+    std::fill(std::begin(s_runFirst), std::end(s_runFirst), kEmptyFirst);
+    std::fill(std::begin(s_runLast), std::end(s_runLast), kEmptyLast);
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
 }
@@ -145,6 +153,8 @@ static void ClearFilledPixels()
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
         if (s_rowState[y] == RASTER_ROW_BITS) memset(s_rowBits[y], 0, sizeof s_rowBits[y]);
         s_rowState[y] = RASTER_ROW_EMPTY;
+        s_runFirst[y] = kEmptyFirst;
+        s_runLast[y] = kEmptyLast;
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
@@ -227,11 +237,10 @@ static inline void SpanBits(int y, int x1, int x2)
 // until the next clear.
 static void MoveRowToBits(int y)
 {
-    RASTER_ROW_RUNS& r = s_rowRuns[y];
-    SpanBits<true>(y, r.first, r.last);
+    SpanBits<true>(y, s_runFirst[y], s_runLast[y]);
     if (s_rowState[y] == RASTER_ROW_TWO_RUNS) {
-        SpanBits<true>(y, r.first2, r.last2);
-        r.last = r.last2;
+        SpanBits<true>(y, s_runFirst2[y], s_runLast2[y]);
+        s_runLast[y] = s_runLast2[y];
     }
     s_rowState[y] = RASTER_ROW_BITS;
 }
@@ -248,35 +257,40 @@ static inline void Widen(int16_t* first, int16_t* last, int x1, int x2)
 // row has been marked.
 static inline __attribute__((always_inline)) void FillRow(int y, int x1, int x2)
 {
-    RASTER_ROW_RUNS& r = s_rowRuns[y];
+    int16_t &first = s_runFirst[y], &last = s_runLast[y];
+    int16_t &first2 = s_runFirst2[y], &last2 = s_runLast2[y];
     switch (s_rowState[y]) {
     case RASTER_ROW_EMPTY:
-        r.first = static_cast<int16_t>(x1);
-        r.last = static_cast<int16_t>(x2);
+        first = static_cast<int16_t>(x1);
+        last = static_cast<int16_t>(x2);
         s_rowState[y] = RASTER_ROW_ONE_RUN;
         return;
     case RASTER_ROW_ONE_RUN:
-        if (Touches(x1, x2, r.first, r.last)) {
-            Widen(&r.first, &r.last, x1, x2);
-        } else if (x2 < r.first) {
-            r = RASTER_ROW_RUNS{static_cast<int16_t>(x1), static_cast<int16_t>(x2), r.first, r.last};
-            s_rowState[y] = RASTER_ROW_TWO_RUNS;
-        } else {
-            r.first2 = static_cast<int16_t>(x1);
-            r.last2 = static_cast<int16_t>(x2);
-            s_rowState[y] = RASTER_ROW_TWO_RUNS;
+        if (Touches(x1, x2, first, last)) {
+            Widen(&first, &last, x1, x2);
+            return;
         }
+        if (x2 < first) {
+            first2 = first;
+            last2 = last;
+            first = static_cast<int16_t>(x1);
+            last = static_cast<int16_t>(x2);
+        } else {
+            first2 = static_cast<int16_t>(x1);
+            last2 = static_cast<int16_t>(x2);
+        }
+        s_rowState[y] = RASTER_ROW_TWO_RUNS;
         return;
     case RASTER_ROW_TWO_RUNS: {
-        bool first = Touches(x1, x2, r.first, r.last), second = Touches(x1, x2, r.first2, r.last2);
-        if (first && second) {
-            Widen(&r.first, &r.last, x1, std::max<int>(x2, r.last2));
+        bool touchesFirst = Touches(x1, x2, first, last), touchesSecond = Touches(x1, x2, first2, last2);
+        if (touchesFirst && touchesSecond) {
+            Widen(&first, &last, x1, std::max<int>(x2, last2));
             s_rowState[y] = RASTER_ROW_ONE_RUN;
             return;
         }
-        if (first || second) {
-            if (first) Widen(&r.first, &r.last, x1, x2);
-            else Widen(&r.first2, &r.last2, x1, x2);
+        if (touchesFirst || touchesSecond) {
+            if (touchesFirst) Widen(&first, &last, x1, x2);
+            else Widen(&first2, &last2, x1, x2);
             return;
         }
         MoveRowToBits(y);
@@ -285,7 +299,7 @@ static inline __attribute__((always_inline)) void FillRow(int y, int x1, int x2)
     default: break;
     }
     SpanBits<true>(y, x1, x2);
-    Widen(&r.first, &r.last, x1, x2);
+    Widen(&first, &last, x1, x2);
 }
 
 // Erases one row from x1 to x2 inclusive, x1 <= x2, both within the raster: a
@@ -326,17 +340,26 @@ void RASTER_EraseSpan(uint16_t row, uint16_t x1, uint16_t x2) { CheckedSpan<fals
 // ---- triangle scan conversion --------------------------------------------------------------
 
 // The column of an edge from (x0, y0) to (x1, y1), dy = y1 - y0 > 0, at row
-// y0 + i: x0 + (i dx + r) / dy truncated toward zero, r = dy / 2 negated with dx,
-// which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy). The numerator is
-// carried from row to row and divided by a multiplication, so the rows do not
-// wait on each other and no division is made per row.
+// y0 + i, 0 <= i <= dy: x0 + (i dx + r) / dy truncated toward zero, r = dy / 2
+// negated with dx, which is x0 + sign(dx) floor((i |dx| + dy / 2) / dy).
+//
+// The quotient is taken in single precision, as n (1 / dy) + 2^-10 truncated,
+// n = i |dx| + dy / 2. On the raster n < 2^18 is exact as a float, the true
+// quotient is below 2^9 and the three roundings move it by less than 2^-12,
+// while a quotient that is not a whole number lies at least 1 / dy > 2^-9
+// below the next one: the lift of 2^-10 keeps whole quotients whole and never
+// reaches the next one. (Every dx and dy of the raster was checked against
+// the integer division.) So the columns of many rows are computed side by side
+// in vector registers.
 struct SCAN_EDGE {
     int x0;
-    int sign;           // 0 or -1: the column moves right or left
-    uint32_t numerator; // i |dx| + dy / 2 at the current row i
-    uint32_t step;      // |dx|
-    uint64_t inverse;   // ceil(2^32 / dy): numerator / dy = (numerator inverse) >> 32
+    int sign;          // 0 or -1: the column moves right or left
+    int start;         // dy / 2
+    int step;          // |dx|
+    float reciprocal;  // 1 / dy
 };
+
+static constexpr float kQuotientLift = 1.0f / 1024.0f;
 
 static SCAN_EDGE StartEdge(int x0, int y0, int x1, int y1)
 {
@@ -344,21 +367,84 @@ static SCAN_EDGE StartEdge(int x0, int y0, int x1, int y1)
     int dx = x1 - x0, dy = y1 - y0;
     e.x0 = x0;
     e.sign = dx < 0 ? -1 : 0;
-    e.step = static_cast<uint32_t>(dx < 0 ? -dx : dx);
-    e.numerator = static_cast<uint32_t>(dy / 2);
-    e.inverse = ((uint64_t{1} << 32) + static_cast<uint64_t>(dy) - 1) / static_cast<uint64_t>(dy);
+    e.step = dx < 0 ? -dx : dx;
+    e.start = dy / 2;
+    e.reciprocal = 1.0f / static_cast<float>(dy);
     return e;
 }
 
-// The quotient by multiplication with the rounded-up inverse is exact here:
-// the numerator stays below 2^19 and dy below 2^9.
-static inline int EdgeColumn(const SCAN_EDGE& e)
+// The column of the edge at its row i (counted from its start row).
+static inline __attribute__((always_inline)) int EdgeColumn(const SCAN_EDGE& e, int i)
 {
-    int quotient = static_cast<int>((e.numerator * e.inverse) >> 32);
+    float numerator = static_cast<float>(e.start + i * e.step);
+    int quotient = static_cast<int>(numerator * e.reciprocal + kQuotientLift);
     return e.x0 + ((quotient ^ e.sign) - e.sign);
 }
 
-static inline __attribute__((always_inline)) void AdvanceEdge(SCAN_EDGE& e) { e.numerator += e.step; }
+// The columns of the edge at its rows first to first + count - 1, into
+// columns[0 .. count - 1].
+static inline __attribute__((always_inline)) void EdgeColumns(const SCAN_EDGE& e, int first, int count,
+                                                              int16_t* columns)
+{
+    for (int i = 0; i < count; ++i) columns[i] = static_cast<int16_t>(EdgeColumn(e, first + i));
+}
+
+// Sixteen rows' columns, runs or states side by side.
+constexpr int kBlockRows = 16;
+typedef int16_t ROW_BLOCK __attribute__((vector_size(kBlockRows * sizeof(int16_t))));
+typedef uint8_t STATE_BLOCK __attribute__((vector_size(kBlockRows)));
+typedef uint64_t BLOCK_WORDS __attribute__((vector_size(kBlockRows * sizeof(int16_t))));
+
+template <class BLOCK, class T>
+static inline __attribute__((always_inline)) void LoadBlock(BLOCK* block, const T* p)
+{
+    memcpy(block, p, sizeof *block);
+}
+
+// Fills rows y to y + 15 between the column lists when each of them is empty
+// or holds one run that its span touches, as most rows of a body are: each
+// run then just widens to the span. False, with nothing changed, otherwise.
+static inline __attribute__((always_inline)) bool FillBlock(int y, const int16_t* left, const int16_t* right)
+{
+    ROW_BLOCK a, b, first, last;
+    STATE_BLOCK states;
+    LoadBlock(&a, left);
+    LoadBlock(&b, right);
+    LoadBlock(&first, &s_runFirst[y]);
+    LoadBlock(&last, &s_runLast[y]);
+    LoadBlock(&states, &s_rowState[y]);
+    ROW_BLOCK x1 = a < b ? a : b, x2 = a < b ? b : a;
+    ROW_BLOCK state = __builtin_convertvector(states, ROW_BLOCK);
+    const int16_t empty = RASTER_ROW_EMPTY, oneRun = RASTER_ROW_ONE_RUN;
+    ROW_BLOCK widens = (state == empty) | ((state == oneRun) & (x1 <= last + 1) & (x2 >= first - 1));
+    BLOCK_WORDS words;
+    memcpy(&words, &widens, sizeof words);
+    uint64_t all = ~0ull;
+    for (int w = 0; w < static_cast<int>(sizeof words / sizeof words[0]); ++w) all &= words[w];
+    if (all != ~0ull) return false;
+    first = first < x1 ? first : x1;
+    last = last > x2 ? last : x2;
+    memcpy(&s_runFirst[y], &first, sizeof first);
+    memcpy(&s_runLast[y], &last, sizeof last);
+    memset(&s_rowState[y], RASTER_ROW_ONE_RUN, kBlockRows);
+    return true;
+}
+
+// Spans between two column lists for the rows from y on; filled a block of
+// rows at a time where the block allows it.
+template <bool kFill>
+static inline __attribute__((always_inline)) void SpanRows(int y, int count, const int16_t* left,
+                                                           const int16_t* right)
+{
+    int i = 0;
+    if (kFill) {
+        for (; i + kBlockRows <= count; i += kBlockRows) {
+            if (FillBlock(y + i, left + i, right + i)) continue;
+            for (int k = i; k < i + kBlockRows; ++k) OrderedSpan<kFill>(y + k, left[k], right[k]);
+        }
+    }
+    for (; i < count; ++i) OrderedSpan<kFill>(y + i, left[i], right[i]);
+}
 
 static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 {
@@ -371,7 +457,8 @@ static RASTER_PIXEL ClampPixel(RASTER_PIXEL p)
 // two, B has the smaller column (the later one on a tie) and C is the other; M is
 // the one of B and C with the smaller row (C on a tie) and T the other. Rows A to
 // M are filled between the edges A-T and A-M, then rows below M between the edge
-// from the A-T column at row M to T and the edge M-T.
+// from the A-T column at row M to T and the edge M-T. The columns of each part
+// are computed before its spans are filled.
 template <bool kFill>
 static inline __attribute__((always_inline)) void ScanTriangle(RASTER_PIXEL p0, RASTER_PIXEL p1, RASTER_PIXEL p2)
 {
@@ -388,30 +475,28 @@ static inline __attribute__((always_inline)) void ScanTriangle(RASTER_PIXEL p0, 
     const RASTER_PIXEL &A = v[a], &B = v[b], &C = v[c], &M = v[m], &T = v[t];
     MarkRows<kFill>(A.y, T.y);
 
+    int16_t left[kSize], right[kSize];
     int longColumnAtM = A.x;
     if (T.y == A.y) {
         // all three on one row: only the span between B and C below
     } else if (M.y == A.y) {
         OrderedSpan<kFill>(A.y, A.x, M.x);
     } else {
-        SCAN_EDGE longEdge = StartEdge(A.x, A.y, T.x, T.y), shortEdge = StartEdge(A.x, A.y, M.x, M.y);
-        for (int y = A.y; y <= M.y; ++y) {
-            longColumnAtM = EdgeColumn(longEdge);
-            OrderedSpan<kFill>(y, longColumnAtM, EdgeColumn(shortEdge));
-            AdvanceEdge(longEdge);
-            AdvanceEdge(shortEdge);
-        }
+        int rows = M.y - A.y + 1;
+        SCAN_EDGE longEdge = StartEdge(A.x, A.y, T.x, T.y);
+        EdgeColumns(longEdge, 0, rows, left);
+        EdgeColumns(StartEdge(A.x, A.y, M.x, M.y), 0, rows, right);
+        longColumnAtM = EdgeColumn(longEdge, rows - 1);
+        SpanRows<kFill>(A.y, rows, left, right);
     }
     if (T.y == M.y) {
         OrderedSpan<kFill>(M.y, B.x, C.x);
         return;
     }
-    SCAN_EDGE fromLong = StartEdge(longColumnAtM, M.y, T.x, T.y), fromM = StartEdge(M.x, M.y, T.x, T.y);
-    for (int y = M.y + 1; y <= T.y; ++y) {
-        AdvanceEdge(fromLong);
-        AdvanceEdge(fromM);
-        OrderedSpan<kFill>(y, EdgeColumn(fromLong), EdgeColumn(fromM));
-    }
+    int rows = T.y - M.y;
+    EdgeColumns(StartEdge(longColumnAtM, M.y, T.x, T.y), 1, rows, left);
+    EdgeColumns(StartEdge(M.x, M.y, T.x, T.y), 1, rows, right);
+    SpanRows<kFill>(M.y + 1, rows, left, right);
 }
 
 // The scans as plain functions, each also built for 256-bit vectors.
@@ -610,7 +695,7 @@ static inline void SumRun(int first, int last, uint32_t* count, int64_t* columns
 // column is one run.
 static void SumRowBits(int y, uint32_t* count, int64_t* columns)
 {
-    int first = s_rowRuns[y].first, last = s_rowRuns[y].last;
+    int first = s_runFirst[y], last = s_runLast[y];
     if (first > last) return;
     if (RowCoveredBetween(y, first, last)) {
         SumRun(first, last, count, columns);
@@ -627,12 +712,11 @@ static void CountCovered()
     uint32_t count = 0;
     int64_t columns = 0, rows = 0;
     for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        const RASTER_ROW_RUNS& r = s_rowRuns[y];
         uint32_t rowCount = 0;
         switch (s_rowState[y]) {
         case RASTER_ROW_EMPTY: continue;
-        case RASTER_ROW_TWO_RUNS: SumRun(r.first2, r.last2, &rowCount, &columns); [[fallthrough]];
-        case RASTER_ROW_ONE_RUN: SumRun(r.first, r.last, &rowCount, &columns); break;
+        case RASTER_ROW_TWO_RUNS: SumRun(s_runFirst2[y], s_runLast2[y], &rowCount, &columns); [[fallthrough]];
+        case RASTER_ROW_ONE_RUN: SumRun(s_runFirst[y], s_runLast[y], &rowCount, &columns); break;
         default: SumRowBits(y, &rowCount, &columns); break;
         }
         count += rowCount;
@@ -687,11 +771,11 @@ static void WriteBytes()
 {
     for (int y = 0; y < kSize; ++y) {
         uint8_t* row = s_buffer + y * kSize;
-        const RASTER_ROW_RUNS& r = s_rowRuns[y];
         if (s_rowState[y] != RASTER_ROW_BITS) {
             memset(row, 0, kSize);
-            if (s_rowState[y] != RASTER_ROW_EMPTY) memset(row + r.first, 255, r.last - r.first + 1);
-            if (s_rowState[y] == RASTER_ROW_TWO_RUNS) memset(row + r.first2, 255, r.last2 - r.first2 + 1);
+            if (s_rowState[y] != RASTER_ROW_EMPTY) memset(row + s_runFirst[y], 255, s_runLast[y] - s_runFirst[y] + 1);
+            if (s_rowState[y] == RASTER_ROW_TWO_RUNS)
+                memset(row + s_runFirst2[y], 255, s_runLast2[y] - s_runFirst2[y] + 1);
             continue;
         }
         for (int w = 0; w < kWordsPerRow; ++w) {
