@@ -74,9 +74,13 @@ constexpr SIM51_ACTIVE& S = g_sim51Active;
 // The registers of the running machine that the run loop keeps in locals.
 // psw holds PSW except bit 0, which holds P XOR parity(A): writing A then
 // only clears that bit, and the parity is looked up only when PSW is read.
+// The clock count is kept as what is left of the run's clock limit, so that
+// one subtraction per instruction both counts and tells when the limit is
+// passed (the budget turns negative).
 struct CORE {
     uint16_t pc;
-    uint32_t clocks;
+    int64_t budget;   // the clock limit less the clocks so far
+    int64_t limit;
     uint8_t a;
     uint8_t psw;
     uint8_t* bank;   // R0 of the register bank PSW selects
@@ -88,11 +92,11 @@ SIM51_INLINE uint8_t* Bank(uint8_t psw) { return &S.ram[psw & 0x18u]; }
 
 SIM51_INLINE uint8_t PswValue(const CORE& c) { return static_cast<uint8_t>(c.psw ^ kParity[c.a]); }
 
-SIM51_INLINE CORE CoreLoad()
+SIM51_INLINE CORE CoreLoad(int64_t limit)
 {
     uint8_t a = S.ram[SIM51_SFR_ACC];
     uint8_t psw = S.ram[SIM51_SFR_PSW];
-    return CORE{S.pc, S.clocks, a, static_cast<uint8_t>(psw ^ kParity[a]), Bank(psw), S.code, S.xram};
+    return CORE{S.pc, limit - S.clocks, limit, a, static_cast<uint8_t>(psw ^ kParity[a]), Bank(psw), S.code, S.xram};
 }
 
 // Brings ACC and PSW of the internal RAM image up to date.
@@ -105,7 +109,7 @@ SIM51_INLINE void SyncAccPsw(const CORE& c)
 SIM51_INLINE void CoreStore(const CORE& c)
 {
     S.pc = c.pc;
-    S.clocks = c.clocks;
+    S.clocks = static_cast<uint32_t>(c.limit - c.budget);
     SyncAccPsw(c);
 }
 
@@ -555,7 +559,7 @@ SIM51_INLINE void Trap(CORE& c)
 {
     CoreStore(c);
     SIM51_OpA5Backcall();
-    c = CoreLoad();
+    c = CoreLoad(c.limit);
 }
 
 // ---- table ----------------------------------------------------------------------------
@@ -566,7 +570,7 @@ typedef void (*CORE_FN)(CORE& c);
 template <void (*F)(CORE&), uint32_t Clocks> SIM51_INLINE void Op(CORE& c)
 {
     F(c);
-    c.clocks += Clocks;
+    c.budget -= Clocks;
 }
 
 // Instruction families over @R0, @R1, R0..R7 (opcode columns 6..F).
@@ -671,7 +675,7 @@ constexpr std::array<bool, 256> kSpWriters = MakeSpWriters();
 // One instruction on g_sim51Active.
 template <uint32_t Opcode> void Step()
 {
-    CORE c = CoreLoad();
+    CORE c = CoreLoad(UINT32_MAX);
     kOps[Opcode](c);
     CoreStore(c);
 }
@@ -701,13 +705,13 @@ const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {SIM51_EACH(SIM51_STEP)};
 #define SIM51_BODY(h, l) \
     op_##h##l : kOps[0x##h##l](c); \
     if (kSpWriters[0x##h##l] && Sp() < startSp) goto stop; \
-    if (c.clocks > clockLimit) goto stop; \
+    if (c.budget < 0) goto stop; \
     goto* kLabels[Fetch(c)];
 
 void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit)
 {
     static const void* const kLabels[256] = {SIM51_EACH(SIM51_LABEL)};
-    CORE c = CoreLoad();
+    CORE c = CoreLoad(clockLimit);
     goto* kLabels[Fetch(c)];
     SIM51_EACH(SIM51_BODY)
 stop:
