@@ -12,7 +12,85 @@
 SIM51_ACTIVE g_sim51Active;
 SIM51_BACKCALL_REGS g_sim51BackcallRegs;
 
+// A code space and the number of CPUs that run it. Loaded images are listed,
+// so that a CPU loading the same bytes again takes the listed copy.
+struct SIM51_CODE_IMAGE {
+    uint8_t bytes[SIM51_CODE_SIZE];
+    uint32_t users;
+    uint32_t listed;
+    SIM51_CODE_IMAGE* next;
+};
+
 namespace {
+
+SIM51_CODE_IMAGE* s_loadedImages = nullptr;
+
+SIM51_CODE_IMAGE* SIM51_NewImage()
+{
+    MEMORY_SetTag("SIM51:code");
+    auto* image = static_cast<SIM51_CODE_IMAGE*>(POOL_Alloc(sizeof(SIM51_CODE_IMAGE) + 1));
+    if (!image) return nullptr;
+    memset(image, 0, sizeof *image);
+    image->users = 1;
+    return image;
+}
+
+void SIM51_Unlist(SIM51_CODE_IMAGE* image)
+{
+    if (!image->listed) return;
+    for (SIM51_CODE_IMAGE** link = &s_loadedImages; *link; link = &(*link)->next)
+        if (*link == image) {
+            *link = image->next;
+            break;
+        }
+    image->listed = 0;
+}
+
+void SIM51_ReleaseImage(SIM51_CODE_IMAGE* image)
+{
+    if (!image || --image->users > 0) return;
+    SIM51_Unlist(image);
+    POOL_Free(image);
+}
+
+SIM51_CODE_IMAGE* SIM51_FindLoaded(const uint8_t* bytes)
+{
+    for (SIM51_CODE_IMAGE* image = s_loadedImages; image; image = image->next)
+        if (memcmp(image->bytes, bytes, SIM51_CODE_SIZE) == 0) return image;
+    return nullptr;
+}
+
+// Gives the CPU the code space bytes: a listed copy of them, its own image
+// rewritten when no other CPU runs it, or a new image.
+int SIM51_TakeCode(SIM51_CPU* cpu, const uint8_t* bytes)
+{
+    SIM51_CODE_IMAGE* image = SIM51_FindLoaded(bytes);
+    if (image) {
+        if (image == cpu->image) return 1;
+        image->users++;
+        SIM51_ReleaseImage(cpu->image);
+    } else if (cpu->image->users == 1) {
+        image = cpu->image;
+        memcpy(image->bytes, bytes, SIM51_CODE_SIZE);
+    } else {
+        image = SIM51_NewImage();
+        if (!image) {
+            LOG_Printf("SIM51: nedostatek paměti pro kód.\n");
+            return 0;
+        }
+        memcpy(image->bytes, bytes, SIM51_CODE_SIZE);
+        SIM51_ReleaseImage(cpu->image);
+    }
+    if (!image->listed) {
+        image->next = s_loadedImages;
+        s_loadedImages = image;
+        image->listed = 1;
+    }
+    cpu->image = image;
+    cpu->code = image->bytes;
+    if (g_sim51Active.cpu == cpu) g_sim51Active.code = cpu->code;
+    return 1;
+}
 
 inline uint8_t& RecordIndirect(SIM51_CPU* cpu, uint8_t address)
 {
@@ -71,6 +149,12 @@ SIM51_CPU* SIM51_CreateCpu()
     auto* cpu = static_cast<SIM51_CPU*>(POOL_Alloc(sizeof(SIM51_CPU) + 1));
     if (!cpu) return nullptr;
     memset(cpu, 0, sizeof(SIM51_CPU));
+    cpu->image = SIM51_NewImage();
+    if (!cpu->image) {
+        POOL_Free(cpu);
+        return nullptr;
+    }
+    cpu->code = cpu->image->bytes;
     return cpu;
 }
 
@@ -83,6 +167,7 @@ void SIM51_DestroyCpu(SIM51_CPU* cpu)
         g_sim51Active.xram = nullptr;
         g_sim51Active.backcalls = nullptr;
     }
+    SIM51_ReleaseImage(cpu->image);
     POOL_Free(cpu);
 }
 
@@ -120,7 +205,9 @@ int SIM51_LoadImage(SIM51_CPU* cpu, const char* path)
                     fgetc(file) == EOF && !ferror(file);
     fclose(file);
     if (!complete) return 0;
-    memcpy(cpu->code, buffer.get(), static_cast<size_t>(length));
+    // Beyond the file the code space keeps what it held.
+    memcpy(buffer.get() + length, cpu->code + length, SIM51_CODE_SIZE - static_cast<size_t>(length));
+    if (!SIM51_TakeCode(cpu, buffer.get())) return 0;
     cpu->imageLength = static_cast<uint16_t>(length);
     if (length > SIM51_IMAGE_START_SP) cpu->startSp = cpu->code[SIM51_IMAGE_START_SP];
     return 1;

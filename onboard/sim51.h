@@ -58,14 +58,22 @@ struct SIM51_BACKCALL {
     SIM51_BACKCALL_FN function;   // null: the slot is free
 };
 
+struct SIM51_CODE_IMAGE;
+
+// The fields a run touches come first; the external RAM, of which a module
+// uses a few lines, comes last.
 struct SIM51_CPU {
-    uint8_t code[SIM51_CODE_SIZE];
-    uint8_t xram[SIM51_XRAM_SIZE];
+    // The 64 KiB code space. A new CPU has its own, zeroed; once an image is
+    // loaded, every CPU that loaded byte-identical code shares one copy, so
+    // the code space is read only from then on.
+    uint8_t* code;
+    SIM51_CODE_IMAGE* image;   // the record that holds code
+    uint8_t startSp;
+    uint16_t imageLength;   // bytes read by the loader (a 65536-byte file stores 0)
     uint8_t iram[SIM51_IRAM_SIZE];
     uint8_t upperIram[SIM51_UPPER_SIZE];
     SIM51_BACKCALL backcalls[SIM51_BACKCALL_SLOTS];
-    uint8_t startSp;
-    uint16_t imageLength;   // bytes read by the loader (a 65536-byte file stores 0)
+    uint8_t xram[SIM51_XRAM_SIZE];
 };
 
 // The working set of the active CPU. ram holds the 256-byte internal RAM image

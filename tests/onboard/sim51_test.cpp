@@ -177,9 +177,9 @@ TEST(Sim51Readers, GenericPointersAndDirectWordsWrap)
 class Sim51Image : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = testsupport::MakeTempDir("sim51-image"); }
-    std::string Image(const std::string& name, size_t length)
+    std::string Image(const std::string& name, size_t length, char fill = '\x5A')
     {
-        std::string bytes(length, '\x5A');
+        std::string bytes(length, fill);
         if (length > 0xFFFC) bytes[0xFFFC] = '\x70';
         testsupport::WriteFile(dir_ + "/" + name, bytes);
         return dir_ + "/" + name;
@@ -198,6 +198,33 @@ TEST_F(Sim51Image, LoadsUpTo64KAndRecordsTheLength)
     ASSERT_EQ(SIM51_LoadImage(cpu, Image("full.bin", 65536).c_str()), 1);
     EXPECT_EQ(cpu->imageLength, 0);
     SIM51_DestroyCpu(cpu);
+}
+
+// Machines that loaded the same bytes run one copy of them; a machine that
+// loads other bytes later gets its own again, and the copy outlives any one
+// of its machines.
+TEST_F(Sim51Image, IdenticalImagesShareOneCodeSpace)
+{
+    SIM51_CPU* a = SIM51_CreateCpu();
+    SIM51_CPU* b = SIM51_CreateCpu();
+    SIM51_CPU* c = SIM51_CreateCpu();
+    std::string same = Image("same.bin", 65535);
+    ASSERT_EQ(SIM51_LoadImage(a, same.c_str()), 1);
+    ASSERT_EQ(SIM51_LoadImage(b, same.c_str()), 1);
+    ASSERT_EQ(SIM51_LoadImage(c, Image("short.bin", 100).c_str()), 1);
+    EXPECT_EQ(a->code, b->code);
+    EXPECT_NE(a->code, c->code);
+    EXPECT_EQ(c->code[0xFFFC], 0x00);
+    SIM51_Run(b, 0x0000, 0);   // b active while its code changes under it
+    ASSERT_EQ(SIM51_LoadImage(b, Image("other.bin", 200, '\x11').c_str()), 1);
+    EXPECT_NE(a->code, b->code);
+    EXPECT_EQ(g_sim51Active.code, b->code);
+    EXPECT_EQ(b->code[150], 0x11);
+    EXPECT_EQ(b->code[0xFFFC], 0x70);   // beyond the file the earlier image stays
+    SIM51_DestroyCpu(b);
+    SIM51_DestroyCpu(c);
+    EXPECT_EQ(a->code[0xFFFC], 0x70);
+    SIM51_DestroyCpu(a);
 }
 
 TEST_F(Sim51Image, RefusedFilesLeaveTheCodeSpaceUntouched)
