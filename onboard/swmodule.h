@@ -61,6 +61,10 @@ struct SWMODULE_OUTPUT {
     uint16_t poweredCount;
     uint32_t refreshStamp;
     SW_VALUE value;
+    // The first referer registered lives in the record, so that an output
+    // with one follower reaches it without a separate block; later ones,
+    // newest first, are in the list and are called before it.
+    SW_REFERER referer;       // callback null while unused
     SW_REFERER* referers;
     SWMODULE** powered;
     char* name;
