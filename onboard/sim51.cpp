@@ -102,18 +102,51 @@ inline uint8_t* ActiveIndirect(uint8_t address)
     return &g_sim51Active.ram[SIM51_IndirectIndex(address)];
 }
 
+// Chunk k of the internal RAM: iram then upperIram, as in SIM51_ACTIVE::ram.
+uint8_t* RecordChunk(SIM51_CPU* cpu, uint32_t k)
+{
+    constexpr uint32_t lower = SIM51_IRAM_SIZE / SIM51_RAM_CHUNK;
+    return k < lower ? cpu->iram + k * SIM51_RAM_CHUNK : cpu->upperIram + (k - lower) * SIM51_RAM_CHUNK;
+}
+
+bool IsZero(const uint8_t* bytes)
+{
+    uint8_t any = 0;
+    for (uint32_t i = 0; i < SIM51_RAM_CHUNK; ++i) any |= bytes[i];
+    return any == 0;
+}
+
+// Chunks that stayed zero are neither read nor written: a program that uses
+// part of its internal RAM costs only those lines of its record at a switch.
+void SaveWorkingRam(SIM51_CPU* cpu)
+{
+    for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
+        const uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
+        if (!(cpu->liveChunks >> k & 1)) {
+            if (IsZero(working)) continue;
+            cpu->liveChunks = static_cast<uint8_t>(cpu->liveChunks | 1u << k);
+        }
+        memcpy(RecordChunk(cpu, k), working, SIM51_RAM_CHUNK);
+    }
+}
+
+void LoadWorkingRam(SIM51_CPU* cpu)
+{
+    for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
+        uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
+        if (cpu->liveChunks >> k & 1) memcpy(working, RecordChunk(cpu, k), SIM51_RAM_CHUNK);
+        else memset(working, 0, SIM51_RAM_CHUNK);
+    }
+}
+
 // Makes the CPU the active one: the working internal RAM goes back to the
 // record of the CPU active so far, and the CPU's own images come in.
 void SIM51_Activate(SIM51_CPU* cpu)
 {
     SIM51_ACTIVE& active = g_sim51Active;
     if (active.cpu == cpu) return;
-    if (active.cpu) {
-        memcpy(active.cpu->iram, active.ram, SIM51_IRAM_SIZE);
-        memcpy(active.cpu->upperIram, active.ram + SIM51_IRAM_SIZE, SIM51_UPPER_SIZE);
-    }
-    memcpy(active.ram, cpu->iram, SIM51_IRAM_SIZE);
-    memcpy(active.ram + SIM51_IRAM_SIZE, cpu->upperIram, SIM51_UPPER_SIZE);
+    if (active.cpu) SaveWorkingRam(active.cpu);
+    LoadWorkingRam(cpu);
     active.code = cpu->code;
     active.xram = cpu->xram;
     active.backcalls = cpu->backcalls;
@@ -146,12 +179,15 @@ void SIM51_PopReturnAddress()
 SIM51_CPU* SIM51_CreateCpu()
 {
     MEMORY_SetTag("SIM51:cpu");
-    auto* cpu = static_cast<SIM51_CPU*>(POOL_Alloc(sizeof(SIM51_CPU) + 1));
-    if (!cpu) return nullptr;
+    void* block = POOL_Alloc(sizeof(SIM51_CPU) + alignof(SIM51_CPU));
+    if (!block) return nullptr;
+    auto address = reinterpret_cast<uintptr_t>(block);
+    auto* cpu = reinterpret_cast<SIM51_CPU*>((address + alignof(SIM51_CPU) - 1) & ~(uintptr_t{alignof(SIM51_CPU)} - 1));
     memset(cpu, 0, sizeof(SIM51_CPU));
+    cpu->block = block;
     cpu->image = SIM51_NewImage();
     if (!cpu->image) {
-        POOL_Free(cpu);
+        POOL_Free(block);
         return nullptr;
     }
     cpu->code = cpu->image->bytes;
@@ -168,7 +204,7 @@ void SIM51_DestroyCpu(SIM51_CPU* cpu)
         g_sim51Active.backcalls = nullptr;
     }
     SIM51_ReleaseImage(cpu->image);
-    POOL_Free(cpu);
+    POOL_Free(cpu->block);
 }
 
 void SIM51_ClearRam(SIM51_CPU* cpu)
@@ -176,6 +212,7 @@ void SIM51_ClearRam(SIM51_CPU* cpu)
     memset(cpu->xram, 0, sizeof cpu->xram);
     memset(cpu->iram, 0, sizeof cpu->iram);
     memset(cpu->upperIram, 0, sizeof cpu->upperIram);
+    cpu->liveChunks = 0;
     // The working copies of an active CPU would otherwise bring the old
     // contents back at the next switch.
     if (g_sim51Active.cpu == cpu) memset(g_sim51Active.ram, 0, sizeof g_sim51Active.ram);
@@ -245,6 +282,8 @@ void SIM51_WriteDirectWord(SIM51_CPU* cpu, uint8_t address, uint16_t value)
     uint8_t next = static_cast<uint8_t>(address + 1);
     RecordIndirect(cpu, address) = static_cast<uint8_t>(value);
     RecordIndirect(cpu, next) = static_cast<uint8_t>(value >> 8);
+    for (uint8_t written : {address, next})
+        cpu->liveChunks = static_cast<uint8_t>(cpu->liveChunks | 1u << SIM51_IndirectIndex(written) / SIM51_RAM_CHUNK);
     if (g_sim51Active.cpu != cpu) return;
     *ActiveIndirect(address) = static_cast<uint8_t>(value);
     *ActiveIndirect(next) = static_cast<uint8_t>(value >> 8);

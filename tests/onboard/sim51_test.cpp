@@ -119,6 +119,29 @@ TEST(Sim51Cpus, EachRunSeesItsOwnInternalRam)
     SIM51_DestroyCpu(second);
 }
 
+// What a run or a direct word writes into internal RAM that was zero so far
+// survives the switches to another CPU and back, and stays with its CPU.
+TEST(Sim51Cpus, RamWrittenIntoZeroChunksSurvivesSwitches)
+{
+    SIM51_CPU* first = NewCpu(0x30);
+    SIM51_CPU* second = NewCpu(0x30);
+    Put(first, 0x0000, {0x78, 0xC0, 0x76, 0x77, 0x22});   // MOV R0,#0xC0; MOV @R0,#0x77; RET
+    Put(first, 0x0010, {0x22});
+    Put(second, 0x0000, {0x22});
+    SIM51_Run(first, 0x0000, 1000);
+    SIM51_WriteDirectWord(second, 0xF0, 0x1234);   // second is not active
+    SIM51_Run(second, 0x0000, 1000);
+    EXPECT_EQ(first->upperIram[0x40], 0x77);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF0)], 0x34);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF1)], 0x12);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xC0)], 0x00);
+    SIM51_Run(first, 0x0010, 1000);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xC0)], 0x77);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF0)], 0x00);
+    SIM51_DestroyCpu(first);
+    SIM51_DestroyCpu(second);
+}
+
 TEST(Sim51Readers, StackPopCrossesFromUpperToLowerRamAndWraps)
 {
     SIM51_CPU* cpu = NewCpu(0x81);
