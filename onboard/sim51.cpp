@@ -111,8 +111,12 @@ uint8_t* RecordChunk(SIM51_CPU* cpu, uint32_t k)
 
 bool IsZero(const uint8_t* bytes)
 {
-    uint8_t any = 0;
-    for (uint32_t i = 0; i < SIM51_RAM_CHUNK; ++i) any |= bytes[i];
+    uint64_t any = 0;
+    for (uint32_t i = 0; i < SIM51_RAM_CHUNK; i += sizeof any) {
+        uint64_t word;
+        memcpy(&word, bytes + i, sizeof word);
+        any |= word;
+    }
     return any == 0;
 }
 
