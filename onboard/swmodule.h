@@ -56,6 +56,7 @@ struct SWMODULE_INPUT {
     char* name;
 };
 
+// The fields propagation touches fill the first 64 bytes.
 struct SWMODULE_OUTPUT {
     uint16_t address;
     uint16_t poweredCount;
@@ -64,7 +65,9 @@ struct SWMODULE_OUTPUT {
     // The first referer registered lives in the record, so that an output
     // with one follower reaches it without a separate block; later ones,
     // newest first, are in the list and are called before it.
-    SW_REFERER referer;       // callback null while unused
+    uint32_t refererTag;
+    SW_REFERER_CALLBACK refererCallback;   // null while unused
+    void* refererOwner;
     SW_REFERER* referers;
     SWMODULE** powered;
     char* name;

@@ -131,8 +131,10 @@ uint32_t SWMODULE_AddReferer(SWMODULE* module, const char* outputName, SW_REFERE
 {
     SWMODULE_OUTPUT* output = SWMODULE_FindOutput(module, outputName, nullptr);
     if (!output) return 0;
-    if (!output->referer.callback && callback) {
-        output->referer = SW_REFERER{callback, owner, tag, nullptr};
+    if (!output->refererCallback && callback) {
+        output->refererCallback = callback;
+        output->refererOwner = owner;
+        output->refererTag = tag;
         return 1;
     }
     MEMORY_SetTag("SWMODULE:referer");
