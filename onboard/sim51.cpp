@@ -124,21 +124,24 @@ bool IsZero(const uint8_t* bytes)
 // part of its internal RAM costs only those lines of its record at a switch.
 void SaveWorkingRam(SIM51_CPU* cpu)
 {
+    uint32_t live = cpu->liveChunks;
     for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
         const uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
-        if (!(cpu->liveChunks >> k & 1)) {
+        if (!(live >> k & 1)) {
             if (IsZero(working)) continue;
-            cpu->liveChunks = static_cast<uint8_t>(cpu->liveChunks | 1u << k);
+            live |= 1u << k;
         }
         memcpy(RecordChunk(cpu, k), working, SIM51_RAM_CHUNK);
     }
+    cpu->liveChunks = static_cast<uint8_t>(live);
 }
 
 void LoadWorkingRam(SIM51_CPU* cpu)
 {
+    const uint32_t live = cpu->liveChunks;
     for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
         uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
-        if (cpu->liveChunks >> k & 1) memcpy(working, RecordChunk(cpu, k), SIM51_RAM_CHUNK);
+        if (live >> k & 1) memcpy(working, RecordChunk(cpu, k), SIM51_RAM_CHUNK);
         else memset(working, 0, SIM51_RAM_CHUNK);
     }
 }
