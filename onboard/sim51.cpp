@@ -12,7 +12,85 @@
 SIM51_ACTIVE g_sim51Active;
 SIM51_BACKCALL_REGS g_sim51BackcallRegs;
 
+// A code space and the number of CPUs that run it. Loaded images are listed,
+// so that a CPU loading the same bytes again takes the listed copy.
+struct SIM51_CODE_IMAGE {
+    uint8_t bytes[SIM51_CODE_SIZE];
+    uint32_t users;
+    uint32_t listed;
+    SIM51_CODE_IMAGE* next;
+};
+
 namespace {
+
+SIM51_CODE_IMAGE* s_loadedImages = nullptr;
+
+SIM51_CODE_IMAGE* SIM51_NewImage()
+{
+    MEMORY_SetTag("SIM51:code");
+    auto* image = static_cast<SIM51_CODE_IMAGE*>(POOL_Alloc(sizeof(SIM51_CODE_IMAGE) + 1));
+    if (!image) return nullptr;
+    memset(image, 0, sizeof *image);
+    image->users = 1;
+    return image;
+}
+
+void SIM51_Unlist(SIM51_CODE_IMAGE* image)
+{
+    if (!image->listed) return;
+    for (SIM51_CODE_IMAGE** link = &s_loadedImages; *link; link = &(*link)->next)
+        if (*link == image) {
+            *link = image->next;
+            break;
+        }
+    image->listed = 0;
+}
+
+void SIM51_ReleaseImage(SIM51_CODE_IMAGE* image)
+{
+    if (!image || --image->users > 0) return;
+    SIM51_Unlist(image);
+    POOL_Free(image);
+}
+
+SIM51_CODE_IMAGE* SIM51_FindLoaded(const uint8_t* bytes)
+{
+    for (SIM51_CODE_IMAGE* image = s_loadedImages; image; image = image->next)
+        if (memcmp(image->bytes, bytes, SIM51_CODE_SIZE) == 0) return image;
+    return nullptr;
+}
+
+// Gives the CPU the code space bytes: a listed copy of them, its own image
+// rewritten when no other CPU runs it, or a new image.
+int SIM51_TakeCode(SIM51_CPU* cpu, const uint8_t* bytes)
+{
+    SIM51_CODE_IMAGE* image = SIM51_FindLoaded(bytes);
+    if (image) {
+        if (image == cpu->image) return 1;
+        image->users++;
+        SIM51_ReleaseImage(cpu->image);
+    } else if (cpu->image->users == 1) {
+        image = cpu->image;
+        memcpy(image->bytes, bytes, SIM51_CODE_SIZE);
+    } else {
+        image = SIM51_NewImage();
+        if (!image) {
+            LOG_Printf("SIM51: nedostatek paměti pro kód.\n");
+            return 0;
+        }
+        memcpy(image->bytes, bytes, SIM51_CODE_SIZE);
+        SIM51_ReleaseImage(cpu->image);
+    }
+    if (!image->listed) {
+        image->next = s_loadedImages;
+        s_loadedImages = image;
+        image->listed = 1;
+    }
+    cpu->image = image;
+    cpu->code = image->bytes;
+    if (g_sim51Active.cpu == cpu) g_sim51Active.code = cpu->code;
+    return 1;
+}
 
 inline uint8_t& RecordIndirect(SIM51_CPU* cpu, uint8_t address)
 {
@@ -24,18 +102,58 @@ inline uint8_t* ActiveIndirect(uint8_t address)
     return &g_sim51Active.ram[SIM51_IndirectIndex(address)];
 }
 
+// Chunk k of the internal RAM: iram then upperIram, as in SIM51_ACTIVE::ram.
+uint8_t* RecordChunk(SIM51_CPU* cpu, uint32_t k)
+{
+    constexpr uint32_t lower = SIM51_IRAM_SIZE / SIM51_RAM_CHUNK;
+    return k < lower ? cpu->iram + k * SIM51_RAM_CHUNK : cpu->upperIram + (k - lower) * SIM51_RAM_CHUNK;
+}
+
+bool IsZero(const uint8_t* bytes)
+{
+    uint64_t any = 0;
+    for (uint32_t i = 0; i < SIM51_RAM_CHUNK; i += sizeof any) {
+        uint64_t word;
+        memcpy(&word, bytes + i, sizeof word);
+        any |= word;
+    }
+    return any == 0;
+}
+
+// Chunks that stayed zero are neither read nor written: a program that uses
+// part of its internal RAM costs only those lines of its record at a switch.
+void SaveWorkingRam(SIM51_CPU* cpu)
+{
+    uint32_t live = cpu->liveChunks;
+    for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
+        const uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
+        if (!(live >> k & 1)) {
+            if (IsZero(working)) continue;
+            live |= 1u << k;
+        }
+        memcpy(RecordChunk(cpu, k), working, SIM51_RAM_CHUNK);
+    }
+    cpu->liveChunks = static_cast<uint8_t>(live);
+}
+
+void LoadWorkingRam(SIM51_CPU* cpu)
+{
+    const uint32_t live = cpu->liveChunks;
+    for (uint32_t k = 0; k < SIM51_RAM_CHUNKS; ++k) {
+        uint8_t* working = g_sim51Active.ram + k * SIM51_RAM_CHUNK;
+        if (live >> k & 1) memcpy(working, RecordChunk(cpu, k), SIM51_RAM_CHUNK);
+        else memset(working, 0, SIM51_RAM_CHUNK);
+    }
+}
+
 // Makes the CPU the active one: the working internal RAM goes back to the
 // record of the CPU active so far, and the CPU's own images come in.
 void SIM51_Activate(SIM51_CPU* cpu)
 {
     SIM51_ACTIVE& active = g_sim51Active;
     if (active.cpu == cpu) return;
-    if (active.cpu) {
-        memcpy(active.cpu->iram, active.ram, SIM51_IRAM_SIZE);
-        memcpy(active.cpu->upperIram, active.ram + SIM51_IRAM_SIZE, SIM51_UPPER_SIZE);
-    }
-    memcpy(active.ram, cpu->iram, SIM51_IRAM_SIZE);
-    memcpy(active.ram + SIM51_IRAM_SIZE, cpu->upperIram, SIM51_UPPER_SIZE);
+    if (active.cpu) SaveWorkingRam(active.cpu);
+    LoadWorkingRam(cpu);
     active.code = cpu->code;
     active.xram = cpu->xram;
     active.backcalls = cpu->backcalls;
@@ -68,9 +186,18 @@ void SIM51_PopReturnAddress()
 SIM51_CPU* SIM51_CreateCpu()
 {
     MEMORY_SetTag("SIM51:cpu");
-    auto* cpu = static_cast<SIM51_CPU*>(POOL_Alloc(sizeof(SIM51_CPU) + 1));
-    if (!cpu) return nullptr;
+    void* block = POOL_Alloc(sizeof(SIM51_CPU) + alignof(SIM51_CPU));
+    if (!block) return nullptr;
+    auto address = reinterpret_cast<uintptr_t>(block);
+    auto* cpu = reinterpret_cast<SIM51_CPU*>((address + alignof(SIM51_CPU) - 1) & ~(uintptr_t{alignof(SIM51_CPU)} - 1));
     memset(cpu, 0, sizeof(SIM51_CPU));
+    cpu->block = block;
+    cpu->image = SIM51_NewImage();
+    if (!cpu->image) {
+        POOL_Free(block);
+        return nullptr;
+    }
+    cpu->code = cpu->image->bytes;
     return cpu;
 }
 
@@ -83,7 +210,8 @@ void SIM51_DestroyCpu(SIM51_CPU* cpu)
         g_sim51Active.xram = nullptr;
         g_sim51Active.backcalls = nullptr;
     }
-    POOL_Free(cpu);
+    SIM51_ReleaseImage(cpu->image);
+    POOL_Free(cpu->block);
 }
 
 void SIM51_ClearRam(SIM51_CPU* cpu)
@@ -91,6 +219,7 @@ void SIM51_ClearRam(SIM51_CPU* cpu)
     memset(cpu->xram, 0, sizeof cpu->xram);
     memset(cpu->iram, 0, sizeof cpu->iram);
     memset(cpu->upperIram, 0, sizeof cpu->upperIram);
+    cpu->liveChunks = 0;
     // The working copies of an active CPU would otherwise bring the old
     // contents back at the next switch.
     if (g_sim51Active.cpu == cpu) memset(g_sim51Active.ram, 0, sizeof g_sim51Active.ram);
@@ -120,7 +249,9 @@ int SIM51_LoadImage(SIM51_CPU* cpu, const char* path)
                     fgetc(file) == EOF && !ferror(file);
     fclose(file);
     if (!complete) return 0;
-    memcpy(cpu->code, buffer.get(), static_cast<size_t>(length));
+    // Beyond the file the code space keeps what it held.
+    memcpy(buffer.get() + length, cpu->code + length, SIM51_CODE_SIZE - static_cast<size_t>(length));
+    if (!SIM51_TakeCode(cpu, buffer.get())) return 0;
     cpu->imageLength = static_cast<uint16_t>(length);
     if (length > SIM51_IMAGE_START_SP) cpu->startSp = cpu->code[SIM51_IMAGE_START_SP];
     return 1;
@@ -158,6 +289,8 @@ void SIM51_WriteDirectWord(SIM51_CPU* cpu, uint8_t address, uint16_t value)
     uint8_t next = static_cast<uint8_t>(address + 1);
     RecordIndirect(cpu, address) = static_cast<uint8_t>(value);
     RecordIndirect(cpu, next) = static_cast<uint8_t>(value >> 8);
+    for (uint8_t written : {address, next})
+        cpu->liveChunks = static_cast<uint8_t>(cpu->liveChunks | 1u << SIM51_IndirectIndex(written) / SIM51_RAM_CHUNK);
     if (g_sim51Active.cpu != cpu) return;
     *ActiveIndirect(address) = static_cast<uint8_t>(value);
     *ActiveIndirect(next) = static_cast<uint8_t>(value >> 8);

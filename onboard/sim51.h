@@ -58,14 +58,29 @@ struct SIM51_BACKCALL {
     SIM51_BACKCALL_FN function;   // null: the slot is free
 };
 
-struct SIM51_CPU {
-    uint8_t code[SIM51_CODE_SIZE];
-    uint8_t xram[SIM51_XRAM_SIZE];
+struct SIM51_CODE_IMAGE;
+
+constexpr uint32_t SIM51_RAM_CHUNK = 64;
+constexpr uint32_t SIM51_RAM_CHUNKS = (SIM51_IRAM_SIZE + SIM51_UPPER_SIZE) / SIM51_RAM_CHUNK;
+
+// The internal RAM starts the record on a cache line, the fields a run reads
+// follow it; the external RAM, of which a module uses a few lines, comes
+// last. Write the internal RAM of the record only through this module's
+// functions: a switch between CPUs skips the chunks it knows to be zero.
+struct alignas(SIM51_RAM_CHUNK) SIM51_CPU {
     uint8_t iram[SIM51_IRAM_SIZE];
     uint8_t upperIram[SIM51_UPPER_SIZE];
-    SIM51_BACKCALL backcalls[SIM51_BACKCALL_SLOTS];
+    // The 64 KiB code space. A new CPU has its own, zeroed; once an image is
+    // loaded, every CPU that loaded byte-identical code shares one copy, so
+    // the code space is read only from then on.
+    uint8_t* code;
+    SIM51_CODE_IMAGE* image;   // the record that holds code
+    void* block;               // the allocation that holds the record
     uint8_t startSp;
+    uint8_t liveChunks;        // bit k clear: 64-byte chunk k of iram, upperIram is zero
     uint16_t imageLength;   // bytes read by the loader (a 65536-byte file stores 0)
+    SIM51_BACKCALL backcalls[SIM51_BACKCALL_SLOTS];
+    uint8_t xram[SIM51_XRAM_SIZE];
 };
 
 // The working set of the active CPU. ram holds the 256-byte internal RAM image

@@ -47,23 +47,31 @@ constexpr uint16_t SWMODULE_CELL_MESSAGE_IRAM = 0xFF8F;
 constexpr uint16_t SWMODULE_CELL_RECEIVE_BUFFER = 0xFF90;
 constexpr uint16_t SWMODULE_CELL_SEND_BUFFER = 0xFF92;
 
+// The fields that feeding and propagation touch come first in the port records.
 struct SWMODULE_INPUT {
-    uint32_t declared;
-    char* name;
     uint16_t address;
     SW_VALUE value;
     SW_CONNECTION source;
-};
-
-struct SWMODULE_OUTPUT {
     uint32_t declared;
     char* name;
-    uint32_t refreshStamp;
+};
+
+// The fields propagation touches fill the first 64 bytes.
+struct SWMODULE_OUTPUT {
     uint16_t address;
-    SW_VALUE value;
     uint16_t poweredCount;
-    SWMODULE** powered;
+    uint32_t refreshStamp;
+    SW_VALUE value;
+    // The first referer registered lives in the record, so that an output
+    // with one follower reaches it without a separate block; later ones,
+    // newest first, are in the list and are called before it.
+    uint32_t refererTag;
+    SW_REFERER_CALLBACK refererCallback;   // null while unused
+    void* refererOwner;
     SW_REFERER* referers;
+    SWMODULE** powered;
+    char* name;
+    uint32_t declared;
 };
 
 // Indexes of the inputs or outputs bound to one entry, in binding order.
@@ -72,7 +80,22 @@ struct SWMODULE_BINDINGS {
     uint16_t index[SWMODULE_MAX_PORTS];
 };
 
+// The fields that the scheduling of every satellite reads at each step and
+// a periodic run uses lead the record, so that a run touches few lines of it.
 struct SWMODULE {
+    uint32_t period;
+    uint32_t powerState;
+    TIME_MS lastTick;
+    TIME_MS lastRun[3];
+    uint32_t firstTick[3];    // 1 ms, 10 ms, 1000 ms entries
+    uint16_t entries[SWMODULE_ENTRY_COUNT];   // by entry code - 1; 0 = not registered
+    uint32_t codeKind;
+    uint16_t inputCount;
+    uint16_t outputCount;
+    SIM51_CPU* cpu;
+    SWMODULE_INPUT* inputs;
+    SWMODULE_OUTPUT* outputs;
+    SWMODULE* next;
     char* name;
     uint32_t powerKind;
     SW_CONNECTION powerSource;
@@ -80,7 +103,6 @@ struct SWMODULE {
     TIME_MS delayPowerOn;
     TIME_MS delayPowerOff;
     uint32_t firstPowerUp;
-    uint32_t powerState;
     TIME_MS lastPowerChange;
     TIME_MS powerLostTime;
     EVENT_HANDLE powerEvent;
@@ -93,22 +115,10 @@ struct SWMODULE {
     uint16_t receiveBuffers;
     uint16_t sendBuffers;
     KOMBUS_MODULE* bus;       // null when the module does not communicate
-    uint32_t codeKind;
-    SIM51_CPU* cpu;
     TIME_MS powerOnTime;
-    uint16_t entries[SWMODULE_ENTRY_COUNT];   // by entry code - 1; 0 = not registered
-    uint16_t inputCount;
-    SWMODULE_INPUT* inputs;
-    SWMODULE_BINDINGS inputBindings[SWMODULE_ENTRY_COUNT];
-    uint16_t outputCount;
-    SWMODULE_OUTPUT* outputs;
-    SWMODULE_BINDINGS outputBindings[SWMODULE_ENTRY_COUNT];
-    uint32_t firstTick[3];    // 1 ms, 10 ms, 1000 ms entries
-    uint32_t period;
-    TIME_MS lastTick;
-    TIME_MS lastRun[3];
     KOM_LOG_GATE* logGate;    // counts of the lines logged for the module in this run
-    SWMODULE* next;
+    SWMODULE_BINDINGS inputBindings[SWMODULE_ENTRY_COUNT];
+    SWMODULE_BINDINGS outputBindings[SWMODULE_ENTRY_COUNT];
 };
 
 // The module on whose behalf emulated code runs.

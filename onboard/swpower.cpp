@@ -390,6 +390,8 @@ void CallReferers(SWMODULE_OUTPUT* output, uint32_t phase)
 {
     for (SW_REFERER* r = output->referers; r; r = r->next)
         if (r->callback) r->callback(phase, r->owner, r->tag, &output->value);
+    if (output->refererCallback)
+        output->refererCallback(phase, output->refererOwner, output->refererTag, &output->value);
 }
 
 }  // namespace

@@ -131,6 +131,12 @@ uint32_t SWMODULE_AddReferer(SWMODULE* module, const char* outputName, SW_REFERE
 {
     SWMODULE_OUTPUT* output = SWMODULE_FindOutput(module, outputName, nullptr);
     if (!output) return 0;
+    if (!output->refererCallback && callback) {
+        output->refererCallback = callback;
+        output->refererOwner = owner;
+        output->refererTag = tag;
+        return 1;
+    }
     MEMORY_SetTag("SWMODULE:referer");
     auto* referer = static_cast<SW_REFERER*>(POOL_Alloc(sizeof(SW_REFERER) + 1));
     if (!referer) {

@@ -49,6 +49,7 @@ struct COIL {
     TIME_MS queueExpiry;
     double sideA, sideB;         // m
     VEC3 direction;              // body, any length
+    COIL* next;                  // the satellite's next coil, followed by the dipole sum
     int32_t pwmPlusValue;
     int32_t pwmMinusValue;
     uint32_t pwmPending;
@@ -60,7 +61,6 @@ struct COIL {
     SW_CONNECTION pwmPlusInput;
     SW_CONNECTION pwmMinusInput;
     SW_CONNECTION voltageInput;
-    COIL* next;
 };
 
 void COIL_Init();

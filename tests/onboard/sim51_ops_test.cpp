@@ -132,8 +132,10 @@ TEST_F(Sim51Ops, RandomCodeRunsToItsBudget)
 {
     std::mt19937 rng(2024);
     for (int round = 0; round < 4; ++round) {
-        for (uint8_t& b : cpu_->code) b = static_cast<uint8_t>(rng());
-        for (uint8_t& b : cpu_->code) if (b == SIM51_TRAP_OPCODE) b = 0x00;
+        for (uint32_t a = 0; a < SIM51_CODE_SIZE; ++a) {
+            uint8_t b = static_cast<uint8_t>(rng());
+            cpu_->code[a] = b == SIM51_TRAP_OPCODE ? 0x00 : b;
+        }
         for (uint8_t& b : g_sim51Active.ram) b = static_cast<uint8_t>(rng());
         cpu_->startSp = 0;
         SIM51_Run(cpu_, static_cast<uint16_t>(rng()), 200000);

@@ -119,6 +119,29 @@ TEST(Sim51Cpus, EachRunSeesItsOwnInternalRam)
     SIM51_DestroyCpu(second);
 }
 
+// What a run or a direct word writes into internal RAM that was zero so far
+// survives the switches to another CPU and back, and stays with its CPU.
+TEST(Sim51Cpus, RamWrittenIntoZeroChunksSurvivesSwitches)
+{
+    SIM51_CPU* first = NewCpu(0x30);
+    SIM51_CPU* second = NewCpu(0x30);
+    Put(first, 0x0000, {0x78, 0xC0, 0x76, 0x77, 0x22});   // MOV R0,#0xC0; MOV @R0,#0x77; RET
+    Put(first, 0x0010, {0x22});
+    Put(second, 0x0000, {0x22});
+    SIM51_Run(first, 0x0000, 1000);
+    SIM51_WriteDirectWord(second, 0xF0, 0x1234);   // second is not active
+    SIM51_Run(second, 0x0000, 1000);
+    EXPECT_EQ(first->upperIram[0x40], 0x77);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF0)], 0x34);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF1)], 0x12);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xC0)], 0x00);
+    SIM51_Run(first, 0x0010, 1000);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xC0)], 0x77);
+    EXPECT_EQ(g_sim51Active.ram[SIM51_IndirectIndex(0xF0)], 0x00);
+    SIM51_DestroyCpu(first);
+    SIM51_DestroyCpu(second);
+}
+
 TEST(Sim51Readers, StackPopCrossesFromUpperToLowerRamAndWraps)
 {
     SIM51_CPU* cpu = NewCpu(0x81);
@@ -177,9 +200,9 @@ TEST(Sim51Readers, GenericPointersAndDirectWordsWrap)
 class Sim51Image : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = testsupport::MakeTempDir("sim51-image"); }
-    std::string Image(const std::string& name, size_t length)
+    std::string Image(const std::string& name, size_t length, char fill = '\x5A')
     {
-        std::string bytes(length, '\x5A');
+        std::string bytes(length, fill);
         if (length > 0xFFFC) bytes[0xFFFC] = '\x70';
         testsupport::WriteFile(dir_ + "/" + name, bytes);
         return dir_ + "/" + name;
@@ -198,6 +221,33 @@ TEST_F(Sim51Image, LoadsUpTo64KAndRecordsTheLength)
     ASSERT_EQ(SIM51_LoadImage(cpu, Image("full.bin", 65536).c_str()), 1);
     EXPECT_EQ(cpu->imageLength, 0);
     SIM51_DestroyCpu(cpu);
+}
+
+// Machines that loaded the same bytes run one copy of them; a machine that
+// loads other bytes later gets its own again, and the copy outlives any one
+// of its machines.
+TEST_F(Sim51Image, IdenticalImagesShareOneCodeSpace)
+{
+    SIM51_CPU* a = SIM51_CreateCpu();
+    SIM51_CPU* b = SIM51_CreateCpu();
+    SIM51_CPU* c = SIM51_CreateCpu();
+    std::string same = Image("same.bin", 65535);
+    ASSERT_EQ(SIM51_LoadImage(a, same.c_str()), 1);
+    ASSERT_EQ(SIM51_LoadImage(b, same.c_str()), 1);
+    ASSERT_EQ(SIM51_LoadImage(c, Image("short.bin", 100).c_str()), 1);
+    EXPECT_EQ(a->code, b->code);
+    EXPECT_NE(a->code, c->code);
+    EXPECT_EQ(c->code[0xFFFC], 0x00);
+    SIM51_Run(b, 0x0000, 0);   // b active while its code changes under it
+    ASSERT_EQ(SIM51_LoadImage(b, Image("other.bin", 200, '\x11').c_str()), 1);
+    EXPECT_NE(a->code, b->code);
+    EXPECT_EQ(g_sim51Active.code, b->code);
+    EXPECT_EQ(b->code[150], 0x11);
+    EXPECT_EQ(b->code[0xFFFC], 0x70);   // beyond the file the earlier image stays
+    SIM51_DestroyCpu(b);
+    SIM51_DestroyCpu(c);
+    EXPECT_EQ(a->code[0xFFFC], 0x70);
+    SIM51_DestroyCpu(a);
 }
 
 TEST_F(Sim51Image, RefusedFilesLeaveTheCodeSpaceUntouched)
