@@ -1,7 +1,10 @@
 // AVI writing with libavformat's muxer, libavcodec's encoders and libswscale.
+// The libraries are loaded when the first movie opens: they and what they
+// depend on are well over a hundred shared objects, and loading them at every
+// start cost more than a short simulation run.
 #include "platform/plat_movie.h"
+#include <dlfcn.h>
 #include <cstring>
-#include <mutex>
 #include <new>
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,7 +28,58 @@ struct PLAT_MOVIE {
 
 namespace {
 
-std::once_flag g_logOnce;
+// The FFmpeg functions in use, each called through a pointer of its own type.
+#define PLAT_AV_FUNCTIONS(F) \
+    F(av_codec_get_id) F(av_dict_free) F(av_dict_set) F(av_frame_alloc) F(av_frame_free) \
+    F(av_frame_get_buffer) F(av_frame_make_writable) F(av_interleaved_write_frame) F(av_log_set_level) \
+    F(av_new_packet) F(av_packet_alloc) F(av_packet_free) F(av_packet_rescale_ts) F(av_packet_unref) \
+    F(av_write_trailer) F(avcodec_alloc_context3) F(avcodec_find_encoder) F(avcodec_free_context) \
+    F(avcodec_open2) F(avcodec_parameters_from_context) F(avcodec_receive_packet) F(avcodec_send_frame) \
+    F(avformat_alloc_output_context2) F(avformat_free_context) F(avformat_get_riff_video_tags) \
+    F(avformat_new_stream) F(avformat_write_header) F(avio_closep) F(avio_open) F(sws_freeContext) \
+    F(sws_getContext) F(sws_scale)
+
+#define PLAT_AV_MEMBER(name) decltype(&::name) name;
+struct AV_API {
+    PLAT_AV_FUNCTIONS(PLAT_AV_MEMBER)
+};
+
+#define PLAT_AV_STRING(x) #x
+#define PLAT_AV_SONAME(lib, major) "lib" #lib ".so." PLAT_AV_STRING(major)
+
+// The function in any of the loaded libraries; false when none has it.
+template <typename T> bool Resolve(void* const* handles, size_t count, const char* name, T* function)
+{
+    for (size_t i = 0; i < count && !*function; ++i)
+        *function = reinterpret_cast<T>(dlsym(handles[i], name));
+    return *function != nullptr;
+}
+
+AV_API g_api{};   // filled by the first PLAT_OpenMovie
+
+// Loads the libraries of the major versions built against, once; false when
+// one of them or one of its functions is missing.
+bool LoadApi()
+{
+    static const bool loaded = [] {
+        const char* names[] = {PLAT_AV_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR),
+                               PLAT_AV_SONAME(swscale, LIBSWSCALE_VERSION_MAJOR),
+                               PLAT_AV_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR),
+                               PLAT_AV_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR)};
+        void* handles[4] = {};
+        for (size_t i = 0; i < 4; ++i)
+            if (!(handles[i] = dlopen(names[i], RTLD_NOW | RTLD_LOCAL)))
+                return false;
+        bool all = true;
+#define PLAT_AV_RESOLVE(name) all = Resolve(handles, 4, #name, &g_api.name) && all;
+        PLAT_AV_FUNCTIONS(PLAT_AV_RESOLVE)
+#undef PLAT_AV_RESOLVE
+        if (all)
+            g_api.av_log_set_level(AV_LOG_ERROR);
+        return all;
+    }();
+    return loaded;
+}
 
 void Blanked(const char in[4], char out[4])
 {
@@ -39,14 +93,14 @@ void Blanked(const char in[4], char out[4])
 void Free(PLAT_MOVIE* m)
 {
     if (m->codec)
-        avcodec_free_context(&m->codec);
-    sws_freeContext(m->scaler);
-    av_frame_free(&m->frame);
-    av_packet_free(&m->packet);
+        g_api.avcodec_free_context(&m->codec);
+    g_api.sws_freeContext(m->scaler);
+    g_api.av_frame_free(&m->frame);
+    g_api.av_packet_free(&m->packet);
     if (m->format) {
         if (m->format->pb)
-            avio_closep(&m->format->pb);
-        avformat_free_context(m->format);
+            g_api.avio_closep(&m->format->pb);
+        g_api.avformat_free_context(m->format);
     }
     delete m;
 }
@@ -54,12 +108,12 @@ void Free(PLAT_MOVIE* m)
 PLAT_MOVIE_STATUS OpenEncoder(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s, const char fourcc[4])
 {
     uint32_t tag = MKTAG(fourcc[0], fourcc[1], fourcc[2], fourcc[3]);
-    const AVCodecTag* tables[] = {avformat_get_riff_video_tags(), nullptr};
-    AVCodecID id = av_codec_get_id(tables, tag);
-    const AVCodec* encoder = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
+    const AVCodecTag* tables[] = {g_api.avformat_get_riff_video_tags(), nullptr};
+    AVCodecID id = g_api.av_codec_get_id(tables, tag);
+    const AVCodec* encoder = id == AV_CODEC_ID_NONE ? nullptr : g_api.avcodec_find_encoder(id);
     if (!encoder)
         return PLAT_MOVIE_NO_CODEC;
-    m->codec = avcodec_alloc_context3(encoder);
+    m->codec = g_api.avcodec_alloc_context3(encoder);
     if (!m->codec)
         return PLAT_MOVIE_NO_CODEC;
     AVCodecContext* c = m->codec;
@@ -75,20 +129,20 @@ PLAT_MOVIE_STATUS OpenEncoder(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s, const
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     const AVPixelFormat* formats = encoder->pix_fmts;
     c->pix_fmt = id == AV_CODEC_ID_H264 || !formats ? AV_PIX_FMT_YUV420P : formats[0];
-    if (avcodec_open2(c, encoder, nullptr) < 0)
+    if (g_api.avcodec_open2(c, encoder, nullptr) < 0)
         return PLAT_MOVIE_NO_CODEC;
-    if (avcodec_parameters_from_context(m->stream->codecpar, c) < 0)
+    if (g_api.avcodec_parameters_from_context(m->stream->codecpar, c) < 0)
         return PLAT_MOVIE_NO_CODEC;
     m->stream->codecpar->codec_tag = tag;
-    m->frame = av_frame_alloc();
+    m->frame = g_api.av_frame_alloc();
     if (!m->frame)
         return PLAT_MOVIE_NO_CODEC;
     m->frame->format = c->pix_fmt;
     m->frame->width = c->width;
     m->frame->height = c->height;
-    if (av_frame_get_buffer(m->frame, 0) < 0)
+    if (g_api.av_frame_get_buffer(m->frame, 0) < 0)
         return PLAT_MOVIE_NO_CODEC;
-    m->scaler = sws_getContext(s->width, s->height, AV_PIX_FMT_BGR24, s->width, s->height, c->pix_fmt, SWS_BILINEAR,
+    m->scaler = g_api.sws_getContext(s->width, s->height, AV_PIX_FMT_BGR24, s->width, s->height, c->pix_fmt, SWS_BILINEAR,
                                nullptr, nullptr, nullptr);
     return m->scaler ? PLAT_MOVIE_OK : PLAT_MOVIE_NO_CODEC;
 }
@@ -108,15 +162,15 @@ void SetRawParameters(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s)
 PLAT_MOVIE_STATUS WritePackets(PLAT_MOVIE* m)
 {
     for (;;) {
-        int r = avcodec_receive_packet(m->codec, m->packet);
+        int r = g_api.avcodec_receive_packet(m->codec, m->packet);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
             return PLAT_MOVIE_OK;
         if (r < 0)
             return PLAT_MOVIE_WRITE_FAILED;
-        av_packet_rescale_ts(m->packet, m->codec->time_base, m->stream->time_base);
+        g_api.av_packet_rescale_ts(m->packet, m->codec->time_base, m->stream->time_base);
         m->packet->stream_index = m->stream->index;
-        r = av_interleaved_write_frame(m->format, m->packet);
-        av_packet_unref(m->packet);
+        r = g_api.av_interleaved_write_frame(m->format, m->packet);
+        g_api.av_packet_unref(m->packet);
         if (r < 0)
             return PLAT_MOVIE_WRITE_FAILED;
     }
@@ -133,23 +187,24 @@ uint32_t PLAT_IsRawFourcc(const char fourcc[4])
 
 PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, PLAT_MOVIE_STATUS* status)
 {
-    std::call_once(g_logOnce, [] { av_log_set_level(AV_LOG_ERROR); });
-    PLAT_MOVIE* m = new (std::nothrow) PLAT_MOVIE;
     *status = PLAT_MOVIE_NO_STREAM;
+    if (!LoadApi())
+        return nullptr;
+    PLAT_MOVIE* m = new (std::nothrow) PLAT_MOVIE;
     if (!m)
         return nullptr;
     m->width = s->width;
     m->height = s->height;
     char fourcc[4];
     Blanked(s->fourcc, fourcc);
-    m->packet = av_packet_alloc();
+    m->packet = g_api.av_packet_alloc();
     if (!m->packet || s->framesPerSecond == 0 || s->width < 1 || s->height < 1 ||
-        avformat_alloc_output_context2(&m->format, nullptr, "avi", fileName) < 0 || !m->format) {
+        g_api.avformat_alloc_output_context2(&m->format, nullptr, "avi", fileName) < 0 || !m->format) {
         Free(m);
         return nullptr;
     }
     m->format->flags |= AVFMT_FLAG_BITEXACT;
-    m->stream = avformat_new_stream(m->format, nullptr);
+    m->stream = g_api.avformat_new_stream(m->format, nullptr);
     if (!m->stream) {
         Free(m);
         return nullptr;
@@ -163,16 +218,16 @@ PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, P
         Free(m);
         return nullptr;
     }
-    if (avio_open(&m->format->pb, fileName, AVIO_FLAG_WRITE) < 0) {
+    if (g_api.avio_open(&m->format->pb, fileName, AVIO_FLAG_WRITE) < 0) {
         *status = PLAT_MOVIE_NO_FILE;
         Free(m);
         return nullptr;
     }
     AVDictionary* options = nullptr;
     if (raw)
-        av_dict_set(&options, "flipped_raw_rgb", "1", 0);
-    int r = avformat_write_header(m->format, &options);
-    av_dict_free(&options);
+        g_api.av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+    int r = g_api.avformat_write_header(m->format, &options);
+    g_api.av_dict_free(&options);
     if (r < 0) {
         *status = PLAT_MOVIE_NO_FORMAT;
         Free(m);
@@ -189,27 +244,27 @@ PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* m, const uint8_t* bgr, uint32
         return PLAT_MOVIE_WRITE_FAILED;
     if (!m->codec) {
         // Raw rows go in as they are: bottom-up and padded, as a DIB has them.
-        if (av_new_packet(m->packet, static_cast<int>(stride * m->height)) < 0)
+        if (g_api.av_new_packet(m->packet, static_cast<int>(stride * m->height)) < 0)
             return PLAT_MOVIE_WRITE_FAILED;
         memcpy(m->packet->data, bgr, static_cast<size_t>(stride) * m->height);
         m->packet->pts = m->packet->dts = m->index++;
         m->packet->duration = 1;
         m->packet->flags |= AV_PKT_FLAG_KEY;
         m->packet->stream_index = m->stream->index;
-        av_packet_rescale_ts(m->packet, AVRational{m->stream->avg_frame_rate.den, m->stream->avg_frame_rate.num},
+        g_api.av_packet_rescale_ts(m->packet, AVRational{m->stream->avg_frame_rate.den, m->stream->avg_frame_rate.num},
                              m->stream->time_base);
-        int r = av_interleaved_write_frame(m->format, m->packet);
-        av_packet_unref(m->packet);
+        int r = g_api.av_interleaved_write_frame(m->format, m->packet);
+        g_api.av_packet_unref(m->packet);
         return r < 0 ? PLAT_MOVIE_WRITE_FAILED : PLAT_MOVIE_OK;
     }
-    if (av_frame_make_writable(m->frame) < 0)
+    if (g_api.av_frame_make_writable(m->frame) < 0)
         return PLAT_MOVIE_WRITE_FAILED;
     // Starting at the last row with a negative stride turns the picture upright.
     const uint8_t* source[1] = {bgr + static_cast<size_t>(m->height - 1) * stride};
     const int sourceStride[1] = {-static_cast<int>(stride)};
-    sws_scale(m->scaler, source, sourceStride, 0, m->height, m->frame->data, m->frame->linesize);
+    g_api.sws_scale(m->scaler, source, sourceStride, 0, m->height, m->frame->data, m->frame->linesize);
     m->frame->pts = m->index++;
-    if (avcodec_send_frame(m->codec, m->frame) < 0)
+    if (g_api.avcodec_send_frame(m->codec, m->frame) < 0)
         return PLAT_MOVIE_WRITE_FAILED;
     return WritePackets(m);
 }
@@ -219,9 +274,9 @@ void PLAT_CloseMovie(PLAT_MOVIE* m)
     if (!m)
         return;
     if (m->headerWritten) {
-        if (m->codec && avcodec_send_frame(m->codec, nullptr) >= 0)
+        if (m->codec && g_api.avcodec_send_frame(m->codec, nullptr) >= 0)
             WritePackets(m);
-        av_write_trailer(m->format);
+        g_api.av_write_trailer(m->format);
     }
     Free(m);
 }
