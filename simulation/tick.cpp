@@ -100,18 +100,47 @@ uint32_t MAIN_KeepsStepping()
     return MULTIPASS_GetSpeedIndex() == MULTIPASS_SPEED_FASTEST && !g_hooks.othersWaiting();
 }
 
+// The real time a tick has spent stepping, looked at only as often as needed:
+// after n steps in e ms the steps take at most (e + 1) / n ms each, so half of
+// what is left of the budget allows that many more steps before the next look.
+// Slow steps are looked at after every step; fast ones cost no clock reading.
+struct MAIN_BUDGET {
+    uint32_t start;        // real time of the budget's start
+    uint32_t steps;        // steps since the start
+    uint32_t nextLook;     // the step count of the next look at the clock
+    uint32_t sinceInput;   // steps since the last look at the message queue
+};
+
+void MAIN_StartBudget(MAIN_BUDGET* b, uint32_t now)
+{
+    b->start = now;
+    b->steps = 0;
+    b->nextLook = 1;
+}
+
+// True when the budget is spent; otherwise sets the next look.
+bool MAIN_BudgetSpent(MAIN_BUDGET* b)
+{
+    if (++b->steps < b->nextLook) return false;
+    uint32_t spent = MAIN_GetTickCount() - b->start;
+    if (spent > kCatchUpBudgetMs) return true;
+    uint64_t more = static_cast<uint64_t>(kCatchUpBudgetMs - spent) * b->steps / (2 * (spent + 1));
+    b->nextLook = b->steps + static_cast<uint32_t>(more < 1 ? 1 : more > 65536 ? 65536 : more);
+    return false;
+}
+
 // A tick stops stepping early when its real time is spent (not in virtual
 // time, where the real clock must not decide how far a tick goes) or when a
 // key, a command or a stop request waits: the message loop handles it at once.
-uint32_t MAIN_ShouldYield(uint32_t* budgetStart, uint32_t* stepsSinceCheck)
+uint32_t MAIN_ShouldYield(MAIN_BUDGET* budget)
 {
-    if (!PLAT_IsVirtualTime() && MAIN_GetTickCount() - *budgetStart > kCatchUpBudgetMs) {
+    if (!PLAT_IsVirtualTime() && MAIN_BudgetSpent(budget)) {
         if (!MAIN_KeepsStepping()) return 1;
         ORBIT_EndTick();
-        *budgetStart = MAIN_GetTickCount();
+        MAIN_StartBudget(budget, MAIN_GetTickCount());
     }
-    if (++*stepsSinceCheck < kStepsPerInputCheck) return 0;
-    *stepsSinceCheck = 0;
+    if (++budget->sinceInput < kStepsPerInputCheck) return 0;
+    budget->sinceInput = 0;
     return g_hooks.inputWaiting();
 }
 
@@ -119,8 +148,8 @@ uint32_t MAIN_ShouldYield(uint32_t* budgetStart, uint32_t* stepsSinceCheck)
 // there; the clock then rests at the target. 0 when the run ended.
 uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
-    uint32_t stepsSinceCheck = 0;
-    uint32_t budgetStart = now;
+    MAIN_BUDGET budget{};
+    MAIN_StartBudget(&budget, now);
     for (;;) {
         TIME_MS next = MAIN_NextDueTime();
         if (next > target) break;
@@ -132,7 +161,7 @@ uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
         }
         MAIN_Step();
         *stepped = 1;
-        if (MAIN_ShouldYield(&budgetStart, &stepsSinceCheck)) return 1;
+        if (MAIN_ShouldYield(&budget)) return 1;
     }
     if (target > g_simClock.clock) g_simClock.clock = target;
     if (g_simClock.clock > g_simClock.runEnd) {
