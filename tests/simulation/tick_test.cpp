@@ -211,6 +211,7 @@ TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
         {0.5, 0, 10, 10, 21, kStart + kTenDays, 0, kStart + 105},
         {1.0, 0, 10, 1, 45, kStart + 20, 1, kStart + 30},
         {10.0, 4, 10, 1, 20, kStart + kTenDays, 0, kStart + 30},
+        {10.0, 1, 10, 1, 20, kStart + kTenDays, 0, kStart + 150},   // 1 ms steps stop after 16 although the clock is read less often
         {864000, 0, 0xFFFFFFFF, 1, 60000, INT64_MAX, 0, kStart + 4294967295LL},
     };
     for (const auto& c : cases) {
