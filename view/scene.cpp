@@ -109,6 +109,29 @@ void SnapshotTitle()
     g_scene.titleEnergy = sat->attitude.energy;
 }
 
+// True when the whole Earth, at the world's origin, lies beyond the near
+// clipping plane of a perspective view, so that no front face is clipped away
+// to show a back face. The camera's matrix is the one the frame read (a query
+// of the GL here would flush the immediate-mode vertices early, and with that
+// change how later primitives are split).
+bool EarthWhollyAhead()
+{
+    OGW_WINDOW* w = OGW_GetCurrentWindow();
+    return w && w->perspective && -w->viewMatrix[14] - kEarthRadius > w->liveNear;
+}
+
+// The Earth's sphere. The overlay of the previous frame left face culling
+// off; the back half of the sphere, hidden behind the front half, is culled
+// again whenever it cannot show, as in the first frame. That halves the
+// sphere's cost in a software rasterizer.
+void EarthSphere()
+{
+    bool cull = EarthWhollyAhead() && !glIsEnabled(GL_CULL_FACE);
+    if (cull) glEnable(GL_CULL_FACE);
+    gluSphere(g_scene.quadric, kEarthRadius, 128, 128);
+    if (cull) glDisable(GL_CULL_FACE);
+}
+
 }  // namespace
 
 void ORBIT_SnapshotState(OGW_WINDOW* window)
@@ -156,7 +179,7 @@ void ORBIT_DrawEarth()
     glEnable(GL_COLOR_MATERIAL);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 17.8f);
     glEnable(GL_TEXTURE_2D);
-    gluSphere(g_scene.quadric, kEarthRadius, 128, 128);
+    EarthSphere();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);
