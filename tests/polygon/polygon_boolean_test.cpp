@@ -270,80 +270,55 @@ void CheckAllOperations(Areas& t, std::mt19937& rng, int samples)
     EXPECT_NEAR(areas[POLYGON_OP_UNION] + areas[POLYGON_OP_INTERSECTION], AreaOf(t.a) + AreaOf(t.b), bound);
 }
 
-TEST_F(PolygonBooleanTest, DisjointSquares)
+// Small operands with known results: the number of areas (0: no result), the
+// area, the outer contour's vertex count (0: any) and whether the first area
+// has a hole (-1: either).
+TEST_F(PolygonBooleanTest, SmallOperandsGiveTheirKnownResults)
 {
-    Areas t;
-    t.a = MakeArea({Rect(0, 0, 10, 10)});
-    t.b = MakeArea({Rect(20, 0, 30, 10)});
-    ASSERT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_OK);
-    EXPECT_EQ(AreaCount(t.r), 2u);
-    EXPECT_EQ(AreaOf(t.r), 200);
-    ASSERT_EQ(t.Run(POLYGON_OP_INTERSECTION), POLYGON_OK);
-    EXPECT_EQ(t.r, nullptr);
-    ASSERT_EQ(t.Run(POLYGON_OP_A_MINUS_B), POLYGON_OK);
-    EXPECT_EQ(AreaCount(t.r), 1u);
-    EXPECT_EQ(AreaOf(t.r), 100);
-    ASSERT_EQ(t.Run(POLYGON_OP_XOR), POLYGON_OK);
-    EXPECT_EQ(AreaCount(t.r), 2u);
-}
-
-TEST_F(PolygonBooleanTest, SquareInsideALargerOne)
-{
-    Areas t;
-    t.a = MakeArea({Rect(0, 0, 30, 30)});
-    t.b = MakeArea({Rect(10, 10, 20, 20)});
-    ASSERT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_OK);
-    EXPECT_EQ(AreaOf(t.r), 900);
-    ASSERT_EQ(t.Run(POLYGON_OP_INTERSECTION), POLYGON_OK);
-    EXPECT_EQ(AreaOf(t.r), 100);
-    for (int op : {POLYGON_OP_A_MINUS_B, POLYGON_OP_XOR}) {
-        ASSERT_EQ(t.Run(op), POLYGON_OK);
-        ASSERT_EQ(AreaCount(t.r), 1u);
-        ASSERT_NE(t.r->cntr->next, nullptr);   // the larger square with a hole
-        EXPECT_FALSE(POLYGON_IsOuter(t.r->cntr->next));
-        EXPECT_EQ(AreaOf(t.r), 800);
+    const std::vector<Ring> square = {Rect(0, 0, 10, 10)}, holed = {Rect(0, 0, 10, 10), Rect(3, 3, 6, 6, true)};
+    const struct {
+        const char* name;
+        std::vector<Ring> a, b;
+        int op;
+        uint32_t areas;
+        double area;
+        uint32_t vertices;
+        int hole;
+    } cases[] = {
+        {"disjoint", square, {Rect(20, 0, 30, 10)}, POLYGON_OP_UNION, 2, 200, 0, -1},
+        {"disjoint", square, {Rect(20, 0, 30, 10)}, POLYGON_OP_INTERSECTION, 0, 0, 0, -1},
+        {"disjoint", square, {Rect(20, 0, 30, 10)}, POLYGON_OP_A_MINUS_B, 1, 100, 0, -1},
+        {"disjoint", square, {Rect(20, 0, 30, 10)}, POLYGON_OP_XOR, 2, 200, 0, -1},
+        {"inside", {Rect(0, 0, 30, 30)}, {Rect(10, 10, 20, 20)}, POLYGON_OP_UNION, 1, 900, 0, 0},
+        {"inside", {Rect(0, 0, 30, 30)}, {Rect(10, 10, 20, 20)}, POLYGON_OP_INTERSECTION, 1, 100, 0, 0},
+        {"inside", {Rect(0, 0, 30, 30)}, {Rect(10, 10, 20, 20)}, POLYGON_OP_A_MINUS_B, 1, 800, 0, 1},
+        {"inside", {Rect(0, 0, 30, 30)}, {Rect(10, 10, 20, 20)}, POLYGON_OP_XOR, 1, 800, 0, 1},
+        {"shared edge", square, {Rect(10, 0, 20, 10)}, POLYGON_OP_UNION, 1, 200, 4, 0},
+        {"identical", holed, holed, POLYGON_OP_UNION, 1, 91, 0, 1},
+        {"identical", holed, holed, POLYGON_OP_INTERSECTION, 1, 91, 0, 1},
+        {"identical", holed, holed, POLYGON_OP_A_MINUS_B, 0, 0, 0, -1},
+        {"identical", holed, holed, POLYGON_OP_XOR, 0, 0, 0, -1},
+        {"corner overlap", square, {Rect(5, 5, 15, 15)}, POLYGON_OP_UNION, 1, 175, 8, 0},   // both crossings are corners
+        {"corner overlap", square, {Rect(5, 5, 15, 15)}, POLYGON_OP_INTERSECTION, 1, 25, 4, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " op " << c.op);
+        Areas t;
+        t.a = MakeArea(c.a);
+        t.b = MakeArea(c.b);
+        ASSERT_EQ(t.Run(c.op), POLYGON_OK);
+        ASSERT_EQ(AreaCount(t.r), c.areas);
+        if (!c.areas)
+            continue;
+        ExpectValid(t.r);
+        EXPECT_EQ(AreaOf(t.r), c.area);
+        if (c.vertices) {
+            EXPECT_EQ(t.r->cntr->count, c.vertices);
+        }
+        if (c.hole >= 0) {
+            EXPECT_EQ(t.r->cntr->next != nullptr, c.hole == 1);
+        }
     }
-}
-
-TEST_F(PolygonBooleanTest, SquaresSharingAnEdgeUniteIntoARectangle)
-{
-    Areas t;
-    t.a = MakeArea({Rect(0, 0, 10, 10)});
-    t.b = MakeArea({Rect(10, 0, 20, 10)});
-    ASSERT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_OK);
-    ASSERT_EQ(AreaCount(t.r), 1u);
-    EXPECT_EQ(t.r->cntr->count, 4u);
-    EXPECT_EQ(t.r->cntr->next, nullptr);
-    EXPECT_EQ(AreaOf(t.r), 200);
-}
-
-TEST_F(PolygonBooleanTest, IdenticalOperands)
-{
-    Areas t;
-    t.a = MakeArea({Rect(0, 0, 10, 10), Rect(3, 3, 6, 6, true)});
-    t.b = MakeArea({Rect(0, 0, 10, 10), Rect(3, 3, 6, 6, true)});
-    for (int op : {POLYGON_OP_UNION, POLYGON_OP_INTERSECTION}) {
-        ASSERT_EQ(t.Run(op), POLYGON_OK);
-        ASSERT_EQ(AreaCount(t.r), 1u);
-        EXPECT_EQ(AreaOf(t.r), 91);
-    }
-    for (int op : {POLYGON_OP_A_MINUS_B, POLYGON_OP_XOR}) {
-        ASSERT_EQ(t.Run(op), POLYGON_OK);
-        EXPECT_EQ(t.r, nullptr);
-    }
-}
-
-TEST_F(PolygonBooleanTest, CornerOverlapGetsBothCrossings)
-{
-    Areas t;
-    t.a = MakeArea({Rect(0, 0, 10, 10)});
-    t.b = MakeArea({Rect(5, 5, 15, 15)});
-    ASSERT_EQ(t.Run(POLYGON_OP_UNION), POLYGON_OK);
-    ASSERT_EQ(AreaCount(t.r), 1u);
-    EXPECT_EQ(t.r->cntr->count, 8u);   // both crossings are corners of the union
-    EXPECT_EQ(AreaOf(t.r), 175);
-    ASSERT_EQ(t.Run(POLYGON_OP_INTERSECTION), POLYGON_OK);
-    EXPECT_EQ(AreaOf(t.r), 25);
 }
 
 TEST_F(PolygonBooleanTest, ResultsTouchingAtAPointAreSeparateContours)

@@ -26,16 +26,13 @@ constexpr int kStopMs = 5000;
 constexpr int kStopMs = 500;
 #endif
 
-bool SdccPresent() { return std::system("command -v sdcc >/dev/null 2>&1") == 0; }
-
 // The module image, built once for all the runs of this program.
 const std::string& ModuleImage()
 {
     static std::string image;
     if (image.empty()) {
         image = testsupport::MakeTempDir("bdot_image") + "/bdot.img";
-        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + kExample + "bdot.c' '" + image + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(scenario::BuildModule(kExample + "bdot.c", image), 0);
     }
     return image;
 }
@@ -120,7 +117,7 @@ class Determinism : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+        if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     }
 };
 

@@ -27,18 +27,9 @@ std::vector<double> ResultRow(const std::string& path)
     return values;
 }
 
-std::string CopyExample(const char* name)
-{
-    std::string dir = testsupport::MakeTempDir(name);
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/" + name, dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(dir + "/orbit");
-    return dir;
-}
-
 TEST(ExampleScenario, DetumbleRunsThreeOrbitsAndFreesEverything)
 {
-    std::string dir = CopyExample("detumble");
+    std::string dir = scenario::CopyExample("detumble");
     ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_NE(log.find("Satelit: CUBESAT\n"), std::string::npos) << log;
@@ -53,10 +44,8 @@ TEST(ExampleScenario, DetumbleRunsThreeOrbitsAndFreesEverything)
 // The twin: three coils follow an on-board B-dot module built with sdcc.
 TEST(ExampleScenario, DetumbleWithCoilsRunsItsModuleAndFreesEverything)
 {
-    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) GTEST_SKIP() << "sdcc is not installed";
-    std::string dir = CopyExample("detumble_coils");
-    std::string build = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/bdot.c' '" + dir + "/bdot.img'";
-    ASSERT_EQ(std::system(build.c_str()), 0);
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = scenario::CopyExample("detumble_coils", {"bdot"});
     ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_NE(log.find("Satelit: CUBESAT\n"), std::string::npos) << log;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <vector>
 #include <unistd.h>
+#include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -100,10 +101,7 @@ void CheckTrack(const std::string& dir)
 
 TEST(ExampleScenario, LeoRunsOneDayAndRecordsItsRows)
 {
-    std::string dir = testsupport::MakeTempDir("leo");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/leo", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(dir + "/orbit");
+    std::string dir = scenario::CopyExample("leo");
     std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
 
     ASSERT_EQ(RunProgramIn(dir), 0) << testsupport::ReadFile(dir + "/stdout.txt");

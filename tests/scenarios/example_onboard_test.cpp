@@ -14,30 +14,10 @@ int RunProgramIn(const std::string& dir)
     return scenario::Wait(scenario::StartIn(dir), 120000);
 }
 
-bool SdccPresent()
-{
-    return std::system("command -v sdcc >/dev/null 2>&1") == 0;
-}
-
-// A copy of the example with its module images built.
-std::string PrepareExample()
-{
-    std::string dir = testsupport::MakeTempDir("onboard");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/onboard", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    for (const char* name : {"acs", "comm"}) {
-        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/" + name + ".c' '" +
-                              dir + "/" + name + ".img'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << name;
-    }
-    std::filesystem::remove(dir + "/orbit");
-    return dir;
-}
-
 TEST(ExampleOnboard, ModulesGreetExchangeMessagesAndReportEveryMinute)
 {
-    if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
-    std::string dir = PrepareExample();
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = scenario::CopyExample("onboard", {"acs", "comm"});
     ASSERT_EQ(RunProgramIn(dir), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     size_t greeting = log.find("ACS: hello from the attitude controller\nCOMM: hello from the radio\n");
@@ -55,8 +35,8 @@ TEST(ExampleOnboard, ModulesGreetExchangeMessagesAndReportEveryMinute)
 
 TEST(ExampleOnboard, AnUndeclaredInputEndsTheProgramWithBothMessagesAndNoLeak)
 {
-    if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
-    std::string dir = PrepareExample();
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = scenario::CopyExample("onboard", {"acs", "comm"});
     std::string objects = testsupport::ReadFile(dir + "/Objects.cfg");
     size_t at = objects.find("        kombus_buffers = 2, 2\n");
     ASSERT_NE(at, std::string::npos);

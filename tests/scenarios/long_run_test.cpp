@@ -78,10 +78,7 @@ TEST(LongRunScenario, ExampleSatelliteForASimulatedYear)
 {
     const char* wanted = std::getenv("ORBIT_LONG_TESTS");
     if (!wanted || std::string(wanted) != "1") GTEST_SKIP() << "set ORBIT_LONG_TESTS=1 to run it";
-    std::string dir = testsupport::MakeTempDir("year");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/leo", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(dir + "/orbit");
+    std::string dir = scenario::CopyExample("leo");
     testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
                                                    "endtime = UT(\"01.01.2007, 00:00\")\nsimulationspeed = FASTEST\n");
     scenario::Program p = scenario::StartIn(dir);

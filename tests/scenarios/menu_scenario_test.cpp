@@ -9,20 +9,11 @@
 
 namespace {
 
-using scenario::WriteBitmap;
-
 // Runs the scene example for an hour of model time with the movie allowed
 // but not running; the folder.
 std::string RunWithCommands(const std::string& label, const char* commands)
 {
-    std::string dir = testsupport::MakeTempDir(label);
-    std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
-    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
-        std::filesystem::copy_file(source + name, dir + "/" + name);
-    for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"}) WriteBitmap(dir + "/" + name);
-    testsupport::WriteFile(dir + "/Multipass.cfg",
-                           "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"10.11.2006, 01:00\")\n"
-                           "simulationspeed = 1 model hours in 4 real seconds\n");
+    std::string dir = scenario::SceneExample(label);
     testsupport::WriteFile(dir + "/Orbit.cfg",
                            "OrbitGraphics = ANO\nOrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
                            "MovieRecording = ANO\nMovieRecordingRunning = NE\nMovieCodec = \"MJPG\"\n"

@@ -18,17 +18,7 @@ namespace {
 // sdcc is missing.
 std::string PrepareExample()
 {
-    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) return "";
-    std::string dir = testsupport::MakeTempDir("modquant");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/onboard", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    for (const char* name : {"acs", "comm"}) {
-        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/" + name + ".c' '" +
-                              dir + "/" + name + ".img' >/dev/null";
-        EXPECT_EQ(std::system(command.c_str()), 0) << name;
-    }
-    std::filesystem::remove(dir + "/orbit");
-    return dir;
+    return scenario::SdccPresent() ? scenario::CopyExample("onboard", {"acs", "comm"}) : "";
 }
 
 std::string Column(const char* name, const std::string& source)
@@ -135,14 +125,8 @@ namespace {
 // The coil example with its B-dot module built; empty when sdcc is missing.
 std::string PrepareCoilExample()
 {
-    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) return "";
-    std::string dir = testsupport::MakeTempDir("coilquant");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/detumble_coils", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/bdot.c' '" + dir +
-                          "/bdot.img' >/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    std::filesystem::remove(dir + "/orbit");
+    if (!scenario::SdccPresent()) return "";
+    std::string dir = scenario::CopyExample("detumble_coils", {"bdot"});
     testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
                                                    "endtime = UT(\"01.01.2006, 00:10\")\nsimulationspeed = FASTEST\n");
     return dir;

@@ -114,15 +114,13 @@ size_t Occurrences(const std::string& text, const std::string& piece)
 
 TEST(OnboardRuns, EntriesPowerAndBusFollowTheirTimesInEveryRun)
 {
-    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) GTEST_SKIP() << "sdcc is not installed";
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     std::string dir = testsupport::MakeTempDir("onboard-runs");
     const std::pair<const char*, const char*> sources[] = {
         {"clock", kClock}, {"chain", kChain}, {"ping", kPing}, {"pong", kPong}};
     for (const auto& [name, source] : sources) {
         testsupport::WriteFile(dir + "/" + name + ".c", source);
-        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/" + name + ".c' '" +
-                              dir + "/" + name + ".img'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << name;
+        ASSERT_EQ(scenario::BuildModule(dir + "/" + name + ".c", dir + "/" + name + ".img"), 0) << name;
     }
     testsupport::WriteFile(dir + "/Objects.cfg", kObjects);
     testsupport::InstallModelPair(dir);

@@ -155,9 +155,7 @@ std::string BaseScenario(const std::vector<Example>& examples)
         written.insert(e.file);
         if (e.language != "c") continue;
         std::string image = dir + "/" + e.file.substr(0, e.file.size() - 2) + ".img";
-        std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/" + e.file + "' '" +
-                              image + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << e.file;
+        EXPECT_EQ(scenario::BuildModule(dir + "/" + e.file, image), 0) << e.file;
     }
     testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
                                                    "endtime = UT(\"01.01.2006, 00:01\")\nsimulationspeed = FASTEST\n");
@@ -179,7 +177,7 @@ const char* const kComplaints[] = {"neznám", "Neznám", "chyb", "Chyb", "CHYB",
 
 TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
 {
-    if (std::system("command -v sdcc >/dev/null 2>&1") != 0) GTEST_SKIP() << "sdcc is not installed";
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     std::vector<Example> examples = Examples();
     ASSERT_FALSE(examples.empty());
     std::string all;

@@ -16,19 +16,9 @@ namespace {
 
 const std::string kStored = std::string(ORBIT_SOURCE_DIR) + "/tests/scenarios/reference/";
 
-bool SdccPresent()
-{
-    return std::system("command -v sdcc >/dev/null 2>&1") == 0;
-}
-
 std::string PrepareReference()
 {
-    std::string dir = testsupport::MakeTempDir("reference");
-    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/reference", dir,
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(dir + "/orbit");
-    std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + dir + "/bdot.c' '" + dir + "/bdot.img'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::string dir = scenario::CopyExample("reference", {"bdot"});
     testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
                                                    "endtime = UT(\"01.01.2006, 00:10\")\n"
                                                    "simulationspeed = FASTEST\n");
@@ -53,7 +43,7 @@ void ExpectStored(const std::string& name, const std::string& produced)
 
 TEST(ReferenceScenario, TenTumblingMinutesGiveTheStoredResultsAndLog)
 {
-    if (!SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     std::string dir = PrepareReference();
     ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 300000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");

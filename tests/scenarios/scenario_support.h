@@ -5,6 +5,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <initializer_list>
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
@@ -86,6 +88,43 @@ inline void WriteBitmap(const std::string& path)
     data[28] = 24;
     data += std::string(48, (char)180);
     testsupport::WriteFile(path, data);
+}
+
+inline bool SdccPresent() { return std::system("command -v sdcc >/dev/null 2>&1") == 0; }
+
+// Builds an on-board module image with the project's build step; its status.
+inline int BuildModule(const std::string& source, const std::string& image)
+{
+    std::string command = "bash '" ORBIT_SOURCE_DIR "/scripts/build_module.sh' '" + source + "' '" + image + "'";
+    return std::system(command.c_str());
+}
+
+// A copy of examples/<name> in a folder of its own, each named module built
+// from "<module>.c" into "<module>.img".
+inline std::string CopyExample(const std::string& name, std::initializer_list<const char*> modules = {})
+{
+    std::string dir = testsupport::MakeTempDir(name);
+    std::filesystem::copy(std::string(ORBIT_SOURCE_DIR) + "/examples/" + name, dir,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(dir + "/orbit");
+    for (const char* module : modules)
+        EXPECT_EQ(BuildModule(dir + "/" + module + ".c", dir + "/" + module + ".img"), 0) << module;
+    return dir;
+}
+
+// A folder with the scene example's files, grey bitmaps for its textures and a
+// one-hour run in November (the Sun stands in the home camera's view).
+inline std::string SceneExample(const std::string& label)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
+    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
+        std::filesystem::copy_file(source + name, dir + "/" + name);
+    for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"}) WriteBitmap(dir + "/" + name);
+    testsupport::WriteFile(dir + "/Multipass.cfg",
+                           "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"10.11.2006, 01:00\")\n"
+                           "simulationspeed = 1 model hours in 4 real seconds\n");
+    return dir;
 }
 
 }  // namespace scenario

@@ -13,21 +13,11 @@
 
 namespace {
 
-using scenario::WriteBitmap;
-
 // Runs the scenario with the given Orbit.cfg, through the launcher when one is
 // given (taskset); its folder.
 std::string RunScenario(const std::string& label, const std::string& orbitCfg, const std::string& launcher = "")
 {
-    std::string dir = testsupport::MakeTempDir(label);
-    std::string source = std::string(ORBIT_SOURCE_DIR) + "/examples/scene/";
-    for (const char* name : {"Objects.cfg", "leo.tle", "Space.cfg", "cubesat.mass", "cubesat.surf"})
-        std::filesystem::copy_file(source + name, dir + "/" + name);
-    for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"}) WriteBitmap(dir + "/" + name);
-    // Early November: the Sun stands in the home camera's view.
-    testsupport::WriteFile(dir + "/Multipass.cfg",
-                           "starttime = UT(\"10.11.2006, 00:00\")\nendtime = UT(\"10.11.2006, 01:00\")\n"
-                           "simulationspeed = 1 model hours in 4 real seconds\n");
+    std::string dir = scenario::SceneExample(label);
     testsupport::WriteFile(dir + "/DataOutput.cfg",
                            "datafile CSV, \"rows.csv\"\n    interval = 1m\n    timeunit = 1m\nend\n");
     testsupport::WriteFile(dir + "/Orbit.cfg", orbitCfg);
