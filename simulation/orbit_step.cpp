@@ -101,7 +101,9 @@ void ORBIT_RunModel(ORBIT_MODEL_ENTRY& m)
 {
     ORBIT_AdvanceGrid(m);
     ORBIT_MODEL_UPDATE update = m.update ? m.update : m.builtIn;
+    // The on-board modules and the Moon run without the scene lock, as ever.
     if (m.underSceneLock && g_graphics) HoldScene();
+    else ORBIT_ReleaseScene();
     update();
     if (g_graphics) {
         for (uint32_t mode : m.cameraModes)
