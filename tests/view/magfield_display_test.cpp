@@ -90,9 +90,8 @@ TEST_F(MagfieldDisplay, LinesLeaveTheSurfaceAndEndWithinTheirLimits)
 // for the date of that request, the same as computed at once, and only once.
 TEST_F(MagfieldDisplay, RequestedDataAreComputedWhenTheDisplayIsSwitchedOn)
 {
-    std::vector<MAGFIELD_SEGMENT> grid;
-    for (uint32_t i = 0; i < MAGFIELD_GRID_LATITUDES; i++)
-        for (uint32_t j = 0; j < MAGFIELD_GRID_LONGITUDES; j++) grid.push_back(*MAGFIELD_GetGridSegment(i, j));
+    std::vector<MAGFIELD_SEGMENT> grid(MAGFIELD_GetGridSegment(0, 0),
+                                       MAGFIELD_GetGridSegment(0, 0) + MAGFIELD_GRID_LATITUDES * MAGFIELD_GRID_LONGITUDES);
     std::vector<std::vector<VEC3>> lines;
     for (uint32_t i = 0; i < MAGFIELD_LINE_COUNT; i++) {
         const MAGFIELD_LINE* line = MAGFIELD_GetLine(i);
@@ -109,10 +108,7 @@ TEST_F(MagfieldDisplay, RequestedDataAreComputedWhenTheDisplayIsSwitchedOn)
     EXPECT_EQ(MAGFIELD_GetLine(0)->count, 0u);
     ORBIT_CmdMagFieldLines();
     ORBIT_CmdMagFieldVectors();
-    for (uint32_t i = 0; i < MAGFIELD_GRID_LATITUDES; i++)
-        for (uint32_t j = 0; j < MAGFIELD_GRID_LONGITUDES; j++)
-            EXPECT_EQ(memcmp(MAGFIELD_GetGridSegment(i, j), &grid[i * MAGFIELD_GRID_LONGITUDES + j],
-                             sizeof(MAGFIELD_SEGMENT)), 0);
+    EXPECT_EQ(memcmp(MAGFIELD_GetGridSegment(0, 0), grid.data(), grid.size() * sizeof(MAGFIELD_SEGMENT)), 0);
     for (uint32_t i = 0; i < MAGFIELD_LINE_COUNT; i++) {
         const MAGFIELD_LINE* line = MAGFIELD_GetLine(i);
         ASSERT_EQ(line->count, lines[i].size());
