@@ -259,7 +259,11 @@ int g_lockDepth = 0, g_locks = 0;
 std::vector<int> g_depthSeen;   // the lock depth at each event and run end
 void CountLock() { g_lockDepth++, g_locks++; }
 void CountUnlock() { g_lockDepth--; }
-void FireSeeingLock(uint32_t reason, EVENT* event) { g_depthSeen.push_back(g_lockDepth), Fire(reason, event); }
+void FireSeeingLock(uint32_t reason, EVENT* event)
+{
+    if (reason == EVENT_REASON_FIRE) g_depthSeen.push_back(g_lockDepth);
+    Fire(reason, event);
+}
 void EndRunSeeingLock() { g_depthSeen.push_back(g_lockDepth), EndRun(); }
 
 // The scene lock is kept over the steps instead of taken for each attitude
