@@ -20,6 +20,7 @@
 #include "simulation/orbit_step.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
+#include "view/camera.h"
 #include "view/ogw.h"
 #include "view/scene.h"
 
@@ -116,7 +117,7 @@ struct Run {
         OGW_Init();
         ORBIT_InitRun();
         started = ORBIT_Start(0);
-        g_scene.fieldDisplayMode = 1;
+        ORBIT_CmdMagFieldVectors();
     }
     ~Run()
     {

@@ -201,15 +201,25 @@ void PLAT_FreeGlyphs(PLAT_GLYPH_SET* set)
 
 int32_t PLAT_MeasureText(const char* faceName, int32_t pixelHeight, uint32_t style, const char* text)
 {
+    return PLAT_MeasureWidest(faceName, pixelHeight, style, &text, 1);
+}
+
+int32_t PLAT_MeasureWidest(const char* faceName, int32_t pixelHeight, uint32_t style, const char* const* texts,
+                           uint32_t count)
+{
     FT_Library library;
     FT_Face face = OpenSizedFace(&library, faceName, pixelHeight, style);
     if (!face)
         return -1;
-    int32_t width = 0;
-    for (const char* c = text ? text : ""; *c; ++c)
-        if (LoadGlyph(face, static_cast<uint8_t>(*c)))
-            width += static_cast<int32_t>(face->glyph->advance.x >> 6);
+    int32_t widest = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t width = 0;
+        for (const char* c = texts[i] ? texts[i] : ""; *c; ++c)
+            if (LoadGlyph(face, static_cast<uint8_t>(*c)))
+                width += static_cast<int32_t>(face->glyph->advance.x >> 6);
+        widest = width > widest ? width : widest;
+    }
     FT_Done_Face(face);
     FT_Done_FreeType(library);
-    return width;
+    return widest;
 }

@@ -30,6 +30,9 @@ void PLAT_FreeGlyphs(PLAT_GLYPH_SET* set);
 // The width in pixels of a code page 1250 text in the face: the sum of the
 // advances its glyphs have in PLAT_RenderGlyphs. -1 when no face can be loaded.
 int32_t PLAT_MeasureText(const char* faceName, int32_t pixelHeight, uint32_t style, const char* text);
+// The widest of count texts, measured as above with one loading of the face.
+int32_t PLAT_MeasureWidest(const char* faceName, int32_t pixelHeight, uint32_t style, const char* const* texts,
+                           uint32_t count);
 
 // The default GUI font of dialog controls (8 points): its face and its
 // height in pixels.

@@ -65,8 +65,9 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     ORBIT_SetModelPeriod(ORBIT_STEP_MOON, ORBIT_MOON_PERIOD);
     ORBIT_ResetStepMarks();
     ORBIT_UpdateSceneNow();
-    // Nothing shows the field display without a window: it is prepared only for one.
-    if (g_orbitView.graphics) MAGFIELD_PrepareDisplayData(g_orbitView.magfieldHeight, 0.01);
+    // Nothing shows the field display without a window, and a window computes
+    // it only when the display is first switched on.
+    if (g_orbitView.graphics) MAGFIELD_RequestDisplayData(g_orbitView.magfieldHeight, 0.01);
     ORBIT_MakeSceneCurrent(1);   // satellites load their textures and draw lists
     uint32_t loaded = SATS_Load();
     ORBIT_MakeSceneCurrent(0);

@@ -69,6 +69,18 @@ std::atomic<int32_t> g_speedSteps{0};
 std::atomic<TIME_MS> g_displayClock{0};
 ORBIT_MODEL_UPDATE g_displayRefresh = nullptr;
 TIME_MS g_lastDisplayedClock = 0;
+uint32_t g_sceneHeld = 0;   // the scene lock, kept from step to step
+
+// The scene lock is taken by the first step that updates what the render
+// thread reads and kept over the following steps until ORBIT_ReleaseScene:
+// the render thread still sees the scene only between steps, and the
+// attitude, due every 10 ms of model time, does not pay a lock per step.
+void HoldScene()
+{
+    if (g_sceneHeld) return;
+    g_scene.lock();
+    g_sceneHeld = 1;
+}
 
 TIME_MS ORBIT_ModelNextDue(const ORBIT_MODEL_ENTRY& m)
 {
@@ -89,14 +101,14 @@ void ORBIT_RunModel(ORBIT_MODEL_ENTRY& m)
 {
     ORBIT_AdvanceGrid(m);
     ORBIT_MODEL_UPDATE update = m.update ? m.update : m.builtIn;
-    uint32_t locked = m.underSceneLock && g_graphics;
-    if (locked) g_scene.lock();
+    // The on-board modules and the Moon run without the scene lock, as ever.
+    if (m.underSceneLock && g_graphics) HoldScene();
+    else ORBIT_ReleaseScene();
     update();
     if (g_graphics) {
         for (uint32_t mode : m.cameraModes)
             if (mode != kNoCamera) g_scene.refreshCamera(mode);
     }
-    if (locked) g_scene.unlock();
 }
 
 void ORBIT_MeasureFrameRate()
@@ -153,8 +165,16 @@ void ORBIT_RefreshDisplay()
     g_updatedSinceRedraw = 1;
 }
 
+void ORBIT_ReleaseScene()
+{
+    if (!g_sceneHeld) return;
+    g_sceneHeld = 0;
+    g_scene.unlock();
+}
+
 void ORBIT_EndTick()
 {
+    ORBIT_ReleaseScene();
     if (!g_enabled) return;
     ORBIT_MeasureFrameRate();
     ORBIT_RefreshDisplay();
@@ -236,6 +256,7 @@ uint32_t ORBIT_StepsEnabled()
 
 void ORBIT_SetSceneHooks(const ORBIT_SCENE_HOOKS* hooks)
 {
+    ORBIT_ReleaseScene();
     g_graphics = hooks && hooks->lock && hooks->unlock && hooks->refreshCamera && hooks->requestRedraw;
     g_scene = g_graphics ? *hooks : ORBIT_SCENE_HOOKS{};
 }

@@ -38,6 +38,8 @@ TIME_MS ORBIT_NextModelDue();
 // End of a tick: measures the frame rate and asks for one frame when a model
 // changed since the last one, or when 100 ms of real time passed without one.
 void ORBIT_EndTick();
+// Lets the render thread at the scene that the steps since the last release kept locked.
+void ORBIT_ReleaseScene();
 // The clock at the end of the last tick: the time the display shows (any thread).
 TIME_MS ORBIT_GetDisplayClock();
 // Called at the end of every tick to refresh what shows values (information windows).

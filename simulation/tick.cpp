@@ -89,7 +89,9 @@ void MAIN_Step()
     ORBIT_StepModels();
     if (MAIN_IsNodeUpdateDue()) g_output.updateNodes();
     g_output.writeDue();
-    if (EVENTS_NextDueTime() <= g_simClock.clock) EVENTS_FireNext();
+    if (EVENTS_NextDueTime() > g_simClock.clock) return;
+    ORBIT_ReleaseScene();   // an event may do anything, wait for a frame too
+    EVENTS_FireNext();
 }
 
 // At FASTEST in real time a tick whose 15 ms are spent does not leave the
@@ -141,12 +143,13 @@ uint32_t MAIN_ShouldYield(MAIN_BUDGET* budget)
     }
     if (++budget->sinceInput < kStepsPerInputCheck) return 0;
     budget->sinceInput = 0;
+    ORBIT_ReleaseScene();
     return g_hooks.inputWaiting();
 }
 
 // Moves the clock to every due time up to the tick's target and makes a step
-// there; the clock then rests at the target. 0 when the run ended.
-uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
+// there; the clock then rests at the target. 0 when the run's end is passed.
+uint32_t MAIN_StepUntil(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
     MAIN_BUDGET budget{};
     MAIN_StartBudget(&budget, now);
@@ -155,20 +158,23 @@ uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
         if (next > target) break;
         // Something scheduled for a time already passed is done now.
         if (next > g_simClock.clock) g_simClock.clock = next;
-        if (g_simClock.clock > g_simClock.runEnd) {
-            g_hooks.endRun();
-            return 0;
-        }
+        if (g_simClock.clock > g_simClock.runEnd) return 0;
         MAIN_Step();
         *stepped = 1;
         if (MAIN_ShouldYield(&budget)) return 1;
     }
     if (target > g_simClock.clock) g_simClock.clock = target;
-    if (g_simClock.clock > g_simClock.runEnd) {
-        g_hooks.endRun();
-        return 0;
-    }
-    return 1;
+    return g_simClock.clock > g_simClock.runEnd ? 0 : 1;
+}
+
+// The steps up to the target; the scene the steps kept locked is released
+// before the run ends or the tick returns. 0 when the run ended.
+uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
+{
+    uint32_t going = MAIN_StepUntil(now, target, stepped);
+    ORBIT_ReleaseScene();
+    if (!going) g_hooks.endRun();
+    return going;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "simulation/satelit.h"
 #include "simulation/satelit_access.h"
 #include "simulation/sats.h"
+#include "view/magfield_display.h"
 #include "view/ogw.h"
 #include "view/orbit_config.h"
 #include "view/scene.h"
@@ -289,10 +290,7 @@ void Character(uint32_t code, uint32_t shift)
 {
     if (code == VK_TAB_CHAR) NextSatellite(shift);
     else if (code == 'C' || code == 'c') ORBIT_NextCameraMode();
-    else if (code == 'M' || code == 'm') {
-        g_scene.fieldDisplayMode = (g_scene.fieldDisplayMode + 1) % 3;
-        ORBIT_RequestRedraw();
-    }
+    else if (code == 'M' || code == 'm') ORBIT_SetFieldDisplayMode((g_scene.fieldDisplayMode + 1) % 3);
 }
 
 void Key(OGW_WINDOW* window, uint32_t code, uint32_t shift, uint32_t control)
@@ -462,14 +460,14 @@ void ORBIT_CmdCameraHome() { Command(1, KEY_HOME, nullptr, nullptr); }
 void ORBIT_CmdCycleMagFieldDisplay() { Command(0, 'M', nullptr, nullptr); }
 void ORBIT_CmdNextSatellite() { Command(0, VK_TAB_CHAR, nullptr, nullptr); }
 
-void ORBIT_CmdMagFieldVectors()
+// The field's data are computed when the display first shows them, before the
+// render thread can see the mode.
+void ORBIT_SetFieldDisplayMode(uint32_t mode)
 {
-    g_scene.fieldDisplayMode = ORBIT_FIELD_DISPLAY_VECTORS;
+    if (mode != ORBIT_FIELD_DISPLAY_OFF) MAGFIELD_EnsureDisplayData();
+    g_scene.fieldDisplayMode = mode;
     ORBIT_RequestRedraw();
 }
 
-void ORBIT_CmdMagFieldLines()
-{
-    g_scene.fieldDisplayMode = ORBIT_FIELD_DISPLAY_LINES;
-    ORBIT_RequestRedraw();
-}
+void ORBIT_CmdMagFieldVectors() { ORBIT_SetFieldDisplayMode(ORBIT_FIELD_DISPLAY_VECTORS); }
+void ORBIT_CmdMagFieldLines() { ORBIT_SetFieldDisplayMode(ORBIT_FIELD_DISPLAY_LINES); }

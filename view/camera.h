@@ -46,3 +46,5 @@ void ORBIT_CmdCycleMagFieldDisplay();
 void ORBIT_CmdNextSatellite();
 void ORBIT_CmdMagFieldVectors();
 void ORBIT_CmdMagFieldLines();
+// Off, vectors or lines (ORBIT_FIELD_DISPLAY_MODE); the field is computed the first time it shows.
+void ORBIT_SetFieldDisplayMode(uint32_t mode);

@@ -1,6 +1,7 @@
 // MAGFIELD field display data: a small state machine that evaluates the field
 // model over the grid and along the field lines, one evaluation per step, run
-// to its end at the run start.
+// to its end at once, or at the first use of the display for the date the run
+// start asked for.
 #include "view/magfield_display.h"
 #include <cmath>
 #include <cstring>
@@ -11,7 +12,6 @@
 #include "foundation/pool.h"
 #include "foundation/time.h"
 #include "models/magfield.h"
-#include "foundation/time.h"
 
 namespace {
 
@@ -68,6 +68,7 @@ struct MAGFIELD_DISPLAY {
     uint32_t counter;
     uint32_t state;
     uint32_t done;
+    uint32_t requested;     // asked for by the run start, not yet computed
     uint32_t latIndex;
     uint32_t lonIndex;
     uint32_t lineIndex;
@@ -199,6 +200,7 @@ void MAGFIELD_Init()
     for (MAGFIELD_LINE& line : g_md.lines) line = MAGFIELD_LINE{0, nullptr};
     g_md.state = MAGFIELD_PREP_DONE;
     g_md.done = 0;
+    g_md.requested = 0;
     MAT_AxisRotation(&g_md.b0, 1, CONST_PI / 2);
 }
 
@@ -208,14 +210,18 @@ void MAGFIELD_Done()
         POOL_Free(line.points);
         line = MAGFIELD_LINE{0, nullptr};
     }
+    g_md.requested = 0;
     g_lock.reset();
 }
 
-void MAGFIELD_PrepareDisplayData(uint32_t height, double k)
+namespace {
+
+void Prepare(uint32_t height, double k, float year)
 {
     if (!g_lock) MAGFIELD_Init();
+    g_md.requested = 0;
     g_md.state = MAGFIELD_PREP_START_GRID;
-    g_md.year = DecimalYear();
+    g_md.year = year;
     MAGFIELD_WmmInitConstants();
     g_md.height = height;
     g_md.k = k;
@@ -225,6 +231,27 @@ void MAGFIELD_PrepareDisplayData(uint32_t height, double k)
     while (g_md.state != MAGFIELD_PREP_DONE) MAGFIELD_PrepareStep();
     g_md.done = 1;
     LOG_Printf("MAGFIELD: příprava dat pro zobrazení mag. pole dokončena, celkem %u bodů.\n", g_md.counter);
+}
+
+}  // namespace
+
+void MAGFIELD_PrepareDisplayData(uint32_t height, double k)
+{
+    Prepare(height, k, DecimalYear());
+}
+
+void MAGFIELD_RequestDisplayData(uint32_t height, double k)
+{
+    if (!g_lock) MAGFIELD_Init();
+    g_md.height = height;
+    g_md.k = k;
+    g_md.year = DecimalYear();
+    g_md.requested = 1;
+}
+
+void MAGFIELD_EnsureDisplayData()
+{
+    if (g_md.requested) Prepare(g_md.height, g_md.k, g_md.year);
 }
 
 void MAGFIELD_PrepareStep()

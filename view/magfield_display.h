@@ -1,6 +1,7 @@
 // MAGFIELD field display: a grid of field vectors at a fixed height over the
-// globe and 32 field lines traced from the surface, computed once per run from
-// the field model for the run's start date, in the Earth-fixed frame and scene units.
+// globe and 32 field lines traced from the surface, computed at most once per
+// run from the field model for the run's start date, in the Earth-fixed frame
+// and scene units.
 #pragma once
 #include <cstdint>
 #include "foundation/vecmath.h"
@@ -38,6 +39,11 @@ void MAGFIELD_Init();
 void MAGFIELD_Done();
 // Computes the grid at height metres and the lines, k scene units per km.
 void MAGFIELD_PrepareDisplayData(uint32_t height, double k);
+// The same for the simulation clock's date now, but computed only by the
+// first MAGFIELD_EnsureDisplayData (GUI thread, before the display is shown):
+// a run whose view never shows the field does not pay for it.
+void MAGFIELD_RequestDisplayData(uint32_t height, double k);
+void MAGFIELD_EnsureDisplayData();
 void MAGFIELD_PrepareStep();
 // The local north-east-down to Earth-fixed turn at a latitude and longitude (radians).
 void MAGFIELD_LocalToEarthFixed(double latitude, double longitude, MAT33* m);

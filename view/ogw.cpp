@@ -2,6 +2,7 @@
 #include "view/ogw.h"
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -64,12 +65,31 @@ uint32_t FrameBusy(void* param)
     return w->frameInProgress.load();
 }
 
+// Sets a flag of the render thread's hand-shake and wakes whoever waits for it.
+void Signal(OGW_WINDOW* w, std::atomic<uint32_t>& flag, uint32_t value)
+{
+    {
+        std::lock_guard<std::mutex> guard(w->wakeMutex);
+        flag = value;
+    }
+    w->wake.notify_all();
+}
+
 void AcknowledgeDisable(OGW_WINDOW* w)
 {
     if (w->disableRequest.load()) {
         w->drawingEnabled = 0;
-        w->disableRequest = 0;
+        Signal(w, w->disableRequest, 0);
     }
+}
+
+// The render thread's pause between frames or polls; a disable or stop
+// request ends it at once, so the owner's wait is not paced by it.
+void Rest(OGW_WINDOW* w, uint32_t ms)
+{
+    std::unique_lock<std::mutex> lock(w->wakeMutex);
+    w->wake.wait_for(lock, std::chrono::milliseconds(ms),
+                     [w] { return w->disableRequest.load() || w->stopRequest.load(); });
 }
 
 void CopyPendingCamera(OGW_WINDOW* w)
@@ -185,7 +205,7 @@ uint32_t RenderThread(void* param)
         if (!w->drawingEnabled.load() || w->closed.load() || w->redrawCounter.exchange(0) < 1) {
             w->frameInProgress = 0;
             AcknowledgeDisable(w);
-            PLAT_Sleep(virtualTime ? 1 : OGW_IDLE_POLL_MS);
+            Rest(w, virtualTime ? 1 : OGW_IDLE_POLL_MS);
             continue;
         }
         uint32_t start = PLAT_GetTickCount();
@@ -197,10 +217,11 @@ uint32_t RenderThread(void* param)
         }
         DrawFrame(w);
         w->frameInProgress = 0;
+        AcknowledgeDisable(w);
         // In virtual time frames follow the clock, not the wall.
         if (!virtualTime) {
             uint32_t frameTime = PLAT_GetTickCount() - start;
-            PLAT_Sleep(frameTime < OGW_FAST_FRAME_MS ? OGW_FRAME_MS - frameTime : OGW_IDLE_POLL_MS);
+            Rest(w, frameTime < OGW_FAST_FRAME_MS ? OGW_FRAME_MS - frameTime : OGW_IDLE_POLL_MS);
         }
         AcknowledgeDisable(w);
     }
@@ -333,14 +354,11 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     for (uint32_t waited = 0; PLAT_IsVirtualTime() && FrameBusy(w) && waited < OGW_DISABLE_WAIT_MS; ++waited)
         PLAT_Sleep(1);
     w->drawingEnabled = 0;
-    w->disableRequest = 1;
-    for (uint32_t waited = 0; w->disableRequest.load(); waited += OGW_IDLE_POLL_MS) {
-        if (waited >= OGW_DISABLE_WAIT_MS) {
-            LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
-            return;
-        }
-        PLAT_Sleep(OGW_IDLE_POLL_MS);
-    }
+    Signal(w, w->disableRequest, 1);
+    std::unique_lock<std::mutex> lock(w->wakeMutex);
+    if (!w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS),
+                          [w] { return !w->disableRequest.load(); }))
+        LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
 }
 
 void OGW_RequestRedraw(OGW_WINDOW* w)
@@ -359,7 +377,7 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
     PLAT_UnregisterClass(w->className);
     PLAT_RemoveIdleGate(FrameBusy, w);
     if (w->renderThread) {
-        w->stopRequest = 1;
+        Signal(w, w->stopRequest, 1);
         PLAT_THREAD* thread = w->renderThread;
         w->renderThread = nullptr;
         if (!PLAT_JoinThread(thread, OGW_JOIN_GRACE_MS)) {

@@ -5,7 +5,9 @@
 // each request. The window owns its bitmap fonts and texture table.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include "foundation/vecmath.h"
 #include "platform/plat_window.h"
 
@@ -95,6 +97,10 @@ struct OGW_WINDOW {
     uint8_t* shownFrame;
     uint32_t shownFrameSize;
     uint32_t writerFailureLogged;
+    // Ends the render thread's rest between frames when drawing is disabled or
+    // the thread is stopped, and the owner's wait once a disable is acknowledged.
+    std::mutex wakeMutex;
+    std::condition_variable wake;
 };
 
 // Life cycle.

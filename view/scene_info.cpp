@@ -54,11 +54,12 @@ void ORBIT_FormatCameraText(uint32_t mode, char* text, size_t size)
 
 int32_t ORBIT_CameraTextX(int32_t windowWidth, int32_t barFontHeight)
 {
-    int32_t widest = 0;
+    char texts[8][32];
+    const char* pointers[8];
     for (uint32_t mode = 0; mode <= 7; mode++) {
-        char text[32];
-        ORBIT_FormatCameraText(mode, text, sizeof text);
-        widest = std::max(widest, PLAT_MeasureText(ORBIT_FONT_FACE, barFontHeight, 0, text));
+        ORBIT_FormatCameraText(mode, texts[mode], sizeof texts[mode]);
+        pointers[mode] = texts[mode];
     }
+    int32_t widest = std::max(0, PLAT_MeasureWidest(ORBIT_FONT_FACE, barFontHeight, 0, pointers, 8));
     return std::min(kCameraTextX, windowWidth - kBarMargin - widest);
 }

@@ -256,6 +256,40 @@ void Reschedule(uint32_t reason, EVENT* event)
     EVENTS_Schedule(&e);
 }
 
+int g_lockDepth = 0, g_locks = 0;
+std::vector<int> g_depthSeen;   // the lock depth at each event and run end
+void CountLock() { g_lockDepth++, g_locks++; }
+void CountUnlock() { g_lockDepth--; }
+void FireSeeingLock(uint32_t reason, EVENT* event)
+{
+    if (reason == EVENT_REASON_FIRE) g_depthSeen.push_back(g_lockDepth);
+    Fire(reason, event);
+}
+void EndRunSeeingLock() { g_depthSeen.push_back(g_lockDepth), EndRun(); }
+
+// The scene lock is kept over the steps instead of taken for each attitude
+// update, and let go before an event fires, before the run ends and when the
+// tick returns, where the render thread may wait for it or be waited for.
+TEST_F(TickTest, SceneLockIsKeptOverStepsAndLetGoBeforeEventsRunEndAndReturn)
+{
+    ORBIT_SCENE_HOOKS scene{CountLock, CountUnlock, NoCamera, CountRedraw};
+    ORBIT_SetSceneHooks(&scene);
+    MAIN_TICK_HOOKS hooks{nullptr, EndRunSeeingLock, nullptr, nullptr, nullptr};
+    MAIN_SetTickHooks(&hooks);
+    ScheduleAt(kStart + 505, FireSeeingLock);
+    g_simClock.runEnd = kStart + 1000;
+    TickAfter(600);
+    EXPECT_EQ(g_attitudeClocks.size(), 61u);
+    EXPECT_EQ(g_lockDepth, 0);
+    // At the start the Moon runs without it; then the steps up to the event,
+    // those after it and the tick's camera refresh.
+    EXPECT_EQ(g_locks, 4);
+    TickAfter(600);
+    EXPECT_EQ(g_depthSeen, (std::vector<int>{0, 0}));
+    EXPECT_EQ(g_lockDepth, 0);
+    EXPECT_EQ(g_endRuns, 1);
+}
+
 TEST_F(TickTest, EventThatItsCallbackSchedulesForTheSameTimeFiresInTheNextStep)
 {
     ScheduleAt(kStart + 5, Reschedule);

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
+#include <vector>
 #include "foundation/pool.h"
 #include "models/magfield.h"
 #include "simulation/main.h"
 #include "tests/foundation/iotxt_test_support.h"
+#include "view/camera.h"
 #include "view/magfield_display.h"
+#include "view/scene.h"
 
 using iotxttest::LogText;
 
@@ -80,4 +84,39 @@ TEST_F(MagfieldDisplay, LinesLeaveTheSurfaceAndEndWithinTheirLimits)
     snprintf(expected, sizeof expected, "celkem %u bodů.\n", MAGFIELD_GetEvaluationCount());
     EXPECT_NE(LogText().find(expected), std::string::npos);
     EXPECT_EQ(MAGFIELD_GetPrepareState(), MAGFIELD_PREP_DONE);
+}
+
+// A run start only asks for the data; switching the display on computes them
+// for the date of that request, the same as computed at once, and only once.
+TEST_F(MagfieldDisplay, RequestedDataAreComputedWhenTheDisplayIsSwitchedOn)
+{
+    std::vector<MAGFIELD_SEGMENT> grid(MAGFIELD_GetGridSegment(0, 0),
+                                       MAGFIELD_GetGridSegment(0, 0) + MAGFIELD_GRID_LATITUDES * MAGFIELD_GRID_LONGITUDES);
+    std::vector<std::vector<VEC3>> lines;
+    for (uint32_t i = 0; i < MAGFIELD_LINE_COUNT; i++) {
+        const MAGFIELD_LINE* line = MAGFIELD_GetLine(i);
+        lines.emplace_back(line->points, line->points + line->count);
+    }
+    MAGFIELD_Done();
+    LOG_Init();
+    MAGFIELD_Init();
+    MAGFIELD_RequestDisplayData(600000, 0.01);
+    EXPECT_EQ(MAGFIELD_GetLine(0)->count, 0u);
+    EXPECT_EQ(LogText().find("MAGFIELD"), std::string::npos);
+    g_simClock.clock = testsupport::MsOf(2007, 7, 1);
+    ORBIT_SetFieldDisplayMode(ORBIT_FIELD_DISPLAY_OFF);
+    EXPECT_EQ(MAGFIELD_GetLine(0)->count, 0u);
+    ORBIT_CmdMagFieldLines();
+    ORBIT_CmdMagFieldVectors();
+    EXPECT_EQ(memcmp(MAGFIELD_GetGridSegment(0, 0), grid.data(), grid.size() * sizeof(MAGFIELD_SEGMENT)), 0);
+    for (uint32_t i = 0; i < MAGFIELD_LINE_COUNT; i++) {
+        const MAGFIELD_LINE* line = MAGFIELD_GetLine(i);
+        ASSERT_EQ(line->count, lines[i].size());
+        EXPECT_EQ(memcmp(line->points, lines[i].data(), line->count * sizeof(VEC3)), 0) << i;
+    }
+    std::string log = LogText();
+    size_t first = log.find("celkem");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("celkem", first + 1), std::string::npos);
+    g_scene.fieldDisplayMode = ORBIT_FIELD_DISPLAY_OFF;
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include "platform/plat_font.h"
 #include "view/scene_info.h"
@@ -45,10 +46,13 @@ TEST(SceneInfo, EveryCameraTextFitsTheInfoBar)
     const int32_t font = 20 - 4;
     int32_t x = ORBIT_CameraTextX(800, font);
     int32_t timeEnd = 300 + PLAT_MeasureText(ORBIT_FONT_FACE, font, 0, "Čas 28.12.2006 23:58:58 UTC [12300 x]");
+    int32_t widest = 0;
     for (uint32_t mode = 0; mode <= 7; mode++) {
         char text[32];
         ORBIT_FormatCameraText(mode, text, sizeof text);
+        widest = std::max(widest, PLAT_MeasureText(ORBIT_FONT_FACE, font, 0, text));
         EXPECT_LE(x + PLAT_MeasureText(ORBIT_FONT_FACE, font, 0, text), 798) << text;
         EXPECT_GT(x, timeEnd + 10) << text;
     }
+    EXPECT_EQ(x, std::min(700, 798 - widest));   // the widest text measured in one go
 }
