@@ -142,8 +142,8 @@ PLAT_MOVIE_STATUS OpenEncoder(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s, const
     m->frame->height = c->height;
     if (g_api.av_frame_get_buffer(m->frame, 0) < 0)
         return PLAT_MOVIE_NO_CODEC;
-    m->scaler = g_api.sws_getContext(s->width, s->height, AV_PIX_FMT_BGR24, s->width, s->height, c->pix_fmt, SWS_BILINEAR,
-                               nullptr, nullptr, nullptr);
+    m->scaler = g_api.sws_getContext(s->width, s->height, AV_PIX_FMT_BGR24, s->width, s->height, c->pix_fmt,
+                                     SWS_BILINEAR, nullptr, nullptr, nullptr);
     return m->scaler ? PLAT_MOVIE_OK : PLAT_MOVIE_NO_CODEC;
 }
 
@@ -251,8 +251,8 @@ PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* m, const uint8_t* bgr, uint32
         m->packet->duration = 1;
         m->packet->flags |= AV_PKT_FLAG_KEY;
         m->packet->stream_index = m->stream->index;
-        g_api.av_packet_rescale_ts(m->packet, AVRational{m->stream->avg_frame_rate.den, m->stream->avg_frame_rate.num},
-                             m->stream->time_base);
+        AVRational frameTime{m->stream->avg_frame_rate.den, m->stream->avg_frame_rate.num};
+        g_api.av_packet_rescale_ts(m->packet, frameTime, m->stream->time_base);
         int r = g_api.av_interleaved_write_frame(m->format, m->packet);
         g_api.av_packet_unref(m->packet);
         return r < 0 ? PLAT_MOVIE_WRITE_FAILED : PLAT_MOVIE_OK;

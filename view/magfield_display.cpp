@@ -214,30 +214,10 @@ void MAGFIELD_Done()
     g_lock.reset();
 }
 
-namespace {
-
-void Prepare(uint32_t height, double k, float year)
-{
-    if (!g_lock) MAGFIELD_Init();
-    g_md.requested = 0;
-    g_md.state = MAGFIELD_PREP_START_GRID;
-    g_md.year = year;
-    MAGFIELD_WmmInitConstants();
-    g_md.height = height;
-    g_md.k = k;
-    MAT_AxisRotation(&g_md.b0, 1, CONST_PI / 2);
-    g_md.counter = 0;
-    if (!g_md.done) LOG_Printf("MAGFIELD: připravuji data pro zobrazení magnetického pole.\n");
-    while (g_md.state != MAGFIELD_PREP_DONE) MAGFIELD_PrepareStep();
-    g_md.done = 1;
-    LOG_Printf("MAGFIELD: příprava dat pro zobrazení mag. pole dokončena, celkem %u bodů.\n", g_md.counter);
-}
-
-}  // namespace
-
 void MAGFIELD_PrepareDisplayData(uint32_t height, double k)
 {
-    Prepare(height, k, DecimalYear());
+    MAGFIELD_RequestDisplayData(height, k);
+    MAGFIELD_EnsureDisplayData();
 }
 
 void MAGFIELD_RequestDisplayData(uint32_t height, double k)
@@ -249,9 +229,19 @@ void MAGFIELD_RequestDisplayData(uint32_t height, double k)
     g_md.requested = 1;
 }
 
+// Computes the data asked for, at most once per request.
 void MAGFIELD_EnsureDisplayData()
 {
-    if (g_md.requested) Prepare(g_md.height, g_md.k, g_md.year);
+    if (!g_md.requested) return;
+    g_md.requested = 0;
+    g_md.state = MAGFIELD_PREP_START_GRID;
+    MAGFIELD_WmmInitConstants();
+    MAT_AxisRotation(&g_md.b0, 1, CONST_PI / 2);
+    g_md.counter = 0;
+    if (!g_md.done) LOG_Printf("MAGFIELD: připravuji data pro zobrazení magnetického pole.\n");
+    while (g_md.state != MAGFIELD_PREP_DONE) MAGFIELD_PrepareStep();
+    g_md.done = 1;
+    LOG_Printf("MAGFIELD: příprava dat pro zobrazení mag. pole dokončena, celkem %u bodů.\n", g_md.counter);
 }
 
 void MAGFIELD_PrepareStep()
