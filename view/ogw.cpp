@@ -177,8 +177,7 @@ uint32_t RunCall(OGW_WINDOW*, OGW_PENDING* work)
 
 void DrawFrame(OGW_WINDOW* w)
 {
-    if (!w->snapshotTaken.exchange(0))
-        CopyPendingCamera(w);
+    CopyPendingCamera(w);
     t_current = w;
     PLAT_MakeGLCurrent(w->renderingContext);
     RunPending(w);
@@ -499,13 +498,6 @@ uint32_t OGW_SetupFailed(OGW_WINDOW* w)
     return w && (w->setupState.load() == OGW_SETUP_FAILED || w->loadFailed.load());
 }
 
-void OGW_TakeSnapshot(OGW_WINDOW* w)
-{
-    if (!w)
-        return;
-    CopyPendingCamera(w);
-    w->snapshotTaken = 1;
-}
 
 OGW_WINDOW* OGW_FromHandle(HWND window)
 {

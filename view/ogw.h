@@ -101,11 +101,9 @@ struct OGW_WINDOW {
     // The render thread makes the context (OGW_SETUP_*); fonts and textures
     // loaded before it exists wait in the pending list (under pendingMutex)
     // for the first use of the context, which marks loadFailed when one of
-    // them cannot be made. A snapshot taken by the owner stands in for the
-    // next frame's own.
+    // them cannot be made.
     std::atomic<uint32_t> setupState;
     std::atomic<uint32_t> loadFailed;
-    std::atomic<uint32_t> snapshotTaken;
     OGW_PENDING* pending;
     std::mutex pendingMutex;
     // Ends the render thread's rest between frames when drawing is disabled or
@@ -145,9 +143,6 @@ uint32_t OGW_CallWithContext(OGW_WINDOW* window, void (*function)());
 // 1 when the context could not be made or something loaded into it could
 // not be made there; the window then draws nothing more.
 uint32_t OGW_SetupFailed(OGW_WINDOW* window);
-// Copies the pending camera and runs the snapshot callback now on the
-// calling thread; the next frame draws that state instead of taking its own.
-void OGW_TakeSnapshot(OGW_WINDOW* window);
 LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 // The record of an open window's handle; null for another window.
 OGW_WINDOW* OGW_FromHandle(HWND window);

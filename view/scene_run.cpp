@@ -222,9 +222,6 @@ void ORBIT_EnableScene()
     // now that these are computed.
     ORBIT_SetupCamera(ORBIT_IsSatelliteCamera(g_orbit.cameraMode));
     ORBIT_SetSceneHooks(&kHooks);
-    // The first frame shows the run's start, however long the render thread
-    // still takes to make its context.
-    OGW_TakeSnapshot(g_scene.window);
     OGW_EnableRedraw(g_scene.window);
     OGW_RequestRedraw(g_scene.window);
 }

@@ -176,7 +176,7 @@ TEST_F(TickTest, TickLengthsRowsAndSpeedChangeNoUpdateTime)
 
 TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
 {
-    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
+    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw, nullptr};
     ORBIT_SetSceneHooks(&scene);
     TickAfter(20);
     EXPECT_EQ(g_redraws, 1);  // one frame for the whole tick
@@ -272,7 +272,7 @@ void EndRunSeeingLock() { g_depthSeen.push_back(g_lockDepth), EndRun(); }
 // tick returns, where the render thread may wait for it or be waited for.
 TEST_F(TickTest, SceneLockIsKeptOverStepsAndLetGoBeforeEventsRunEndAndReturn)
 {
-    ORBIT_SCENE_HOOKS scene{CountLock, CountUnlock, NoCamera, CountRedraw};
+    ORBIT_SCENE_HOOKS scene{CountLock, CountUnlock, NoCamera, CountRedraw, nullptr};
     ORBIT_SetSceneHooks(&scene);
     MAIN_TICK_HOOKS hooks{nullptr, EndRunSeeingLock, nullptr, nullptr, nullptr};
     MAIN_SetTickHooks(&hooks);
@@ -310,23 +310,26 @@ TEST_F(TickTest, SlowestFactorStepsOnlyAtTheStartClock)
 
 uint32_t g_othersWaiting = 0;
 uint32_t OthersWaiting() { return g_othersWaiting; }
+uint32_t SceneFails() { return 1; }
 
 // At FASTEST a tick whose 15 ms are spent goes on stepping, with a frame
 // asked for every 15 ms, while nothing but ticks waits; anything else waiting
-// stops it as at any other speed. Virtual time or not, the grid is the same.
+// stops it as at any other speed. A 3-D window that failed to set itself up
+// stops it too, and ends the run. Virtual time or not, the grid is the same.
 TEST_F(TickTest, FastestKeepsSteppingWhileOnlyTicksWait)
 {
-    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
-    for (uint32_t others : {0u, 1u}) {
+    for (uint32_t stop : {0u, 1u, 2u}) {
+        ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw, stop == 2 ? SceneFails : nullptr};
         while (MULTIPASS_GetSpeedIndex() != MULTIPASS_SPEED_FASTEST) g_simClock.speedFactor = MULTIPASS_Faster();
         ORBIT_SetSceneHooks(&scene);
         MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr, OthersWaiting};
         MAIN_SetTickHooks(&hooks);
-        g_othersWaiting = others;
+        g_othersWaiting = stop == 1;
         g_msPerStep = 1;
         TickAfter(20);
-        if (others) {
+        if (stop) {
             EXPECT_EQ(g_attitudeClocks.size(), 16u);  // stopped once 15 ms were spent
+            EXPECT_EQ(g_endRuns, stop == 2 ? 1 : 0);
         } else {
             EXPECT_EQ(g_simClock.clock, kStart + 20 * 864000);  // the whole advance
             EXPECT_GT(g_redraws, 1000);
