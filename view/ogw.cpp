@@ -303,11 +303,11 @@ void FreeRecord(OGW_WINDOW* w)
         POOL_Free(w->movieFileName);
     if (w->captureName)
         POOL_Free(w->captureName);
+    if (t_loading == w)
+        t_current = t_loading = nullptr;
     if (w->renderingContext) {
         if (t_current == w)
             t_current = nullptr;
-        if (t_loading == w)
-            t_loading = nullptr;
         PLAT_DestroyGLContext(w->renderingContext);
     }
     delete[] w->shownFrame;

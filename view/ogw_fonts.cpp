@@ -404,7 +404,8 @@ uint32_t MakeOrDefer(OGW_WINDOW* w, OGW_PENDING work)
 
 OGW_FONT_SLOT OGW_CreateFont(OGW_WINDOW* w, const char* faceName, int32_t points, uint32_t style)
 {
-    if (!w)
+    // A window never opened has no context to make the font on.
+    if (!w || (!OGW_IsLoading(w) && !w->renderThread && !w->renderingContext))
         return -1;
     int32_t slot = FirstFree(w->fontSlots, OGW_FONT_SLOTS);
     if (slot < 0)
