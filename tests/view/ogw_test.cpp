@@ -324,6 +324,8 @@ TEST_F(OgwTest, FontAndTextureSlotsRunOutAndAreReused)
     OGW_DeleteTexture(17);
     EXPECT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), 17);
     EXPECT_EQ(OGW_LoadTexture("missing.bmp"), -1);
+    OGW_BeginLoading(window_);
+    EXPECT_EQ(OGW_LoadTexture("missing.bmp"), -1);
     OGW_MakeCurrent(nullptr);
     OGW_PrintText(0, "nothing without a current window");
 }
@@ -422,10 +424,13 @@ TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
         int bits;
         bool topDown;
     } formats[] = {{24, false}, {24, true}, {32, false}, {32, true}, {8, false}, {8, true}};
+    // Every other texture is loaded without the context and made before the next frame.
+    bool loading = false;
     for (const auto& f : formats) {
         std::string name = "texture" + std::to_string(f.bits) + (f.topDown ? "t.bmp" : "b.bmp");
         testsupport::WriteFile(name, Bmp(f.bits, f.topDown));
-        OGW_MakeCurrent(window_);
+        loading = !loading;
+        loading ? OGW_BeginLoading(window_) : OGW_MakeCurrent(window_);
         s_slot = OGW_LoadTexture(name.c_str());
         OGW_MakeCurrent(nullptr);
         ASSERT_GE(s_slot, 0) << name;
