@@ -175,6 +175,28 @@ uint32_t RunCall(OGW_WINDOW*, OGW_PENDING* work)
     return 1;
 }
 
+// In real time a frame whose drawing was asked to stop while it was drawn
+// is of use to nobody unless a movie records it: it is left unrasterized, so
+// that the stop (the run's end) does not wait for it. In virtual time the
+// stop waits for every frame asked for, and each is finished.
+bool FrameUnwanted(OGW_WINDOW* w)
+{
+    return w->disableRequest.load() && !w->recording.load() && !PLAT_IsVirtualTime();
+}
+
+// The drawn frame rasterized, recorded and shown.
+void FinishFrame(OGW_WINDOW* w, int32_t width, int32_t height)
+{
+    glFlush();
+    glFinish();
+    glPopMatrix();
+    uint32_t now = PLAT_GetTickCount();
+    OGW_WriteMovieFrames(w, now);
+    if (!w->disableRequest.load())
+        OGW_CaptureIfDue(w, now);
+    ShowFrame(w, width, height);
+}
+
 void DrawFrame(OGW_WINDOW* w)
 {
     CopyPendingCamera(w);
@@ -202,14 +224,10 @@ void DrawFrame(OGW_WINDOW* w)
     ReadViewMatrix(w);
     if (w->drawCallback)
         w->drawCallback(w);
-    glFlush();
-    glFinish();
-    glPopMatrix();
-    uint32_t now = PLAT_GetTickCount();
-    OGW_WriteMovieFrames(w, now);
-    if (!w->disableRequest.load())
-        OGW_CaptureIfDue(w, now);
-    ShowFrame(w, width, height);
+    if (FrameUnwanted(w))
+        glPopMatrix();
+    else
+        FinishFrame(w, width, height);
     PLAT_MakeGLCurrent(nullptr);
     t_current = nullptr;
 }
