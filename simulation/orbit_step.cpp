@@ -266,6 +266,11 @@ uint32_t ORBIT_SceneFailed()
     return g_graphics && g_scene.failed && g_scene.failed();
 }
 
+void ORBIT_StopDrawing()
+{
+    if (g_graphics && g_scene.stopDrawing) g_scene.stopDrawing();
+}
+
 void ORBIT_CountFrame()
 {
     g_frameCounter.fetch_add(1);

@@ -173,6 +173,7 @@ uint32_t MAIN_StepUntil(uint32_t now, TIME_MS target, uint32_t* stepped)
 uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
     uint32_t going = MAIN_StepUntil(now, target, stepped);
+    if (!going) ORBIT_StopDrawing();
     ORBIT_ReleaseScene();
     if (!going) g_hooks.endRun();
     return going;
@@ -202,8 +203,10 @@ void MAIN_Tick()
     if (!MAIN_StepTo(now, g_simClock.clock + advance, &stepped)) return;
     if (stepped) g_simClock.lastStepRealTime = now;
     g_simClock.lastTickTime = now;
+    uint32_t ending = g_simClock.endRunRequest || g_simClock.endAllRequest || ORBIT_SceneFailed();
+    if (ending) ORBIT_StopDrawing();
     ORBIT_EndTick();
-    if (g_simClock.endRunRequest || g_simClock.endAllRequest || ORBIT_SceneFailed()) g_hooks.endRun();
+    if (ending) g_hooks.endRun();
 }
 
 uint32_t MAIN_IsNodeUpdateDue()

@@ -199,7 +199,10 @@ void FinishFrame(OGW_WINDOW* w, int32_t width, int32_t height)
 
 void DrawFrame(OGW_WINDOW* w)
 {
+    // The snapshot may have waited for the owner, who may have stopped the drawing meanwhile.
     CopyPendingCamera(w);
+    if (FrameUnwanted(w))
+        return;
     t_current = w;
     PLAT_MakeGLCurrent(w->renderingContext);
     RunPending(w);
@@ -428,6 +431,14 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     if (!w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS),
                           [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; }))
         LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+}
+
+void OGW_StopDrawingSoon(OGW_WINDOW* w)
+{
+    if (!w || !w->renderThread || PLAT_IsVirtualTime())
+        return;
+    w->drawingEnabled = 0;
+    Signal(w, w->disableRequest, 1);
 }
 
 void OGW_RequestRedraw(OGW_WINDOW* w)

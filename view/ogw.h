@@ -126,6 +126,10 @@ OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DR
 uint32_t OGW_OpenWindow(OGW_WINDOW* window);
 void OGW_EnableRedraw(OGW_WINDOW* window);
 void OGW_DisableRedraw(OGW_WINDOW* window);
+// In real time: no frame is started or finished from now on, without waiting
+// for the render thread (OGW_DisableRedraw still waits for it). In virtual
+// time nothing: every frame asked for is drawn.
+void OGW_StopDrawingSoon(OGW_WINDOW* window);
 void OGW_RequestRedraw(OGW_WINDOW* window);
 void OGW_DestroyWindow(OGW_WINDOW* window);
 void OGW_Lock();

@@ -29,8 +29,9 @@ void RefreshCamera(uint32_t mode)
 }
 
 uint32_t SceneFailed();
+void StopDrawing() { OGW_StopDrawingSoon(g_scene.window); }
 
-const ORBIT_SCENE_HOOKS kHooks = {LockScene, UnlockScene, RefreshCamera, ORBIT_RequestRedraw, SceneFailed};
+const ORBIT_SCENE_HOOKS kHooks = {LockScene, UnlockScene, RefreshCamera, ORBIT_RequestRedraw, SceneFailed, StopDrawing};
 
 void ResetScene()
 {
