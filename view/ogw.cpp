@@ -276,10 +276,6 @@ uint32_t RenderThread(void* param)
     // In virtual time the clock waits for every frame, so they keep pace.
     if (!virtualTime)
         PLAT_YieldToOtherThreads();
-    w->firstFrame = 1;
-    w->framesWritten = 0;
-    w->captureCounter = 0;
-    w->disableRequest = 0;
     bool drawnBefore = false;
     for (;;) {
         if (w->stopRequest.load()) {
@@ -389,7 +385,13 @@ uint32_t OGW_OpenWindow(OGW_WINDOW* w)
     }
     PLAT_SetWindowData(w->window, w);
     PLAT_ShowWindow(w->window, SW_SHOW);
+    // Set before the thread starts: the owner may stop the drawing while the
+    // thread still makes the context.
     w->setupState = OGW_SETUP_PENDING;
+    w->firstFrame = 1;
+    w->framesWritten = 0;
+    w->captureCounter = 0;
+    w->disableRequest = 0;
     w->redrawCounter = 0;
     w->drawingEnabled = 0;
     w->stopRequest = 0;
