@@ -211,6 +211,9 @@ void PLAT_DestroyGLContext(PLAT_GL_CONTEXT* context)
 
 uint32_t PLAT_MakeGLCurrent(PLAT_GL_CONTEXT* context)
 {
+    // Nothing to release touches the display, which another thread may be making.
+    if (!context && !t_current)
+        return 1;
     if (g_display == EGL_NO_DISPLAY)
         return context == nullptr;
     eglBindAPI(EGL_OPENGL_API);

@@ -14,6 +14,7 @@
 #include "simulation/main_run.h"
 #include "simulation/multipass.h"
 #include "simulation/orbit.h"
+#include "simulation/orbit_step.h"
 #include "view/bmp.h"
 #include "view/ogw.h"
 
@@ -154,8 +155,11 @@ uint32_t DoRun()
     g_simClock.running = 1;
     MAIN_MessageLoop();
     g_simClock.running = 0;
+    // The 3-D window sets itself up while the run goes on; when it could not,
+    // the run fails as it would have at its start.
+    uint32_t viewFailed = ORBIT_SceneFailed();
     EndRun(&run, 0);
-    return 1;
+    return !viewFailed;
 }
 
 }

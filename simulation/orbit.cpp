@@ -68,9 +68,9 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     // Nothing shows the field display without a window, and a window computes
     // it only when the display is first switched on.
     if (g_orbitView.graphics) MAGFIELD_RequestDisplayData(g_orbitView.magfieldHeight, 0.01);
-    ORBIT_MakeSceneCurrent(1);   // satellites load their textures and draw lists
+    ORBIT_LoadIntoScene(1);   // satellites load their textures and draw lists
     uint32_t loaded = SATS_Load();
-    ORBIT_MakeSceneCurrent(0);
+    ORBIT_LoadIntoScene(0);
     if (!loaded) {
         ORBIT_CloseScene();
         return 0;

@@ -261,6 +261,16 @@ void ORBIT_SetSceneHooks(const ORBIT_SCENE_HOOKS* hooks)
     g_scene = g_graphics ? *hooks : ORBIT_SCENE_HOOKS{};
 }
 
+uint32_t ORBIT_SceneFailed()
+{
+    return g_graphics && g_scene.failed && g_scene.failed();
+}
+
+void ORBIT_StopDrawing()
+{
+    if (g_graphics && g_scene.stopDrawing) g_scene.stopDrawing();
+}
+
 void ORBIT_CountFrame()
 {
     g_frameCounter.fetch_add(1);

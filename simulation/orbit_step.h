@@ -22,13 +22,17 @@ typedef void (*ORBIT_MODEL_UPDATE)();
 typedef TIME_MS (*ORBIT_MODEL_NEXT_DUE)();
 
 // What the scheduler needs of the 3-D window: its lock, the camera refresh of
-// one camera mode (a no-op unless that mode is the current one) and the redraw
-// request. Installed by the run start when graphics are on; none means graphics off.
+// one camera mode (a no-op unless that mode is the current one), the redraw
+// request, whether the window's set-up failed after the run had started, and
+// the end of drawing at the run's end. Installed by the run start when
+// graphics are on; none means graphics off.
 struct ORBIT_SCENE_HOOKS {
     void (*lock)();
     void (*unlock)();
     void (*refreshCamera)(uint32_t cameraMode);
     void (*requestRedraw)();
+    uint32_t (*failed)();
+    void (*stopDrawing)();
 };
 
 // Updates every model whose due time the clock has reached.
@@ -64,6 +68,11 @@ void ORBIT_SetStepsEnabled(uint32_t enabled);
 uint32_t ORBIT_StepsEnabled();
 // Graphics on with the given hooks; null for graphics off.
 void ORBIT_SetSceneHooks(const ORBIT_SCENE_HOOKS* hooks);
+// 1 when the 3-D window could not be set up: the run ends and fails.
+uint32_t ORBIT_SceneFailed();
+// The run ends: the scene draws no more frames, and the one that waits for
+// the scene lock is not drawn once the lock is let go (real time only).
+void ORBIT_StopDrawing();
 // Counted by the render thread per drawn frame.
 void ORBIT_CountFrame();
 // Frames per second of unpaused real time, measured about once a second.

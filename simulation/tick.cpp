@@ -96,10 +96,11 @@ void MAIN_Step()
 
 // At FASTEST in real time a tick whose 15 ms are spent does not leave the
 // processor idle until the next tick: while nothing but ticks waits in the
-// queue it hands the display a frame and goes on stepping.
+// queue (and the 3-D window has not failed) it hands the display a frame and
+// goes on stepping.
 uint32_t MAIN_KeepsStepping()
 {
-    return MULTIPASS_GetSpeedIndex() == MULTIPASS_SPEED_FASTEST && !g_hooks.othersWaiting();
+    return MULTIPASS_GetSpeedIndex() == MULTIPASS_SPEED_FASTEST && !g_hooks.othersWaiting() && !ORBIT_SceneFailed();
 }
 
 // The real time a tick has spent stepping, looked at only as often as needed:
@@ -172,6 +173,7 @@ uint32_t MAIN_StepUntil(uint32_t now, TIME_MS target, uint32_t* stepped)
 uint32_t MAIN_StepTo(uint32_t now, TIME_MS target, uint32_t* stepped)
 {
     uint32_t going = MAIN_StepUntil(now, target, stepped);
+    if (!going) ORBIT_StopDrawing();
     ORBIT_ReleaseScene();
     if (!going) g_hooks.endRun();
     return going;
@@ -201,8 +203,10 @@ void MAIN_Tick()
     if (!MAIN_StepTo(now, g_simClock.clock + advance, &stepped)) return;
     if (stepped) g_simClock.lastStepRealTime = now;
     g_simClock.lastTickTime = now;
+    uint32_t ending = g_simClock.endRunRequest || g_simClock.endAllRequest || ORBIT_SceneFailed();
+    if (ending) ORBIT_StopDrawing();
     ORBIT_EndTick();
-    if (g_simClock.endRunRequest || g_simClock.endAllRequest) g_hooks.endRun();
+    if (ending) g_hooks.endRun();
 }
 
 uint32_t MAIN_IsNodeUpdateDue()

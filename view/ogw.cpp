@@ -31,6 +31,7 @@ PLAT_LOCK g_lockObject;
 PLAT_LOCK* const g_lock = &g_lockObject;
 uint32_t g_windowCounter = 0;
 thread_local OGW_WINDOW* t_current = nullptr;
+thread_local OGW_WINDOW* t_loading = nullptr;
 
 void SetDefaults(OGW_WINDOW* w)
 {
@@ -60,6 +61,8 @@ void SetDefaults(OGW_WINDOW* w)
 uint32_t FrameBusy(void* param)
 {
     OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
+    if (w->setupState.load() == OGW_SETUP_FAILED)
+        return 0;
     if (w->drawingEnabled.load() && !w->closed.load() && w->redrawCounter.load() > 0)
         return 1;
     return w->frameInProgress.load();
@@ -142,11 +145,67 @@ void ShowFrame(OGW_WINDOW* w, int32_t width, int32_t height)
     PLAT_ShowFrame(w->window, w->shownFrame, width, height, PLAT_FrameStride(width));
 }
 
+// Makes what was loaded for the context, in the order it was loaded; the
+// context is current on the calling thread.
+void RunPending(OGW_WINDOW* w)
+{
+    std::lock_guard<std::mutex> guard(w->pendingMutex);
+    while (OGW_PENDING* work = w->pending) {
+        w->pending = work->next;
+        if (!work->run(w, work))
+            w->loadFailed = 1;
+        delete work;
+    }
+}
+
+void DropPending(OGW_WINDOW* w)
+{
+    std::lock_guard<std::mutex> guard(w->pendingMutex);
+    while (OGW_PENDING* work = w->pending) {
+        w->pending = work->next;
+        if (work->drop)
+            work->drop(work);
+        delete work;
+    }
+}
+
+uint32_t RunCall(OGW_WINDOW*, OGW_PENDING* work)
+{
+    work->call();
+    return 1;
+}
+
+// In real time a frame whose drawing was asked to stop while it was drawn
+// is of use to nobody unless a movie records it: it is left unrasterized, so
+// that the stop (the run's end) does not wait for it. In virtual time the
+// stop waits for every frame asked for, and each is finished.
+bool FrameUnwanted(OGW_WINDOW* w)
+{
+    return w->disableRequest.load() && !w->recording.load() && !PLAT_IsVirtualTime();
+}
+
+// The drawn frame rasterized, recorded and shown.
+void FinishFrame(OGW_WINDOW* w, int32_t width, int32_t height)
+{
+    glFlush();
+    glFinish();
+    glPopMatrix();
+    uint32_t now = PLAT_GetTickCount();
+    OGW_WriteMovieFrames(w, now);
+    if (!w->disableRequest.load())
+        OGW_CaptureIfDue(w, now);
+    ShowFrame(w, width, height);
+}
+
 void DrawFrame(OGW_WINDOW* w)
 {
+    // The snapshot may have waited for the owner, who may have stopped the drawing meanwhile.
     CopyPendingCamera(w);
+    if (FrameUnwanted(w))
+        return;
     t_current = w;
     PLAT_MakeGLCurrent(w->renderingContext);
+    RunPending(w);
     int32_t width, height;
     ResizeTarget(w, &width, &height);
     glViewport(0, 0, width, height);
@@ -168,31 +227,55 @@ void DrawFrame(OGW_WINDOW* w)
     ReadViewMatrix(w);
     if (w->drawCallback)
         w->drawCallback(w);
-    glFlush();
-    glFinish();
-    glPopMatrix();
-    uint32_t now = PLAT_GetTickCount();
-    OGW_WriteMovieFrames(w, now);
-    if (!w->disableRequest.load())
-        OGW_CaptureIfDue(w, now);
-    ShowFrame(w, width, height);
+    if (FrameUnwanted(w))
+        glPopMatrix();
+    else
+        FinishFrame(w, width, height);
     PLAT_MakeGLCurrent(nullptr);
     t_current = nullptr;
+}
+
+void InitGLState()
+{
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glDepthRange(0.0, 1.0);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glEnable(GL_CULL_FACE);
+}
+
+// The context at the target size with the window's initial GL state; the
+// owner waiting for it is woken either way.
+bool SetUpContext(OGW_WINDOW* w)
+{
+    uint32_t size = w->targetSize.load();
+    w->renderingContext = PLAT_CreateGLContext(static_cast<int32_t>(size >> 16), static_cast<int32_t>(size & 0xFFFF));
+    if (w->renderingContext && PLAT_MakeGLCurrent(w->renderingContext)) {
+        InitGLState();
+        PLAT_MakeGLCurrent(nullptr);
+        Signal(w, w->setupState, OGW_SETUP_READY);
+        return true;
+    }
+    Signal(w, w->setupState, OGW_SETUP_FAILED);
+    return false;
 }
 
 uint32_t RenderThread(void* param)
 {
     OGW_WINDOW* w = static_cast<OGW_WINDOW*>(param);
+    if (!SetUpContext(w)) {
+        w->finished = 1;
+        return 0;
+    }
     bool virtualTime = PLAT_IsVirtualTime();
     // In real time frames give way to the simulation when both want the same
     // processor: the run is what the user waits for, a late frame only skips.
     // In virtual time the clock waits for every frame, so they keep pace.
     if (!virtualTime)
         PLAT_YieldToOtherThreads();
-    w->firstFrame = 1;
-    w->framesWritten = 0;
-    w->captureCounter = 0;
-    w->disableRequest = 0;
     bool drawnBefore = false;
     for (;;) {
         if (w->stopRequest.load()) {
@@ -227,27 +310,18 @@ uint32_t RenderThread(void* param)
     }
 }
 
-void InitGLState()
-{
-    glEnable(GL_TEXTURE_2D);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_DEPTH_TEST);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glDepthRange(0.0, 1.0);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glEnable(GL_CULL_FACE);
-}
-
 // Everything of the record that no thread can still be using.
 void FreeRecord(OGW_WINDOW* w)
 {
+    DropPending(w);
     OGW_DeleteMovieWriter(w);
     OGW_FreeFonts(w);
     if (w->movieFileName)
         POOL_Free(w->movieFileName);
     if (w->captureName)
         POOL_Free(w->captureName);
+    if (t_loading == w)
+        t_current = t_loading = nullptr;
     if (w->renderingContext) {
         if (t_current == w)
             t_current = nullptr;
@@ -295,6 +369,7 @@ OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DR
     w->drawCallback = drawCallback;
     w->preDrawCallback = preDrawCallback;
     w->targetSize = (uint32_t{w->clientWidth} << 16) | w->clientHeight;
+    w->setupState = OGW_SETUP_READY;   // a window never opened has no context to wait for
     return w;
 }
 
@@ -304,21 +379,19 @@ uint32_t OGW_OpenWindow(OGW_WINDOW* w)
         return 0;
     w->window = PLAT_CreateWindow(w->className, w->titleCopy, w->style, w->x, w->y, w->windowWidth, w->windowHeight,
                                   0, w->menu, w);
-    if (w->window)
-        w->renderingContext = PLAT_CreateGLContext(w->clientWidth, w->clientHeight);
-    if (!w->window || !w->renderingContext) {
-        if (w->window)
-            PLAT_DestroyWindow(w->window);
-        w->window = 0;
+    if (!w->window) {
         PLAT_UnregisterClass(w->className);
         return 0;
     }
     PLAT_SetWindowData(w->window, w);
     PLAT_ShowWindow(w->window, SW_SHOW);
-    OGW_WINDOW* previous = t_current;
-    OGW_MakeCurrent(w);
-    InitGLState();
-    OGW_MakeCurrent(previous);
+    // Set before the thread starts: the owner may stop the drawing while the
+    // thread still makes the context.
+    w->setupState = OGW_SETUP_PENDING;
+    w->firstFrame = 1;
+    w->framesWritten = 0;
+    w->captureCounter = 0;
+    w->disableRequest = 0;
     w->redrawCounter = 0;
     w->drawingEnabled = 0;
     w->stopRequest = 0;
@@ -326,6 +399,7 @@ uint32_t OGW_OpenWindow(OGW_WINDOW* w)
     PLAT_AddIdleGate(FrameBusy, w);
     w->renderThread = PLAT_CreateThread(RenderThread, w);
     if (!w->renderThread) {
+        w->setupState = OGW_SETUP_FAILED;
         PLAT_RemoveIdleGate(FrameBusy, w);
         PLAT_DestroyWindow(w->window);
         w->window = 0;
@@ -345,7 +419,7 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
 {
     if (!w)
         return;
-    if (!w->renderThread || w->stopRequest.load()) {
+    if (!w->renderThread || w->stopRequest.load() || w->setupState.load() == OGW_SETUP_FAILED) {
         w->drawingEnabled = 0;
         return;
     }
@@ -357,8 +431,16 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     Signal(w, w->disableRequest, 1);
     std::unique_lock<std::mutex> lock(w->wakeMutex);
     if (!w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS),
-                          [w] { return !w->disableRequest.load(); }))
+                          [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; }))
         LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+}
+
+void OGW_StopDrawingSoon(OGW_WINDOW* w)
+{
+    if (!w || !w->renderThread || PLAT_IsVirtualTime())
+        return;
+    w->drawingEnabled = 0;
+    Signal(w, w->disableRequest, 1);
 }
 
 void OGW_RequestRedraw(OGW_WINDOW* w)
@@ -391,15 +473,62 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
     FreeRecord(w);
 }
 
+// Waits until the render thread has made the window's context or failed to;
+// 1 when it has made it.
+static bool WaitForContext(OGW_WINDOW* w)
+{
+    std::unique_lock<std::mutex> lock(w->wakeMutex);
+    w->wake.wait(lock, [w] { return w->setupState.load() != OGW_SETUP_PENDING; });
+    return w->setupState.load() == OGW_SETUP_READY;
+}
+
 void OGW_MakeCurrent(OGW_WINDOW* w)
 {
-    if (w && PLAT_MakeGLCurrent(w->renderingContext)) {
+    t_loading = nullptr;
+    if (w && WaitForContext(w) && PLAT_MakeGLCurrent(w->renderingContext)) {
         t_current = w;
+        RunPending(w);
         return;
     }
     PLAT_MakeGLCurrent(nullptr);
     t_current = nullptr;
 }
+
+void OGW_BeginLoading(OGW_WINDOW* w)
+{
+    PLAT_MakeGLCurrent(nullptr);
+    t_current = t_loading = w;
+}
+
+uint32_t OGW_IsLoading(OGW_WINDOW* w)
+{
+    return w && t_loading == w;
+}
+
+uint32_t OGW_AddPending(OGW_WINDOW* w, const OGW_PENDING& work)
+{
+    OGW_PENDING* copy = new (std::nothrow) OGW_PENDING(work);
+    if (!copy)
+        return 0;
+    copy->next = nullptr;
+    std::lock_guard<std::mutex> guard(w->pendingMutex);
+    OGW_PENDING** end = &w->pending;
+    while (*end)
+        end = &(*end)->next;
+    *end = copy;
+    return 1;
+}
+
+uint32_t OGW_CallWithContext(OGW_WINDOW* w, void (*function)())
+{
+    return w && OGW_AddPending(w, OGW_PENDING{RunCall, nullptr, -1, nullptr, function, nullptr});
+}
+
+uint32_t OGW_SetupFailed(OGW_WINDOW* w)
+{
+    return w && (w->setupState.load() == OGW_SETUP_FAILED || w->loadFailed.load());
+}
+
 
 OGW_WINDOW* OGW_FromHandle(HWND window)
 {

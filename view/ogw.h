@@ -14,6 +14,7 @@
 struct OGW_WINDOW;
 struct OGW_FONT;
 struct OGW_MOVIE_WRITER;
+struct OGW_PENDING;
 struct PLAT_THREAD;
 struct PLAT_GL_CONTEXT;
 
@@ -97,13 +98,27 @@ struct OGW_WINDOW {
     uint8_t* shownFrame;
     uint32_t shownFrameSize;
     uint32_t writerFailureLogged;
+    // The render thread makes the context (OGW_SETUP_*); fonts and textures
+    // loaded before it exists wait in the pending list (under pendingMutex)
+    // for the first use of the context, which marks loadFailed when one of
+    // them cannot be made.
+    std::atomic<uint32_t> setupState;
+    std::atomic<uint32_t> loadFailed;
+    OGW_PENDING* pending;
+    std::mutex pendingMutex;
     // Ends the render thread's rest between frames when drawing is disabled or
     // the thread is stopped, and the owner's wait once a disable is acknowledged.
     std::mutex wakeMutex;
     std::condition_variable wake;
 };
 
-// Life cycle.
+constexpr uint32_t OGW_SETUP_PENDING = 0;
+constexpr uint32_t OGW_SETUP_READY = 1;
+constexpr uint32_t OGW_SETUP_FAILED = 2;
+
+// Life cycle. OGW_OpenWindow returns once the window and its render thread
+// exist; the thread makes the rendering context, so that the owner goes on
+// meanwhile. Whatever needs the context on the owner's thread waits for it.
 void OGW_Init();
 void OGW_Done();
 OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DRAW_CALLBACK drawCallback,
@@ -111,12 +126,27 @@ OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DR
 uint32_t OGW_OpenWindow(OGW_WINDOW* window);
 void OGW_EnableRedraw(OGW_WINDOW* window);
 void OGW_DisableRedraw(OGW_WINDOW* window);
+// In real time: no frame is started or finished from now on, without waiting
+// for the render thread (OGW_DisableRedraw still waits for it). In virtual
+// time nothing: every frame asked for is drawn.
+void OGW_StopDrawingSoon(OGW_WINDOW* window);
 void OGW_RequestRedraw(OGW_WINDOW* window);
 void OGW_DestroyWindow(OGW_WINDOW* window);
 void OGW_Lock();
 void OGW_Unlock();
 OGW_WINDOW* OGW_GetCurrentWindow();
 void OGW_MakeCurrent(OGW_WINDOW* window);
+// Makes the window current on the calling thread for loading only, without
+// its context: fonts and textures are read now (and fail now when they
+// cannot be read) and reach the context before its next frame. Null, or
+// OGW_MakeCurrent, ends the loading.
+void OGW_BeginLoading(OGW_WINDOW* window);
+// Runs the function with the window's context current before its next frame,
+// after what was loaded before it. 0 when out of memory.
+uint32_t OGW_CallWithContext(OGW_WINDOW* window, void (*function)());
+// 1 when the context could not be made or something loaded into it could
+// not be made there; the window then draws nothing more.
+uint32_t OGW_SetupFailed(OGW_WINDOW* window);
 LRESULT OGW_WindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 // The record of an open window's handle; null for another window.
 OGW_WINDOW* OGW_FromHandle(HWND window);

@@ -13,6 +13,7 @@
 #include "platform/plat_font.h"
 #include "platform/plat_gl.h"
 #include "view/ogw.h"
+#include "view/ogw_internal.h"
 
 struct OGW_GLYPH {
     int16_t x, y, width, height;       // the bitmap's texels in the font's texture; width 0: none
@@ -341,9 +342,70 @@ void OGW_FreeFonts(OGW_WINDOW* w)
             FreeFont(w, slot);
 }
 
+namespace {
+
+// The glyph texture of a reserved font slot, on the current context; the
+// glyph set is freed.
+uint32_t MakeFontTexture(OGW_WINDOW* w, OGW_PENDING* work)
+{
+    PLAT_GLYPH_SET* set = static_cast<PLAT_GLYPH_SET*>(work->data);
+    GLuint texture = MakeTextProgram(w) ? MakeGlyphTexture(set, w->fonts[work->slot]) : 0;
+    PLAT_FreeGlyphs(set);
+    w->fontSlots[work->slot] = texture;
+    return texture != 0;
+}
+
+void DropGlyphs(OGW_PENDING* work) { PLAT_FreeGlyphs(static_cast<PLAT_GLYPH_SET*>(work->data)); }
+
+// The texture of a reserved texture slot, on the current context; the image is freed.
+uint32_t MakeTexture(OGW_WINDOW* w, OGW_PENDING* work)
+{
+    PLAT_IMAGE* image = static_cast<PLAT_IMAGE*>(work->data);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
+    PLAT_FreeImage(image);
+    w->textureSlots[work->slot] = name;
+    return 1;
+}
+
+void DropImage(OGW_PENDING* work) { PLAT_FreeImage(static_cast<PLAT_IMAGE*>(work->data)); }
+
+// Makes the work on the window's context now, or, while the calling thread
+// loads into the window, before the context's next use. The slot stays
+// reserved (0) until then; 0 when the work failed or could not wait.
+uint32_t MakeOrDefer(OGW_WINDOW* w, OGW_PENDING work)
+{
+    if (OGW_IsLoading(w) && OGW_AddPending(w, work))
+        return 1;
+    if (OGW_IsLoading(w)) {
+        work.drop(&work);
+        return 0;
+    }
+    // The caller's current window is restored afterwards, so fonts can be
+    // made while it loads textures into the same window.
+    OGW_WINDOW* previous = OGW_GetCurrentWindow();
+    OGW_MakeCurrent(w);
+    uint32_t made = 0;
+    if (OGW_GetCurrentWindow() == w)
+        made = work.run(w, &work);
+    else
+        work.drop(&work);
+    OGW_MakeCurrent(previous);
+    return made;
+}
+
+}
+
 OGW_FONT_SLOT OGW_CreateFont(OGW_WINDOW* w, const char* faceName, int32_t points, uint32_t style)
 {
-    if (!w || !w->renderingContext)
+    // A window never opened has no context to make the font on.
+    if (!w || (!OGW_IsLoading(w) && !w->renderThread && !w->renderingContext))
         return -1;
     int32_t slot = FirstFree(w->fontSlots, OGW_FONT_SLOTS);
     if (slot < 0)
@@ -351,25 +413,17 @@ OGW_FONT_SLOT OGW_CreateFont(OGW_WINDOW* w, const char* faceName, int32_t points
     MEMORY_SetTag("OGW:font");
     OGW_FONT* font = static_cast<OGW_FONT*>(POOL_Alloc(sizeof(OGW_FONT) + 1));
     PLAT_GLYPH_SET* set = font ? PLAT_RenderGlyphs(faceName, points < 0 ? -points : points, style) : nullptr;
-    GLuint texture = 0;
-    if (set) {
-        // The caller's current window is restored afterwards, so fonts can be
-        // made while it loads textures into the same window.
-        OGW_WINDOW* previous = OGW_GetCurrentWindow();
-        OGW_MakeCurrent(w);
-        if (OGW_GetCurrentWindow() == w && MakeTextProgram(w))
-            texture = MakeGlyphTexture(set, font);
-        OGW_MakeCurrent(previous);
-        PLAT_FreeGlyphs(set);
-    }
-    if (!texture) {
+    if (!set) {
         if (font)
             POOL_Free(font);
         return -1;
     }
-    w->fontSlots[slot] = texture;
     w->fonts[slot] = font;
-    return slot;
+    w->fontSlots[slot] = 0;
+    if (MakeOrDefer(w, OGW_PENDING{MakeFontTexture, DropGlyphs, slot, set, nullptr, nullptr}))
+        return slot;
+    FreeFont(w, static_cast<uint32_t>(slot));
+    return -1;
 }
 
 void OGW_DeleteFont(OGW_WINDOW* w, OGW_FONT_SLOT slot)
@@ -415,17 +469,17 @@ OGW_TEXTURE_SLOT OGW_LoadTexture(const char* fileName)
     PLAT_IMAGE* image = PLAT_ReadBmp(path);
     if (!image)
         return -1;
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
+    OGW_PENDING work{MakeTexture, DropImage, slot, image, nullptr, nullptr};
+    if (!OGW_IsLoading(w)) {
+        MakeTexture(w, &work);
+        return slot;
+    }
+    w->textureSlots[slot] = 0;
+    if (OGW_AddPending(w, work))
+        return slot;
     PLAT_FreeImage(image);
-    w->textureSlots[slot] = name;
-    return slot;
+    w->textureSlots[slot] = OGW_FREE_SLOT;
+    return -1;
 }
 
 OGW_TEXTURE_SLOT OGW_CreateTextureFromPixels(int32_t width, int32_t height, const uint8_t* pixels)

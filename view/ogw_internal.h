@@ -5,6 +5,22 @@
 #include "view/ogw.h"
 
 PLAT_LOCK* OGW_GetLock();
+
+// A font or texture loaded while the window's context was not current: made
+// there by run, with the context current, before the context's next use
+// (0: it could not be made); freed by drop when the window goes first.
+struct OGW_PENDING {
+    uint32_t (*run)(OGW_WINDOW* window, OGW_PENDING* work);
+    void (*drop)(OGW_PENDING* work);
+    int32_t slot;
+    void* data;
+    void (*call)();
+    OGW_PENDING* next;
+};
+// 1 when the calling thread loads into the window (OGW_BeginLoading).
+uint32_t OGW_IsLoading(OGW_WINDOW* window);
+// Appends a copy of the work to the window's pending list; 0 when out of memory.
+uint32_t OGW_AddPending(OGW_WINDOW* window, const OGW_PENDING& work);
 void OGW_WindowClosed(OGW_WINDOW* window);
 // With keyboard navigation on: Page Up and Page Down zoom the pending eye,
 // the arrows turn it about the z axis or tilt it. 1 when the key was one of these.

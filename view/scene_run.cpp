@@ -28,7 +28,10 @@ void RefreshCamera(uint32_t mode)
     if (mode == g_orbit.cameraMode) ORBIT_UpdateCamera();
 }
 
-const ORBIT_SCENE_HOOKS kHooks = {LockScene, UnlockScene, RefreshCamera, ORBIT_RequestRedraw};
+uint32_t SceneFailed();
+void StopDrawing() { OGW_StopDrawingSoon(g_scene.window); }
+
+const ORBIT_SCENE_HOOKS kHooks = {LockScene, UnlockScene, RefreshCamera, ORBIT_RequestRedraw, SceneFailed, StopDrawing};
 
 void ResetScene()
 {
@@ -106,6 +109,10 @@ void SetGLState()
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
+}
+
+void MakeQuadric()
+{
     g_scene.quadric = gluNewQuadric();
     if (!g_scene.quadric) return;
     gluQuadricDrawStyle(g_scene.quadric, GLU_FILL);
@@ -134,16 +141,19 @@ uint32_t LoadTextures()
            LoadTexture(v.drawStars, v.textureStar, &g_scene.textureStar, "ORBIT: nelze načíst texturu hvězd: \"%s\".\n");
 }
 
-// Fonts, GL state, quadric and textures, with the window's context current.
+// Fonts, GL state, quadric and textures. They are read here, and made on
+// the window's context by the render thread once it has made the context.
 uint32_t PrepareWindow()
 {
-    if (!MakeFonts()) return 0;
-    OGW_MakeCurrent(g_scene.window);
-    SetGLState();
-    uint32_t ok = LoadTextures();
-    OGW_MakeCurrent(nullptr);
+    OGW_BeginLoading(g_scene.window);
+    uint32_t ok = MakeFonts() && OGW_CallWithContext(g_scene.window, SetGLState);
+    if (ok) MakeQuadric();
+    ok = ok && LoadTextures();
+    OGW_BeginLoading(nullptr);
     return ok;
 }
+
+uint32_t SceneFailed() { return OGW_SetupFailed(g_scene.window); }
 
 void DestroyScene()
 {
@@ -199,9 +209,9 @@ uint32_t ORBIT_OpenScene(uint32_t cameraMode)
     return 1;
 }
 
-void ORBIT_MakeSceneCurrent(uint32_t current)
+void ORBIT_LoadIntoScene(uint32_t loading)
 {
-    if (g_scene.window) OGW_MakeCurrent(current ? g_scene.window : nullptr);
+    if (g_scene.window) OGW_BeginLoading(loading ? g_scene.window : nullptr);
 }
 
 void ORBIT_EnableScene()

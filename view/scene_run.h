@@ -10,8 +10,8 @@ uint32_t ORBIT_OpenScene(uint32_t cameraMode);
 // After the satellites are loaded: the current satellite, a satellite
 // camera's set-up, the scheduler's hooks and the first frame.
 void ORBIT_EnableScene();
-// Makes the window's context current on the calling thread (null: release).
-void ORBIT_MakeSceneCurrent(uint32_t current);
+// Loads textures into the window from the calling thread (0: ends loading).
+void ORBIT_LoadIntoScene(uint32_t loading);
 // Stops the drawing and destroys the window with its fonts and textures.
 void ORBIT_CloseScene();
 // Places the window next to the main window at the configured size.

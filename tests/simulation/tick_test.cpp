@@ -176,7 +176,7 @@ TEST_F(TickTest, TickLengthsRowsAndSpeedChangeNoUpdateTime)
 
 TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
 {
-    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
+    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw, nullptr, nullptr};
     ORBIT_SetSceneHooks(&scene);
     TickAfter(20);
     EXPECT_EQ(g_redraws, 1);  // one frame for the whole tick
@@ -266,13 +266,16 @@ void FireSeeingLock(uint32_t reason, EVENT* event)
     Fire(reason, event);
 }
 void EndRunSeeingLock() { g_depthSeen.push_back(g_lockDepth), EndRun(); }
+void StopDrawingSeeingLock() { g_depthSeen.push_back(g_lockDepth); }
 
 // The scene lock is kept over the steps instead of taken for each attitude
 // update, and let go before an event fires, before the run ends and when the
 // tick returns, where the render thread may wait for it or be waited for.
+// The drawing is stopped at the run's end while the lock is still held, so
+// that no frame waiting for it starts.
 TEST_F(TickTest, SceneLockIsKeptOverStepsAndLetGoBeforeEventsRunEndAndReturn)
 {
-    ORBIT_SCENE_HOOKS scene{CountLock, CountUnlock, NoCamera, CountRedraw};
+    ORBIT_SCENE_HOOKS scene{CountLock, CountUnlock, NoCamera, CountRedraw, nullptr, StopDrawingSeeingLock};
     ORBIT_SetSceneHooks(&scene);
     MAIN_TICK_HOOKS hooks{nullptr, EndRunSeeingLock, nullptr, nullptr, nullptr};
     MAIN_SetTickHooks(&hooks);
@@ -285,7 +288,7 @@ TEST_F(TickTest, SceneLockIsKeptOverStepsAndLetGoBeforeEventsRunEndAndReturn)
     // those after it and the tick's camera refresh.
     EXPECT_EQ(g_locks, 4);
     TickAfter(600);
-    EXPECT_EQ(g_depthSeen, (std::vector<int>{0, 0}));
+    EXPECT_EQ(g_depthSeen, (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(g_lockDepth, 0);
     EXPECT_EQ(g_endRuns, 1);
 }
@@ -310,23 +313,26 @@ TEST_F(TickTest, SlowestFactorStepsOnlyAtTheStartClock)
 
 uint32_t g_othersWaiting = 0;
 uint32_t OthersWaiting() { return g_othersWaiting; }
+uint32_t SceneFails() { return 1; }
 
 // At FASTEST a tick whose 15 ms are spent goes on stepping, with a frame
 // asked for every 15 ms, while nothing but ticks waits; anything else waiting
-// stops it as at any other speed. Virtual time or not, the grid is the same.
+// stops it as at any other speed. A 3-D window that failed to set itself up
+// stops it too, and ends the run. Virtual time or not, the grid is the same.
 TEST_F(TickTest, FastestKeepsSteppingWhileOnlyTicksWait)
 {
-    ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw};
-    for (uint32_t others : {0u, 1u}) {
+    for (uint32_t stop : {0u, 1u, 2u}) {
+        ORBIT_SCENE_HOOKS scene{NoLock, NoLock, NoCamera, CountRedraw, stop == 2 ? SceneFails : nullptr, nullptr};
         while (MULTIPASS_GetSpeedIndex() != MULTIPASS_SPEED_FASTEST) g_simClock.speedFactor = MULTIPASS_Faster();
         ORBIT_SetSceneHooks(&scene);
         MAIN_TICK_HOOKS hooks{nullptr, EndRun, nullptr, nullptr, OthersWaiting};
         MAIN_SetTickHooks(&hooks);
-        g_othersWaiting = others;
+        g_othersWaiting = stop == 1;
         g_msPerStep = 1;
         TickAfter(20);
-        if (others) {
+        if (stop) {
             EXPECT_EQ(g_attitudeClocks.size(), 16u);  // stopped once 15 ms were spent
+            EXPECT_EQ(g_endRuns, stop == 2 ? 1 : 0);
         } else {
             EXPECT_EQ(g_simClock.clock, kStart + 20 * 864000);  // the whole advance
             EXPECT_GT(g_redraws, 1000);

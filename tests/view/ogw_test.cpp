@@ -11,6 +11,7 @@
 #include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
+#include "view/ogw_movie.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ TEST_F(OgwTest, RequestsDuringAFrameGiveOneMoreFrame)
     EXPECT_EQ(g_frames.load(), 2);
 }
 
+// A frame that a movie records is written even when drawing stops during it.
 TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
 {
     static std::atomic<int> finished{0};
@@ -66,6 +68,9 @@ TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
         PLAT_Sleep(30);
         finished = 1;
     });
+    std::string movie = testsupport::MakeTempDir("held_frame") + "/held.avi";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "DIB ", 8, 500, 10000), 1u);
+    OGW_StartMovie(window_);
     std::thread release([] {
         PLAT_Sleep(50);
         g_gate = 0;
@@ -73,6 +78,7 @@ TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
     OGW_DisableRedraw(window_);
     EXPECT_EQ(finished.load(), 1);
     EXPECT_EQ(window_->drawingEnabled.load(), 0u);
+    EXPECT_EQ(window_->framesWritten, 1u);
     release.join();
 }
 
@@ -324,6 +330,8 @@ TEST_F(OgwTest, FontAndTextureSlotsRunOutAndAreReused)
     OGW_DeleteTexture(17);
     EXPECT_EQ(OGW_CreateTextureFromPixels(1, 1, pixels), 17);
     EXPECT_EQ(OGW_LoadTexture("missing.bmp"), -1);
+    OGW_BeginLoading(window_);
+    EXPECT_EQ(OGW_LoadTexture("missing.bmp"), -1);
     OGW_MakeCurrent(nullptr);
     OGW_PrintText(0, "nothing without a current window");
 }
@@ -422,10 +430,13 @@ TEST_F(OgwTest, BitmapsOfEveryFormatGiveUprightTextures)
         int bits;
         bool topDown;
     } formats[] = {{24, false}, {24, true}, {32, false}, {32, true}, {8, false}, {8, true}};
+    // Every other texture is loaded without the context and made before the next frame.
+    bool loading = false;
     for (const auto& f : formats) {
         std::string name = "texture" + std::to_string(f.bits) + (f.topDown ? "t.bmp" : "b.bmp");
         testsupport::WriteFile(name, Bmp(f.bits, f.topDown));
-        OGW_MakeCurrent(window_);
+        loading = !loading;
+        loading ? OGW_BeginLoading(window_) : OGW_MakeCurrent(window_);
         s_slot = OGW_LoadTexture(name.c_str());
         OGW_MakeCurrent(nullptr);
         ASSERT_GE(s_slot, 0) << name;
