@@ -357,16 +357,23 @@ uint32_t MakeFontTexture(OGW_WINDOW* w, OGW_PENDING* work)
 
 void DropGlyphs(OGW_PENDING* work) { PLAT_FreeGlyphs(static_cast<PLAT_GLYPH_SET*>(work->data)); }
 
-// The texture of a reserved texture slot, on the current context; the image is freed.
-uint32_t MakeTexture(OGW_WINDOW* w, OGW_PENDING* work)
+// A new texture, bound, with linear filtering and byte-aligned rows to upload.
+GLuint NewBoundTexture()
 {
-    PLAT_IMAGE* image = static_cast<PLAT_IMAGE*>(work->data);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    return name;
+}
+
+// The texture of a reserved texture slot, on the current context; the image is freed.
+uint32_t MakeTexture(OGW_WINDOW* w, OGW_PENDING* work)
+{
+    PLAT_IMAGE* image = static_cast<PLAT_IMAGE*>(work->data);
+    GLuint name = NewBoundTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
     gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE, image->rgb);
     PLAT_FreeImage(image);
@@ -490,12 +497,7 @@ OGW_TEXTURE_SLOT OGW_CreateTextureFromPixels(int32_t width, int32_t height, cons
     int32_t slot = FirstFree(w->textureSlots, OGW_TEXTURE_SLOTS);
     if (slot < 0)
         return -1;
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLuint name = NewBoundTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, pixels);
     w->textureSlots[slot] = name;
     return slot;
