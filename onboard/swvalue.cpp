@@ -34,6 +34,7 @@ uint32_t VariableSize(SW_VALUE_TYPE type)
 
 uint64_t LoadLittleEndian(const uint8_t* bytes, uint32_t size)
 {
+    if (size == 2) return static_cast<uint64_t>(bytes[1]) << 8 | bytes[0];
     uint64_t v = 0;
     for (uint32_t i = size; i-- > 0;) v = v << 8 | bytes[i];
     return v;
@@ -144,6 +145,11 @@ void SWTYPE_GetVector3(const SW_VALUE* value, double out[3])
 void SWTYPE_Convert(const SW_VALUE* source, SW_VALUE* target)
 {
     if (!IsKnown(source->type) || !IsKnown(target->type)) return;
+    // The same type is the same bytes; an input usually has its source's type.
+    if (source->type == target->type) {
+        memcpy(target->bytes, source->bytes, VariableSize(source->type));
+        return;
+    }
     uint32_t count = SWTYPE_ComponentCount(source->type);
     if (count != SWTYPE_ComponentCount(target->type)) return;
     bool fromReal = BaseOf(source->type) == SWTYPE_BASE_FLOAT;
@@ -172,6 +178,10 @@ void SWMODULE_ReadVariable(SWMODULE* module, SWMODULE_OUTPUT* output)
 {
     if (!module->cpu) return;
     uint32_t size = VariableSize(output->value.type);
+    if (output->address + size <= 0x10000) {
+        memcpy(output->value.bytes, module->cpu->xram + output->address, size);
+        return;
+    }
     for (uint32_t i = 0; i < size; ++i)
         output->value.bytes[i] = module->cpu->xram[static_cast<uint16_t>(output->address + i)];
 }
@@ -180,6 +190,10 @@ void SWMODULE_WriteVariable(SWMODULE* module, SWMODULE_INPUT* input)
 {
     if (!module->cpu) return;
     uint32_t size = VariableSize(input->value.type);
+    if (input->address + size <= 0x10000) {
+        memcpy(module->cpu->xram + input->address, input->value.bytes, size);
+        return;
+    }
     for (uint32_t i = 0; i < size; ++i)
         module->cpu->xram[static_cast<uint16_t>(input->address + i)] = input->value.bytes[i];
 }

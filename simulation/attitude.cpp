@@ -108,8 +108,9 @@ static void SetSwitchesForMethod(ATTITUDE_STATE* a)
 // its rotation, so damping brings a body to rest instead of turning it back.
 static VEC3 DampingTorque(const ATTITUDE_STATE* a, double dt)
 {
+    if (a->damping <= 0.0) return VEC3{0.0, 0.0, 0.0};
     double speed = VEC_Length(&a->angularVelocity);
-    if (a->damping <= 0.0 || MATH_ApproxEqualFine(speed, 0.0)) return VEC3{0.0, 0.0, 0.0};
+    if (MATH_ApproxEqualFine(speed, 0.0)) return VEC3{0.0, 0.0, 0.0};
     VEC3 axis = Scale(a->angularVelocity, 1.0 / speed);
     double momentumAlong = VEC_Dot(&a->angularMomentum, &axis);
     double magnitude = a->damping;

@@ -94,7 +94,10 @@ void ORBIT_AdvanceGrid(ORBIT_MODEL_ENTRY& m)
 {
     if (m.nextDueOf || m.period == 0xFFFFFFFF) return;
     TIME_MS period = m.period ? m.period : 1;
-    m.nextDue += ((g_simClock.clock - m.nextDue) / period + 1) * period;
+    TIME_MS behind = g_simClock.clock - m.nextDue;
+    // Mostly the model is run at its due time: one period on, no division.
+    if (behind >= 0 && behind < period) m.nextDue += period;
+    else m.nextDue += (behind / period + 1) * period;
 }
 
 void ORBIT_RunModel(ORBIT_MODEL_ENTRY& m)

@@ -143,6 +143,17 @@ struct SATELIT {
     double dragPressure;
     double solarPressure;
 
+    // The orbit state the gravity gradient was last set up for, with the unit
+    // vector away from the Earth's centre (ECI) and the orbital rate (rad/s)
+    // it gave: they change only when the orbit steps.
+    struct {
+        VEC3 position, velocity;
+        double altitude;
+        double radius;   // km from the Earth's centre
+        VEC3 up;
+        double rate;
+    } gravityFrame;
+
     // Torques and dipoles (ECI)
     VEC3 totalDipole;
     VEC3 gravityGradientTorque;

@@ -2,6 +2,7 @@
 // gradient, dipoles with the built-in controllers and coils, test torques,
 // solar radiation pressure and drag) summed and integrated by the attitude block.
 #include <cmath>
+#include <cstring>
 #include "foundation/constants.h"
 #include "simulation/coil.h"
 #include "simulation/main.h"
@@ -37,13 +38,34 @@ static void SnapSmallToZero(VEC3* v)
 
 // Gravity-gradient torque in the body frame, 3 n^2 r x (I r) with r the unit
 // nadir-opposite direction in the body and n the orbital rate.
+static bool SameBits(const void* a, const void* b, size_t size) { return memcmp(a, b, size) == 0; }
+
+// The unit vector up and the orbital rate, computed again only when the orbit
+// state differs from the one they were computed for (it changes at the orbit
+// steps, the attitude updates many times in between).
+static void UpdateGravityFrame(SATELIT* sat)
+{
+    auto& frame = sat->gravityFrame;
+    if (SameBits(&frame.position, &sat->position, sizeof frame.position) &&
+        SameBits(&frame.velocity, &sat->velocity, sizeof frame.velocity) &&
+        SameBits(&frame.altitude, &sat->altitude, sizeof frame.altitude))
+        return;
+    frame.position = sat->position;
+    frame.velocity = sat->velocity;
+    frame.altitude = sat->altitude;
+    double radius = VEC_Length(&sat->position);
+    frame.radius = radius;
+    if (!(radius > 0.0)) return;
+    frame.up = VEC3{sat->position.x / radius, sat->position.y / radius, sat->position.z / radius};
+    frame.rate = VEC_Length(&sat->velocity) / (sat->altitude + CONST_EARTH_RADIUS_KM);
+}
+
 static VEC3 GravityGradientTorque(SATELIT* sat, const MAT33& rt)
 {
-    double radius = VEC_Length(&sat->position);
-    if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
-    VEC3 r{sat->position.x / radius, sat->position.y / radius, sat->position.z / radius};
-    VEC3 rb = Mul(rt, r);
-    double n = VEC_Length(&sat->velocity) / (sat->altitude + CONST_EARTH_RADIUS_KM);
+    UpdateGravityFrame(sat);
+    if (!(sat->gravityFrame.radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
+    VEC3 rb = Mul(rt, sat->gravityFrame.up);
+    double n = sat->gravityFrame.rate;
     VEC3 ir = Mul(sat->attitude.inertia, rb);
     VEC3 torque = VEC_CrossValue(&rb, &ir);
     double k = 3.0 * n * n;
