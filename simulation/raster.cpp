@@ -65,6 +65,9 @@ alignas(64) static int16_t s_runLast[kSize];
 static int16_t s_runFirst2[kSize];
 static int16_t s_runLast2[kSize];
 alignas(64) static uint8_t s_rowState[kSize];
+// The rows that went to bits since the last clear, in the order they went.
+static int16_t s_bitsRows[kSize];
+static int s_bitsRowCount = 0;
 // The rows filled since the last clear (first > last: none).
 static int s_filledRowFirst = kSize;
 static int s_filledRowLast = -1;
@@ -89,6 +92,7 @@ static void ForgetFilledExtents()
     std::fill(std::begin(s_runLast), std::end(s_runLast), kEmptyLast);
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
+    s_bitsRowCount = 0;
 }
 
 uint32_t RASTER_Init()
@@ -150,11 +154,13 @@ void RASTER_Done()
 // those of them in bits have bits to clear.
 static void ClearFilledPixels()
 {
-    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        if (s_rowState[y] == RASTER_ROW_BITS) memset(s_rowBits[y], 0, sizeof s_rowBits[y]);
-        s_rowState[y] = RASTER_ROW_EMPTY;
-        s_runFirst[y] = kEmptyFirst;
-        s_runLast[y] = kEmptyLast;
+    for (int i = 0; i < s_bitsRowCount; ++i) memset(s_rowBits[s_bitsRows[i]], 0, sizeof s_rowBits[0]);
+    s_bitsRowCount = 0;
+    if (s_filledRowFirst <= s_filledRowLast) {
+        int first = s_filledRowFirst, rows = s_filledRowLast - s_filledRowFirst + 1;
+        memset(&s_rowState[first], RASTER_ROW_EMPTY, rows);
+        std::fill_n(&s_runFirst[first], rows, kEmptyFirst);
+        std::fill_n(&s_runLast[first], rows, kEmptyLast);
     }
     s_filledRowFirst = kSize;
     s_filledRowLast = -1;
@@ -243,6 +249,7 @@ static void MoveRowToBits(int y)
         s_runLast[y] = s_runLast2[y];
     }
     s_rowState[y] = RASTER_ROW_BITS;
+    s_bitsRows[s_bitsRowCount++] = static_cast<int16_t>(y);
 }
 
 static inline bool Touches(int x1, int x2, int16_t first, int16_t last) { return x1 <= last + 1 && x2 >= first - 1; }
@@ -706,21 +713,57 @@ static void SumRowBits(int y, uint32_t* count, int64_t* columns)
     }
 }
 
+// The count, twice the column sum and the row sum of the rows from first to
+// last that hold one run; the others add nothing. Every sum fits in 32 bits
+// on the raster, so the rows are summed side by side in vector registers.
+// Twice the column sum of a run, (first + last) n, is a whole number.
+struct RASTER_SUMS {
+    int32_t count, twiceColumns, rows;
+};
+
+__attribute__((target_clones("avx2", "default"))) static RASTER_SUMS SumOneRunRows(int first, int last)
+{
+    int32_t count = 0, twiceColumns = 0, rows = 0;
+    for (int y = first; y <= last; ++y) {
+        int32_t runFirst = s_runFirst[y], runLast = s_runLast[y];
+        int32_t oneRun = s_rowState[y] == RASTER_ROW_ONE_RUN;
+        int32_t n = (runLast - runFirst + 1) * oneRun;
+        count += n;
+        twiceColumns += (runFirst + runLast) * n;
+        rows += y * n;
+    }
+    return RASTER_SUMS{count, twiceColumns, rows};
+}
+
+// Whether a row from first to last holds two runs or bits.
+static bool AnyRowBeyondOneRun(int first, int last)
+{
+    uint8_t beyond = 0;
+    for (int y = first; y <= last; ++y) beyond |= s_rowState[y] > RASTER_ROW_ONE_RUN;
+    return beyond != 0;
+}
+
 // Counts the covered pixels and their column and row sums from the runs and the bits.
 static void CountCovered()
 {
-    uint32_t count = 0;
-    int64_t columns = 0, rows = 0;
-    for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
-        uint32_t rowCount = 0;
-        switch (s_rowState[y]) {
-        case RASTER_ROW_EMPTY: continue;
-        case RASTER_ROW_TWO_RUNS: SumRun(s_runFirst2[y], s_runLast2[y], &rowCount, &columns); [[fallthrough]];
-        case RASTER_ROW_ONE_RUN: SumRun(s_runFirst[y], s_runLast[y], &rowCount, &columns); break;
-        default: SumRowBits(y, &rowCount, &columns); break;
+    RASTER_SUMS oneRun = SumOneRunRows(s_filledRowFirst, s_filledRowLast);
+    uint32_t count = static_cast<uint32_t>(oneRun.count);
+    int64_t columns = oneRun.twiceColumns / 2, rows = oneRun.rows;
+    if (AnyRowBeyondOneRun(s_filledRowFirst, s_filledRowLast)) {
+        for (int y = s_filledRowFirst; y <= s_filledRowLast; ++y) {
+            uint32_t rowCount = 0;
+            switch (s_rowState[y]) {
+            case RASTER_ROW_EMPTY:
+            case RASTER_ROW_ONE_RUN: continue;
+            case RASTER_ROW_TWO_RUNS:
+                SumRun(s_runFirst2[y], s_runLast2[y], &rowCount, &columns);
+                SumRun(s_runFirst[y], s_runLast[y], &rowCount, &columns);
+                break;
+            default: SumRowBits(y, &rowCount, &columns); break;
+            }
+            count += rowCount;
+            rows += static_cast<int64_t>(y) * rowCount;
         }
-        count += rowCount;
-        rows += static_cast<int64_t>(y) * rowCount;
     }
     s_count = count;
     s_xSum = columns;
