@@ -62,8 +62,8 @@ static constexpr int16_t kEmptyFirst = INT16_MAX;
 static constexpr int16_t kEmptyLast = INT16_MIN;
 alignas(64) static int16_t s_runFirst[kSize];
 alignas(64) static int16_t s_runLast[kSize];
-static int16_t s_runFirst2[kSize];
-static int16_t s_runLast2[kSize];
+alignas(64) static int16_t s_runFirst2[kSize];
+alignas(64) static int16_t s_runLast2[kSize];
 alignas(64) static uint8_t s_rowState[kSize];
 // The rows that went to bits since the last clear, in the order they went.
 static int16_t s_bitsRows[kSize];
@@ -408,47 +408,67 @@ static inline __attribute__((always_inline)) void LoadBlock(BLOCK* block, const 
     memcpy(block, p, sizeof *block);
 }
 
-// Fills rows y to y + 15 between the column lists when each of them is empty
-// or holds one run that its span touches, as most rows of a body are: each
-// run then just widens to the span. False, with nothing changed, otherwise.
-static inline __attribute__((always_inline)) bool FillBlock(int y, const int16_t* left, const int16_t* right)
+// Fills rows y to y + 15 between the column lists, side by side for the rows
+// whose runs the span only widens, joins or adds to, as FillRow does for one
+// row: a span into an empty row, a span touching one run or both of two runs,
+// and a span beside a single run. The other rows (a third run, rows in bits)
+// are then filled one by one.
+static inline __attribute__((always_inline)) void FillBlock(int y, const int16_t* left, const int16_t* right)
 {
-    ROW_BLOCK a, b, first, last;
+    ROW_BLOCK a, b, first, last, first2, last2;
     STATE_BLOCK states;
     LoadBlock(&a, left);
     LoadBlock(&b, right);
     LoadBlock(&first, &s_runFirst[y]);
     LoadBlock(&last, &s_runLast[y]);
+    LoadBlock(&first2, &s_runFirst2[y]);
+    LoadBlock(&last2, &s_runLast2[y]);
     LoadBlock(&states, &s_rowState[y]);
     ROW_BLOCK x1 = a < b ? a : b, x2 = a < b ? b : a;
     ROW_BLOCK state = __builtin_convertvector(states, ROW_BLOCK);
-    const int16_t empty = RASTER_ROW_EMPTY, oneRun = RASTER_ROW_ONE_RUN;
-    ROW_BLOCK widens = (state == empty) | ((state == oneRun) & (x1 <= last + 1) & (x2 >= first - 1));
+    const int16_t empty = RASTER_ROW_EMPTY, oneRun = RASTER_ROW_ONE_RUN, twoRuns = RASTER_ROW_TWO_RUNS;
+    ROW_BLOCK isEmpty = state == empty, isOne = state == oneRun, isTwo = state == twoRuns;
+    ROW_BLOCK touchesFirst = (x1 <= last + 1) & (x2 >= first - 1);
+    ROW_BLOCK touchesSecond = (x1 <= last2 + 1) & (x2 >= first2 - 1);
+    ROW_BLOCK widenFirst = isEmpty | (isOne & touchesFirst) | (isTwo & touchesFirst & ~touchesSecond);
+    ROW_BLOCK join = isTwo & touchesFirst & touchesSecond;
+    ROW_BLOCK widenSecond = isTwo & ~touchesFirst & touchesSecond;
+    ROW_BLOCK addRun = isOne & ~touchesFirst;
+    ROW_BLOCK addBefore = addRun & (x2 < first);
+    ROW_BLOCK handled = widenFirst | join | widenSecond | addRun;
+
+    ROW_BLOCK lower = first < x1 ? first : x1, upper = last > x2 ? last : x2;
+    ROW_BLOCK joinedUpper = upper > last2 ? upper : last2;
+    ROW_BLOCK newFirst = (widenFirst | join) ? lower : addBefore ? x1 : first;
+    ROW_BLOCK newLast = widenFirst ? upper : join ? joinedUpper : addBefore ? x2 : last;
+    ROW_BLOCK newFirst2 = widenSecond ? (first2 < x1 ? first2 : x1) : addBefore ? first : addRun ? x1 : first2;
+    ROW_BLOCK newLast2 = widenSecond ? (last2 > x2 ? last2 : x2) : addBefore ? last : addRun ? x2 : last2;
+    ROW_BLOCK newState = (isEmpty | join) ? oneRun : addRun ? twoRuns : state;
+    states = __builtin_convertvector(newState, STATE_BLOCK);
+    memcpy(&s_runFirst[y], &newFirst, sizeof newFirst);
+    memcpy(&s_runLast[y], &newLast, sizeof newLast);
+    memcpy(&s_runFirst2[y], &newFirst2, sizeof newFirst2);
+    memcpy(&s_runLast2[y], &newLast2, sizeof newLast2);
+    memcpy(&s_rowState[y], &states, sizeof states);
+
     BLOCK_WORDS words;
-    memcpy(&words, &widens, sizeof words);
+    memcpy(&words, &handled, sizeof words);
     uint64_t all = ~0ull;
     for (int w = 0; w < static_cast<int>(sizeof words / sizeof words[0]); ++w) all &= words[w];
-    if (all != ~0ull) return false;
-    first = first < x1 ? first : x1;
-    last = last > x2 ? last : x2;
-    memcpy(&s_runFirst[y], &first, sizeof first);
-    memcpy(&s_runLast[y], &last, sizeof last);
-    memset(&s_rowState[y], RASTER_ROW_ONE_RUN, kBlockRows);
-    return true;
+    if (all == ~0ull) return;
+    for (int k = 0; k < kBlockRows; ++k)
+        if (!handled[k]) OrderedSpan<true>(y + k, left[k], right[k]);
 }
 
 // Spans between two column lists for the rows from y on; filled a block of
-// rows at a time where the block allows it.
+// rows at a time.
 template <bool kFill>
 static inline __attribute__((always_inline)) void SpanRows(int y, int count, const int16_t* left,
                                                            const int16_t* right)
 {
     int i = 0;
     if (kFill) {
-        for (; i + kBlockRows <= count; i += kBlockRows) {
-            if (FillBlock(y + i, left + i, right + i)) continue;
-            for (int k = i; k < i + kBlockRows; ++k) OrderedSpan<kFill>(y + k, left[k], right[k]);
-        }
+        for (; i + kBlockRows <= count; i += kBlockRows) FillBlock(y + i, left + i, right + i);
     }
     for (; i < count; ++i) OrderedSpan<kFill>(y + i, left[i], right[i]);
 }
