@@ -119,12 +119,16 @@ void WriteLeakLine(MEMORY_BLOCK_HEADER* h)
     LOG_WriteFile("  >%s<\n", dump);
 }
 
+}
+
 // Every step of a run with many satellites touches a few lines in each of
 // many pages, more pages than the processor keeps translations for. The heap
-// is laid out once, large enough for such a run, and asked for pages of
+// is then laid out once, large enough for such a run, and asked for pages of
 // 2 MiB: large blocks come from it too and it is not given back while the
-// program runs, so the blocks stay inside the advised range.
-void UseLargePages()
+// program runs, so the blocks stay inside the advised range. A small run does
+// not ask for them: a 2 MiB page is cleared whole when it is first touched,
+// which costs more than a few small pages would.
+void MEMORY_UseLargePages()
 {
 #if defined(__linux__) && defined(__GLIBC__)
     static bool done = false;
@@ -148,8 +152,6 @@ void UseLargePages()
 #endif
 }
 
-}
-
 void MEMORY_Init()
 {
     std::lock_guard<std::recursive_mutex> lock(g_heapLock);
@@ -157,7 +159,6 @@ void MEMORY_Init()
     // process that starts the program more than once (the tests do) keeps
     // tracking, and can free, the blocks that are still live.
     g_pendingTag = MEMORY_NO_TAG;
-    UseLargePages();
     RecordProgramDirectory();
     UTIL_SetRandomState(PLAT_GetTickCount());
 }

@@ -16,6 +16,8 @@ void MEMORY_ReportLeaks();
 void MEMORY_CheckHeap(const char* label);
 // The number of tracked blocks not yet freed (pool caches included).
 uint32_t MEMORY_LiveBlockCount();
+// Lays the heap out for many satellites, in pages of 2 MiB; once per process.
+void MEMORY_UseLargePages();
 // Debugging aids: log every argument, create the window (the menu is the
 // child window's control id; the instance and the extended style are only
 // logged) and log the handle.

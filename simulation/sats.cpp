@@ -119,6 +119,10 @@ static uint32_t LoadFail()
     return 0;
 }
 
+// From this many satellites on, the rest of them are laid out in large pages.
+static constexpr uint32_t kManySatellites = 10;
+static uint32_t s_begun = 0;   // satellites begun in this load
+
 static uint32_t BeginSatellite()
 {
     if (!IOTXT_MatchWord("satelit")) {
@@ -130,6 +134,7 @@ static uint32_t BeginSatellite()
                    IOTXT_GetLineNumber());
         return 0;
     }
+    if (++s_begun == kManySatellites) MEMORY_UseLargePages();
     MEMORY_SetTag("SATELIT:satelit");
     SATELIT* sat = static_cast<SATELIT*>(POOL_Alloc(sizeof(SATELIT) + 1));
     if (!sat) {
@@ -172,6 +177,7 @@ static uint32_t StartAll()
 uint32_t SATS_Load()
 {
     SATS_ForgetDueTimes();
+    s_begun = 0;
     if (!IOTXT_OpenFile(s_fileName)) {
         LOG_Printf("SATS: konfigurační soubor \"%s\" nelze otevřít, satelity nebudou načteny.\n", s_fileName);
         return 0;
