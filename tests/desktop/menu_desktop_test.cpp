@@ -27,20 +27,7 @@ namespace {
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// What the command writes to its standard output.
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
+using testsupport::Shell;
 
 bool HaveDisplayAndTools()
 {
@@ -149,20 +136,7 @@ std::vector<uint16_t> TakeCommands()
     return taken;
 }
 
-void WriteBitmap(const std::string& path)
-{
-    std::string data(54, '\0');
-    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
-    for (const auto& f : fields)
-        for (int i = 0; i < 4; i++)
-            data[f[0] + i] = static_cast<char>((f[1] >> (8 * i)) & 0xFF);
-    data[0] = 'B';
-    data[1] = 'M';
-    data[26] = 1;
-    data[28] = 24;
-    data += std::string(48, static_cast<char>(180));
-    testsupport::WriteFile(path, data);
-}
+using testsupport::WriteBitmap;
 
 const char* const kFiles[] = {"Objects.cfg", "Orbit.cfg", "Multipass.cfg", "Space.cfg", "leo.tle",
                               "cube.mass",   "cube.surf", "Earth.bmp",     "Sun.bmp",   "Moon.bmp",

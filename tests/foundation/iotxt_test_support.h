@@ -1,11 +1,13 @@
 // Helpers for the configuration reader tests: files in the program directory
 // and the text of the log.
 #pragma once
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <string>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/pool.h"
 #include "tests/support/test_support.h"
 
 namespace iotxttest {
@@ -42,6 +44,18 @@ struct ScopedText {
     }
     ~ScopedText() { IOTXT_EndString(); }
     std::string Rest() const { return IOTXT_GetPosition(); }
+};
+
+// A fresh log, heap, pools and configuration reader for each test.
+class TextTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LOG_Init();
+        MEMORY_Init();
+        POOL_Init();
+        IOTXT_Init();
+    }
 };
 
 }  // namespace iotxttest

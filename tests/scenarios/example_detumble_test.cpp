@@ -1,11 +1,8 @@
 // The detumble example as a user runs it: headless, in virtual time, three
 // orbits of a tumbling CubeSat under every torque and the built-in B-dot.
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 #include "tests/scenarios/scenario_support.h"
@@ -13,18 +10,12 @@
 
 namespace {
 
-// The numbers of the one row of a results file, decimal commas read as points.
+// The numbers of the one row of a results file.
 std::vector<double> ResultRow(const std::string& path)
 {
-    std::string text = testsupport::ReadFile(path);
-    std::vector<double> values;
-    size_t row = text.find('\n');
-    if (row == std::string::npos) return values;
-    std::string line = text.substr(row + 1);
-    std::replace(line.begin(), line.end(), ',', '.');
-    std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, ';');) values.push_back(std::strtod(field.c_str(), nullptr));
-    return values;
+    auto rows = testsupport::ReadCsvValues(path, 0);
+    EXPECT_EQ(rows.size(), 1u) << path;
+    return rows.empty() ? std::vector<double>{} : rows[0];
 }
 
 TEST(ExampleScenario, DetumbleRunsThreeOrbitsAndFreesEverything)

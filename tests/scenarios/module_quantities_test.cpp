@@ -57,27 +57,6 @@ std::string DataOutput()
     return text + "end\n";
 }
 
-std::vector<std::vector<double>> ReadRows(const std::string& path)
-{
-    std::vector<std::vector<double>> rows;
-    std::istringstream lines(testsupport::ReadFile(path));
-    std::string line;
-    std::getline(lines, line);
-    while (std::getline(lines, line)) {
-        std::vector<double> row;
-        std::istringstream cells(line);
-        std::string cell;
-        for (int i = 0; std::getline(cells, cell, ';'); ++i) {
-            if (i < 2) continue;
-            for (char& c : cell)
-                if (c == ',') c = '.';
-            row.push_back(std::stod(cell));
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 TEST(ModuleQuantities, TheControllersDipoleBesideTheBodyField)
 {
     std::string dir = PrepareExample();
@@ -85,7 +64,7 @@ TEST(ModuleQuantities, TheControllersDipoleBesideTheBodyField)
     testsupport::WriteFile(dir + "/DataOutput.cfg", DataOutput());
     ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     EXPECT_EQ(testsupport::ReadFile(dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
-    auto rows = ReadRows(dir + "/dipole.csv");
+    auto rows = testsupport::ReadCsvValues(dir + "/dipole.csv", 2);
     ASSERT_EQ(rows.size(), 11u);
     for (size_t i = 1; i < rows.size(); ++i) {   // the first row comes before the module's first run
         const auto& r = rows[i];
@@ -158,7 +137,7 @@ TEST(CoilQuantities, MeanPowersAreTheEnergyOfTheirWindows)
     testsupport::WriteFile(dir + "/DataOutput.cfg", text + "end\n");
     ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     EXPECT_EQ(testsupport::ReadFile(dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
-    auto rows = ReadRows(dir + "/coils.csv");
+    auto rows = testsupport::ReadCsvValues(dir + "/coils.csv", 2);
     ASSERT_EQ(rows.size(), 61u);
     double spent = 0.0;
     for (size_t i = 1; i < rows.size(); ++i) {

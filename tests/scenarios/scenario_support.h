@@ -75,20 +75,7 @@ inline bool WaitForFile(const std::string& path, int timeoutMs)
     return false;
 }
 
-// A 4 x 4 grey 24-bit bitmap, enough for a texture the scene must load.
-inline void WriteBitmap(const std::string& path)
-{
-    std::string data(54, '\0');
-    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
-    for (const auto& f : fields)
-        for (int i = 0; i < 4; i++) data[f[0] + i] = (char)((f[1] >> (8 * i)) & 0xFF);
-    data[0] = 'B';
-    data[1] = 'M';
-    data[26] = 1;
-    data[28] = 24;
-    data += std::string(48, (char)180);
-    testsupport::WriteFile(path, data);
-}
+using testsupport::WriteBitmap;
 
 inline bool SdccPresent() { return std::system("command -v sdcc >/dev/null 2>&1") == 0; }
 

@@ -71,28 +71,7 @@ std::string DataOutput()
     return text + "end\n";
 }
 
-// The value columns of a result file's rows (the header and, for an interval
-// file, the two time columns left out).
-std::vector<std::vector<double>> ReadRows(const std::string& path, size_t skip)
-{
-    std::vector<std::vector<double>> rows;
-    std::istringstream lines(testsupport::ReadFile(path));
-    std::string line;
-    std::getline(lines, line);
-    while (std::getline(lines, line)) {
-        std::vector<double> row;
-        std::istringstream cells(line);
-        std::string cell;
-        for (size_t i = 0; std::getline(cells, cell, ';'); ++i) {
-            if (i < skip) continue;
-            for (char& c : cell)
-                if (c == ',') c = '.';
-            row.push_back(std::stod(cell));
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
+const auto ReadRows = &testsupport::ReadCsvValues;
 
 enum { X, Y, Z, R, VX, VY, VZ, ALT, LON, LAT, DIST, ANGLE, SELF, MAXDIST, SPIN, PERIOD, GDIST, GEL, GAZ, GRATE };
 

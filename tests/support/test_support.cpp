@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,6 +30,53 @@ void WriteFile(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary);
     out << text;
+}
+
+std::vector<std::vector<double>> ReadCsvValues(const std::string& path, size_t skip)
+{
+    std::vector<std::vector<double>> rows;
+    std::istringstream lines(ReadFile(path));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        std::vector<double> row;
+        std::istringstream cells(line);
+        std::string cell;
+        for (size_t i = 0; std::getline(cells, cell, ';'); ++i) {
+            if (i < skip) continue;
+            for (char& c : cell)
+                if (c == ',') c = '.';
+            row.push_back(std::stod(cell));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void WriteBitmap(const std::string& path, uint8_t r, uint8_t g, uint8_t b)
+{
+    std::string data(54, '\0');
+    const uint32_t fields[][2] = {{2, 54 + 48}, {10, 54}, {14, 40}, {18, 4}, {22, 4}};
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; i++) data[f[0] + i] = (char)((f[1] >> (8 * i)) & 0xFF);
+    data[0] = 'B';
+    data[1] = 'M';
+    data[26] = 1;
+    data[28] = 24;
+    for (int i = 0; i < 16; i++) data += std::string{(char)b, (char)g, (char)r};
+    WriteFile(path, data);
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    pclose(p);
+    return out;
 }
 
 SYSTEMTIME Date(int year, int month, int day, int hour, int minute, int second, int ms)

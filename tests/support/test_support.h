@@ -1,6 +1,8 @@
 // Helpers shared by the tests: temporary folders, whole-file reads and dates.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 #include "foundation/time.h"
 
 namespace testsupport {
@@ -8,6 +10,13 @@ namespace testsupport {
 std::string MakeTempDir(const std::string& label);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
+// The numbers of a result file's rows, the header row and the first skip cells
+// of each row left out; a decimal comma reads as a point.
+std::vector<std::vector<double>> ReadCsvValues(const std::string& path, size_t skip);
+// A one-colour 24-bit bitmap of 4 x 4 pixels (grey unless told).
+void WriteBitmap(const std::string& path, uint8_t r = 180, uint8_t g = 180, uint8_t b = 180);
+// What a shell command writes to its standard output.
+std::string Shell(const std::string& command);
 // A calendar date and time as the record the platform uses.
 SYSTEMTIME Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
 // Milliseconds of a calendar date and time on the simulation clock's scale.

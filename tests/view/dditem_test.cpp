@@ -11,15 +11,8 @@ using iotxttest::ScopedFile;
 
 namespace {
 
-class Dditem : public ::testing::Test {
+class Dditem : public iotxttest::TextTest {
 protected:
-    void SetUp() override
-    {
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-    }
     // Reads the block that follows the "draw_data_item" line of a file.
     DDITEM* Parse(const std::string& text)
     {

@@ -10,15 +10,8 @@ using iotxttest::ScopedFile;
 
 namespace {
 
-class Drawlist : public ::testing::Test {
+class Drawlist : public iotxttest::TextTest {
 protected:
-    void SetUp() override
-    {
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-    }
     // Loads a file; the object or null. No file stays open either way.
     DRAWLIST_OBJECT* Load(const std::string& text)
     {

@@ -13,19 +13,7 @@ namespace {
 
 using viewtest::g_draw;
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
-}
+using testsupport::Shell;
 
 bool HaveFfprobe()
 {

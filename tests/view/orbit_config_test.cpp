@@ -10,15 +10,8 @@ using iotxttest::ScopedFile;
 
 namespace {
 
-class OrbitConfig : public ::testing::Test {
+class OrbitConfig : public iotxttest::TextTest {
 protected:
-    void SetUp() override
-    {
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-    }
     void TearDown() override { ORBIT_FreeConfig(); }
 };
 

@@ -1,103 +1,20 @@
 // Frames of the scene drawn offscreen by the window's render thread, probed
 // pixel by pixel.
-#include <gtest/gtest.h>
-#include <GL/gl.h>
-#include <GL/glu.h>
-#include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include "foundation/iotxt.h"
-#include "foundation/pool.h"
-#include "foundation/time.h"
-#include "platform/plat_window.h"
-#include "simulation/orbit.h"
 #include "simulation/raster.h"
 #include "simulation/satelit.h"
-#include "tests/foundation/iotxt_test_support.h"
-#include "tests/view/bitmap_support.h"
 #include "tests/view/frame_support.h"
-#include "view/ogw.h"
 #include "view/orbit_config.h"
-#include "view/scene.h"
-
-using iotxttest::LogText;
-using iotxttest::ProgramFile;
 
 namespace {
 
-const char* kOrbitCfg =
-    "Draw_ECI_axes = NE\nDraw_ECF_axes = NE\nDraw_Moon = NE\nDraw_stars = NE\n"
-    "OrbitWindow_DX = 320\nOrbitWindow_DY = 240\n";
-
-class SceneFrame : public ::testing::Test {
+class SceneFrame : public SceneFrameTest {
 protected:
     void SetUp() override
     {
-        setenv("ORBIT_HEADLESS", "1", 1);
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-        PLAT_ResetWindows();
-        testsupport::WriteFile(ProgramFile("Orbit.cfg"), kOrbitCfg);
-        testsupport::WriteFile(ProgramFile("Objects.cfg"), "; none\n");
-        WriteBitmap("Earth.bmp", 200, 100, 50);
-        WriteBitmap("Sun.bmp", 255, 255, 255);
         WriteBitmap("Green.bmp", 0, 255, 0);
-        g_simClock = SIM_CLOCK{};
-        g_simClock.clock = testsupport::MsOf(2006, 1, 1);
-        OGW_Init();
-        ORBIT_InitRun();
-        started_ = ORBIT_Start(0);
-        ASSERT_TRUE(started_) << LogText();
-        window_ = g_scene.window;
+        StartScene("Draw_ECI_axes = NE\nDraw_ECF_axes = NE\nDraw_Moon = NE\nDraw_stars = NE\n", {});
+        written_.push_back("Green.bmp");
     }
-    void TearDown() override
-    {
-        if (started_) ORBIT_Stop();
-        ORBIT_DoneRun();
-        OGW_Done();
-        for (const char* name : {"Orbit.cfg", "Objects.cfg", "Earth.bmp", "Sun.bmp", "Green.bmp"})
-            std::filesystem::remove(ProgramFile(name));
-    }
-    void Look(const VEC3& eye, const VEC3& target)
-    {
-        VEC3 up{0, 0, 1};
-        OGW_SetTarget(window_, target.x, target.y, target.z);
-        OGW_SetEyeUp(window_, &eye, &up);
-    }
-    void Frame() { DrawOneFrame(window_); }
-    void Release() { OGW_MakeCurrent(nullptr); }
-    RGB Pixel(int x, int y) { return ReadPixel(x, y); }
-    bool AnyPixel(int y0, int y1, RGB c)
-    {
-        for (int y = y0; y < y1; y++)
-            for (int x = 0; x < 320; x++) {
-                RGB p = Pixel(x, y);
-                if (p.r == c.r && p.g == c.g && p.b == c.b) return true;
-            }
-        return false;
-    }
-    // Where a scene point lands in the last frame's view.
-    void Project(const VEC3& p, int* x, int* y)
-    {
-        double projection[16];
-        int viewport[4] = {0, 0, 320, 240};
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(40.0, 320.0 / 240.0, 0.01, 1e13);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        double wx, wy, wz;
-        gluProject(p.x, p.y, p.z, window_->viewMatrix, projection, viewport, &wx, &wy, &wz);
-        *x = (int)lround(wx);
-        *y = (int)lround(wy);
-    }
-
-    uint32_t started_ = 0;
-    OGW_WINDOW* window_ = nullptr;
 };
 
 void ExpectColor(RGB p, RGB c, int tolerance, const char* what)

@@ -1,21 +1,10 @@
 // The run start of the scene with the settings of Orbit.cfg.
 #include <gtest/gtest.h>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include "foundation/iotxt.h"
-#include "foundation/pool.h"
-#include "foundation/time.h"
 #include "foundation/util.h"
 #include "platform/plat_time.h"
-#include "platform/plat_window.h"
-#include "simulation/orbit.h"
-#include "tests/foundation/iotxt_test_support.h"
-#include "tests/view/bitmap_support.h"
+#include "tests/view/frame_support.h"
 #include "view/camera.h"
-#include "view/ogw.h"
 #include "view/orbit_config.h"
-#include "view/scene.h"
 
 using iotxttest::LogText;
 using iotxttest::ProgramFile;
@@ -26,12 +15,7 @@ class SceneStart : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("ORBIT_HEADLESS", "1", 1);
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-        PLAT_ResetWindows();
+        ResetHeadless();
         testsupport::WriteFile(ProgramFile("Objects.cfg"), "; none\n");
         for (const char* name : {"Earth.bmp", "Sun.bmp", "Star.bmp"}) WriteBitmap(name, 90, 90, 90);
         g_simClock = SIM_CLOCK{};

@@ -13,15 +13,8 @@ using iotxttest::ScopedText;
 
 namespace {
 
-class Space : public ::testing::Test {
+class Space : public iotxttest::TextTest {
 protected:
-    void SetUp() override
-    {
-        LOG_Init();
-        MEMORY_Init();
-        POOL_Init();
-        IOTXT_Init();
-    }
     void TearDown() override { SPACE_Free(); }
 };
 
