@@ -392,16 +392,16 @@ static inline __attribute__((always_inline)) int EdgeColumn(const SCAN_EDGE& e, 
     return e.x0 + ((quotient ^ e.sign) - e.sign);
 }
 
-// The columns of the edge at its rows first to first + count - 1, into
-// columns[0 .. count - 1], computed a whole block of rows at a time, with the
-// same single-precision steps as EdgeColumn: up to fifteen columns past the
-// edge's end are computed too (they stay within 16 bits) and are not filled.
-// Eight columns at a time: a vector of 256 bits.
+// Eight columns of an edge at a time: a vector of 256 bits.
 constexpr int kEdgeLanes = 8;
 typedef int32_t EDGE_INTS __attribute__((vector_size(kEdgeLanes * sizeof(int32_t))));
 typedef float EDGE_FLOATS __attribute__((vector_size(kEdgeLanes * sizeof(float))));
 typedef int16_t EDGE_COLUMNS __attribute__((vector_size(kEdgeLanes * sizeof(int16_t))));
 
+// The columns of the edge at its rows first to first + count - 1, into
+// columns[0 .. count - 1], computed a whole block of rows at a time, with the
+// same single-precision steps as EdgeColumn: up to fifteen columns past the
+// edge's end are computed too (they stay within 16 bits) and are not filled.
 static inline __attribute__((always_inline)) void EdgeColumns(const SCAN_EDGE& e, int first, int count,
                                                               int16_t* columns)
 {
