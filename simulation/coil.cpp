@@ -450,10 +450,9 @@ static uint32_t GrowHistory(COIL* coil)
 static void AppendHistory(COIL* coil, double current)
 {
     TIME_MS now = g_simClock.clock;
-    if (coil->queueCount) {
-        const COIL_QUEUE_ITEM* newest = Item(coil, coil->queueCount - 1);
-        if (now - newest->time < kRepeatSpacingMs && MATH_ApproxEqualFine(newest->current, current)) return;
-    }
+    if (coil->queueCount && now - coil->newest.time < kRepeatSpacingMs &&
+        MATH_ApproxEqualFine(coil->newest.current, current))
+        return;
     // An item leaves once the item after it is itself older than the span:
     // the current in force at the start of the span stays on record.
     while (coil->queueCount > 1 && now >= coil->queueExpiry) {
@@ -462,7 +461,8 @@ static void AppendHistory(COIL* coil, double current)
         SetExpiry(coil);
     }
     if (coil->queueCount == coil->queueCapacity && !GrowHistory(coil)) return;
-    *Item(coil, coil->queueCount) = COIL_QUEUE_ITEM{now, current};
+    coil->newest = COIL_QUEUE_ITEM{now, current};
+    *Item(coil, coil->queueCount) = coil->newest;
     coil->queueCount++;
     if (coil->queueCount == 2) SetExpiry(coil);
 }

@@ -47,6 +47,7 @@ struct COIL {
     uint32_t queueOldest;
     uint32_t windings;
     TIME_MS queueExpiry;
+    COIL_QUEUE_ITEM newest;      // a copy of the newest item, read without touching the ring
     double sideA, sideB;         // m
     VEC3 direction;              // body, any length
     COIL* next;                  // the satellite's next coil, followed by the dipole sum

@@ -12,6 +12,7 @@
 #include "simulation/orbit_step.h"
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
+#include "simulation/surfmodel.h"
 #include "view/drawlist.h"
 #include "view/magfield_display.h"
 #include "view/orbit_config.h"
@@ -68,6 +69,7 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     // Nothing shows the field display without a window, and a window computes
     // it only when the display is first switched on.
     if (g_orbitView.graphics) MAGFIELD_RequestDisplayData(g_orbitView.magfieldHeight, 0.01);
+    SURFMODEL_KeepTriangles(g_orbitView.graphics);   // only a window draws the projections
     ORBIT_LoadIntoScene(1);   // satellites load their textures and draw lists
     uint32_t loaded = SATS_Load();
     ORBIT_LoadIntoScene(0);

@@ -13,12 +13,17 @@
 
 // Set once the raster buffer has been allocated through this module.
 static uint32_t s_rasterPrepared = 0;
+// Whether projections record their filled triangles for drawing.
+static uint32_t s_keepTriangles = 1;
 
 void SURFMODEL_Init()
 {
     RASTER_Reset();
     s_rasterPrepared = 0;
+    s_keepTriangles = 1;
 }
+
+void SURFMODEL_KeepTriangles(uint32_t keep) { s_keepTriangles = keep; }
 
 void SURFMODEL_Cleanup()
 {
@@ -288,7 +293,7 @@ void SURFMODEL_SetupRaster(SURFMODEL* model, const VEC3* u, const VEC3* v)
         }
     }
     RASTER_Clear();
-    RASTER_StartRecording();
+    if (s_keepTriangles) RASTER_StartRecording();
     RASTER_SetRangeX(minX, maxX);
     RASTER_SetRangeY(minY, maxY);
 }

@@ -161,6 +161,35 @@ TEST_F(SurfModelTest, SymmetricBodyHasItsCentroidAtItsCentre)
     }
 }
 
+// Without a window the triangles are not recorded; area and centroid are the
+// same bits as with them, and a projection recorded afterwards holds only its
+// own two triangles per quad.
+TEST_F(SurfModelTest, ProjectionWithoutTrianglesGivesTheSameAreaAndCentroid)
+{
+    ASSERT_NE(Load(Box(0.1, 0.2, 0.15)), nullptr);
+    ASSERT_EQ(SURFMODEL_PrepareRaster(model_), 1u);
+    const VEC3 d{0.3, -0.5, 0.8};
+    PROJECTION recorded = Project(model_, d);
+    RASTER_TRIANGLE_LIST* triangles = RASTER_TakeRecording();
+    ASSERT_NE(triangles, nullptr);
+    EXPECT_EQ(triangles->count, 12u);
+    RASTER_FreeRecording(triangles);
+
+    SURFMODEL_KeepTriangles(0);
+    PROJECTION bare = Project(model_, d);
+    EXPECT_EQ(RASTER_TakeRecording(), nullptr);
+    EXPECT_EQ(bare.area, recorded.area);
+    EXPECT_EQ(bare.x, recorded.x);
+    EXPECT_EQ(bare.y, recorded.y);
+
+    SURFMODEL_KeepTriangles(1);
+    Project(model_, d);
+    triangles = RASTER_TakeRecording();
+    ASSERT_NE(triangles, nullptr);
+    EXPECT_EQ(triangles->count, 12u);
+    RASTER_FreeRecording(triangles);
+}
+
 // Points without quads, and an attitude that is not a number, cover nothing: the
 // area is 0 and the centroid (0, 0), never a NaN.
 TEST_F(SurfModelTest, NothingCoveredGivesZeroAreaAndCentroid)
