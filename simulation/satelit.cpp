@@ -172,4 +172,8 @@ void SATELIT_ToggleMagneticTorque(SATELIT* s) { Flip(&s->drawMagneticTorque); }
 void SATELIT_ToggleTotalTorque(SATELIT* s) { Flip(&s->drawTotalTorque); }
 void SATELIT_ToggleMagneticDipole(SATELIT* s) { Flip(&s->drawMagneticDipole); }
 
-void SATELIT_MarkAttitudeDirty(SATELIT* sat) { sat->attitudePending = 1; }
+void SATELIT_MarkAttitudeDirty(SATELIT* sat)
+{
+    sat->attitudePending = 1;
+    sat->coilDipoleStale = 1;
+}

@@ -117,6 +117,7 @@ struct SATELIT {
     SAT_PROJECTION_BLOCK dragProjection;
     COIL* coils;
     VEC3 coilDipoleSum;
+    uint32_t coilDipoleStale;   // a coil's current has changed since the sum
     DDITEM* dataItems;
 
     // Orbit and environment state

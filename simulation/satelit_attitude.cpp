@@ -94,8 +94,12 @@ static void AddControllerDipoles(SATELIT* sat, const VEC3& fieldTesla, const MAT
     }
 }
 
+// Summed again only after a coil's current has changed: the same currents give
+// the same sum, and the coils' records need not be read every step.
 static void SumCoilDipoles(SATELIT* sat)
 {
+    if (!sat->coilDipoleStale) return;
+    sat->coilDipoleStale = 0;
     VEC_Zero(&sat->coilDipoleSum);
     for (const COIL* coil = sat->coils; coil; coil = coil->next) {
         VEC3 moment;

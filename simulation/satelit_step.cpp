@@ -465,6 +465,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);
+    sat->coilDipoleStale = 1;
     StartControllers(sat);
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);

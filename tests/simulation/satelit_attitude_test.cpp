@@ -111,6 +111,13 @@ TEST(SatelitAttitude, ACoilDipoleActsOverTheIntervalAfterItsChange)
     t.Advance(10);
     EXPECT_NEAR(t.sat.totalDipole.x, 0.128, 1e-12);
     EXPECT_NEAR(t.sat.magneticTorqueVector.y, -0.128 * 5e-5, 1e-12);
+    // Steps without a change keep the sum; a later change is summed again.
+    t.Advance(10);
+    COIL_SetCurrent(&coil, -0.05);
+    t.Advance(10);
+    EXPECT_NEAR(t.sat.coilDipoleSum.x, -0.064, 1e-12);
+    t.Advance(10);
+    EXPECT_NEAR(t.sat.totalDipole.x, -0.064, 1e-12);
     COIL_Free(&coil);
 }
 
