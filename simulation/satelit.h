@@ -50,8 +50,9 @@ struct SAT_DISTANCE_BORDER {
 };
 
 // The last projection of the body along one direction (the Sun's or the
-// airflow's): the filled triangles kept for drawing, the plane axes u and w
-// they are given in, the unit direction and the force (N, ECI).
+// airflow's): the filled triangles kept for drawing (none in a run without a
+// window), the plane axes u and w they are given in, the unit direction and
+// the force (N, ECI).
 struct SAT_PROJECTION_BLOCK {
     RASTER_TRIANGLE_LIST* triangles;
     VEC3 u;

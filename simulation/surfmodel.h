@@ -38,8 +38,7 @@ SURFMODEL_POINT* SURFMODEL_FindByName(SURFMODEL_POINT* head, const char* name);
 // Allocates the shared raster buffer on the first call; 0 when that fails.
 uint32_t SURFMODEL_PrepareRaster(SURFMODEL* model);
 // Whether the projections record their filled triangles (on after init). Only
-// drawing reads them: a run without a window need not record them, which
-// saves walking the recycled triangle records on every projection.
+// drawing reads them, so a run without a window does not record them.
 void SURFMODEL_KeepTriangles(uint32_t keep);
 void SURFMODEL_TransformPoints(SURFMODEL* model, const MAT33* rotation);
 void SURFMODEL_ProjectPoints(SURFMODEL* model, VEC3 direction);
