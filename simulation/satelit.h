@@ -66,6 +66,54 @@ constexpr uint32_t SAT_ORBIT_HISTORY_CAPACITY = 400;
 constexpr uint32_t SAT_MAX_DISTANCE_BORDERS = 8;
 
 struct SATELIT {
+    // What every 10 ms attitude step and module run reads or writes, kept
+    // together at the head of the record: with many satellites each step then
+    // brings few cache lines of each satellite back in.
+    SATELIT* next;
+    SWMODULE* modules;
+    COIL* coils;
+    TIME_MS lastAttitudeTime;
+    TIME_MS nextProjectionTime;
+    uint32_t attitudePending;
+    uint32_t coilDipoleStale;   // a coil's current has changed since the sum
+    uint32_t projectionsSkipped;
+    uint32_t gravityTorque;
+    uint32_t magneticTorque;
+    uint32_t bodyTestTorqueGiven;
+    uint32_t eciTestTorqueGiven;
+    uint32_t bdotGiven;
+    uint32_t bcrossGiven;
+    uint32_t solarTorque;
+    uint32_t dragTorque;
+    double energyDamping;
+    VEC3 position;        // km, ECI
+    VEC3 velocity;        // km/s, ECI
+    double altitude;      // km above 6378.135 km
+    VEC3 fieldEci;
+    VEC3 fieldBody;
+    VEC3 permanentMagnet;
+    VEC3 residualDipole;
+    VEC3 coilDipoleSum;
+    VEC3 bodyTestTorque;
+    VEC3 eciTestTorque;
+    // The orbit state the gravity gradient was last set up for, with the unit
+    // vector away from the Earth's centre (ECI) and the orbital rate (rad/s)
+    // it gave: they change only when the orbit steps.
+    struct {
+        VEC3 position, velocity;
+        double altitude;
+        double radius;   // km from the Earth's centre
+        VEC3 up;
+        double rate;
+    } gravityFrame;
+    // Torques and dipoles (ECI)
+    VEC3 totalDipole;
+    VEC3 gravityGradientTorque;
+    VEC3 magneticTorqueVector;
+    VEC3 solarTorqueVector;
+    VEC3 dragTorqueVector;
+    ATTITUDE_STATE attitude;
+
     // Orbit definition and propagation
     uint32_t orbitModel;
     TIME_MS lastOrbitTime;
@@ -81,28 +129,13 @@ struct SATELIT {
     uint32_t fieldModel;
     VEC3 homogeneousField;
     uint32_t atmosphereModel;
-    SWMODULE* modules;
 
     // Attitude definition and state
-    TIME_MS lastAttitudeTime;
-    uint32_t attitudePending;
     VEC3 centreOfMass;
     uint32_t attitudeMethod;
     QUAT initialAttitude;
     VEC3 initialAngularVelocity;
-    ATTITUDE_STATE attitude;
-    uint32_t gravityTorque;
-    uint32_t magneticTorque;
-    VEC3 residualDipole;
-    VEC3 permanentMagnet;
-    double energyDamping;
-    uint32_t bodyTestTorqueGiven;
-    VEC3 bodyTestTorque;
-    uint32_t eciTestTorqueGiven;
-    VEC3 eciTestTorque;
-    uint32_t bdotGiven;
     BDOT_CONTROLLER bdot;
-    uint32_t bcrossGiven;
     BCROSS_CONTROLLER bcross;
     MASSMODEL* massModels;
     MASSMODEL* massModelInUse;
@@ -110,21 +143,11 @@ struct SATELIT {
     SURFMODEL* surfaceModelInUse;
     double meanReflectivity;
     double dragCoefficient;
-    TIME_MS nextProjectionTime;
-    uint32_t projectionsSkipped;
-    uint32_t solarTorque;
-    uint32_t dragTorque;
     SAT_PROJECTION_BLOCK sunProjection;
     SAT_PROJECTION_BLOCK dragProjection;
-    COIL* coils;
-    VEC3 coilDipoleSum;
-    uint32_t coilDipoleStale;   // a coil's current has changed since the sum
     DDITEM* dataItems;
 
     // Orbit and environment state
-    VEC3 position;        // km, ECI
-    VEC3 velocity;        // km/s, ECI
-    double altitude;      // km above 6378.135 km
     double longitude;     // deg, -180..180
     double latitude;      // deg
     double illumination;  // % of the Sun's disc
@@ -134,8 +157,6 @@ struct SATELIT {
     VEC3 orbitAxes[3];
     MAT33 orbitMatrix;
     VEC3 fieldMag;
-    VEC3 fieldEci;
-    VEC3 fieldBody;
     uint32_t firstFieldStep;
     VEC3 previousField;
     TIME_MS previousFieldTime;
@@ -145,23 +166,7 @@ struct SATELIT {
     double dragPressure;
     double solarPressure;
 
-    // The orbit state the gravity gradient was last set up for, with the unit
-    // vector away from the Earth's centre (ECI) and the orbital rate (rad/s)
-    // it gave: they change only when the orbit steps.
-    struct {
-        VEC3 position, velocity;
-        double altitude;
-        double radius;   // km from the Earth's centre
-        VEC3 up;
-        double rate;
-    } gravityFrame;
-
-    // Torques and dipoles (ECI)
-    VEC3 totalDipole;
-    VEC3 gravityGradientTorque;
-    VEC3 magneticTorqueVector;
-    VEC3 solarTorqueVector;
-    VEC3 dragTorqueVector;
+    // The controllers' dipoles (ECI) and the propagators' working values
     VEC3 bdotDipole;
     VEC3 bcrossDipole;
     double keplerWork[2];
@@ -238,7 +243,6 @@ struct SATELIT {
     // What the 3-D view draws, copied at each frame's snapshot.
     SATELIT_DRAWING_COPY drawing;
 
-    SATELIT* next;
 };
 
 uint32_t SATELIT_AllocHistory(SATELIT* sat);
