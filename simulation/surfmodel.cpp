@@ -4,8 +4,11 @@
 #include "simulation/surfmodel.h"
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <strings.h>
+#include <utility>
+#include <vector>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -68,10 +71,19 @@ static void FreeLists(SURFMODEL_POINT* points, SURFMODEL_QUAD* quads)
     }
 }
 
+// Gathered records leave with their block; the points' names are their own.
+static void FreeGathered(SURFMODEL* model)
+{
+    for (SURFMODEL_POINT* p = model->points; p; p = p->next)
+        if (p->name) POOL_Free(p->name);
+    POOL_Free(model->records);
+}
+
 void SURFMODEL_Free(SURFMODEL* model)
 {
     if (!model) return;
-    FreeLists(model->points, model->quads);
+    if (model->records) FreeGathered(model);
+    else FreeLists(model->points, model->quads);
     if (model->name) POOL_Free(model->name);
     POOL_Free(model);
     if (s_rasterPrepared) {
@@ -207,6 +219,76 @@ static uint32_t ReadLines(SURFMODEL_POINT** points, SURFMODEL_QUAD** quads)
     return 1;
 }
 
+// ---- gathering -------------------------------------------------------------------------------
+
+// The points and quads are read one by one, each record in the heap between
+// names and allocation records of its own. A projection walks them all, and
+// with many satellites every record was a cache miss of its own, waited for
+// before the next could be found. Once the model is read they are moved, in
+// list order, into one block; the lists and the corners then point into it.
+// Without the memory for the block the records stay where they are.
+
+// The new place of each point, looked up by its old address.
+using POINT_MOVES = std::vector<std::pair<uintptr_t, SURFMODEL_POINT*>>;
+
+static SURFMODEL_POINT* MovePoints(SURFMODEL_POINT* from, SURFMODEL_POINT* to, POINT_MOVES* moves)
+{
+    SURFMODEL_POINT* head = from ? to : nullptr;
+    while (from) {
+        SURFMODEL_POINT* next = from->next;
+        *to = *from;
+        to->next = next ? to + 1 : nullptr;
+        moves->emplace_back(reinterpret_cast<uintptr_t>(from), to);
+        POOL_Free(from);   // its name now belongs to the moved point
+        from = next;
+        ++to;
+    }
+    std::sort(moves->begin(), moves->end());
+    return head;
+}
+
+static SURFMODEL_POINT* MovedPoint(const POINT_MOVES& moves, const SURFMODEL_POINT* old)
+{
+    uintptr_t address = reinterpret_cast<uintptr_t>(old);
+    auto it = std::lower_bound(moves.begin(), moves.end(), address,
+                               [](const auto& move, uintptr_t a) { return move.first < a; });
+    return it != moves.end() && it->first == address ? it->second : nullptr;
+}
+
+static SURFMODEL_QUAD* MoveQuads(SURFMODEL_QUAD* from, SURFMODEL_QUAD* to, const POINT_MOVES& moves)
+{
+    SURFMODEL_QUAD* head = from ? to : nullptr;
+    while (from) {
+        SURFMODEL_QUAD* next = from->next;
+        *to = *from;
+        for (SURFMODEL_POINT*& corner : to->corners) corner = MovedPoint(moves, corner);
+        to->next = next ? to + 1 : nullptr;
+        SURFMODEL_FreeQuad(from);
+        from = next;
+        ++to;
+    }
+    return head;
+}
+
+static void GatherRecords(SURFMODEL* model)
+{
+    size_t pointCount = 0, quadCount = 0;
+    for (const SURFMODEL_POINT* p = model->points; p; p = p->next) ++pointCount;
+    for (const SURFMODEL_QUAD* q = model->quads; q; q = q->next) ++quadCount;
+    size_t size = pointCount * sizeof(SURFMODEL_POINT) + quadCount * sizeof(SURFMODEL_QUAD);
+    if (size == 0 || size >= 0xFFFFFFFFu) return;
+    POINT_MOVES moves;
+    moves.reserve(pointCount);
+    MEMORY_SetTag("SURFACE_MODEL:points and quads");
+    auto* block = static_cast<uint8_t*>(POOL_Alloc(static_cast<uint32_t>(size + 1)));
+    if (!block) return;
+    auto* points = reinterpret_cast<SURFMODEL_POINT*>(block);
+    auto* quads = reinterpret_cast<SURFMODEL_QUAD*>(block + pointCount * sizeof(SURFMODEL_POINT));
+    model->points = MovePoints(model->points, points, &moves);
+    model->quads = MoveQuads(model->quads, quads, moves);
+    model->records = block;
+}
+
 static SURFMODEL* CreateModel(char* name, SURFMODEL_POINT* points, SURFMODEL_QUAD* quads)
 {
     MEMORY_SetTag("SURFMODEL-objekt");
@@ -219,6 +301,7 @@ static SURFMODEL* CreateModel(char* name, SURFMODEL_POINT* points, SURFMODEL_QUA
     model->name = name;
     model->points = points;
     model->quads = quads;
+    GatherRecords(model);
     return model;
 }
 

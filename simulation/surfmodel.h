@@ -29,6 +29,7 @@ struct SURFMODEL {
     char* name;
     SURFMODEL_POINT* points;  // newest first
     SURFMODEL_QUAD* quads;    // newest first
+    void* records;            // the block holding the points, then the quads; null while each is its own
     SURFMODEL* next;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
+#include "foundation/memory.h"
 #include "simulation/raster.h"
 #include "simulation/surfmodel.h"
 #include "tests/foundation/iotxt_test_support.h"
@@ -235,6 +236,38 @@ TEST_F(SurfModelTest, LaterPointsHideEarlierOnesAndTheQuadLineEndsAtItsFourthNam
     EXPECT_EQ(newest->corners[1], oldest->corners[1]);
     EXPECT_EQ(SURFMODEL_FindByName(m->points, "D"), oldest->corners[3]);
     EXPECT_EQ(SURFMODEL_FindByName(m->points, "e"), nullptr);
+}
+
+// The records read one by one end in one block, in list order, with the
+// corners on the moved points. A second model read and freed leaves the
+// tracked heap as the first did (the pools keep small blocks for reuse).
+TEST_F(SurfModelTest, ReadRecordsAreGatheredInListOrderAndFreedWithTheModel)
+{
+    uint32_t blocks[2];
+    for (uint32_t& count : blocks) {
+        SURFMODEL* m = Load(Box(0.2, 0.1, 0.3, 0.01, 0.02, 0.03));
+        ASSERT_NE(m, nullptr) << LogText();
+        ASSERT_NE(m->records, nullptr);
+        int points = 0;
+        for (SURFMODEL_POINT* p = m->points; p; p = p->next, ++points) {
+            EXPECT_EQ(p, m->points + points);
+            EXPECT_EQ(p->name, "c" + std::to_string(7 - points));   // newest first
+        }
+        EXPECT_EQ(points, 8);
+        auto* quads = reinterpret_cast<SURFMODEL_QUAD*>(m->points + points);
+        int quadCount = 0;
+        for (SURFMODEL_QUAD* q = m->quads; q; q = q->next, ++quadCount) {
+            EXPECT_EQ(q, quads + quadCount);
+            for (SURFMODEL_POINT* corner : q->corners) EXPECT_EQ(SURFMODEL_FindByName(m->points, corner->name), corner);
+        }
+        EXPECT_EQ(quadCount, 6);
+        ASSERT_EQ(SURFMODEL_PrepareRaster(m), 1u);
+        EXPECT_NEAR(Project(m, VEC3{0, 0, 1}).area, 0.02, 1e-4);
+        SURFMODEL_Free(m);
+        model_ = nullptr;
+        count = MEMORY_LiveBlockCount();
+    }
+    EXPECT_EQ(blocks[1], blocks[0]);
 }
 
 // One case per message group: the satellite's line, the file's words, a
