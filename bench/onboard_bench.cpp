@@ -229,11 +229,10 @@ void BM_TickBdotFeedAndPropagateOnly(benchmark::State& state)
 {
     SWMODULE* m = Ready(state, "bdot");
     if (!m) return;
-    const SWMODULE_BINDINGS& in = m->inputBindings[SWMODULE_ENTRY_10MS - 1];
-    const SWMODULE_BINDINGS& out = m->outputBindings[SWMODULE_ENTRY_10MS - 1];
+    const SWMODULE_BINDINGS* bound = &m->bindings[SWMODULE_ENTRY_10MS - 1];
     for (auto _ : state) {
-        SWMODULE_FeedInputs(m, in.index, in.count);
-        SWMODULE_PropagateOutputs(m, out.index, out.count);
+        SWMODULE_FeedInputs(m, SWMODULE_BoundInputs(bound), bound->inputCount);
+        SWMODULE_PropagateOutputs(m, SWMODULE_BoundOutputs(bound), bound->outputCount);
     }
 }
 BENCHMARK(BM_TickBdotFeedAndPropagateOnly);

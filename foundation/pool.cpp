@@ -116,6 +116,30 @@ POOL_BLOCK POOL_Alloc(uint32_t size)
     return h ? BlockOf(h) : nullptr;
 }
 
+// The pool block that holds the line-aligned one lies just before it, its
+// address kept in the word before the aligned start.
+POOL_BLOCK POOL_AllocLine(uint32_t size)
+{
+    if (size > UINT32_MAX - POOL_LINE - sizeof(void*))
+        return nullptr;
+    auto* outer = static_cast<char*>(POOL_Alloc(size + POOL_LINE + sizeof(void*)));
+    if (!outer)
+        return nullptr;
+    uintptr_t start = (reinterpret_cast<uintptr_t>(outer) + sizeof(void*) + POOL_LINE - 1) & ~uintptr_t{POOL_LINE - 1};
+    auto* block = reinterpret_cast<char*>(start);
+    memcpy(block - sizeof(void*), &outer, sizeof outer);
+    return block;
+}
+
+void POOL_FreeLine(POOL_BLOCK block)
+{
+    if (!block)
+        return;
+    void* outer = nullptr;
+    memcpy(&outer, static_cast<char*>(block) - sizeof outer, sizeof outer);
+    POOL_Free(outer);
+}
+
 POOL_BLOCK POOL_AllocFromPool(uint32_t poolIndex)
 {
     if (poolIndex >= POOL_SLOTS || !g_slots[poolIndex].inUse)

@@ -11,6 +11,12 @@ int32_t POOL_Create(uint16_t blockSize, uint16_t maxCached);
 POOL_BLOCK POOL_Alloc(uint32_t size);
 POOL_BLOCK POOL_AllocFromPool(uint32_t poolIndex);
 void POOL_Free(POOL_BLOCK block);
+// A block that starts on a cache line, for records whose leading fields every
+// step of every satellite reads: so placed, they take as few lines as they can.
+// Free it with POOL_FreeLine only.
+constexpr uint32_t POOL_LINE = 64;
+POOL_BLOCK POOL_AllocLine(uint32_t size);
+void POOL_FreeLine(POOL_BLOCK block);
 POOL_BLOCK POOL_Realloc(POOL_BLOCK oldBlock, uint32_t oldSize, uint32_t newSize);
 void POOL_Destroy(uint32_t slot);
 void POOL_Done();

@@ -235,12 +235,14 @@ void BindPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t entryCell)
     } else if (entry < SWMODULE_ENTRY_WARM_START || entry > SWMODULE_ENTRY_BUS_MESSAGE) {
         KOM_Log(texts.bindBadEntry, name, entry);
     } else {
-        SWMODULE_BINDINGS& list = output ? module->outputBindings[entry - 1] : module->inputBindings[entry - 1];
+        SWMODULE_BINDINGS* list = &module->bindings[entry - 1];
+        const uint16_t* bound = output ? SWMODULE_BoundOutputs(list) : SWMODULE_BoundInputs(list);
+        uint16_t count = output ? list->outputCount : list->inputCount;
         bool present = false;
-        for (uint16_t i = 0; i < list.count; ++i) present = present || list.index[i] == index;
+        for (uint16_t i = 0; i < count; ++i) present = present || bound[i] == index;
         if (present) KOM_Log(texts.bindRepeated, name, entry);
-        else if (list.count >= SWMODULE_MAX_PORTS) KOM_Log(texts.bindFull, name, entry);
-        else list.index[list.count++] = index;
+        else if (count >= SWMODULE_MAX_PORTS) KOM_Log(texts.bindFull, name, entry);
+        else SWMODULE_AddBinding(list, output, index);
     }
     POOL_Free(name);
     SIM51_BackcallReturn(regs);

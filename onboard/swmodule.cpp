@@ -2,6 +2,7 @@
 // module's 8051 image, the linking of its connections and its release.
 #include "onboard/swmodule.h"
 #include <cinttypes>
+#include <cstddef>
 #include <cstring>
 #include <strings.h>
 #include "foundation/iotxt.h"
@@ -363,11 +364,15 @@ uint32_t CompleteDraft(SWMODULE_DRAFT* d)
     return 1;
 }
 
+static_assert(offsetof(SWMODULE, next) + sizeof(SWMODULE*) <= 2 * POOL_LINE,
+              "the scheduling and a run read the first two lines of a module");
+
+// The port arrays start on a line, as each of their records does.
 template <typename T>
 T* CopyArray(MEMORY_TAG tag, const T* items, uint16_t count)
 {
     MEMORY_SetTag(tag);
-    auto* array = static_cast<T*>(POOL_Alloc(sizeof(T) * (count ? count : 1) + 1));
+    auto* array = static_cast<T*>(POOL_AllocLine(sizeof(T) * (count ? count : 1) + 1));
     if (array) memcpy(static_cast<void*>(array), items, sizeof(T) * count);
     return array;
 }
@@ -377,16 +382,16 @@ SWMODULE* BuildModule(SWMODULE_DRAFT* d)
     SWMODULE_INPUT* inputs = CopyArray("SWMODULE:module input array", d->inputs, d->inputCount);
     SWMODULE_OUTPUT* outputs = CopyArray("SWMODULE:module output array", d->outputs, d->outputCount);
     if (!inputs || !outputs) {
-        if (inputs) POOL_Free(inputs);
-        if (outputs) POOL_Free(outputs);
+        POOL_FreeLine(inputs);
+        POOL_FreeLine(outputs);
         LOG_Printf("SWMODULE: nedostatek paměti na řádku %d.\n", Line());
         return nullptr;
     }
     MEMORY_SetTag("SWMODULE:onboard module struct");
-    auto* m = static_cast<SWMODULE*>(POOL_Alloc(sizeof(SWMODULE) + 1));
+    auto* m = static_cast<SWMODULE*>(POOL_AllocLine(sizeof(SWMODULE) + 1));
     if (!m) {
-        POOL_Free(inputs);
-        POOL_Free(outputs);
+        POOL_FreeLine(inputs);
+        POOL_FreeLine(outputs);
         LOG_Printf("SWMODULE: nedostatek paměti pro nový palubní modul.\n");
         return nullptr;
     }
@@ -484,7 +489,7 @@ void SWMODULE_Destroy(SWMODULE* module)
         FreeText(&module->inputs[i].name);
         SWMODULE_FreeConnection(&module->inputs[i].source);
     }
-    if (module->inputs) POOL_Free(module->inputs);
+    POOL_FreeLine(module->inputs);
     for (uint16_t i = 0; i < module->outputCount; ++i) {
         SWMODULE_OUTPUT* output = &module->outputs[i];
         FreeText(&output->name);
@@ -495,9 +500,9 @@ void SWMODULE_Destroy(SWMODULE* module)
             r = next;
         }
     }
-    if (module->outputs) POOL_Free(module->outputs);
+    POOL_FreeLine(module->outputs);
     SWMODULE_FreeConnection(&module->powerSource);
-    POOL_Free(module);
+    POOL_FreeLine(module);
 }
 
 SWMODULE* SWMODULE_FindByName(SWMODULE* firstModule, const char* name)
@@ -525,6 +530,18 @@ SWMODULE_OUTPUT* SWMODULE_FindOutput(SWMODULE* module, const char* name, uint16_
         return &module->outputs[i];
     }
     return nullptr;
+}
+
+void SWMODULE_AddBinding(SWMODULE_BINDINGS* bindings, bool output, uint16_t index)
+{
+    uint16_t* outputs = bindings->index + bindings->inputCount;
+    if (output) {
+        outputs[bindings->outputCount++] = index;
+        return;
+    }
+    memmove(outputs + 1, outputs, bindings->outputCount * sizeof *outputs);
+    outputs[0] = index;
+    bindings->inputCount++;
 }
 
 uint16_t SWMODULE_CodeWord(const SWMODULE* module, uint16_t cell)

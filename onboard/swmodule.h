@@ -47,8 +47,9 @@ constexpr uint16_t SWMODULE_CELL_MESSAGE_IRAM = 0xFF8F;
 constexpr uint16_t SWMODULE_CELL_RECEIVE_BUFFER = 0xFF90;
 constexpr uint16_t SWMODULE_CELL_SEND_BUFFER = 0xFF92;
 
-// The fields that feeding and propagation touch come first in the port records.
-struct SWMODULE_INPUT {
+// The fields that feeding and propagation touch come first in the port
+// records; every record of an array starts on a line of its own.
+struct alignas(64) SWMODULE_INPUT {
     uint16_t address;
     SW_VALUE value;
     SW_CONNECTION source;
@@ -56,8 +57,8 @@ struct SWMODULE_INPUT {
     char* name;
 };
 
-// The fields propagation touches fill the first 64 bytes.
-struct SWMODULE_OUTPUT {
+// The fields propagation touches fill the first line.
+struct alignas(64) SWMODULE_OUTPUT {
     uint16_t address;
     uint16_t poweredCount;
     uint32_t refreshStamp;
@@ -74,14 +75,24 @@ struct SWMODULE_OUTPUT {
     uint32_t declared;
 };
 
-// Indexes of the inputs or outputs bound to one entry, in binding order.
+// Indexes of the inputs and outputs bound to one entry: the inputs', then
+// the outputs', each kind in binding order. Kept in one array, a run of an
+// entry with few ports reads both kinds from one or two lines.
 struct SWMODULE_BINDINGS {
-    uint16_t count;
-    uint16_t index[SWMODULE_MAX_PORTS];
+    uint16_t inputCount;
+    uint16_t outputCount;
+    uint16_t index[2 * SWMODULE_MAX_PORTS];
 };
 
-// The fields that the scheduling of every satellite reads at each step and
-// a periodic run uses lead the record, so that a run touches few lines of it.
+inline const uint16_t* SWMODULE_BoundInputs(const SWMODULE_BINDINGS* b) { return b->index; }
+inline const uint16_t* SWMODULE_BoundOutputs(const SWMODULE_BINDINGS* b) { return b->index + b->inputCount; }
+// Adds the index after the others of its kind; the caller has checked that
+// it is new and that its kind has room.
+void SWMODULE_AddBinding(SWMODULE_BINDINGS* bindings, bool output, uint16_t index);
+
+// The record starts on a cache line. The fields that the scheduling of every
+// satellite reads at each step and a periodic run uses fill its first two
+// lines, so that a run touches few lines of it.
 struct SWMODULE {
     uint32_t period;
     uint32_t powerState;
@@ -117,8 +128,7 @@ struct SWMODULE {
     KOMBUS_MODULE* bus;       // null when the module does not communicate
     TIME_MS powerOnTime;
     KOM_LOG_GATE* logGate;    // counts of the lines logged for the module in this run
-    SWMODULE_BINDINGS inputBindings[SWMODULE_ENTRY_COUNT];
-    SWMODULE_BINDINGS outputBindings[SWMODULE_ENTRY_COUNT];
+    SWMODULE_BINDINGS bindings[SWMODULE_ENTRY_COUNT];
 };
 
 // The module on whose behalf emulated code runs.

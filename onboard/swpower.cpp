@@ -28,11 +28,10 @@ void RunEntry(SWMODULE* module, uint32_t code, uint32_t budget)
     uint16_t address = module->entries[code - 1];
     if (!address) return;
     SWMODULE_CurrentModule = module;
-    const SWMODULE_BINDINGS& inputs = module->inputBindings[code - 1];
-    const SWMODULE_BINDINGS& outputs = module->outputBindings[code - 1];
-    SWMODULE_FeedInputs(module, inputs.index, inputs.count);
+    const SWMODULE_BINDINGS* bound = &module->bindings[code - 1];
+    SWMODULE_FeedInputs(module, SWMODULE_BoundInputs(bound), bound->inputCount);
     if (module->codeKind == SWMODULE_CODE_X51) SIM51_Run(module->cpu, address, budget);
-    SWMODULE_PropagateOutputs(module, outputs.index, outputs.count);
+    SWMODULE_PropagateOutputs(module, SWMODULE_BoundOutputs(bound), bound->outputCount);
 }
 
 // ---- start -----------------------------------------------------------------

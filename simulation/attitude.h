@@ -20,8 +20,6 @@ struct ATTITUDE_STATE {
     double damping;
     MAT33 inverseInertia;
     MAT33 worldInverseInertia;
-    MAT33 principalMoments;
-    MAT33 principalAxes;
     MAT33 rotation;            // body -> world
     MAT33 rotationT;
     VEC3 angularMomentum;
@@ -38,6 +36,9 @@ struct ATTITUDE_STATE {
     VEC3 omegaDot;
     VEC3 omegaDDot;
     VEC3 omegaDDDot;
+    // Set once from the inertia; a step does not read them.
+    MAT33 principalMoments;
+    MAT33 principalAxes;
 };
 
 void ATTITUDE_ModuleInit();

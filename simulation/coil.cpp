@@ -1,6 +1,7 @@
 // COIL: the coil block of a satellite, its link to the driving module outputs,
 // the current with its timed history, energy, average power and dipole.
 #include "simulation/coil.h"
+#include <cstddef>
 #include <cstring>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
@@ -14,6 +15,10 @@ static constexpr int64_t kOutputLimit = 10000;
 static constexpr TIME_MS kRepeatSpacingMs = 1000;
 static constexpr TIME_MS kHistorySpanMs = 65001;
 static constexpr uint32_t kFirstHistoryCapacity = 64;
+
+// The lines a module run and an attitude update touch; see the record.
+static_assert(offsetof(COIL, current) == POOL_LINE && offsetof(COIL, sideA) == 2 * POOL_LINE,
+              "a coil's hot fields fill its first two lines");
 
 void COIL_Init() {}
 void COIL_Done() {}
@@ -261,7 +266,7 @@ COIL* COIL_Parse(SATELIT* satellite)
         return nullptr;
     }
     MEMORY_SetTag("COIL-struct");
-    COIL* coil = static_cast<COIL*>(POOL_Alloc(sizeof(COIL) + 1));
+    COIL* coil = static_cast<COIL*>(POOL_AllocLine(sizeof(COIL) + 1));
     if (!coil) {
         POOL_Free(name);
         Fail("COIL: nedostatek paměti pro model cívky na řádku %d.\n");
@@ -274,7 +279,7 @@ COIL* COIL_Parse(SATELIT* satellite)
         // Every connection read so far is freed with the record.
         FreeConnections(coil);
         POOL_Free(coil->name);
-        POOL_Free(coil);
+        POOL_FreeLine(coil);
         return nullptr;
     }
     return coil;
@@ -523,5 +528,5 @@ void COIL_Free(COIL* coil)
     if (coil->name) POOL_Free(coil->name);
     FreeConnections(coil);
     FreeQueue(coil);
-    POOL_Free(coil);
+    POOL_FreeLine(coil);
 }

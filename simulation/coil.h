@@ -24,8 +24,10 @@ struct COIL_QUEUE_ITEM {
     double current;
 };
 
-// The fields that a module run and an attitude update touch come first,
-// together, so that a coil costs few cache lines per step.
+// The record starts on a cache line. A module run that sets the current
+// reads and writes the first two lines only: the output's scale, the energy,
+// the current and its history. The third holds what an attitude update
+// reads besides the current: the winding's size and direction.
 struct COIL {
     uint32_t driving;
     int32_t voltageValue;
@@ -34,8 +36,8 @@ struct COIL {
     double resistance;           // ohm
     double power;                // W
     double energy;               // J since the link
-    double current;              // A
     TIME_MS energyTime;
+    double current;              // A
     SATELIT* satellite;
     // The history: a ring of queueCapacity items (a power of two, 0 before
     // the first), queueCount of them held from index queueOldest on. The

@@ -67,8 +67,8 @@ constexpr uint32_t SAT_MAX_DISTANCE_BORDERS = 8;
 
 struct SATELIT {
     // What every 10 ms attitude step and module run reads or writes, kept
-    // together at the head of the record: with many satellites each step then
-    // brings few cache lines of each satellite back in.
+    // together at the head of the record, which starts on a cache line: with
+    // many satellites each step then brings few lines of each satellite back in.
     SATELIT* next;
     SWMODULE* modules;
     COIL* coils;
@@ -94,8 +94,6 @@ struct SATELIT {
     VEC3 permanentMagnet;
     VEC3 residualDipole;
     VEC3 coilDipoleSum;
-    VEC3 bodyTestTorque;
-    VEC3 eciTestTorque;
     // The orbit state the gravity gradient was last set up for, with the unit
     // vector away from the Earth's centre (ECI) and the orbital rate (rad/s)
     // it gave: they change only when the orbit steps.
@@ -113,6 +111,8 @@ struct SATELIT {
     VEC3 solarTorqueVector;
     VEC3 dragTorqueVector;
     ATTITUDE_STATE attitude;
+    VEC3 bodyTestTorque;    // read only when given
+    VEC3 eciTestTorque;
 
     // Orbit definition and propagation
     uint32_t orbitModel;

@@ -82,7 +82,7 @@ void SATS_FreeSatellite(SATELIT* sat)
 {
     if (!sat) return;
     SATELIT_Free(sat);
-    POOL_Free(sat);
+    POOL_FreeLine(sat);
 }
 
 void SATS_LogRunSummary()
@@ -136,7 +136,7 @@ static uint32_t BeginSatellite()
     }
     if (++s_begun == kManySatellites) MEMORY_UseLargePages();
     MEMORY_SetTag("SATELIT:satelit");
-    SATELIT* sat = static_cast<SATELIT*>(POOL_Alloc(sizeof(SATELIT) + 1));
+    SATELIT* sat = static_cast<SATELIT*>(POOL_AllocLine(sizeof(SATELIT) + 1));
     if (!sat) {
         LOG_Printf("SATS: pro vytvoření seznamu satelitů není dostatek paměti.\n");
         return 0;

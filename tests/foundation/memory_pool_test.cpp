@@ -155,6 +155,21 @@ TEST_F(HeapTest, BlocksAreAlignedForAnyType)
     }
 }
 
+TEST_F(HeapTest, LineBlocksStartOnALineAndFreeTheirWholeBlock)
+{
+    for (uint32_t size : {0u, 1u, 63u, 64u, 200u, 1000u}) {
+        MEMORY_SetTag("TEST:line");
+        auto* p = static_cast<uint8_t*>(POOL_AllocLine(size));
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % POOL_LINE, 0u) << size;
+        memset(p, 0xA5, size);
+        POOL_FreeLine(p);
+    }
+    POOL_FreeLine(nullptr);
+    POOL_Done();
+    EXPECT_TRUE(LeakLines().empty());
+}
+
 TEST_F(HeapTest, FreeOfNullAndReallocToSmaller)
 {
     POOL_Free(nullptr);   // nothing happens

@@ -140,8 +140,10 @@ void main(void)
                   "SWMODULE: Chyba funkce BindOutput: lokální jméno \"Ghost\" nebylo nakonfigurovanáno\n");
     SWMODULE* m = modules_;
     EXPECT_EQ(m->inputs[0].value.type, SWTYPE_3xINT);   // the first declaration holds
-    EXPECT_EQ(m->inputBindings[SWMODULE_ENTRY_1MS - 1].count, 1);
-    EXPECT_EQ(m->outputBindings[SWMODULE_ENTRY_10MS - 1].count, 1);
+    EXPECT_EQ(m->bindings[SWMODULE_ENTRY_1MS - 1].inputCount, 1);
+    EXPECT_EQ(m->bindings[SWMODULE_ENTRY_1MS - 1].outputCount, 0);
+    EXPECT_EQ(m->bindings[SWMODULE_ENTRY_10MS - 1].inputCount, 0);
+    EXPECT_EQ(m->bindings[SWMODULE_ENTRY_10MS - 1].outputCount, 1);
     EXPECT_EQ(m->period, 10u);
     EXPECT_NE(m->entries[SWMODULE_ENTRY_10MS - 1], 0);
 }

@@ -1,7 +1,9 @@
 // The "onboard_module" block: keywords with their defaults, limits and
 // messages, the acceptance of module images, and the linking of connections.
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <string>
+#include "foundation/pool.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
 #include "tests/onboard/module_harness.h"
@@ -74,6 +76,10 @@ TEST_F(ModuleParseTest, EveryKeywordIsReadIntoTheRecord)
     EXPECT_EQ(sink->lowestAddress, 3);
     EXPECT_EQ(sink->highestAddress, 9);
     EXPECT_EQ(sink->receiveBuffers, 4);
+    // The records every step reads start on cache lines.
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(sink) % POOL_LINE, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(sink->inputs) % POOL_LINE, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(Module("Source")->outputs) % POOL_LINE, 0u);
 
     FreeModules();
     ASSERT_TRUE(Parse(Block("Small", image, "  kombus_implementation = SMALL\n  kombus_address = 2\n") +
@@ -85,6 +91,30 @@ TEST_F(ModuleParseTest, EveryKeywordIsReadIntoTheRecord)
 
 // Each malformed line is refused with its one message naming the line; one
 // case per message (the bounds of counts and addresses at both ends).
+TEST(ModuleBindings, InputsPrecedeOutputsEachInBindingOrder)
+{
+    SWMODULE_BINDINGS b{};
+    SWMODULE_AddBinding(&b, true, 5);
+    SWMODULE_AddBinding(&b, false, 2);
+    SWMODULE_AddBinding(&b, true, 7);
+    SWMODULE_AddBinding(&b, false, 3);
+    ASSERT_EQ(b.inputCount, 2);
+    ASSERT_EQ(b.outputCount, 2);
+    EXPECT_EQ(SWMODULE_BoundInputs(&b)[0], 2);
+    EXPECT_EQ(SWMODULE_BoundInputs(&b)[1], 3);
+    EXPECT_EQ(SWMODULE_BoundOutputs(&b)[0], 5);
+    EXPECT_EQ(SWMODULE_BoundOutputs(&b)[1], 7);
+    // Both kinds full at once still fit.
+    SWMODULE_BINDINGS full{};
+    for (uint16_t i = 0; i < SWMODULE_MAX_PORTS; ++i) {
+        SWMODULE_AddBinding(&full, true, i);
+        SWMODULE_AddBinding(&full, false, static_cast<uint16_t>(100 + i));
+    }
+    EXPECT_EQ(SWMODULE_BoundInputs(&full)[SWMODULE_MAX_PORTS - 1], 100 + SWMODULE_MAX_PORTS - 1);
+    EXPECT_EQ(SWMODULE_BoundOutputs(&full)[0], 0);
+    EXPECT_EQ(SWMODULE_BoundOutputs(&full)[SWMODULE_MAX_PORTS - 1], SWMODULE_MAX_PORTS - 1);
+}
+
 TEST_F(ModuleParseTest, EachMalformedLineHasItsMessage)
 {
     std::string image = RawImage("m.img");

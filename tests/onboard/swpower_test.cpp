@@ -222,10 +222,10 @@ void main(void)
     SetupInput(M_CODE_NAME("Global"), M_TYPE_INT, &in_global);
     SetupInput(M_CODE_NAME("FromSwitch"), M_TYPE_INT, &in_output);
     BindInput(M_CODE_NAME("Global"), M_ENTRY_10MS);
-    BindInput(M_CODE_NAME("Global"), M_ENTRY_1MS);
-    BindInput(M_CODE_NAME("FromSwitch"), M_ENTRY_10MS);
     SetupOutput(M_CODE_NAME("Level"), M_TYPE_INT, &level);
     BindOutput(M_CODE_NAME("Level"), M_ENTRY_10MS);
+    BindInput(M_CODE_NAME("Global"), M_ENTRY_1MS);
+    BindInput(M_CODE_NAME("FromSwitch"), M_ENTRY_10MS);
 }
 )";
     std::string counter = Image("counter", kCounter);

@@ -92,7 +92,7 @@ TEST(SatelitAttitude, ACoilDipoleActsOverTheIntervalAfterItsChange)
     TestSatellite t(Diagonal(kCubeInertia, kCubeInertia, kCubeInertia), VEC3{0, 0, 0});
     t.sat.fieldEci = VEC3{0, 0, 50000};
     // Allocated as the parser allocates it, so that its history goes with it.
-    COIL& coil = *static_cast<COIL*>(POOL_Alloc(sizeof(COIL) + 1));
+    COIL& coil = *static_cast<COIL*>(POOL_AllocLine(sizeof(COIL) + 1));
     memset(static_cast<void*>(&coil), 0, sizeof(COIL));
     coil.windings = 200;
     coil.sideA = coil.sideB = 0.08;
