@@ -186,15 +186,13 @@ void SIM51_PopReturnAddress()
 SIM51_CPU* SIM51_CreateCpu()
 {
     MEMORY_SetTag("SIM51:cpu");
-    void* block = POOL_Alloc(sizeof(SIM51_CPU) + alignof(SIM51_CPU));
-    if (!block) return nullptr;
-    auto address = reinterpret_cast<uintptr_t>(block);
-    auto* cpu = reinterpret_cast<SIM51_CPU*>((address + alignof(SIM51_CPU) - 1) & ~(uintptr_t{alignof(SIM51_CPU)} - 1));
+    static_assert(alignof(SIM51_CPU) <= POOL_LINE);
+    auto* cpu = static_cast<SIM51_CPU*>(POOL_AllocLine(sizeof(SIM51_CPU)));
+    if (!cpu) return nullptr;
     memset(cpu, 0, sizeof(SIM51_CPU));
-    cpu->block = block;
     cpu->image = SIM51_NewImage();
     if (!cpu->image) {
-        POOL_Free(block);
+        POOL_FreeLine(cpu);
         return nullptr;
     }
     cpu->code = cpu->image->bytes;
@@ -211,7 +209,7 @@ void SIM51_DestroyCpu(SIM51_CPU* cpu)
         g_sim51Active.backcalls = nullptr;
     }
     SIM51_ReleaseImage(cpu->image);
-    POOL_Free(cpu->block);
+    POOL_FreeLine(cpu);
 }
 
 void SIM51_ClearRam(SIM51_CPU* cpu)

@@ -75,7 +75,6 @@ struct alignas(SIM51_RAM_CHUNK) SIM51_CPU {
     // the code space is read only from then on.
     uint8_t* code;
     SIM51_CODE_IMAGE* image;   // the record that holds code
-    void* block;               // the allocation that holds the record
     uint8_t startSp;
     uint8_t liveChunks;        // bit k clear: 64-byte chunk k of iram, upperIram is zero
     uint16_t imageLength;   // bytes read by the loader (a 65536-byte file stores 0)
