@@ -97,6 +97,15 @@ uint32_t StartRun(MAIN_RUN* run)
     if (!run->mainWindow)
         return 0;
     PLAT_ShowWindow(run->mainWindow, g_showState);
+    // The time thread starts before the 3-D window's render thread: creating
+    // a thread waits for the loader's lock, which the render thread holds
+    // for tens of milliseconds while it loads the GL driver. Ticks posted
+    // meanwhile wait in the queue (at most two) until the message loop runs.
+    if (!MAIN_StartTimeThread(run->mainWindow)) {
+        PLAT_DestroyWindow(run->mainWindow);
+        return 0;
+    }
+    run->timeThreadStarted = 1;
     g_simClock.speedFactor = MULTIPASS_GetSpeed();
     g_simClock.fractionAccumulator = 0;
     EVENTS_StartRun();
@@ -116,12 +125,6 @@ uint32_t StartRun(MAIN_RUN* run)
     g_simClock.endRunRequest = 0;
     g_simClock.endAllRequest = 0;
     g_simClock.lastTickTime = g_simClock.lastStepRealTime = PLAT_GetTickCount();
-    if (!MAIN_StartTimeThread(run->mainWindow)) {
-        ORBIT_Stop();
-        PLAT_DestroyWindow(run->mainWindow);
-        return 0;
-    }
-    run->timeThreadStarted = 1;
     return 1;
 }
 
