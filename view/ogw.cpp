@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -24,6 +25,7 @@ constexpr uint32_t OGW_DISABLE_WAIT_MS = 1000;
 constexpr uint32_t OGW_IDLE_POLL_MS = 5;
 constexpr uint32_t OGW_FRAME_MS = 20;
 constexpr uint32_t OGW_FAST_FRAME_MS = 15;
+constexpr uint32_t OGW_HANDOVER_WAIT_MS = 2;
 
 // One lock for all windows; it exists for the whole process, so a window
 // used outside a run's OGW_Init and OGW_Done still finds it.
@@ -32,6 +34,31 @@ PLAT_LOCK* const g_lock = &g_lockObject;
 uint32_t g_windowCounter = 0;
 thread_local OGW_WINDOW* t_current = nullptr;
 thread_local OGW_WINDOW* t_loading = nullptr;
+
+// The hand-over of the lock to a frame's snapshot. The simulation holds the
+// lock over batches of steps and leaves it only for a moment between them: a
+// render thread woken by that leave mostly found the lock taken again, and was
+// woken again and again, each time a system call for the simulation. Now a
+// render thread says that it waits, and the owner who leaves the lock waits in
+// OGW_HandOverLock until one has taken it.
+std::atomic<uint32_t> g_lockWanted{0};
+std::atomic<uint32_t> g_lockHandedOver{0};   // snapshots that got the lock
+std::mutex g_handOverMutex;
+std::condition_variable g_handOver;
+uint32_t g_handOverGaveUpAt = 0xFFFFFFFF;    // owner only
+
+// A render thread's taking of the lock for its frame.
+void EnterLockForFrame()
+{
+    g_lockWanted.fetch_add(1);
+    PLAT_EnterLock(g_lock);
+    {
+        std::lock_guard<std::mutex> guard(g_handOverMutex);
+        g_lockWanted.fetch_sub(1);
+        g_lockHandedOver.fetch_add(1);
+    }
+    g_handOver.notify_all();
+}
 
 void SetDefaults(OGW_WINDOW* w)
 {
@@ -97,7 +124,7 @@ void Rest(OGW_WINDOW* w, uint32_t ms)
 
 void CopyPendingCamera(OGW_WINDOW* w)
 {
-    PLAT_LockGuard guard(g_lock);
+    EnterLockForFrame();
     w->liveEye = w->pendingEye;
     w->liveUp = w->pendingUp;
     w->liveTarget = w->pendingTarget;
@@ -108,6 +135,7 @@ void CopyPendingCamera(OGW_WINDOW* w)
     w->liveInverseRotation = w->pendingInverseRotation;
     if (w->preDrawCallback)
         w->preDrawCallback(w);
+    PLAT_LeaveLock(g_lock);
 }
 
 void ReadViewMatrix(OGW_WINDOW* w)
@@ -337,6 +365,7 @@ void FreeRecord(OGW_WINDOW* w)
 }
 
 PLAT_LOCK* OGW_GetLock() { return g_lock; }
+uint32_t OGW_FramesWaitingForLock() { return g_lockWanted.load(); }
 
 void OGW_Init()
 {
@@ -349,6 +378,23 @@ void OGW_Done() {}
 
 void OGW_Lock() { PLAT_EnterLock(g_lock); }
 void OGW_Unlock() { PLAT_LeaveLock(g_lock); }
+
+void OGW_HandOverLock()
+{
+    // Read first: a frame that takes the lock after this counts as handed over.
+    uint32_t handed = g_lockHandedOver.load();
+    if (g_lockWanted.load() == 0)
+        return;
+    // A render thread that did not come in time (its processor busy with
+    // others) is not waited for again: it takes the lock between two steps.
+    if (handed == g_handOverGaveUpAt)
+        return;
+    std::unique_lock<std::mutex> lock(g_handOverMutex);
+    if (!g_handOver.wait_for(lock, std::chrono::milliseconds(OGW_HANDOVER_WAIT_MS),
+                             [handed] { return g_lockHandedOver.load() != handed; }))
+        g_handOverGaveUpAt = handed;
+}
+
 OGW_WINDOW* OGW_GetCurrentWindow() { return t_current; }
 
 OGW_WINDOW* OGW_CreateWindowRecord(const char* title, WNDPROC windowProc, OGW_DRAW_CALLBACK drawCallback,

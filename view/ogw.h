@@ -134,6 +134,10 @@ void OGW_RequestRedraw(OGW_WINDOW* window);
 void OGW_DestroyWindow(OGW_WINDOW* window);
 void OGW_Lock();
 void OGW_Unlock();
+// Called by the lock's owner right after its outermost OGW_Unlock: when a
+// render thread waits for the lock to take a frame's snapshot, waits (at most
+// a few ms) until it has the lock, so that the owner does not take it again first.
+void OGW_HandOverLock();
 OGW_WINDOW* OGW_GetCurrentWindow();
 void OGW_MakeCurrent(OGW_WINDOW* window);
 // Makes the window current on the calling thread for loading only, without

@@ -5,6 +5,8 @@
 #include "view/ogw.h"
 
 PLAT_LOCK* OGW_GetLock();
+// Render threads that wait for the lock to take a frame's snapshot.
+uint32_t OGW_FramesWaitingForLock();
 
 // A font or texture loaded while the window's context was not current: made
 // there by run, with the context current, before the context's next use

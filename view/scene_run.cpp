@@ -21,7 +21,11 @@ constexpr double kNearClip = 0.01;
 constexpr double kFarClip = 1e13;
 
 void LockScene() { OGW_Lock(); }
-void UnlockScene() { OGW_Unlock(); }
+void UnlockScene()
+{
+    OGW_Unlock();
+    OGW_HandOverLock();
+}
 
 void RefreshCamera(uint32_t mode)
 {

@@ -11,6 +11,7 @@
 #include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
+#include "view/ogw_internal.h"
 #include "view/ogw_movie.h"
 
 namespace {
@@ -80,6 +81,42 @@ TEST_F(OgwTest, DisableReturnsOnlyAfterTheFrameInProgress)
     EXPECT_EQ(window_->drawingEnabled.load(), 0u);
     EXPECT_EQ(window_->framesWritten, 1u);
     release.join();
+}
+
+// The simulation holds the lock over many steps and leaves it only for a
+// moment between them: a frame waiting for it takes it then, before the owner
+// takes it again. An owner who still holds it (or a frame that cannot come)
+// is not kept waiting.
+TEST_F(OgwTest, LeavingTheLockHandsItToAWaitingFrame)
+{
+    static std::atomic<int> snapshots{0};
+    snapshots = 0;
+    Open(16, 16, [](OGW_WINDOW*) { snapshots.fetch_add(1); });
+    auto holdAndAskForFrame = [this](int depth) {
+        for (int i = 0; i < depth; ++i)
+            OGW_Lock();
+        OGW_RequestRedraw(window_);
+        for (int i = 0; i < 5000 && OGW_FramesWaitingForLock() == 0; ++i)
+            PLAT_Sleep(1);
+        return OGW_FramesWaitingForLock();
+    };
+    ASSERT_EQ(holdAndAskForFrame(1), 1u);
+    OGW_Unlock();
+    OGW_HandOverLock();
+    OGW_Lock();
+    EXPECT_EQ(snapshots.load(), 1);
+    EXPECT_EQ(OGW_FramesWaitingForLock(), 0u);
+    OGW_Unlock();
+    WaitFor(g_frames, 1);
+
+    ASSERT_EQ(holdAndAskForFrame(2), 1u);
+    OGW_Unlock();
+    OGW_HandOverLock();   // still held once: gives up after a moment
+    OGW_HandOverLock();
+    EXPECT_EQ(snapshots.load(), 1);
+    OGW_Unlock();
+    WaitFor(g_frames, 2);
+    EXPECT_EQ(snapshots.load(), 2);
 }
 
 TEST_F(OgwTest, ARenderThreadThatDoesNotStopIsLeftRunningAndLogged)
