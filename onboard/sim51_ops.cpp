@@ -711,8 +711,11 @@ const SIM51_OPCODE_FN SIM51_OPCODE_TABLE[256] = {SIM51_EACH(SIM51_STEP)};
 // The priority colouring of the register allocator keeps the CORE and the
 // address of the label table in registers throughout this function; the
 // default colouring reloads the table's address in every handler and keeps
-// part of the CORE in memory.
-[[gnu::optimize("ira-algorithm=priority")]] void SIM51_RunLoop(uint8_t startSp, uint32_t clockLimit)
+// part of the CORE in memory. The function starts on a 64-byte line, so that
+// where its handlers fall within the processor's fetch blocks depends on its
+// own code only, not on how much code the linker happens to place before it.
+[[gnu::optimize("ira-algorithm=priority"), gnu::aligned(64)]] void SIM51_RunLoop(uint8_t startSp,
+                                                                                uint32_t clockLimit)
 {
     static const void* const kLabels[256] = {SIM51_EACH(SIM51_LABEL)};
     CORE c = CoreLoad(clockLimit);
