@@ -1,7 +1,6 @@
 // Coils in whole runs: each refused coil block, a drive that does not resolve
 // and a drive from a global variable, with the program's exit status and a
 // heap left empty.
-#include <filesystem>
 #include <string>
 #include "tests/simulation/program_run.h"
 
@@ -25,29 +24,18 @@ struct CoilRun {
     const char* message;  // expected in the log
 };
 
-class CoilRunTest : public ProgramRunTest, public ::testing::WithParamInterface<CoilRun> {
-protected:
-    void TearDown() override
-    {
-        for (const char* name : {"cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
-        ProgramRunTest::TearDown();
-    }
-};
+class CoilRunTest : public ProgramRunTest, public ::testing::WithParamInterface<CoilRun> {};
 
 TEST_P(CoilRunTest, ExitStatusAndMessage)
 {
     const CoilRun& c = GetParam();
     std::string coil = kCoilBlock;
     coil.replace(coil.find(c.from), std::string(c.from).size(), c.to);
-    testsupport::InstallModelPair(programDir_.string());
-    Write("Objects.cfg", "satelit\n name = \"S\"\n orbit_model = SIMPLE_KEPLER\n kepler_meanmotion = 15\n" +
-                             testsupport::kModelPairLines + coil + "end\n");
-    Write("Multipass.cfg",
-          "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:01\")\nsimulationspeed = FASTEST\n");
+    Write("Objects.cfg", Satellite("S", coil));
+    WriteMultipass("00:01");
     EXPECT_EQ(Run(), c.status);
-    std::string log = testsupport::ReadFile("Zendrix.log");
-    EXPECT_NE(log.find(c.message), std::string::npos) << log;
-    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    EXPECT_NE(Log().find(c.message), std::string::npos) << Log();
+    ExpectNoLeak();
 }
 
 INSTANTIATE_TEST_SUITE_P(

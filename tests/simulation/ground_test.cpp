@@ -12,6 +12,7 @@
 #include "simulation/satelit.h"
 #include "simulation/sats.h"
 #include "tests/foundation/iotxt_test_support.h"
+#include "tests/simulation/program_run.h"
 
 namespace {
 
@@ -267,25 +268,17 @@ TEST(GroundLabelTest, ThreeFormsAndLongNamesAreCut)
     EXPECT_NE(std::string(text).find("S  satelit pod obzorem"), std::string::npos);
 }
 
-}  // namespace
 
-#include "tests/simulation/program_run.h"
-
-namespace {
-
-class GroundRunTest : public ProgramRunTest {};
+using GroundRunTest = ProgramRunTest;
 
 TEST_F(GroundRunTest, FailedGroundLoadEndsTheProgramWithoutLeaks)
 {
-    Write("Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:01\")\n");
-    testsupport::InstallModelPair(programDir_.string());
-    Write("Objects.cfg", "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n" +
-                             testsupport::kModelPairLines + "end\n");
+    WriteMultipass("00:01");
+    Write("Objects.cfg", Satellite("S"));
     Write("Ground.cfg", Station(" longitude = 1\n latitude = 2\n") + "station \"B\"\n longitude = 1\n");
     EXPECT_EQ(Run(), 1);
-    std::string log = testsupport::ReadFile("Zendrix.log");
-    EXPECT_NE(log.find("GROUND: přerušená definice pozemní stanice"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    EXPECT_NE(Log().find("GROUND: přerušená definice pozemní stanice"), std::string::npos) << Log();
+    ExpectNoLeak();
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST_F(MainRunTest, AltXEndsTheDefaultRunAndTheProgramExitsCleanly)
 {
     PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("Nezruseny"), std::string::npos);
+    ExpectNoLeak();
     EXPECT_EQ(g_simClock.running, 0u);
     EXPECT_EQ(g_simClock.endAllRequest, 0u);
     EXPECT_EQ(MAIN_GetMainWindow(), 0u);
@@ -73,13 +73,12 @@ TEST_F(MainRunTest, SatelliteWithoutMassEndsTheProgramWithFailure)
     Write("Objects.cfg", "satelit\n name = \"Hollow\"\n orbit_model = SIMPLE_KEPLER\n kepler_meanmotion = 15\n"
                          " mass_model \"hollow\", \"hollow.mass\"\n surface_model = \"cube\", \"cube.surf\"\nend\n");
     EXPECT_EQ(Run(), 1);
-    std::string log = testsupport::ReadFile("Zendrix.log");
+    std::string log = Log();
     EXPECT_NE(log.find("MASSMODEL: hmotný model \"hollow\" satelitu \"Hollow\" má celkovou hmotnost 0 kg"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("    COG not computed.\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
-    for (const char* name : {"hollow.mass", "cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
+    ExpectNoLeak();
 }
 
 // The headless terminal shows the whole log: what is logged before the first
@@ -92,15 +91,12 @@ TEST_F(MainRunTest, HeadlessTerminalShowsTheWholeLog)
     EXPECT_NE(out_.find(PLAT_Cp1250ToUtf8("DATAOUT: neznámé slovo na řádku 1.\n")), std::string::npos) << out_;
     std::filesystem::remove(programDir_ / "DataOutput.cfg");
 
-    testsupport::InstallModelPair(programDir_.string());
-    Write("Objects.cfg", "satelit\n name = \"Echo\"\n orbit_model = SIMPLE_KEPLER\n kepler_meanmotion = 15\n"
-                         " mass_model \"cube\", \"cube.mass\"\n surface_model = \"cube\", \"cube.surf\"\nend\n");
+    Write("Objects.cfg", Satellite("Echo"));
     PLAT_ScheduleTestMessage(200, WM_SYSKEYDOWN, 'X', PLAT_KeyLParam('x', PLAT_KEY_ALT));
     EXPECT_EQ(Run(), 0);
-    std::string log = testsupport::ReadFile("Zendrix.log");
+    std::string log = Log();
     EXPECT_NE(log.find("Satelit Echo: "), std::string::npos) << log;
     EXPECT_EQ(out_, PLAT_Cp1250ToUtf8(log.c_str()));
-    for (const char* name : {"cube.mass", "cube.surf"}) std::filesystem::remove(programDir_ / name);
 }
 
 // Result files that cannot be written, the results file of the whole series
@@ -128,6 +124,8 @@ class TickCountTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        oldDir_ = std::filesystem::current_path();
+        std::filesystem::current_path(testsupport::MakeTempDir("timethread"));
         PLAT_ResetWindows();
         MAIN_InitTickLock();
         PLAT_WNDCLASS cls{"TickSink", TickSink, nullptr, 0};
@@ -140,6 +138,7 @@ protected:
         PLAT_SetBackend(nullptr);
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
+        std::filesystem::current_path(oldDir_);
     }
     HWND NewWindow() { return PLAT_CreateWindow("TickSink", "", 0, 0, 0, 1, 1, 0, 0, nullptr); }
     void Pump(int count, bool handBack = false)
@@ -151,6 +150,7 @@ protected:
                 MAIN_TickDone();
         }
     }
+    std::filesystem::path oldDir_;
 };
 
 TEST_F(TickCountTest, AtMostTwoPendingAndResetForEachRun)
@@ -196,9 +196,6 @@ TEST_F(TickCountTest, TickToADestroyedWindowIsNotCounted)
 
 TEST_F(TickCountTest, RealTimeThreadPostsAndStopsWithinItsGrace)
 {
-    std::string dir = testsupport::MakeTempDir("timethread");
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     PLAT_SetVirtualTime(0);
     HWND window = NewWindow();
     ASSERT_TRUE(MAIN_StartTimeThread(window));
@@ -209,7 +206,6 @@ TEST_F(TickCountTest, RealTimeThreadPostsAndStopsWithinItsGrace)
     MAIN_StopTimeThread();
     EXPECT_LT(PLAT_GetTickCount() - before, 200u);
     EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("CHYBA"), std::string::npos);
-    std::filesystem::current_path(old);
 }
 
 // A time thread that stalls past its grace: the first post records the
@@ -233,9 +229,6 @@ void Stall(int)
 
 TEST_F(TickCountTest, TimeThreadLeftRunningAfterItsGraceEndsInsteadOfJoiningTheNextRun)
 {
-    std::string dir = testsupport::MakeTempDir("straythread");
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
     PLAT_SetVirtualTime(0);
     PLAT_BACKEND recording = *PLAT_HeadlessBackend();
     recording.wake = RecordingWake;
@@ -259,7 +252,6 @@ TEST_F(TickCountTest, TimeThreadLeftRunningAfterItsGraceEndsInsteadOfJoiningTheN
     MAIN_StopTimeThread();
     EXPECT_EQ(g_strayPosts.load(), 0u);
     sigaction(SIGUSR1, &previous, nullptr);
-    std::filesystem::current_path(old);
 }
 
 }

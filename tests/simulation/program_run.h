@@ -31,10 +31,27 @@ protected:
         PLAT_ResetWindows();
         PLAT_SetVirtualTime(0);
         std::filesystem::current_path(oldDir_);
-        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg", "Orbit.cfg", "Ground.cfg"})
+        for (const char* name : {"Objects.cfg", "Multipass.cfg", "DataOutput.cfg", "Orbit.cfg", "Ground.cfg",
+                                 "cube.mass", "cube.surf", "cubesat.mass", "cubesat.surf", "hollow.mass"})
             std::filesystem::remove(programDir_ / name);
     }
     void Write(const char* name, const std::string& text) { testsupport::WriteFile((programDir_ / name).string(), text); }
+    // A run from 1 January 2006 to the given time of that day at the fastest speed.
+    void WriteMultipass(const char* end, const std::string& extra = "")
+    {
+        Write("Multipass.cfg", std::string("starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, ") + end +
+                                   "\")\nsimulationspeed = FASTEST\n" + extra);
+    }
+    // A satellite on a simple Kepler orbit with the tests' model pair installed.
+    std::string Satellite(const std::string& name, const std::string& extra = "")
+    {
+        testsupport::InstallModelPair(programDir_.string());
+        return "satelit\n  name = \"" + name + "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15\n" +
+               testsupport::kModelPairLines + extra + "end\n";
+    }
+    static std::string Log() { return testsupport::ReadFile("Zendrix.log"); }
+    // The run left no tracked block unfreed.
+    static void ExpectNoLeak() { EXPECT_EQ(Log().find("Nezruseny"), std::string::npos) << Log(); }
     int Run()
     {
         char name[] = "orbit";
