@@ -3,6 +3,7 @@
 // variables.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/time.h"
@@ -92,11 +93,15 @@ TEST_F(SatelitModulesTest, ModulesJoinTheirSatelliteWithUniqueNames)
     EXPECT_EQ(SATS_MinModulePeriod(), 10u);
 }
 
-SW_VALUE Provided(SW_GLOBVAR_PROVIDER provider)
+// The vector a provider gives, and its type.
+std::vector<double> Provided(SW_GLOBVAR_PROVIDER provider, uint32_t* type = nullptr)
 {
     SW_GLOBVAR variable{};
     provider(&variable);
-    return variable.value;
+    if (type) *type = variable.value.type;
+    std::vector<double> v(3);
+    SWTYPE_GetVector3(&variable.value, v.data());
+    return v;
 }
 
 TEST_F(SatelitModulesTest, FieldProvidersScaleTheCurrentBodyField)
@@ -109,42 +114,26 @@ TEST_F(SatelitModulesTest, FieldProvidersScaleTheCurrentBodyField)
     SATELIT_SetCurrent(&sat);
     SWMODULE_CurrentModule = &module;
 
-    double v[3];
-    SW_VALUE value = Provided(SATELIT_GvMagBodyNtL3);
-    EXPECT_EQ(value.type, SWTYPE_3xLONG);
-    SWTYPE_GetVector3(&value, v);
-    EXPECT_EQ(v[0], 19.0);
-    EXPECT_EQ(v[1], -19.0);
-    EXPECT_EQ(v[2], 25.0);
-    value = Provided(SATELIT_GvMagBody10nTTrunc);
-    SWTYPE_GetVector3(&value, v);
+    uint32_t type = 0;
+    EXPECT_EQ(Provided(SATELIT_GvMagBodyNtL3, &type), (std::vector<double>{19, -19, 25}));
+    EXPECT_EQ(type, SWTYPE_3xLONG);
+    std::vector<double> v = Provided(SATELIT_GvMagBody10nTTrunc);
     EXPECT_EQ(v[0], 1.0);
     EXPECT_EQ(v[1], -1.0);
-    value = Provided(SATELIT_GvMagBody10nTRound);
-    SWTYPE_GetVector3(&value, v);
-    EXPECT_EQ(v[0], 2.0);
-    EXPECT_EQ(v[1], -2.0);
-    EXPECT_EQ(v[2], 3.0);
-    value = Provided(SATELIT_GvMagBody2nTTruncNoise);
-    SWTYPE_GetVector3(&value, v);
-    EXPECT_NEAR(v[0], 9.5, 1.5);
+    EXPECT_EQ(Provided(SATELIT_GvMagBody10nTRound), (std::vector<double>{2, -2, 3}));
+    EXPECT_NEAR(Provided(SATELIT_GvMagBody2nTTruncNoise)[0], 9.5, 1.5);
     EXPECT_EQ(sat.fieldBody.x, 19.6);   // the noise went to a copy
-    value = Provided(SATELIT_GvMagOrbitUnit);
-    EXPECT_EQ(value.type, SWTYPE_3xFLOAT);
-    SWTYPE_GetVector3(&value, v);
-    EXPECT_EQ(v[2], 3.0);
+    EXPECT_EQ(Provided(SATELIT_GvMagOrbitUnit, &type)[2], 3.0);
+    EXPECT_EQ(type, SWTYPE_3xFLOAT);
 
     // Zeros when no module or no satellite is current.
     SWMODULE_CurrentModule = nullptr;
-    value = Provided(SATELIT_GvMagBody100nTRound);
-    SWTYPE_GetVector3(&value, v);
+    v = Provided(SATELIT_GvMagBody100nTRound);
     EXPECT_EQ(v[0], 0.0);
     EXPECT_EQ(v[2], 0.0);
     SWMODULE_CurrentModule = &module;
     SATELIT_SetCurrent(nullptr);
-    value = Provided(SATELIT_GvMagBodyNtL3);
-    SWTYPE_GetVector3(&value, v);
-    EXPECT_EQ(v[1], 0.0);
+    EXPECT_EQ(Provided(SATELIT_GvMagBodyNtL3)[1], 0.0);
     SWMODULE_CurrentModule = nullptr;
 
     // The fourteen variables are registered for the run after the time variable.
