@@ -46,7 +46,9 @@ protected:
     static std::string Log() { return testsupport::ReadFile("Zendrix.log"); }
 };
 
-TEST_F(MultipassTest, MissingFileGivesOneRunOfTheDefaultIntervalAtRealSpeed)
+// A missing file gives one run of the default interval at real speed; a file
+// without an end time gives the default interval too.
+TEST_F(MultipassTest, MissingFileOrEndTimeGivesOneRunOfTheDefaultInterval)
 {
     ASSERT_EQ(MULTIPASS_Load(), 1u);
     EXPECT_EQ(MULTIPASS_GetSpeed(), 1.0);
@@ -54,6 +56,12 @@ TEST_F(MultipassTest, MissingFileGivesOneRunOfTheDefaultIntervalAtRealSpeed)
     EXPECT_EQ(g_simClock.runEnd, kDefaultStart + kTenDays);
     EXPECT_EQ(MULTIPASS_NextPass(), 0u);
     EXPECT_EQ(MULTIPASS_FormatParamValue("A"), nullptr);
+
+    ASSERT_EQ(Load("starttime = UT(\"01.03.2006, 00:00\")\n"), 1u);
+    EXPECT_EQ(g_simClock.runStart, kDefaultStart);
+    EXPECT_EQ(g_simClock.runEnd, kDefaultStart + kTenDays);
+    EXPECT_NE(Log().find("MULTIPASS: nebyl určen startovní nebo koncový čas simulace, použije se default.\n"),
+              std::string::npos);
 }
 
 TEST_F(MultipassTest, ParametersStepLikeAnOdometerFirstParameterFastest)
@@ -103,16 +111,6 @@ TEST_F(MultipassTest, RampDefaultsAndStartsFromAnEarlierParameter)
     EXPECT_STREQ(MULTIPASS_FormatParamValue("N"), "8");
     EXPECT_EQ(MULTIPASS_NextPass(), 1u);
     EXPECT_EQ(MULTIPASS_NextPass(), 0u);
-}
-
-TEST_F(MultipassTest, MissingEndTimeTakesTheDefaultInterval)
-{
-    g_simClock.runStart = kDefaultStart;
-    ASSERT_EQ(Load("starttime = UT(\"01.03.2006, 00:00\")\n"), 1u);
-    EXPECT_EQ(g_simClock.runStart, kDefaultStart);
-    EXPECT_EQ(g_simClock.runEnd, kDefaultStart + kTenDays);
-    EXPECT_NE(Log().find("MULTIPASS: nebyl určen startovní nebo koncový čas simulace, použije se default.\n"),
-              std::string::npos);
 }
 
 // A ratio off the speed table steps to its neighbours; the words and ratios
