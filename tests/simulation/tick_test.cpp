@@ -86,13 +86,11 @@ protected:
         g_simClock.nodePeriod = 0xFFFFFFFF;
         g_simClock.lastNodeUpdate = kStart;
 
-        ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, 30000);
-        ORBIT_SetModelPeriod(ORBIT_STEP_SUN, 600000);
-        ORBIT_SetModelPeriod(ORBIT_STEP_MOON, 30000);
-        ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, 0xFFFFFFFF);
-        ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, 10);
-        ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, 0xFFFFFFFF);
-        ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, 20000);
+        for (auto [model, period] : {std::pair{ORBIT_STEP_EARTH_ROTATION, 30000u}, {ORBIT_STEP_SUN, 600000u},
+                                     {ORBIT_STEP_MOON, 30000u}, {ORBIT_STEP_SATELLITES, 0xFFFFFFFFu},
+                                     {ORBIT_STEP_ATTITUDE, 10u}, {ORBIT_STEP_MODULES, 0xFFFFFFFFu},
+                                     {ORBIT_STEP_GROUND, 20000u}})
+            ORBIT_SetModelPeriod(model, period);
         for (uint32_t m = 0; m < ORBIT_STEP_MODEL_COUNT; m++)
             ORBIT_SetModelNextDue(static_cast<ORBIT_STEP_MODEL>(m), nullptr);
         ORBIT_SetModelUpdate(ORBIT_STEP_ATTITUDE, Attitude);
