@@ -20,17 +20,12 @@ protected:
 
 bool Logged(const std::string& text) { return LogText().find(text) != std::string::npos; }
 
-uint32_t CountStars()
+// The length of a list: the stars or the constellations read.
+template <typename T>
+uint32_t Count(T* first)
 {
     uint32_t n = 0;
-    for (SPACE_STAR* s = SPACE_GetStars(); s; s = s->next) n++;
-    return n;
-}
-
-uint32_t CountConstellations()
-{
-    uint32_t n = 0;
-    for (SPACE_CONSTELLATION* c = SPACE_GetConstellations(); c; c = c->next) n++;
+    for (; first; first = first->next) n++;
     return n;
 }
 
@@ -73,7 +68,7 @@ TEST_F(Space, LoadsConstellationsAndPreparesStars)
     SPACE_LoadConfig();
     SPACE_PrepareStars();
     EXPECT_TRUE(Logged("SPACE: Celkem načtena data 2 souhvězdí a 3 hvězd.\n"));
-    ASSERT_EQ(CountConstellations(), 2u);
+    ASSERT_EQ(Count(SPACE_GetConstellations()), 2u);
     SPACE_CONSTELLATION* lyra = SPACE_GetConstellations();
     EXPECT_STREQ(lyra->name, "Lyra");
     ASSERT_EQ(lyra->starCount, 2u);
@@ -121,8 +116,8 @@ TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
         size_t mark = LogText().size();
         SPACE_LoadConfig();
         EXPECT_NE(LogText().find(c.message, mark), std::string::npos) << c.message;
-        EXPECT_EQ(CountConstellations(), 2u) << c.message;
-        EXPECT_EQ(CountStars(), 3u + c.stars) << c.message;
+        EXPECT_EQ(Count(SPACE_GetConstellations()), 2u) << c.message;
+        EXPECT_EQ(Count(SPACE_GetStars()), 3u + c.stars) << c.message;
         EXPECT_TRUE(Logged("SPACE: Celkem načtena data 2 souhvězdí")) << c.message;
     }
 }
@@ -136,8 +131,8 @@ TEST_F(Space, TooManyStarsAndMissingFile)
         ScopedFile f("Space.cfg", text);
         SPACE_LoadConfig();
         EXPECT_TRUE(Logged("SPACE: příliš mnoho hvězd v souhvězdí na řádku 67.\n"));
-        EXPECT_EQ(CountConstellations(), 0u);
-        EXPECT_EQ(CountStars(), 64u);
+        EXPECT_EQ(Count(SPACE_GetConstellations()), 0u);
+        EXPECT_EQ(Count(SPACE_GetStars()), 64u);
     }
     SPACE_LoadConfig();
     EXPECT_TRUE(Logged("SPACE: nelze otevřít soubor Space.CFG, zobrazení vesmíru nebude k dispozici.\n"));
