@@ -44,11 +44,20 @@ SATWINDOW_STATE LeoState()
     return s;
 }
 
-TEST(SatWindowFormat, AnglesCarryTheSignOnTheWholeDegreesOnly)
+// Angles carry the sign on the whole degrees only; a long name is cut to the
+// title buffer.
+TEST(SatWindowFormat, AnglesAndTitles)
 {
     EXPECT_EQ(Angle(-0.5), "   0° 30' 00''");
     EXPECT_EQ(Angle(-45.25), " -45° 15' 00''");
     EXPECT_EQ(Angle(-179.999), "-179° 59' 56''");
+    char title[SATWINDOW_TITLE_SIZE];
+    SATWINDOW_FormatTitle("LEO-1", title, sizeof title);
+    EXPECT_STREQ(title, "Info satelitu \"LEO-1\"");
+    std::string name(300, 'N');
+    SATWINDOW_FormatTitle(name.c_str(), title, sizeof title);
+    EXPECT_EQ(strlen(title), SATWINDOW_TITLE_SIZE - 1);
+    EXPECT_EQ(std::string(title).rfind("Info satelitu \"NNN", 0), 0u);
 }
 
 TEST(SatWindowFormat, PositionsVelocitiesAndKeplerElementsOfAState)
@@ -94,17 +103,6 @@ TEST(SatWindowFormat, AStateOnNoBoundOrbitLeavesTheKeplerTextsEmpty)
     EXPECT_EQ(std::string(t.text[0]), "  6878.0 km");
     for (uint16_t id = 124; id <= 131; ++id)
         EXPECT_EQ(std::string(t.text[id - SATWINDOW_FIRST_VALUE_ID]), "") << id;
-}
-
-TEST(SatWindowFormat, ALongNameIsCutToTheTitleBuffer)
-{
-    char title[SATWINDOW_TITLE_SIZE];
-    SATWINDOW_FormatTitle("LEO-1", title, sizeof title);
-    EXPECT_STREQ(title, "Info satelitu \"LEO-1\"");
-    std::string name(300, 'N');
-    SATWINDOW_FormatTitle(name.c_str(), title, sizeof title);
-    EXPECT_EQ(strlen(title), SATWINDOW_TITLE_SIZE - 1);
-    EXPECT_EQ(std::string(title).rfind("Info satelitu \"NNN", 0), 0u);
 }
 
 class SatWindowTest : public ::testing::Test {
