@@ -1,6 +1,4 @@
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -98,12 +96,13 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
     struct Case {
         const char* fourcc;
         const char* tag;
-    } cases[] = {{"MJPG", "MJPG"}, {"DIVX", "DIVX"}, {"DIB\0", "[0][0][0][0]"}};
+        const char* name;
+    } cases[] = {{"MJPG", "MJPG", "MJPG"}, {"DIVX", "DIVX", "DIVX"}, {"DIB\0", "[0][0][0][0]", "raw"}};
     g_draw = RedOverBlue;
     for (uint16_t width : {800, 801}) {
         for (const Case& c : cases) {
             Open(width, 600);
-            std::string file = dir + "/" + std::to_string(width) + (c.fourcc[0] == 'D' && c.fourcc[1] == 'I' && c.fourcc[3] == 0 ? "raw" : c.fourcc) + ".avi";
+            std::string file = dir + "/" + std::to_string(width) + c.name + ".avi";
             ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), c.fourcc, 10, 500, 1000), 1u);
             OGW_StartMovie(window_);
             VirtualFrames(21);   // 400 ms after the first frame: 4 frames at 10 per second
