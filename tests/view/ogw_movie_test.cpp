@@ -46,8 +46,14 @@ void RedOverBlue(OGW_WINDOW* w)
     glEnd();
 }
 
+// Movies and shots in virtual time.
 class OgwMovieTest : public viewtest::ViewTest {
 protected:
+    void SetUp() override
+    {
+        ViewTest::SetUp();
+        PLAT_SetVirtualTime(1);
+    }
     // Virtual time: each frame is drawn at a tick 20 ms after the last.
     void VirtualFrames(int count)
     {
@@ -60,7 +66,6 @@ protected:
 
 TEST_F(OgwMovieTest, TheMovieKeepsClockTimeAndAPauseAddsNoFrames)
 {
-    PLAT_SetVirtualTime(1);
     Open(64, 48);
     std::string dir = testsupport::MakeTempDir("movie_clock");
     std::string file = dir + "/clock.avi";
@@ -91,7 +96,6 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
 {
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
-    PLAT_SetVirtualTime(1);
     std::string dir = testsupport::MakeTempDir("movie_codecs");
     struct Case {
         const char* fourcc;
@@ -127,7 +131,6 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
 
 TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
 {
-    PLAT_SetVirtualTime(1);
     Open(32, 32);
     std::string dir = testsupport::MakeTempDir("movie_zzzz");
     ASSERT_EQ(OGW_ConfigureMovie(window_, (dir + "/z.avi").c_str(), "ZZZZ", 8, 500, 1000), 1u);
@@ -152,7 +155,6 @@ TEST_F(OgwMovieTest, ClosingTheWindowWhileDrawingEndsDrawingAndTheMovieIsStillCo
 {
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
-    PLAT_SetVirtualTime(1);
     Open(32, 32);
     std::string file = testsupport::MakeTempDir("movie_closed") + "/closed.avi";
     ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), "MJPG", 10, 500, 1000), 1u);
@@ -188,7 +190,6 @@ TEST(OgwScreenshotName, HashesTakeTheCounterFromTheRight)
 
 TEST_F(OgwMovieTest, ScreenshotsAreJpegsOfTheClientSize)
 {
-    PLAT_SetVirtualTime(1);
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
     Open(81, 40);
