@@ -1,6 +1,7 @@
 // Ground stations in frames of the scene drawn offscreen: the marker where the
 // station is, its label, and the line of sight and axes only toward a
 // satellite above the horizon.
+#include <tuple>
 #include "simulation/ground.h"
 #include "simulation/satelit.h"
 #include "tests/view/frame_support.h"
@@ -61,9 +62,7 @@ TEST_F(GroundFrame, LineOfSightAndAxesOnlyAboveTheHorizon)
         Frame();
         Project(marker_, &x, &y);
         RGB p = Pixel(x, y);
-        EXPECT_EQ(p.r, kMarker.r);
-        EXPECT_EQ(p.g, kMarker.g);
-        EXPECT_EQ(p.b, kMarker.b);
+        EXPECT_EQ(std::tie(p.r, p.g, p.b), std::tie(kMarker.r, kMarker.g, kMarker.b)) << observed;
         EXPECT_TRUE(AnyPixel(kLabel));
         EXPECT_FALSE(AnyPixel(kObserverLine));
         EXPECT_FALSE(AnyPixel(kRed));
