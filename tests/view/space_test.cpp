@@ -62,7 +62,7 @@ TEST_F(Space, SpectralClasses)
     }
 }
 
-TEST_F(Space, LoadsConstellationsAndPreparesStars)
+TEST_F(Space, LoadsConstellationsPreparesAndWalksTheStars)
 {
     ScopedFile f("Space.cfg", kTwoConstellations);
     SPACE_LoadConfig();
@@ -85,6 +85,26 @@ TEST_F(Space, LoadsConstellationsAndPreparesStars)
     SPACE_STAR* twin = SPACE_GetConstellations()->next->stars[0];
     EXPECT_EQ(twin->size, 0.0);   // fainter than magnitude 8
     EXPECT_EQ(twin->colorIndex, 13u);
+
+    // The walk over the stars that pass a filter.
+    SPACE_STAR_FILTER filter{};
+    filter.flags = SPACE_FILTER_MAGNITUDE | SPACE_FILTER_COLOR1;
+    filter.magnitudeMin = 0;
+    filter.magnitudeMax = 5;
+    filter.colorIndex[0] = 13;   // the faint twin passes by its colour
+    SPACE_QueryStars(&filter);
+    uint32_t n = 0;
+    while (SPACE_NextStar()) n++;
+    EXPECT_EQ(n, 3u);
+    filter.flags = SPACE_FILTER_NAME;
+    filter.name = "Vega, Deneb";
+    SPACE_QueryStars(&filter);
+    SPACE_STAR* s = SPACE_NextStar();
+    ASSERT_NE(s, nullptr);
+    // The unnamed star's empty name occurs in every text.
+    EXPECT_STREQ(s->name, "Vega");
+    ASSERT_NE(SPACE_NextStar(), nullptr);
+    EXPECT_EQ(SPACE_NextStar(), nullptr);
 }
 
 TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
@@ -137,30 +157,6 @@ TEST_F(Space, TooManyStarsAndMissingFile)
     SPACE_LoadConfig();
     EXPECT_TRUE(Logged("SPACE: nelze otevřít soubor Space.CFG, zobrazení vesmíru nebude k dispozici.\n"));
     EXPECT_EQ(SPACE_GetStars(), nullptr);
-}
-
-TEST_F(Space, FilteredWalk)
-{
-    ScopedFile f("Space.cfg", kTwoConstellations);
-    SPACE_LoadConfig();
-    SPACE_STAR_FILTER filter{};
-    filter.flags = SPACE_FILTER_MAGNITUDE | SPACE_FILTER_COLOR1;
-    filter.magnitudeMin = 0;
-    filter.magnitudeMax = 5;
-    filter.colorIndex[0] = 13;   // the faint twin passes by its colour
-    SPACE_QueryStars(&filter);
-    uint32_t n = 0;
-    while (SPACE_NextStar()) n++;
-    EXPECT_EQ(n, 3u);
-    filter.flags = SPACE_FILTER_NAME;
-    filter.name = "Vega, Deneb";
-    SPACE_QueryStars(&filter);
-    SPACE_STAR* s = SPACE_NextStar();
-    ASSERT_NE(s, nullptr);
-    // The unnamed star's empty name occurs in every text.
-    EXPECT_STREQ(s->name, "Vega");
-    ASSERT_NE(SPACE_NextStar(), nullptr);
-    EXPECT_EQ(SPACE_NextStar(), nullptr);
 }
 
 TEST_F(Space, AStarAtTheSunsPositionLiesInTheSunsDirection)
