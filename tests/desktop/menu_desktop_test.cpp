@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,16 +36,15 @@ bool HaveDisplayAndTools()
            system("command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v convert >/dev/null") == 0;
 }
 
-// The first visible X window whose name starts with the text, waiting up to 15 s; "" if none.
-std::string Find(const std::string& name)
+// The first visible X window whose name starts with the text, looking 150
+// times with a wait (100 ms unless given) between; "" if none.
+std::string Find(const std::string& name, const std::function<void()>& wait = [] { Pause(100); })
 {
     for (int i = 0; i < 150; ++i) {
         std::string id = Shell("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
-        if (!id.empty()) {
-            id.erase(id.find_last_not_of('\n') + 1);
-            return id;
-        }
-        Pause(100);
+        if (!id.empty())
+            return id.erase(id.find_last_not_of('\n') + 1);
+        wait();
     }
     return "";
 }
@@ -59,21 +58,15 @@ void Origin(const std::string& id, int* x, int* y)
     *y = py == std::string::npos ? 0 : atoi(geometry.c_str() + py + 2);
 }
 
-// How many pixels of a window's screenshot are dark (text and frames); the
-// shot is kept as a PNG file.
-int DarkPixels(const std::string& id, const std::string& png, int* width)
+// How many pixels of a screenshot ("-root" or "-id <window>"), cut to a
+// rectangle if one is given, are lit, or dark (text and frames); the shot is
+// kept as a PNG file, its width given back if asked for.
+int CountPixels(const std::string& what, const std::string& crop, const std::string& png, bool lit, int* width = nullptr)
 {
-    std::string size = Shell("xwd -id " + id + " -silent | convert xwd:- -write '" + png + "' -format '%w' info:");
-    *width = atoi(size.c_str());
-    std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
-    return static_cast<int>(std::count_if(gray.begin(), gray.end(), [](char c) { return (uint8_t)c < 64; }));
-}
-
-// How many pixels of a screenshot ("-root" or "-id <window>") cut to a
-// rectangle are lit, or dark; the cut is kept as a PNG file.
-int CountPixels(const std::string& what, const std::string& crop, const std::string& png, bool lit)
-{
-    Shell("xwd " + what + " -silent | convert xwd:- -crop " + crop + " +repage '" + png + "'");
+    std::string size = Shell("xwd " + what + " -silent | convert xwd:- " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
+                             "-write '" + png + "' -format '%w' info:");
+    if (width)
+        *width = atoi(size.c_str());
     std::string gray = Shell("convert '" + png + "' -colorspace gray -depth 8 gray:-");
     return static_cast<int>(
         std::count_if(gray.begin(), gray.end(), [lit](char c) { return lit ? (uint8_t)c > 40 : (uint8_t)c < 64; }));
@@ -187,6 +180,7 @@ protected:
 struct Findings {
     bool windowsFound = false;
     int infoDark = 0, infoWidth = 0, aboutDark = 0, aboutWidth = 0, viewLit = 0, logDark = 0;
+    std::vector<uint16_t> tableKeys;   // the table's commands but the about box and Alt+X, sorted
     std::vector<uint16_t> mainKeys, viewKeys, infoKeys, menuClicks, aboutKeys;
 };
 
@@ -210,7 +204,7 @@ void User(const std::string& shots, Findings* f)
     f->windowsFound = !main.empty() && !view.empty() && !info.empty();
     if (f->windowsFound) {
         Pause(500);
-        f->infoDark = DarkPixels(info, shots + "/info.png", &f->infoWidth);
+        f->infoDark = CountPixels("-id " + info, "", shots + "/info.png", false, &f->infoWidth);
         // The 3-D window shows its frame and the main window's list the log lines.
         int x0 = 0, y0 = 0, xView = 0, yView = 0;
         Origin(main, &x0, &y0);
@@ -221,15 +215,16 @@ void User(const std::string& shots, Findings* f)
         // A click gives the list box the focus; the table keys still act.
         Click(x0 + 50, y0 + 80);
         std::string keys, infoKeys;
-        size_t keyCount = 0;
         for (const ACCEL& a : ORBITACCELERATORS)
             if (a.cmd != CMD_ABOUT && a.cmd != CMD_END_RUN_NOW) {
                 keys += " " + KeyName(a);
-                ++keyCount;
+                f->tableKeys.push_back(a.cmd);
                 // Ctrl+W would close the information window under the keys.
                 if (a.cmd != 177)
                     infoKeys += " " + KeyName(a);
             }
+        std::sort(f->tableKeys.begin(), f->tableKeys.end());
+        const size_t keyCount = f->tableKeys.size();
         // Ctrl+W closes the information window in the first round and opens
         // a new one in the second.
         for (auto [window, result] : {std::pair{main, &f->mainKeys}, std::pair{view, &f->viewKeys}}) {
@@ -249,7 +244,7 @@ void User(const std::string& shots, Findings* f)
         std::string about = Find("O programu");
         if (!about.empty()) {
             Pause(500);
-            f->aboutDark = DarkPixels(about, shots + "/about.png", &f->aboutWidth);
+            f->aboutDark = CountPixels("-id " + about, "", shots + "/about.png", false, &f->aboutWidth);
         }
         EscapeAboutBox();
         Shell("xdotool windowfocus --sync " + view + " key alt+question");
@@ -284,16 +279,6 @@ void User(const std::string& shots, Findings* f)
     PLAT_PostMessage(PLAT_GetMainWindow(), WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
 }
 
-std::vector<uint16_t> TableCommandsWithout(std::initializer_list<uint16_t> left)
-{
-    std::vector<uint16_t> ids;
-    for (const ACCEL& a : ORBITACCELERATORS)
-        if (std::find(left.begin(), left.end(), a.cmd) == left.end())
-            ids.push_back(a.cmd);
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
-
 TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
 {
     Findings f;
@@ -313,7 +298,7 @@ TEST_F(MenuDesktopTest, KeysMenusAndWindowsOfARunWithTheView)
     EXPECT_GT(f.aboutWidth, 0);
     EXPECT_GT(f.aboutDark, 100) << "texts of " << shots_ << "/about.png";
 
-    std::vector<uint16_t> expected = TableCommandsWithout({CMD_ABOUT, CMD_END_RUN_NOW});
+    std::vector<uint16_t> expected = f.tableKeys;
     EXPECT_EQ(f.mainKeys, expected) << "keys in the main window";
     EXPECT_EQ(f.viewKeys, expected) << "keys in the 3-D window";
     expected.erase(std::find(expected.begin(), expected.end(), 177));
@@ -339,18 +324,11 @@ TEST(DesktopTitle, ATitleChangeReachesTheXWindow)
     PLAT_RegisterClass(&cls);
     HWND window = PLAT_CreateWindow("TitleProbe", "Orbit", WS_POPUP | WS_CAPTION, 0, 0, 200, 100, 0, 0, nullptr);
     PLAT_ShowWindow(window, SW_SHOWNORMAL);
-    // The X window that shows "name"; "" if none within 5 s.
-    auto shown = [&](const std::string& name) {
-        std::string id;
-        for (int i = 0; i < 100 && id.empty(); ++i) {
-            desktop->waitEvents(50);
-            id = Shell("xdotool search --onlyvisible --name '^" + name + "' 2>/dev/null | head -1");
-        }
-        return id;
-    };
-    ASSERT_NE(shown("Orbit$"), "");
+    // The window's events are handled on this thread while looking for it.
+    auto events = [desktop] { desktop->waitEvents(50); };
+    ASSERT_NE(Find("Orbit$", events), "");
     PLAT_SetWindowText(window, "Orbit - Záznam běží");
-    std::string id = shown("Orbit - Z");
+    std::string id = Find("Orbit - Z", events);
     std::string name = id.empty() ? "" : Shell("xdotool getwindowname " + id);
     EXPECT_EQ(name, PLAT_Cp1250ToUtf8("Orbit - Záznam běží\n"));
     PLAT_DestroyWindow(window);

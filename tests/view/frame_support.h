@@ -119,6 +119,7 @@ protected:
         glGetDoublev(GL_PROJECTION_MATRIX, projection);
         double wx, wy, wz;
         gluProject(p.x, p.y, p.z, window_->viewMatrix, projection, viewport, &wx, &wy, &wz);
+        glMatrixMode(GL_MODELVIEW);   // as the next frame expects it
         *x = (int)lround(wx);
         *y = (int)lround(wy);
     }

@@ -1,4 +1,3 @@
-#include <cmath>
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
 

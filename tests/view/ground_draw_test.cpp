@@ -1,6 +1,7 @@
 // Ground stations in frames of the scene drawn offscreen: the marker where the
 // station is, its label, and the line of sight and axes only toward a
 // satellite above the horizon.
+#include <tuple>
 #include "simulation/ground.h"
 #include "simulation/satelit.h"
 #include "tests/view/frame_support.h"
@@ -47,35 +48,27 @@ protected:
 
 }  // namespace
 
-TEST_F(GroundFrame, MarkerAndNameWithoutSatellite)
-{
-    LookAtStation();
-    Frame();
-    int x, y;
-    Project(marker_, &x, &y);
-    RGB p = Pixel(x, y);
-    EXPECT_EQ(p.r, kMarker.r);
-    EXPECT_EQ(p.g, kMarker.g);
-    EXPECT_EQ(p.b, kMarker.b);
-    EXPECT_TRUE(AnyPixel(kLabel));
-    EXPECT_FALSE(AnyPixel(kObserverLine));
-    EXPECT_FALSE(AnyPixel(kRed));
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-    Release();
-}
-
+// Without a satellite and toward one below the horizon: the marker and the
+// name only; above the horizon the line of sight and the axes as well.
 TEST_F(GroundFrame, LineOfSightAndAxesOnlyAboveTheHorizon)
 {
     SATELIT sat{};
     char name[] = "SAT";
     sat.name = name;
-    ObserveSatellite(&sat, 0);
     LookAtStation();
-    Frame();
-    EXPECT_FALSE(AnyPixel(kObserverLine));
-    EXPECT_FALSE(AnyPixel(kRed));
-    EXPECT_TRUE(AnyPixel(kLabel));
-    Release();
+    int x, y;
+    for (bool observed : {false, true}) {
+        if (observed) ObserveSatellite(&sat, 0);
+        Frame();
+        Project(marker_, &x, &y);
+        RGB p = Pixel(x, y);
+        EXPECT_EQ(std::tie(p.r, p.g, p.b), std::tie(kMarker.r, kMarker.g, kMarker.b)) << observed;
+        EXPECT_TRUE(AnyPixel(kLabel));
+        EXPECT_FALSE(AnyPixel(kObserverLine));
+        EXPECT_FALSE(AnyPixel(kRed));
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+        Release();
+    }
 
     ObserveSatellite(&sat, 1);
     Frame();
@@ -87,10 +80,8 @@ TEST_F(GroundFrame, LineOfSightAndAxesOnlyAboveTheHorizon)
     station_->drawGroundAxes = 0;
     Frame();
     EXPECT_TRUE(AnyPixel(kObserverLine));
-    int x, y;
     Project(marker_, &x, &y);
-    RGB p = Pixel(x, y);
-    EXPECT_EQ(p.b, kMarker.b) << "the marker stays on top of the Earth";
+    EXPECT_EQ(Pixel(x, y).b, kMarker.b) << "the marker stays on top of the Earth";
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     Release();
     station_->satellite = nullptr;

@@ -1,6 +1,4 @@
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -48,8 +46,14 @@ void RedOverBlue(OGW_WINDOW* w)
     glEnd();
 }
 
+// Movies and shots in virtual time.
 class OgwMovieTest : public viewtest::ViewTest {
 protected:
+    void SetUp() override
+    {
+        ViewTest::SetUp();
+        PLAT_SetVirtualTime(1);
+    }
     // Virtual time: each frame is drawn at a tick 20 ms after the last.
     void VirtualFrames(int count)
     {
@@ -62,7 +66,6 @@ protected:
 
 TEST_F(OgwMovieTest, TheMovieKeepsClockTimeAndAPauseAddsNoFrames)
 {
-    PLAT_SetVirtualTime(1);
     Open(64, 48);
     std::string dir = testsupport::MakeTempDir("movie_clock");
     std::string file = dir + "/clock.avi";
@@ -93,17 +96,17 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
 {
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
-    PLAT_SetVirtualTime(1);
     std::string dir = testsupport::MakeTempDir("movie_codecs");
     struct Case {
         const char* fourcc;
         const char* tag;
-    } cases[] = {{"MJPG", "MJPG"}, {"DIVX", "DIVX"}, {"DIB\0", "[0][0][0][0]"}};
+        const char* name;
+    } cases[] = {{"MJPG", "MJPG", "MJPG"}, {"DIVX", "DIVX", "DIVX"}, {"DIB\0", "[0][0][0][0]", "raw"}};
     g_draw = RedOverBlue;
     for (uint16_t width : {800, 801}) {
         for (const Case& c : cases) {
             Open(width, 600);
-            std::string file = dir + "/" + std::to_string(width) + (c.fourcc[0] == 'D' && c.fourcc[1] == 'I' && c.fourcc[3] == 0 ? "raw" : c.fourcc) + ".avi";
+            std::string file = dir + "/" + std::to_string(width) + c.name + ".avi";
             ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), c.fourcc, 10, 500, 1000), 1u);
             OGW_StartMovie(window_);
             VirtualFrames(21);   // 400 ms after the first frame: 4 frames at 10 per second
@@ -128,7 +131,6 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
 
 TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
 {
-    PLAT_SetVirtualTime(1);
     Open(32, 32);
     std::string dir = testsupport::MakeTempDir("movie_zzzz");
     ASSERT_EQ(OGW_ConfigureMovie(window_, (dir + "/z.avi").c_str(), "ZZZZ", 8, 500, 1000), 1u);
@@ -153,7 +155,6 @@ TEST_F(OgwMovieTest, ClosingTheWindowWhileDrawingEndsDrawingAndTheMovieIsStillCo
 {
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
-    PLAT_SetVirtualTime(1);
     Open(32, 32);
     std::string file = testsupport::MakeTempDir("movie_closed") + "/closed.avi";
     ASSERT_EQ(OGW_ConfigureMovie(window_, file.c_str(), "MJPG", 10, 500, 1000), 1u);
@@ -189,7 +190,6 @@ TEST(OgwScreenshotName, HashesTakeTheCounterFromTheRight)
 
 TEST_F(OgwMovieTest, ScreenshotsAreJpegsOfTheClientSize)
 {
-    PLAT_SetVirtualTime(1);
     if (!HaveFfprobe())
         GTEST_SKIP() << "no ffprobe";
     Open(81, 40);

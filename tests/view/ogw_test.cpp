@@ -1,6 +1,5 @@
 #include <GL/glu.h>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -137,14 +136,13 @@ TEST_F(OgwTest, ARenderThreadThatDoesNotStopIsLeftRunningAndLogged)
 TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
 {
     Open(160, 60);
-    OGW_FONT_SLOT plain = OGW_CreateFont(window_, "Arial", 16, 0);
-    OGW_FONT_SLOT underlined = OGW_CreateFont(window_, "Arial", 16, OGW_FONT_UNDERLINE);
-    ASSERT_EQ(plain, 0);
-    ASSERT_EQ(underlined, 1);
     static OGW_FONT_SLOT s_plain, s_underlined;
     static GLenum s_error;
     static float s_afterLong, s_afterW;
-    s_plain = plain, s_underlined = underlined;
+    s_plain = OGW_CreateFont(window_, "Arial", 16, 0);
+    s_underlined = OGW_CreateFont(window_, "Arial", 16, OGW_FONT_UNDERLINE);
+    ASSERT_EQ(s_plain, 0);
+    ASSERT_EQ(s_underlined, 1);
     g_draw = [](OGW_WINDOW* w) {
         PixelProjection(w);
         glColor3f(1, 1, 1);
@@ -179,11 +177,11 @@ TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
     EXPECT_EQ(litAbove, 0);
     // The underline runs unbroken under the whole word, just below its baseline.
     bool underline = false;
-    for (int y = 1; y < 5 && !underline; ++y) {
-        bool row = true;
-        for (int x = 12; x < 48; ++x)
-            row = row && Pixel(x, y)[0] > 128;
-        underline = row;
+    for (int y = 1; y < 5; ++y) {
+        int x = 12;
+        while (x < 48 && Pixel(x, y)[0] > 128)
+            ++x;
+        underline |= x == 48;
     }
     EXPECT_TRUE(underline);
 
@@ -436,19 +434,12 @@ std::string Bmp(int bits, bool topDown)
         pixels += line;
     }
     std::string s = "BM";
-    uint32_t offset = 14 + 40 + static_cast<uint32_t>(palette.size());
-    PutU32(&s, offset + static_cast<uint32_t>(pixels.size()));
-    PutU32(&s, 0);
-    PutU32(&s, offset);
-    PutU32(&s, 40);
-    PutU32(&s, 2);
-    PutU32(&s, topDown ? static_cast<uint32_t>(-2) : 2);
-    PutU16(&s, 1);
-    PutU16(&s, static_cast<uint32_t>(bits));
-    PutU32(&s, 0);
-    PutU32(&s, static_cast<uint32_t>(pixels.size()));
-    PutU32(&s, 2835), PutU32(&s, 2835);
-    PutU32(&s, bits == 8 ? 4 : 0), PutU32(&s, 0);
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(palette.size()), size = static_cast<uint32_t>(pixels.size());
+    for (uint32_t v : {offset + size, 0u, offset, 40u, 2u, topDown ? static_cast<uint32_t>(-2) : 2u})
+        PutU32(&s, v);
+    PutU16(&s, 1), PutU16(&s, static_cast<uint32_t>(bits));
+    for (uint32_t v : {0u, size, 2835u, 2835u, bits == 8 ? 4u : 0u, 0u})
+        PutU32(&s, v);
     return s + palette + pixels;
 }
 
@@ -518,32 +509,29 @@ TEST_F(OgwTest, KeysZoomTurnAndTiltThePendingEyeOnlyWhenSwitchedOn)
     });
     OGW_SetEye(window_, 100, 0, 0);
     OGW_SetKeyRotationAngle(window_, M_PI / 2);
-    auto press = [&](WPARAM key) { PLAT_SendMessage(window_->window, WM_KEYDOWN, key, PLAT_KeyLParam(0, 0)); };
-    press(VK_NEXT);   // navigation off: the owner gets it
+    // Presses the keys; the eye after them.
+    auto press = [&](std::initializer_list<WPARAM> keys) {
+        for (WPARAM key : keys)
+            PLAT_SendMessage(window_->window, WM_KEYDOWN, key, PLAT_KeyLParam(0, 0));
+        VEC3 eye;
+        OGW_GetEye(window_, &eye);
+        return eye;
+    };
+    press({VK_NEXT});   // navigation off: the owner gets it
     EXPECT_EQ(s_keys, std::vector<WPARAM>{VK_NEXT});
     OGW_EnableKeyNavigation(window_);
     OGW_SetNavigationDistances(window_, 99.5, 10);
-    press(VK_NEXT);
-    VEC3 eye;
-    OGW_GetEye(window_, &eye);
-    EXPECT_NEAR(eye.x, 101.0, 1e-9);
-    press(VK_PRIOR);
-    press(VK_PRIOR);
-    press(VK_PRIOR);   // would come below the minimum distance: refused
-    OGW_GetEye(window_, &eye);
-    EXPECT_NEAR(eye.x, 100.0, 1e-9);
-    press(VK_LEFT);    // a quarter turn about z
-    OGW_GetEye(window_, &eye);
+    EXPECT_NEAR(press({VK_NEXT}).x, 101.0, 1e-9);
+    // The third would come below the minimum distance: refused.
+    EXPECT_NEAR(press({VK_PRIOR, VK_PRIOR, VK_PRIOR}).x, 100.0, 1e-9);
+    VEC3 eye = press({VK_LEFT});   // a quarter turn about z
     EXPECT_NEAR(eye.y, -100.0, 1e-9);
     EXPECT_NEAR(eye.x, 0.0, 1e-9);
-    press(VK_UP);      // tilted up onto the z axis
-    OGW_GetEye(window_, &eye);
+    eye = press({VK_UP});   // tilted up onto the z axis
     EXPECT_NEAR(eye.z, 100.0, 1e-9);
-    press(VK_UP);      // next to the axis: no further over it
-    VEC3 again;
-    OGW_GetEye(window_, &again);
+    VEC3 again = press({VK_UP});   // next to the axis: no further over it
     EXPECT_TRUE(VEC_ApproxEqual(&eye, &again));
-    press(VK_HOME);
+    press({VK_HOME});
     EXPECT_EQ(s_keys, (std::vector<WPARAM>{VK_NEXT, VK_HOME}));
 }
 

@@ -20,17 +20,12 @@ protected:
 
 bool Logged(const std::string& text) { return LogText().find(text) != std::string::npos; }
 
-uint32_t CountStars()
+// The length of a list: the stars or the constellations read.
+template <typename T>
+uint32_t Count(T* first)
 {
     uint32_t n = 0;
-    for (SPACE_STAR* s = SPACE_GetStars(); s; s = s->next) n++;
-    return n;
-}
-
-uint32_t CountConstellations()
-{
-    uint32_t n = 0;
-    for (SPACE_CONSTELLATION* c = SPACE_GetConstellations(); c; c = c->next) n++;
+    for (; first; first = first->next) n++;
     return n;
 }
 
@@ -67,13 +62,13 @@ TEST_F(Space, SpectralClasses)
     }
 }
 
-TEST_F(Space, LoadsConstellationsAndPreparesStars)
+TEST_F(Space, LoadsConstellationsPreparesAndWalksTheStars)
 {
     ScopedFile f("Space.cfg", kTwoConstellations);
     SPACE_LoadConfig();
     SPACE_PrepareStars();
     EXPECT_TRUE(Logged("SPACE: Celkem načtena data 2 souhvězdí a 3 hvězd.\n"));
-    ASSERT_EQ(CountConstellations(), 2u);
+    ASSERT_EQ(Count(SPACE_GetConstellations()), 2u);
     SPACE_CONSTELLATION* lyra = SPACE_GetConstellations();
     EXPECT_STREQ(lyra->name, "Lyra");
     ASSERT_EQ(lyra->starCount, 2u);
@@ -90,6 +85,26 @@ TEST_F(Space, LoadsConstellationsAndPreparesStars)
     SPACE_STAR* twin = SPACE_GetConstellations()->next->stars[0];
     EXPECT_EQ(twin->size, 0.0);   // fainter than magnitude 8
     EXPECT_EQ(twin->colorIndex, 13u);
+
+    // The walk over the stars that pass a filter.
+    SPACE_STAR_FILTER filter{};
+    filter.flags = SPACE_FILTER_MAGNITUDE | SPACE_FILTER_COLOR1;
+    filter.magnitudeMin = 0;
+    filter.magnitudeMax = 5;
+    filter.colorIndex[0] = 13;   // the faint twin passes by its colour
+    SPACE_QueryStars(&filter);
+    uint32_t n = 0;
+    while (SPACE_NextStar()) n++;
+    EXPECT_EQ(n, 3u);
+    filter.flags = SPACE_FILTER_NAME;
+    filter.name = "Vega, Deneb";
+    SPACE_QueryStars(&filter);
+    SPACE_STAR* s = SPACE_NextStar();
+    ASSERT_NE(s, nullptr);
+    // The unnamed star's empty name occurs in every text.
+    EXPECT_STREQ(s->name, "Vega");
+    ASSERT_NE(SPACE_NextStar(), nullptr);
+    EXPECT_EQ(SPACE_NextStar(), nullptr);
 }
 
 TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
@@ -121,8 +136,8 @@ TEST_F(Space, ErrorsEndTheReadingAndKeepWhatWasRead)
         size_t mark = LogText().size();
         SPACE_LoadConfig();
         EXPECT_NE(LogText().find(c.message, mark), std::string::npos) << c.message;
-        EXPECT_EQ(CountConstellations(), 2u) << c.message;
-        EXPECT_EQ(CountStars(), 3u + c.stars) << c.message;
+        EXPECT_EQ(Count(SPACE_GetConstellations()), 2u) << c.message;
+        EXPECT_EQ(Count(SPACE_GetStars()), 3u + c.stars) << c.message;
         EXPECT_TRUE(Logged("SPACE: Celkem načtena data 2 souhvězdí")) << c.message;
     }
 }
@@ -136,36 +151,12 @@ TEST_F(Space, TooManyStarsAndMissingFile)
         ScopedFile f("Space.cfg", text);
         SPACE_LoadConfig();
         EXPECT_TRUE(Logged("SPACE: příliš mnoho hvězd v souhvězdí na řádku 67.\n"));
-        EXPECT_EQ(CountConstellations(), 0u);
-        EXPECT_EQ(CountStars(), 64u);
+        EXPECT_EQ(Count(SPACE_GetConstellations()), 0u);
+        EXPECT_EQ(Count(SPACE_GetStars()), 64u);
     }
     SPACE_LoadConfig();
     EXPECT_TRUE(Logged("SPACE: nelze otevřít soubor Space.CFG, zobrazení vesmíru nebude k dispozici.\n"));
     EXPECT_EQ(SPACE_GetStars(), nullptr);
-}
-
-TEST_F(Space, FilteredWalk)
-{
-    ScopedFile f("Space.cfg", kTwoConstellations);
-    SPACE_LoadConfig();
-    SPACE_STAR_FILTER filter{};
-    filter.flags = SPACE_FILTER_MAGNITUDE | SPACE_FILTER_COLOR1;
-    filter.magnitudeMin = 0;
-    filter.magnitudeMax = 5;
-    filter.colorIndex[0] = 13;   // the faint twin passes by its colour
-    SPACE_QueryStars(&filter);
-    uint32_t n = 0;
-    while (SPACE_NextStar()) n++;
-    EXPECT_EQ(n, 3u);
-    filter.flags = SPACE_FILTER_NAME;
-    filter.name = "Vega, Deneb";
-    SPACE_QueryStars(&filter);
-    SPACE_STAR* s = SPACE_NextStar();
-    ASSERT_NE(s, nullptr);
-    // The unnamed star's empty name occurs in every text.
-    EXPECT_STREQ(s->name, "Vega");
-    ASSERT_NE(SPACE_NextStar(), nullptr);
-    EXPECT_EQ(SPACE_NextStar(), nullptr);
 }
 
 TEST_F(Space, AStarAtTheSunsPositionLiesInTheSunsDirection)
