@@ -1,21 +1,10 @@
 // Result files of small runs in virtual time: byte-exact header and rows, the
 // clock pulled back to a due row, results files across multipass runs, and
 // files that cannot be written.
-#include <gtest/gtest.h>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <string>
 #include <sys/resource.h>
-#include "dataout/dataout.h"
+#include <csignal>
 #include "dataout/dohan.h"
-#include "dataout/dvhan.h"
-#include "foundation/iotxt.h"
-#include "foundation/pool.h"
-#include "simulation/main.h"
-#include "simulation/multipass.h"
 #include "tests/dataout/dataout_fixture.h"
-#include "tests/support/test_support.h"
 
 using namespace dataouttest;
 using testsupport::ReadFile;
