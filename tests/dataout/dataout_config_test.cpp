@@ -1,10 +1,5 @@
 // Reading "DataOutput.cfg": the records built from a good file, and the one
 // message with its line number for each kind of mistake.
-#include <gtest/gtest.h>
-#include "dataout/dataout.h"
-#include "dataout/dvhan.h"
-#include "foundation/iotxt.h"
-#include "simulation/main.h"
 #include "tests/dataout/dataout_fixture.h"
 
 using namespace dataouttest;
@@ -32,30 +27,14 @@ TEST_F(DataoutConfigTest, MissingEmptyAndCommentOnlyFilesLoadWithNoDataFiles)
 TEST_F(DataoutConfigTest, DataFileBlockBuildsFileAndColumnRecords)
 {
     const TIME_MS clock = g_simClock.clock;
-    ASSERT_EQ(Load("datafile CSV, \"out.csv\"   ; the track\n"
-                   "  interval = 1m\n"
-                   "  interval = 10s            // the last one counts\n"
-                   "  timeunit = 1h\n"
-                   "  starttime = TIME_FROM_START(1m 30s)\n"
-                   "  endtime = TIME_FROM_START(1d)\n"
-                   "  value\n"
-                   "    name = \"first\"\n"
-                   "    name = \"Five\"\n"
-                   "    type = FLOAT, 8, 3, EXP\n"
-                   "    type = FLOAT, 8, 3\n"
-                   "    data = 5\n"
-                   "  end\n"
-                   "  VALUE\n"
-                   "    NAME = \"Half\"\n"
-                   "    TYPE = float, 0, 2, EXP, EXP\n"
-                   "    DATA = 2.5\n"
-                   "  END\n"
-                   "  value\n"
-                   "    name = \"P\"\n"
-                   "    type = FLOAT, 1000, 1000\n"
-                   "    data = PARAMETER ( \"speed\" )\n"
-                   "  end\n"
-                   "end\n"),
+    ASSERT_EQ(Load("datafile CSV, \"out.csv\"   ; the track\n  interval = 1m\n"
+                   "  interval = 10s            // the last one counts\n  timeunit = 1h\n"
+                   "  starttime = TIME_FROM_START(1m 30s)\n  endtime = TIME_FROM_START(1d)\n"
+                   "  value\n    name = \"first\"\n    name = \"Five\"\n    type = FLOAT, 8, 3, EXP\n"
+                   "    type = FLOAT, 8, 3\n    data = 5\n  end\n"
+                   "  VALUE\n    NAME = \"Half\"\n    TYPE = float, 0, 2, EXP, EXP\n    DATA = 2.5\n  END\n"
+                   "  value\n    name = \"P\"\n    type = FLOAT, 1000, 1000\n    data = PARAMETER ( \"speed\" )\n"
+                   "  end\nend\n"),
               1u)
         << TakeLog();
     ASSERT_EQ(FileCount(), 1);
@@ -183,8 +162,7 @@ const BadConfig kBadConfigs[] = {
 TEST_F(DataoutConfigTest, EachMistakeFailsTheLoadWithOneMessageNamingItsLine)
 {
     for (const BadConfig& bad : kBadConfigs) {
-        DATAOUT_Done();
-        DATAOUT_Init();
+        Reset();
         EXPECT_EQ(Load(bad.text), 0u) << bad.label;
         EXPECT_EQ(TakeLog(), bad.message) << bad.label;
     }

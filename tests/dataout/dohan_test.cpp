@@ -1,11 +1,7 @@
 // Recordable quantities: the argument lists of each form with their messages,
 // and the module-output and coil rows over a stand-in simulation.
 #include <cmath>
-#include <cstring>
-#include <string>
-#include "dataout/dataout.h"
 #include "dataout/dohan.h"
-#include "foundation/iotxt.h"
 #include "tests/dataout/dataout_fixture.h"
 
 namespace {
@@ -44,19 +40,13 @@ TEST_F(DohanTest, MissingPiecesOfAnArgumentListHaveTheirMessages)
         {"GROUND_SATELIT_AZIMUTH_DEG(\"Station\", A)", "DATAOUT: očekává se jméno satelitu v uvozovkách na řádku 6.\n"},
     };
     for (const Case& c : cases) {
-        DATAOUT_Done();
-        DATAOUT_Init();
-        TakeLog();
+        Reset();
         EXPECT_EQ(Load(Column(c.source)), 0u) << c.source;
         std::string log = TakeLog();
         EXPECT_NE(log.find(c.message), std::string::npos) << c.source << "\n" << log;
         EXPECT_EQ(dataouttest::CountOf(log, "DATAOUT:"), 1) << log;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // A stand-in simulation: one satellite "A" with a three-component module
 // output "ADCS"/"mag", a one-component output "ADCS"/"mode" and a coil "X".

@@ -1,12 +1,5 @@
 // Data-value nodes: their block lines and messages, the stateless nodes over
 // constants, and the nodes with state fed by a probe whose value the test sets.
-#include <cmath>
-#include <string>
-#include "dataout/dataout.h"
-#include "dataout/dvhan.h"
-#include "foundation/iotxt.h"
-#include "foundation/pool.h"
-#include "simulation/main.h"
 #include "tests/dataout/dataout_fixture.h"
 
 namespace {
@@ -29,17 +22,8 @@ uint32_t ProbeValue(void*, uint32_t* type, int64_t* integer, double* real, char*
 }
 const DVHAN_ROW kProbe = {"PROBE", nullptr, nullptr, nullptr, ProbeValue, nullptr, nullptr};
 
-void SetProbe(int64_t value)
-{
-    g_probeType = IOTXT_TYPE_INT64;
-    g_probeInteger = value;
-}
-
-void SetProbeReal(double value)
-{
-    g_probeType = IOTXT_TYPE_DOUBLE;
-    g_probeReal = value;
-}
+void SetProbe(int64_t value) { g_probeType = IOTXT_TYPE_INT64; g_probeInteger = value; }
+void SetProbeReal(double value) { g_probeType = IOTXT_TYPE_DOUBLE; g_probeReal = value; }
 
 class DvhanTest : public DataoutTest {
 protected:
@@ -49,38 +33,23 @@ protected:
         SetProbe(0);
         AddNode("probe", &kProbe, nullptr);
     }
-    // Loads node blocks and returns the value of the last node.
-    DATAOUT_NODE* LoadNodes(const std::string& text)
-    {
-        if (Load(text) != 1u) return nullptr;
-        return g_dataout.lastNode;
-    }
-    static int64_t Integer(DATAOUT_NODE* node)
+    // Loads node blocks and returns the last node.
+    DATAOUT_NODE* LoadNodes(const std::string& text) { return Load(text) == 1u ? g_dataout.lastNode : nullptr; }
+    // The node's value, which must be of the given type.
+    static double Value(DATAOUT_NODE* node, uint32_t expectedType)
     {
         uint32_t type = 0;
         int64_t integer = -99;
-        double real = 0.0;
-        char* text = nullptr;
-        node->type->value(node->data, &type, &integer, &real, &text);
-        EXPECT_EQ(type, (uint32_t)IOTXT_TYPE_INT64);
-        return integer;
-    }
-    static double Real(DATAOUT_NODE* node)
-    {
-        uint32_t type = 0;
-        int64_t integer = 0;
         double real = -99.0;
         char* text = nullptr;
         node->type->value(node->data, &type, &integer, &real, &text);
-        EXPECT_EQ(type, (uint32_t)IOTXT_TYPE_DOUBLE);
-        return real;
+        EXPECT_EQ(type, expectedType);
+        return expectedType == IOTXT_TYPE_INT64 ? (double)integer : real;
     }
+    static int64_t Integer(DATAOUT_NODE* node) { return (int64_t)Value(node, IOTXT_TYPE_INT64); }
+    static double Real(DATAOUT_NODE* node) { return Value(node, IOTXT_TYPE_DOUBLE); }
     // Moves the clock to the given time and runs a node update there.
-    static void UpdateAt(TIME_MS t)
-    {
-        g_simClock.clock = t;
-        DATAOUT_UpdateNodes();
-    }
+    static void UpdateAt(TIME_MS t) { g_simClock.clock = t; DATAOUT_UpdateNodes(); }
 };
 
 std::string Binary(const char* type, const std::string& a, const std::string& b, const std::string& extra = "")
@@ -152,8 +121,7 @@ TEST_F(DvhanTest, ModuleVectorAgainstTheModel)
         {"MODULE_VECTOR_MAGNITUDE_DIFFERENCE_FROM_MODEL_PERCENT", {"3", "4", "0"}, {"0", "0", "4.5"}, -10.0},
     };
     for (const Case& c : cases) {
-        DATAOUT_Done();
-        DATAOUT_Init();
+        Reset();
         DATAOUT_NODE* node = LoadNodes(VectorPair(c.type, c.model, c.module));
         ASSERT_NE(node, nullptr);
         EXPECT_NEAR(Real(node), c.expected, 1e-12) << c.model[0];
@@ -193,9 +161,7 @@ TEST_F(DvhanTest, BlockMessages)
          "nebyl určen první operand výpočetního bodu na řádku 3.\n"},
     };
     for (const Case& c : cases) {
-        DATAOUT_Done();
-        DATAOUT_Init();
-        TakeLog();
+        Reset();
         EXPECT_EQ(Load(c.text), 0u) << c.text;
         std::string log = TakeLog();
         EXPECT_NE(log.find(c.message), std::string::npos) << c.text << "\n" << log;
@@ -206,9 +172,7 @@ TEST_F(DvhanTest, BlockMessages)
 
 TEST_F(DvhanTest, TimeAccountingDefaultsAndMessages)
 {
-    DATAOUT_Done();
-    DATAOUT_Init();
-    TakeLog();
+    Reset();
     ASSERT_EQ(Load("datavalue \"t\", TIME_ACCOUNTING\n  value = 1\nend\n"), 1u);
     std::string log = TakeLog();
     EXPECT_NE(log.find("DATAOUT: nebyl určen interval výpočtu, default=1 den.\n"), std::string::npos);

@@ -3,6 +3,7 @@
 // during transmissions, buffer exhaustion and the faults built soundly.
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 #include "onboard/kombus.h"
 #include "onboard/sim51.h"
@@ -59,24 +60,14 @@ void main(void)
 }
 )";
 
-struct Delivery {
-    std::string module;
-    TIME_MS time;
-    int byte;
-    bool operator==(const Delivery& o) const { return module == o.module && time == o.time && byte == o.byte; }
-};
-
+// A delivery: the receiving module, the time and the message's byte 2.
+using Delivery = std::tuple<std::string, TIME_MS, int>;
 std::vector<Delivery> g_deliveries;
 
 void RecordDelivery(uint32_t phase, void* owner, uint32_t, SW_VALUE* value)
 {
     if (phase != 2) return;
     g_deliveries.push_back({static_cast<SWMODULE*>(owner)->name, g_simClock.clock, SWTYPE_GetIntValue(value) & 0xFF});
-}
-
-std::ostream& operator<<(std::ostream& out, const Delivery& d)
-{
-    return out << d.module << "@" << d.time << ":" << d.byte;
 }
 
 class BusTest : public ModuleTest {
@@ -291,7 +282,7 @@ TEST_F(BusTest, InterleavedAndEqualAddressSetsStillPassTheToken)
     ASSERT_TRUE(Send(d, 3, 3, 'd'));   // to the first module on 3
     RunUntil(t + 100);
     ASSERT_EQ(g_deliveries.size(), 1u);
-    EXPECT_EQ(g_deliveries[0].module, "C");
+    EXPECT_EQ(std::get<0>(g_deliveries[0]), "C");
 }
 
 TEST_F(BusTest, ATransmissionOutlastingTheRoundTripHoldsTheNextOne)

@@ -91,16 +91,9 @@ protected:
         SWMODULE** tail = &modules_;
         while (*tail) tail = &(*tail)->next;
         while (ok && IOTXT_NextLine()) {
-            if (!IOTXT_MatchWord("onboard_module")) {
-                ok = false;
-                break;
-            }
-            SWMODULE* module = SWMODULE_ParseDefinition();
+            SWMODULE* module = IOTXT_MatchWord("onboard_module") ? SWMODULE_ParseDefinition() : nullptr;
             if (!module) ok = false;
-            else {
-                *tail = module;
-                tail = &module->next;
-            }
+            else tail = &(*tail = module)->next;
         }
         IOTXT_CloseFile();
         for (SWMODULE* m = modules_; ok && m; m = m->next) ok = SWMODULE_LinkConnections(m, modules_) != 0;

@@ -240,22 +240,16 @@ inline std::string Difference(const MachineState& ours, const MachineState& thei
     std::string text;
     char line[96];
     if (!ours.stopped) text += "our emulator did not reach the stop address\n";
-    for (uint32_t a = 0; a < 256; ++a)
-        if (ours.iram[a] != theirs.iram[a]) {
-            snprintf(line, sizeof line, "iram %02X: ours %02X, s51 %02X\n", a, ours.iram[a], theirs.iram[a]);
-            text += line;
-        }
+    auto compare = [&](const char* format, uint32_t address, uint8_t our, uint8_t their) {
+        if (our == their) return;
+        snprintf(line, sizeof line, format, address, our, their);
+        text += line;
+    };
+    for (uint32_t a = 0; a < 256; ++a) compare("iram %02X: ours %02X, s51 %02X\n", a, ours.iram[a], theirs.iram[a]);
     for (uint8_t sfr : ComparedSfrs())
-        if (ours.sfr[sfr - 0x80] != theirs.sfr[sfr - 0x80]) {
-            snprintf(line, sizeof line, "sfr %02X: ours %02X, s51 %02X\n", sfr, ours.sfr[sfr - 0x80],
-                     theirs.sfr[sfr - 0x80]);
-            text += line;
-        }
-    for (size_t a = 0; a < ours.xram.size() && a < theirs.xram.size(); ++a)
-        if (ours.xram[a] != theirs.xram[a]) {
-            snprintf(line, sizeof line, "xram %04zX: ours %02X, s51 %02X\n", a, ours.xram[a], theirs.xram[a]);
-            text += line;
-        }
+        compare("sfr %02X: ours %02X, s51 %02X\n", sfr, ours.sfr[sfr - 0x80], theirs.sfr[sfr - 0x80]);
+    for (uint32_t a = 0; a < ours.xram.size() && a < theirs.xram.size(); ++a)
+        compare("xram %04X: ours %02X, s51 %02X\n", a, ours.xram[a], theirs.xram[a]);
     return text;
 }
 
@@ -270,12 +264,8 @@ public:
         count_ = instructions;
         std::string text = "\t.area CSEG (ABS,CODE)\n\t.org 0\n";
         text += Prologue();
-        for (int i = 0; i < count_; ++i) {
-            text.append(Label(i)).append(":\n");
-            text.append(Instruction(i));
-        }
-        text.append(Label(count_)).append(":\n\tljmp 0xff00\n");
-        return text;
+        for (int i = 0; i < count_; ++i) text += Label(i) + ":\n" + Instruction(i);
+        return text + Label(count_) + ":\n\tljmp 0xff00\n";
     }
 
 private:
@@ -291,6 +281,17 @@ private:
     std::string Imm() { return "#" + Hex(Next(256)); }
     std::string Ri() { return Next(2) ? "@r1" : "@r0"; }
     std::string Rn() { return "r" + std::to_string(Next(8)); }
+    // A source operand: immediate, direct, indirect, register or A.
+    std::string Operand(uint32_t form)
+    {
+        switch (form) {
+        case 0: return Imm();
+        case 1: return Dir();
+        case 2: return Ri();
+        case 3: return Rn();
+        default: return "a";
+        }
+    }
 
     std::string Dir()
     {
@@ -312,12 +313,7 @@ private:
     // program ends.
     std::string Target(int i) { return Label(std::min(count_, i + 1 + static_cast<int>(Next(6)))); }
 
-    static std::string Label(int i)
-    {
-        char b[16];
-        snprintf(b, sizeof b, "L%d", i);
-        return b;
-    }
+    static std::string Label(int i) { return "L" + std::to_string(i); }
 
     std::string Prologue()
     {
@@ -343,12 +339,7 @@ private:
         case 0: return t + unary[Next(sizeof unary / sizeof *unary)] + "\n";
         case 1: {
             std::string op = alu[Next(6)];
-            switch (Next(4)) {
-            case 0: return t + op + " a," + Imm() + "\n";
-            case 1: return t + op + " a," + Dir() + "\n";
-            case 2: return t + op + " a," + Ri() + "\n";
-            default: return t + op + " a," + Rn() + "\n";
-            }
+            return t + op + " a," + Operand(Next(4)) + "\n";
         }
         case 2: return t + alu[Next(6)] + " a," + (Next(2) ? Rn() : Ri()) + "\n";
         case 3: {
@@ -356,51 +347,30 @@ private:
             return t + op + " " + Dir() + "," + (Next(2) ? std::string("a") : Imm()) + "\n";
         }
         case 4: {
-            static const char* ops[] = {"inc", "dec"};
-            std::string op = ops[Next(2)];
-            switch (Next(3)) {
-            case 0: return t + op + " " + Dir() + "\n";
-            case 1: return t + op + " " + Ri() + "\n";
-            default: return t + op + " " + Rn() + "\n";
-            }
+            std::string op = Next(2) ? "dec " : "inc ";
+            return t + op + Operand(1 + Next(3)) + "\n";
         }
         case 5: {
             static const char* ops[] = {"orl c,", "orl c,/", "anl c,", "anl c,/", "mov c,", "cpl ", "clr ", "setb "};
             if (Next(8) == 0) return t + "mov " + Bit() + ",c\n";
             return t + ops[Next(8)] + Bit() + "\n";
         }
-        case 6:
-            switch (Next(4)) {
-            case 0: return t + "mov a," + Imm() + "\n";
-            case 1: return t + "mov a," + Dir() + "\n";
-            case 2: return t + "mov a," + Ri() + "\n";
-            default: return t + "mov a," + Rn() + "\n";
-            }
-        case 7:
-            switch (Next(5)) {
-            case 0: return t + "mov " + Dir() + "," + Imm() + "\n";
-            case 1: return t + "mov " + Dir() + "," + Dir() + "\n";
-            case 2: return t + "mov " + Dir() + "," + Ri() + "\n";
-            case 3: return t + "mov " + Dir() + "," + Rn() + "\n";
-            default: return t + "mov " + Dir() + ",a\n";
-            }
+        case 6: return t + "mov a," + Operand(Next(4)) + "\n";
+        case 7: {
+            uint32_t form = Next(5);
+            return t + "mov " + Dir() + "," + Operand(form) + "\n";
+        }
         case 8: {
             std::string dest = Next(2) ? Ri() : Rn();
-            switch (Next(3)) {
-            case 0: return t + "mov " + dest + "," + Imm() + "\n";
-            case 1: return t + "mov " + dest + "," + Dir() + "\n";
-            default: return t + "mov " + dest + ",a\n";
-            }
+            static const uint32_t forms[] = {0, 1, 4};
+            return t + "mov " + dest + "," + Operand(forms[Next(3)]) + "\n";
         }
         case 9: return t + "mov dptr,#" + Hex(Next(0x10000)) + "\n";
         case 10: return t + (Next(2) ? "push " : "pop ") + Dir() + "\n";
-        case 11:
-            switch (Next(4)) {
-            case 0: return t + "xch a," + Dir() + "\n";
-            case 1: return t + "xch a," + Ri() + "\n";
-            case 2: return t + "xch a," + Rn() + "\n";
-            default: return t + "xchd a," + Ri() + "\n";
-            }
+        case 11: {
+            uint32_t form = Next(4);
+            return t + (form == 3 ? "xchd a," + Ri() : "xch a," + Operand(1 + form)) + "\n";
+        }
         case 12:
             switch (Next(4)) {
             case 0: return t + "anl 0x83,#0x03\n\tmovx a,@dptr\n";

@@ -142,7 +142,10 @@ TEST_F(PowerTest, PeriodicEntriesRunByTheirRules)
     RunUntil(At(1));   // the power-on event fires; the first tick of the module follows
     ASSERT_EQ(m->powerState, SWMODULE_POWER_ON);
     TIME_MS on = g_simClock.clock;
-    uint16_t ones = Count(m, 2), tens = Count(m, 3);
+    uint16_t ones = 0, tens = 0;
+    auto mark = [&] { ones = Count(m, 2); tens = Count(m, 3); };   // the 1 ms and 10 ms counts so far
+    auto tickAfter = [&](TIME_MS step) { g_simClock.clock += step; SWMODULE_Tick(m); };
+    mark();
 
     // Over 10 simulated seconds in 1 ms steps: exactly 1000, 100 and 1 per second.
     RunUntil(on + 10000);
@@ -155,22 +158,17 @@ TEST_F(PowerTest, PeriodicEntriesRunByTheirRules)
     g_simClock.clock = on + 10009;
     SWMODULE_Tick(m);
     ASSERT_EQ(m->lastRun[1], g_simClock.clock);
-    ones = Count(m, 2);
-    tens = Count(m, 3);
-    g_simClock.clock += 25;
-    SWMODULE_Tick(m);
+    mark();
+    tickAfter(25);
     EXPECT_EQ(Count(m, 2) - ones, 10);
     EXPECT_EQ(Count(m, 3) - tens, 2);
     EXPECT_EQ(m->lastRun[1], g_simClock.clock - 5);
-    g_simClock.clock += 5;
-    SWMODULE_Tick(m);
+    tickAfter(5);
     EXPECT_EQ(Count(m, 3) - tens, 3);
 
     // A clock set back runs nothing and returns.
-    ones = Count(m, 2);
-    tens = Count(m, 3);
-    g_simClock.clock -= 5000;
-    SWMODULE_Tick(m);
+    mark();
+    tickAfter(-5000);
     EXPECT_EQ(Count(m, 2), ones);
     EXPECT_EQ(Count(m, 3), tens);
     g_simClock.clock += 5000;
@@ -180,14 +178,11 @@ TEST_F(PowerTest, PeriodicEntriesRunByTheirRules)
     m->powerState = SWMODULE_POWER_OFF;
     SWMODULE_Tick(m);
     m->powerState = SWMODULE_POWER_ON;
-    ones = Count(m, 2);
-    tens = Count(m, 3);
-    g_simClock.clock += 7;
-    SWMODULE_Tick(m);
+    mark();
+    tickAfter(7);
     EXPECT_EQ(Count(m, 2) - ones, 1);
     EXPECT_EQ(Count(m, 3), tens);
-    g_simClock.clock += 30;
-    SWMODULE_Tick(m);
+    tickAfter(30);
     EXPECT_EQ(Count(m, 3) - tens, 1);
 }
 
