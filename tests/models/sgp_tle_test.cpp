@@ -78,19 +78,16 @@ TEST(SgpTleFile, MissingFileOrWrongLinesFail)
 TEST(SgpTleParse, ReportSetInModelUnits)
 {
     SGP_ELEMENTS el = Parse(kLine1, kLine2);
-    const double perDay = SGP_TWOPI / 1440.0;
+    const double perDay = SGP_TWOPI / 1440.0, deg = SGP_PI / 180.0;
     EXPECT_DOUBLE_EQ(el.epoch, 80275.98708465);
-    EXPECT_NEAR(el.epoch_jd, 2444238.5 + 275.98708465, 1e-8);  // 1980 January 0 is JD 2444238.5
-    EXPECT_NEAR(el.ndot_2, 0.00073094 * perDay / 1440.0, 1e-20);
-    EXPECT_NEAR(el.nddot_6, 1.3844e-4 * perDay / (1440.0 * 1440.0), 1e-24);
-    EXPECT_NEAR(el.bstar, 6.6816e-5, 1e-18);
-    EXPECT_NEAR(el.inclination, 72.8435 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.raan, 115.9689 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.eccentricity, 0.0086731, 1e-16);
-    EXPECT_NEAR(el.arg_perigee, 52.6988 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.mean_anomaly, 110.5714 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.mean_motion, 16.05824518 * perDay, 1e-15);
     EXPECT_EQ(el.deep_space, 0);
+    const struct { double got, want, tolerance; } fields[] = {
+        {el.epoch_jd, 2444238.5 + 275.98708465, 1e-8},   // 1980 January 0 is JD 2444238.5
+        {el.ndot_2, 0.00073094 * perDay / 1440.0, 1e-20}, {el.nddot_6, 1.3844e-4 * perDay / (1440.0 * 1440.0), 1e-24},
+        {el.bstar, 6.6816e-5, 1e-18}, {el.inclination, 72.8435 * deg, 1e-14}, {el.raan, 115.9689 * deg, 1e-14},
+        {el.eccentricity, 0.0086731, 1e-16}, {el.arg_perigee, 52.6988 * deg, 1e-14},
+        {el.mean_anomaly, 110.5714 * deg, 1e-14}, {el.mean_motion, 16.05824518 * perDay, 1e-15}};
+    for (const auto& f : fields) EXPECT_NEAR(f.got, f.want, f.tolerance) << &f - fields;
 }
 
 TEST(SgpTleParse, SignsAndExponents)
