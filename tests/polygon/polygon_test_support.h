@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <random>
+#include <string>
 #include <vector>
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -32,6 +33,15 @@ inline std::vector<POLYGON_IPOINT> Points(const POLYGON_CONTOUR* c)
     const POLYGON_VNODE* v = c->head;
     for (uint32_t i = 0; i < c->count; i++, v = v->next)
         out.push_back(v->point.g);
+    return out;
+}
+
+// Points as text, "x,y " each, for comparisons that show the whole ring.
+inline std::string Text(const Ring& points)
+{
+    std::string out;
+    for (const auto& p : points)
+        out += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
     return out;
 }
 
