@@ -233,17 +233,6 @@ TEST_F(PolygonTriangulateTest, RandomSkylinesShareHeightsAndAxisEdges)
     }
 }
 
-TEST_F(PolygonTriangulateTest, TimeSeededOrdersGiveValidTriangulations)
-{
-    std::mt19937 rng(99);
-    std::vector<Ring> rings = StarWithHoles(rng, 500, 6, 12);
-    for (int run = 0; run < 5; run++) {
-        POLYGON_AREA* a = Triangulated(rings);
-        ExpectValidTriangulation(a);
-        POLYGON_ApiFreeArea(&a);
-    }
-}
-
 // The triangles of a ring as vertex numbers, counted along the contours.
 std::vector<uint32_t> TriangleVertexNumbers(const POLYGON_AREA* ring)
 {
