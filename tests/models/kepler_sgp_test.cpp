@@ -2,9 +2,9 @@
 #if __has_include("models/sgp.h") || __has_include("models/sgp_near.h")
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstring>
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -14,15 +14,7 @@ constexpr double DEG = PI / 180.0;
 constexpr TIME_MS MINUTE = 60000;
 
 // The near-Earth element set of the report's test cases (88888).
-SGP_ELEMENTS NearSet()
-{
-    SGP_TLE_TEXT text{};
-    strcpy(text.rows[1], "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8");
-    strcpy(text.rows[2], "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105");
-    SGP_ELEMENTS s;
-    SGP_ParseTle(&text, &s);
-    return s;
-}
+SGP_ELEMENTS NearSet() { return sgptest::Parse(sgptest::kNearLine1, sgptest::kNearLine2); }
 
 double AngleDegrees(const VEC3& a, const VEC3& b)
 {

@@ -2,7 +2,6 @@
 // cases, and the front end's contract.
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -10,6 +9,7 @@
 #include <vector>
 #include "models/sgp.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 
 namespace {
 
@@ -24,16 +24,6 @@ struct ReportData {
     std::vector<ReportRow> rows;
 };
 
-SGP_TLE_TEXT TextOf(const std::string& line1, const std::string& line2)
-{
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[0], "<unnamed>");
-    strncpy(text.rows[1], line1.c_str(), 140);
-    strncpy(text.rows[2], line2.c_str(), 140);
-    return text;
-}
-
 // The report's element sets and printed results, as collected in the shared data.
 const ReportData& LoadReport()
 {
@@ -46,7 +36,7 @@ const ReportData& LoadReport()
             std::string l1, l2;
             std::getline(in, l1);
             std::getline(in, l2);
-            data.sets[line.substr(6)] = TextOf(l1, l2);
+            data.sets[line.substr(6)] = sgptest::TextOf(l1, l2);
             continue;
         }
         if (line.empty() || line[0] == '#') continue;

@@ -5,35 +5,22 @@
 #include <string>
 #include "models/sgp.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 #include "tests/support/test_support.h"
+
+using sgptest::Parse;
+using sgptest::TextOf;
 
 namespace {
 
-const char* kLine1 = "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8";
-const char* kLine2 = "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105";
+const char* const kLine1 = sgptest::kNearLine1;
+const char* const kLine2 = sgptest::kNearLine2;
 
 std::string WriteTle(const std::string& name, const std::string& content)
 {
     std::string path = testsupport::MakeTempDir("sgp_tle") + "/" + name;
     testsupport::WriteFile(path, content);
     return path;
-}
-
-SGP_TLE_TEXT TextOf(const char* line1, const char* line2)
-{
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[1], line1);
-    strcpy(text.rows[2], line2);
-    return text;
-}
-
-SGP_ELEMENTS Parse(const char* line1, const char* line2)
-{
-    SGP_TLE_TEXT text = TextOf(line1, line2);
-    SGP_ELEMENTS el;
-    SGP_ParseTle(&text, &el);
-    return el;
 }
 
 std::string WithField(std::string line, size_t column1, const std::string& field)
