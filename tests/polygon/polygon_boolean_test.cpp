@@ -49,44 +49,51 @@ double AreaOf(const POLYGON_AREA* ring)
     return sum;
 }
 
+struct Segment {
+    POLYGON_IPOINT p, q;
+    size_t contour;
+};
+
+// The edges of a ring's contours, each with the number of its contour.
+std::vector<Segment> Edges(const POLYGON_AREA* ring)
+{
+    std::vector<Segment> out;
+    std::vector<const POLYGON_CONTOUR*> contours = Contours(ring);
+    for (size_t k = 0; k < contours.size(); k++) {
+        Ring pts = Points(contours[k]);
+        for (size_t i = 0; i < pts.size(); i++)
+            out.push_back(Segment{pts[i], pts[(i + 1) % pts.size()], k});
+    }
+    return out;
+}
+
 // Simple contours in INT20 without zero-length edges, orientation matching the
 // flag, the outer contour first with its holes inside, and no two edges of the
 // result crossing.
 void ExpectValid(const POLYGON_AREA* ring)
 {
-    struct Edge {
-        POLYGON_IPOINT p, q;
-        size_t contour;
-    };
-    std::vector<Edge> edges;
-    const POLYGON_AREA* area = ring;
-    if (!area)
-        return;
-    size_t index = 0;
-    do {
+    ForEachArea(ring, [](const POLYGON_AREA* area) {
         ASSERT_NE(area->cntr, nullptr);
         EXPECT_TRUE(POLYGON_IsOuter(area->cntr));
-        for (const POLYGON_CONTOUR* c = area->cntr; c; c = c->next, index++) {
-            ASSERT_GE(c->count, 3u);
-            EXPECT_EQ(POLYGON_DoubledArea(c) > 0, POLYGON_IsOuter(c));
-            if (c != area->cntr) {
-                EXPECT_FALSE(POLYGON_IsOuter(c));
-                EXPECT_TRUE(POLYGON_ContourInside(c, area->cntr));
-            }
-            Ring pts = Points(c);
-            std::set<std::pair<int32_t, int32_t>> seen;
-            for (size_t i = 0; i < pts.size(); i++) {
-                EXPECT_TRUE(POLYGON_InGrid(pts[i].x) && POLYGON_InGrid(pts[i].y));
-                EXPECT_TRUE(seen.insert({pts[i].x, pts[i].y}).second) << "repeated vertex " << pts[i].x << "," << pts[i].y;
-                edges.push_back(Edge{pts[i], pts[(i + 1) % pts.size()], index});
-            }
+        for (const POLYGON_CONTOUR* c = area->cntr->next; c; c = c->next) {
+            EXPECT_FALSE(POLYGON_IsOuter(c));
+            EXPECT_TRUE(POLYGON_ContourInside(c, area->cntr));
         }
-        area = area->next;
-    } while (area != ring);
+    });
+    for (const POLYGON_CONTOUR* c : Contours(ring)) {
+        ASSERT_GE(c->count, 3u);
+        EXPECT_EQ(POLYGON_DoubledArea(c) > 0, POLYGON_IsOuter(c));
+        std::set<std::pair<int32_t, int32_t>> seen;
+        for (const POLYGON_IPOINT& p : Points(c)) {
+            EXPECT_TRUE(POLYGON_InGrid(p.x) && POLYGON_InGrid(p.y));
+            EXPECT_TRUE(seen.insert({p.x, p.y}).second) << "repeated vertex " << p.x << "," << p.y;
+        }
+    }
+    std::vector<Segment> edges = Edges(ring);
     for (size_t i = 0; i < edges.size(); i++)
         for (size_t j = i + 1; j < edges.size(); j++) {
-            const Edge& e = edges[i];
-            const Edge& f = edges[j];
+            const Segment& e = edges[i];
+            const Segment& f = edges[j];
             EXPECT_FALSE(ProperCrossing(e.p, e.q, f.p, f.q));
             if (e.contour != f.contour)
                 continue;
@@ -128,21 +135,6 @@ double ClipperArea(const POLYGON_AREA* a, const POLYGON_AREA* b, int op)
 }
 
 double Length(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q) { return std::hypot(double(q.x - p.x), double(q.y - p.y)); }
-
-struct Segment {
-    POLYGON_IPOINT p, q;
-};
-
-std::vector<Segment> Edges(const POLYGON_AREA* ring)
-{
-    std::vector<Segment> out;
-    for (const POLYGON_CONTOUR* c : Contours(ring)) {
-        Ring pts = Points(c);
-        for (size_t i = 0; i < pts.size(); i++)
-            out.push_back(Segment{pts[i], pts[(i + 1) % pts.size()]});
-    }
-    return out;
-}
 
 double DistanceToSegment(double x, double y, const Segment& s);
 
