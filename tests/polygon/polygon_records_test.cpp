@@ -36,16 +36,13 @@ TEST_F(PolygonRecordsTest, ContourCheckRemovesRepeatsSpikesAndRejectsDegenerateR
     EXPECT_EQ(POLYGON_DoubledArea(c), 200);
     POLYGON_FreeContour(&c);
 
-    c = MakeContour({{0, 0}, {5, 5}, {10, 10}, {3, 3}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
-    c = MakeContour({{1, 1}, {1, 1}, {1, 1}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
-    // A figure eight: four corners, but zero signed area.
-    c = MakeContour({{0, 0}, {2, 2}, {2, 0}, {0, 2}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
+    // Collinear, one point, and a figure eight: four corners, but zero signed area.
+    for (const Ring& r : {Ring{{0, 0}, {5, 5}, {10, 10}, {3, 3}}, Ring{{1, 1}, {1, 1}, {1, 1}},
+                          Ring{{0, 0}, {2, 2}, {2, 0}, {0, 2}}}) {
+        c = MakeContour(r);
+        EXPECT_FALSE(POLYGON_CheckContour(c)) << Text(r);
+        POLYGON_FreeContour(&c);
+    }
 }
 
 TEST_F(PolygonRecordsTest, ReversingFlipsTheRingAndItsFlag)
