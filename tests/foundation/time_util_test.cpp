@@ -76,7 +76,8 @@ TEST(Time, InvalidInputsNeverLeaveGarbage)
 TEST(Time, JulianDatesOfKnownEpochs)
 {
     const struct { double jd; const char* text; SYSTEMTIME date; } cases[] = {
-        {2451545.0, "01.01.2000 12:00:00.000", Date(2000, 1, 1, 12)}, {2440587.5, "01.01.1970 00:00:00.000", Date(1970, 1, 1)},
+        {2451545.0, "01.01.2000 12:00:00.000", Date(2000, 1, 1, 12)},
+        {2440587.5, "01.01.1970 00:00:00.000", Date(1970, 1, 1)},
         {2305813.5, "01.01.1601 00:00:00.000", Date(1601, 1, 1)},   // the epoch of the scale
         {2451545.75, "02.01.2000 06:00:00.000", Date(2000, 1, 2, 6)}};
     for (const auto& c : cases) {

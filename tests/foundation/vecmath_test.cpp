@@ -62,7 +62,8 @@ TEST(Vec, ZeroVectorsAndPerpendiculars)
     VEC3 w{1e-20, 0, 0};
     VEC_Normalize(&w);
     EXPECT_EQ(w.x, 1);
-    const struct { VEC3 in, out; } perpendiculars[] = {{{1, 2, 0}, {0, 0, -1}}, {{0, 0, 3}, {1, 0, 0}}, {{1, 1, 1}, {1, 1, -2}}};
+    const struct { VEC3 in, out; } perpendiculars[] = {
+        {{1, 2, 0}, {0, 0, -1}}, {{0, 0, 3}, {1, 0, 0}}, {{1, 1, 1}, {1, 1, -2}}};
     for (const auto& c : perpendiculars) {
         VEC3 p = c.in;
         VEC_MakePerpendicular(&p);

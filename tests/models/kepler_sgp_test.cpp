@@ -43,7 +43,8 @@ TEST(KeplerSgp, ElementSetToElementsAndBack)
     EXPECT_NEAR(back.epoch, set.epoch, 1e-7);
     EXPECT_NEAR(back.epoch_jd, set.epoch_jd, 1e-7);
     const std::pair<double, double> radians[] = {{back.mean_motion, set.mean_motion}, {back.raan, set.raan},
-        {back.inclination, set.inclination}, {back.arg_perigee, set.arg_perigee}, {back.mean_anomaly, set.mean_anomaly}};
+        {back.inclination, set.inclination}, {back.arg_perigee, set.arg_perigee},
+        {back.mean_anomaly, set.mean_anomaly}};
     for (const auto& [got, want] : radians) EXPECT_NEAR(got, want, 1e-15);
     EXPECT_EQ(back.eccentricity, set.eccentricity);
     for (double drag : {back.bstar, back.ndot_2, back.nddot_6}) EXPECT_EQ(drag, 0.0);

@@ -97,8 +97,8 @@ void ExpectSameAsReference(const std::vector<POLYGON_SNAPSEG>& segs)
     auto want = Reference(segs);
     auto got = Swept(segs);
     for (size_t i = 0; i < segs.size(); i++) {
-        ASSERT_EQ(Text(got[i]), Text(want[i])) << "segment " << i << " (" << segs[i].a.x << "," << segs[i].a.y << ")-(" << segs[i].b.x
-                        << "," << segs[i].b.y << ")";
+        ASSERT_EQ(Text(got[i]), Text(want[i])) << "segment " << i << " (" << segs[i].a.x << "," << segs[i].a.y << ")-("
+                                               << segs[i].b.x << "," << segs[i].b.y << ")";
     }
 }
 

@@ -93,7 +93,8 @@ inline Ring Star(std::mt19937& rng, double cx, double cy, int n, double rMin, do
     Ring r;
     for (int i = 0; i < n; i++) {
         double angle = 2 * M_PI * (i + u(rng)) / n, rad = radius(rng);
-        r.push_back({int32_t(std::lround(cx + rad * std::cos(angle))), int32_t(std::lround(cy + rad * std::sin(angle)))});
+        r.push_back(
+            {int32_t(std::lround(cx + rad * std::cos(angle))), int32_t(std::lround(cy + rad * std::sin(angle)))});
     }
     if (hole)
         std::reverse(r.begin(), r.end());
