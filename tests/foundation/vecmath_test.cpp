@@ -35,7 +35,7 @@ TEST(Math, ScalarHelpers)
     double tiny = MATH_NormalizeDegrees(-1e-20);
     EXPECT_GE(tiny, 0.0);
     EXPECT_LT(tiny, 360.0);
-    // Division rounding down or to the nearest; a zero or huge divisor is clamped, no overflow.
+    // Quotients and remainders of both roundings; a zero or huge divisor gives 0, no overflow.
     const struct { double n; int32_t d; bool nearest; int32_t quot, rem; } divs[] = {
         {249.6, 100, false, 2, 50}, {-250, 100, false, -2, -49}, {5, 0, false, 0, 0}, {1e30, INT32_MIN, false, 0, 0},
         {149, 100, true, 1, 0}, {150, 100, true, 2, 0}, {-151, 100, true, -2, 0}};

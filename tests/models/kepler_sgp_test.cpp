@@ -70,6 +70,7 @@ TEST(KeplerSgp, EpochOfDatesOutsideTheTwoDigitYears)
     KEPLER_Sgp4FromElements(&k, &set);
     EXPECT_NEAR(set.epoch, 0.0, 1e-9);
 }
+
 // The enhanced model with its fitted dot term stays close to SGP4 over the
 // first day: the mean elements taken as osculating ones leave the J2
 // short-period terms (some ten kilometres) and a small along-track drift.
