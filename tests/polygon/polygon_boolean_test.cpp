@@ -134,9 +134,13 @@ double ClipperArea(const POLYGON_AREA* a, const POLYGON_AREA* b, int op)
     return sum;
 }
 
-double Length(const POLYGON_IPOINT& p, const POLYGON_IPOINT& q) { return std::hypot(double(q.x - p.x), double(q.y - p.y)); }
-
-double DistanceToSegment(double x, double y, const Segment& s);
+double DistanceToSegment(double x, double y, const Segment& s)
+{
+    double dx = s.q.x - s.p.x, dy = s.q.y - s.p.y;
+    double t = ((x - s.p.x) * dx + (y - s.p.y) * dy) / (dx * dx + dy * dy);
+    t = std::max(0.0, std::min(1.0, t));
+    return std::hypot(x - s.p.x - t * dx, y - s.p.y - t * dy);
+}
 
 // Snap rounding bends every edge through the hot pixels it passes (the grid
 // points nearest to the crossings and to the other operand's vertices); each
@@ -164,17 +168,9 @@ double RoundingBound(const POLYGON_AREA* a, const POLYGON_AREA* b)
         for (const auto& h : hot) {
             bool end = (h.first == e.p.x && h.second == e.p.y) || (h.first == e.q.x && h.second == e.q.y);
             if (!end && DistanceToSegment(h.first, h.second, e) < 1)
-                bound += Length(e.p, e.q);
+                bound += std::hypot(double(e.q.x - e.p.x), double(e.q.y - e.p.y));
         }
     return bound;
-}
-
-double DistanceToSegment(double x, double y, const Segment& s)
-{
-    double dx = s.q.x - s.p.x, dy = s.q.y - s.p.y;
-    double t = ((x - s.p.x) * dx + (y - s.p.y) * dy) / (dx * dx + dy * dy);
-    t = std::max(0.0, std::min(1.0, t));
-    return std::hypot(x - s.p.x - t * dx, y - s.p.y - t * dy);
 }
 
 bool Inside(const POLYGON_AREA* ring, int64_t x2, int64_t y2) { return POLYGON_PointInArea2(ring, x2, y2) > 0; }
