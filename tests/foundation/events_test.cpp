@@ -9,7 +9,6 @@ namespace {
 
 struct Fired {
     uint32_t reason;
-    TIME_MS due;
     uint32_t tag;
 };
 std::vector<Fired> g_log;
@@ -17,7 +16,7 @@ EVENT g_followUp{};
 
 void Record(uint32_t reason, EVENT* e)
 {
-    g_log.push_back({reason, e->dueTime, e->userData[0]});
+    g_log.push_back({reason, e->userData[0]});
 }
 
 void CancelSelf(uint32_t reason, EVENT* e)

@@ -40,11 +40,8 @@ TEST_F(IotxtFiles, LineNumbersCountCommentsAndBlankLines)
     EXPECT_FALSE(IOTXT_NextLine());
     IOTXT_CloseFile();
     EXPECT_FALSE(IOTXT_HasCurrentText());
-}
-
-TEST_F(IotxtFiles, FileOfOnlyCommentsEndsAtOnceWithAllLinesCounted)
-{
-    ScopedFile f("iotxt_comments.cfg", ";a\r\n\r\n//b\r\n   \r\n");
+    // A file of only comments ends at once with all its lines counted.
+    ScopedFile comments("iotxt_comments.cfg", ";a\r\n\r\n//b\r\n   \r\n");
     ASSERT_TRUE(IOTXT_OpenFile("iotxt_comments.cfg"));
     EXPECT_FALSE(IOTXT_NextLine());
     EXPECT_EQ(IOTXT_GetLineNumber(), 4u);
@@ -112,6 +109,7 @@ TEST_F(IotxtFiles, StackLimitsAndNothingOpen)
     EXPECT_EQ(IOTXT_ReadRestOfLine(), nullptr);
     EXPECT_EQ(IOTXT_ReadIdent(), nullptr);
     EXPECT_FALSE(IOTXT_OpenFile("iotxt_no_such_file.cfg"));
+    EXPECT_FALSE(IOTXT_OpenFile(std::string(1200, 'n').c_str()));   // a path that does not fit
     EXPECT_FALSE(IOTXT_HasCurrentText());
 
     ScopedFile f("iotxt_stack.cfg", "line\n");
@@ -121,13 +119,6 @@ TEST_F(IotxtFiles, StackLimitsAndNothingOpen)
     EXPECT_EQ(IOTXT_GetLineNumber(), 1u);              // the topmost file is untouched
     EXPECT_TRUE(IOTXT_MatchWord("line"));
     for (int k = 0; k < 16; k++) IOTXT_CloseFile();
-    EXPECT_FALSE(IOTXT_HasCurrentText());
-}
-
-TEST_F(IotxtFiles, PathThatDoesNotFitIsRefused)
-{
-    std::string name(1200, 'n');
-    EXPECT_FALSE(IOTXT_OpenFile(name.c_str()));
     EXPECT_FALSE(IOTXT_HasCurrentText());
 }
 

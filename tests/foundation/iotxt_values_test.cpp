@@ -30,44 +30,40 @@ std::string Quoted(const std::string& text)
 
 }  // namespace
 
-TEST(IotxtValues, Integers)
+// Integers and reals: the values of good texts, and bad ones refused with the
+// value untouched (beyond the range: no saturated value).
+TEST(IotxtValues, IntegersAndReals)
 {
-    int64_t v = 0;
-    EXPECT_TRUE(Read("+5", IOTXT_ReadInt64, &v));
-    EXPECT_EQ(v, 5);
-    EXPECT_TRUE(Read("  -5;", IOTXT_ReadInt64, &v));
-    EXPECT_EQ(v, -5);
-    for (const char* bad : {"+-5", "5-", "- 5", "-", "", "abc"}) EXPECT_FALSE(Read(bad, IOTXT_ReadInt64, &v)) << bad;
-    EXPECT_FALSE(Read(std::string(99, '1').c_str(), IOTXT_ReadInt64, &v));
-    EXPECT_TRUE(Read("9223372036854775807", IOTXT_ReadInt64, &v));
-    EXPECT_EQ(v, INT64_MAX);
-    EXPECT_TRUE(Read("-9223372036854775808", IOTXT_ReadInt64, &v));
-    EXPECT_EQ(v, INT64_MIN);
-    v = 7;
-    EXPECT_FALSE(Read("9223372036854775808", IOTXT_ReadInt64, &v));   // beyond the range: no saturated value
-    EXPECT_FALSE(Read("-99999999999999999999", IOTXT_ReadInt64, &v));
-    EXPECT_EQ(v, 7);
+    const std::string many(99, '1');
+    const struct { const char* text; bool ok; int64_t value; } ints[] = {
+        {"+5", true, 5}, {"  -5;", true, -5}, {"9223372036854775807", true, INT64_MAX},
+        {"-9223372036854775808", true, INT64_MIN}, {"+-5", false, 0}, {"5-", false, 0}, {"- 5", false, 0},
+        {"-", false, 0}, {"", false, 0}, {"abc", false, 0}, {many.c_str(), false, 0},
+        {"9223372036854775808", false, 0}, {"-99999999999999999999", false, 0}};
+    for (const auto& c : ints) {
+        int64_t v = 7;
+        EXPECT_EQ(Read(c.text, IOTXT_ReadInt64, &v) != 0, c.ok) << c.text;
+        EXPECT_EQ(v, c.ok ? c.value : 7) << c.text;
+    }
+    const struct { const char* text; bool ok; double value; } reals[] = {
+        {"1e-3", true, 0.001}, {"-2.5E+2", true, -250}, {"+.5", true, 0.5},
+        {"e5", false, 0}, {"1e5e3", false, 0}, {"1-2", false, 0}};
+    for (const auto& c : reals) {
+        double v = 7;
+        EXPECT_EQ(Read(c.text, IOTXT_ReadDouble, &v) != 0, c.ok) << c.text;
+        EXPECT_DOUBLE_EQ(v, c.ok ? c.value : 7) << c.text;
+    }
+    // A number ends where its form ends.
+    int64_t i;
+    double d;
     ScopedText t("12abc");
-    EXPECT_TRUE(IOTXT_ReadInt64(&v));
+    EXPECT_TRUE(IOTXT_ReadInt64(&i));
+    EXPECT_EQ(i, 12);
     EXPECT_EQ(t.Rest(), "abc");
-}
-
-TEST(IotxtValues, Reals)
-{
-    double v;
-    EXPECT_TRUE(Read("1e-3", IOTXT_ReadDouble, &v));
-    EXPECT_DOUBLE_EQ(v, 0.001);
-    EXPECT_TRUE(Read("-2.5E+2", IOTXT_ReadDouble, &v));
-    EXPECT_DOUBLE_EQ(v, -250);
-    EXPECT_TRUE(Read("+.5", IOTXT_ReadDouble, &v));
-    EXPECT_DOUBLE_EQ(v, 0.5);
-    EXPECT_FALSE(Read("e5", IOTXT_ReadDouble, &v));
-    EXPECT_FALSE(Read("1e5e3", IOTXT_ReadDouble, &v));
-    EXPECT_FALSE(Read("1-2", IOTXT_ReadDouble, &v));
-    ScopedText t("1.2.3 x");
-    EXPECT_TRUE(IOTXT_ReadDouble(&v));
-    EXPECT_DOUBLE_EQ(v, 1.2);
-    EXPECT_EQ(t.Rest(), " x");
+    ScopedText u("1.2.3 x");
+    EXPECT_TRUE(IOTXT_ReadDouble(&d));
+    EXPECT_DOUBLE_EQ(d, 1.2);
+    EXPECT_EQ(u.Rest(), " x");
 }
 
 TEST(IotxtValues, ParameterFormThroughMultipass)

@@ -68,8 +68,16 @@ TEST_F(LogTest, UnfinishedMessagesJoinOneListBoxLine)
     EXPECT_EQ(Line(2), "D");
 }
 
-TEST_F(LogTest, TooLongJoinStaysOnlyInTheFile)
+std::string g_echoed;
+void Echo(const char* text) { g_echoed += text; }
+
+// A join too long for the list box stays only in the file. The echo receives
+// every text of the file: that join, messages while no list box exists,
+// LOG_WriteFile texts and alerts, which also go to standard error in UTF-8.
+TEST_F(LogTest, TooLongJoinAndEchoOfTheWholeLogAndAlerts)
 {
+    g_echoed.clear();
+    LOG_SetEcho(Echo);
     std::string longText(390, 'x');
     LOG_Printf("start");
     LOG_Printf("%s\n", longText.c_str());
@@ -78,20 +86,6 @@ TEST_F(LogTest, TooLongJoinStaysOnlyInTheFile)
     EXPECT_EQ(File(), "start" + longText + "\n");
     LOG_Printf("next\n");
     EXPECT_EQ(Line(1), "next");
-}
-
-std::string g_echoed;
-void Echo(const char* text) { g_echoed += text; }
-
-// The echo receives every text of the file: a join too long for the list
-// box, messages while no list box exists, LOG_WriteFile texts and alerts,
-// which also go to standard error in UTF-8.
-TEST_F(LogTest, EchoReceivesTheWholeLogAndAlertsReachStandardError)
-{
-    g_echoed.clear();
-    LOG_SetEcho(Echo);
-    LOG_Printf("start");
-    LOG_Printf("%s\n", std::string(390, 'x').c_str());
     LOG_SetListBox(0);
     LOG_Printf("no run\n");
     LOG_WriteFile("file %d\n", 7);
@@ -182,12 +176,10 @@ TEST(LogFormat, DoubleAndInvalidValues)
     double v = 1.5;
     EXPECT_EQ(LOG_FormatDouble(&v, buffer), 8);
     EXPECT_STREQ(buffer, "1.500000");
-    v = 0.0;
-    LOG_FormatDouble(&v, buffer);
-    EXPECT_STREQ(buffer, "<INVALID>");
-    v = std::nan("");
-    LOG_FormatDouble(&v, buffer);
-    EXPECT_STREQ(buffer, "<INVALID>");
+    for (double invalid : {0.0, std::nan("")}) {
+        LOG_FormatDouble(&invalid, buffer);
+        EXPECT_STREQ(buffer, "<INVALID>");
+    }
 }
 
 }

@@ -43,6 +43,12 @@ protected:
             lines.push_back(line);
         return lines;
     }
+    // Gives the cached blocks back and expects nothing left on the heap.
+    void ExpectNothingLeft()
+    {
+        POOL_Done();
+        EXPECT_TRUE(LeakLines().empty());
+    }
 
     std::filesystem::path oldDir_;
     std::string stderr_;
@@ -74,8 +80,7 @@ TEST_F(HeapTest, LargeBlocksGoBackToTheHeapAndSmallOnesAreCached)
     auto lines = LeakLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("(TEST:small)"), std::string::npos);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
     EXPECT_EQ(stderr_, "");
 }
 
@@ -113,8 +118,7 @@ TEST_F(HeapTest, LeakReportShowsBoxThenOneLinePerBlock)
     EXPECT_NE(line.find("Hello.") , std::string::npos) << line;
     EXPECT_EQ(line.back(), '<');
     POOL_Free(p);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
 // Starting the program a second time in one process keeps the live blocks
@@ -130,8 +134,7 @@ TEST_F(HeapTest, SecondStartKeepsLiveBlocksAndReturnsCachedOnes)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("MEMORY: Nezruseny blok (TEST:live) ", 0), 0u) << lines[0];
     POOL_Free(live);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
 TEST_F(HeapTest, The8001stCachedBlockGoesBackToTheHeap)
@@ -142,32 +145,25 @@ TEST_F(HeapTest, The8001stCachedBlockGoesBackToTheHeap)
     for (void* b : blocks)
         POOL_Free(b);
     EXPECT_EQ(LeakLines().size(), 8000u);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
-TEST_F(HeapTest, BlocksAreAlignedForAnyType)
+// Blocks are aligned for any type; line blocks start on a line and free their whole block.
+TEST_F(HeapTest, BlocksAndLineBlocksAreAligned)
 {
-    for (uint32_t size : {0u, 1u, 17u, 100u, 255u, 256u, 1000u}) {
+    for (uint32_t size : {0u, 1u, 17u, 63u, 64u, 100u, 200u, 255u, 256u, 1000u}) {
         void* p = POOL_Alloc(size);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 16, 0u) << size;
         POOL_Free(p);
-    }
-}
-
-TEST_F(HeapTest, LineBlocksStartOnALineAndFreeTheirWholeBlock)
-{
-    for (uint32_t size : {0u, 1u, 63u, 64u, 200u, 1000u}) {
         MEMORY_SetTag("TEST:line");
-        auto* p = static_cast<uint8_t*>(POOL_AllocLine(size));
-        ASSERT_NE(p, nullptr);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % POOL_LINE, 0u) << size;
-        memset(p, 0xA5, size);
-        POOL_FreeLine(p);
+        auto* q = static_cast<uint8_t*>(POOL_AllocLine(size));
+        ASSERT_NE(q, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(q) % POOL_LINE, 0u) << size;
+        memset(q, 0xA5, size);
+        POOL_FreeLine(q);
     }
     POOL_FreeLine(nullptr);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
 TEST_F(HeapTest, FreeOfNullAndReallocToSmaller)
@@ -182,8 +178,7 @@ TEST_F(HeapTest, FreeOfNullAndReallocToSmaller)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(std::string(r, 10), std::string(10, 'a'));
     POOL_Free(r);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
 TEST_F(HeapTest, FreeingNullOrUnknownBlocksFreesNothing)
@@ -214,8 +209,7 @@ TEST_F(HeapTest, FreeingHelpersReleaseEveryBlockOfTheirLayout)
     records->entries = static_cast<POOL_RECORD_ENTRY*>(POOL_Alloc(sizeof(POOL_RECORD_ENTRY) + 1));
     records->entries[0] = {nullptr, nullptr, POOL_Alloc(500)};
     POOL_FreeRecordTable(records);
-    POOL_Done();
-    EXPECT_TRUE(LeakLines().empty());
+    ExpectNothingLeft();
 }
 
 TEST_F(HeapTest, DebugCreateWindowLogsEveryArgumentAndTheHandle)

@@ -24,14 +24,11 @@ std::string Format(const SYSTEMTIME& st)
 
 TEST(Time, EpochAndKnownInstants)
 {
-    SYSTEMTIME epoch = Date(1601, 1, 1);
+    // The epoch of the scale and 1970-01-01, 11644473600 s after it.
+    SYSTEMTIME epoch = Date(1601, 1, 1), unix0 = Date(1970, 1, 1), st = Date(2006, 1, 1), back;
     EXPECT_EQ(TIME_SystemTimeToMs(&epoch), 0);
-    SYSTEMTIME st = Date(2006, 1, 1);
-    TIME_MS ms = TIME_SystemTimeToMs(&st);
-    // 1970-01-01 is 11644473600 s after the epoch of the scale.
-    SYSTEMTIME unix0 = Date(1970, 1, 1);
     EXPECT_EQ(TIME_SystemTimeToMs(&unix0), 11644473600000LL);
-    SYSTEMTIME back;
+    TIME_MS ms = TIME_SystemTimeToMs(&st);
     ASSERT_TRUE(TIME_MsToSystemTime(ms + 864000000, &back));
     EXPECT_EQ(Format(back), "11.01.2006 00:00:00.000");
     EXPECT_EQ(std::string(TIME_FormatMs(ms)), "01.01.2006 00:00:00.000");
@@ -78,19 +75,17 @@ TEST(Time, InvalidInputsNeverLeaveGarbage)
 
 TEST(Time, JulianDatesOfKnownEpochs)
 {
-    SYSTEMTIME j2000 = Date(2000, 1, 1, 12);
-    EXPECT_EQ(TIME_SystemTimeToJulianDate(&j2000), 2451545.0);
-    SYSTEMTIME st;
-    ASSERT_TRUE(TIME_JulianDateToSystemTime(2451545.0, &st));
-    EXPECT_EQ(Format(st), "01.01.2000 12:00:00.000");
-    SYSTEMTIME unix0 = Date(1970, 1, 1);
-    EXPECT_EQ(TIME_SystemTimeToJulianDate(&unix0), 2440587.5);
-    ASSERT_TRUE(TIME_JulianDateToSystemTime(2440587.5, &st));
-    EXPECT_EQ(Format(st), "01.01.1970 00:00:00.000");
-    ASSERT_TRUE(TIME_JulianDateToSystemTime(2305813.5, &st));   // the epoch of the scale
-    EXPECT_EQ(Format(st), "01.01.1601 00:00:00.000");
-    ASSERT_TRUE(TIME_JulianDateToSystemTime(2451545.75, &st));
-    EXPECT_EQ(Format(st), "02.01.2000 06:00:00.000");
+    const struct { double jd; const char* text; SYSTEMTIME date; } cases[] = {
+        {2451545.0, "01.01.2000 12:00:00.000", Date(2000, 1, 1, 12)},
+        {2440587.5, "01.01.1970 00:00:00.000", Date(1970, 1, 1)},
+        {2305813.5, "01.01.1601 00:00:00.000", Date(1601, 1, 1)},   // the epoch of the scale
+        {2451545.75, "02.01.2000 06:00:00.000", Date(2000, 1, 2, 6)}};
+    for (const auto& c : cases) {
+        SYSTEMTIME st;
+        ASSERT_TRUE(TIME_JulianDateToSystemTime(c.jd, &st)) << c.text;
+        EXPECT_EQ(Format(st), c.text);
+        EXPECT_EQ(TIME_SystemTimeToJulianDate(&c.date), c.jd) << c.text;
+    }
 }
 
 TEST(Util, RandomSequenceAndConcurrentUse)

@@ -34,17 +34,13 @@ TEST(AtmoTable, PassesThroughTheAnchorRowsAndFallsMonotonically)
         ASSERT_LT(Table(km), Table(km - 1)) << km;
 }
 
+// An altitude that is not a number never indexes the table.
 TEST(AtmoTable, LookupTruncatesAndClamps)
 {
-    EXPECT_EQ(ATMO_TableByAltitude(85.9), Table(86));
-    EXPECT_EQ(ATMO_TableByAltitude(86.7), Table(86));
-    EXPECT_EQ(ATMO_TableByAltitude(400.0), Table(400));
-    EXPECT_EQ(ATMO_TableByAltitude(999.99), Table(999));
-    EXPECT_EQ(ATMO_TableByAltitude(1000.0), Table(1000));
-    EXPECT_EQ(ATMO_TableByAltitude(std::numeric_limits<double>::infinity()), Table(1000));
-    EXPECT_EQ(ATMO_TableByAltitude(-std::numeric_limits<double>::infinity()), Table(86));
-    // An altitude that is not a number never indexes the table.
-    EXPECT_EQ(ATMO_TableByAltitude(std::nan("")), Table(1000));
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct { double km; int row; } cases[] = {{85.9, 86}, {86.7, 86}, {400.0, 400}, {999.99, 999},
+        {1000.0, 1000}, {inf, 1000}, {-inf, 86}, {std::nan(""), 1000}};
+    for (const auto& c : cases) EXPECT_EQ(ATMO_TableByAltitude(c.km), Table(c.row)) << c.km;
 }
 
 TEST(AtmoFrontEnd, SelectsTheModel)

@@ -2,9 +2,9 @@
 #if __has_include("models/sgp.h") || __has_include("models/sgp_near.h")
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstring>
 #include "models/kepler.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -14,15 +14,7 @@ constexpr double DEG = PI / 180.0;
 constexpr TIME_MS MINUTE = 60000;
 
 // The near-Earth element set of the report's test cases (88888).
-SGP_ELEMENTS NearSet()
-{
-    SGP_TLE_TEXT text{};
-    strcpy(text.rows[1], "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8");
-    strcpy(text.rows[2], "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105");
-    SGP_ELEMENTS s;
-    SGP_ParseTle(&text, &s);
-    return s;
-}
+SGP_ELEMENTS NearSet() { return sgptest::Parse(sgptest::kNearLine1, sgptest::kNearLine2); }
 
 double AngleDegrees(const VEC3& a, const VEC3& b)
 {
@@ -37,37 +29,34 @@ TEST(KeplerSgp, ElementSetToElementsAndBack)
     SGP_ELEMENTS set = NearSet();
     KEPLER_ORBIT k{};
     KEPLER_ElementsFromSgp4(&k, &set);
-    EXPECT_NEAR(k.kepler_raan, 115.9689, 1e-12);
-    EXPECT_NEAR(k.kepler_inclination, 72.8435, 1e-12);
-    EXPECT_NEAR(k.kepler_argument, 52.6988, 1e-12);
-    EXPECT_NEAR(k.kepler_meananomaly, 110.5714, 1e-12);
+    const std::pair<double, double> degrees[] = {{k.kepler_raan, 115.9689}, {k.kepler_inclination, 72.8435},
+        {k.kepler_argument, 52.6988}, {k.kepler_meananomaly, 110.5714}, {k.kepler_meanmotion, 16.05824518}};
+    for (const auto& [got, want] : degrees) EXPECT_NEAR(got, want, 1e-12);
     EXPECT_EQ(k.kepler_excentricity, 0.0086731);
-    EXPECT_NEAR(k.kepler_meanmotion, 16.05824518, 1e-12);
     // 1980-10-01 23:41:24.113760 rounded to the millisecond.
     EXPECT_NEAR(k.kepler_time, testsupport::MsOf(1980, 10, 1, 23, 41, 24, 114), 1);
 
+    // Back to a set without drag terms, whatever the record held before.
     SGP_ELEMENTS back{};
-    back.bstar = 1.0;
-    back.ndot_2 = 1.0;
+    back.bstar = back.ndot_2 = 1.0;
     EXPECT_EQ(KEPLER_Sgp4FromElements(&k, &back), 0);
     EXPECT_NEAR(back.epoch, set.epoch, 1e-7);
     EXPECT_NEAR(back.epoch_jd, set.epoch_jd, 1e-7);
-    EXPECT_NEAR(back.mean_motion, set.mean_motion, 1e-15);
-    EXPECT_NEAR(back.raan, set.raan, 1e-15);
-    EXPECT_NEAR(back.inclination, set.inclination, 1e-15);
-    EXPECT_NEAR(back.arg_perigee, set.arg_perigee, 1e-15);
-    EXPECT_NEAR(back.mean_anomaly, set.mean_anomaly, 1e-15);
+    const std::pair<double, double> radians[] = {{back.mean_motion, set.mean_motion}, {back.raan, set.raan},
+        {back.inclination, set.inclination}, {back.arg_perigee, set.arg_perigee},
+        {back.mean_anomaly, set.mean_anomaly}};
+    for (const auto& [got, want] : radians) EXPECT_NEAR(got, want, 1e-15);
     EXPECT_EQ(back.eccentricity, set.eccentricity);
-    EXPECT_EQ(back.bstar, 0.0);
-    EXPECT_EQ(back.ndot_2, 0.0);
-    EXPECT_EQ(back.nddot_6, 0.0);
+    for (double drag : {back.bstar, back.ndot_2, back.nddot_6}) EXPECT_EQ(drag, 0.0);
     EXPECT_EQ(back.deep_space, 0);
 }
 
+// Epochs of dates outside the two-digit years of element sets; a period of 12
+// hours makes a deep-space set.
 TEST(KeplerSgp, EpochOfDatesOutsideTheTwoDigitYears)
 {
     KEPLER_ORBIT k{};
-    k.kepler_meanmotion = 2.0;   // a deep-space period of 12 hours
+    k.kepler_meanmotion = 2.0;
     SGP_ELEMENTS set{};
     k.kepler_time = testsupport::MsOf(2006, 1, 2);
     EXPECT_EQ(KEPLER_Sgp4FromElements(&k, &set), 1);
@@ -130,20 +119,17 @@ TEST(KeplerSgp, DraglessSetFollowsTheEnhancedModel)
     }
 }
 
-TEST(KeplerSgp, RefusedVariantGivesZeroState)
+// A refused variant gives a zero state; a fit of elements without an orbit
+// (positions that are not numbers) fails and leaves the term not given.
+TEST(KeplerSgp, RefusedVariantAndUnusableElementsFail)
 {
     SGP_ELEMENTS set = NearSet();
     VEC3 p{1, 1, 1}, v{1, 1, 1};
     KEPLER_PropagateSgp(&set, 5, testsupport::MsOf(1980, 10, 2), &p, &v);
     for (double c : {p.x, p.y, p.z, v.x, v.y, v.z}) EXPECT_EQ(c, 0.0);
-}
-
-TEST(KeplerSgp, FitOfUnusableElementsEndsWithFailure)
-{
-    SGP_ELEMENTS set = NearSet();
     KEPLER_ORBIT k{};
     KEPLER_ElementsFromSgp4(&k, &set);
-    k.kepler_meanmotion = 0.0;   // no orbit: positions are not numbers
+    k.kepler_meanmotion = 0.0;
     KEPLER_Setup(&k);
     KEPLER_SecularRates(&k);
     k.kepler_dot_mean_motion = KEPLER_DOT_NOT_GIVEN;

@@ -137,12 +137,10 @@ TEST(KeplerElements, ConfiguredElementsComeBack)
     ASSERT_EQ(KEPLER_ElementsFromState(pos, vel, el), 1);
     // The state's gravitational parameter and the one of the mean-motion
     // axis agree within 1e-7, which bounds the agreement here.
-    EXPECT_NEAR(el[KEPLER_RAAN], 200, 1e-8);
-    EXPECT_NEAR(el[KEPLER_INCLINATION], 63.4, 1e-8);
-    EXPECT_NEAR(el[KEPLER_ARGUMENT], 120, 1e-4);
-    EXPECT_NEAR(el[KEPLER_EXCENTRICITY], 0.3, 1e-7);
-    EXPECT_NEAR(el[KEPLER_MEANMOTION], 3.5, 1e-6);
-    EXPECT_NEAR(el[KEPLER_MEANANOMALY], 45, 1e-4);
+    const struct { int index; double value, tolerance; } expected[] = {{KEPLER_RAAN, 200, 1e-8},
+        {KEPLER_INCLINATION, 63.4, 1e-8}, {KEPLER_ARGUMENT, 120, 1e-4}, {KEPLER_EXCENTRICITY, 0.3, 1e-7},
+        {KEPLER_MEANMOTION, 3.5, 1e-6}, {KEPLER_MEANANOMALY, 45, 1e-4}};
+    for (const auto& e : expected) EXPECT_NEAR(el[e.index], e.value, e.tolerance) << e.index;
 }
 
 TEST(KeplerElements, RoundTripsOverRandomOrbits)
@@ -188,13 +186,10 @@ TEST(KeplerElements, CircularAndEquatorialStatesGiveFiniteElements)
     }
 }
 
+// Escape speed, radial motion, no position or no velocity: no elements.
 TEST(KeplerElements, UnboundOrDegenerateStatesFail)
 {
-    double el[6] = {};
-    double pos[3] = {7000, 0, 0};
-    double escape[3] = {0, 11.0, 0};
-    double radial[3] = {7.0, 0, 0};
-    double zero[3] = {0, 0, 0};
+    double el[6] = {}, pos[3] = {7000, 0, 0}, escape[3] = {0, 11.0, 0}, radial[3] = {7.0, 0, 0}, zero[3] = {0, 0, 0};
     EXPECT_EQ(KEPLER_ElementsFromState(pos, escape, el), 0);
     EXPECT_EQ(KEPLER_ElementsFromState(pos, radial, el), 0);
     EXPECT_EQ(KEPLER_ElementsFromState(zero, escape, el), 0);

@@ -45,16 +45,10 @@ WMM_FIELD_NED Field(float lat, float lon, float altMetres, float year)
     return b;
 }
 
+// Declination in degrees, -180 .. 180.
 double DeclinationDeg(const WMM_FIELD_NED& b)
 {
     return std::atan2(static_cast<double>(b.east), static_cast<double>(b.north)) * 180.0 / M_PI;
-}
-
-double WrapDeg(double d)
-{
-    while (d > 180.0) d -= 360.0;
-    while (d < -180.0) d += 360.0;
-    return d;
 }
 
 }  // namespace
@@ -76,7 +70,7 @@ TEST(MagfieldWmm, MatchesReferenceValues)
         EXPECT_NEAR(b.down, c.z, 0.5);
         if (c.hasPublished) {
             published++;
-            EXPECT_NEAR(WrapDeg(DeclinationDeg(b) - c.declPub), 0.0, 0.012);
+            EXPECT_NEAR(std::remainder(DeclinationDeg(b) - c.declPub, 360.0), 0.0, 0.012);
         }
     }
     EXPECT_EQ(published, 30);

@@ -5,19 +5,15 @@
 #include <cstring>
 #include "models/sgp.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 
 namespace {
 
 // The report's deep-space test set (period 630 minutes, e = 0.73).
 SGP_ELEMENTS DeepSet()
 {
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[1], "1 11801U          80230.29629788  .01431103  00000-0  14311-1        ");
-    strcpy(text.rows[2], "2 11801  46.7916 230.4354 7318036  47.4722  10.4117  2.28537848      ");
-    SGP_ELEMENTS el;
-    SGP_ParseTle(&text, &el);
-    return el;
+    return sgptest::Parse("1 11801U          80230.29629788  .01431103  00000-0  14311-1        ",
+                          "2 11801  46.7916 230.4354 7318036  47.4722  10.4117  2.28537848      ");
 }
 
 void PropagateMinutes(uint32_t variant, const SGP_ELEMENTS& el, double minutes, double pos[4], double vel[4])
@@ -187,12 +183,8 @@ TEST(SgpDeep, PeriodicTermsKeptUpToThirtyMinutes)
 // of thousands).
 TEST(SgpDeep, NearParabolicSetStaysOnItsOrbit)
 {
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[1], "1 23333U 94071A   94305.49999999 -.00172956  26967-3  10000-3 0    15");
-    strcpy(text.rows[2], "2 23333  28.7490   2.3720 9728298  30.4360   1.3500  0.07309491    70");
-    SGP_ELEMENTS el;
-    SGP_ParseTle(&text, &el);
+    SGP_ELEMENTS el = sgptest::Parse("1 23333U 94071A   94305.49999999 -.00172956  26967-3  10000-3 0    15",
+                                     "2 23333  28.7490   2.3720 9728298  30.4360   1.3500  0.07309491    70");
     SGP_MEAN_ELEMENTS mean;
     SGP_RecoverMeanElements(&el, &mean);
     const double e = el.eccentricity;

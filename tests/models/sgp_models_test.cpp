@@ -2,7 +2,6 @@
 // cases, and the front end's contract.
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -10,6 +9,7 @@
 #include <vector>
 #include "models/sgp.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 
 namespace {
 
@@ -24,16 +24,6 @@ struct ReportData {
     std::vector<ReportRow> rows;
 };
 
-SGP_TLE_TEXT TextOf(const std::string& line1, const std::string& line2)
-{
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[0], "<unnamed>");
-    strncpy(text.rows[1], line1.c_str(), 140);
-    strncpy(text.rows[2], line2.c_str(), 140);
-    return text;
-}
-
 // The report's element sets and printed results, as collected in the shared data.
 const ReportData& LoadReport()
 {
@@ -46,7 +36,7 @@ const ReportData& LoadReport()
             std::string l1, l2;
             std::getline(in, l1);
             std::getline(in, l2);
-            data.sets[line.substr(6)] = TextOf(l1, l2);
+            data.sets[line.substr(6)] = sgptest::TextOf(l1, l2);
             continue;
         }
         if (line.empty() || line[0] == '#') continue;
@@ -106,6 +96,9 @@ TEST(SgpReport, AllModelsReproduceThePrintedTable)
             EXPECT_NEAR(pos[i], row.state[i], 0.02) << row.model << " t=" << row.tsince << " axis " << i;
             EXPECT_NEAR(vel[i], row.state[3 + i], 2e-5) << row.model << " t=" << row.tsince << " axis " << i;
         }
+        // The fourth element is the vector's length.
+        EXPECT_DOUBLE_EQ(pos[3], std::sqrt(pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]));
+        EXPECT_DOUBLE_EQ(vel[3], std::sqrt(vel[0] * vel[0] + vel[1] * vel[1] + vel[2] * vel[2]));
     }
 }
 
@@ -117,19 +110,6 @@ TEST(SgpFrontEnd, VariantAboveFourGivesZeroAndZeros)
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(pos[i], 0.0);
         EXPECT_EQ(vel[i], 0.0);
-    }
-}
-
-TEST(SgpFrontEnd, FourthElementIsTheVectorLength)
-{
-    for (const char* set : {"NEAR", "DEEP"}) {
-        SGP_ELEMENTS el = ElementsOf(set);
-        for (uint32_t variant = 0; variant <= 4; ++variant) {
-            double pos[4], vel[4];
-            Propagate(variant, el, 500.0, pos, vel);
-            EXPECT_DOUBLE_EQ(pos[3], std::sqrt(pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]));
-            EXPECT_DOUBLE_EQ(vel[3], std::sqrt(vel[0] * vel[0] + vel[1] * vel[1] + vel[2] * vel[2]));
-        }
     }
 }
 

@@ -5,35 +5,22 @@
 #include <string>
 #include "models/sgp.h"
 #include "models/sgp_tle.h"
+#include "tests/models/sgp_test_support.h"
 #include "tests/support/test_support.h"
+
+using sgptest::Parse;
+using sgptest::TextOf;
 
 namespace {
 
-const char* kLine1 = "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0     8";
-const char* kLine2 = "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518   105";
+const char* const kLine1 = sgptest::kNearLine1;
+const char* const kLine2 = sgptest::kNearLine2;
 
 std::string WriteTle(const std::string& name, const std::string& content)
 {
     std::string path = testsupport::MakeTempDir("sgp_tle") + "/" + name;
     testsupport::WriteFile(path, content);
     return path;
-}
-
-SGP_TLE_TEXT TextOf(const char* line1, const char* line2)
-{
-    SGP_TLE_TEXT text;
-    memset(&text, 0, sizeof text);
-    strcpy(text.rows[1], line1);
-    strcpy(text.rows[2], line2);
-    return text;
-}
-
-SGP_ELEMENTS Parse(const char* line1, const char* line2)
-{
-    SGP_TLE_TEXT text = TextOf(line1, line2);
-    SGP_ELEMENTS el;
-    SGP_ParseTle(&text, &el);
-    return el;
 }
 
 std::string WithField(std::string line, size_t column1, const std::string& field)
@@ -78,19 +65,16 @@ TEST(SgpTleFile, MissingFileOrWrongLinesFail)
 TEST(SgpTleParse, ReportSetInModelUnits)
 {
     SGP_ELEMENTS el = Parse(kLine1, kLine2);
-    const double perDay = SGP_TWOPI / 1440.0;
+    const double perDay = SGP_TWOPI / 1440.0, deg = SGP_PI / 180.0;
     EXPECT_DOUBLE_EQ(el.epoch, 80275.98708465);
-    EXPECT_NEAR(el.epoch_jd, 2444238.5 + 275.98708465, 1e-8);  // 1980 January 0 is JD 2444238.5
-    EXPECT_NEAR(el.ndot_2, 0.00073094 * perDay / 1440.0, 1e-20);
-    EXPECT_NEAR(el.nddot_6, 1.3844e-4 * perDay / (1440.0 * 1440.0), 1e-24);
-    EXPECT_NEAR(el.bstar, 6.6816e-5, 1e-18);
-    EXPECT_NEAR(el.inclination, 72.8435 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.raan, 115.9689 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.eccentricity, 0.0086731, 1e-16);
-    EXPECT_NEAR(el.arg_perigee, 52.6988 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.mean_anomaly, 110.5714 * SGP_PI / 180.0, 1e-14);
-    EXPECT_NEAR(el.mean_motion, 16.05824518 * perDay, 1e-15);
     EXPECT_EQ(el.deep_space, 0);
+    const struct { double got, want, tolerance; } fields[] = {
+        {el.epoch_jd, 2444238.5 + 275.98708465, 1e-8},   // 1980 January 0 is JD 2444238.5
+        {el.ndot_2, 0.00073094 * perDay / 1440.0, 1e-20}, {el.nddot_6, 1.3844e-4 * perDay / (1440.0 * 1440.0), 1e-24},
+        {el.bstar, 6.6816e-5, 1e-18}, {el.inclination, 72.8435 * deg, 1e-14}, {el.raan, 115.9689 * deg, 1e-14},
+        {el.eccentricity, 0.0086731, 1e-16}, {el.arg_perigee, 52.6988 * deg, 1e-14},
+        {el.mean_anomaly, 110.5714 * deg, 1e-14}, {el.mean_motion, 16.05824518 * perDay, 1e-15}};
+    for (const auto& f : fields) EXPECT_NEAR(f.got, f.want, f.tolerance) << &f - fields;
 }
 
 TEST(SgpTleParse, SignsAndExponents)

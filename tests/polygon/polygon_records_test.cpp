@@ -9,22 +9,11 @@ namespace {
 
 class PolygonRecordsTest : public PolygonTest {};
 
-bool SameRing(const POLYGON_CONTOUR* c, const Ring& expected)
-{
-    Ring got = Points(c);
-    if (got.size() != expected.size())
-        return false;
-    for (size_t i = 0; i < got.size(); i++)
-        if (!POLYGON_SamePoint(got[i], expected[i]))
-            return false;
-    return true;
-}
-
 TEST_F(PolygonRecordsTest, ContourCheckDropsCollinearVerticesAndSetsOrientation)
 {
     POLYGON_CONTOUR* c = MakeContour({{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}});
     ASSERT_TRUE(POLYGON_CheckContour(c));
-    EXPECT_TRUE(SameRing(c, {{0, 0}, {2, 0}, {2, 2}, {0, 2}}));
+    EXPECT_EQ(Text(Points(c)), Text({{0, 0}, {2, 0}, {2, 2}, {0, 2}}));
     EXPECT_TRUE(POLYGON_IsOuter(c));
     EXPECT_EQ(c->boxMin.g.x, 0);
     EXPECT_EQ(c->boxMax.g.y, 2);
@@ -47,16 +36,13 @@ TEST_F(PolygonRecordsTest, ContourCheckRemovesRepeatsSpikesAndRejectsDegenerateR
     EXPECT_EQ(POLYGON_DoubledArea(c), 200);
     POLYGON_FreeContour(&c);
 
-    c = MakeContour({{0, 0}, {5, 5}, {10, 10}, {3, 3}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
-    c = MakeContour({{1, 1}, {1, 1}, {1, 1}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
-    // A figure eight: four corners, but zero signed area.
-    c = MakeContour({{0, 0}, {2, 2}, {2, 0}, {0, 2}});
-    EXPECT_FALSE(POLYGON_CheckContour(c));
-    POLYGON_FreeContour(&c);
+    // Collinear, one point, and a figure eight: four corners, but zero signed area.
+    for (const Ring& r : {Ring{{0, 0}, {5, 5}, {10, 10}, {3, 3}}, Ring{{1, 1}, {1, 1}, {1, 1}},
+                          Ring{{0, 0}, {2, 2}, {2, 0}, {0, 2}}}) {
+        c = MakeContour(r);
+        EXPECT_FALSE(POLYGON_CheckContour(c)) << Text(r);
+        POLYGON_FreeContour(&c);
+    }
 }
 
 TEST_F(PolygonRecordsTest, ReversingFlipsTheRingAndItsFlag)
@@ -65,7 +51,7 @@ TEST_F(PolygonRecordsTest, ReversingFlipsTheRingAndItsFlag)
     ASSERT_TRUE(POLYGON_CheckContour(c));
     POLYGON_ReverseContour(c);
     EXPECT_FALSE(POLYGON_IsOuter(c));
-    EXPECT_TRUE(SameRing(c, {{0, 0}, {0, 4}, {4, 0}}));
+    EXPECT_EQ(Text(Points(c)), Text({{0, 0}, {0, 4}, {4, 0}}));
     EXPECT_LT(POLYGON_DoubledArea(c), 0);
     POLYGON_CheckRing(c, true);
     POLYGON_FreeContour(&c);
@@ -200,15 +186,14 @@ TEST_F(PolygonRecordsTest, HolesGoIntoTheSmallestEnclosingArea)
     POLYGON_CONTOUR* stray = MakeContour({{200, 200}, {200, 210}, {210, 210}});
     ASSERT_TRUE(POLYGON_CheckContour(stray));
     EXPECT_EQ(POLYGON_Catch([&] { POLYGON_InsertContour(&ring, stray); }), 3);
-    EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * 5, 2 * 5), 1);
-    EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * 15, 2 * 15), -1);
-    EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * 50, 2 * 50), 1);
-    EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * 35, 2 * 35), -1);
-    EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * 10, 2 * 50), 0);
+    // Inside (1), outside (-1) or on the boundary (0), at doubled coordinates.
+    const int points[][3] = {{5, 5, 1}, {15, 15, -1}, {50, 50, 1}, {35, 35, -1}, {10, 50, 0}};
+    for (const auto& p : points)
+        EXPECT_EQ(POLYGON_PointInArea2(ring, 2 * p[0], 2 * p[1]), p[2]) << p[0] << "," << p[1];
 
     POLYGON_AREA* copy = POLYGON_CopyArea(ring);
     EXPECT_EQ(AreaCount(copy), 2u);
-    EXPECT_TRUE(SameRing(copy->next->cntr->next, Points(touching)));
+    EXPECT_EQ(Text(Points(copy->next->cntr->next)), Text(Points(touching)));
     POLYGON_CheckGridArea(copy);
     POLYGON_FreeArea(&copy);
     POLYGON_FreeArea(&ring);

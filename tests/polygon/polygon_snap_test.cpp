@@ -97,27 +97,21 @@ void ExpectSameAsReference(const std::vector<POLYGON_SNAPSEG>& segs)
     auto want = Reference(segs);
     auto got = Swept(segs);
     for (size_t i = 0; i < segs.size(); i++) {
-        std::string w, g;
-        for (const auto& p : want[i])
-            w += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
-        for (const auto& p : got[i])
-            g += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
-        ASSERT_EQ(g, w) << "segment " << i << " (" << segs[i].a.x << "," << segs[i].a.y << ")-(" << segs[i].b.x
-                        << "," << segs[i].b.y << ")";
+        ASSERT_EQ(Text(got[i]), Text(want[i])) << "segment " << i << " (" << segs[i].a.x << "," << segs[i].a.y << ")-("
+                                               << segs[i].b.x << "," << segs[i].b.y << ")";
     }
 }
 
 TEST_F(PolygonSnapTest, RoundingAndExactCrossings)
 {
-    int side;
-    EXPECT_EQ(POLYGON_RoundDiv(5, 2, &side), 3);    // 2.5 rounds up, exact value below
-    EXPECT_EQ(side, -1);
-    EXPECT_EQ(POLYGON_RoundDiv(-5, 2, &side), -2);  // -2.5 rounds up too
-    EXPECT_EQ(side, -1);
-    EXPECT_EQ(POLYGON_RoundDiv(7, 3, &side), 2);
-    EXPECT_EQ(side, 1);
-    EXPECT_EQ(POLYGON_RoundDiv(-6, 3, &side), -2);
-    EXPECT_EQ(side, 0);
+    // Halves round up (2.5 and -2.5); the side tells where the exact value lies.
+    const struct { int64_t n, d, rounded; int side; } divs[] = {
+        {5, 2, 3, -1}, {-5, 2, -2, -1}, {7, 3, 2, 1}, {-6, 3, -2, 0}};
+    for (const auto& c : divs) {
+        int side = 99;
+        EXPECT_EQ(POLYGON_RoundDiv(c.n, c.d, &side), c.rounded) << c.n << " / " << c.d;
+        EXPECT_EQ(side, c.side) << c.n << " / " << c.d;
+    }
 
     POLYGON_IPOINT at;
     int kx, ky;
@@ -139,24 +133,16 @@ TEST_F(PolygonSnapTest, RoundingAndExactCrossings)
     EXPECT_EQ(at.y, 0);
 }
 
-TEST_F(PolygonSnapTest, CrossingBendsEverySegmentThroughItsPixel)
+// Two diagonals cross at (1.5, 0.5), which goes to the pixel (2, 1); a third
+// segment passing through that pixel bends through it as well. Collinear
+// overlaps get each other's ends.
+TEST_F(PolygonSnapTest, SmallSetsBendThroughCrossingsAndOverlappingEnds)
 {
-    // Two diagonals cross at (1.5, 0.5), which goes to the pixel (2, 1); a third
-    // segment passing through that pixel bends through it as well.
     std::vector<POLYGON_SNAPSEG> segs = {Seg(0, 0, 3, 1), Seg(0, 1, 3, 0), Seg(0, 3, 4, -1)};
-    auto got = Swept(segs);
-    for (const auto& s : got) {
-        bool bent = false;
-        for (const auto& p : s)
-            bent = bent || (p.x == 2 && p.y == 1);
-        EXPECT_TRUE(bent);
-    }
+    for (const auto& s : Swept(segs))
+        EXPECT_TRUE(std::any_of(s.begin(), s.end(), [](const POLYGON_IPOINT& p) { return p.x == 2 && p.y == 1; }));
     ExpectSameAsReference(segs);
-}
-
-TEST_F(PolygonSnapTest, CollinearOverlapsGetEachOthersEnds)
-{
-    std::vector<POLYGON_SNAPSEG> segs = {Seg(0, 0, 10, 5), Seg(4, 2, 14, 7), Seg(6, 0, 6, 10), Seg(6, 3, 6, 8)};
+    segs = {Seg(0, 0, 10, 5), Seg(4, 2, 14, 7), Seg(6, 0, 6, 10), Seg(6, 3, 6, 8)};
     auto got = Swept(segs);
     ASSERT_EQ(got[0].size(), 4u);   // its ends, the other's start and the vertical's crossing at (6, 3)
     EXPECT_EQ(got[0][1].x, 4);
