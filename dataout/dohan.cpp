@@ -418,6 +418,13 @@ uint32_t LinkSatelliteCoil(void* data)
     return 0;
 }
 
+uint32_t LinkSatelliteCoilPower(void* data)
+{
+    if (!LinkSatelliteCoil(data)) return 0;
+    if (s_services.readCoilPower) s_services.readCoilPower(static_cast<SATELLITE_COIL*>(data)->coil);
+    return 1;
+}
+
 void FreeSatelliteCoil(void* data)
 {
     SATELLITE_COIL* r = static_cast<SATELLITE_COIL*>(data);
@@ -531,6 +538,11 @@ constexpr DOHAN_ROW CoilRow(const char* keyword, uint32_t (*compute)(void*, uint
     return {keyword, ParseSatelliteCoil, LinkSatelliteCoil, compute, FreeSatelliteCoil};
 }
 
+constexpr DOHAN_ROW CoilPowerRow(const char* keyword, uint32_t (*compute)(void*, uint32_t*, double*, char**))
+{
+    return {keyword, ParseSatelliteCoil, LinkSatelliteCoilPower, compute, FreeSatelliteCoil};
+}
+
 constexpr DOHAN_ROW GroundRow(const char* keyword, uint32_t (*compute)(void*, uint32_t*, double*, char**))
 {
     return {keyword, ParseStationSatellite, LinkStationSatellite, compute, FreeStationSatellite};
@@ -570,8 +582,8 @@ const DOHAN_ROW DOHAN_Table[] = {
     ScalarRow("SATELIT_DRAG_FORCE_PER_M2_N", ComputeScalar<DOHAN_DRAG_PRESSURE>),
     ScalarRow("SATELIT_SOLAR_FORCE_PER_M2_N", ComputeScalar<DOHAN_SOLAR_PRESSURE>),
     CoilRow("SATELIT_COIL_TOTAL_CONSUMPTION_J", ComputeCoilEnergy),
-    CoilRow("SATELIT_COIL_AVG_POWER_10S_W", ComputeCoilPower<10000>),
-    CoilRow("SATELIT_COIL_AVG_POWER_60S_W", ComputeCoilPower<60000>),
+    CoilPowerRow("SATELIT_COIL_AVG_POWER_10S_W", ComputeCoilPower<10000>),
+    CoilPowerRow("SATELIT_COIL_AVG_POWER_60S_W", ComputeCoilPower<60000>),
     GroundRow("GROUND_SATELIT_DISTANCE_KM", ComputeStationSatellite<OBSERVED_DISTANCE>),
     GroundRow("GROUND_SATELIT_VELOCITY_MS", ComputeStationSatellite<OBSERVED_RANGE_RATE>),
     GroundRow("GROUND_SATELIT_AZIMUTH_DEG", ComputeStationSatellite<OBSERVED_AZIMUTH>),

@@ -66,6 +66,9 @@ struct DOHAN_SERVICES {
     COIL* (*findCoil)(SATELIT* sat, const char* name);
     double (*coilEnergy)(const COIL* coil);
     double (*coilPower)(const COIL* coil, uint32_t periodMs);
+    // Tells a coil that a row reads its average power, so that it keeps the
+    // history of its current.
+    void (*readCoilPower)(COIL* coil);
 };
 
 void DOHAN_SetServices(const DOHAN_SERVICES* services);

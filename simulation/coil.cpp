@@ -275,6 +275,7 @@ COIL* COIL_Parse(SATELIT* satellite)
     memset(static_cast<void*>(coil), 0, sizeof(COIL));
     coil->name = name;
     coil->satellite = satellite;
+    coil->historyKept = 1;
     if (!ParseBody(coil)) {
         // Every connection read so far is freed with the record.
         FreeConnections(coil);
@@ -454,6 +455,7 @@ static uint32_t GrowHistory(COIL* coil)
 
 static void AppendHistory(COIL* coil, double current)
 {
+    if (!coil->historyKept) return;
     TIME_MS now = g_simClock.clock;
     if (coil->queueCount && now - coil->newest.time < kRepeatSpacingMs &&
         MATH_ApproxEqualFine(coil->newest.current, current))
@@ -493,6 +495,15 @@ void COIL_GetMoment(const COIL* coil, VEC3* moment)
 }
 
 double COIL_GetTotalEnergy(const COIL* coil) { return coil ? coil->energy : 0.0; }
+
+void COIL_MarkPowerRead(COIL* coil) { coil->powerRead = 1; }
+
+void COIL_DropUnreadHistory(COIL* coil)
+{
+    if (coil->powerRead) return;
+    FreeQueue(coil);
+    coil->historyKept = 0;
+}
 
 // Energy of the recorded currents over the window, divided by the time they
 // cover; with no history, or none of it before now, the present power. The

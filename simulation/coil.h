@@ -47,7 +47,8 @@ struct COIL {
     uint32_t queueCount;
     uint32_t queueCapacity;
     uint32_t queueOldest;
-    uint32_t windings;
+    uint8_t historyKept;         // 0: no reader of the average power, so no history
+    uint8_t powerRead;           // a reader of the average power was linked
     TIME_MS queueExpiry;
     COIL_QUEUE_ITEM newest;      // a copy of the newest item, read without touching the ring
     double sideA, sideB;         // m
@@ -56,6 +57,7 @@ struct COIL {
     int32_t pwmPlusValue;
     int32_t pwmMinusValue;
     uint32_t pwmPending;
+    uint32_t windings;
     double pwmVoltage;           // V
     char* name;
     uint32_t shape;
@@ -81,6 +83,12 @@ void COIL_GetMoment(const COIL* coil, VEC3* moment);
 double COIL_GetTotalEnergy(const COIL* coil);
 // Mean power over the last `window` ms of the clock.
 double COIL_GetAveragePower(const COIL* coil, TIME_MS window);
+// A parsed coil keeps its current history from the link on. Once the run's
+// readers are linked, a coil whose average power no reader asked for drops
+// its history and keeps none: with many satellites the rings of coils nobody
+// reads would only push the satellites' working data out of the caches.
+void COIL_MarkPowerRead(COIL* coil);
+void COIL_DropUnreadHistory(COIL* coil);
 // The i-th item of the history, 0 the oldest (i < queueCount).
 const COIL_QUEUE_ITEM* COIL_HistoryItem(const COIL* coil, uint32_t i);
 void COIL_Free(COIL* coil);

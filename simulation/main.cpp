@@ -15,6 +15,7 @@
 #include "simulation/multipass.h"
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
+#include "simulation/sats.h"
 #include "view/bmp.h"
 #include "view/ogw.h"
 
@@ -121,6 +122,7 @@ uint32_t StartRun(MAIN_RUN* run)
         return 0;
     }
     run->dataOutputStarted = 1;
+    SATS_DropUnreadCoilHistories();
     MAIN_ChooseStepLength();
     g_simClock.endRunRequest = 0;
     g_simClock.endAllRequest = 0;

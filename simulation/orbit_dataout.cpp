@@ -40,5 +40,6 @@ void ORBIT_InstallDataServices()
     services.findCoil = SATELIT_FindCoil;
     services.coilEnergy = COIL_GetTotalEnergy;
     services.coilPower = CoilAveragePower;
+    services.readCoilPower = COIL_MarkPowerRead;
     DOHAN_SetServices(&services);
 }

@@ -266,6 +266,12 @@ void SATS_UpdateAttitudeAll()
     }
 }
 
+void SATS_DropUnreadCoilHistories()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next)
+        for (COIL* coil = sat->coils; coil; coil = coil->next) COIL_DropUnreadHistory(coil);
+}
+
 static uint32_t HasPeriod(const SWMODULE* module) { return module->period != SWMODULE_PERIOD_NONE; }
 static TIME_MS ModuleDue(const SWMODULE* module) { return module->lastTick + module->period; }
 

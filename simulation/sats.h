@@ -16,6 +16,9 @@ void SATS_FreeSatellite(SATELIT* sat);
 
 void SATS_StepAll();
 void SATS_UpdateAttitudeAll();
+// Once the data output is linked: coils whose average power no row reads
+// keep no current history.
+void SATS_DropUnreadCoilHistories();
 void SATS_RunModulesAll();
 uint32_t SATS_MinOrbitStep();
 // The earliest next orbit step of any satellite, and the earliest next tick

@@ -80,6 +80,8 @@ COIL* FindCoil(SATELIT*, const char* name)
 }
 double CoilEnergy(const COIL*) { return 12.5; }
 double CoilPower(const COIL*, uint32_t periodMs) { return periodMs / 1000.0; }
+int g_powerReaders;  // rows that told the coil its average power is read
+void ReadCoilPower(COIL*) { ++g_powerReaders; }
 
 class DohanServicesTest : public DohanTest {
 protected:
@@ -94,6 +96,7 @@ protected:
         services.findCoil = FindCoil;
         services.coilEnergy = CoilEnergy;
         services.coilPower = CoilPower;
+        services.readCoilPower = ReadCoilPower;
         DOHAN_SetServices(&services);
     }
     void TearDown() override
@@ -124,9 +127,12 @@ TEST_F(DohanServicesTest, ModuleOutputsAndCoils)
     EXPECT_EQ(Value("SATELIT_MODULE_VECTOR_MAGNITUDE(\"A\", \"ADCS\", \"mag\")"), 13.0);
     EXPECT_EQ(Value("SATELIT_MODULE_VECTOR_X(\"A\", \"ADCS\", \"mag\")"), 3.0);
     EXPECT_EQ(Value("SATELIT_MODULE_VECTOR_Z(\"A\", \"ADCS\", \"mag\")"), 12.0);
+    g_powerReaders = 0;
     EXPECT_EQ(Value("SATELIT_COIL_TOTAL_CONSUMPTION_J(\"A\", \"X\")"), 12.5);
+    EXPECT_EQ(g_powerReaders, 0);
     EXPECT_EQ(Value("SATELIT_COIL_AVG_POWER_10S_W(\"A\", \"X\")"), 10.0);
     EXPECT_EQ(Value("SATELIT_COIL_AVG_POWER_60S_W(\"A\", \"X\")"), 60.0);
+    EXPECT_EQ(g_powerReaders, 2);
 
     TakeLog();
     EXPECT_TRUE(std::isnan(Value("SATELIT_MODULE_VECTOR_X(\"A\", \"ADCS\", \"mode\")")));

@@ -223,6 +223,27 @@ TEST_F(CoilTest, ConstantCurrentIsRecordedAtMostOnceASecond)
     EXPECT_GE(g_simClock.clock - COIL_HistoryItem(coil, 0)->time, 64000);
 }
 
+// Once the readers are linked, only a coil whose average power is read keeps
+// its history; the other still accounts for its energy.
+TEST_F(CoilTest, OnlyACoilWhosePowerIsReadKeepsItsHistory)
+{
+    COIL* read = Driven(COIL_DRIVING_OFF, 25);
+    COIL* unread = Driven(COIL_DRIVING_OFF, 25);
+    COIL_MarkPowerRead(read);
+    for (COIL* coil : {read, unread}) {
+        COIL_SetCurrent(coil, 0.2);
+        COIL_DropUnreadHistory(coil);
+    }
+    g_simClock.clock += 4000;
+    for (COIL* coil : {read, unread}) COIL_SetCurrent(coil, 0.0);
+    g_simClock.clock += 4000;
+    EXPECT_EQ(read->queueCount, 2u);
+    EXPECT_DOUBLE_EQ(COIL_GetAveragePower(read, 10000), 0.5);
+    EXPECT_EQ(unread->queue, nullptr);
+    EXPECT_EQ(unread->queueCount, 0u);
+    for (COIL* coil : {read, unread}) EXPECT_DOUBLE_EQ(COIL_GetTotalEnergy(coil), 4.0);
+}
+
 TEST_F(CoilTest, ACurrentHeldLongerThanTheHistorySpanStillCounts)
 {
     // 0.2 A for 100 s, then off: 30 s later the last minute held 30 s of 1 W.
