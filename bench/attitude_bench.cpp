@@ -35,12 +35,10 @@ struct BenchSatellite {
     {
         memset(static_cast<void*>(&sat), 0, sizeof sat);
         g_simClock.clock = kStart;
-        g_orbit.sunVector = VEC3{1.2e8, -8e7, 1e7};
         sat.surfaceModelInUse = LoadPreparedCubeSat();
         sat.centreOfMass = VEC3{0.0009, 0, -0.0039};
-        sat.illumination = 100.0;
         sat.solarPressure = 8.9e-6;
-        sat.dragPressure = 2e-5;
+        sat.dragCoefficient = 2.2;
         MAT33 inertia{{kCubeInertia, 0, 0, 0, kCubeInertia * 1.1, 0, 0, 0, kCubeInertia * 0.9}};
         QUAT q{1, 0, 0, 0};
         VEC3 w{0, 0.6 * degreesPerSecond * 0.0174533, 0.8 * degreesPerSecond * 0.0174533};
@@ -53,10 +51,12 @@ struct BenchSatellite {
         ATTITUDE_Init(&sat.attitude);
         sat.lastAttitudeTime = kStart;
         sat.nextProjectionTime = kStart;
-        sat.position = VEC3{6928.0, 0, 0};
-        sat.velocity = VEC3{0, 4.7, 5.9};
-        sat.altitude = 550.0;
-        sat.fieldEci = VEC3{12000, -3000, 25000};
+        // A straight span, so that the benchmark may run past its end.
+        SAT_ORBIT_POINT a{kStart, {6928.0, 0, 0}, {0, 4.7, 5.9}, {12000, -3000, 25000}, 3e-13};
+        SAT_ORBIT_POINT b{kStart + 30000, {6928.0, 141.0, 177.0}, {0, 4.7, 5.9}, {12000, -3000, 25000}, 3e-13};
+        sat.orbitPoints[0] = a;
+        sat.orbitPoints[1] = b;
+        SATELIT_SetSpan(&sat);
         sat.gravityTorque = sat.magneticTorque = sat.solarTorque = sat.dragTorque = 1;
         sat.residualDipole = VEC3{0.001, 0.001, 0.001};
         sat.energyDamping = 1e-9;

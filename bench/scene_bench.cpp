@@ -150,7 +150,7 @@ uint32_t StepIntoSunlight()
         g_simClock.clock += 1000;
         ORBIT_StepModels();
         ORBIT_EndTick();
-        if (i >= 100 && sat->illumination > 0.0 && sat->sunProjection.triangles && sat->dragProjection.triangles)
+        if (i >= 100 && sat->display.illumination > 0.0 && sat->sunProjection.triangles && sat->dragProjection.triangles)
             return 1;
     }
     return 0;

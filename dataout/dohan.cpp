@@ -14,7 +14,6 @@ namespace {
 
 DOHAN_SERVICES s_services{};
 
-constexpr double kNoMaximum = -1e99;
 constexpr double kShortestPosition = 1e-10;
 
 const char kMissingBracket[] = "DATAOUT: očekává se závorka na řádku %d.\n";
@@ -111,7 +110,7 @@ struct MAX_DISTANCE {
     char* name2;
     SATELIT* sat1;
     SATELIT* sat2;
-    double maximum;
+    SATS_DISTANCE_WATCH* watch;   // the maximum is kept by the simulation on its orbit steps
 };
 
 const ARGUMENT kTwoSatellites[] = {{kMissingFirstSat, "DOHAN_Sat3DDistance-sat1"},
@@ -153,12 +152,15 @@ void FreeTwoSatellites(void* data)
     FreeText(&r->name2);
 }
 
-// Each run starts its maximum afresh.
+// Each run starts its maximum afresh, at the run's start.
 uint32_t LinkMaxDistance(void* data)
 {
+    MAX_DISTANCE* r = static_cast<MAX_DISTANCE*>(data);
+    r->watch = nullptr;
     if (!LinkTwoSatellites<MAX_DISTANCE>(data)) return 0;
-    static_cast<MAX_DISTANCE*>(data)->maximum = kNoMaximum;
-    return 1;
+    if (!s_services.watchDistance) return 1;
+    r->watch = s_services.watchDistance(r->sat1, r->sat2);
+    return r->watch ? 1 : 0;
 }
 
 // The ECI position of a linked satellite, km; zero for none.
@@ -182,13 +184,13 @@ uint32_t ComputeDistance(void* data, uint32_t* type, double* value, char**)
     return SetReal(type, value, Distance(r->sat1, r->sat2));
 }
 
+// Only read: the largest distance over the orbit steps up to the clock.
 uint32_t ComputeMaxDistance(void* data, uint32_t* type, double* value, char**)
 {
     if (!data) return 0;
-    MAX_DISTANCE* r = static_cast<MAX_DISTANCE*>(data);
-    double distance = Distance(r->sat1, r->sat2);
-    if (distance > r->maximum) r->maximum = distance;
-    return SetReal(type, value, r->maximum);
+    const MAX_DISTANCE* r = static_cast<const MAX_DISTANCE*>(data);
+    double maximum = r->watch && s_services.maxDistance ? s_services.maxDistance(r->watch) : 0.0;
+    return SetReal(type, value, maximum);
 }
 
 // The angle is taken from the cross and dot products rather than from the

@@ -7,6 +7,7 @@ struct SATELIT;
 struct GROUND_STATION;
 struct COIL;
 struct SW_VALUE;
+struct SATS_DISTANCE_WATCH;
 
 // One recordable quantity: its keyword and the operations on its private record.
 struct DOHAN_ROW {
@@ -48,6 +49,10 @@ struct DOHAN_SERVICES {
     // The satellite of exactly this name, or null.
     SATELIT* (*findSatellite)(const char* name);
     void (*getPosition)(const SATELIT* sat, VEC3* out);
+    // Starts keeping the largest distance of two satellites over their orbit
+    // steps (null after its message); that distance so far (km).
+    SATS_DISTANCE_WATCH* (*watchDistance)(SATELIT* a, SATELIT* b);
+    double (*maxDistance)(const SATS_DISTANCE_WATCH* watch);
     // A vector name's id, 0 when unknown; the vector of an id.
     uint32_t (*findVectorId)(const char* name);
     void (*getVector)(const SATELIT* sat, uint32_t id, VEC3* out);

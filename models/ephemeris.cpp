@@ -172,20 +172,26 @@ double ORBIT_GreenwichSiderealTime(TIME_MS t)
     return G - 24.0 * floor(G / 24.0);
 }
 
-double ORBIT_EarthRotationAngle()
+double ORBIT_EarthRotationAngleAt(TIME_MS t)
 {
-    double delta = (double)(int64_t)(g_simClock.clock - s_referenceTime);
+    double delta = (double)(int64_t)(t - s_referenceTime);
     double A = delta / 1000.0 * EARTH_ROTATION_RATE * 180.0 / CONST_PI + s_startAngle;
     return A - 360.0 * (double)(int64_t)(A / 360.0);
 }
 
-void ORBIT_SunDirection(VEC3* out)
+double ORBIT_EarthRotationAngle() { return ORBIT_EarthRotationAngleAt(g_simClock.clock); }
+
+void ORBIT_SunDirectionAt(TIME_MS t, VEC3* out)
 {
-    int64_t seconds = (g_simClock.clock - s_referenceTime) / 1000;   // whole seconds
+    int64_t seconds = (t - s_referenceTime) / 1000;   // whole seconds
     double theta = 2.0 * (double)seconds * CONST_PI / TROPICAL_YEAR_SECONDS;
     *out = VEC3{cos(theta) * SUN_DISTANCE, sin(theta) * SUN_DISTANCE, 0.0};
     QUAT_RotateVector(out, &s_obliquity);
 }
+
+void ORBIT_SunDirection(VEC3* out) { ORBIT_SunDirectionAt(g_simClock.clock, out); }
+
+void ORBIT_MoonAt(TIME_MS t, VEC3* out) { *out = MoonAt(t); }
 
 void ORBIT_MoonPosition()
 {

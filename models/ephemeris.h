@@ -19,5 +19,11 @@ double ORBIT_EarthRotationAngle();               // degrees, (-360, 360)
 void ORBIT_SunDirection(VEC3* out);              // km
 void ORBIT_MoonPosition();                       // stores the Moon vector
 
+// The same for any time t: pure functions of t (after the run start's
+// constants), so that whoever reads them gets the value at its own time.
+double ORBIT_EarthRotationAngleAt(TIME_MS t);
+void ORBIT_SunDirectionAt(TIME_MS t, VEC3* out);
+void ORBIT_MoonAt(TIME_MS t, VEC3* out);
+
 // The last stored Moon vector (km); readers on other threads hold the scene lock.
 void ORBIT_GetMoonVector(VEC3* out);

@@ -232,3 +232,44 @@ void MAGFIELD_WmmFieldAt(float latitude, float longitude, float altitude, float 
     *east = sum.bp;
     *down = sum.bt * sphere.sa - sum.br * sphere.ca;
 }
+
+// ---- geodetic coordinates on the WGS-84 ellipsoid -------------------------------
+
+namespace {
+
+constexpr double kWgs84A = 6378.137;                       // semi-major axis, km
+constexpr double kWgs84F = 1.0 / 298.257223563;            // flattening
+constexpr double kWgs84E2 = kWgs84F * (2.0 - kWgs84F);     // first eccentricity squared
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr int kMostIterations = 10;
+constexpr double kConverged = 1e-14;                       // rad
+
+}  // namespace
+
+// The latitude is the fixed point of phi = atan2(z + e^2 N(phi) sin phi, rho),
+// which the iteration reaches with a factor of about e^2 per round from the
+// geocentric start; the height is then measured along the ellipsoid's normal.
+void MAGFIELD_GeodeticFromAxial(double rho, double z, double* latitude, double* height)
+{
+    double phi = atan2(z, rho * (1.0 - kWgs84E2));
+    for (int i = 0; i < kMostIterations; ++i) {
+        double s = sin(phi);
+        double n = kWgs84A / sqrt(1.0 - kWgs84E2 * s * s);
+        double next = atan2(z + kWgs84E2 * n * s, rho);
+        bool done = fabs(next - phi) < kConverged;
+        phi = next;
+        if (done) break;
+    }
+    double s = sin(phi);
+    *latitude = phi * kRadToDeg;
+    *height = rho * cos(phi) + z * s - kWgs84A * sqrt(1.0 - kWgs84E2 * s * s);
+}
+
+void MAGFIELD_AxialFromGeodetic(double latitude, double height, double* rho, double* z)
+{
+    double phi = latitude / kRadToDeg;
+    double s = sin(phi);
+    double n = kWgs84A / sqrt(1.0 - kWgs84E2 * s * s);
+    *rho = (n + height) * cos(phi);
+    *z = (n * (1.0 - kWgs84E2) + height) * s;
+}

@@ -36,3 +36,10 @@ void MAGFIELD_WmmInitConstants();
 // extrapolated linearly. Equal inputs always give bit-identical outputs.
 void MAGFIELD_WmmFieldAt(float latitude, float longitude, float altitude, float year,
                          float* north, float* east, float* down);
+
+// Geodetic coordinates on the WGS-84 ellipsoid, in which the field model is
+// defined: latitude (deg) and height above the ellipsoid (km) of a point given
+// by its distance from the Earth's axis rho and its height z above the
+// equatorial plane (km), and the inverse.
+void MAGFIELD_GeodeticFromAxial(double rho, double z, double* latitude, double* height);
+void MAGFIELD_AxialFromGeodetic(double latitude, double height, double* rho, double* z);

@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/pool.h"
+#include "models/ephemeris.h"
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
 #include "simulation/satelit_access.h"
@@ -332,11 +333,14 @@ void GROUND_Observe(const VEC3* p, const SATELIT* sat, GROUND_OBSERVATION* o)
     HorizontalAndElevation(p, &d, o->distance, o);
 }
 
+// The station and the satellite both at the clock.
 void GROUND_ObserveSatellite(const GROUND_STATION* station, const SATELIT* sat, double* azimuth,
                              double* elevation, double* distance, double* rangeRate, uint32_t* visible)
 {
     GROUND_OBSERVATION o{};
-    GROUND_Observe(&station->position, sat, &o);
+    VEC3 p{};
+    GROUND_PositionAt(station->longitude, station->latitude, ORBIT_EarthRotationAngleAt(g_simClock.clock), &p);
+    GROUND_Observe(&p, sat, &o);
     *azimuth = o.azimuth;
     *elevation = o.elevation;
     *distance = o.distance;
@@ -344,12 +348,12 @@ void GROUND_ObserveSatellite(const GROUND_STATION* station, const SATELIT* sat, 
     *visible = o.visible;
 }
 
-// Only here does a station keep what it sees, so that data output may observe
-// other satellites from it without disturbing the drawn state.
+// Only here does a station keep what it sees, for the view: the display
+// refresh calls it at the end of every tick. Data output observes from the
+// station at its own time without touching this state.
 void GROUND_Update()
 {
-    double theta = 0.0;
-    ORBIT_GetDisplayParam(ORBIT_PARAM_EARTH_ANGLE, &theta);
+    double theta = ORBIT_EarthRotationAngleAt(g_simClock.clock);
     for (GROUND_STATION* s = s_first; s; s = s->next) {
         GROUND_PositionAt(s->longitude, s->latitude, theta, &s->position);
         GROUND_OBSERVATION o{};

@@ -23,9 +23,6 @@ ORBIT_RUN_STATE g_orbit{};
 
 namespace {
 
-constexpr uint32_t ORBIT_EARTH_PERIOD = 30000;
-constexpr uint32_t ORBIT_SUN_PERIOD = 600000;
-constexpr uint32_t ORBIT_MOON_PERIOD = 30000;
 constexpr uint32_t ORBIT_NO_PERIOD = 0xFFFFFFFF;   // no satellite, no on-board module
 constexpr uint32_t ORBIT_NO_SLOT = 0xFFFFFFFF;
 constexpr double ORBIT_DRAWING_SCALE = 1e-05;
@@ -61,9 +58,12 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     g_orbit.cameraMode = cameraMode ? cameraMode : g_orbit.defaultCamera;
     ORBIT_SetSceneHooks(nullptr);   // the scene installs its hooks once it draws
     if (g_orbitView.graphics && !ORBIT_OpenScene(cameraMode)) return 0;
-    ORBIT_SetModelPeriod(ORBIT_STEP_EARTH_ROTATION, ORBIT_EARTH_PERIOD);
-    ORBIT_SetModelPeriod(ORBIT_STEP_SUN, ORBIT_SUN_PERIOD);
-    ORBIT_SetModelPeriod(ORBIT_STEP_MOON, ORBIT_MOON_PERIOD);
+    // The Earth's rotation, the Sun and the Moon are computed for the time of
+    // whoever reads them, and the scene follows the display clock at the end
+    // of every tick: none of them, nor the stations' drawn state, is a model
+    // of its own on the step grid.
+    for (ORBIT_STEP_MODEL m : {ORBIT_STEP_EARTH_ROTATION, ORBIT_STEP_SUN, ORBIT_STEP_MOON, ORBIT_STEP_GROUND})
+        ORBIT_SetModelPeriod(m, ORBIT_NO_PERIOD);
     ORBIT_ResetStepMarks();
     ORBIT_UpdateSceneNow();
     // Nothing shows the field display without a window, and a window computes
@@ -85,7 +85,7 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
     ORBIT_SetModelPeriod(ORBIT_STEP_SATELLITES, SATS_MinOrbitStep());
     ORBIT_SetModelPeriod(ORBIT_STEP_MODULES, SATS_MinModulePeriod());
     ORBIT_SetModelPeriod(ORBIT_STEP_ATTITUDE, SATS_GetAttitudePeriod());
-    ORBIT_SetModelPeriod(ORBIT_STEP_GROUND, GROUND_GetUpdatePeriod());
+    ORBIT_RefreshSceneNow();
     ORBIT_EnableScene();
     g_orbit.started = 1;
     ORBIT_SetStepsEnabled(1);

@@ -17,6 +17,8 @@ void ORBIT_InstallDataServices()
     DOHAN_SERVICES services{};
     services.findSatellite = SATS_FindByNameExact;
     services.getPosition = SATELIT_GetPositionEci;
+    services.watchDistance = SATS_WatchDistance;
+    services.maxDistance = SATS_GetMaxDistance;
     services.findVectorId = SATELIT_FindVectorId;
     services.getVector = SATELIT_GetVector;
     services.getScalar[DOHAN_LONGITUDE] = SATELIT_GetLongitude;

@@ -68,6 +68,7 @@ double g_frameRate = 0.0;
 std::atomic<int32_t> g_speedSteps{0};
 std::atomic<TIME_MS> g_displayClock{0};
 ORBIT_MODEL_UPDATE g_displayRefresh = nullptr;
+ORBIT_MODEL_UPDATE g_sceneRefresh = nullptr;
 TIME_MS g_lastDisplayedClock = 0;
 uint32_t g_sceneHeld = 0;   // the scene lock, kept from step to step
 
@@ -153,9 +154,10 @@ TIME_MS ORBIT_NextModelDue()
     return next;
 }
 
-// Between two orbit steps the display shows each satellite where it has moved
-// since (the models are not touched), so the satellite cameras follow it at the
-// end of every tick; the information windows are refreshed.
+// At the end of every tick the view's scene is computed for the clock (the
+// Earth's rotation, the Sun, the Moon, every satellite and station: the
+// models are only read), the cameras that follow them are moved, and the
+// information windows are refreshed.
 void ORBIT_RefreshDisplay()
 {
     g_displayClock = g_simClock.clock;
@@ -163,7 +165,8 @@ void ORBIT_RefreshDisplay()
     if (!g_graphics || g_simClock.clock == g_lastDisplayedClock) return;
     g_lastDisplayedClock = g_simClock.clock;
     g_scene.lock();
-    for (uint32_t mode : {4u, 5u}) g_scene.refreshCamera(mode);
+    if (g_sceneRefresh) g_sceneRefresh();
+    for (uint32_t mode : {2u, 3u, 4u, 5u}) g_scene.refreshCamera(mode);
     g_scene.unlock();
     g_updatedSinceRedraw = 1;
 }
@@ -192,6 +195,11 @@ TIME_MS ORBIT_GetDisplayClock()
 void ORBIT_SetDisplayRefresh(ORBIT_MODEL_UPDATE refresh)
 {
     g_displayRefresh = refresh;
+}
+
+void ORBIT_SetSceneRefresh(ORBIT_MODEL_UPDATE refresh)
+{
+    g_sceneRefresh = refresh;
 }
 
 void ORBIT_ThrottledRedraw()

@@ -48,6 +48,9 @@ void ORBIT_ReleaseScene();
 TIME_MS ORBIT_GetDisplayClock();
 // Called at the end of every tick to refresh what shows values (information windows).
 void ORBIT_SetDisplayRefresh(ORBIT_MODEL_UPDATE refresh);
+// Called at the end of every tick that moved the clock, with graphics on and
+// under the scene lock: computes the scene the view shows for the clock.
+void ORBIT_SetSceneRefresh(ORBIT_MODEL_UPDATE refresh);
 void ORBIT_ThrottledRedraw();
 void ORBIT_AddSpeedSteps(int32_t n);
 int32_t ORBIT_TakeSpeedSteps();

@@ -61,6 +61,53 @@ struct SAT_PROJECTION_BLOCK {
     VEC3 force;
 };
 
+// The orbit and environment at one point of a satellite's grid of orbit steps.
+struct SAT_ORBIT_POINT {
+    TIME_MS time;
+    VEC3 position;       // km, ECI
+    VEC3 velocity;       // km/s, ECI
+    VEC3 fieldEci;       // nT
+    double airDensity;   // kg/m^3
+};
+
+// The satellite between two grid points of its orbit steps: the cubic Hermite
+// curve through their positions and velocities, and the straight lines
+// between their fields and densities, in u = (t - start) / length, which runs
+// from 0 at the first point to 1 at the second.
+struct SAT_ORBIT_SPAN {
+    TIME_MS start;
+    double seconds;      // length, s
+    VEC3 curve[4];       // position(u) = c0 + u (c1 + u (c2 + u c3)), km
+    VEC3 field[2];       // fieldEci(u) = f0 + u f1, nT
+    double density[2];   // airDensity(u) = d0 + u d1, kg/m^3
+};
+
+// What the attitude needs of the orbit and environment at one time.
+struct SAT_ENVIRONMENT {
+    VEC3 position;       // km, ECI
+    VEC3 velocity;       // km/s, ECI
+    VEC3 fieldEci;       // nT
+    double airDensity;   // kg/m^3
+};
+
+// A satellite's orbit and environment at one time, as every reader sees it.
+struct SAT_STATE {
+    TIME_MS time;
+    VEC3 position;       // km, ECI
+    VEC3 velocity;       // km/s, ECI
+    double altitude;     // km above the 6378.135 km sphere
+    double longitude;    // deg, -180..180
+    double latitude;     // deg, geocentric
+    VEC3 orbitAxes[3];   // x along the track, y across, z towards the Earth's centre
+    MAT33 orbitMatrix;   // rows x, y, z: ECI into orbit-frame components
+    VEC3 fieldEci;       // nT
+    VEC3 fieldMag;       // nT, local geodetic north, east, down
+    double airDensity;   // kg/m^3
+    double dragPressure; // N/m^2
+    VEC3 sunVector;      // km, ECI, from the Earth's centre
+    double illumination; // % of the Sun's disc
+};
+
 constexpr uint32_t SAT_FIELD_HISTORY_SIZE = 100;
 constexpr uint32_t SAT_ORBIT_HISTORY_CAPACITY = 400;
 constexpr uint32_t SAT_MAX_DISTANCE_BORDERS = 8;
@@ -86,24 +133,13 @@ struct SATELIT {
     uint32_t solarTorque;
     uint32_t dragTorque;
     double energyDamping;
-    VEC3 position;        // km, ECI
-    VEC3 velocity;        // km/s, ECI
-    double altitude;      // km above 6378.135 km
-    VEC3 fieldEci;
-    VEC3 fieldBody;
+    // The orbit and environment between the last orbit step and the next one:
+    // what the attitude reads at its own time.
+    SAT_ORBIT_SPAN span;
+    VEC3 fieldBody;       // nT, at the last attitude update
     VEC3 permanentMagnet;
     VEC3 residualDipole;
     VEC3 coilDipoleSum;
-    // The orbit state the gravity gradient was last set up for, with the unit
-    // vector away from the Earth's centre (ECI) and the orbital rate (rad/s)
-    // it gave: they change only when the orbit steps.
-    struct {
-        VEC3 position, velocity;
-        double altitude;
-        double radius;   // km from the Earth's centre
-        VEC3 up;
-        double rate;
-    } gravityFrame;
     // Torques and dipoles (ECI)
     VEC3 totalDipole;
     VEC3 gravityGradientTorque;
@@ -114,9 +150,16 @@ struct SATELIT {
     VEC3 bodyTestTorque;    // read only when given
     VEC3 eciTestTorque;
 
-    // Orbit definition and propagation
+    // Orbit definition and propagation. The configured state vectors (km,
+    // km/s, ECI) hold at the start time; they start the NEWTON integration
+    // and give the Kepler elements of a satellite defined by them.
+    VEC3 initialPosition;
+    VEC3 initialVelocity;
     uint32_t orbitModel;
     TIME_MS lastOrbitTime;
+    // The grid points of the orbit steps around the clock: [0] at the last
+    // orbit step, [1] one orbit period ahead of it.
+    SAT_ORBIT_POINT orbitPoints[2];
     uint64_t startRealTime;
     uint32_t orbitPeriod;
     char* tleFileName;
@@ -147,23 +190,13 @@ struct SATELIT {
     SAT_PROJECTION_BLOCK dragProjection;
     DDITEM* dataItems;
 
-    // Orbit and environment state
-    double longitude;     // deg, -180..180
-    double latitude;      // deg
-    double illumination;  // % of the Sun's disc
+    // What the orbit steps keep from one step to the next: the light and
+    // shadow periods, and the turn rate of the field over the current span.
     double lightDuration;
     double shadowDuration;
     double lightRatio;
-    VEC3 orbitAxes[3];
-    MAT33 orbitMatrix;
-    VEC3 fieldMag;
-    uint32_t firstFieldStep;
-    VEC3 previousField;
-    TIME_MS previousFieldTime;
     double fieldRate;
     double fieldPeriod;
-    double airDensity;
-    double dragPressure;
     double solarPressure;
 
     // The controllers' dipoles (ECI) and the propagators' working values
@@ -240,6 +273,16 @@ struct SATELIT {
     // Orbit and environment steps made in this run.
     uint32_t orbitStepCount;
 
+    // The orbit last read at a time between the grid points (GUI thread only):
+    // a row reads a satellite's position once per column.
+    mutable struct {
+        TIME_MS time;
+        VEC3 position, velocity;
+        uint32_t valid;
+    } orbitRead;
+    // The state at the display clock, for the view and the cameras; written at
+    // the end of every tick under the scene lock.
+    SAT_STATE display;
     // What the 3-D view draws, copied at each frame's snapshot.
     SATELIT_DRAWING_COPY drawing;
 
@@ -278,25 +321,50 @@ void SATELIT_ToggleMagneticDipole(SATELIT* sat);
 
 // Start and step (orbit and environment).
 uint32_t SATELIT_Start(SATELIT* sat);
+// The orbit step at the clock: the grid moves on to the clock when it has
+// reached the next grid point (or passed it: the grid then restarts at the
+// clock), and what the steps keep is updated at the new last grid point.
 void SATELIT_Step(SATELIT* sat);
-void SATELIT_NewtonStep(SATELIT* sat, TIME_MS t);
+// NEWTON propagation from a grid point to t.
+void SATELIT_NewtonStep(SATELIT* sat, const SAT_ORBIT_POINT* from, TIME_MS t, VEC3* position, VEC3* velocity);
 void SATELIT_PointMassGravity(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
-void SATELIT_ComputeOrbitFrame(SATELIT* sat);
-void SATELIT_ComputeMagneticField(SATELIT* sat);
-void SATELIT_ComputeFieldRotationRate(SATELIT* sat);
-void SATELIT_ComputeIllumination(SATELIT* sat);
-// Illumination for a given Sun vector (km, ECI, from the Earth's centre).
-void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector);
 // A third body's pull on the satellite less its pull on the Earth (m/s^2).
 void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
-void SATELIT_UpdateLightDarkTimer(SATELIT* sat);
+// The field (nT, ECI) and the air density (kg/m^3) at a point of the orbit at
+// time t, from the satellite's field and atmosphere models.
+void SATELIT_EnvironmentAtPoint(const SATELIT* sat, SAT_ORBIT_POINT* point);
+// Light and shadow periods from the illumination at the clock.
+void SATELIT_UpdateLightDarkTimer(SATELIT* sat, double illumination);
+
+// The state between grid points (simulation/satelit_state.cpp). Pure
+// functions of the grid and t: reading never changes the satellite.
+void SATELIT_SetSpan(SATELIT* sat);
+// The attitude's view: the curve and the straight lines of the span at t.
+void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ENVIRONMENT* out);
+// The readers' view of the orbit: an analytic orbit model evaluated at t
+// itself; the NEWTON integration (and an orbit that gives no finite state)
+// from the curve of the span. GUI thread.
+void SATELIT_OrbitAt(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* velocity);
+// Everything a reader sees of the satellite at t. GUI thread.
+void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out);
+// Geocentric longitude, latitude (deg) and altitude above the 6378.135 km
+// sphere (km) of an ECI position at the Earth rotation angle theta (deg).
+void SATELIT_Geocentric(const VEC3* position, double theta, double* longitude, double* latitude, double* altitude);
+// The orbit frame of a position and velocity.
+void SATELIT_OrbitFrame(const VEC3* position, const VEC3* velocity, VEC3 axes[3], MAT33* matrix);
+// The rotation that turns the local geodetic north-east-down frame at an ECI
+// position into ECI, at the Earth rotation angle theta (deg).
+void SATELIT_NedToEci(const VEC3* position, double theta, MAT33* m);
+// The illumination (% of the Sun's disc) at a position for a Sun vector (km, ECI).
+double SATELIT_Illumination(const VEC3* position, const VEC3* sunVector);
+double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* velocity);
 
 // The attitude update owed after an orbit step or a module run.
 void SATELIT_UpdateAttitude(SATELIT* sat);
 // The solar and drag projections of the surface model turned by r (body ->
-// ECI) and their torques.
-void SATELIT_ComputeSolarTorque(SATELIT* sat, const MAT33* r);
-void SATELIT_ComputeDragTorque(SATELIT* sat, const MAT33* r);
+// ECI) and their torques, in the environment at the clock.
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r);
+void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r);
 // A frame across the direction d for drawing a projection: a, b across d, c = -d.
 void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c);
 void SATELIT_MarkAttitudeDirty(SATELIT* sat);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <strings.h>
 #include "foundation/constants.h"
+#include "models/ephemeris.h"
 #include "simulation/coil.h"
 #include "simulation/satelit.h"
 
@@ -36,15 +37,52 @@ uint32_t SATELIT_FindVectorId(const char* name)
     return SATELIT_VECTOR_NONE;
 }
 
+namespace {
+
+// The orbit and environment at the clock.
+SAT_ENVIRONMENT EnvironmentNow(const SATELIT* sat)
+{
+    SAT_ENVIRONMENT env;
+    SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
+    SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
+    return env;
+}
+
+// The field in the local north-east-down frame at the clock.
+VEC3 FieldMagNow(const SATELIT* sat)
+{
+    SAT_ENVIRONMENT env = EnvironmentNow(sat);
+    MAT33 ned;
+    SATELIT_NedToEci(&env.position, ORBIT_EarthRotationAngleAt(g_simClock.clock), &ned);
+    MAT_Transpose(&ned);
+    VEC3 out;
+    MAT_MulVectorTo(&ned, &env.fieldEci, &out);
+    return out;
+}
+
+struct GEOCENTRIC {
+    double longitude, latitude, altitude;
+};
+
+GEOCENTRIC GeocentricNow(const SATELIT* sat)
+{
+    GEOCENTRIC g;
+    VEC3 p = EnvironmentNow(sat).position;
+    SATELIT_Geocentric(&p, ORBIT_EarthRotationAngleAt(g_simClock.clock), &g.longitude, &g.latitude, &g.altitude);
+    return g;
+}
+
+}  // namespace
+
 void SATELIT_GetVector(const SATELIT* sat, uint32_t id, VEC3* out)
 {
     VEC_Zero(out);
     if (!sat) return;
     switch (id) {
-    case SATELIT_VECTOR_POSITION_ECI: *out = sat->position; break;
-    case SATELIT_VECTOR_VELOCITY_ECI: *out = sat->velocity; break;
-    case SATELIT_VECTOR_FIELD_MAG: *out = sat->fieldMag; break;
-    case SATELIT_VECTOR_FIELD_ECI: *out = sat->fieldEci; break;
+    case SATELIT_VECTOR_POSITION_ECI: *out = EnvironmentNow(sat).position; break;
+    case SATELIT_VECTOR_VELOCITY_ECI: *out = EnvironmentNow(sat).velocity; break;
+    case SATELIT_VECTOR_FIELD_MAG: *out = FieldMagNow(sat); break;
+    case SATELIT_VECTOR_FIELD_ECI: *out = EnvironmentNow(sat).fieldEci; break;
     case SATELIT_VECTOR_FIELD_BODY: *out = sat->fieldBody; break;
     case SATELIT_VECTOR_ANGULAR_VELOCITY_BODY:
         MAT_MulVectorTo(&sat->attitude.rotationT, &sat->attitude.angularVelocity, out);
@@ -61,25 +99,38 @@ COIL* SATELIT_FindCoil(SATELIT* sat, const char* name)
     return nullptr;
 }
 
-VEC3 SATELIT_DisplayPosition(const SATELIT* sat, TIME_MS at)
+void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out) { if (sat) *out = EnvironmentNow(sat).position; }
+void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out) { if (sat) *out = EnvironmentNow(sat).velocity; }
+void SATELIT_GetLongitude(const SATELIT* sat, double* out) { if (sat) *out = GeocentricNow(sat).longitude; }
+void SATELIT_GetAltitude(const SATELIT* sat, double* out) { if (sat) *out = GeocentricNow(sat).altitude; }
+void SATELIT_GetLatitude(const SATELIT* sat, double* out) { if (sat) *out = GeocentricNow(sat).latitude; }
+
+void SATELIT_GetFieldMagnitude(const SATELIT* sat, double* out)
 {
-    double dt = static_cast<double>(at - sat->lastOrbitTime) / 1000.0;
-    if (!(dt > 0.0)) return sat->position;
-    return VEC3{sat->position.x + sat->velocity.x * dt, sat->position.y + sat->velocity.y * dt,
-                sat->position.z + sat->velocity.z * dt};
+    if (!sat) return;
+    VEC3 field = EnvironmentNow(sat).fieldEci;
+    *out = VEC_Length(&field);
 }
 
-void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->position; }
-void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out) { if (sat) *out = sat->velocity; }
-void SATELIT_GetLongitude(const SATELIT* sat, double* out) { if (sat) *out = sat->longitude; }
-void SATELIT_GetAltitude(const SATELIT* sat, double* out) { if (sat) *out = sat->altitude; }
-void SATELIT_GetLatitude(const SATELIT* sat, double* out) { if (sat) *out = sat->latitude; }
-void SATELIT_GetFieldMagnitude(const SATELIT* sat, double* out) { if (sat) *out = VEC_Length(&sat->fieldEci); }
 void SATELIT_GetFieldRotationRate(const SATELIT* sat, double* out) { if (sat) *out = sat->fieldRate; }
 void SATELIT_GetFieldRotationPeriod(const SATELIT* sat, double* out) { if (sat) *out = sat->fieldPeriod; }
-void SATELIT_GetIllumination(const SATELIT* sat, double* out) { if (sat) *out = sat->illumination; }
-void SATELIT_GetAirDensity(const SATELIT* sat, double* out) { if (sat) *out = sat->airDensity; }
-void SATELIT_GetDragPressure(const SATELIT* sat, double* out) { if (sat) *out = sat->dragPressure; }
+void SATELIT_GetIllumination(const SATELIT* sat, double* out)
+{
+    if (!sat) return;
+    VEC3 position = EnvironmentNow(sat).position, sun;
+    ORBIT_SunDirectionAt(g_simClock.clock, &sun);
+    *out = SATELIT_Illumination(&position, &sun);
+}
+
+void SATELIT_GetAirDensity(const SATELIT* sat, double* out) { if (sat) *out = EnvironmentNow(sat).airDensity; }
+
+void SATELIT_GetDragPressure(const SATELIT* sat, double* out)
+{
+    if (!sat) return;
+    SAT_ENVIRONMENT env = EnvironmentNow(sat);
+    *out = SATELIT_DragPressure(sat, env.airDensity, &env.velocity);
+}
+
 void SATELIT_GetSolarPressure(const SATELIT* sat, double* out) { if (sat) *out = sat->solarPressure; }
 void SATELIT_GetLightRatio(const SATELIT* sat, double* out) { if (sat) *out = sat->lightRatio; }
 void SATELIT_GetAttitudeQuaternion(const SATELIT* sat, QUAT* out) { if (sat) ATTITUDE_GetQuaternion(&sat->attitude, out); }

@@ -27,11 +27,12 @@ void SATELIT_GetVector(const SATELIT* sat, uint32_t id, VEC3* out);
 // The satellite's coil of a name compared without regard to case, or null.
 COIL* SATELIT_FindCoil(SATELIT* sat, const char* name);
 
-// Each getter writes one value and does nothing for a null satellite.
+// Each getter writes one value for the simulation clock and does nothing for a
+// null satellite. The orbit and environment are those at the clock itself
+// (between the orbit steps, from the curve through the grid points around
+// it); the attitude and the field in the body frame are those of the last
+// attitude update, at most 10 ms old.
 void SATELIT_GetPositionEci(const SATELIT* sat, VEC3* out);
-// Where the display shows the satellite at the given time: its position at the
-// last orbit step moved on along its velocity (km, ECI). Reads the model only.
-VEC3 SATELIT_DisplayPosition(const SATELIT* sat, TIME_MS at);
 void SATELIT_GetVelocityEci(const SATELIT* sat, VEC3* out);
 void SATELIT_GetLongitude(const SATELIT* sat, double* out);
 void SATELIT_GetAltitude(const SATELIT* sat, double* out);

@@ -2,8 +2,8 @@
 // gradient, dipoles with the built-in controllers and coils, test torques,
 // solar radiation pressure and drag) summed and integrated by the attitude block.
 #include <cmath>
-#include <cstring>
 #include "foundation/constants.h"
+#include "models/ephemeris.h"
 #include "simulation/coil.h"
 #include "simulation/main.h"
 #include "simulation/orbit.h"
@@ -37,35 +37,14 @@ static void SnapSmallToZero(VEC3* v)
 }
 
 // Gravity-gradient torque in the body frame, 3 n^2 r x (I r) with r the unit
-// nadir-opposite direction in the body and n the orbital rate.
-static bool SameBits(const void* a, const void* b, size_t size) { return memcmp(a, b, size) == 0; }
-
-// The unit vector up and the orbital rate, computed again only when the orbit
-// state differs from the one they were computed for (it changes at the orbit
-// steps, the attitude updates many times in between).
-static void UpdateGravityFrame(SATELIT* sat)
+// vector away from the Earth's centre in the body and n the orbital rate.
+static VEC3 GravityGradientTorque(SATELIT* sat, const SAT_ENVIRONMENT& env, const MAT33& rt)
 {
-    auto& frame = sat->gravityFrame;
-    if (SameBits(&frame.position, &sat->position, sizeof frame.position) &&
-        SameBits(&frame.velocity, &sat->velocity, sizeof frame.velocity) &&
-        SameBits(&frame.altitude, &sat->altitude, sizeof frame.altitude))
-        return;
-    frame.position = sat->position;
-    frame.velocity = sat->velocity;
-    frame.altitude = sat->altitude;
-    double radius = VEC_Length(&sat->position);
-    frame.radius = radius;
-    if (!(radius > 0.0)) return;
-    frame.up = VEC3{sat->position.x / radius, sat->position.y / radius, sat->position.z / radius};
-    frame.rate = VEC_Length(&sat->velocity) / (sat->altitude + CONST_EARTH_RADIUS_KM);
-}
-
-static VEC3 GravityGradientTorque(SATELIT* sat, const MAT33& rt)
-{
-    UpdateGravityFrame(sat);
-    if (!(sat->gravityFrame.radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
-    VEC3 rb = Mul(rt, sat->gravityFrame.up);
-    double n = sat->gravityFrame.rate;
+    double radius = VEC_Length(&env.position);
+    if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
+    VEC3 up{env.position.x / radius, env.position.y / radius, env.position.z / radius};
+    double n = VEC_Length(&env.velocity) / radius;
+    VEC3 rb = Mul(rt, up);
     VEC3 ir = Mul(sat->attitude.inertia, rb);
     VEC3 torque = VEC_CrossValue(&rb, &ir);
     double k = 3.0 * n * n;
@@ -126,12 +105,12 @@ static VEC3 MagneticTorque(SATELIT* sat, const VEC3& fieldTesla, const MAT33& r)
 
 // Recomputes the projections when due; their torques then hold until the next
 // recomputation, so they act at every update in between.
-static void AddProjectionTorques(SATELIT* sat, const MAT33& r, VEC3* torque)
+static void AddProjectionTorques(SATELIT* sat, const SAT_ENVIRONMENT& env, const MAT33& r, VEC3* torque)
 {
     TIME_MS now = g_simClock.clock;
     if (!sat->projectionsSkipped && now >= sat->nextProjectionTime) {
-        if (sat->solarTorque) SATELIT_ComputeSolarTorque(sat, &r);
-        if (sat->dragTorque) SATELIT_ComputeDragTorque(sat, &r);
+        if (sat->solarTorque) SATELIT_ComputeSolarTorque(sat, &env, &r);
+        if (sat->dragTorque) SATELIT_ComputeDragTorque(sat, &env, &r);
         double speed = VEC_Length(&sat->attitude.angularVelocity);
         TIME_MS gap = kLongestProjectionGap;
         if (speed >= 0.001) gap = static_cast<TIME_MS>(std::fmin(kOneDegreeMs / speed, 1000.0));
@@ -151,15 +130,18 @@ void SATELIT_UpdateAttitude(SATELIT* sat)
         return;
     }
     sat->lastAttitudeTime = g_simClock.clock;
+    // The orbit and environment at this update's own time.
+    SAT_ENVIRONMENT env;
+    SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
     MAT33 r, rt;
     ATTITUDE_GetRotation(&sat->attitude, &r);
     ATTITUDE_GetRotationT(&sat->attitude, &rt);
-    sat->fieldBody = Mul(rt, sat->fieldEci);
+    sat->fieldBody = Mul(rt, env.fieldEci);
     VEC3 fieldTesla{sat->fieldBody.x * 1e-9, sat->fieldBody.y * 1e-9, sat->fieldBody.z * 1e-9};
 
     VEC3 bodyTorque{0.0, 0.0, 0.0};
     if (sat->gravityTorque) {
-        VEC3 gravity = GravityGradientTorque(sat, rt);
+        VEC3 gravity = GravityGradientTorque(sat, env, rt);
         sat->gravityGradientTorque = Mul(r, gravity);
         Accumulate(&bodyTorque, gravity);
     }
@@ -167,7 +149,7 @@ void SATELIT_UpdateAttitude(SATELIT* sat)
     if (sat->bodyTestTorqueGiven) Accumulate(&bodyTorque, sat->bodyTestTorque);
     VEC3 torque = Mul(r, bodyTorque);
     if (sat->eciTestTorqueGiven) Accumulate(&torque, sat->eciTestTorque);
-    AddProjectionTorques(sat, r, &torque);
+    AddProjectionTorques(sat, env, r, &torque);
 
     SnapSmallToZero(&torque);
     ATTITUDE_SetTorque(&sat->attitude, &torque);
@@ -187,12 +169,12 @@ struct SAT_PROJECTION_LOCK {
 // axes for drawing, and gives the torque of a force of `pressure` per square
 // metre of projected area pushing along d at the centre of pressure. The lever
 // runs from the centre of mass, turned into ECI with the body, to that centre.
-static VEC3 ProjectionTorque(SATELIT* sat, const MAT33* r, VEC3 d, double pressure, SAT_PROJECTION_BLOCK* block,
-                             const SAT_PROJECTION_LOCK& lock)
+static VEC3 ProjectionTorque(SATELIT* sat, const VEC3& position, const MAT33* r, VEC3 d, double pressure,
+                             SAT_PROJECTION_BLOCK* block, const SAT_PROJECTION_LOCK& lock)
 {
     VEC_Normalize(&d);
     VEC3 u, w;
-    VEC_OrthonormalPair(&d, &sat->position, &u, &w);
+    VEC_OrthonormalPair(&d, &position, &u, &w);
     double area = 0.0, along[2] = {0.0, 0.0};
     RASTER_TRIANGLE_LIST* triangles = nullptr;
     if (sat->surfaceModelInUse) {
@@ -217,20 +199,22 @@ static VEC3 ProjectionTorque(SATELIT* sat, const MAT33* r, VEC3 d, double pressu
     return VEC_CrossValue(&lever, &block->force);
 }
 
-void SATELIT_ComputeSolarTorque(SATELIT* sat, const MAT33* r)
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r)
 {
-    double sun[3] = {0.0, 0.0, 0.0};
-    ORBIT_GetDisplayParam(2, sun);
-    VEC3 d{sun[0] - sat->position.x, sun[1] - sat->position.y, sun[2] - sat->position.z};
-    double pressure = sat->solarPressure * sat->illumination / 100.0;
-    sat->solarTorqueVector = ProjectionTorque(sat, r, d, pressure, &sat->sunProjection,
-                                              SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});
+    VEC3 sun;
+    ORBIT_SunDirectionAt(g_simClock.clock, &sun);
+    VEC3 d{sun.x - env->position.x, sun.y - env->position.y, sun.z - env->position.z};
+    double pressure = sat->solarPressure * SATELIT_Illumination(&env->position, &sun) / 100.0;
+    sat->solarTorqueVector =
+        ProjectionTorque(sat, env->position, r, d, pressure, &sat->sunProjection,
+                         SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});
 }
 
-void SATELIT_ComputeDragTorque(SATELIT* sat, const MAT33* r)
+void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r)
 {
+    double pressure = SATELIT_DragPressure(sat, env->airDensity, &env->velocity);
     sat->dragTorqueVector =
-        ProjectionTorque(sat, r, sat->velocity, sat->dragPressure, &sat->dragProjection,
+        ProjectionTorque(sat, env->position, r, env->velocity, pressure, &sat->dragProjection,
                          SAT_PROJECTION_LOCK{SATS_LockDragProjection, SATS_UnlockDragProjection});
 }
 

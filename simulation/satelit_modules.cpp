@@ -93,8 +93,14 @@ void SATELIT_GvMagOrbitUnit(SW_GLOBVAR* variable)
         WriteZeros(variable, SWTYPE_3xFLOAT);
         return;
     }
-    VEC3 field;
-    MAT_MulVectorTo(&sat->orbitMatrix, &sat->fieldEci, &field);
+    // The field in the orbit frame at the module's own time.
+    SAT_ENVIRONMENT env;
+    SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
+    SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
+    VEC3 axes[3], field;
+    MAT33 orbit;
+    SATELIT_OrbitFrame(&env.position, &env.velocity, axes, &orbit);
+    MAT_MulVectorTo(&orbit, &env.fieldEci, &field);
     variable->value.type = SWTYPE_3xFLOAT;
     SWTYPE_SetFloatComponent(&variable->value, 0, static_cast<float>(field.x));
     SWTYPE_SetFloatComponent(&variable->value, 1, static_cast<float>(field.y));

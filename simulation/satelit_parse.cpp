@@ -118,7 +118,7 @@ static uint32_t ParseStateVector(SATELIT* sat, bool position)
         return Fail(position ? "SAT: vektor pozice nelze definovat vícekrát na řádku %d.\n"
                              : "SAT: vektor rychlosti nelze definovat vícekrát na řádku %d.\n");
     }
-    if (!SAT_ReadVector(position ? &sat->position : &sat->velocity)) return 0;
+    if (!SAT_ReadVector(position ? &sat->initialPosition : &sat->initialVelocity)) return 0;
     given = 1;
     f.vectors = 1;
     return SAT_ExpectEndOfLine();

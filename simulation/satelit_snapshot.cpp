@@ -1,5 +1,7 @@
 // SATELIT drawing copy: what the satellite drawing reads, copied by the render
-// thread while the simulation is held off by the window library's lock.
+// thread while the simulation is held off by the window library's lock. The
+// orbit and environment are the display state, computed for the display
+// clock at the end of the last tick.
 #include <cstring>
 #include "simulation/orbit.h"
 #include "simulation/satelit.h"
@@ -55,15 +57,16 @@ void CopyFieldHistory(SATELIT* sat, SATELIT_DRAWING_COPY& c)
 void SATELIT_SnapshotForDrawing(SATELIT* sat)
 {
     SATELIT_DRAWING_COPY& c = sat->drawing;
-    c.position = SATELIT_DisplayPosition(sat, ORBIT_GetDisplayClock());
-    c.velocity = sat->velocity;
+    const SAT_STATE& d = sat->display;
+    c.position = d.position;
+    c.velocity = d.velocity;
     CopyHistory(sat, c);
-    c.longitude = sat->longitude;
-    c.latitude = sat->latitude;
-    c.altitude = sat->altitude;
-    c.illumination = sat->illumination;
-    c.fieldEci = sat->fieldEci;
-    c.fieldMag = sat->fieldMag;
+    c.longitude = d.longitude;
+    c.latitude = d.latitude;
+    c.altitude = d.altitude;
+    c.illumination = d.illumination;
+    c.fieldEci = d.fieldEci;
+    c.fieldMag = d.fieldMag;
     c.centreOfMass = sat->centreOfMass;
     CopyAttitude(sat->attitude, c);
     c.dipoleSum = sat->totalDipole;
@@ -71,8 +74,8 @@ void SATELIT_SnapshotForDrawing(SATELIT* sat)
     c.magneticTorque = sat->magneticTorqueVector;
     c.solarTorque = sat->solarTorqueVector;
     c.dragTorque = sat->dragTorqueVector;
-    for (int i = 0; i < 3; i++) c.orbitAxes[i] = sat->orbitAxes[i];
-    ORBIT_GetDisplayParam(ORBIT_PARAM_SUN, &c.sunVector);
+    for (int i = 0; i < 3; i++) c.orbitAxes[i] = d.orbitAxes[i];
+    c.sunVector = d.sunVector;
     c.sunProjectionDirection =
         UnitOrZero(VEC3{c.sunVector.x - c.position.x, c.sunVector.y - c.position.y, c.sunVector.z - c.position.z});
     c.dragProjectionDirection = UnitOrZero(c.velocity);

@@ -1,9 +1,12 @@
-// SATELIT: start of a satellite and its orbit and environment step: propagation,
-// geodetic position, orbit frame, magnetic field, density, illumination, histories.
+// SATELIT: start of a satellite and its orbit steps: each step moves the grid
+// of orbit points on (propagation, field and density at the new point one
+// step ahead) and keeps what the steps time and record: the field's turn
+// rate, the light and shadow periods, the field and orbit histories.
 #include <cmath>
 #include "foundation/log.h"
 #include "foundation/constants.h"
 #include "models/atmo.h"
+#include "models/ephemeris.h"
 #include "models/kepler.h"
 #include "models/magfield.h"
 #include "onboard/swmodule.h"
@@ -19,20 +22,6 @@
 
 static constexpr uint32_t kNewtonPeriodMs = 200;
 static constexpr uint32_t kModelPeriodMs = 30000;
-
-static VEC3 SceneVector(uint32_t index)
-{
-    double v[3] = {0.0, 0.0, 0.0};
-    ORBIT_GetDisplayParam(index, v);
-    return VEC3{v[0], v[1], v[2]};
-}
-
-static double SiderealDegrees()
-{
-    double theta = 0.0;
-    ORBIT_GetDisplayParam(4, &theta);
-    return theta;
-}
 
 // ---- propagation -------------------------------------------------------------
 
@@ -63,42 +52,48 @@ void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, doubl
     *acceleration = VEC3{direct.x - onEarth.x, direct.y - onEarth.y, direct.z - onEarth.z};
 }
 
-void SATELIT_NewtonStep(SATELIT* sat, TIME_MS t)
+// One step of the integration from a grid point to t, with the Earth's pull
+// and the Moon's tidal pull at the step's start; the velocity is updated
+// before the position.
+void SATELIT_NewtonStep(SATELIT* sat, const SAT_ORBIT_POINT* from, TIME_MS t, VEC3* position, VEC3* velocity)
 {
-    double dt = static_cast<double>(t - sat->lastOrbitTime) / 1000.0;
+    double dt = static_cast<double>(t - from->time) / 1000.0;
     VEC3 origin{0.0, 0.0, 0.0};
-    VEC3 earth, moon;
-    SATELIT_PointMassGravity(&sat->position, &origin, CONST_EARTH_MASS_KG, &earth);
-    VEC3 moonPosition = SceneVector(3);
-    SATELIT_ThirdBodyAcceleration(&sat->position, &moonPosition, CONST_MOON_MASS_KG, &moon);
+    VEC3 earth, moon, moonPosition;
+    SATELIT_PointMassGravity(&from->position, &origin, CONST_EARTH_MASS_KG, &earth);
+    ORBIT_MoonAt(from->time, &moonPosition);
+    SATELIT_ThirdBodyAcceleration(&from->position, &moonPosition, CONST_MOON_MASS_KG, &moon);
     sat->newtonVelocityChange.x += (earth.x + moon.x) * dt;
     sat->newtonVelocityChange.y += (earth.y + moon.y) * dt;
     sat->newtonVelocityChange.z += (earth.z + moon.z) * dt;
-    sat->velocity.x = sat->newtonVelocityChange.x / 1000.0 + sat->newtonStartVelocity.x;
-    sat->velocity.y = sat->newtonVelocityChange.y / 1000.0 + sat->newtonStartVelocity.y;
-    sat->velocity.z = sat->newtonVelocityChange.z / 1000.0 + sat->newtonStartVelocity.z;
-    sat->position.x += sat->velocity.x * dt;
-    sat->position.y += sat->velocity.y * dt;
-    sat->position.z += sat->velocity.z * dt;
+    velocity->x = sat->newtonVelocityChange.x / 1000.0 + sat->newtonStartVelocity.x;
+    velocity->y = sat->newtonVelocityChange.y / 1000.0 + sat->newtonStartVelocity.y;
+    velocity->z = sat->newtonVelocityChange.z / 1000.0 + sat->newtonStartVelocity.z;
+    position->x = from->position.x + velocity->x * dt;
+    position->y = from->position.y + velocity->y * dt;
+    position->z = from->position.z + velocity->z * dt;
 }
 
-static void Propagate(SATELIT* sat)
+// The orbit at to->time; the analytic models need nothing of the point before,
+// the integration starts from it. Another model code keeps the point before.
+static void Propagate(SATELIT* sat, const SAT_ORBIT_POINT* from, SAT_ORBIT_POINT* to)
 {
-    TIME_MS now = g_simClock.clock;
+    TIME_MS t = to->time;
     switch (sat->orbitModel) {
-    case ORBIT_MODEL_NEWTON: SATELIT_NewtonStep(sat, now); break;
-    case ORBIT_MODEL_SIMPLE_KEPLER: KEPLER_PropagateSimple(&sat->kepler, now, &sat->position, &sat->velocity); break;
-    case ORBIT_MODEL_ENHANCED_KEPLER:
-        KEPLER_PropagateEnhanced(&sat->kepler, now, &sat->position, &sat->velocity);
-        break;
+    case ORBIT_MODEL_NEWTON: SATELIT_NewtonStep(sat, from, t, &to->position, &to->velocity); break;
+    case ORBIT_MODEL_SIMPLE_KEPLER: KEPLER_PropagateSimple(&sat->kepler, t, &to->position, &to->velocity); break;
+    case ORBIT_MODEL_ENHANCED_KEPLER: KEPLER_PropagateEnhanced(&sat->kepler, t, &to->position, &to->velocity); break;
     case ORBIT_MODEL_SGP0:
     case ORBIT_MODEL_SGP4:
     case ORBIT_MODEL_SDP4:
     case ORBIT_MODEL_SGP8:
     case ORBIT_MODEL_SDP8:
-        KEPLER_PropagateSgp(&sat->elements, sat->orbitModel - 4, now, &sat->position, &sat->velocity);
+        KEPLER_PropagateSgp(&sat->elements, sat->orbitModel - 4, t, &to->position, &to->velocity);
         break;
-    default: break;
+    default:
+        to->position = from->position;
+        to->velocity = from->velocity;
+        break;
     }
 }
 
@@ -106,71 +101,21 @@ static bool IsFinite(const VEC3& v) { return std::isfinite(v.x) && std::isfinite
 
 // A decayed orbit gives a state that is not finite; it is reported once, and
 // the satellite keeps its last finite state so nothing downstream sees NaN.
-static bool PropagateChecked(SATELIT* sat)
+static void PropagateChecked(SATELIT* sat, const SAT_ORBIT_POINT* from, SAT_ORBIT_POINT* to)
 {
-    VEC3 position = sat->position, velocity = sat->velocity;
-    Propagate(sat);
-    if (IsFinite(sat->position) && IsFinite(sat->velocity)) return true;
-    bool lastFinite = IsFinite(position) && IsFinite(velocity);
-    sat->position = lastFinite ? position : VEC3{0.0, 0.0, 0.0};
-    sat->velocity = lastFinite ? velocity : VEC3{0.0, 0.0, 0.0};
+    Propagate(sat, from, to);
+    if (IsFinite(to->position) && IsFinite(to->velocity)) return;
+    bool lastFinite = IsFinite(from->position) && IsFinite(from->velocity);
+    to->position = lastFinite ? from->position : VEC3{0.0, 0.0, 0.0};
+    to->velocity = lastFinite ? from->velocity : VEC3{0.0, 0.0, 0.0};
     if (!sat->stateInvalidReported) {
         LOG_Printf("SATELIT: dráha satelitu %s nedává konečnou polohu, satelit zůstává na poslední platné poloze.\n",
                    sat->name ? sat->name : "");
         sat->stateInvalidReported = 1;
     }
-    return false;
 }
 
-// ---- geodetic position and frames ---------------------------------------------
-
-static void ComputeGeodetic(SATELIT* sat)
-{
-    double r, lambda0, phi;
-    VEC_ToSpherical(&sat->position, &r, &lambda0, &phi);
-    sat->altitude = r - CONST_EARTH_RADIUS_KM;
-    double l = lambda0 * 180.0 / CONST_PI + 180.0 - SiderealDegrees();
-    if (l < 0.0) l += 720.0;
-    sat->longitude = l - 360.0 * floor(l / 360.0) - 180.0;
-    sat->latitude = phi * 180.0 / CONST_PI;
-}
-
-void SATELIT_ComputeOrbitFrame(SATELIT* sat)
-{
-    VEC3 z{-sat->position.x, -sat->position.y, -sat->position.z};
-    VEC_Normalize(&z);
-    VEC3 y;
-    VEC_Cross(&z, &sat->velocity, &y);
-    VEC_Normalize(&y);
-    VEC3 x;
-    VEC_Cross(&y, &z, &x);
-    VEC_Normalize(&x);
-    sat->orbitAxes[0] = x;
-    sat->orbitAxes[1] = y;
-    sat->orbitAxes[2] = z;
-    const VEC3* rows[3] = {&x, &y, &z};
-    for (int i = 0; i < 3; ++i) {
-        sat->orbitMatrix.m[3 * i] = rows[i]->x;
-        sat->orbitMatrix.m[3 * i + 1] = rows[i]->y;
-        sat->orbitMatrix.m[3 * i + 2] = rows[i]->z;
-    }
-}
-
-// The rotation that turns the local north-east-down frame into ECI.
-static void MagToEciMatrix(const SATELIT* sat, MAT33* m)
-{
-    double lambda = sat->longitude * CONST_PI / 180.0;
-    double phi = sat->latitude * CONST_PI / 180.0;
-    double theta = SiderealDegrees() * CONST_PI / 180.0;
-    MAT33 factor;
-    MAT_AxisRotation(m, 1, CONST_PI / 2.0);
-    MAT_AxisRotation(&factor, 1, phi);
-    MAT_Multiply(m, &factor);
-    MAT_AxisRotation(&factor, 2, -lambda);
-    MAT_Multiply(m, &factor);
-    MAT_AxisRotation(&factor, 2, -theta);
-    MAT_Multiply(m, &factor);
-}
+// ---- environment at a grid point ----------------------------------------------------
 
 static float DecimalYear(TIME_MS t)
 {
@@ -179,124 +124,77 @@ static float DecimalYear(TIME_MS t)
     return static_cast<float>(st.wYear + ((st.wMonth - 1) * 30.5 + st.wDay - 1) / 365.25);
 }
 
-void SATELIT_ComputeMagneticField(SATELIT* sat)
+// Both the field model and the atmosphere are defined on the WGS-84
+// ellipsoid: they get the geodetic latitude and the height above it, and the
+// field's north-east-down answer is turned into ECI along the same normal.
+void SATELIT_EnvironmentAtPoint(const SATELIT* sat, SAT_ORBIT_POINT* point)
 {
-    MAT33 m;
-    MagToEciMatrix(sat, &m);
+    const VEC3* p = &point->position;
+    double theta = ORBIT_EarthRotationAngleAt(point->time);
+    double longitude, geocentric, radiusAltitude, latitude, height;
+    SATELIT_Geocentric(p, theta, &longitude, &geocentric, &radiusAltitude);
+    MAGFIELD_GeodeticFromAxial(hypot(p->x, p->y), p->z, &latitude, &height);
     if (sat->fieldModel == SAT_FIELD_HOMOGENOUS) {
-        sat->fieldEci = sat->homogeneousField;
-        MAT33 mt = m;
-        MAT_Transpose(&mt);
-        MAT_MulVectorTo(&mt, &sat->fieldEci, &sat->fieldMag);
+        point->fieldEci = sat->homogeneousField;
+    } else {
+        float north = 0.0f, east = 0.0f, down = 0.0f;
+        MAGFIELD_WmmFieldAt(static_cast<float>(latitude), static_cast<float>(longitude),
+                            static_cast<float>(height * 1000.0), DecimalYear(point->time), &north, &east, &down);
+        VEC3 ned{north, east, down};
+        MAT33 m;
+        SATELIT_NedToEci(p, theta, &m);
+        MAT_MulVectorTo(&m, &ned, &point->fieldEci);
+    }
+    ATMO_SetModel(sat->atmosphereModel);
+    point->airDensity = ATMO_GetDensity(height, longitude, latitude, point->time);
+}
+
+static void ComputePoint(SATELIT* sat, const SAT_ORBIT_POINT* from, TIME_MS t, SAT_ORBIT_POINT* to)
+{
+    to->time = t;
+    PropagateChecked(sat, from, to);
+    SATELIT_EnvironmentAtPoint(sat, to);
+}
+
+// ---- what the orbit steps keep ------------------------------------------------------
+
+// The angle the field turns through over the span, per second: the turn rate
+// of the field that the readers between the two points see.
+static void UpdateFieldRotationRate(SATELIT* sat)
+{
+    const VEC3& a = sat->orbitPoints[0].fieldEci;
+    const VEC3& b = sat->orbitPoints[1].fieldEci;
+    double dt = sat->span.seconds;
+    double lengths = VEC_Length(&a) * VEC_Length(&b);
+    if (lengths <= 0.0) {
+        sat->fieldRate = 0.0;
+        sat->fieldPeriod = 1e10;
         return;
     }
-    float north = 0.0f, east = 0.0f, down = 0.0f;
-    MAGFIELD_WmmFieldAt(static_cast<float>(sat->latitude), static_cast<float>(sat->longitude),
-                        static_cast<float>(sat->altitude * 1000.0), DecimalYear(g_simClock.clock), &north, &east, &down);
-    sat->fieldMag = VEC3{north, east, down};
-    MAT_MulVectorTo(&m, &sat->fieldMag, &sat->fieldEci);
+    if (!(dt > 0.0)) return;   // a span of no length keeps the previous rate
+    double c = VEC_Dot(&a, &b) / lengths;
+    if (c > 1.0) c = 1.0;
+    if (c < -1.0) c = -1.0;
+    sat->fieldRate = acos(c) / dt;
+    sat->fieldPeriod = sat->fieldRate < 1e-10 ? 1e10 : 2.0 * CONST_PI / sat->fieldRate;
 }
 
-void SATELIT_ComputeFieldRotationRate(SATELIT* sat)
-{
-    if (!sat->firstFieldStep) {
-        double dt = static_cast<double>(g_simClock.clock - sat->previousFieldTime) / 1000.0;
-        double lengths = VEC_Length(&sat->previousField) * VEC_Length(&sat->fieldEci);
-        // A step at the same time, or a zero field, keeps the previous rate.
-        if (dt > 0.0 && lengths > 0.0) {
-            double c = VEC_Dot(&sat->previousField, &sat->fieldEci) / lengths;
-            if (c > 1.0) c = 1.0;
-            if (c < -1.0) c = -1.0;
-            sat->fieldRate = acos(c) / dt;
-            sat->fieldPeriod = sat->fieldRate < 1e-10 ? 1e10 : 2.0 * CONST_PI / sat->fieldRate;
-        } else if (lengths <= 0.0) {
-            sat->fieldRate = 0.0;
-            sat->fieldPeriod = 1e10;
-        }
-    }
-    sat->firstFieldStep = 0;
-    sat->previousField = sat->fieldEci;
-    sat->previousFieldTime = g_simClock.clock;
-}
-
-static void ComputeDensityAndPressures(SATELIT* sat)
-{
-    ATMO_SetModel(sat->atmosphereModel);
-    sat->airDensity = ATMO_GetDensity(sat->altitude, sat->longitude, sat->latitude, g_simClock.clock);
-    double v = VEC_Length(&sat->velocity);
-    sat->dragPressure = 0.5 * sat->airDensity * v * v * 1e6 * sat->dragCoefficient;
-    sat->solarPressure = (1.0 + sat->meanReflectivity) * CONST_SOLAR_CONSTANT / CONST_SPEED_OF_LIGHT;
-}
-
-static void StoreFieldHistory(SATELIT* sat)
+static void StoreFieldHistory(SATELIT* sat, const VEC3& field)
 {
     if (!sat->fieldHistoryOn) return;
     SATS_LockFieldHistory();
     bool store = sat->fieldHistoryCount == 0;
     if (!store) {
-        double lengths = VEC_Length(&sat->lastStoredField) * VEC_Length(&sat->fieldEci);
-        store = lengths > 0.0 && VEC_Dot(&sat->lastStoredField, &sat->fieldEci) / lengths < SATS_CosOneDegree();
+        double lengths = VEC_Length(&sat->lastStoredField) * VEC_Length(&field);
+        store = lengths > 0.0 && VEC_Dot(&sat->lastStoredField, &field) / lengths < SATS_CosOneDegree();
     }
     if (store) {
         sat->fieldHistoryNewest = static_cast<uint16_t>((sat->fieldHistoryNewest + 1) % SAT_FIELD_HISTORY_SIZE);
-        sat->fieldHistory[sat->fieldHistoryNewest] = sat->fieldEci;
-        sat->lastStoredField = sat->fieldEci;
+        sat->fieldHistory[sat->fieldHistoryNewest] = field;
+        sat->lastStoredField = field;
         if (sat->fieldHistoryCount < SAT_FIELD_HISTORY_SIZE) sat->fieldHistoryCount++;
     }
     SATS_UnlockFieldHistory();
-}
-
-// ---- illumination -----------------------------------------------------------------
-
-static double ClampPercent(double x) { return x < 0.0 ? 0.0 : (x > 100.0 ? 100.0 : x); }
-
-static double PartialIllumination(double theta, double rho, double d, double e2, double sLength)
-{
-    double rPrime = CONST_SUN_RADIUS_KM * sqrt(e2 - CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM) / sLength;
-    double x = d / 2.0 + theta - rho;
-    double y = 2.0 * x * rPrime / d;
-    double f = ClampPercent(100.0 * y / (2.0 * rPrime));
-    double g = (f - 50.0) / 25.0;
-    double a = 1.31 * (1.0 + 0.01 * exp(g));
-    double b = a / (1.0 + 0.99 * exp(g));
-    return ClampPercent(((1.16 - b) * 100.0 - 50.0) / 0.98 + 50.0);
-}
-
-void SATELIT_ComputeIllumination(SATELIT* sat)
-{
-    VEC3 sun = SceneVector(2);
-    SATELIT_ComputeIlluminationFrom(sat, &sun);
-}
-
-void SATELIT_ComputeIlluminationFrom(SATELIT* sat, const VEC3* sunVector)
-{
-    const VEC3& sun = *sunVector;
-    VEC3 e{-sat->position.x, -sat->position.y, -sat->position.z};
-    VEC3 s{sun.x + e.x, sun.y + e.y, sun.z + e.z};
-    double se = VEC_Dot(&s, &e);
-    if (se < 0.0) {
-        sat->illumination = 100.0;
-        return;
-    }
-    double e2 = VEC_Dot(&e, &e);
-    double sLength = VEC_Length(&s);
-    // At or below the Earth's surface the Earth covers the whole sky toward the Sun.
-    if (e2 <= CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM || sLength <= CONST_SUN_RADIUS_KM) {
-        sat->illumination = 0.0;
-        return;
-    }
-    double c = se / (sLength * sqrt(e2));
-    if (c > 1.0) c = 1.0;
-    double theta = acos(c);
-    double rho = atan(CONST_EARTH_RADIUS_KM / sqrt(e2 - CONST_EARTH_RADIUS_KM * CONST_EARTH_RADIUS_KM));
-    double d = 2.0 * atan(CONST_SUN_RADIUS_KM / sqrt(sLength * sLength - CONST_SUN_RADIUS_KM * CONST_SUN_RADIUS_KM));
-    if (rho + d < theta) {
-        sat->illumination = 100.0;
-    } else if (theta + d <= rho) {
-        sat->illumination = 0.0;
-    } else {
-        sat->illumination = PartialIllumination(theta, rho, d, e2, sLength);
-    }
 }
 
 static void UpdateLightRatio(SATELIT* sat)
@@ -306,9 +204,9 @@ static void UpdateLightRatio(SATELIT* sat)
     }
 }
 
-void SATELIT_UpdateLightDarkTimer(SATELIT* sat)
+void SATELIT_UpdateLightDarkTimer(SATELIT* sat, double illumination)
 {
-    bool light = sat->illumination >= 100.0;
+    bool light = illumination >= 100.0;
     TIME_MS now = g_simClock.clock;
     switch (sat->lightState) {
     case 0:
@@ -342,48 +240,66 @@ void SATELIT_UpdateLightDarkTimer(SATELIT* sat)
     }
 }
 
-static void StoreOrbitHistory(SATELIT* sat)
+static void StoreOrbitHistory(SATELIT* sat, const VEC3& position)
 {
     if (!sat->orbitHistoryOn || !sat->historyBuffer) return;
-    VEC3 d{sat->lastHistoryPoint.x - sat->position.x, sat->lastHistoryPoint.y - sat->position.y,
-           sat->lastHistoryPoint.z - sat->position.z};
+    VEC3 d{sat->lastHistoryPoint.x - position.x, sat->lastHistoryPoint.y - position.y,
+           sat->lastHistoryPoint.z - position.z};
     if (VEC_Dot(&d, &d) < sat->historySpacing) return;
-    sat->historyBuffer[sat->historyNextIndex] = sat->position;
+    sat->historyBuffer[sat->historyNextIndex] = position;
     sat->historyNextIndex = (sat->historyNextIndex + 1) % sat->historyCapacity;
     if (sat->historyCount < sat->historyCapacity) sat->historyCount++;
-    sat->lastHistoryPoint = sat->position;
+    sat->lastHistoryPoint = position;
 }
 
+// The grid moves on by one period; a step that comes after the next grid
+// point (not in a run, whose steps land on the grid) restarts the grid at the
+// clock, so the state is never read outside the span around it.
+static void AdvanceGrid(SATELIT* sat)
+{
+    TIME_MS now = g_simClock.clock;
+    SAT_ORBIT_POINT* points = sat->orbitPoints;
+    if (now == points[1].time) points[0] = points[1];
+    else ComputePoint(sat, &points[1], now, &points[0]);
+    ComputePoint(sat, &points[0], now + sat->orbitPeriod, &points[1]);
+    SATELIT_SetSpan(sat);
+}
+
+// The light and shadow periods are timed at the orbit steps: a transition is
+// seen at the first step after it, so they are accurate to the orbit step
+// (the light-time accuracy).
 void SATELIT_Step(SATELIT* sat)
 {
+    if (g_simClock.clock >= sat->orbitPoints[1].time) AdvanceGrid(sat);
     sat->orbitStepCount++;
-    PropagateChecked(sat);
-    ComputeGeodetic(sat);
-    SATELIT_ComputeOrbitFrame(sat);
-    SATELIT_ComputeMagneticField(sat);
-    SATELIT_ComputeFieldRotationRate(sat);
-    ComputeDensityAndPressures(sat);
-    StoreFieldHistory(sat);
-    SATELIT_ComputeIllumination(sat);
-    SATELIT_UpdateLightDarkTimer(sat);
-    StoreOrbitHistory(sat);
+    const SAT_ORBIT_POINT& now = sat->orbitPoints[0];
+    UpdateFieldRotationRate(sat);
+    StoreFieldHistory(sat, now.fieldEci);
+    VEC3 sun;
+    ORBIT_SunDirectionAt(now.time, &sun);
+    SATELIT_UpdateLightDarkTimer(sat, SATELIT_Illumination(&now.position, &sun));
+    StoreOrbitHistory(sat, now.position);
 }
 
 // ---- start ----------------------------------------------------------------------
 
+// The grid starts at the clock from the configured state: a NEWTON satellite
+// integrates from its state vectors, the other models propagate to the clock.
 static void StartOrbit(SATELIT* sat)
 {
     TIME_MS now = g_simClock.clock;
+    SAT_ORBIT_POINT initial{now, sat->initialPosition, sat->initialVelocity, {0.0, 0.0, 0.0}, 0.0};
     if (sat->orbitModel == ORBIT_MODEL_NEWTON) {
         sat->orbitPeriod = kNewtonPeriodMs;
         VEC_Zero(&sat->newtonVelocityChange);
-        sat->newtonStartVelocity = sat->velocity;
-        SATELIT_NewtonStep(sat, now);
+        sat->newtonStartVelocity = sat->initialVelocity;
     } else {
         sat->orbitPeriod = kModelPeriodMs;
-        PropagateChecked(sat);
     }
     if (sat->lightTimeAccuracy < sat->orbitPeriod) sat->orbitPeriod = sat->lightTimeAccuracy;
+    ComputePoint(sat, &initial, now, &sat->orbitPoints[0]);
+    ComputePoint(sat, &sat->orbitPoints[0], now + sat->orbitPeriod, &sat->orbitPoints[1]);
+    SATELIT_SetSpan(sat);
     sat->lastOrbitTime = now;
     sat->startRealTime = g_simClock.realTotal;
 }
@@ -457,7 +373,6 @@ uint32_t SATELIT_Start(SATELIT* sat)
 {
     StartOrbit(sat);
     if (sat->orbitHistoryOn && !SATELIT_AllocHistory(sat)) return 0;
-    sat->firstFieldStep = 1;
     sat->fieldRate = 0.0;
     if (sat->infoWindowWanted && !SATELIT_OpenInfoWindow(sat)) sat->infoWindowWanted = 0;
     if (!StartSubModels(sat)) return 0;
@@ -486,5 +401,6 @@ uint32_t SATELIT_Start(SATELIT* sat)
     sat->projectionsSkipped = 1;
     SATELIT_Step(sat);
     SATELIT_UpdateAttitude(sat);
+    SATELIT_StateAt(sat, g_simClock.clock, &sat->display);
     return 1;
 }

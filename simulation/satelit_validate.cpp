@@ -87,8 +87,8 @@ static uint32_t LoadInitialStateSource(SATELIT* sat)
 // Kepler values from the configured state vectors, valid at the current clock.
 static uint32_t ElementsFromVectors(SATELIT* sat)
 {
-    double p[3] = {sat->position.x, sat->position.y, sat->position.z};
-    double v[3] = {sat->velocity.x, sat->velocity.y, sat->velocity.z};
+    double p[3] = {sat->initialPosition.x, sat->initialPosition.y, sat->initialPosition.z};
+    double v[3] = {sat->initialVelocity.x, sat->initialVelocity.y, sat->initialVelocity.z};
     double e[6];
     if (!KEPLER_ElementsFromState(p, v, e)) return 0;
     sat->kepler.kepler_raan = e[KEPLER_RAAN];
@@ -106,9 +106,9 @@ static uint32_t SetUpNewton(SATELIT* sat)
     SAT_PARSE_FLAGS& f = g_satParseFlags;
     if (f.kepler) {
         KEPLER_Setup(&sat->kepler);
-        KEPLER_PropagateSimple(&sat->kepler, g_simClock.clock, &sat->position, &sat->velocity);
+        KEPLER_PropagateSimple(&sat->kepler, g_simClock.clock, &sat->initialPosition, &sat->initialVelocity);
     } else if (f.tle) {
-        KEPLER_PropagateSgp(&sat->elements, 3, g_simClock.clock, &sat->position, &sat->velocity);
+        KEPLER_PropagateSgp(&sat->elements, 3, g_simClock.clock, &sat->initialPosition, &sat->initialVelocity);
     }
     return 1;
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
-#include "simulation/orbit.h"
+#include "models/ephemeris.h"
 
 
 static uint32_t VectorError()
@@ -37,8 +37,7 @@ uint32_t SAT_ReadVector(VEC3* out)
     }
     if (IOTXT_MatchWord("POLAR_ECEF")) {
         if (!ReadVectorBody(v)) return 0;
-        double theta = 0.0;
-        ORBIT_GetDisplayParam(4, &theta);
+        double theta = ORBIT_EarthRotationAngleAt(g_simClock.clock);
         double lon = (v[0] + theta) * CONST_DEG_TO_RAD;
         double lat = v[1] * CONST_DEG_TO_RAD;
         *out = VEC3{v[2] * cos(lat) * cos(lon), v[2] * cos(lat) * sin(lon), v[2] * sin(lat)};

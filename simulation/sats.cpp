@@ -88,8 +88,64 @@ void SATS_FreeSatellite(SATELIT* sat)
 void SATS_LogRunSummary()
 {
     for (SATELIT* sat = s_head; sat; sat = sat->next) {
+        SAT_STATE state;
+        SATELIT_StateAt(sat, g_simClock.clock, &state);
         LOG_Printf("Satelit %s: %u kroků dráhy, výška %.1f km, zem. délka %.2f°, šířka %.2f°.\n", sat->name,
-                   sat->orbitStepCount, sat->altitude, sat->longitude, sat->latitude);
+                   sat->orbitStepCount, state.altitude, state.longitude, state.latitude);
+    }
+}
+
+// ---- the largest distance of a pair of satellites ----------------------------------
+
+// Kept over the orbit steps of the two satellites themselves, so that neither
+// the readers nor the other satellites of the run change it.
+struct SATS_DISTANCE_WATCH {
+    SATELIT* a;
+    SATELIT* b;
+    double maximum;   // km
+    SATS_DISTANCE_WATCH* next;
+};
+
+static SATS_DISTANCE_WATCH* s_watches = nullptr;
+
+static double DistanceNow(const SATELIT* a, const SATELIT* b)
+{
+    VEC3 pa, pb, va, vb;
+    SATELIT_OrbitAt(a, g_simClock.clock, &pa, &va);
+    SATELIT_OrbitAt(b, g_simClock.clock, &pb, &vb);
+    return VEC_Distance(&pa, &pb);
+}
+
+SATS_DISTANCE_WATCH* SATS_WatchDistance(SATELIT* a, SATELIT* b)
+{
+    MEMORY_SetTag("SATS:distance-watch");
+    SATS_DISTANCE_WATCH* watch = static_cast<SATS_DISTANCE_WATCH*>(POOL_Alloc(sizeof(SATS_DISTANCE_WATCH) + 1));
+    if (!watch) {
+        LOG_Printf("SATS: nedostatek paměti pro sledování vzdálenosti satelitů.\n");
+        return nullptr;
+    }
+    *watch = SATS_DISTANCE_WATCH{a, b, DistanceNow(a, b), s_watches};
+    s_watches = watch;
+    return watch;
+}
+
+double SATS_GetMaxDistance(const SATS_DISTANCE_WATCH* watch) { return watch ? watch->maximum : 0.0; }
+
+static void UpdateDistanceWatches()
+{
+    for (SATS_DISTANCE_WATCH* w = s_watches; w; w = w->next) {
+        if (w->a->lastOrbitTime != g_simClock.clock && w->b->lastOrbitTime != g_simClock.clock) continue;
+        double distance = DistanceNow(w->a, w->b);
+        if (distance > w->maximum) w->maximum = distance;
+    }
+}
+
+static void FreeDistanceWatches()
+{
+    while (s_watches) {
+        SATS_DISTANCE_WATCH* next = s_watches->next;
+        POOL_Free(s_watches);
+        s_watches = next;
     }
 }
 
@@ -97,6 +153,7 @@ void SATS_LogRunSummary()
 void SATS_Cleanup()
 {
     SATS_ForgetDueTimes();
+    FreeDistanceWatches();
     SATELIT_SetCurrent(nullptr);
     // The module of the last run must not stay current past its end.
     SWMODULE_CurrentModule = nullptr;
@@ -238,6 +295,7 @@ void SATS_StepAll()
         }
         sat->lastOrbitTime = g_simClock.clock;
     }
+    UpdateDistanceWatches();
     s_nextOrbitDue = INT64_MIN;  // worked out when next asked: every 30 s or so
 }
 
@@ -250,6 +308,12 @@ static TIME_MS EarliestOrbitDue()
         if (OrbitDue(sat) < next) next = OrbitDue(sat);
     }
     return next;
+}
+
+// The state every satellite shows at the clock, for the view and the cameras.
+void SATS_RefreshDisplay()
+{
+    for (SATELIT* sat = s_head; sat; sat = sat->next) SATELIT_StateAt(sat, g_simClock.clock, &sat->display);
 }
 
 TIME_MS SATS_NextOrbitDue()

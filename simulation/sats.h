@@ -5,6 +5,7 @@
 #include "foundation/time.h"
 
 struct SATELIT;
+struct SATS_DISTANCE_WATCH;
 
 void SATS_Init();
 void SATS_Cleanup();
@@ -20,6 +21,13 @@ void SATS_UpdateAttitudeAll();
 // keep no current history.
 void SATS_DropUnreadCoilHistories();
 void SATS_RunModulesAll();
+// The largest distance (km) between two satellites over their orbit steps in
+// this run, from the clock on; kept until the run's clean-up. Null after the
+// memory message.
+SATS_DISTANCE_WATCH* SATS_WatchDistance(SATELIT* a, SATELIT* b);
+double SATS_GetMaxDistance(const SATS_DISTANCE_WATCH* watch);
+// Every satellite's display state at the clock (GUI thread, under the scene lock).
+void SATS_RefreshDisplay();
 uint32_t SATS_MinOrbitStep();
 // The earliest next orbit step of any satellite, and the earliest next tick
 // of any on-board module (INT64_MAX: none).

@@ -72,7 +72,7 @@ SATELIT* CurrentSatellite() { return g_scene.currentSatellite; }
 
 VEC3 UnitVelocity(const SATELIT* sat)
 {
-    VEC3 v = sat->velocity;
+    VEC3 v = sat->display.velocity;
     if (VEC_IsZero(&v)) return VEC3{1.0, 0.0, 0.0};
     VEC_Normalize(&v);
     return v;
@@ -92,10 +92,10 @@ VEC3 UpAcross(const VEC3& e, const VEC3& ref)
 }
 
 // Places the camera kSatelliteDistance behind the satellite (e relative to
-// Where the satellite is drawn: moved on from its last orbit step.
+// Where the satellite is drawn: its state at the display clock.
 VEC3 SatellitePosition(const SATELIT* sat)
 {
-    return SATELIT_DisplayPosition(sat, g_simClock.clock);
+    return sat->display.position;
 }
 
 // it), lifted by 20 degrees about up x v^, and writes it under the lock.
@@ -126,8 +126,8 @@ void SetupSatelliteOrbit(uint32_t reset)
 {
     const SATELIT* sat = CurrentSatellite();
     g_cameraTrack.previousPosition = SatellitePosition(sat);
-    g_cameraTrack.lastVelocity = sat->velocity;
-    g_cameraTrack.lastSpeed = VEC_Length(&sat->velocity);
+    g_cameraTrack.lastVelocity = sat->display.velocity;
+    g_cameraTrack.lastSpeed = VEC_Length(&sat->display.velocity);
     if (!reset) return;
     VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
     VEC3 e = Scale(UnitVelocity(sat), -kSatelliteDistance);
@@ -201,15 +201,16 @@ void UpdateSatelliteOrbit(const SATELIT* sat, VEC3 eye, VEC3 up)
 {
     eye = Follow(sat, eye);
     VEC3 p = Scale(SatellitePosition(sat), kKmToUnits);
-    double a = AngleBetween(g_cameraTrack.lastVelocity, sat->velocity);
+    const VEC3& velocity = sat->display.velocity;
+    double a = AngleBetween(g_cameraTrack.lastVelocity, velocity);
     QUAT q;
     if (a * CONST_RAD_TO_DEG > kMinTurnDegrees) {
-        if (AxisRotation(&q, a, VEC_CrossValue(&g_cameraTrack.lastVelocity, &sat->velocity))) {
+        if (AxisRotation(&q, a, VEC_CrossValue(&g_cameraTrack.lastVelocity, &velocity))) {
             eye = Add(p, Rotated(Sub(eye, p), q));
             up = Rotated(up, q);
         }
-        g_cameraTrack.lastVelocity = sat->velocity;
-        g_cameraTrack.lastSpeed = VEC_Length(&sat->velocity);
+        g_cameraTrack.lastVelocity = velocity;
+        g_cameraTrack.lastSpeed = VEC_Length(&velocity);
     }
     WriteFollowing(eye, up, p);
 }

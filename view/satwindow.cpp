@@ -124,13 +124,16 @@ uint32_t CreateControls(SATWINDOW* sw)
     return 1;
 }
 
+// The satellite at the clock, which the window shows at the end of a tick.
 void ReadState(const SATELIT* sat, SATWINDOW_STATE* state)
 {
-    state->position = sat->position;
-    state->velocity = sat->velocity;
-    state->latitude = sat->latitude;
-    state->longitude = sat->longitude;
-    state->altitude = sat->altitude;
+    SAT_STATE now;
+    SATELIT_StateAt(sat, g_simClock.clock, &now);
+    state->position = now.position;
+    state->velocity = now.velocity;
+    state->latitude = now.latitude;
+    state->longitude = now.longitude;
+    state->altitude = now.altitude;
 }
 
 void Fill(SATWINDOW* sw)

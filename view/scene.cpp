@@ -103,9 +103,9 @@ void SnapshotTitle()
     g_scene.titleValid = sat != nullptr;
     if (!sat) return;
     snprintf(g_scene.titleName, sizeof g_scene.titleName, "%s", sat->name ? sat->name : "");
-    g_scene.titleLongitude = sat->longitude;
-    g_scene.titleLatitude = sat->latitude;
-    g_scene.titleAltitude = sat->altitude;
+    g_scene.titleLongitude = sat->display.longitude;
+    g_scene.titleLatitude = sat->display.latitude;
+    g_scene.titleAltitude = sat->display.altitude;
     g_scene.titleEnergy = sat->attitude.energy;
 }
 
@@ -139,7 +139,7 @@ void ORBIT_SnapshotState(OGW_WINDOW* window)
     PLAT_LOCK* lock = ORBIT_GetLock();
     if (lock) PLAT_EnterLock(lock);
     g_scene.sunVector = g_orbit.sunVector;
-    ORBIT_GetMoonVector(&g_scene.moonVector);
+    g_scene.moonVector = g_orbit.moonVector;
     g_scene.earthAngle = g_orbit.earthAngle;
     g_scene.clock = g_simClock.clock;
     g_scene.realTotal = g_simClock.realTotal;

@@ -128,8 +128,7 @@ struct FakeSatellite {
     FakeSatellite(const VEC3& position, const VEC3& velocity = VEC3{0, 0, 0})
     {
         memset(static_cast<void*>(&sat), 0, sizeof sat);
-        sat.position = position;
-        sat.velocity = velocity;
+        testsupport::PlaceSatellite(&sat, position, velocity);
     }
 };
 

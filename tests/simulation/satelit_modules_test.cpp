@@ -108,8 +108,8 @@ TEST_F(SatelitModulesTest, FieldProvidersScaleTheCurrentBodyField)
 {
     SATELIT sat{};
     sat.fieldBody = VEC3{19.6, -19.6, 25.5};
-    sat.fieldEci = VEC3{1.0, 2.0, 3.0};
-    MAT_Identity(&sat.orbitMatrix);
+    // Below the south pole, flying along x: the orbit frame is the ECI frame.
+    testsupport::PlaceSatellite(&sat, VEC3{0.0, 0.0, -7000.0}, VEC3{7.0, 0.0, 0.0}, VEC3{1.0, 2.0, 3.0});
     SWMODULE module{};
     SATELIT_SetCurrent(&sat);
     SWMODULE_CurrentModule = &module;
@@ -123,7 +123,7 @@ TEST_F(SatelitModulesTest, FieldProvidersScaleTheCurrentBodyField)
     EXPECT_EQ(Provided(SATELIT_GvMagBody10nTRound), (std::vector<double>{2, -2, 3}));
     EXPECT_NEAR(Provided(SATELIT_GvMagBody2nTTruncNoise)[0], 9.5, 1.5);
     EXPECT_EQ(sat.fieldBody.x, 19.6);   // the noise went to a copy
-    EXPECT_EQ(Provided(SATELIT_GvMagOrbitUnit, &type)[2], 3.0);
+    EXPECT_EQ(Provided(SATELIT_GvMagOrbitUnit, &type), (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(type, SWTYPE_3xFLOAT);
 
     // Zeros when no module or no satellite is current.

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
+#include "simulation/satelit.h"
 
 namespace testsupport {
 
@@ -103,4 +104,14 @@ void InstallModelPair(const std::string& dir)
     }
 }
 
+void PlaceSatellite(SATELIT* sat, const VEC3& position, const VEC3& velocity, const VEC3& fieldEci, double airDensity)
+{
+    TIME_MS now = g_simClock.clock;
+    VEC3 later{position.x + velocity.x, position.y + velocity.y, position.z + velocity.z};
+    sat->orbitPoints[0] = SAT_ORBIT_POINT{now, position, velocity, fieldEci, airDensity};
+    sat->orbitPoints[1] = SAT_ORBIT_POINT{now + 1000, later, velocity, fieldEci, airDensity};
+    sat->lastOrbitTime = now;
+    SATELIT_SetSpan(sat);
+    SATELIT_StateAt(sat, now, &sat->display);
+}
 }

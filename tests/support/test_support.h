@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 #include "foundation/time.h"
+#include "foundation/vecmath.h"
+
+struct SATELIT;
 
 namespace testsupport {
 // A fresh empty folder under the build tree, unique per call.
@@ -26,4 +29,9 @@ TIME_MS MsOf(int year, int month, int day, int hour = 0, int minute = 0, int sec
 // "satelit" block name it.
 void InstallModelPair(const std::string& dir);
 extern const std::string kModelPairLines;
+// Puts a satellite at a position (km, ECI) moving steadily with a velocity
+// (km/s) from the clock on: its orbit grid around the clock, the field and
+// density of its grid points, and the state the view shows.
+void PlaceSatellite(SATELIT* sat, const VEC3& position, const VEC3& velocity = VEC3{0.0, 0.0, 0.0},
+                    const VEC3& fieldEci = VEC3{0.0, 0.0, 0.0}, double airDensity = 0.0);
 }

@@ -28,12 +28,9 @@ protected:
         window_ = OGW_CreateWindowRecord("camera", nullptr, nullptr, nullptr);
         g_scene.window = window_;
         sat_ = SATELIT{};
-        sat_.position = VEC3{7000.0, 0.0, 0.0};
-        sat_.velocity = VEC3{0.0, 7.5, 0.0};
+        sat_.display.position = VEC3{7000.0, 0.0, 0.0};
+        sat_.display.velocity = VEC3{0.0, 7.5, 0.0};
         sat_.attitude.attitude = QUAT{1.0, 0.0, 0.0, 0.0};
-        // The camera follows the satellite's display position, moved on from
-        // its last orbit step to the display clock that earlier tests left.
-        sat_.lastOrbitTime = ORBIT_GetDisplayClock();
     }
     void TearDown() override
     {
@@ -135,13 +132,13 @@ TEST_F(Camera, SatelliteModes)
     EXPECT_GT(eye.x, 70.0);  // lifted away from the Earth
 
     // The camera follows the satellite's move.
-    sat_.position = VEC3{7000.0, 75.0, 0.0};
+    sat_.display.position = VEC3{7000.0, 75.0, 0.0};
     ORBIT_UpdateCamera();
     EXPECT_NEAR(Eye().y - eye.y, 0.75, 1e-9);
     EXPECT_NEAR(Distance(), 0.15, 1e-9);
 
     // A velocity along z (a polar orbit over the equator) still gives an up.
-    sat_.velocity = VEC3{0.0, 0.0, 7.5};
+    sat_.display.velocity = VEC3{0.0, 0.0, 7.5};
     g_orbit.cameraMode = ORBIT_CAMERA_ECI_EARTH;
     ORBIT_SetCameraMode(ORBIT_CAMERA_SATELIT_INERTIAL);
     VEC3 up;

@@ -65,8 +65,7 @@ protected:
         SATWINDOW_Init();
         sat_ = static_cast<SATELIT*>(calloc(1, sizeof(SATELIT)));
         sat_->name = name_;
-        sat_->position = VEC3{6878.0, 0.0, 0.0};
-        sat_->velocity = VEC3{0.0, 5.0, 5.5};
+        testsupport::PlaceSatellite(sat_, VEC3{6878.0, 0.0, 0.0}, VEC3{0.0, 5.0, 5.5});
     }
     void TearDown() override
     {

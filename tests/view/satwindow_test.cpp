@@ -10,10 +10,12 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/time.h"
+#include "models/ephemeris.h"
 #include "models/kepler.h"
 #include "platform/plat_font.h"
 #include "platform/plat_window.h"
 #include "simulation/satelit.h"
+#include "tests/support/test_support.h"
 #include "view/satwindow.h"
 
 namespace {
@@ -33,6 +35,16 @@ std::string Angle(double degrees)
 }
 
 // A state on a bound orbit about 500 km up.
+// Puts the satellite at a geocentric latitude, longitude (deg) and altitude
+// (km) at the clock, moving with the given velocity.
+void PlaceAt(SATELIT* sat, double latitude, double longitude, double altitude, const VEC3& velocity)
+{
+    double r = altitude + 6378.135, phi = latitude * M_PI / 180.0;
+    double lambda = (longitude + ORBIT_EarthRotationAngleAt(g_simClock.clock)) * M_PI / 180.0;
+    VEC3 p{r * std::cos(phi) * std::cos(lambda), r * std::cos(phi) * std::sin(lambda), r * std::sin(phi)};
+    testsupport::PlaceSatellite(sat, p, velocity);
+}
+
 SATWINDOW_STATE LeoState()
 {
     SATWINDOW_STATE s{};
@@ -118,10 +130,9 @@ protected:
         SATELIT_OpenInfoWindow(sat_);
         SATELIT_CloseInfoWindow(sat_);
         blocksBefore_ = MEMORY_LiveBlockCount();
-        sat_->position = VEC3{6878.0, 0.0, 0.0};
-        sat_->velocity = VEC3{0.0, 5.0, 5.5};
-        sat_->latitude = -0.5;
-        sat_->altitude = 500.0;
+        // 6878.0 km along x, half a degree south of the equator.
+        testsupport::PlaceSatellite(sat_, VEC3{6878.0, 0.0, -6878.0 * std::tan(0.5 * M_PI / 180.0)},
+                                    VEC3{0.0, 5.0, 5.5});
     }
     void TearDown() override
     {
@@ -174,7 +185,7 @@ TEST_F(SatWindowTest, ANewWindowShowsItsValuesAtTheSecondRefreshAndNotWhilePause
     Refresh(1);
     EXPECT_TRUE(PLAT_IsWindowVisible(window));
 
-    sat_->latitude = 10.25;
+    PlaceAt(sat_, 10.25, 0.0, 500.0, VEC3{0.0, 5.0, 5.5});
     Refresh(201);
     EXPECT_EQ(Text(latitude), "  10° 15' 00''");
 }
@@ -244,16 +255,15 @@ TEST_F(SatWindowTest, EveryTextFitsItsControlAtTheDefaultFont)
     ASSERT_TRUE(SATELIT_OpenInfoWindow(sat_));
     const struct {
         VEC3 position, velocity;
+    } states[] = {{{-26000.0, -26000.0, -20000.0}, {-1.8, -1.8, -1.5}},
+                  {{-6700.0, -100.0, -100.0}, {-0.1, -10.3, -0.1}},
+                  {{-6878.0, 0.0, 0.0}, {0.0, -5.0, -5.5}}};
+    const struct {
         double latitude, longitude, altitude;
-    } states[] = {{{-26000.0, -26000.0, -20000.0}, {-1.8, -1.8, -1.5}, -89.99, -179.99, 35786.0},
-                  {{-6700.0, -100.0, -100.0}, {-0.1, -10.3, -0.1}, -0.99, -99.99, 330.0},
-                  {{-6878.0, 0.0, 0.0}, {0.0, -5.0, -5.5}, -10.0, -10.0, 500.0}};
-    for (const auto& s : states) {
-        sat_->position = s.position;
-        sat_->velocity = s.velocity;
-        sat_->latitude = s.latitude;
-        sat_->longitude = s.longitude;
-        sat_->altitude = s.altitude;
+    } places[] = {{-89.99, -179.99, 35786.0}, {-0.99, -99.99, 330.0}, {-10.0, -10.0, 500.0}};
+    for (size_t i = 0; i < 6; ++i) {
+        if (i < 3) testsupport::PlaceSatellite(sat_, states[i].position, states[i].velocity);
+        else PlaceAt(sat_, places[i - 3].latitude, places[i - 3].longitude, places[i - 3].altitude, states[i - 3].velocity);
         Refresh(201);
         std::vector<HWND> controls = PLAT_GetChildren(Window());
         EXPECT_EQ(controls.size(), 45u);
