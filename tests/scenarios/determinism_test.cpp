@@ -3,6 +3,7 @@
 // whatever the real clock does, beside other satellites or alone, and a stop
 // request ends a long tick at once with whole rows.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -198,6 +199,69 @@ TEST_F(Determinism, SatellitesAreIndependent)
     for (const scenario::Program& p : runs) ASSERT_EQ(scenario::Wait(p, 120000), 0);
     EXPECT_EQ(Rows(dirs[1]), Rows(dirs[0]));
     EXPECT_EQ(Rows(dirs[2]), Rows(dirs[0]));
+}
+
+// ---- the end of a run -------------------------------------------------------
+
+// A column block of DataOutput.cfg.
+std::string Column(const std::string& name, const std::string& data)
+{
+    return "    value\n        name = \"" + name + "\"\n        type = FLOAT, 0, 9\n        data = " + data + "\n    end\n";
+}
+
+// The coil example's rows once a second and its results row, with the coil's
+// mean powers, which read the clock, and a further file at the given interval
+// (none when empty).
+std::string CoilOutput(const std::string& otherInterval)
+{
+    std::string columns = Column("rate", "SATELIT_ANGULAR_VELOCITY_MAGNITUDE(\"CUBESAT\")") +
+                          Column("power 10 s", "SATELIT_COIL_AVG_POWER_10S_W(\"CUBESAT\", \"X\")") +
+                          Column("power 60 s", "SATELIT_COIL_AVG_POWER_60S_W(\"CUBESAT\", \"Y\")") +
+                          Column("energy", "SATELIT_COIL_TOTAL_CONSUMPTION_J(\"CUBESAT\", \"Z\")");
+    std::string output = "datafile CSV, \"rows.csv\"\n    interval = 1s\n" + columns + "end\n" +
+                         "datafile CSV, \"results.csv\"\n    results\n" + columns + "end\n";
+    if (!otherInterval.empty())
+        output += "datafile CSV, \"other.csv\"\n    interval = " + otherInterval + "\n" + columns + "end\n";
+    return output;
+}
+
+// The run ends at its end time: its last rows and the results row read the
+// state there, not at the first time something fell due after it, which a
+// file recording every millisecond or a speed below real time would move.
+TEST_F(Determinism, ResultsRowIsReadAtTheEndTimeWhateverTheSpeedOrOtherFiles)
+{
+    std::string built = scenario::CopyExample("detumble_coils", {"bdot"});
+    const struct {
+        const char* label;
+        const char* otherInterval;
+        const char* speed;
+    } cases[] = {{"end_fastest", "", "FASTEST"}, {"end_1ms", "1ms", "FASTEST"},
+                 {"end_quarter", "", "1 model seconds in 4 real seconds"}};
+    std::vector<std::string> dirs;
+    for (const auto& c : cases) {
+        std::string dir = testsupport::MakeTempDir(c.label);
+        std::filesystem::copy(built, dir, std::filesystem::copy_options::recursive |
+                                              std::filesystem::copy_options::overwrite_existing);
+        testsupport::WriteFile(dir + "/DataOutput.cfg", CoilOutput(c.otherInterval));
+        testsupport::WriteFile(dir + "/Multipass.cfg", std::string("starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                                   "endtime = UT(\"01.01.2006, 00:00:10\")\n"
+                                                                   "simulationspeed = ") +
+                                                           c.speed + "\n");
+        ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << c.label;
+        dirs.push_back(dir);
+    }
+    std::string results = testsupport::ReadFile(dirs[0] + "/results.csv");
+    ASSERT_EQ(std::count(results.begin(), results.end(), '\n'), 2) << results;
+    for (size_t i = 1; i < dirs.size(); i++) {
+        EXPECT_EQ(testsupport::ReadFile(dirs[i] + "/results.csv"), results) << cases[i].label;
+        EXPECT_EQ(testsupport::ReadFile(dirs[i] + "/rows.csv"), testsupport::ReadFile(dirs[0] + "/rows.csv"))
+            << cases[i].label;
+    }
+    // The row at the end time itself is written, and it reads what the results row reads.
+    std::string rows = testsupport::ReadFile(dirs[1] + "/other.csv");
+    std::string last = rows.substr(rows.rfind('\n', rows.size() - 2) + 1);
+    EXPECT_EQ(last.substr(0, last.find(';')), "\"01.01.2006, 00:00.10.000\"");
+    EXPECT_EQ(last.substr(last.find(';', last.find(';') + 1) + 1), results.substr(results.find('\n') + 1));
 }
 
 // Thirty satellites over six hours: one virtual tick is hours of simulated
