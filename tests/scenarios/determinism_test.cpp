@@ -264,6 +264,69 @@ TEST_F(Determinism, ResultsRowIsReadAtTheEndTimeWhateverTheSpeedOrOtherFiles)
     EXPECT_EQ(last.substr(last.find(';', last.find(';') + 1) + 1), results.substr(results.find('\n') + 1));
 }
 
+// ---- each satellite's own bus ---------------------------------------------------
+
+// The log lines of the modules from the satellites' listing on, sorted: those
+// of two satellites interleave. Lines that carry real time or name a satellite
+// are left out.
+std::vector<std::string> ModuleLines(const std::string& dir)
+{
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    std::istringstream in(log.substr(log.find("Satelit: ")));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Satelit", 0) != 0 && line.find("reálného") == std::string::npos &&
+            line.find("milisekund") == std::string::npos)
+            lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The on-board example's satellite and its module outputs, recorded once a second.
+std::string ModuleOutput(const std::string& satellite)
+{
+    std::string columns;
+    for (const char* axis : {"X", "Y", "Z"})
+        columns += Column(std::string("dipole ") + axis, std::string("SATELIT_MODULE_VECTOR_") + axis + "(\"" +
+                                                             satellite + "\", \"ACS\", \"Dipole\")");
+    columns += Column("rate", "SATELIT_ANGULAR_VELOCITY_MAGNITUDE(\"" + satellite + "\")");
+    return "datafile CSV, \"" + satellite + ".csv\"\n    interval = 1s\n" + columns + "end\n";
+}
+
+// Two satellites are two spacecraft: beside a twin on the same bus addresses
+// the on-board example's satellite logs and records exactly what it does
+// alone, its radio answering its own controller only, and the twin does the
+// same; the addresses the twins share are no clash to report.
+TEST_F(Determinism, TwinsOnTheSameAddressesHaveABusEach)
+{
+    std::string alone = scenario::CopyExample("onboard", {"acs", "comm"});
+    std::string twins = testsupport::MakeTempDir("onboard_twins");
+    std::filesystem::copy(alone, twins, std::filesystem::copy_options::recursive |
+                                            std::filesystem::copy_options::overwrite_existing);
+    std::string objects = testsupport::ReadFile(alone + "/Objects.cfg");
+    std::string twin = objects.substr(objects.find("\nsatelit") + 1);
+    twin.replace(twin.find("\"LEO\""), 5, "\"TWIN\"");
+    testsupport::WriteFile(twins + "/Objects.cfg", objects + twin);
+    testsupport::WriteFile(alone + "/DataOutput.cfg", ModuleOutput("LEO"));
+    testsupport::WriteFile(twins + "/DataOutput.cfg", ModuleOutput("LEO") + ModuleOutput("TWIN"));
+    ASSERT_EQ(RunToEnd(alone), 0);
+    ASSERT_EQ(RunToEnd(twins), 0);
+
+    std::string rows = testsupport::ReadFile(alone + "/LEO.csv");
+    ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 602) << rows.substr(0, 500);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/LEO.csv"), rows);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/TWIN.csv"), rows);
+    std::vector<std::string> once = ModuleLines(alone);
+    ASSERT_NE(std::find(once.begin(), once.end(),
+                        "ACS 600 s: B = (1366, 3255, 342) x 10 nT, dipole = (406, -170, 0), reports 600, answers 599"),
+              once.end());
+    std::vector<std::string> twice;
+    for (const std::string& line : once) twice.insert(twice.end(), 2, line);
+    EXPECT_EQ(ModuleLines(twins), twice);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/Zendrix.log").find("SWM:"), std::string::npos);
+}
+
 // Thirty satellites over six hours: one virtual tick is hours of simulated
 // time, yet SIGTERM ends the run within half a second, with whole rows.
 TEST_F(Determinism, StopRequestEndsALongTickAtOnce)
