@@ -1,6 +1,7 @@
 // KOMBUS: bus records of the communicating modules, their buffers and queues,
-// the token ring, transmissions and delivery. Everything runs on the
-// simulation thread inside event callbacks and module runs.
+// the token ring, transmissions and delivery, on one bus per satellite.
+// Everything runs on the simulation thread inside event callbacks and module
+// runs.
 #include "onboard/kombus.h"
 #include <cstring>
 #include "foundation/log.h"
@@ -11,9 +12,9 @@
 
 namespace {
 
-KOMBUS_MODULE* s_head = nullptr;
-KOMBUS_MODULE* s_tail = nullptr;
-uint32_t s_active = 0;
+// The buses of the run, in creation order.
+KOMBUS_BUS* s_head = nullptr;
+KOMBUS_BUS* s_tail = nullptr;
 
 constexpr TIME_MS kTokenStartDelay = 5;
 constexpr uint16_t kLoneTokenDelay = 40;
@@ -182,7 +183,7 @@ KOMBUS_MODULE* FindSuccessor(const KOMBUS_MODULE* r, int* gap)
     KOMBUS_MODULE* wrapped = nullptr;
     KOMBUS_MODULE* following = nullptr;
     int followingGap = 0;
-    for (KOMBUS_MODULE* o = s_head; o; o = o->next) {
+    for (KOMBUS_MODULE* o = r->satelliteBus->head; o; o = o->next) {
         if (o == r || !o->connected) continue;
         if (Lowest(o) > Highest(r) && (!above || Lowest(o) < Lowest(above))) above = o;
         if (Highest(o) < Lowest(r) && (!wrapped || Highest(o) < Highest(wrapped))) wrapped = o;
@@ -207,9 +208,9 @@ KOMBUS_MODULE* FindSuccessor(const KOMBUS_MODULE* r, int* gap)
     return following;
 }
 
-void BuildRing()
+void BuildRing(KOMBUS_BUS* satelliteBus)
 {
-    for (KOMBUS_MODULE* r = s_head; r; r = r->next) {
+    for (KOMBUS_MODULE* r = satelliteBus->head; r; r = r->next) {
         if (!r->connected) continue;
         int gap = 0;
         KOMBUS_MODULE* successor = FindSuccessor(r, &gap);
@@ -218,12 +219,12 @@ void BuildRing()
     }
 }
 
-void StartToken()
+void StartToken(KOMBUS_BUS* satelliteBus)
 {
     KOMBUS_MODULE* first = nullptr;
-    for (KOMBUS_MODULE* r = s_head; r; r = r->next)
+    for (KOMBUS_MODULE* r = satelliteBus->head; r; r = r->next)
         if (r->connected && (!first || Lowest(r) < Lowest(first))) first = r;
-    s_active = first ? 1 : 0;
+    satelliteBus->active = first ? 1 : 0;
     if (!first) return;
     if (Schedule(first, kTokenStartDelay, KOMBUS_OnToken, first->generation) != EVENT_HANDLE_NONE)
         first->tokenPending = 1;
@@ -242,11 +243,11 @@ void Deliver(KOMBUS_MODULE* sender, const KOMBUS_BUFFER* message)
 {
     uint8_t destination = message->bytes[1];
     if (destination == KOMBUS_BROADCAST) {
-        for (KOMBUS_MODULE* r = s_head; r; r = r->next)
+        for (KOMBUS_MODULE* r = sender->satelliteBus->head; r; r = r->next)
             if (r != sender && r->connected) DeliverToModule(r, message);
         return;
     }
-    KOMBUS_MODULE* target = KOMBUS_FindByAddress(destination);
+    KOMBUS_MODULE* target = KOMBUS_FindByAddress(sender->satelliteBus, destination);
     if (target && target->connected && target != sender) DeliverToModule(target, message);
 }
 
@@ -255,20 +256,38 @@ void Deliver(KOMBUS_MODULE* sender, const KOMBUS_BUFFER* message)
 void KOMBUS_Init()
 {
     s_head = s_tail = nullptr;
-    s_active = 0;
 }
 
 void KOMBUS_FreeAll()
 {
-    for (KOMBUS_MODULE* bus = s_head; bus;) {
-        KOMBUS_MODULE* next = bus->next;
-        Destroy(bus);
-        bus = next;
+    for (KOMBUS_BUS* satelliteBus = s_head; satelliteBus;) {
+        for (KOMBUS_MODULE* bus = satelliteBus->head; bus;) {
+            KOMBUS_MODULE* next = bus->next;
+            Destroy(bus);
+            bus = next;
+        }
+        KOMBUS_BUS* next = satelliteBus->next;
+        POOL_Free(satelliteBus);
+        satelliteBus = next;
     }
     KOMBUS_Init();
 }
 
-KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module)
+KOMBUS_BUS* KOMBUS_CreateBus()
+{
+    MEMORY_SetTag("Kombus-bus");
+    auto* satelliteBus = static_cast<KOMBUS_BUS*>(POOL_Alloc(sizeof(KOMBUS_BUS) + 1));
+    if (!satelliteBus) {
+        LOG_Printf("KOMBUS: nedostatek paměti.\n");
+        return nullptr;
+    }
+    memset(static_cast<void*>(satelliteBus), 0, sizeof *satelliteBus);
+    if (s_tail) s_tail->next = satelliteBus; else s_head = satelliteBus;
+    s_tail = satelliteBus;
+    return satelliteBus;
+}
+
+KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module, KOMBUS_BUS* satelliteBus)
 {
     MEMORY_SetTag("Kombus-module");
     auto* bus = static_cast<KOMBUS_MODULE*>(POOL_Alloc(sizeof(KOMBUS_MODULE) + 1));
@@ -289,8 +308,9 @@ KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module)
         LOG_Printf("KOMBUS: nedostatek paměti.\n");
         return nullptr;
     }
-    if (s_tail) s_tail->next = bus; else s_head = bus;
-    s_tail = bus;
+    bus->satelliteBus = satelliteBus;
+    if (satelliteBus->tail) satelliteBus->tail->next = bus; else satelliteBus->head = bus;
+    satelliteBus->tail = bus;
     return bus;
 }
 
@@ -300,8 +320,8 @@ void KOMBUS_Connect(SWMODULE* module)
     if (!bus) return;
     bus->connected = 1;
     ++bus->generation;
-    BuildRing();
-    if (!s_active) StartToken();
+    BuildRing(bus->satelliteBus);
+    if (!bus->satelliteBus->active) StartToken(bus->satelliteBus);
 }
 
 void KOMBUS_Disconnect(SWMODULE* module)
@@ -315,18 +335,16 @@ void KOMBUS_Disconnect(SWMODULE* module)
     while (KOMBUS_BUFFER* b = Dequeue(&bus->received)) Push(&bus->receiveFree, b);
     while (KOMBUS_BUFFER* b = Dequeue(&bus->sendQueue)) Push(SendFreeList(bus), b);
     bus->takenReceived = nullptr;
+    BuildRing(bus->satelliteBus);
     if (bus->tokenPending) {
         bus->tokenPending = 0;
-        BuildRing();
-        StartToken();
-    } else {
-        BuildRing();
+        StartToken(bus->satelliteBus);
     }
 }
 
-KOMBUS_MODULE* KOMBUS_FindByAddress(uint8_t address)
+KOMBUS_MODULE* KOMBUS_FindByAddress(const KOMBUS_BUS* satelliteBus, uint8_t address)
 {
-    for (KOMBUS_MODULE* bus = s_head; bus; bus = bus->next)
+    for (KOMBUS_MODULE* bus = satelliteBus->head; bus; bus = bus->next)
         for (uint8_t i = 0; bus->owner && i < bus->owner->addressCount; ++i)
             if (bus->owner->busAddresses[i] == address) return bus;
     return nullptr;
@@ -431,12 +449,7 @@ uint32_t KOMBUS_AreValidBufferCounts(int64_t receive, int64_t send)
     return receive >= 0 && receive <= KOMBUS_MAX_BUFFERS && send >= 0 && send <= KOMBUS_MAX_BUFFERS ? 1 : 0;
 }
 
-uint32_t KOMBUS_IsActive()
+uint32_t KOMBUS_IsActive(const KOMBUS_BUS* satelliteBus)
 {
-    return s_active;
-}
-
-KOMBUS_MODULE* KOMBUS_GetFirst()
-{
-    return s_head;
+    return satelliteBus->active;
 }

@@ -2,6 +2,8 @@
 // communicating modules in address order; its holder transmits the first
 // message of its send queue, which reaches its destination after a time that
 // grows with its length and runs the destination's bus message entry.
+// Each satellite has a bus of its own: messages, the token and addresses never
+// pass from one satellite's bus to another's.
 #pragma once
 #include <cstdint>
 #include "foundation/events.h"
@@ -23,6 +25,8 @@ struct KOMBUS_QUEUE {
     KOMBUS_BUFFER* tail;
 };
 
+struct KOMBUS_BUS;
+
 struct KOMBUS_MODULE {
     SWMODULE* owner;
     uint32_t tokenPending;
@@ -41,15 +45,28 @@ struct KOMBUS_MODULE {
     KOMBUS_QUEUE sendQueue;
     KOMBUS_BUFFER* sendFree;
     uint32_t transmitting;    // a transmission of this record is in flight
-    KOMBUS_MODULE* next;
+    KOMBUS_BUS* satelliteBus; // the bus of the module's satellite
+    KOMBUS_MODULE* next;      // the next record on that bus
+};
+
+// One satellite's bus: its records in creation order and whether its token
+// circulates.
+struct KOMBUS_BUS {
+    KOMBUS_MODULE* head;
+    KOMBUS_MODULE* tail;
+    uint32_t active;
+    KOMBUS_BUS* next;         // the next bus of the run
 };
 
 void KOMBUS_Init();
 void KOMBUS_FreeAll();
-KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module);
+// A new, empty bus for one satellite's modules; null when out of memory.
+KOMBUS_BUS* KOMBUS_CreateBus();
+KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module, KOMBUS_BUS* satelliteBus);
 void KOMBUS_Connect(SWMODULE* module);
 void KOMBUS_Disconnect(SWMODULE* module);
-KOMBUS_MODULE* KOMBUS_FindByAddress(uint8_t address);
+// The first record on the bus whose module owns the address, or null.
+KOMBUS_MODULE* KOMBUS_FindByAddress(const KOMBUS_BUS* satelliteBus, uint8_t address);
 
 // The module's side.
 uint32_t KOMBUS_HasReceived(const KOMBUS_MODULE* bus);
@@ -69,6 +86,5 @@ void KOMBUS_OnTransmitEnd(uint32_t reason, EVENT* event);
 
 uint32_t KOMBUS_IsValidAddress(int64_t address);
 uint32_t KOMBUS_AreValidBufferCounts(int64_t receive, int64_t send);
-// The program-wide token state, for inspection.
-uint32_t KOMBUS_IsActive();
-KOMBUS_MODULE* KOMBUS_GetFirst();
+// Whether the bus's token circulates, for inspection.
+uint32_t KOMBUS_IsActive(const KOMBUS_BUS* satelliteBus);

@@ -105,11 +105,23 @@ uint32_t CheckDeclarations(SWMODULE* first)
     return ok;
 }
 
+// The satellite's own bus: the one its modules are on already, else a new one.
+// Each satellite has a bus of its own, so twins with the same addresses never
+// hear each other.
+KOMBUS_BUS* SatelliteBus(SWMODULE* first)
+{
+    for (SWMODULE* m = first; m; m = m->next)
+        if (m->bus) return m->bus->satelliteBus;
+    return KOMBUS_CreateBus();
+}
+
 uint32_t CreateBusRecords(SWMODULE* first)
 {
+    KOMBUS_BUS* satelliteBus = nullptr;
     for (SWMODULE* m = first; m; m = m->next) {
         if (m->busKind == SWMODULE_BUS_NONE || m->bus) continue;
-        m->bus = KOMBUS_CreateModule(m);
+        if (!satelliteBus) satelliteBus = SatelliteBus(first);
+        m->bus = satelliteBus ? KOMBUS_CreateModule(m, satelliteBus) : nullptr;
         if (!m->bus) {
             LOG_Printf("SWMODULE: modul \"%s\" se nepodařilo připojit k simulátoru palubní sběrnice\n", m->name);
             return 0;

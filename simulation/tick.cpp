@@ -148,6 +148,22 @@ uint32_t MAIN_ShouldYield(MAIN_BUDGET* budget)
     return g_hooks.inputWaiting();
 }
 
+// Moves the clock on to the time (never back: something scheduled for a time
+// already passed is done now). 0 when that would pass the run's end: the clock
+// then stops at the end itself, where the results rows read the run's last
+// state, whatever the speed, the tick or the rows' grid would have made it
+// overshoot by.
+uint32_t MAIN_AdvanceClock(TIME_MS time)
+{
+    TIME_MS to = time > g_simClock.clock ? time : g_simClock.clock;
+    if (to <= g_simClock.runEnd) {
+        g_simClock.clock = to;
+        return 1;
+    }
+    if (g_simClock.clock < g_simClock.runEnd) g_simClock.clock = g_simClock.runEnd;
+    return 0;
+}
+
 // Moves the clock to every due time up to the tick's target and makes a step
 // there; the clock then rests at the target. 0 when the run's end is passed.
 uint32_t MAIN_StepUntil(uint32_t now, TIME_MS target, uint32_t* stepped)
@@ -157,15 +173,12 @@ uint32_t MAIN_StepUntil(uint32_t now, TIME_MS target, uint32_t* stepped)
     for (;;) {
         TIME_MS next = MAIN_NextDueTime();
         if (next > target) break;
-        // Something scheduled for a time already passed is done now.
-        if (next > g_simClock.clock) g_simClock.clock = next;
-        if (g_simClock.clock > g_simClock.runEnd) return 0;
+        if (!MAIN_AdvanceClock(next)) return 0;
         MAIN_Step();
         *stepped = 1;
         if (MAIN_ShouldYield(&budget)) return 1;
     }
-    if (target > g_simClock.clock) g_simClock.clock = target;
-    return g_simClock.clock > g_simClock.runEnd ? 0 : 1;
+    return MAIN_AdvanceClock(target);
 }
 
 // The steps up to the target; the scene the steps kept locked is released

@@ -2,6 +2,7 @@
 // delivery to the bus message entry of modules built with sdcc, power changes
 // during transmissions, buffer exhaustion and the faults built soundly.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -132,7 +133,7 @@ TEST_F(BusTest, TheRingTimesTokensAndTransmissions)
     EXPECT_EQ(a->bus->tokenDelay, 11);
     EXPECT_EQ(b->bus->successor, a->bus);
     EXPECT_EQ(b->bus->tokenDelay, 23);
-    EXPECT_TRUE(KOMBUS_IsActive());
+    EXPECT_TRUE(KOMBUS_IsActive(a->bus->satelliteBus));
     // The token reaches address 2 after 5 ms; a 4-byte message takes 2 ms.
     RunUntil(At(8));
     ASSERT_TRUE(Send(b, 255, 2, 'b'));
@@ -155,6 +156,36 @@ TEST_F(BusTest, ABroadcastReachesEveryOtherPoweredModule)
     ASSERT_TRUE(Send(Module("A"), 3, 127, 'x'));
     RunUntil(At(20));
     std::vector<Delivery> expected = {{"B", At(6), 'x'}, {"C", At(6), 'x'}};
+    EXPECT_EQ(g_deliveries, expected);
+}
+
+// Two satellites are two spacecraft: each has a bus of its own, so twins on
+// the same addresses pass their own tokens, a message to an address reaches
+// the module of the sender's satellite and a broadcast goes no further, and
+// the shared address is no clash to report.
+TEST_F(BusTest, EachSatelliteHasABusOfItsOwn)
+{
+    Start(Node("A", Large("2")) + Node("B", Large("5"), kLater));
+    SWMODULE* first = modules_;
+    modules_ = nullptr;
+    Start(Node("A2", Large("2")) + Node("B2", Large("5"), kLater));
+    SWMODULE* second = modules_;
+    modules_ = first;
+    Module("B")->next = second;   // one list to tick and free
+    EXPECT_EQ(Log().find("SWM:"), std::string::npos) << Log();
+    SWMODULE* a = Module("A");
+    SWMODULE* a2 = Module("A2");
+    SWMODULE* b2 = Module("B2");
+    ASSERT_TRUE(Send(a, 4, 5, 'a'));
+    ASSERT_TRUE(Send(a2, 4, 5, 'c'));
+    ASSERT_TRUE(Send(b2, 3, 127, 'x'));
+    RunUntil(At(100));
+    EXPECT_NE(a->bus->satelliteBus, a2->bus->satelliteBus);
+    EXPECT_EQ(a->bus->successor, Module("B")->bus);
+    EXPECT_EQ(a2->bus->successor, b2->bus);
+    EXPECT_EQ(b2->bus->successor, a2->bus);
+    std::sort(g_deliveries.begin(), g_deliveries.end());   // the satellites' order at one time is no matter
+    std::vector<Delivery> expected = {{"A2", At(17), 'x'}, {"B", At(7), 'a'}, {"B2", At(7), 'c'}};
     EXPECT_EQ(g_deliveries, expected);
 }
 

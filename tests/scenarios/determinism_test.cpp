@@ -1,8 +1,11 @@
 // One scenario, one result: the reference satellite (on-board B-dot module,
 // coils, attitude) gives the same rows and module log however it is recorded,
 // whatever the real clock does, beside other satellites or alone, and a stop
-// request ends a long tick at once with whole rows.
+// request ends a long tick at once with whole rows. The coil example's
+// results row is the same at any speed and beside any other file, and the
+// on-board example's satellite logs and records the same beside its twin.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -198,6 +201,132 @@ TEST_F(Determinism, SatellitesAreIndependent)
     for (const scenario::Program& p : runs) ASSERT_EQ(scenario::Wait(p, 120000), 0);
     EXPECT_EQ(Rows(dirs[1]), Rows(dirs[0]));
     EXPECT_EQ(Rows(dirs[2]), Rows(dirs[0]));
+}
+
+// ---- the end of a run -------------------------------------------------------
+
+// A column block of DataOutput.cfg.
+std::string Column(const std::string& name, const std::string& data)
+{
+    return "    value\n        name = \"" + name + "\"\n        type = FLOAT, 0, 9\n        data = " + data + "\n    end\n";
+}
+
+// The coil example's rows once a second and its results row, with the coil's
+// mean powers, which read the clock, and a further file at the given interval
+// (none when empty).
+std::string CoilOutput(const std::string& otherInterval)
+{
+    std::string columns = Column("rate", "SATELIT_ANGULAR_VELOCITY_MAGNITUDE(\"CUBESAT\")") +
+                          Column("power 10 s", "SATELIT_COIL_AVG_POWER_10S_W(\"CUBESAT\", \"X\")") +
+                          Column("power 60 s", "SATELIT_COIL_AVG_POWER_60S_W(\"CUBESAT\", \"Y\")") +
+                          Column("energy", "SATELIT_COIL_TOTAL_CONSUMPTION_J(\"CUBESAT\", \"Z\")");
+    std::string output = "datafile CSV, \"rows.csv\"\n    interval = 1s\n" + columns + "end\n" +
+                         "datafile CSV, \"results.csv\"\n    results\n" + columns + "end\n";
+    if (!otherInterval.empty())
+        output += "datafile CSV, \"other.csv\"\n    interval = " + otherInterval + "\n" + columns + "end\n";
+    return output;
+}
+
+// The run ends at its end time: its last rows and the results row read the
+// state there, not at the first time something fell due after it, which a
+// file recording every millisecond or a speed below real time would move.
+TEST_F(Determinism, ResultsRowIsReadAtTheEndTimeWhateverTheSpeedOrOtherFiles)
+{
+    std::string built = scenario::CopyExample("detumble_coils", {"bdot"});
+    const struct {
+        const char* label;
+        const char* otherInterval;
+        const char* speed;
+    } cases[] = {{"end_fastest", "", "FASTEST"}, {"end_1ms", "1ms", "FASTEST"},
+                 {"end_quarter", "", "1 model seconds in 4 real seconds"}};
+    std::vector<std::string> dirs;
+    for (const auto& c : cases) {
+        std::string dir = testsupport::MakeTempDir(c.label);
+        std::filesystem::copy(built, dir, std::filesystem::copy_options::recursive |
+                                              std::filesystem::copy_options::overwrite_existing);
+        testsupport::WriteFile(dir + "/DataOutput.cfg", CoilOutput(c.otherInterval));
+        testsupport::WriteFile(dir + "/Multipass.cfg", std::string("starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                                   "endtime = UT(\"01.01.2006, 00:00:10\")\n"
+                                                                   "simulationspeed = ") +
+                                                           c.speed + "\n");
+        ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 0) << c.label;
+        dirs.push_back(dir);
+    }
+    std::string results = testsupport::ReadFile(dirs[0] + "/results.csv");
+    ASSERT_EQ(std::count(results.begin(), results.end(), '\n'), 2) << results;
+    for (size_t i = 1; i < dirs.size(); i++) {
+        EXPECT_EQ(testsupport::ReadFile(dirs[i] + "/results.csv"), results) << cases[i].label;
+        EXPECT_EQ(testsupport::ReadFile(dirs[i] + "/rows.csv"), testsupport::ReadFile(dirs[0] + "/rows.csv"))
+            << cases[i].label;
+    }
+    // The row at the end time itself is written, and it reads what the results row reads.
+    std::string rows = testsupport::ReadFile(dirs[1] + "/other.csv");
+    std::string last = rows.substr(rows.rfind('\n', rows.size() - 2) + 1);
+    EXPECT_EQ(last.substr(0, last.find(';')), "\"01.01.2006, 00:00.10.000\"");
+    EXPECT_EQ(last.substr(last.find(';', last.find(';') + 1) + 1), results.substr(results.find('\n') + 1));
+}
+
+// ---- each satellite's own bus ---------------------------------------------------
+
+// The log lines of the modules from the satellites' listing on, sorted: those
+// of two satellites interleave. Lines that carry real time or name a satellite
+// are left out.
+std::vector<std::string> ModuleLines(const std::string& dir)
+{
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    std::istringstream in(log.substr(log.find("Satelit: ")));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Satelit", 0) != 0 && line.find("reálného") == std::string::npos &&
+            line.find("milisekund") == std::string::npos)
+            lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The on-board example's satellite and its module outputs, recorded once a second.
+std::string ModuleOutput(const std::string& satellite)
+{
+    std::string columns;
+    for (const char* axis : {"X", "Y", "Z"})
+        columns += Column(std::string("dipole ") + axis, std::string("SATELIT_MODULE_VECTOR_") + axis + "(\"" +
+                                                             satellite + "\", \"ACS\", \"Dipole\")");
+    columns += Column("rate", "SATELIT_ANGULAR_VELOCITY_MAGNITUDE(\"" + satellite + "\")");
+    return "datafile CSV, \"" + satellite + ".csv\"\n    interval = 1s\n" + columns + "end\n";
+}
+
+// Two satellites are two spacecraft: beside a twin on the same bus addresses
+// the on-board example's satellite logs and records exactly what it does
+// alone, its radio answering its own controller only, and the twin does the
+// same; the addresses the twins share are no clash to report.
+TEST_F(Determinism, TwinsOnTheSameAddressesHaveABusEach)
+{
+    std::string alone = scenario::CopyExample("onboard", {"acs", "comm"});
+    std::string twins = testsupport::MakeTempDir("onboard_twins");
+    std::filesystem::copy(alone, twins, std::filesystem::copy_options::recursive |
+                                            std::filesystem::copy_options::overwrite_existing);
+    std::string objects = testsupport::ReadFile(alone + "/Objects.cfg");
+    std::string twin = objects.substr(objects.find("\nsatelit") + 1);
+    twin.replace(twin.find("\"LEO\""), 5, "\"TWIN\"");
+    testsupport::WriteFile(twins + "/Objects.cfg", objects + twin);
+    testsupport::WriteFile(alone + "/DataOutput.cfg", ModuleOutput("LEO"));
+    testsupport::WriteFile(twins + "/DataOutput.cfg", ModuleOutput("LEO") + ModuleOutput("TWIN"));
+    ASSERT_EQ(RunToEnd(alone), 0);
+    ASSERT_EQ(RunToEnd(twins), 0);
+
+    std::string rows = testsupport::ReadFile(alone + "/LEO.csv");
+    ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 602) << rows.substr(0, 500);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/LEO.csv"), rows);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/TWIN.csv"), rows);
+    std::vector<std::string> once = ModuleLines(alone);
+    ASSERT_NE(std::find(once.begin(), once.end(),
+                        "ACS 600 s: B = (1366, 3255, 342) x 10 nT, dipole = (406, -170, 0), reports 600, answers 599"),
+              once.end());
+    std::vector<std::string> twice;
+    for (const std::string& line : once) twice.insert(twice.end(), 2, line);
+    EXPECT_EQ(ModuleLines(twins), twice);
+    EXPECT_EQ(testsupport::ReadFile(twins + "/Zendrix.log").find("SWM:"), std::string::npos);
 }
 
 // Thirty satellites over six hours: one virtual tick is hours of simulated

@@ -194,9 +194,10 @@ TEST_F(TickTest, PauseHoldsClockAndRealTotalAndRedrawsAboutEvery50ms)
 }
 
 // Ticks at other speeds: half speed carries the half milliseconds; a run end
-// inside a tick drops the remaining steps (a clock equal to the end still runs);
-// catching up stops after 15 ms of real time; a long stall at high speed
-// advances by at most the 32-bit range.
+// inside a tick drops the remaining steps (a clock equal to the end still runs)
+// and stops the clock at the end itself, off the step grid and at a quarter
+// speed too; catching up stops after 15 ms of real time; a long stall at high
+// speed advances by at most the 32-bit range.
 TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
 {
     const struct {
@@ -207,7 +208,9 @@ TEST_F(TickTest, SpeedsRunEndsAndStallsLimitTheSteps)
         TIME_MS clock;
     } cases[] = {
         {0.5, 0, 10, 10, 21, kStart + kTenDays, 0, kStart + 105},
-        {1.0, 0, 10, 1, 45, kStart + 20, 1, kStart + 30},
+        {1.0, 0, 10, 1, 45, kStart + 20, 1, kStart + 20},
+        {1.0, 0, 10, 1, 45, kStart + 25, 1, kStart + 25},
+        {0.25, 0, 10, 3, 20, kStart + 12, 1, kStart + 12},
         {10.0, 4, 10, 1, 20, kStart + kTenDays, 0, kStart + 30},
         {10.0, 1, 10, 1, 20, kStart + kTenDays, 0, kStart + 150},   // 1 ms steps stop after 16 although the clock is read less often
         {864000, 0, 0xFFFFFFFF, 1, 60000, INT64_MAX, 0, kStart + 4294967295LL},
@@ -401,7 +404,7 @@ TEST_F(TickRunTest, FastestRunCoversTheDefaultTenDaysInFiftyTicks)
     Write("Multipass.cfg", "simulationspeed = FASTEST\n");
     ASSERT_EQ(Run(), 0);
     // Fifty working ticks reach the run end exactly; the first step of the
-    // fifty-first passes it and ends the run.
+    // fifty-first would pass it and ends the run, the clock left at the end.
     EXPECT_EQ(g_simClock.realTotal, 51u * 20u);
-    EXPECT_EQ(g_simClock.clock, kDefaultStart + kTenDays + 10);
+    EXPECT_EQ(g_simClock.clock, kDefaultStart + kTenDays);
 }
