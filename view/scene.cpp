@@ -141,7 +141,7 @@ void ORBIT_SnapshotState(OGW_WINDOW* window)
     g_scene.sunVector = g_orbit.sunVector;
     g_scene.moonVector = g_orbit.moonVector;
     g_scene.earthAngle = g_orbit.earthAngle;
-    g_scene.clock = g_simClock.clock;
+    g_scene.clock = ORBIT_GetDisplayClock();   // the time of everything the scene copied
     g_scene.realTotal = g_simClock.realTotal;
     g_scene.frameRate = ORBIT_GetFrameRate();
     SnapshotTitle();
