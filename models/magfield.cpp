@@ -2,6 +2,7 @@
 // every intermediate value in single precision.
 #include "models/magfield.h"
 #include <cmath>
+#include "foundation/log.h"
 
 namespace {
 
@@ -17,6 +18,11 @@ constexpr float kB4 = kB2 * kB2;
 constexpr float kC4 = kA4 - kB4;
 constexpr float kMeanRadius = 6371.2f;  // reference radius of the expansion, km
 constexpr float kDegToRad = 0.017453292f;
+// The years the published coefficients are made for.
+constexpr float kSpanFirstYear = 2005.0f;
+constexpr float kSpanLastYear = 2010.0f;
+
+bool g_spanWarned = false;   // the warning for a date outside the span was logged this run
 
 // Work state of one evaluation. Coefficients of degree n and order m are kept at
 // [m][n] (g and its rate) and at [n][m - 1] (h and its rate).
@@ -201,7 +207,20 @@ WMM_SUMS SumExpansion(WMM_WORK* w, const WMM_SPHERE* s, float dt)
     return sum;
 }
 
+// Beyond its span the model only extrapolates its secular variation, which
+// grows less accurate with every year: the first such date of a run is logged.
+void WarnOutsideSpan(float year)
+{
+    if (g_spanWarned || (year >= kSpanFirstYear && year <= kSpanLastYear)) return;
+    g_spanWarned = true;
+    LOG_Printf("MAGFIELD: rok %.2f je mimo platnost modelu WMM-2005 (2005.0 až 2010.0), "
+               "pole se počítá lineární extrapolací sekulárních změn.\n",
+               static_cast<double>(year));
+}
+
 }  // namespace
+
+void MAGFIELD_WmmResetSpanWarning() { g_spanWarned = false; }
 
 void MAGFIELD_WmmInitConstants()
 {
@@ -212,6 +231,7 @@ void MAGFIELD_WmmInitConstants()
 void MAGFIELD_WmmFieldAt(float latitude, float longitude, float altitude, float year,
                          float* north, float* east, float* down)
 {
+    WarnOutsideSpan(year);
     WMM_WORK w;
     LoadCoefficients(&w);
     NormaliseCoefficients(&w);

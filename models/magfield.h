@@ -31,9 +31,14 @@ extern const MAGFIELD_WMM_COEF g_magfieldWmm2005[MAGFIELD_WMM_ROWS];
 // constants, so the field is correct whether or not this ran first.
 void MAGFIELD_WmmInitConstants();
 
+// Arms the warning for a year outside the model's span again; each run start
+// calls it, so every run that needs such a year says so once.
+void MAGFIELD_WmmResetSpanWarning();
+
 // Field at geodetic latitude and longitude (degrees, east positive), altitude above
 // the WGS-84 ellipsoid (metres) and decimal year. Years outside 2005..2010 are
-// extrapolated linearly. Equal inputs always give bit-identical outputs.
+// extrapolated linearly; the first such year after MAGFIELD_WmmResetSpanWarning
+// logs one warning. Equal inputs always give bit-identical outputs.
 void MAGFIELD_WmmFieldAt(float latitude, float longitude, float altitude, float year,
                          float* north, float* east, float* down);
 

@@ -5,6 +5,7 @@
 #include "simulation/orbit.h"
 #include <cstring>
 #include <memory>
+#include "models/magfield.h"
 #include "onboard/services_debug.h"
 #include "simulation/ground.h"
 #include "simulation/main.h"
@@ -41,6 +42,7 @@ void ORBIT_InitRun()
     ORBIT_FreeConfig();
     SPACE_LoadConfig();
     MAGFIELD_Init();
+    MAGFIELD_WmmResetSpanWarning();
     SATS_Init();
     GROUND_Init();
     DRAWLIST_InitQuadric();

@@ -13,8 +13,8 @@ __xdata int field[3];          /* input "Field" */
 __xdata int dipole[3];         /* output "Dipole" */
 __xdata unsigned char comm_power; /* output "CommPower" */
 
-__xdata unsigned int seconds;
-__xdata unsigned int reports_sent;
+__xdata unsigned long seconds;     /* 32 bits: a 16-bit count would wrap after 18.2 hours */
+__xdata unsigned int reports_sent; /* 16 bits, as the radio's answers count */
 __xdata unsigned int last_answer;
 
 /* Cold start: count the time from here; switch the radio on. */
@@ -51,7 +51,7 @@ void each_second(void)
         ++reports_sent;
     }
     if (++seconds % 60 == 0)
-        M_DEBUG_Printf("ACS %u s: B = (%d, %d, %d) x 10 nT, dipole = (%d, %d, %d), reports %u, answers %u\n",
+        M_DEBUG_Printf("ACS %lu s: B = (%d, %d, %d) x 10 nT, dipole = (%d, %d, %d), reports %u, answers %u\n",
                        seconds, field[0], field[1], field[2], dipole[0], dipole[1], dipole[2], reports_sent,
                        last_answer);
 }

@@ -80,6 +80,36 @@ TEST(IotxtValues, ParameterFormThroughMultipass)
     EXPECT_EQ(v, 3);
 }
 
+// PARAMETER stands for a whole real wherever a real is read, the number of a
+// length or a triple included; it is no part of a number, no integer and no
+// duration.
+TEST(IotxtValues, ParameterStandsForAWholeRealOnly)
+{
+    LOG_Init();
+    IOTXT_SetParamLookup([](const char* name, double* value) -> uint32_t {
+        *value = 2.5;
+        return std::strcmp(name, "p") == 0;
+    });
+    double v = 0, a = 0, b = 0, c = 0;
+    EXPECT_TRUE(Read("PARAMETER(\"p\")", IOTXT_ReadDouble, &v));
+    EXPECT_EQ(v, 2.5);
+    EXPECT_TRUE(Read("PARAMETER(\"p\") mm", IOTXT_ReadLength, &v));
+    EXPECT_DOUBLE_EQ(v, 0.0025);
+    ScopedText t("1, PARAMETER(\"p\"), 3");
+    EXPECT_TRUE(IOTXT_ReadTriple(&a, &b, &c));
+    EXPECT_EQ(b, 2.5);
+    v = 7;
+    for (const char* bad : {"-PARAMETER(\"p\")", "+PARAMETER(\"p\")", "2*PARAMETER(\"p\")"}) {
+        ScopedText line(bad);
+        EXPECT_FALSE(IOTXT_ReadDouble(&v) && IOTXT_IsEndOfLine()) << bad;
+    }
+    int64_t whole = 7;
+    EXPECT_FALSE(Read("PARAMETER(\"p\")", IOTXT_ReadInt64, &whole));
+    EXPECT_FALSE(Read("PARAMETER(\"p\")", IOTXT_ReadDuration, &whole));
+    EXPECT_EQ(whole, 7);
+    IOTXT_SetParamLookup(nullptr);
+}
+
 TEST(IotxtValues, Durations)
 {
     struct { const char* text; int64_t ms; } good[] = {

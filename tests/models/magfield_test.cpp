@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
+#include "foundation/log.h"
 #include "models/magfield.h"
 #include "tests/support/test_support.h"
 
@@ -96,4 +98,32 @@ TEST(MagfieldWmm, PolesAreFiniteAndIndependentOfLongitudeInMagnitude)
         EXPECT_NEAR(std::hypot(a.north, a.east), std::hypot(b.north, b.east), 0.5);
         EXPECT_NEAR(a.down, b.down, 0.5);
     }
+}
+
+// A year outside 2005.0 .. 2010.0 is extrapolated and logged once until the
+// warning is armed again (each run start does that); years inside, the span's
+// ends included, log nothing.
+TEST(MagfieldWmm, YearOutsideTheSpanWarnsOnceUntilReset)
+{
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(testsupport::MakeTempDir("wmm-span"));
+    LOG_Init();
+    auto warnings = [] {
+        std::string log = testsupport::ReadFile("Zendrix.log");
+        size_t count = 0;
+        for (size_t at = log.find("MAGFIELD: rok"); at != std::string::npos; at = log.find("MAGFIELD: rok", at + 1))
+            ++count;
+        return count;
+    };
+    MAGFIELD_WmmResetSpanWarning();
+    for (float year : {2005.0f, 2007.5f, 2010.0f}) Field(50.0f, 15.0f, 500000.0f, year);
+    EXPECT_EQ(warnings(), 0u);
+    for (float year : {2024.5f, 2004.9f, 2031.0f}) Field(50.0f, 15.0f, 500000.0f, year);
+    EXPECT_EQ(warnings(), 1u);
+    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find("rok 2024.50 je mimo platnost modelu WMM-2005"),
+              std::string::npos);
+    MAGFIELD_WmmResetSpanWarning();
+    Field(50.0f, 15.0f, 500000.0f, 2004.9f);
+    EXPECT_EQ(warnings(), 2u);
+    std::filesystem::current_path(previous);
 }

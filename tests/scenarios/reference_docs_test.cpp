@@ -51,27 +51,53 @@ bool HasWord(const std::string& lowerText, const std::string& word)
     return false;
 }
 
-// The string literals of a C++ source outside comments that have the shape of
-// a keyword: the words its loader matches, its table rows and its key names.
-std::set<std::string> KeywordLiterals(const std::string& source)
+// A string literal of a C++ source as written between its quotes, escapes kept;
+// adjacent literals are joined as the compiler joins them, and a PRId64-style
+// macro between two of them counts as its conversion letter.
+struct Literal {
+    std::string text;
+    size_t at;   // where its first quote stands
+};
+
+std::vector<Literal> Literals(const std::string& source)
 {
-    static const std::regex shape("[A-Za-z_][A-Za-z0-9_]*");
-    std::set<std::string> words;
+    static const std::regex joint("\\s*(?:PRI([a-z])[0-9]+\\s*)?\"");
+    std::vector<Literal> literals;
+    bool joining = false;
     for (size_t i = 0; i < source.size(); ++i) {
         if (source.compare(i, 2, "//") == 0 || source.compare(i, 2, "/*") == 0) {
             i = source[i + 1] == '/' ? source.find('\n', i) : source.find("*/", i);
         } else if (source[i] == '\'') {
             i = source.find('\'', i + (source.compare(i, 2, "'\\") == 0 ? 3 : 2));
         } else if (source[i] == '"') {
-            std::string literal;
+            if (!joining) literals.push_back(Literal{"", i});
+            std::string& text = literals.back().text;
             for (++i; i < source.size() && source[i] != '"'; ++i) {
-                if (source[i] == '\\') literal += source[i++];
-                literal += source[i];
+                if (source[i] == '\\') text += source[i++];
+                text += source[i];
             }
-            if (std::regex_match(literal, shape)) words.insert(literal);
+            std::smatch m;
+            joining = i < source.size() &&
+                      std::regex_search(source.begin() + static_cast<long>(i) + 1, source.end(), m, joint,
+                                        std::regex_constants::match_continuous);
+            if (joining) {
+                text += m[1].str();
+                i += static_cast<size_t>(m.length(0)) - 1;
+            }
         }
         if (i == std::string::npos) break;
     }
+    return literals;
+}
+
+// The string literals of a C++ source that have the shape of a keyword: the
+// words its loader matches, its table rows and its key names.
+std::set<std::string> KeywordLiterals(const std::string& source)
+{
+    static const std::regex shape("[A-Za-z_][A-Za-z0-9_]*");
+    std::set<std::string> words;
+    for (const Literal& literal : Literals(source))
+        if (std::regex_match(literal.text, shape)) words.insert(literal.text);
     return words;
 }
 
@@ -107,6 +133,113 @@ TEST(ReferenceDocs, NamesEveryKeywordQuantityNodeVariableAndService)
     for (std::sregex_iterator it(header.begin(), header.end(), define), end; it != end; ++it)
         if ((*it)[1] != "MODULE_SERVICES_H") check("module_services.h", (*it)[1]);
     EXPECT_TRUE(missing.empty()) << [&] {
+        std::string list;
+        for (const std::string& m : missing) list += m + "\n";
+        return list;
+    }();
+}
+
+// ---- messages -----------------------------------------------------------------------
+
+// The sources whose messages go to the log; the polygon library reports by
+// error codes and logs only its debugging dump.
+const char* const kMessageFolders[] = {"app", "platform", "foundation", "models",
+                                       "simulation", "onboard", "dataout", "view"};
+
+// Lines of code that no loader and no run calls: the debugging aids (the heap
+// check, the window creation trace, the event queue listing) and the saving
+// of a key-value file. ASCII only: the test's own literals are compiled to
+// code page 1250, the sources are read as UTF-8.
+const char* const kNeverLogged[] = {"HEAP is corrupted", "HEAP ok", "dwexstyle:", "classname:", "windowname:",
+                                    "dwstyle:", "x:  ", "y:  ", "width:", "heigth:", "parent:", "menu:",
+                                    "instance:", "lpParam:", "result:", "EVENT @", "CFG: nemlze"};
+
+// A literal that the log receives: the format of a log writer, or a message
+// constant, which starts with a module word and a colon and ends a line.
+bool IsMessage(const std::string& source, const Literal& literal)
+{
+    static const std::regex writer("LOG_(Printf|Alert|WriteFile)\\s*\\(\\s*$");
+    size_t from = literal.at > 40 ? literal.at - 40 : 0;
+    if (std::regex_search(source.substr(from, literal.at - from), writer)) return true;
+    const std::string& t = literal.text;
+    size_t colon = t.find(": ");
+    if (colon == std::string::npos || colon == 0 || !std::isupper(static_cast<unsigned char>(t[0]))) return false;
+    for (size_t i = 0; i < colon; ++i)
+        if (std::islower(static_cast<unsigned char>(t[i])) || t[i] == '%' || t[i] == '\\') return false;
+    return t.size() >= 2 && t.compare(t.size() - 2, 2, "\\n") == 0;
+}
+
+// Blanks of any kind and number as one space, without blanks at the ends.
+std::string Squeezed(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        bool blank = std::isspace(static_cast<unsigned char>(c));
+        if (!blank) out += c;
+        else if (!out.empty() && out.back() != ' ') out += ' ';
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+// The lines a message literal writes to the log: escapes resolved, "%%" as the
+// "%" it prints; lines without a word (separators, single marks) are left out.
+std::vector<std::string> MessageLines(const std::string& literal)
+{
+    std::string text;
+    for (size_t i = 0; i < literal.size(); ++i) {
+        if (literal[i] == '\\' && i + 1 < literal.size()) {
+            char c = literal[++i];
+            text += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        } else {
+            text += literal[i];
+            if (literal.compare(i, 2, "%%") == 0) ++i;
+        }
+    }
+    static const std::regex word("[A-Za-z\x80-\xff]{2}");
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        line = Squeezed(line);
+        if (std::regex_search(line, word)) lines.push_back(line);
+    }
+    return lines;
+}
+
+// The messages chapter as its reader sees the text: Markdown's backslash
+// escapes resolved and blanks squeezed.
+std::string MessagesChapter()
+{
+    std::string text = testsupport::ReadFile(kDocs + "/messages.md");
+    text = std::regex_replace(text, std::regex("\\\\([!-/:-@\\[-`{-~])"), "$1");
+    return Squeezed(text);
+}
+
+TEST(ReferenceDocs, MessagesChapterHasEveryMessageOfTheProgram)
+{
+    std::string chapter = MessagesChapter();
+    ASSERT_FALSE(chapter.empty());
+    std::vector<std::string> missing;
+    size_t messages = 0;
+    for (const char* folder : kMessageFolders) {
+        for (const auto& entry : fs::recursive_directory_iterator(std::string(ORBIT_SOURCE_DIR) + "/" + folder)) {
+            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+            std::string source = testsupport::ReadFile(entry.path().string());
+            for (const Literal& literal : Literals(source)) {
+                if (!IsMessage(source, literal)) continue;
+                for (const std::string& line : MessageLines(literal.text)) {
+                    bool never = std::any_of(std::begin(kNeverLogged), std::end(kNeverLogged),
+                                             [&](const char* n) { return line.find(n) != std::string::npos; });
+                    if (never) continue;
+                    ++messages;
+                    if (chapter.find(line) == std::string::npos)
+                        missing.push_back(entry.path().filename().string() + ": " + line);
+                }
+            }
+        }
+    }
+    EXPECT_GT(messages, 500u);
+    EXPECT_TRUE(missing.empty()) << missing.size() << " messages are missing from messages.md:\n" << [&] {
         std::string list;
         for (const std::string& m : missing) list += m + "\n";
         return list;

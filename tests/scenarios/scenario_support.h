@@ -23,12 +23,13 @@ struct Program {
 
 // Links the program into the folder and starts it there (in virtual time
 // unless told otherwise). A folder without an Orbit.cfg of its own runs
-// without the 3-D view.
-inline Program StartIn(const std::string& dir, const char* testCommands = nullptr, bool virtualTime = true)
+// without the 3-D view, unless it is to run as a user's folder would.
+inline Program StartIn(const std::string& dir, const char* testCommands = nullptr, bool virtualTime = true,
+                       bool viewOffWithoutOrbitCfg = true)
 {
     Program p;
     p.dir = dir;
-    if (!std::filesystem::exists(dir + "/Orbit.cfg"))
+    if (viewOffWithoutOrbitCfg && !std::filesystem::exists(dir + "/Orbit.cfg"))
         testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
     std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
     p.pid = fork();

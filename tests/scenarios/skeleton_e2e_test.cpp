@@ -101,4 +101,29 @@ TEST(SkeletonScenario, SatelliteGraphicsThatDoNotLoadAreReported)
     }
 }
 
+// Without Orbit.cfg every view setting takes its default: the 3-D view is on,
+// drawn headless too, and needs its four texture bitmaps. Without them the run
+// fails at its start with the Earth's texture; with them it runs.
+TEST(SkeletonScenario, WithoutOrbitCfgTheViewIsOnAndNeedsItsTextures)
+{
+    for (bool bitmaps : {false, true}) {
+        std::string dir = testsupport::MakeTempDir("no-orbit-cfg");
+        testsupport::WriteFile(dir + "/Objects.cfg", "; no satellites\n");
+        testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                       "endtime = UT(\"01.01.2006, 00:01\")\n"
+                                                       "simulationspeed = FASTEST\n");
+        if (bitmaps)
+            for (const char* name : {"Earth.bmp", "Sun.bmp", "Moon.bmp", "Star.bmp"})
+                scenario::WriteBitmap(dir + "/" + name);
+        Program p = scenario::StartIn(dir, nullptr, true, false);
+        ASSERT_GT(p.pid, 0);
+        EXPECT_EQ(Wait(p, 20000), bitmaps ? 0 : 1);
+        std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+        EXPECT_NE(log.find("CFG: konfigurační soubor \"Orbit.cfg\" nelze otevřít"), std::string::npos) << log;
+        bool failed = log.find("ORBIT: nelze načíst texturu povrchu Země: \"Earth.bmp\".") != std::string::npos;
+        EXPECT_EQ(failed, !bitmaps) << log;
+        EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
+    }
+}
+
 }

@@ -143,6 +143,28 @@ GROUND_OBSERVATION ObserveFrom(double longitude, double latitude, const VEC3& sa
     return o;
 }
 
+// A station stands on the sphere of the orbit models at its latitude taken as
+// geocentric, without a height. Given the geodetic latitude of a map, 50 deg,
+// it stands 21.1 km poleward of that point of the WGS-84 ellipsoid and 12.5 km
+// above it.
+TEST(GroundPositionTest, LatitudeIsGeocentricOnTheSphereWithoutHeight)
+{
+    for (double latitude : {-89.0, -30.0, 0.0, 49.91, 90.0}) {
+        VEC3 p{};
+        GROUND_PositionAt(14.78, latitude, 0.0, &p);
+        EXPECT_NEAR(VEC_Length(&p), 6378.135, 1e-9) << latitude;
+        EXPECT_NEAR(asin(p.z / VEC_Length(&p)) * 180 / kPi, latitude, 1e-9) << latitude;
+    }
+    const double a = 6378.137, f = 1 / 298.257223563, e2 = f * (2 - f), phi = 50 * kPi / 180;
+    const double n = a / sqrt(1 - e2 * sin(phi) * sin(phi));
+    VEC3 station{};
+    GROUND_PositionAt(0, 50, 0.0, &station);
+    VEC3 fromMap{station.x - n * cos(phi), 0, station.z - n * (1 - e2) * sin(phi)};
+    VEC3 north{-sin(phi), 0, cos(phi)}, up{cos(phi), 0, sin(phi)};
+    EXPECT_NEAR(VEC_Dot(&fromMap, &north), 21.07, 0.01);
+    EXPECT_NEAR(VEC_Dot(&fromMap, &up), 12.54, 0.01);
+}
+
 TEST(GroundObserveTest, OverheadTheFourQuartersTheHorizonAndThePole)
 {
     GROUND_OBSERVATION up = ObserveFrom(0, 0, VEC3{kRe + 500, 0, 0});

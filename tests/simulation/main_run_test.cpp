@@ -105,6 +105,21 @@ TEST_F(MainRunTest, LostResultDataEndsTheProgramWithFailure)
         EXPECT_NE(err_.find(std::string("DATAOUT: do datov\xC3\xA9ho souboru \"") + name), std::string::npos) << err_;
 }
 
+// A run that needs the field model at a date outside the model's years says so
+// once, however many satellites and steps need it; each run of a series again.
+TEST_F(MainRunTest, FieldModelOutsideItsYearsWarnsOncePerRun)
+{
+    Write("Multipass.cfg", "starttime = UT(\"01.06.2024, 00:00\")\nendtime = UT(\"01.06.2024, 00:10\")\n"
+                           "simulationspeed = FASTEST\nparameter \"pass\", RAMP\n start = 1\n stop = 3\nend\n");
+    Write("Objects.cfg", Satellite("A") + Satellite("B"));
+    EXPECT_EQ(Run(), 0);
+    std::string log = Log();
+    const std::string warning = "MAGFIELD: rok 2024.42 je mimo platnost modelu WMM-2005 (2005.0 až 2010.0)";
+    size_t count = 0;
+    for (size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at + 1)) ++count;
+    EXPECT_EQ(count, 2u) << log;
+}
+
 // A window procedure that takes ticks without handing them back.
 uint32_t g_ticksSeen = 0;
 LRESULT TickSink(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
