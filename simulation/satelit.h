@@ -61,7 +61,8 @@ struct SAT_PROJECTION_BLOCK {
     VEC3 force;
 };
 
-// The orbit and environment at one point of a satellite's grid of orbit steps.
+// The orbit and environment at one time: a point of a satellite's grid of
+// orbit steps, or what the attitude reads between them.
 struct SAT_ORBIT_POINT {
     TIME_MS time;
     VEC3 position;       // km, ECI
@@ -80,14 +81,6 @@ struct SAT_ORBIT_SPAN {
     VEC3 curve[4];       // position(u) = c0 + u (c1 + u (c2 + u c3)), km
     VEC3 field[2];       // fieldEci(u) = f0 + u f1, nT
     double density[2];   // airDensity(u) = d0 + u d1, kg/m^3
-};
-
-// What the attitude needs of the orbit and environment at one time.
-struct SAT_ENVIRONMENT {
-    VEC3 position;       // km, ECI
-    VEC3 velocity;       // km/s, ECI
-    VEC3 fieldEci;       // nT
-    double airDensity;   // kg/m^3
 };
 
 // A satellite's orbit and environment at one time, as every reader sees it.
@@ -340,7 +333,7 @@ void SATELIT_UpdateLightDarkTimer(SATELIT* sat, double illumination);
 // functions of the grid and t: reading never changes the satellite.
 void SATELIT_SetSpan(SATELIT* sat);
 // The attitude's view: the curve and the straight lines of the span at t.
-void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ENVIRONMENT* out);
+void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ORBIT_POINT* out);
 // The readers' view of the orbit: an analytic orbit model evaluated at t
 // itself; the NEWTON integration (and an orbit that gives no finite state)
 // from the curve of the span. GUI thread.
@@ -363,8 +356,8 @@ double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* v
 void SATELIT_UpdateAttitude(SATELIT* sat);
 // The solar and drag projections of the surface model turned by r (body ->
 // ECI) and their torques, in the environment at the clock.
-void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r);
-void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r);
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r);
+void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r);
 // A frame across the direction d for drawing a projection: a, b across d, c = -d.
 void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c);
 void SATELIT_MarkAttitudeDirty(SATELIT* sat);

@@ -40,9 +40,9 @@ uint32_t SATELIT_FindVectorId(const char* name)
 namespace {
 
 // The orbit and environment at the clock.
-SAT_ENVIRONMENT EnvironmentNow(const SATELIT* sat)
+SAT_ORBIT_POINT EnvironmentNow(const SATELIT* sat)
 {
-    SAT_ENVIRONMENT env;
+    SAT_ORBIT_POINT env;
     SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
     SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
     return env;
@@ -51,7 +51,7 @@ SAT_ENVIRONMENT EnvironmentNow(const SATELIT* sat)
 // The field in the local north-east-down frame at the clock.
 VEC3 FieldMagNow(const SATELIT* sat)
 {
-    SAT_ENVIRONMENT env = EnvironmentNow(sat);
+    SAT_ORBIT_POINT env = EnvironmentNow(sat);
     MAT33 ned;
     SATELIT_NedToEci(&env.position, ORBIT_EarthRotationAngleAt(g_simClock.clock), &ned);
     MAT_Transpose(&ned);
@@ -127,7 +127,7 @@ void SATELIT_GetAirDensity(const SATELIT* sat, double* out) { if (sat) *out = En
 void SATELIT_GetDragPressure(const SATELIT* sat, double* out)
 {
     if (!sat) return;
-    SAT_ENVIRONMENT env = EnvironmentNow(sat);
+    SAT_ORBIT_POINT env = EnvironmentNow(sat);
     *out = SATELIT_DragPressure(sat, env.airDensity, &env.velocity);
 }
 

@@ -38,7 +38,7 @@ static void SnapSmallToZero(VEC3* v)
 
 // Gravity-gradient torque in the body frame, 3 n^2 r x (I r) with r the unit
 // vector away from the Earth's centre in the body and n the orbital rate.
-static VEC3 GravityGradientTorque(SATELIT* sat, const SAT_ENVIRONMENT& env, const MAT33& rt)
+static VEC3 GravityGradientTorque(SATELIT* sat, const SAT_ORBIT_POINT& env, const MAT33& rt)
 {
     double radius = VEC_Length(&env.position);
     if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
@@ -105,7 +105,7 @@ static VEC3 MagneticTorque(SATELIT* sat, const VEC3& fieldTesla, const MAT33& r)
 
 // Recomputes the projections when due; their torques then hold until the next
 // recomputation, so they act at every update in between.
-static void AddProjectionTorques(SATELIT* sat, const SAT_ENVIRONMENT& env, const MAT33& r, VEC3* torque)
+static void AddProjectionTorques(SATELIT* sat, const SAT_ORBIT_POINT& env, const MAT33& r, VEC3* torque)
 {
     TIME_MS now = g_simClock.clock;
     if (!sat->projectionsSkipped && now >= sat->nextProjectionTime) {
@@ -131,7 +131,7 @@ void SATELIT_UpdateAttitude(SATELIT* sat)
     }
     sat->lastAttitudeTime = g_simClock.clock;
     // The orbit and environment at this update's own time.
-    SAT_ENVIRONMENT env;
+    SAT_ORBIT_POINT env;
     SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
     MAT33 r, rt;
     ATTITUDE_GetRotation(&sat->attitude, &r);
@@ -199,7 +199,7 @@ static VEC3 ProjectionTorque(SATELIT* sat, const VEC3& position, const MAT33* r,
     return VEC_CrossValue(&lever, &block->force);
 }
 
-void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r)
+void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r)
 {
     VEC3 sun;
     ORBIT_SunDirectionAt(g_simClock.clock, &sun);
@@ -210,7 +210,7 @@ void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const 
                          SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});
 }
 
-void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ENVIRONMENT* env, const MAT33* r)
+void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r)
 {
     double pressure = SATELIT_DragPressure(sat, env->airDensity, &env->velocity);
     sat->dragTorqueVector =

@@ -94,7 +94,7 @@ void SATELIT_GvMagOrbitUnit(SW_GLOBVAR* variable)
         return;
     }
     // The field in the orbit frame at the module's own time.
-    SAT_ENVIRONMENT env;
+    SAT_ORBIT_POINT env;
     SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
     SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
     VEC3 axes[3], field;

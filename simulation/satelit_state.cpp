@@ -54,10 +54,11 @@ void SATELIT_SetSpan(SATELIT* sat)
     sat->orbitRead.valid = 0;
 }
 
-void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ENVIRONMENT* out)
+void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ORBIT_POINT* out)
 {
     double u = SpanFraction(span, t);
     const VEC3* c = span->curve;
+    out->time = t;
     out->position = Along(c[0], Along(c[1], Along(c[2], c[3], u), u), u);
     VEC3 slope = Along(c[1], Along(Scaled(c[2], 2.0), Scaled(c[3], 3.0), u), u);
     out->velocity = span->seconds > 0.0 ? Scaled(slope, 1.0 / span->seconds) : VEC3{0.0, 0.0, 0.0};
@@ -95,7 +96,7 @@ void SATELIT_OrbitAt(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* veloci
     auto& read = sat->orbitRead;
     if (!read.valid || read.time != t) {
         if (!EvaluateModel(sat, t, &read.position, &read.velocity)) {
-            SAT_ENVIRONMENT env;
+            SAT_ORBIT_POINT env;
             SATELIT_EnvironmentAt(&sat->span, t, &env);
             read.position = env.position;
             read.velocity = env.velocity;
@@ -210,7 +211,7 @@ double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* v
 
 void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out)
 {
-    SAT_ENVIRONMENT env;
+    SAT_ORBIT_POINT env;
     SATELIT_EnvironmentAt(&sat->span, t, &env);
     SATELIT_OrbitAt(sat, t, &env.position, &env.velocity);
     double theta = ORBIT_EarthRotationAngleAt(t);

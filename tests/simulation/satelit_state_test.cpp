@@ -99,7 +99,7 @@ TEST(SatelitState, TheSpanMeetsItsPointsAndStaysOnTheOrbit)
     sat.orbitPoints[1] = circular(30000, 21000.0, 4e-12);
     SATELIT_SetSpan(&sat);
     for (TIME_MS t = 0; t <= 30000; t += 1000) {
-        SAT_ENVIRONMENT env;
+        SAT_ORBIT_POINT env;
         SATELIT_EnvironmentAt(&sat.span, t, &env);
         SAT_ORBIT_POINT exact = circular(t, 0.0, 0.0);
         EXPECT_LT(VEC_Distance(&env.position, &exact.position), 5e-5) << t;
@@ -107,7 +107,7 @@ TEST(SatelitState, TheSpanMeetsItsPointsAndStaysOnTheOrbit)
         EXPECT_NEAR(env.fieldEci.z, 20000.0 + 1000.0 * t / 30000.0, 1e-9) << t;
         EXPECT_NEAR(env.airDensity, 2e-12 + 2e-12 * t / 30000.0, 1e-24) << t;
     }
-    SAT_ENVIRONMENT end;
+    SAT_ORBIT_POINT end;
     SATELIT_EnvironmentAt(&sat.span, 30000, &end);
     EXPECT_NEAR(VEC_Distance(&end.position, &sat.orbitPoints[1].position), 0.0, 1e-9);
 }
