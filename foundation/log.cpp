@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include "foundation/time.h"
 #include "platform/plat_text.h"
 #include "platform/plat_window.h"
@@ -51,6 +52,10 @@ void BuildOutput()
     size_t len = strnlen(g_message, room);
     memcpy(g_output + stampLen, g_message, len);
     g_output[stampLen + len] = 0;
+    // A cut message keeps its line end: the next message starts a line of its own.
+    size_t whole = len + strlen(g_message + len);
+    if (whole > len && g_message[whole - 1] == '\n')
+        g_output[stampLen + len - 1] = '\n';
 }
 
 LRESULT ListBox(uint32_t message, WPARAM wParam, LPARAM lParam)
@@ -145,7 +150,7 @@ void LOG_Printf(const char* format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    vsnprintf(g_message, sizeof g_message, format, ap);
+    LOG_FormatCut(g_message, sizeof g_message, format, ap);
     va_end(ap);
     BuildOutput();
     g_stampRequest = 0;
@@ -156,6 +161,20 @@ void LOG_Printf(const char* format, ...)
     if (g_outputMode == 2 || !g_listBox)
         return;
     ShowInListBox(g_output);
+}
+
+void LOG_FormatCut(char* buffer, size_t size, const char* format, va_list ap)
+{
+    va_list copy;
+    va_copy(copy, ap);
+    int n = vsnprintf(buffer, size, format, ap);
+    if (n > 0 && static_cast<size_t>(n) >= size && size >= 2) {
+        std::string whole(static_cast<size_t>(n) + 1, '\0');
+        vsnprintf(whole.data(), whole.size(), format, copy);
+        if (whole[static_cast<size_t>(n) - 1] == '\n')
+            buffer[size - 2] = '\n';
+    }
+    va_end(copy);
 }
 
 void LOG_Alert(const char* format, ...)

@@ -1,5 +1,7 @@
 // LOG: the program's single message channel, to "Zendrix.log" and the run's list box.
 #pragma once
+#include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include "foundation/vecmath.h"
 
@@ -26,6 +28,10 @@ void LOG_SetClock(const int64_t* clock);
 // as the code page 1250 text. Null: no copy.
 typedef void (*LOG_ECHO)(const char* text);
 void LOG_SetEcho(LOG_ECHO echo);
+// Formats as vsnprintf does into a buffer of the given size; a text cut to
+// the buffer keeps its final line end, so that a line too long for a message
+// still ends its line in the log.
+void LOG_FormatCut(char* buffer, size_t size, const char* format, va_list ap);
 // A message the user must see even when the log file cannot be written (lost
 // result data): logged as by LOG_Printf and written to standard error in UTF-8.
 void LOG_Alert(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdarg>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -150,6 +151,35 @@ TEST_F(LogTest, OverlongMessageIsCutToTheBuffer)
     EXPECT_EQ(File().size(), 3999u);
     LOG_Printf("%s", huge.c_str());
     EXPECT_EQ(File().size(), 3999u * 2);
+}
+
+// A line too long for the room is cut, but still ends its line, with and
+// without the time stamp, so that the next message starts a line of its own.
+TEST_F(LogTest, OverlongLineKeepsItsLineEnd)
+{
+    std::string huge(10000, 'z');
+    LOG_StampNext();
+    LOG_Printf("%s\n", huge.c_str());
+    LOG_Printf("%s\n", huge.c_str());
+    LOG_Printf("next\n");
+    std::string file = File();
+    ASSERT_EQ(file.size(), 3999u * 2 + 5);
+    EXPECT_EQ(file.substr(0, 25), "01.01.1601 00:00:00.000: ");
+    EXPECT_EQ(file[3998], '\n');
+    EXPECT_EQ(file[3999 * 2 - 1], '\n');
+    EXPECT_EQ(file.substr(3999 * 2), "next\n");
+
+    char buffer[8];
+    auto cut = [&buffer](const char* format, ...) {
+        va_list ap;
+        va_start(ap, format);
+        LOG_FormatCut(buffer, sizeof buffer, format, ap);
+        va_end(ap);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(cut("%s\n", "abcdefghij"), "abcdef\n");
+    EXPECT_EQ(cut("%s", "abcdefghij"), "abcdefg");
+    EXPECT_EQ(cut("%s\n", "abc"), "abc\n");
 }
 
 TEST_F(LogTest, WriteFileFromManyThreadsKeepsWholeLines)
