@@ -66,13 +66,14 @@ char* KOM_ReadName(uint8_t space, uint16_t address)
         if (failed) return;
         if (length + 1 >= capacity) {
             MEMORY_SetTag("SWMODULE-get-string-memory");
-            char* grown = static_cast<char*>(POOL_Realloc(name, capacity + 4, capacity + kNameStep + 4));
+            // Doubling keeps a long name's reading linear in its length.
+            char* grown = static_cast<char*>(POOL_Realloc(name, capacity + 4, 2 * capacity + 4));
             if (!grown) {
                 failed = true;
                 return;
             }
             name = grown;
-            capacity += kNameStep;
+            capacity *= 2;
         }
         name[length++] = static_cast<char>(c);
     });

@@ -10,17 +10,24 @@ struct SWMODULE;
 
 // Every text that a service logs on behalf of the current module goes through
 // its line counts: once one line of a module has been logged 1000 times in a
-// run, one line says so and its further repeats are only counted, so that a
-// module caught in a loop cannot fill the disk. The other lines pass as they
-// were logged; lines of a module that has such a line are held back until
-// they end, to be told from its repeats. Without a current module the text
-// goes to the log unchanged. Stamped: the log's time stamp goes before it.
+// run, or its copies have filled 256 KiB, one line says so and its further
+// repeats are only counted, so that a module caught in a loop cannot fill the
+// disk. A line is known by its first 3999 bytes, so a longer one counts too.
+// The other lines pass as they were logged; lines of a module that has such a
+// line are held back until they end, to be told from its repeats. Once a
+// module has logged 16 MiB in a run, one line says so and the rest of its
+// text in that run is only counted. Without a current module the text goes
+// to the log unchanged. Stamped: the log's time stamp goes before it.
 void KOM_Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void KOM_LogStamped(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // At the end of a run: logs what is still held back, and for each module of
-// the list whose repeats were left out of the log, how many there were.
+// the list whose repeats were left out of the log, how many there were, and
+// how many bytes of a module's text were left out after its 16 MiB.
 void KOM_LogRepeatSummary(SWMODULE* firstModule);
 constexpr uint32_t KOM_REPEAT_LIMIT = 1000;
+constexpr uint64_t KOM_REPEAT_BYTES_LIMIT = 256 * 1024;
+constexpr uint32_t KOM_MODULE_LOG_MIB = 16;
+constexpr uint64_t KOM_MODULE_LOG_LIMIT = uint64_t{KOM_MODULE_LOG_MIB} * 1024 * 1024;
 
 struct KOM_DEBUG_OUTPUT {
     char text[3200];

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <vector>
 #include "foundation/util.h"
 #include "onboard/services_debug.h"
 #include "onboard/sim51.h"
@@ -288,6 +289,94 @@ void main(void)
     LOG_Init();
     KOM_LogRepeatSummary(modules_);
     EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
+}
+
+// Each line of the text, with its line end; a rest without one is the last.
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
+// A module whose reset loops over a bind error with a 3950-byte name (the
+// message is cut to the log's room) and over a 5000-character line: each
+// copy still ends its line, and each line stops once its copies fill
+// 256 KiB, long before its 1000th copy.
+TEST_F(ServicesTest, LongLinesEndTheirLineAndAreCappedByTheirBytes)
+{
+    std::string log = RunReset("longlines", R"(
+__xdata __at(0x1000) unsigned char name[3951];
+__xdata __at(0x2000) unsigned char line[5002];
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 3950; ++i) name[i] = 0xFF;
+    name[3950] = 0;
+    for (i = 0; i < 5000; ++i) line[i] = 'x';
+    line[5000] = '\n';
+    line[5001] = 0;
+    for (i = 0; i < 100; ++i) BindInput(M_XRAM_NAME(name), 1);
+    for (i = 0; i < 100; ++i) M_DEBUG_String(M_XRAM_NAME(line));
+}
+)");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), '\n');
+    EXPECT_LT(log.size(), 1000000u);
+    std::vector<std::string> lines = LinesOf(log);
+    size_t binds = 0, xs = 0, bindLength = 0;
+    std::string longLine = std::string(5000, 'x') + "\n";
+    for (const std::string& line : lines) {
+        if (line.rfind("SWMODULE: Chyba funkce BindInput", 0) == 0) {
+            ++binds;
+            bindLength = line.size();
+            EXPECT_EQ(line.size(), 3999u);
+        }
+        xs += line == longLine;
+    }
+    auto copies = [](size_t length) { return (KOM_REPEAT_BYTES_LIMIT + length - 1) / length; };
+    EXPECT_EQ(binds, copies(bindLength));
+    EXPECT_EQ(xs, copies(longLine.size()));
+    std::string capped = "SWMODULE: modul \"longlines\" zapsal tentýž řádek ";
+    EXPECT_NE(log.find(capped + std::to_string(binds) + " krát"), std::string::npos) << log.substr(log.size() - 400);
+    EXPECT_NE(log.find(capped + std::to_string(xs) + " krát"), std::string::npos);
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\": " + std::to_string(200 - binds - xs) +
+                         " opakování řádků nebylo zapsáno do logu.\n");
+}
+
+// A module that writes ever new lines: once it has logged 16 MiB in the run,
+// a line of its own says so and the rest is counted at the run's end.
+TEST_F(ServicesTest, AModuleLogsAtMostItsBytesInARun)
+{
+    std::string log = RunReset("chatty", R"(
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 6000; ++i)
+        M_DEBUG_Printf("%u %256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d\n", i, 0, 0, 0, 0, 0, 0, 0,
+                       0, 0, 0, 0, 0);
+}
+)");
+    std::string silenced = "SWMODULE: modul \"chatty\" zapsal do logu 16 MB, další jeho výstup se do logu v tomto "
+                           "běhu nezapisuje.\n";
+    ASSERT_GE(log.size(), silenced.size());
+    EXPECT_EQ(log.substr(log.size() - silenced.size()), silenced);
+    EXPECT_LE(log.size() - silenced.size(), KOM_MODULE_LOG_LIMIT);
+    EXPECT_GT(log.size(), KOM_MODULE_LOG_LIMIT - 4000);
+    EXPECT_EQ(log.find(silenced), log.size() - silenced.size());
+    EXPECT_EQ(log[log.size() - silenced.size() - 1], '\n');
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    std::string summary = Log();
+    EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\": ", 0), 0u) << summary;
+    EXPECT_NE(summary.find(" bajtů jeho výstupu nebylo zapsáno do logu.\n"), std::string::npos) << summary;
 }
 
 // The reference example's B-dot module counts its seconds in 32 bits: its

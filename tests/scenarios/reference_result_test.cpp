@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include "platform/plat_text.h"
 #include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
 
@@ -50,6 +51,41 @@ TEST(ReferenceScenario, TenTumblingMinutesGiveTheStoredResultsAndLog)
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
     ExpectStored("reference.csv", testsupport::ReadFile(dir + "/reference.csv"));
     ExpectStored("log.txt", LogFromSatellite(log));
+}
+
+}  // namespace
+
+namespace {
+
+// Two bytes of the B-dot image changed make its reset loop over a bind error
+// whose name is 3950 bytes of 0xFF: the start fails with status 1, its
+// message on the terminal, and the log stays below 1 MB with every line ended.
+TEST(ReferenceScenario, AModuleLoopingOverLongLinesWritesABoundedLog)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = scenario::CopyExample("reference", {"bdot"});
+    std::string image = testsupport::ReadFile(dir + "/bdot.img");
+    ASSERT_EQ(image.size(), 65535u);
+    const std::pair<size_t, std::pair<uint8_t, uint8_t>> patches[] = {{0x319, {0x04, 0xBF}}, {0x33A, {0xEF, 0x80}}};
+    for (const auto& [offset, bytes] : patches) {
+        if (static_cast<uint8_t>(image[offset]) != bytes.first) GTEST_SKIP() << "this sdcc builds another image";
+        image[offset] = static_cast<char>(bytes.second);
+    }
+    testsupport::WriteFile(dir + "/bdot.img", image);
+    ASSERT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 1);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    EXPECT_LT(log.size(), 1000000u);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), '\n');
+    for (size_t at = 0, end; at < log.size(); at = end + 1) {
+        end = log.find('\n', at);
+        ASSERT_LT(end - at, 4000u) << "a line of " << end - at << " bytes at " << at;
+    }
+    EXPECT_NE(log.find("SWMODULE: modul \"BDOT\" zapsal tentýž řádek "), std::string::npos);
+    const char* failed = "SATELIT: start palubních modulů pro satelit CUBESAT nebyl úspěšný.";
+    EXPECT_NE(log.find(failed), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(dir + "/stdout.txt").find(PLAT_Cp1250ToUtf8(failed)), std::string::npos);
+    EXPECT_EQ(log.find("Nezruseny"), std::string::npos);
 }
 
 }  // namespace
