@@ -274,7 +274,10 @@ uint32_t MULTIPASS_ReadParameter()
 {
     MEMORY_SetTag("MULTIPASS-parameter-name");
     char* name = IOTXT_ReadQuotedString();
-    if (!name) return 0;
+    if (!name) {
+        LOG_Printf("MULTIPASS: očekávám název parametru v uvozovkách na řádku %d.\n", IOTXT_GetLineNumber());
+        return 0;
+    }
     const char* error = nullptr;
     if (!IOTXT_MatchComma()) error = "MULTIPASS: očekávám čárku a určení typu parametru na řádku %d.\n";
     else if (!IOTXT_MatchWord("RAMP")) error = "MULTIPASS: neznámý typ parametru na řádku %d.\n";

@@ -51,12 +51,14 @@ TEST(SkeletonScenario, TheRunGoesOnToItsEndWhileTheAboutBoxIsOpen)
     EXPECT_EQ(testsupport::ReadFile(p.dir + "/Zendrix.log").find("Nezruseny"), std::string::npos);
 }
 
-// A Multipass.cfg that cannot be read, or whose run would end before it
-// starts, ends the program with status 1 and its message on the terminal.
+// A Multipass.cfg that cannot be read, whose run would end before it starts,
+// or whose parameter has no quoted name, ends the program with status 1 and
+// its message on the terminal.
 TEST(SkeletonScenario, ConfigurationThatFailsToLoadGivesNonZeroStatus)
 {
     const char* files[] = {"StartTime = tomorrow\n",
-                           "StartTime = UT(\"01.01.2006, 12:00\")\nEndTime = UT(\"01.01.2006, 11:00\")\n"};
+                           "StartTime = UT(\"01.01.2006, 12:00\")\nEndTime = UT(\"01.01.2006, 11:00\")\n",
+                           "parameter\n", "parameter x, RAMP\n", "PARAMETER(\"x\")\n"};
     for (const char* multipass : files) {
         Program p = Start("badcfg", nullptr, multipass);
         ASSERT_GT(p.pid, 0);

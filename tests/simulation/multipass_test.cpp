@@ -148,6 +148,11 @@ TEST_F(MultipassTest, ErrorsNameThePhysicalLineAndFailTheLoad)
     } cases[] = {
         {"; note\n\nstarttime = UT(\"01.01.2006, 00:00\")\nspeed = REAL\n", "MULTIPASS: neznámé slovo na řádku 4.\n"},
         {"parameter \"A\" RAMP\n", "MULTIPASS: očekávám čárku a určení typu parametru na řádku 1.\n"},
+        // A parameter without its quoted name.
+        {"; name\nparameter\n", "MULTIPASS: očekávám název parametru v uvozovkách na řádku 2.\n"},
+        {"parameter x, RAMP\n start = 1\n stop = 2\nend\n",
+         "MULTIPASS: očekávám název parametru v uvozovkách na řádku 1.\n"},
+        {"PARAMETER(\"x\")\n", "MULTIPASS: očekávám název parametru v uvozovkách na řádku 1.\n"},
         {"parameter \"A\", LINEAR\n", "MULTIPASS: neznámý typ parametru na řádku 1.\n"},
         {"parameter \"A\", RAMP\n start = \"x\"\nend\n", "MULTIPASS: chybné určení položky START na řádku 2.\n"},
         {"parameter \"A\", RAMP\n begin = 1\nend\n", "MULTIPASS: neznámý parametr RAMP na řádku 2.\n"},
