@@ -21,6 +21,7 @@
 struct NAME_BUILDER {
     char* text;
     uint32_t length;
+    const char* source;   // the name as written
 };
 
 static void PutChars(NAME_BUILDER* out, const char* text, size_t count)
@@ -34,7 +35,7 @@ static const char* PutParameter(NAME_BUILDER* out, const char* afterBracket)
 {
     char* ident = IOTXT_IdentFromString(afterBracket);
     if (!ident) {
-        LOG_Printf("DATAOUT: nedostatek paměti 2 - PreprocessFileName");
+        LOG_Printf("DATAOUT: v názvu souboru \"%s\" se za #( očekává název parametru.\n", out->source);
         return nullptr;
     }
     const char* value = DATAOUT_ParamText(ident);
@@ -49,7 +50,7 @@ static const char* PutParameter(NAME_BUILDER* out, const char* afterBracket)
 char* PreprocessFileName(const char* name)
 {
     MEMORY_SetTag("DATAOUT:PREPROCESS-TMPBUF");
-    NAME_BUILDER out{(char*)POOL_Alloc(DATAOUT_NAME_MAX_CHARS + 1), 0};
+    NAME_BUILDER out{(char*)POOL_Alloc(DATAOUT_NAME_MAX_CHARS + 1), 0, name};
     if (!out.text) {
         LOG_Printf("DATAOUT: nedostatek paměti 1 - PreprocessFileName");
         return nullptr;

@@ -39,7 +39,7 @@ uint32_t ParseGlobalVariable(SW_CONNECTION* connection)
     }
     char* name = ReadName("SWMODULE-global-variable-name");
     if (!name) {
-        LOG_Printf("SWMODULE: Nedostatek paměti na řádku %d.\n", IOTXT_GetLineNumber());
+        LOG_Printf("SWMODULE: Očekávám název globální proměnné v uvozovkách na řádku %d.\n", IOTXT_GetLineNumber());
         return 0;
     }
     SW_GLOBVAR* variable = SWMODULE_FindGlobalVariable(name);

@@ -199,6 +199,8 @@ TEST_F(DataoutFilesTest, FileNamesTakeParametersAndDropLoneHashes)
     POOL_Free(name);
     EXPECT_EQ(PreprocessFileName("out_#(Zeta).csv"), nullptr);
     EXPECT_EQ(TakeLog(), "DATAOUT: parametr \"Zeta\" nenalezen - PreprocessFileName");
+    EXPECT_EQ(PreprocessFileName("out_#(1).csv"), nullptr);
+    EXPECT_EQ(TakeLog(), "DATAOUT: v názvu souboru \"out_#(1).csv\" se za #( očekává název parametru.\n");
 }
 
 TEST_F(DataoutFilesTest, NumbersAndRowsAreCutToTheirRoom)

@@ -203,7 +203,8 @@ TEST_F(SwConnectionTest, EachMalformedConnectionHasItsMessage)
         const char* message;
     } cases[] = {
         {"GLOBAL_VARIABLE \"x\"", "SWMODULE: Očekávám název globální proměnné v závorce na řádku 0.\n"},
-        {"GLOBAL_VARIABLE (x)", "SWMODULE: Nedostatek paměti na řádku 0.\n"},
+        {"GLOBAL_VARIABLE(MagVector_Body_nT_L3)",
+         "SWMODULE: Očekávám název globální proměnné v uvozovkách na řádku 0.\n"},
         {"GLOBAL_VARIABLE (\"Module_System_Time_10ms\"", "SWMODULE: chybí ukončovací závorka na řádku 0.\n"},
         {"MODULE_OUTPUT \"a\", \"b\")", "SWMODULE: Očekávám název závorku na řádku 0.\n"},
         {"MODULE_OUTPUT (a, \"b\")", "SWMODULE: Očekávám název cílového modulu na řádku 0.\n"},
