@@ -15,20 +15,22 @@ struct DRAWLIST_KEYWORD {
     uint32_t dataSize;
     const char* dataTag;
     const char* itemTag;
+    const char* form;         // the values the keyword takes, for the message about a bad line
 };
 
 const DRAWLIST_KEYWORD kKeywords[] = {
-    {"object_size", DRAWLIST_SIZE, sizeof(DRAWLIST_SIZE_DATA), "DRAWLIST:size", "DRAWLIST:item-size"},
-    {"scale", DRAWLIST_SCALE, sizeof(DRAWLIST_SCALE_DATA), "DRAWLIST:scale", "DRAWLIST:item-scale"},
-    {"transmitter_cone", DRAWLIST_CONE, sizeof(DRAWLIST_CONE_DATA), "DRAWLIST:cone", "DRAWLIST:item-cone"},
+    {"object_size", DRAWLIST_SIZE, sizeof(DRAWLIST_SIZE_DATA), "DRAWLIST:size", "DRAWLIST:item-size", "velikost"},
+    {"scale", DRAWLIST_SCALE, sizeof(DRAWLIST_SCALE_DATA), "DRAWLIST:scale", "DRAWLIST:item-scale", "x, y, z"},
+    {"transmitter_cone", DRAWLIST_CONE, sizeof(DRAWLIST_CONE_DATA), "DRAWLIST:cone", "DRAWLIST:item-cone",
+     "vrchol x, y, z, směr x, y, z, délka, poloviční úhel, rgb(r, g, b), alfa 0 až 255"},
     {"texture_quad", DRAWLIST_TEXTURE_QUAD, sizeof(DRAWLIST_TEXTURE_QUAD_DATA), "DRAWLIST:quad",
-     "DRAWLIST:item-quad"},
+     "DRAWLIST:item-quad", "čtyři rohy x, y, z (12 čísel), \"bitmapa\""},
     {"color_quad", DRAWLIST_COLOR_QUAD, sizeof(DRAWLIST_COLOR_QUAD_DATA), "DRAWLIST:quad-color",
-     "DRAWLIST:item-quad-color"},
+     "DRAWLIST:item-quad-color", "čtyři rohy x, y, z (12 čísel), rgb(r, g, b)"},
     {"color_sphere", DRAWLIST_COLOR_SPHERE, sizeof(DRAWLIST_SPHERE_DATA), "DRAWLIST:color-sphere",
-     "DRAWLIST:item-color-sphere"},
+     "DRAWLIST:item-color-sphere", "střed x, y, z, poloměr, rgb(r, g, b)"},
     {"color_line", DRAWLIST_COLOR_LINE, sizeof(DRAWLIST_LINE_DATA), "DRAWLIST:color-line",
-     "DRAWLIST:item-color-line"},
+     "DRAWLIST:item-color-line", "x1, y1, z1, x2, y2, z2, šířka čáry, rgb(r, g, b)"},
 };
 
 void* AllocZeroed(const char* tag, uint32_t size)
@@ -80,8 +82,7 @@ uint32_t ReadTextureQuad(DRAWLIST_TEXTURE_QUAD_DATA* d)
     if (!ReadCorners(d->corners) || !IOTXT_MatchComma()) return 0;
     MEMORY_SetTag("DRAWLIST-bitmap-name");
     d->bitmapName = IOTXT_ReadQuotedString();
-    if (!d->bitmapName) return 0;
-    return DRAWLIST_LoadQuadTexture(d->bitmapName, &d->texture);
+    return d->bitmapName != nullptr;
 }
 
 uint32_t ReadValues(uint32_t kind, void* data)
@@ -120,16 +121,38 @@ void Append(DRAWLIST_OBJECT* object, DRAWLIST_ITEM* item)
     object->count++;
 }
 
+// The line's values into the item's record, and a texture quad's bitmap;
+// 0 after one message naming the line and the file.
+uint32_t ReadItemData(const DRAWLIST_KEYWORD& k, DRAWLIST_ITEM* item, const char* fileName)
+{
+    int line = static_cast<int>(IOTXT_GetLineNumber());
+    if (!ReadValues(k.kind, item->data)) {
+        LOG_Printf("DRAWLIST: chybné hodnoty položky %s na řádku %d souboru \"%s\", očekává se: %s.\n", k.word, line,
+                   fileName, k.form);
+        return 0;
+    }
+    if (k.kind != DRAWLIST_TEXTURE_QUAD) return 1;
+    auto* quad = static_cast<DRAWLIST_TEXTURE_QUAD_DATA*>(item->data);
+    if (DRAWLIST_LoadQuadTexture(quad->bitmapName, &quad->texture)) return 1;
+    LOG_Printf("DRAWLIST: bitmapu \"%s\" nelze načíst na řádku %d souboru \"%s\".\n", quad->bitmapName, line,
+               fileName);
+    return 0;
+}
+
 // Reads one line's item and appends it; 0 on any failure (the item is freed).
-uint32_t ReadItem(DRAWLIST_OBJECT* object)
+uint32_t ReadItem(DRAWLIST_OBJECT* object, const char* fileName)
 {
     for (const DRAWLIST_KEYWORD& k : kKeywords) {
         if (!IOTXT_MatchWord(k.word)) continue;
         DRAWLIST_ITEM* item = static_cast<DRAWLIST_ITEM*>(AllocZeroed(k.itemTag, sizeof(DRAWLIST_ITEM)));
-        if (!item) return 0;
+        if (item) item->data = AllocZeroed(k.dataTag, k.dataSize);
+        if (!item || !item->data) {
+            LOG_Printf("DRAWLIST: nedostatek paměti na řádku %d souboru \"%s\".\n", IOTXT_GetLineNumber(), fileName);
+            if (item) POOL_Free(item);
+            return 0;
+        }
         item->kind = k.kind;
-        item->data = AllocZeroed(k.dataTag, k.dataSize);
-        if (!item->data || !ReadValues(k.kind, item->data)) {
+        if (!ReadItemData(k, item, fileName)) {
             DRAWLIST_FreeItem(item);
             return 0;
         }
@@ -145,14 +168,18 @@ uint32_t ReadItem(DRAWLIST_OBJECT* object)
 uint32_t DRAWLIST_Load(const char* fileName, DRAWLIST_OBJECT** out)
 {
     auto* object = static_cast<DRAWLIST_OBJECT*>(AllocZeroed("DRAWLIST:drawlistobject", sizeof(DRAWLIST_OBJECT)));
-    if (!object) return 0;
+    if (!object) {
+        LOG_Printf("DRAWLIST: nedostatek paměti pro definici objektu ze souboru \"%s\".\n", fileName);
+        return 0;
+    }
     LOG_Printf("DRAWLIST: načítá se definice objektu ze souboru \"%s\".\n", fileName);
     if (!IOTXT_OpenFile(fileName)) {
+        LOG_Printf("DRAWLIST: soubor \"%s\" nelze otevřít.\n", fileName);
         POOL_Free(object);
         return 0;
     }
     while (IOTXT_NextLine()) {
-        if (!ReadItem(object)) {
+        if (!ReadItem(object, fileName)) {
             IOTXT_CloseFile();
             DRAWLIST_Free(object);
             return 0;

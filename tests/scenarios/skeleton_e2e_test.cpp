@@ -73,23 +73,33 @@ TEST(SkeletonScenario, ConfigurationThatFailsToLoadGivesNonZeroStatus)
 }
 
 // A texture or draw list of Objects.cfg that does not load, with the 3-D view
-// on: the satellite's line is reported on the terminal, the program ends with
-// status 1 and leaves nothing allocated.
+// on: the satellite's line is reported on the terminal, after the draw list's
+// file, line and fault, the program ends with status 1 and leaves nothing
+// allocated.
 TEST(SkeletonScenario, SatelliteGraphicsThatDoNotLoadAreReported)
 {
     const char* const texture = "SAT: chyba načtení souboru textury na řádku 4.";
     const char* const drawList = "SAT: chyba načtení definičního souboru grafiky na řádku 4.";
-    const std::pair<const char*, const char*> cases[] = {{"SPHERETEXTURED, 0.05, \"missing.bmp\"", texture},
-                                                         {"USER, \"missing.def\"", drawList},
-                                                         {"USER, \"number.def\"", drawList},
-                                                         {"USER, \"quad.def\"", drawList}};
-    for (const auto& [model, message] : cases) {
+    struct CASE {
+        const char* model;
+        const char* message;
+        const char* cause;
+    };
+    const CASE cases[] = {
+        {"SPHERETEXTURED, 0.05, \"missing.bmp\"", texture, texture},
+        {"USER, \"missing.def\"", drawList, "DRAWLIST: soubor \"missing.def\" nelze otevřít."},
+        {"USER, \"number.def\"", drawList,
+         "DRAWLIST: chybné hodnoty položky color_sphere na řádku 2 souboru \"number.def\", očekává se: střed x, y, z, "
+         "poloměr, rgb(r, g, b)."},
+        {"USER, \"quad.def\"", drawList,
+         "DRAWLIST: bitmapu \"bad.bmp\" nelze načíst na řádku 1 souboru \"quad.def\"."}};
+    for (const auto& [model, message, cause] : cases) {
         std::string dir = testsupport::MakeTempDir("graphics");
         testsupport::InstallModelPair(dir);
         testsupport::WriteFile(dir + "/Objects.cfg", "satelit\n name = \"SAT\"\n orbit_model = SIMPLE_KEPLER\n"
                                                      " graphics_model = " + std::string(model) + "\n" +
                                                          testsupport::kModelPairLines + "end\n");
-        testsupport::WriteFile(dir + "/number.def", "color_sphere 0, 0, 0, x, rgb(1, 2, 3)\n");
+        testsupport::WriteFile(dir + "/number.def", "object_size 1\ncolor_sphere 0, 0, 0, x, rgb(1, 2, 3)\n");
         testsupport::WriteFile(dir + "/quad.def", "texture_quad 0,0,0, 1,0,0, 1,1,0, 0,1,0, \"bad.bmp\"\n");
         testsupport::WriteFile(dir + "/bad.bmp", "BM not a bitmap");
         testsupport::WriteFile(dir + "/Orbit.cfg", "Draw_Sun = NE\nDraw_Moon = NE\nDraw_stars = NE\n");
@@ -99,6 +109,7 @@ TEST(SkeletonScenario, SatelliteGraphicsThatDoNotLoadAreReported)
         EXPECT_EQ(Wait(p, 20000), 1) << model;
         std::string out = testsupport::ReadFile(dir + "/stdout.txt");
         EXPECT_NE(out.find(PLAT_Cp1250ToUtf8(message)), std::string::npos) << model << "\n" << out;
+        EXPECT_NE(out.find(PLAT_Cp1250ToUtf8(cause)), std::string::npos) << model << "\n" << out;
         EXPECT_EQ(testsupport::ReadFile(dir + "/Zendrix.log").find("Nezruseny"), std::string::npos) << model;
     }
 }

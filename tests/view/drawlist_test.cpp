@@ -82,3 +82,32 @@ TEST_F(Drawlist, FailuresLeaveNothingBehind)
     EXPECT_EQ(empty->count, 0u);
     DRAWLIST_Free(empty);
 }
+
+// Each failed load says which file, which line and what the line must hold.
+TEST_F(Drawlist, FailuresNameTheFileTheLineAndTheValuesExpected)
+{
+    struct CASE {
+        const char* text;
+        const char* message;
+    };
+    const CASE cases[] = {
+        {"object_size 2\ncolor_sphere 0, 0, 1, big, rgb(1, 2, 3)\n",
+         "DRAWLIST: chybné hodnoty položky color_sphere na řádku 2 souboru \"shape.def\", očekává se: střed x, y, z, "
+         "poloměr, rgb(r, g, b).\n"},
+        {"; cone\n\ntransmitter_cone 0, 0, 0, 0, 0, 1, 5, 15, rgb(1, 2, 3), 256\n",
+         "DRAWLIST: chybné hodnoty položky transmitter_cone na řádku 3 souboru \"shape.def\", očekává se: vrchol x, y, "
+         "z, směr x, y, z, délka, poloviční úhel, rgb(r, g, b), alfa 0 až 255.\n"},
+        {"texture_quad 0,0,0, 1,0,0, 1,1,0, 0,1,0, panel.bmp\n",
+         "DRAWLIST: chybné hodnoty položky texture_quad na řádku 1 souboru \"shape.def\", očekává se: čtyři rohy x, y, "
+         "z (12 čísel), \"bitmapa\".\n"},
+    };
+    for (const CASE& c : cases) {
+        LOG_Init();
+        EXPECT_EQ(Load(c.text), nullptr) << c.text;
+        EXPECT_NE(LogText().find(c.message), std::string::npos) << LogText();
+    }
+    LOG_Init();
+    DRAWLIST_OBJECT* missing = nullptr;
+    EXPECT_EQ(DRAWLIST_Load("no_such_shape.def", &missing), 0u);
+    EXPECT_NE(LogText().find("DRAWLIST: soubor \"no_such_shape.def\" nelze otevřít.\n"), std::string::npos);
+}
