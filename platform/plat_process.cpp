@@ -111,8 +111,10 @@ void PLAT_InstallStopSignals()
     g_signalsInstalled = true;
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    // A closed terminal or a dropped remote session (SIGHUP) and Ctrl+\ (SIGQUIT)
+    // end the program as Ctrl+C does, so that no result row is lost.
+    for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&set, stop);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue()).detach();
 }

@@ -15,6 +15,6 @@ uint32_t PLAT_IsHeadless();
 // inside a scenario folder runs that scenario), /proc/self/exe otherwise.
 // Cut to fit the buffer; returns the length written.
 uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
-// SIGINT and SIGTERM then act as F10: a WM_SYSKEYDOWN of VK_F10 is posted to
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT then act as F10: a WM_SYSKEYDOWN of VK_F10 is posted to
 // the calling thread's queue. Call before any other thread is started.
 void PLAT_InstallStopSignals();

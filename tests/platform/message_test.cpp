@@ -202,7 +202,7 @@ TEST_F(MessageTest, VirtualTimeMovesOnlyWhenTheQueueIsEmpty)
 TEST_F(MessageTest, StopSignalsActAsF10)
 {
     PLAT_InstallStopSignals();
-    for (int stop : {SIGTERM, SIGINT}) {
+    for (int stop : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         kill(getpid(), stop);
         MSG msg;
         ASSERT_TRUE(PLAT_GetMessage(&msg));
