@@ -359,8 +359,15 @@ void DATAOUT_WriteDue()
     }
 }
 
+// Every file of a run exists after it: an interval file that no row was due
+// for still gets its header, and holds no rows of an earlier run.
 void DATAOUT_Finish()
 {
+    for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
+        if (file->results || !file->headerPending || file->type != DATAOUT_FILE_CSV) continue;
+        DATAOUT_WriteHeader(file);
+        file->headerPending = 0;
+    }
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next)
         if (file->results && file->type == DATAOUT_FILE_CSV) DATAOUT_WriteRow(file);
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) DATAOUT_FlushFile(file);

@@ -16,6 +16,7 @@
 #include "simulation/orbit.h"
 #include "simulation/orbit_step.h"
 #include "simulation/sats.h"
+#include "simulation/tick.h"
 #include "view/bmp.h"
 #include "view/ogw.h"
 
@@ -134,8 +135,10 @@ uint32_t StartRun(MAIN_RUN* run)
 // still exist, before ORBIT_DoneRun frees them.
 void EndRun(MAIN_RUN* run, uint32_t failed)
 {
-    if (!failed && run->dataOutputStarted)
+    if (!failed && run->dataOutputStarted) {
+        MAIN_StepForDueRows();
         DATAOUT_Finish();
+    }
     if (!failed)
         ORBIT_Stop();
     if (PLAT_IsWindow(run->mainWindow))

@@ -5,6 +5,9 @@
 
 // Handles one MAIN_TICK message of the main window.
 void MAIN_Tick();
+// At the end of a run: when result rows are due at the clock that no step has
+// written (the run ends before its first tick), makes the step at the clock.
+void MAIN_StepForDueRows();
 // 1 when the clock has reached the next point of the node grid (one node period
 // after the last node update, which then moves on to the grid point reached).
 uint32_t MAIN_IsNodeUpdateDue();

@@ -105,6 +105,24 @@ TEST_F(DataoutFilesTest, StartAlignsToTheDayGridAlsoFromBeforeTheClocksDay)
     DATAOUT_Finish();
 }
 
+// A run that ends before a file's first row still leaves the file, with its
+// header and none of the rows an earlier run wrote into it.
+TEST_F(DataoutFilesTest, EveryFileOfARunHasItsHeaderAfterIt)
+{
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 0, 0);
+    ASSERT_EQ(Load("datafile CSV, \"late.csv\"\n interval = 10m\n starttime = TIME_FROM_START(1h)\nend\n"), 1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    for (int i = 0; i < 8; ++i) Step(600000);
+    DATAOUT_Finish();
+    EXPECT_EQ(CountOf(ReadFile("late.csv"), "\n"), 1 + 3);   // rows at 1 h, 1 h 10 and 1 h 20
+
+    g_simClock.clock = MsOf(2006, 1, 1, 12, 0, 0, 0);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    Step(600000);
+    DATAOUT_Finish();
+    EXPECT_EQ(ReadFile("late.csv"), kTimeTitles + "\n");
+}
+
 // A results file gets its header when it is read and one row per run.
 TEST_F(DataoutFilesTest, MultipassRunsPutParameterValuesInFileNames)
 {

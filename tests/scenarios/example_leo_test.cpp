@@ -1,12 +1,15 @@
 // The example scenario as a user runs it: headless, in virtual time, one day
 // of a satellite in low Earth orbit at the fastest speed.
 #include <gtest/gtest.h>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <sys/wait.h>
 #include <vector>
 #include <unistd.h>
@@ -15,9 +18,10 @@
 
 namespace {
 
-int RunProgramIn(const std::string& dir)
+int RunProgramIn(const std::string& dir, const std::string& environment = "")
 {
-    std::string command = "cd '" + dir + "' && ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 ./orbit > stdout.txt 2>&1";
+    std::string command =
+        "cd '" + dir + "' && " + environment + " ORBIT_HEADLESS=1 ORBIT_VIRTUAL_TIME=1 ./orbit > stdout.txt 2>&1";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -122,6 +126,42 @@ TEST(ExampleScenario, LeoRunsOneDayAndRecordsItsRows)
     EXPECT_NE(rows.find("\"01.01.2006, 00:10.00.000\";0,1666667;"), std::string::npos);
     EXPECT_NE(rows.find("\"02.01.2006, 00:00.00.000\";24,0000000;"), std::string::npos);
     CheckTrack(dir);
+
+    // Ended at once, before its first tick (Alt+X): every result file is
+    // there, the track with its header and the very row of the whole run.
+    std::string start = rows.substr(0, rows.find('\n', rows.find('\n') + 1) + 1);
+    ASSERT_EQ(RunProgramIn(dir, "ORBIT_TEST_COMMANDS=0:105"), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    EXPECT_EQ(testsupport::ReadFile(dir + "/leo_track.csv"), start);
+    EXPECT_EQ(ReadTable(dir + "/leo_summary.csv").size(), 1u);
+}
+
+// A closed terminal (SIGHUP) or Ctrl+\ (SIGQUIT) in the middle of a ten-day
+// run ends it as SIGTERM does: status 0, whole rows, the run's summary in the
+// log.
+TEST(ExampleScenario, LeoEndsOnHangupAndQuitWithWholeRows)
+{
+    for (int stop : {SIGHUP, SIGQUIT}) {
+        std::string dir = scenario::CopyExample("leo");
+        testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"01.01.2006, 00:00\")\n"
+                                                       "endtime = UT(\"11.01.2006, 00:00\")\n"
+                                                       "simulationspeed = FASTEST\n");
+        scenario::Program p = scenario::StartIn(dir);
+        ASSERT_GT(p.pid, 0);
+        ASSERT_TRUE(scenario::WaitForFile(dir + "/leo_track.csv", 20000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        kill(p.pid, stop);
+        ASSERT_EQ(scenario::Wait(p, 20000), 0) << stop << "\n" << testsupport::ReadFile(dir + "/stdout.txt");
+        std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+        EXPECT_NE(log.find("Satelit LEO: "), std::string::npos) << log;
+        std::string rows = testsupport::ReadFile(dir + "/leo_track.csv");
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), '\n');
+        auto table = ReadTable(dir + "/leo_track.csv");
+        ASSERT_GE(table.size(), 1u);
+        EXPECT_LT(table.size(), 1441u) << "the run went on to its end";
+        for (const auto& row : table) EXPECT_EQ(row.size(), table.front().size());
+        EXPECT_EQ(ReadTable(dir + "/leo_summary.csv").size(), 1u);
+    }
 }
 
 }  // namespace

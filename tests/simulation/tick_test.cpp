@@ -408,3 +408,24 @@ TEST_F(TickRunTest, FastestRunCoversTheDefaultTenDaysInFiftyTicks)
     EXPECT_EQ(g_simClock.realTotal, 51u * 20u);
     EXPECT_EQ(g_simClock.clock, kDefaultStart + kTenDays);
 }
+
+namespace {
+
+// A run that ends before its first tick gets the step at its start, in which
+// the row due there is written from the models' state at that time; after a
+// tick, or without a row due, the end of the run makes no step.
+TEST_F(TickTest, ARunEndingBeforeItsFirstTickStillWritesItsStartRow)
+{
+    g_rowsDue = {kStart, kStart + 100};
+    MAIN_StepForDueRows();
+    EXPECT_EQ(g_order, (std::vector<std::string>{"row 0"}));
+    EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0}));
+    EXPECT_EQ(g_simClock.clock, kStart);
+    MAIN_StepForDueRows();
+    TickAfter(40);
+    MAIN_StepForDueRows();
+    EXPECT_EQ(g_order, (std::vector<std::string>{"row 0"}));
+    EXPECT_EQ(Since(g_attitudeClocks), (std::vector<TIME_MS>{0, 10, 20, 30, 40}));
+}
+
+}  // namespace
