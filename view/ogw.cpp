@@ -22,6 +22,11 @@ namespace {
 constexpr uint32_t OGW_DEFAULT_STYLE = 0x80000000u | 0x10000000u | 0x00C00000u | 0x00080000u;
 constexpr uint32_t OGW_JOIN_GRACE_MS = 500;
 constexpr uint32_t OGW_DISABLE_WAIT_MS = 1000;
+// A frame may take seconds when other programs keep every processor busy (the
+// render thread gives way to everything): past the waits above the owner logs
+// and waits on, up to this, rather than free what the frame still draws from.
+// Only a render thread stuck for good is left running.
+constexpr uint32_t OGW_STUCK_FRAME_MS = 30000;
 constexpr uint32_t OGW_IDLE_POLL_MS = 5;
 constexpr uint32_t OGW_FRAME_MS = 20;
 constexpr uint32_t OGW_FAST_FRAME_MS = 15;
@@ -476,9 +481,26 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     w->drawingEnabled = 0;
     Signal(w, w->disableRequest, 1);
     std::unique_lock<std::mutex> lock(w->wakeMutex);
-    if (!w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS),
-                          [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; }))
-        LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+    auto acknowledged = [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; };
+    if (w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS), acknowledged)) return;
+    LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+    w->wake.wait_for(lock, std::chrono::milliseconds(OGW_STUCK_FRAME_MS - OGW_DISABLE_WAIT_MS), acknowledged);
+}
+
+// Waits while the thread runs, up to the given time since start; 1 when it ended.
+static uint32_t AwaitThreadEnd(PLAT_THREAD* thread, uint32_t start, uint32_t bound)
+{
+    while (PLAT_IsThreadRunning(thread) && PLAT_GetTickCount() - start < bound) PLAT_Sleep(1);
+    return !PLAT_IsThreadRunning(thread);
+}
+
+// The render thread's end, waited for past the grace (logged) up to the bound.
+static void AwaitRenderThreadEnd(PLAT_THREAD* thread)
+{
+    uint32_t start = PLAT_GetTickCount();
+    if (AwaitThreadEnd(thread, start, OGW_JOIN_GRACE_MS)) return;
+    LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, čeká se na ně.\n", OGW_JOIN_GRACE_MS);
+    AwaitThreadEnd(thread, start, OGW_STUCK_FRAME_MS);
 }
 
 void OGW_StopDrawingSoon(OGW_WINDOW* w)
@@ -508,11 +530,12 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
         Signal(w, w->stopRequest, 1);
         PLAT_THREAD* thread = w->renderThread;
         w->renderThread = nullptr;
-        if (!PLAT_JoinThread(thread, OGW_JOIN_GRACE_MS)) {
+        AwaitRenderThreadEnd(thread);
+        if (!PLAT_JoinThread(thread, 0)) {
             // The thread may still use the record, its context and its
             // writer: they stay allocated rather than freed under it.
             LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, okno nebylo uvolněno.\n",
-                          OGW_JOIN_GRACE_MS);
+                          OGW_STUCK_FRAME_MS);
             return;
         }
     }
