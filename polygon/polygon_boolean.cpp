@@ -385,6 +385,7 @@ void GroupEnds(BOOLEAN_OP& bo)
     bo.info.assign(nPoints, POINT_INFO{});
     bo.outGroup.assign(bo.rings.at.size(), 0);
     bo.groups.clear();
+    bo.groups.reserve(bo.ends.size());   // at most one group per end
     for (uint32_t p = 0; p < nPoints; p++) {
         POINT_INFO& info = bo.info[p];
         info.firstGroup = uint32_t(bo.groups.size());
