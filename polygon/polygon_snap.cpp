@@ -319,7 +319,6 @@ void InsertStarts(SWEEP& sw)
             return __int128(t.dy) * s.dx < __int128(s.dy) * t.dx;
         });
         InsertAt(sw, int32_t(at - sw.status.begin()), seg);
-        sw.work.push_back(seg);
         sw.touched.push_back(seg);
     }
 }
@@ -330,17 +329,14 @@ void RemoveEnds(SWEEP& sw)
         int32_t i = sw.segs[seg].pos;
         POLYGON_Require(i >= 0);
         EraseAt(sw, i);
-        if (i > 0) {
-            sw.work.push_back(sw.status[i - 1]);
+        if (i > 0)
             sw.touched.push_back(sw.status[i - 1]);
-        }
-        if (i < int32_t(sw.status.size())) {
-            sw.work.push_back(sw.status[i]);
+        if (i < int32_t(sw.status.size()))
             sw.touched.push_back(sw.status[i]);
-        }
     }
-    // Segments that crossed left of X were checked there; check them again on
-    // the right half of the column.
+    // Every segment touched in the column is checked on its right half: new
+    // ones and new neighbours, and those that crossed left of X, checked
+    // there already.
     for (uint32_t seg : sw.touched)
         sw.work.push_back(seg);
 }
