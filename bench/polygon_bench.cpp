@@ -15,6 +15,8 @@
 //   jittered by half the vertex spacing: a few crossings;
 // - "spiky": radius uniform in R/2 .. R: some 10^5 crossings and tens of
 //   thousands of result contours.
+// "HoleCheck" times the check, made for both operands of every operation,
+// that the hole of one operand lies inside its outer contour.
 #include <benchmark/benchmark.h>
 #include <polyclipping/clipper.hpp>
 #include <algorithm>
@@ -211,6 +213,20 @@ void Clipper(benchmark::State& state, Family family, int op)
     state.counters["contours"] = double(contours);
     state.counters["vertices"] = double(vertices);
 }
+
+// The check that every hole of an operand lies inside its outer contour, which
+// each boolean operation makes for both operands.
+void HoleCheck(benchmark::State& state, Family family)
+{
+    const Pair& pair = Operands(family);
+    for (auto _ : state) {
+        int code = POLYGON_Catch([&] { POLYGON_CheckHoles(pair.a.area); });
+        if (code != POLYGON_OK)
+            state.SkipWithError("hole check failed");
+    }
+}
+BENCHMARK_CAPTURE(HoleCheck, outline, OUTLINE)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(HoleCheck, spiky, SPIKY)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 #define POLYGON_BOOLEAN_BENCH(family, op, name)                                                      \
     BENCHMARK_CAPTURE(Ours, name, family, op)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime(); \

@@ -385,18 +385,24 @@ void GroupEnds(BOOLEAN_OP& bo)
     bo.info.assign(nPoints, POINT_INFO{});
     bo.outGroup.assign(bo.rings.at.size(), 0);
     bo.groups.clear();
+    bo.groups.reserve(bo.ends.size());   // at most one group per end
     for (uint32_t p = 0; p < nPoints; p++) {
         POINT_INFO& info = bo.info[p];
         info.firstGroup = uint32_t(bo.groups.size());
+        int64_t nearest = 0;   // the distance of the group's nearest point, |dx| + |dy|
         for (uint32_t e = bo.endStart[p]; e < bo.endStart[p + 1]; e++) {
             const EDGE_END& end = bo.ends[e];
-            if (e == bo.endStart[p] || CompareDirections(bo.ends[e - 1].dx, bo.ends[e - 1].dy, end.dx, end.dy) != 0)
+            int64_t distance = std::abs(int64_t(end.dx)) + std::abs(int64_t(end.dy));
+            if (e == bo.endStart[p] || CompareDirections(bo.ends[e - 1].dx, bo.ends[e - 1].dy, end.dx, end.dy) != 0) {
                 bo.groups.push_back(END_GROUP{{0, 0}, {0, 0}, end.other});
+                nearest = distance;
+            }
             END_GROUP& g = bo.groups.back();
             g.net[end.operand] += end.kind;
-            if (std::abs(int64_t(end.dx)) + std::abs(int64_t(end.dy)) <
-                std::abs(int64_t(bo.pixels[g.nearest].x) - bo.pixels[p].x) + std::abs(int64_t(bo.pixels[g.nearest].y) - bo.pixels[p].y))
+            if (distance < nearest) {
                 g.nearest = end.other;
+                nearest = distance;
+            }
             if (end.kind > 0)
                 bo.outGroup[end.vertex] = uint32_t(bo.groups.size() - 1);
         }

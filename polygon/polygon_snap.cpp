@@ -122,21 +122,27 @@ struct SWEEP {
 };
 
 // Ends and starts carry no side keys: their order is x, y, type and creation,
-// x, y and type packed into a 44-bit key sorted by a stable radix sort.
+// x, y and type packed into a 44-bit key sorted by a stable radix sort. The
+// events are made in that order from the keys: segment i's start is created
+// as event 2 i, its end as 2 i + 1.
 void SortEnds(SWEEP& sw)
 {
     constexpr int DIGIT_BITS = 11;
     constexpr uint32_t DIGITS = 1u << DIGIT_BITS;
+    constexpr uint64_t COORD_MASK = (uint64_t(1) << 20) - 1;
     struct SORT_KEY {
         uint64_t key;
         uint32_t index;
     };
-    size_t n = sw.endEvents.size();
+    auto keyOf = [](const POLYGON_IPOINT& p, uint32_t type) {
+        uint64_t x = uint64_t(int64_t(p.x) - POLYGON_INT20_MIN), y = uint64_t(int64_t(p.y) - POLYGON_INT20_MIN);
+        return x << 22 | y << 2 | type;
+    };
+    size_t n = 2 * sw.input->size();
     std::unique_ptr<SORT_KEY[]> keys(new SORT_KEY[n]), spare(new SORT_KEY[n]);
-    for (uint32_t i = 0; i < n; i++) {
-        const SWEEP_EVENT& e = sw.endEvents[i];
-        uint64_t x = uint64_t(int64_t(e.x) - POLYGON_INT20_MIN), y = uint64_t(int64_t(e.y) - POLYGON_INT20_MIN);
-        keys[i] = SORT_KEY{x << 22 | y << 2 | (e.flags & EVENT_TYPE_MASK), i};
+    for (uint32_t i = 0; i < sw.input->size(); i++) {
+        keys[2 * i] = SORT_KEY{keyOf((*sw.input)[i].a, EVENT_START), 2 * i};
+        keys[2 * i + 1] = SORT_KEY{keyOf((*sw.input)[i].b, EVENT_END), 2 * i + 1};
     }
     uint32_t count[DIGITS];
     for (int shift = 0; shift < 44; shift += DIGIT_BITS) {
@@ -153,11 +159,15 @@ void SortEnds(SWEEP& sw)
             spare[count[(keys[i].key >> shift) & (DIGITS - 1)]++] = keys[i];
         keys.swap(spare);
     }
-    std::vector<SWEEP_EVENT> sorted;
-    sorted.reserve(n);
-    for (size_t i = 0; i < n; i++)
-        sorted.push_back(sw.endEvents[keys[i].index]);
-    sw.endEvents.swap(sorted);
+    sw.endEvents.reserve(n);
+    for (size_t i = 0; i < n; i++) {
+        uint64_t key = keys[i].key;
+        int32_t x = int32_t(int64_t(key >> 22) + POLYGON_INT20_MIN);
+        int32_t y = int32_t(int64_t((key >> 2) & COORD_MASK) + POLYGON_INT20_MIN);
+        uint32_t seg = keys[i].index / 2;
+        sw.endEvents.push_back(SWEEP_EVENT{keys[i].index, x, y, uint32_t(key & EVENT_TYPE_MASK), seg, seg});
+    }
+    sw.serial = uint32_t(n);
 }
 
 void PushCrossing(SWEEP& sw, int32_t x, int32_t y, uint32_t flags, uint32_t seg, uint32_t other)
@@ -309,7 +319,6 @@ void InsertStarts(SWEEP& sw)
             return __int128(t.dy) * s.dx < __int128(s.dy) * t.dx;
         });
         InsertAt(sw, int32_t(at - sw.status.begin()), seg);
-        sw.work.push_back(seg);
         sw.touched.push_back(seg);
     }
 }
@@ -320,17 +329,14 @@ void RemoveEnds(SWEEP& sw)
         int32_t i = sw.segs[seg].pos;
         POLYGON_Require(i >= 0);
         EraseAt(sw, i);
-        if (i > 0) {
-            sw.work.push_back(sw.status[i - 1]);
+        if (i > 0)
             sw.touched.push_back(sw.status[i - 1]);
-        }
-        if (i < int32_t(sw.status.size())) {
-            sw.work.push_back(sw.status[i]);
+        if (i < int32_t(sw.status.size()))
             sw.touched.push_back(sw.status[i]);
-        }
     }
-    // Segments that crossed left of X were checked there; check them again on
-    // the right half of the column.
+    // Every segment touched in the column is checked on its right half: new
+    // ones and new neighbours, and those that crossed left of X, checked
+    // there already.
     for (uint32_t seg : sw.touched)
         sw.work.push_back(seg);
 }
@@ -471,7 +477,6 @@ void Snap(SWEEP& sw)
 void Run(SWEEP& sw)
 {
     sw.segs.reserve(sw.input->size());
-    sw.endEvents.reserve(2 * sw.input->size());
     sw.emitted.reserve(2 * sw.input->size() + 16);
     for (uint32_t i = 0; i < sw.input->size(); i++) {
         const POLYGON_SNAPSEG& in = (*sw.input)[i];
@@ -480,8 +485,6 @@ void Run(SWEEP& sw)
         POLYGON_Require(!POLYGON_IntLess(in.b, in.a));
         sw.segs.push_back(
             SWEEP_SEG{in.a.x, in.a.y, in.b.x, in.b.y, int64_t(in.b.x) - in.a.x, int64_t(in.b.y) - in.a.y, -1, 0, 0, -1});
-        sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.a.x, in.a.y, EVENT_START, i, i});
-        sw.endEvents.push_back(SWEEP_EVENT{sw.serial++, in.b.x, in.b.y, EVENT_END, i, i});
     }
     SortEnds(sw);
     while (sw.nextEnd < sw.endEvents.size() || !sw.crossings.empty()) {

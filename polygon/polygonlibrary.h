@@ -350,10 +350,13 @@ int POLYGON_PointInContour2(const POLYGON_CONTOUR* contour, int64_t x2, int64_t 
 // The same against a whole ring by the even-odd rule over all contours.
 int POLYGON_PointInArea2(const POLYGON_AREA* area, int64_t x2, int64_t y2);
 // Whether grid contour inner lies wholly inside grid contour outer (touching
-// allowed; a simple outer contour of either orientation).
+// allowed; a simple outer contour of either orientation). Costs
+// O((n + m) log(n + m)) for a simple outer contour of n vertices and an inner
+// one of m that neither crosses nor overlaps itself.
 bool POLYGON_ContourInside(const POLYGON_CONTOUR* inner, const POLYGON_CONTOUR* outer);
 // Raises 3 unless every hole of every area lies wholly inside the area's
-// outer contour (a checked grid ring, POLYGON_CheckGridArea).
+// outer contour (a checked grid ring, POLYGON_CheckGridArea). All holes of an
+// area are checked in one sweep.
 void POLYGON_CheckHoles(const POLYGON_AREA* area);
 // Inserts a checked grid contour into a ring: an outer boundary opens a new
 // area at the end of the ring; a hole goes right after the outer contour of
