@@ -323,6 +323,10 @@ void SATELIT_NewtonStep(SATELIT* sat, const SAT_ORBIT_POINT* from, TIME_MS t, VE
 void SATELIT_PointMassGravity(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
 // A third body's pull on the satellite less its pull on the Earth (m/s^2).
 void SATELIT_ThirdBodyAcceleration(const VEC3* position, const VEC3* body, double mass, VEC3* acceleration);
+// An analytic orbit model (the Kepler models, SGP0 to SDP8) at t; 0 for the
+// NEWTON integration and other codes, which need the state before.
+uint32_t SATELIT_EvaluateModel(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* velocity);
+uint32_t SATELIT_IsFiniteState(const VEC3* position, const VEC3* velocity);
 // The field (nT, ECI) and the air density (kg/m^3) at a point of the orbit at
 // time t, from the satellite's field and atmosphere models.
 void SATELIT_EnvironmentAtPoint(const SATELIT* sat, SAT_ORBIT_POINT* point);
@@ -348,6 +352,8 @@ void SATELIT_OrbitFrame(const VEC3* position, const VEC3* velocity, VEC3 axes[3]
 // The rotation that turns the local geodetic north-east-down frame at an ECI
 // position into ECI, at the Earth rotation angle theta (deg).
 void SATELIT_NedToEci(const VEC3* position, double theta, MAT33* m);
+// An ECI field (nT) in that frame's north, east and down components.
+VEC3 SATELIT_FieldInNed(const VEC3* position, double theta, const VEC3* fieldEci);
 // The illumination (% of the Sun's disc) at a position for a Sun vector (km, ECI).
 double SATELIT_Illumination(const VEC3* position, const VEC3* sunVector);
 double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* velocity);

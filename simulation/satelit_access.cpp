@@ -52,12 +52,7 @@ SAT_ORBIT_POINT EnvironmentNow(const SATELIT* sat)
 VEC3 FieldMagNow(const SATELIT* sat)
 {
     SAT_ORBIT_POINT env = EnvironmentNow(sat);
-    MAT33 ned;
-    SATELIT_NedToEci(&env.position, ORBIT_EarthRotationAngleAt(g_simClock.clock), &ned);
-    MAT_Transpose(&ned);
-    VEC3 out;
-    MAT_MulVectorTo(&ned, &env.fieldEci, &out);
-    return out;
+    return SATELIT_FieldInNed(&env.position, ORBIT_EarthRotationAngleAt(g_simClock.clock), &env.fieldEci);
 }
 
 struct GEOCENTRIC {

@@ -66,27 +66,27 @@ void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ORBIT_POIN
     out->airDensity = span->density[0] + u * span->density[1];
 }
 
-namespace {
+uint32_t SATELIT_IsFiniteState(const VEC3* position, const VEC3* velocity)
+{
+    auto finite = [](const VEC3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); };
+    return finite(*position) && finite(*velocity);
+}
 
-bool IsFinite(const VEC3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// The analytic models at t; false for the integration and other codes.
-bool EvaluateModel(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* velocity)
+uint32_t SATELIT_EvaluateModel(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* velocity)
 {
     switch (sat->orbitModel) {
-    case ORBIT_MODEL_SIMPLE_KEPLER: KEPLER_PropagateSimple(&sat->kepler, t, position, velocity); break;
-    case ORBIT_MODEL_ENHANCED_KEPLER: KEPLER_PropagateEnhanced(&sat->kepler, t, position, velocity); break;
+    case ORBIT_MODEL_SIMPLE_KEPLER: KEPLER_PropagateSimple(&sat->kepler, t, position, velocity); return 1;
+    case ORBIT_MODEL_ENHANCED_KEPLER: KEPLER_PropagateEnhanced(&sat->kepler, t, position, velocity); return 1;
     case ORBIT_MODEL_SGP0:
     case ORBIT_MODEL_SGP4:
     case ORBIT_MODEL_SDP4:
     case ORBIT_MODEL_SGP8:
-    case ORBIT_MODEL_SDP8: KEPLER_PropagateSgp(&sat->elements, sat->orbitModel - 4, t, position, velocity); break;
-    default: return false;
+    case ORBIT_MODEL_SDP8:
+        KEPLER_PropagateSgp(&sat->elements, sat->orbitModel - 4, t, position, velocity);
+        return 1;
+    default: return 0;
     }
-    return IsFinite(*position) && IsFinite(*velocity);
 }
-
-}  // namespace
 
 // The published models are exact at any time (the curve between the grid
 // points deviates from them by about a metre, the models' own roughness);
@@ -95,7 +95,8 @@ void SATELIT_OrbitAt(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* veloci
 {
     auto& read = sat->orbitRead;
     if (!read.valid || read.time != t) {
-        if (!EvaluateModel(sat, t, &read.position, &read.velocity)) {
+        if (!SATELIT_EvaluateModel(sat, t, &read.position, &read.velocity) ||
+            !SATELIT_IsFiniteState(&read.position, &read.velocity)) {
             SAT_ORBIT_POINT env;
             SATELIT_EnvironmentAt(&sat->span, t, &env);
             read.position = env.position;
@@ -161,6 +162,16 @@ void SATELIT_NedToEci(const VEC3* position, double theta, MAT33* m)
     MAT_Multiply(m, &factor);
 }
 
+VEC3 SATELIT_FieldInNed(const VEC3* position, double theta, const VEC3* fieldEci)
+{
+    MAT33 ned;
+    SATELIT_NedToEci(position, theta, &ned);
+    MAT_Transpose(&ned);
+    VEC3 out;
+    MAT_MulVectorTo(&ned, fieldEci, &out);
+    return out;
+}
+
 // ---- illumination -----------------------------------------------------------------
 
 namespace {
@@ -221,10 +232,7 @@ void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out)
     SATELIT_Geocentric(&env.position, theta, &out->longitude, &out->latitude, &out->altitude);
     SATELIT_OrbitFrame(&env.position, &env.velocity, out->orbitAxes, &out->orbitMatrix);
     out->fieldEci = env.fieldEci;
-    MAT33 ned;
-    SATELIT_NedToEci(&env.position, theta, &ned);
-    MAT_Transpose(&ned);
-    MAT_MulVectorTo(&ned, &env.fieldEci, &out->fieldMag);
+    out->fieldMag = SATELIT_FieldInNed(&env.position, theta, &env.fieldEci);
     out->airDensity = env.airDensity;
     out->dragPressure = SATELIT_DragPressure(sat, env.airDensity, &env.velocity);
     ORBIT_SunDirectionAt(t, &out->sunVector);

@@ -7,7 +7,6 @@
 #include "foundation/constants.h"
 #include "models/atmo.h"
 #include "models/ephemeris.h"
-#include "models/kepler.h"
 #include "models/magfield.h"
 #include "onboard/swmodule.h"
 #include "platform/plat_time.h"
@@ -78,34 +77,22 @@ void SATELIT_NewtonStep(SATELIT* sat, const SAT_ORBIT_POINT* from, TIME_MS t, VE
 // the integration starts from it. Another model code keeps the point before.
 static void Propagate(SATELIT* sat, const SAT_ORBIT_POINT* from, SAT_ORBIT_POINT* to)
 {
-    TIME_MS t = to->time;
-    switch (sat->orbitModel) {
-    case ORBIT_MODEL_NEWTON: SATELIT_NewtonStep(sat, from, t, &to->position, &to->velocity); break;
-    case ORBIT_MODEL_SIMPLE_KEPLER: KEPLER_PropagateSimple(&sat->kepler, t, &to->position, &to->velocity); break;
-    case ORBIT_MODEL_ENHANCED_KEPLER: KEPLER_PropagateEnhanced(&sat->kepler, t, &to->position, &to->velocity); break;
-    case ORBIT_MODEL_SGP0:
-    case ORBIT_MODEL_SGP4:
-    case ORBIT_MODEL_SDP4:
-    case ORBIT_MODEL_SGP8:
-    case ORBIT_MODEL_SDP8:
-        KEPLER_PropagateSgp(&sat->elements, sat->orbitModel - 4, t, &to->position, &to->velocity);
-        break;
-    default:
-        to->position = from->position;
-        to->velocity = from->velocity;
-        break;
+    if (SATELIT_EvaluateModel(sat, to->time, &to->position, &to->velocity)) return;
+    if (sat->orbitModel == ORBIT_MODEL_NEWTON) {
+        SATELIT_NewtonStep(sat, from, to->time, &to->position, &to->velocity);
+        return;
     }
+    to->position = from->position;
+    to->velocity = from->velocity;
 }
-
-static bool IsFinite(const VEC3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // A decayed orbit gives a state that is not finite; it is reported once, and
 // the satellite keeps its last finite state so nothing downstream sees NaN.
 static void PropagateChecked(SATELIT* sat, const SAT_ORBIT_POINT* from, SAT_ORBIT_POINT* to)
 {
     Propagate(sat, from, to);
-    if (IsFinite(to->position) && IsFinite(to->velocity)) return;
-    bool lastFinite = IsFinite(from->position) && IsFinite(from->velocity);
+    if (SATELIT_IsFiniteState(&to->position, &to->velocity)) return;
+    bool lastFinite = SATELIT_IsFiniteState(&from->position, &from->velocity);
     to->position = lastFinite ? from->position : VEC3{0.0, 0.0, 0.0};
     to->velocity = lastFinite ? from->velocity : VEC3{0.0, 0.0, 0.0};
     if (!sat->stateInvalidReported) {
