@@ -27,17 +27,25 @@ static VEC3* AllocHistoryBuffer(MEMORY_TAG tag)
     return buffer;
 }
 
-uint32_t SATELIT_AllocHistory(SATELIT* sat)
+// Ends the recorded history but keeps the drawing copy: the render thread
+// may still be drawing a frame from it.
+static void StopHistory(SATELIT* sat)
 {
-    SATELIT_FreeHistory(sat);
-    sat->historySpacing = 25.0;
-    sat->historyCapacity = SAT_ORBIT_HISTORY_CAPACITY;
+    if (sat->historyBuffer) POOL_Free(sat->historyBuffer);
+    sat->historyBuffer = nullptr;
     sat->historyCount = 0;
     sat->historyNextIndex = 0;
+}
+
+uint32_t SATELIT_AllocHistory(SATELIT* sat)
+{
+    StopHistory(sat);
+    sat->historySpacing = 25.0;
+    sat->historyCapacity = SAT_ORBIT_HISTORY_CAPACITY;
     sat->historyBuffer = AllocHistoryBuffer("SATELIT:history");
-    sat->drawingHistory = AllocHistoryBuffer("SATELIT:draw-history");
+    if (!sat->drawingHistory) sat->drawingHistory = AllocHistoryBuffer("SATELIT:draw-history");
     if (!sat->historyBuffer || !sat->drawingHistory) {
-        SATELIT_FreeHistory(sat);
+        StopHistory(sat);
         LOG_Printf("SATELIT: pro historii dráhy satelitu není dostatek paměti.\n");
         return 0;
     }
@@ -46,12 +54,9 @@ uint32_t SATELIT_AllocHistory(SATELIT* sat)
 
 void SATELIT_FreeHistory(SATELIT* sat)
 {
-    if (sat->historyBuffer) POOL_Free(sat->historyBuffer);
+    StopHistory(sat);
     if (sat->drawingHistory) POOL_Free(sat->drawingHistory);
-    sat->historyBuffer = nullptr;
     sat->drawingHistory = nullptr;
-    sat->historyCount = 0;
-    sat->historyNextIndex = 0;
 }
 
 static void FreeText(char** text)
@@ -112,7 +117,7 @@ void SATELIT_Free(SATELIT* sat)
 void SATELIT_ToggleHistory(SATELIT* sat)
 {
     if (sat->orbitHistoryOn) {
-        SATELIT_FreeHistory(sat);
+        StopHistory(sat);
         sat->orbitHistoryOn = 0;
     } else if (SATELIT_AllocHistory(sat)) {
         sat->orbitHistoryOn = 1;

@@ -459,7 +459,7 @@ void Border(const SATELIT* sat, double d, const SAT_COLOR& color, double k)
 void History(const SATELIT* sat, double k)
 {
     const SATELIT_DRAWING_COPY& c = sat->drawing;
-    if (!sat->orbitHistoryOn || !sat->drawingHistory || c.historyCount == 0) return;
+    if (!c.history || c.historyCount == 0) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glLineWidth(2.0f);
@@ -471,7 +471,7 @@ void History(const SATELIT* sat, double k)
     bool wentAway = false;
     for (uint32_t i = 0; i < c.historyCount; i++) {
         index = (index + capacity - 1) % capacity;
-        const VEC3& p = sat->drawingHistory[index];
+        const VEC3& p = c.history[index];
         GLDRAW_Color4ub((uint8_t)(200 - 90 * i / c.historyCount), (uint8_t)(200 - 90 * i / c.historyCount),
                         (uint8_t)(200 - 90 * i / c.historyCount), (uint8_t)(250 - 100 * i / c.historyCount));
         Vertex(Mul(p, k));

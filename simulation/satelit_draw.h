@@ -14,7 +14,8 @@ constexpr uint32_t SATELIT_BORDER_MAX_POINTS = 100;
 struct SATELIT_DRAWING_COPY {
     VEC3 position;              // km, ECI
     VEC3 velocity;              // km/s, ECI
-    uint32_t historyCount;      // points in the satellite's drawing history buffer
+    const VEC3* history;        // the satellite's drawing history buffer, or null
+    uint32_t historyCount;      // points in it
     uint32_t historyNextIndex;
     double longitude, latitude, altitude, illumination;
     VEC3 fieldEci;              // nT

@@ -21,9 +21,10 @@ VEC3 UnitOrZero(VEC3 v)
 
 void CopyHistory(SATELIT* sat, SATELIT_DRAWING_COPY& c)
 {
-    if (sat->historyBuffer && sat->drawingHistory)
-        memcpy(sat->drawingHistory, sat->historyBuffer, SAT_ORBIT_HISTORY_CAPACITY * sizeof(VEC3));
-    c.historyCount = sat->historyCount;
+    bool recording = sat->historyBuffer && sat->drawingHistory;
+    if (recording) memcpy(sat->drawingHistory, sat->historyBuffer, SAT_ORBIT_HISTORY_CAPACITY * sizeof(VEC3));
+    c.history = recording ? sat->drawingHistory : nullptr;
+    c.historyCount = recording ? sat->historyCount : 0;
     c.historyNextIndex = sat->historyNextIndex;
 }
 

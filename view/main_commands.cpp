@@ -3,17 +3,23 @@
 #include "view/main_commands.h"
 #include "simulation/satelit.h"
 #include "view/camera.h"
+#include "view/ogw.h"
 #include "view/ogw_movie.h"
 #include "view/orbit_config.h"
 #include "view/scene.h"
 
 namespace {
 
+// The render thread copies the satellite's display state and buffers under
+// the window library's lock, so a switch that changes them takes it too.
 void OnCurrentSatellite(void (*toggle)(SATELIT* sat))
 {
     if (!g_scene.currentSatellite)
         return;
+    bool drawing = g_scene.window != nullptr;
+    if (drawing) OGW_Lock();
     toggle(g_scene.currentSatellite);
+    if (drawing) OGW_Unlock();
     ORBIT_RequestRedraw();
 }
 

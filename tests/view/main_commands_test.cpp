@@ -2,14 +2,17 @@
 // keys of the table pressed in each window of a run, the display switches
 // of the current satellite and the movie command.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <cstdlib>
 #include <set>
+#include <thread>
 #include <vector>
 #include "foundation/time.h"
 #include "resources/orbit_resources.h"
 #include "simulation/main.h"
 #include "simulation/main_run.h"
 #include "simulation/satelit.h"
+#include "simulation/satelit_draw.h"
 #include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/main_commands.h"
@@ -200,6 +203,33 @@ TEST_F(MainCommandsTest, DisplaySwitchesToggleOnTheCurrentSatelliteOnly)
     EXPECT_NE(sat_->historyBuffer, nullptr);
     Command(167);
     EXPECT_EQ(sat_->historyBuffer, nullptr);
+}
+
+// The history switch pressed again and again while another thread takes
+// frames' copies the way the render thread does: under the lock, then read
+// outside it. No frame reads a buffer the switch has freed.
+TEST_F(MainCommandsTest, TheHistorySwitchFreesNothingAFrameStillReads)
+{
+    g_scene.window = Open(64, 48, NoDrawing);
+    g_scene.currentSatellite = sat_;
+    std::atomic<bool> done{false};
+    std::atomic<uint32_t> frames{0};
+    std::thread render([&] {
+        while (!done.load()) {
+            OGW_Lock();
+            SATELIT_SnapshotForDrawing(sat_);
+            SATELIT_DRAWING_COPY c = sat_->drawing;
+            OGW_Unlock();
+            double sum = 0.0;
+            for (uint32_t i = 0; c.history && i < SAT_ORBIT_HISTORY_CAPACITY; ++i) sum += c.history[i].x;
+            EXPECT_EQ(sum, 0.0);
+            frames.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 2000 || frames.load() < 50; ++i) Command(167);
+    done = true;
+    render.join();
+    EXPECT_GT(frames.load(), 0u);
 }
 
 TEST_F(MainCommandsTest, TheMovieCommandNeedsTheWindowAndMovieRecording)
