@@ -342,6 +342,8 @@ void SATELIT_EnvironmentAt(const SAT_ORBIT_SPAN* span, TIME_MS t, SAT_ORBIT_POIN
 // itself; the NEWTON integration (and an orbit that gives no finite state)
 // from the curve of the span. GUI thread.
 void SATELIT_OrbitAt(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* velocity);
+// The orbit as readers see it and the environment of the span, at t. GUI thread.
+void SATELIT_ReadAt(const SATELIT* sat, TIME_MS t, SAT_ORBIT_POINT* out);
 // Everything a reader sees of the satellite at t. GUI thread.
 void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out);
 // Geocentric longitude, latitude (deg) and altitude above the 6378.135 km
@@ -352,6 +354,8 @@ void SATELIT_OrbitFrame(const VEC3* position, const VEC3* velocity, VEC3 axes[3]
 // The rotation that turns the local geodetic north-east-down frame at an ECI
 // position into ECI, at the Earth rotation angle theta (deg).
 void SATELIT_NedToEci(const VEC3* position, double theta, MAT33* m);
+// The same from the geodetic latitude and the longitude (deg) already known.
+void SATELIT_NedToEciAt(double latitude, double longitude, double theta, MAT33* m);
 // An ECI field (nT) in that frame's north, east and down components.
 VEC3 SATELIT_FieldInNed(const VEC3* position, double theta, const VEC3* fieldEci);
 // The illumination (% of the Sun's disc) at a position for a Sun vector (km, ECI).

@@ -43,8 +43,7 @@ namespace {
 SAT_ORBIT_POINT EnvironmentNow(const SATELIT* sat)
 {
     SAT_ORBIT_POINT env;
-    SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
-    SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
+    SATELIT_ReadAt(sat, g_simClock.clock, &env);
     return env;
 }
 

@@ -95,8 +95,7 @@ void SATELIT_GvMagOrbitUnit(SW_GLOBVAR* variable)
     }
     // The field in the orbit frame at the module's own time.
     SAT_ORBIT_POINT env;
-    SATELIT_EnvironmentAt(&sat->span, g_simClock.clock, &env);
-    SATELIT_OrbitAt(sat, g_simClock.clock, &env.position, &env.velocity);
+    SATELIT_ReadAt(sat, g_simClock.clock, &env);
     VEC3 axes[3], field;
     MAT33 orbit;
     SATELIT_OrbitFrame(&env.position, &env.velocity, axes, &orbit);

@@ -109,6 +109,12 @@ void SATELIT_OrbitAt(const SATELIT* sat, TIME_MS t, VEC3* position, VEC3* veloci
     *velocity = read.velocity;
 }
 
+void SATELIT_ReadAt(const SATELIT* sat, TIME_MS t, SAT_ORBIT_POINT* out)
+{
+    SATELIT_EnvironmentAt(&sat->span, t, out);
+    SATELIT_OrbitAt(sat, t, &out->position, &out->velocity);
+}
+
 // On a sphere: the longitude is the ECI right ascension less the Earth's
 // rotation, brought into [-180, 180).
 void SATELIT_Geocentric(const VEC3* position, double theta, double* longitude, double* latitude, double* altitude)
@@ -152,6 +158,11 @@ void SATELIT_NedToEci(const VEC3* position, double theta, MAT33* m)
     double longitude, geocentric, altitude, latitude, height;
     SATELIT_Geocentric(position, theta, &longitude, &geocentric, &altitude);
     MAGFIELD_GeodeticFromAxial(hypot(position->x, position->y), position->z, &latitude, &height);
+    SATELIT_NedToEciAt(latitude, longitude, theta, m);
+}
+
+void SATELIT_NedToEciAt(double latitude, double longitude, double theta, MAT33* m)
+{
     MAT33 factor;
     MAT_AxisRotation(m, 1, CONST_PI / 2.0);
     MAT_AxisRotation(&factor, 1, latitude * CONST_PI / 180.0);
@@ -223,8 +234,7 @@ double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* v
 void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out)
 {
     SAT_ORBIT_POINT env;
-    SATELIT_EnvironmentAt(&sat->span, t, &env);
-    SATELIT_OrbitAt(sat, t, &env.position, &env.velocity);
+    SATELIT_ReadAt(sat, t, &env);
     double theta = ORBIT_EarthRotationAngleAt(t);
     out->time = t;
     out->position = env.position;

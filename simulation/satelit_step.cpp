@@ -129,7 +129,7 @@ void SATELIT_EnvironmentAtPoint(const SATELIT* sat, SAT_ORBIT_POINT* point)
                             static_cast<float>(height * 1000.0), DecimalYear(point->time), &north, &east, &down);
         VEC3 ned{north, east, down};
         MAT33 m;
-        SATELIT_NedToEci(p, theta, &m);
+        SATELIT_NedToEciAt(latitude, longitude, theta, &m);
         MAT_MulVectorTo(&m, &ned, &point->fieldEci);
     }
     ATMO_SetModel(sat->atmosphereModel);
