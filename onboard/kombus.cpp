@@ -273,15 +273,23 @@ void KOMBUS_FreeAll()
     KOMBUS_Init();
 }
 
-KOMBUS_BUS* KOMBUS_CreateBus()
+// A zeroed record from the pool, or null with the message logged.
+static void* AllocZeroed(MEMORY_TAG tag, size_t size)
 {
-    MEMORY_SetTag("Kombus-bus");
-    auto* satelliteBus = static_cast<KOMBUS_BUS*>(POOL_Alloc(sizeof(KOMBUS_BUS) + 1));
-    if (!satelliteBus) {
+    MEMORY_SetTag(tag);
+    void* record = POOL_Alloc(static_cast<uint32_t>(size) + 1);
+    if (!record) {
         LOG_Printf("KOMBUS: nedostatek paměti.\n");
         return nullptr;
     }
-    memset(static_cast<void*>(satelliteBus), 0, sizeof *satelliteBus);
+    memset(record, 0, size);
+    return record;
+}
+
+KOMBUS_BUS* KOMBUS_CreateBus()
+{
+    auto* satelliteBus = static_cast<KOMBUS_BUS*>(AllocZeroed("Kombus-bus", sizeof(KOMBUS_BUS)));
+    if (!satelliteBus) return nullptr;
     if (s_tail) s_tail->next = satelliteBus; else s_head = satelliteBus;
     s_tail = satelliteBus;
     return satelliteBus;
@@ -289,13 +297,8 @@ KOMBUS_BUS* KOMBUS_CreateBus()
 
 KOMBUS_MODULE* KOMBUS_CreateModule(SWMODULE* module, KOMBUS_BUS* satelliteBus)
 {
-    MEMORY_SetTag("Kombus-module");
-    auto* bus = static_cast<KOMBUS_MODULE*>(POOL_Alloc(sizeof(KOMBUS_MODULE) + 1));
-    if (!bus) {
-        LOG_Printf("KOMBUS: nedostatek paměti.\n");
-        return nullptr;
-    }
-    memset(static_cast<void*>(bus), 0, sizeof *bus);
+    auto* bus = static_cast<KOMBUS_MODULE*>(AllocZeroed("Kombus-module", sizeof(KOMBUS_MODULE)));
+    if (!bus) return nullptr;
     for (EVENT_HANDLE& slot : bus->events) slot = EVENT_HANDLE_NONE;
     bus->owner = module;
     bus->sharedBuffers = module->busKind == SWMODULE_BUS_SMALL ? 1 : 0;
