@@ -37,7 +37,7 @@ struct BenchSatellite {
         g_simClock.clock = kStart;
         sat.surfaceModelInUse = LoadPreparedCubeSat();
         sat.centreOfMass = VEC3{0.0009, 0, -0.0039};
-        sat.solarPressure = 8.9e-6;
+        sat.meanReflectivity = 0.95;
         sat.dragCoefficient = 2.2;
         MAT33 inertia{{kCubeInertia, 0, 0, 0, kCubeInertia * 1.1, 0, 0, 0, kCubeInertia * 0.9}};
         QUAT q{1, 0, 0, 0};

@@ -190,7 +190,6 @@ struct SATELIT {
     double lightRatio;
     double fieldRate;
     double fieldPeriod;
-    double solarPressure;
 
     // The controllers' dipoles (ECI) and the propagators' working values
     VEC3 bdotDipole;
@@ -361,6 +360,8 @@ VEC3 SATELIT_FieldInNed(const VEC3* position, double theta, const VEC3* fieldEci
 // The illumination (% of the Sun's disc) at a position for a Sun vector (km, ECI).
 double SATELIT_Illumination(const VEC3* position, const VEC3* sunVector);
 double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* velocity);
+// N/m^2 in full sunlight: the solar constant over c, times (1 + mean reflectivity).
+double SATELIT_SolarPressure(const SATELIT* sat);
 
 // The attitude update owed after an orbit step or a module run.
 void SATELIT_UpdateAttitude(SATELIT* sat);

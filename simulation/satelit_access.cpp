@@ -125,7 +125,7 @@ void SATELIT_GetDragPressure(const SATELIT* sat, double* out)
     *out = SATELIT_DragPressure(sat, env.airDensity, &env.velocity);
 }
 
-void SATELIT_GetSolarPressure(const SATELIT* sat, double* out) { if (sat) *out = sat->solarPressure; }
+void SATELIT_GetSolarPressure(const SATELIT* sat, double* out) { if (sat) *out = SATELIT_SolarPressure(sat); }
 void SATELIT_GetLightRatio(const SATELIT* sat, double* out) { if (sat) *out = sat->lightRatio; }
 void SATELIT_GetAttitudeQuaternion(const SATELIT* sat, QUAT* out) { if (sat) ATTITUDE_GetQuaternion(&sat->attitude, out); }
 

@@ -204,7 +204,7 @@ void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const 
     VEC3 sun;
     ORBIT_SunDirectionAt(g_simClock.clock, &sun);
     VEC3 d{sun.x - env->position.x, sun.y - env->position.y, sun.z - env->position.z};
-    double pressure = sat->solarPressure * SATELIT_Illumination(&env->position, &sun) / 100.0;
+    double pressure = SATELIT_SolarPressure(sat) * SATELIT_Illumination(&env->position, &sun) / 100.0;
     sat->solarTorqueVector =
         ProjectionTorque(sat, env->position, r, d, pressure, &sat->sunProjection,
                          SAT_PROJECTION_LOCK{SATS_LockSunProjection, SATS_UnlockSunProjection});

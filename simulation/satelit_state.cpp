@@ -229,6 +229,13 @@ double SATELIT_DragPressure(const SATELIT* sat, double airDensity, const VEC3* v
     return 0.5 * airDensity * v * v * 1e6 * sat->dragCoefficient;
 }
 
+// Computed from the reflectivity where it is used, so nothing has to keep a
+// copy of it up to date.
+double SATELIT_SolarPressure(const SATELIT* sat)
+{
+    return (1.0 + sat->meanReflectivity) * CONST_SOLAR_CONSTANT / CONST_SPEED_OF_LIGHT;
+}
+
 // ---- the whole state ----------------------------------------------------------------
 
 void SATELIT_StateAt(const SATELIT* sat, TIME_MS t, SAT_STATE* out)

@@ -235,7 +235,7 @@ protected:
         t->sat.surfaceModelInUse = plate_;
         t->sat.centreOfMass = centreOfMass;
         t->Place(VEC3{7000, 0, 0}, VEC3{0, 0, 0}, VEC3{0, 0, 0});
-        t->sat.solarPressure = (1.0 + 0.95) * 1370.0 / 299792458.0;
+        t->sat.meanReflectivity = 0.95;
         t->sat.solarTorque = 1;
     }
 
