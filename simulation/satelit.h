@@ -52,13 +52,21 @@ struct SAT_DISTANCE_BORDER {
 // The last projection of the body along one direction (the Sun's or the
 // airflow's): the filled triangles kept for drawing (none in a run without a
 // window), the plane axes u and w they are given in, the unit direction and
-// the force (N, ECI).
+// the force (N, ECI); then what the torque between two measurements is worked
+// out from: the torque per unit of pressure (N·m per N/m², ECI) of the last
+// two measurements with their times, and the pressure of the last one.
 struct SAT_PROJECTION_BLOCK {
     RASTER_TRIANGLE_LIST* triangles;
     VEC3 u;
     VEC3 w;
     VEC3 direction;
     VEC3 force;
+    VEC3 torquePerPressure;
+    VEC3 previousTorquePerPressure;
+    TIME_MS measuredAt;
+    TIME_MS previouslyMeasuredAt;
+    double pressure;
+    uint32_t measured;
 };
 
 // The orbit and environment at one time: a point of a satellite's grid of
@@ -370,6 +378,7 @@ void SATELIT_UpdateAttitude(SATELIT* sat);
 void SATELIT_ComputeSolarTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r);
 void SATELIT_ComputeDragTorque(SATELIT* sat, const SAT_ORBIT_POINT* env, const MAT33* r);
 // A frame across the direction d for drawing a projection: a, b across d, c = -d.
+VEC3 SATELIT_ProjectionTorqueAt(const SAT_PROJECTION_BLOCK* block, TIME_MS t);
 void SATELIT_PerpendicularBasis(const VEC3* d, VEC3* a, VEC3* b, VEC3* c);
 void SATELIT_MarkAttitudeDirty(SATELIT* sat);
 // The satellite on whose behalf on-board modules and providers run.

@@ -103,8 +103,29 @@ static VEC3 MagneticTorque(SATELIT* sat, const VEC3& fieldTesla, const MAT33& r)
     return torque;
 }
 
-// Recomputes the projections when due; their torques then hold until the next
-// recomputation, so they act at every update in between.
+// The torque of a projection at a time after its last measurement. The body
+// turns between two measurements (about a degree, or for a second), and a
+// torque held at its measured value would lag the body's swing: a panel that
+// the airflow or the light swings to and fro would gain energy at every
+// swing. So the geometric part, the torque per unit of pressure, goes on
+// along its change between the last two measurements, for at most as long as
+// that change took; the pressure (with the illumination) is held, so entering
+// the shadow stops the torque at once instead of turning it round.
+VEC3 SATELIT_ProjectionTorqueAt(const SAT_PROJECTION_BLOCK* block, TIME_MS t)
+{
+    double ahead = 0.0;
+    TIME_MS measuredOver = block->measuredAt - block->previouslyMeasuredAt;
+    if (measuredOver > 0 && t > block->measuredAt)
+        ahead = std::fmin(static_cast<double>(t - block->measuredAt) / static_cast<double>(measuredOver), 1.0);
+    const VEC3& now = block->torquePerPressure;
+    const VEC3& before = block->previousTorquePerPressure;
+    double p = block->pressure;
+    return VEC3{p * (now.x + ahead * (now.x - before.x)), p * (now.y + ahead * (now.y - before.y)),
+                p * (now.z + ahead * (now.z - before.z))};
+}
+
+// Recomputes the projections when due; between the recomputations their
+// torques act as SATELIT_ProjectionTorqueAt gives them.
 static void AddProjectionTorques(SATELIT* sat, const SAT_ORBIT_POINT& env, const MAT33& r, VEC3* torque)
 {
     TIME_MS now = g_simClock.clock;
@@ -116,8 +137,8 @@ static void AddProjectionTorques(SATELIT* sat, const SAT_ORBIT_POINT& env, const
         if (speed >= 0.001) gap = static_cast<TIME_MS>(std::fmin(kOneDegreeMs / speed, 1000.0));
         sat->nextProjectionTime = now + gap;
     }
-    if (sat->solarTorque) Accumulate(torque, sat->solarTorqueVector);
-    if (sat->dragTorque) Accumulate(torque, sat->dragTorqueVector);
+    if (sat->solarTorque) Accumulate(torque, SATELIT_ProjectionTorqueAt(&sat->sunProjection, now));
+    if (sat->dragTorque) Accumulate(torque, SATELIT_ProjectionTorqueAt(&sat->dragProjection, now));
 }
 
 void SATELIT_UpdateAttitude(SATELIT* sat)
@@ -165,6 +186,18 @@ struct SAT_PROJECTION_LOCK {
     void (*leave)();
 };
 
+// The first measurement has no change to go on along.
+static void KeepMeasurement(SAT_PROJECTION_BLOCK* block, const VEC3& torquePerPressure, double pressure)
+{
+    TIME_MS now = g_simClock.clock;
+    block->previousTorquePerPressure = block->measured ? block->torquePerPressure : torquePerPressure;
+    block->previouslyMeasuredAt = block->measured ? block->measuredAt : now;
+    block->torquePerPressure = torquePerPressure;
+    block->measuredAt = now;
+    block->pressure = pressure;
+    block->measured = 1;
+}
+
 // Projects the surface model in use along d, keeps the triangles and the plane
 // axes for drawing, and gives the torque of a force of `pressure` per square
 // metre of projected area pushing along d at the centre of pressure. The lever
@@ -196,6 +229,8 @@ static VEC3 ProjectionTorque(SATELIT* sat, const VEC3& position, const MAT33* r,
     double f = -area * pressure;
     block->direction = d;
     block->force = VEC3{f * d.x, f * d.y, f * d.z};
+    VEC3 perPressure{-area * d.x, -area * d.y, -area * d.z};
+    KeepMeasurement(block, VEC_CrossValue(&lever, &perPressure), pressure);
     return VEC_CrossValue(&lever, &block->force);
 }
 

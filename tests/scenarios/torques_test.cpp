@@ -48,6 +48,14 @@ struct PointBody {
 
 const PointBody kCube{0.25, 0.1, 0.25, 0.1, 0.25, 0.1};        // 0.01 kg m^2 about every axis
 const PointBody kUneven{0.25, 0.1, 0.25, 0.15, 0.25, 0.25};
+const PointBody kLight{0.025, 0.1, 0.025, 0.1, 0.025, 0.1};     // 0.001 kg m^2
+
+// A weathervane: a 0.2 m square plate facing along body x, 0.3 m out along x.
+const char kVane[] = "point \"a\", 300 mm, -100 mm, -100 mm\npoint \"b\", 300 mm, 100 mm, -100 mm\n"
+                     "point \"c\", 300 mm, 100 mm, 100 mm\npoint \"d\", 300 mm, -100 mm, 100 mm\n"
+                     "quad \"a\", \"b\", \"c\", \"d\"\n";
+constexpr double kVaneLever = 0.3;
+constexpr double kVaneStart = 20.0;   // degrees from downstream
 
 // A 0.2 m square plate across body x, its centre 0.5 m along body y: facing a
 // flow along body x it turns the body about +z.
@@ -65,11 +73,11 @@ std::string Vector(const VEC3& v)
 
 // A satellite block on a NEWTON orbit, with the lines that give its torque.
 std::string Satellite(const std::string& name, const std::string& mass, const VEC3& position, const VEC3& velocity,
-                      const std::string& lines)
+                      const std::string& lines, const char* surface = "plate.surf")
 {
     return "satelit\n name = \"" + name + "\"\n orbit_model = NEWTON\n position_vector = " + Vector(position) +
            "\n velocity_vector = " + Vector(velocity) + "\n mass_model \"m\", \"" + mass +
-           "\"\n surface_model = \"s\", \"plate.surf\"\n attitude_model = FOURTH_ORDER\n" + lines + "end\n";
+           "\"\n surface_model = \"s\", \"" + surface + "\"\n attitude_model = FOURTH_ORDER\n" + lines + "end\n";
 }
 
 // The circular orbit's speed at a radius, and a state on it in the x-y plane.
@@ -173,6 +181,18 @@ std::string DragSatellite()
                      " drag_coefficient = 0.1\n");
 }
 
+// The weathervane on a circular orbit at 300 km flying along y, its arm
+// turned from downstream (-y) by 20 degrees: the airflow swings it about
+// the flow's direction.
+constexpr double kVaneRadius = 6678.0;
+std::string VaneSatellite()
+{
+    return Satellite("VANE", "light.mass", VEC3{kVaneRadius, 0, 0}, VEC3{0, CircularSpeed(kVaneRadius), 0},
+                     " atmosphere_model = UASA2000\n attitude = AXIS_ROTATION(0, 0, 1, -70)\n drag_torque = ON\n"
+                     " drag_coefficient = 2.2\n",
+                     "vane.surf");
+}
+
 std::string SolarSatellite(const std::string& name, const VEC3& sun, const char* reflectivity)
 {
     VEC3 across{-sun.y, sun.x, 0};
@@ -194,7 +214,7 @@ std::string Objects(const VEC3& sun)
            Satellite("MAGNET", "cube.mass", kAtX, kAlongY,
                      std::string(kHomogeneousField) + kTurnedAboutX + " permanent_magnet = VECTOR(0, 0, 0.001)\n") +
            SolarSatellite("SUN-0", sun, "0") + SolarSatellite("SUN-095", sun, "0.95") +
-           SolarSatellite("SUN-1", sun, "1") + DragSatellite() +
+           SolarSatellite("SUN-1", sun, "1") + DragSatellite() + VaneSatellite() +
            Satellite("DAMPING", "cube.mass", kAtX, kAlongY,
                      std::string(kSpinAboutZ) + " energy_damping = JOULE_PER_RAD(1e-6)\n") +
            Satellite("TEST-BODY", "cube.mass", kAtX, kAlongY,
@@ -209,7 +229,7 @@ std::string Objects(const VEC3& sun)
 }
 
 const char* const kNames[] = {"GRAVITY", "RESIDUAL", "RESIDUAL-OFF", "MAGNET", "SUN-0", "SUN-095", "SUN-1",
-                              "DRAG", "DAMPING", "TEST-BODY", "TEST-ECI", "BDOT", "BCROSS"};
+                              "DRAG", "VANE", "DAMPING", "TEST-BODY", "TEST-ECI", "BDOT", "BCROSS"};
 
 std::string DataOutput()
 {
@@ -222,6 +242,7 @@ std::string DataOutput()
     columns += Column("DRAG drag", "SATELIT_DRAG_FORCE_PER_M2_N(\"DRAG\")");
     columns += Column("DRAG density", "SATELIT_ATMOSPHERE_DENSITY_KGM3(\"DRAG\")");
     columns += Column("DRAG speed", "SATELIT_VECTOR_MAGNITUDE(\"DRAG\", \"VelocityVector_ECI_km\")");
+    columns += Column("VANE drag", "SATELIT_DRAG_FORCE_PER_M2_N(\"VANE\")");
     return "datafile CSV, \"torques.csv\"\n interval = 1s\n timeunit = 1s\n" + columns + "end\n";
 }
 
@@ -232,6 +253,8 @@ protected:
         std::string dir = testsupport::MakeTempDir("torques");
         testsupport::WriteFile(dir + "/cube.mass", kCube.MassFile());
         testsupport::WriteFile(dir + "/uneven.mass", kUneven.MassFile());
+        testsupport::WriteFile(dir + "/light.mass", kLight.MassFile());
+        testsupport::WriteFile(dir + "/vane.surf", kVane);
         testsupport::WriteFile(dir + "/plate.surf", kPlate);
         testsupport::WriteFile(dir + "/Objects.cfg", Objects(SunAtStart()));
         testsupport::WriteFile(dir + "/DataOutput.cfg", DataOutput());
@@ -321,6 +344,33 @@ TEST_F(Torques, DragPressureTurnsThePlateFacingTheFlow)
     }
     EXPECT_GT(impulse, 0.0);
     ExpectAbout("DRAG", 60, 2, kPlateLever * kPlateArea * impulse / kCube.Izz(), 0.01);
+}
+
+// The vane's torque is -P A r sin(a) cos(a) at an angle a from downstream, so
+// it swings about the flow, which turns with the orbit at n: the body's rate
+// swings about n by sqrt((P A r / I) sin^2(20 deg) + n^2), the start at rest
+// included. The torques are measured every degree of turn and followed in
+// between, so the swing keeps its size but for what the 10 ms steps add (the
+// energy grows by about (P A r / I) x 0.01 per second, 9 % in ten minutes):
+// with each measured torque held instead, the swing grew by 19 % in the first
+// two minutes and by 92 % in the last two.
+TEST_F(Torques, DragSwingsAVaneWithoutGainingEnergy)
+{
+    double pressure = 0.0;
+    for (int t = 0; t <= 600; ++t) pressure += results_.At("VANE drag", t) / 601.0;
+    double n = CircularSpeed(kVaneRadius) / kVaneRadius;
+    double start = std::sin(kVaneStart * M_PI / 180.0);
+    double swing = std::sqrt(pressure * kPlateArea * kVaneLever / kLight.Izz() * start * start + n * n);
+    const std::pair<int, double> windows[] = {{0, 0.03}, {480, 0.06}};
+    for (const auto& [from, tolerance] : windows) {
+        double low = 1.0, high = -1.0;
+        for (int t = from; t <= from + 120; ++t) {
+            low = std::fmin(low, results_.Rate("VANE", t).z);
+            high = std::fmax(high, results_.Rate("VANE", t).z);
+        }
+        EXPECT_NEAR((high - low) / 2, swing, swing * tolerance) << "from " << from << " s";
+        EXPECT_NEAR((high + low) / 2, n, swing * 0.03) << "from " << from << " s";
+    }
 }
 
 // A torque of 1e-6 N m against the rotation: the rate falls linearly and the

@@ -141,6 +141,25 @@ TEST(SatelitAttitude, ProjectionsFollowOneDegreeOfTurnOrOneSecond)
     EXPECT_EQ(spin.sat.nextProjectionTime, kStart + 20 + 17);
 }
 
+// Between two measurements a projection's torque goes on along its last
+// change, for at most as long as that change took; the pressure is held, so a
+// measurement in the shadow gives no torque at all rather than one turned round.
+TEST(SatelitAttitude, ProjectionTorqueFollowsItsLastChange)
+{
+    SAT_PROJECTION_BLOCK block{};
+    block.torquePerPressure = VEC3{1.0, 0.0, 0.0};
+    block.measuredAt = block.previouslyMeasuredAt = kStart;
+    block.pressure = 2.0;
+    EXPECT_EQ(SATELIT_ProjectionTorqueAt(&block, kStart + 500).x, 2.0);   // one measurement: held
+    block.previousTorquePerPressure = VEC3{0.5, 0.0, 0.0};
+    block.measuredAt = kStart + 100;
+    EXPECT_DOUBLE_EQ(SATELIT_ProjectionTorqueAt(&block, kStart + 100).x, 2.0);
+    EXPECT_DOUBLE_EQ(SATELIT_ProjectionTorqueAt(&block, kStart + 150).x, 2.5);
+    EXPECT_DOUBLE_EQ(SATELIT_ProjectionTorqueAt(&block, kStart + 1000).x, 3.0);
+    block.pressure = 0.0;
+    EXPECT_EQ(SATELIT_ProjectionTorqueAt(&block, kStart + 150).x, 0.0);
+}
+
 TEST(SatelitAttitude, BdotDetumblesTheCubeExponentially)
 {
     // 30,000 nT, gain 1e5 A m^2 s/T: omega across B decays with I/(k B^2) = 19.27 s.
