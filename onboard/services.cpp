@@ -78,13 +78,13 @@ uint32_t RegisterValue(const SIM51_BACKCALL_REGS* regs)
 
 void M_DEBUG_ULong(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_Log("%lu", static_cast<unsigned long>(RegisterValue(regs)));
+    KOM_LogOutput("%lu", static_cast<unsigned long>(RegisterValue(regs)));
     SIM51_BackcallReturn(regs);
 }
 
 void M_DEBUG_Long(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_Log("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
+    KOM_LogOutput("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
     SIM51_BackcallReturn(regs);
 }
 
@@ -93,7 +93,7 @@ void M_DEBUG_Float(SIM51_BACKCALL_REGS* regs)
     uint32_t bits = RegisterValue(regs);
     float f;
     memcpy(&f, &bits, sizeof f);
-    KOM_Log("%g", static_cast<double>(f));
+    KOM_LogOutput("%g", static_cast<double>(f));
     SIM51_BackcallReturn(regs);
 }
 
