@@ -24,7 +24,7 @@ struct SWMODULE;
 // to the log unchanged. Stamped: the log's time stamp goes before it.
 void KOM_Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void KOM_LogStamped(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void KOM_LogOutput(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void KOM_LogOutput(const char* text);
 void KOM_LogEndLine(SWMODULE* module);
 // At the end of a run: ends the open lines, and for each module of the list
 // whose repeats were left out of the log, says how many there were, and how

@@ -230,13 +230,8 @@ void KOM_LogStamped(const char* format, ...)
     va_end(ap);
 }
 
-void KOM_LogOutput(const char* format, ...)
+void KOM_LogOutput(const char* text)
 {
-    char text[kTextRoom];
-    va_list ap;
-    va_start(ap, format);
-    vsnprintf(text, sizeof text, format, ap);
-    va_end(ap);
     SWMODULE* module = SWMODULE_CurrentModule;
     KOM_LOG_GATE* gate = module && *text ? Gate(module) : nullptr;
     if (!gate) Emit(text, 0);
