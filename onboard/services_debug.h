@@ -4,8 +4,6 @@
 #include <cstdint>
 #include "onboard/sim51.h"
 
-// The pieces one service call logs, handed to the log in as few calls as the
-// log's buffer allows; the log file receives the same bytes as piece by piece.
 struct SWMODULE;
 
 // The module's own output (the debug services) is kept for the current module
@@ -36,6 +34,8 @@ constexpr uint64_t KOM_REPEAT_BYTES_LIMIT = 256 * 1024;
 constexpr uint32_t KOM_MODULE_LOG_MIB = 16;
 constexpr uint64_t KOM_MODULE_LOG_LIMIT = uint64_t{KOM_MODULE_LOG_MIB} * 1024 * 1024;
 
+// The pieces one service call logs, handed to the module's line in as few
+// calls as the buffer allows; the line receives the same bytes as piece by piece.
 struct KOM_DEBUG_OUTPUT {
     char text[3200];
     uint32_t length;
