@@ -1,6 +1,8 @@
 // The log: every message goes to "Zendrix.log" in the current directory and,
 // while a run's main window exists, to its list box.
 #include "foundation/log.h"
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -25,7 +27,8 @@ int64_t g_startFilterTime = 0;
 uint32_t g_lineEnded = 1;                   // the last list-box message ended its line
 HWND g_listBox = 0;
 const int64_t* g_clock = nullptr;
-LOG_ECHO g_echo = nullptr;
+std::atomic<LOG_ECHO> g_echo{nullptr};
+std::atomic<uint32_t> g_fileFailed{0};
 std::mutex g_fileMutex;
 
 char g_message[LOG_BUFFER_SIZE];
@@ -102,46 +105,131 @@ void ShowInListBox(char* text)
 
 }
 
+namespace {
+
+void ToStderr(const char* text)
+{
+    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stderr);
+    fflush(stderr);
+}
+
+// The log file is the run's record: the first time it cannot be written the
+// user is told on standard error, whatever else still reaches the terminal.
+void ReportFileFailure(int error)
+{
+    if (g_fileFailed.exchange(1))
+        return;
+    char text[LOG_BUFFER_SIZE];
+    snprintf(text, sizeof text, "LOG: do souboru logu \"%s\" nelze zapisovat (%s), zprávy se ztrácejí.\n",
+             LOG_FILE_NAME, strerror(error));
+    ToStderr(text);
+}
+
+// The file's last text did not end its line; a notice waits for the line's
+// end so that it stands on a line of its own. Both under the file lock.
+bool g_fileLineOpen = false;
+std::string g_notice;
+
+// Opens the file, writes the text and closes it; a failure of any of the
+// three is reported. Under the file lock.
+void WriteText(const char* mode, const std::string& text)
+{
+    FILE* f = fopen(LOG_FILE_NAME, mode);
+    if (!f) {
+        ReportFileFailure(errno);
+        return;
+    }
+    bool failed = fwrite(text.data(), 1, text.size(), f) != text.size();
+    int error = errno;
+    if (fclose(f) != 0) {
+        failed = true;
+        error = errno;
+    }
+    if (failed)
+        ReportFileFailure(error);
+}
+
+void AppendText(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(g_fileMutex);
+    WriteText("a", text);
+    if (!text.empty())
+        g_fileLineOpen = text.back() != '\n';
+    if (!g_fileLineOpen && !g_notice.empty()) {
+        WriteText("a", g_notice);
+        g_notice.clear();
+    }
+}
+
+std::string FormatWhole(const char* format, va_list ap)
+{
+    va_list copy;
+    va_copy(copy, ap);
+    int n = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    vsnprintf(text.data(), text.size(), format, ap);
+    text.pop_back();
+    return text;
+}
+
+// A copy that fails is dropped for good; the thread that drops it says so,
+// on standard error at once and in the file once the file's line has ended.
+void Echo(const char* text)
+{
+    LOG_ECHO echo = g_echo.load();
+    if (!echo || echo(text))
+        return;
+    char reason[200];
+    snprintf(reason, sizeof reason, "%s", strerror(errno));
+    if (!g_echo.compare_exchange_strong(echo, nullptr))
+        return;
+    char message[LOG_BUFFER_SIZE];
+    snprintf(message, sizeof message,
+             "LOG: výpis logu na standardní výstup selhal (%s), log se dál zapisuje jen do souboru \"%s\".\n",
+             reason, LOG_FILE_NAME);
+    ToStderr(message);
+    std::lock_guard<std::mutex> lock(g_fileMutex);
+    g_notice = message;
+}
+
+}
+
 void LOG_Init()
 {
     g_outputMode = 0;
-    FILE* f = fopen(LOG_FILE_NAME, "w");
-    if (f)
-        fclose(f);
+    g_fileFailed = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_fileMutex);
+        g_fileLineOpen = false;
+        g_notice.clear();
+        WriteText("w", std::string());
+    }
     g_stampRequest = 0;
     g_startFilterOn = 0;
 }
 
-void LOG_Done() {}
-
-namespace {
-
-void WriteFileV(const char* format, va_list ap)
+// A notice still waiting ends the file on a line of its own.
+void LOG_Done()
 {
     std::lock_guard<std::mutex> lock(g_fileMutex);
-    FILE* f = fopen(LOG_FILE_NAME, "a");
-    if (!f)
+    if (g_notice.empty())
         return;
-    vfprintf(f, format, ap);
-    fclose(f);
-}
-
+    WriteText("a", g_fileLineOpen ? "\n" + g_notice : g_notice);
+    g_notice.clear();
+    g_fileLineOpen = false;
 }
 
 void LOG_WriteFile(const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    if (g_echo) {
-        va_list copy;
-        va_copy(copy, ap);
-        char text[LOG_BUFFER_SIZE];
-        vsnprintf(text, sizeof text, format, copy);
-        va_end(copy);
-        g_echo(text);
-    }
-    WriteFileV(format, ap);
+    std::string text = FormatWhole(format, ap);
     va_end(ap);
+    Echo(text.c_str());
+    AppendText(text);
 }
 
 void LOG_Printf(const char* format, ...)
@@ -156,8 +244,8 @@ void LOG_Printf(const char* format, ...)
     g_stampRequest = 0;
     if (g_outputMode == 0 || g_outputMode == 2)
         LOG_WriteFile("%s", g_output);
-    else if (g_echo)
-        g_echo(g_output);
+    else
+        Echo(g_output);
     if (g_outputMode == 2 || !g_listBox)
         return;
     ShowInListBox(g_output);
@@ -184,8 +272,7 @@ void LOG_Alert(const char* format, ...)
     va_start(ap, format);
     vsnprintf(text, sizeof text, format, ap);
     va_end(ap);
-    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stderr);
-    fflush(stderr);
+    ToStderr(text);
     LOG_Printf("%s", text);
 }
 
@@ -218,3 +305,5 @@ void LOG_SetListBox(HWND listBox) { g_listBox = listBox; }
 void LOG_SetClock(const int64_t* clock) { g_clock = clock; }
 
 void LOG_SetEcho(LOG_ECHO echo) { g_echo = echo; }
+
+uint32_t LOG_FileFailed() { return g_fileFailed; }

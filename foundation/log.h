@@ -25,9 +25,15 @@ void LOG_SetClock(const int64_t* clock);
 // Where the log's text is copied besides the file and the list box: the
 // terminal of a headless program. It receives every text that the log writes
 // to its file or meant for the list box, whether or not a list box exists,
-// as the code page 1250 text. Null: no copy.
-typedef void (*LOG_ECHO)(const char* text);
+// as the code page 1250 text, and returns 1 when the text was written, 0 (with
+// errno) when not. After a failure the log copies nothing more, says so once
+// on standard error and in its file, and goes on without the copy. Null: no
+// copy.
+typedef uint32_t (*LOG_ECHO)(const char* text);
 void LOG_SetEcho(LOG_ECHO echo);
+// 1 once "Zendrix.log" could not be opened or written since LOG_Init; the
+// first failure is said on standard error with its reason.
+uint32_t LOG_FileFailed();
 // Formats as vsnprintf does into a buffer of the given size; a text cut to
 // the buffer keeps its final line end, so that a line too long for a message
 // still ends its line in the log.

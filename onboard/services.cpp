@@ -3,6 +3,7 @@
 // and the module's side of the on-board bus.
 #include "onboard/services.h"
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include "foundation/memory.h"
@@ -43,12 +44,11 @@ void SetDptr(SIM51_BACKCALL_REGS* regs, uint16_t value)
 
 // ---- debug output ------------------------------------------------------------
 
+// A zero character logs nothing, as "%c" of it would.
 void M_DEBUG_Char(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_DEBUG_OUTPUT out;
-    out.length = 0;
-    KOM_DebugAppend(&out, "%c", regs->dpl);
-    KOM_DebugFlush(&out);
+    char text[2] = {static_cast<char>(regs->dpl), 0};
+    KOM_LogOutput(text);
     SIM51_BackcallReturn(regs);
 }
 
@@ -70,6 +70,17 @@ void M_DEBUG_String(SIM51_BACKCALL_REGS* regs)
     SIM51_BackcallReturn(regs);
 }
 
+void LogValue(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogValue(const char* format, ...)
+{
+    char text[64];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
+    KOM_LogOutput(text);
+}
+
 uint32_t RegisterValue(const SIM51_BACKCALL_REGS* regs)
 {
     return static_cast<uint32_t>(regs->a) << 24 | static_cast<uint32_t>(regs->b) << 16 |
@@ -78,13 +89,13 @@ uint32_t RegisterValue(const SIM51_BACKCALL_REGS* regs)
 
 void M_DEBUG_ULong(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_Log("%lu", static_cast<unsigned long>(RegisterValue(regs)));
+    LogValue("%lu", static_cast<unsigned long>(RegisterValue(regs)));
     SIM51_BackcallReturn(regs);
 }
 
 void M_DEBUG_Long(SIM51_BACKCALL_REGS* regs)
 {
-    KOM_Log("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
+    LogValue("%ld", static_cast<long>(static_cast<int32_t>(RegisterValue(regs))));
     SIM51_BackcallReturn(regs);
 }
 
@@ -93,7 +104,7 @@ void M_DEBUG_Float(SIM51_BACKCALL_REGS* regs)
     uint32_t bits = RegisterValue(regs);
     float f;
     memcpy(&f, &bits, sizeof f);
-    KOM_Log("%g", static_cast<double>(f));
+    LogValue("%g", static_cast<double>(f));
     SIM51_BackcallReturn(regs);
 }
 

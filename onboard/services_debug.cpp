@@ -37,7 +37,7 @@ void KOM_DebugFlush(KOM_DEBUG_OUTPUT* out)
 {
     if (out->length == 0) return;
     out->text[out->length] = 0;
-    KOM_Log("%s", out->text);
+    KOM_LogOutput(out->text);
     out->length = 0;
 }
 

@@ -4,31 +4,38 @@
 #include <cstdint>
 #include "onboard/sim51.h"
 
-// The pieces one service call logs, handed to the log in as few calls as the
-// log's buffer allows; the log file receives the same bytes as piece by piece.
 struct SWMODULE;
 
-// Every text that a service logs on behalf of the current module goes through
-// its line counts: once one line of a module has been logged 1000 times in a
-// run, or its copies have filled 256 KiB, one line says so and its further
-// repeats are only counted, so that a module caught in a loop cannot fill the
-// disk. A line is known by its first 3999 bytes, so a longer one counts too.
-// The other lines pass as they were logged; lines of a module that has such a
-// line are held back until they end, to be told from its repeats. Once a
+// The module's own output (the debug services) is kept for the current module
+// until its line ends and then logged as one line, so that no other module's
+// text and none of the program's lands inside it; a line that fills the log's
+// room (3998 bytes and its line end) is logged then, and the rest of it up to
+// its line end is left out. KOM_LogEndLine ends a module's open line (the
+// module stops, the run ends). The program's messages on behalf of the module
+// (KOM_Log) are whole lines and go out at once.
+// Every line logged for the current module goes through its line counts: once
+// one line of a module has been logged 1000 times in a run, or its copies
+// have filled 256 KiB, one line says so and its further repeats are only
+// counted, so that a module caught in a loop cannot fill the disk. Once a
 // module has logged 16 MiB in a run, one line says so and the rest of its
 // text in that run is only counted. Without a current module the text goes
 // to the log unchanged. Stamped: the log's time stamp goes before it.
 void KOM_Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void KOM_LogStamped(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// At the end of a run: logs what is still held back, and for each module of
-// the list whose repeats were left out of the log, how many there were, and
-// how many bytes of a module's text were left out after its 16 MiB.
+void KOM_LogOutput(const char* text);
+void KOM_LogEndLine(SWMODULE* module);
+// At the end of a run: ends the open lines, and for each module of the list
+// whose repeats were left out of the log, says how many there were, and how
+// many bytes of a module's output were left out (after its 16 MiB, or beyond
+// the room of a line).
 void KOM_LogRepeatSummary(SWMODULE* firstModule);
 constexpr uint32_t KOM_REPEAT_LIMIT = 1000;
 constexpr uint64_t KOM_REPEAT_BYTES_LIMIT = 256 * 1024;
 constexpr uint32_t KOM_MODULE_LOG_MIB = 16;
 constexpr uint64_t KOM_MODULE_LOG_LIMIT = uint64_t{KOM_MODULE_LOG_MIB} * 1024 * 1024;
 
+// The pieces one service call logs, handed to the module's line in as few
+// calls as the buffer allows; the line receives the same bytes as piece by piece.
 struct KOM_DEBUG_OUTPUT {
     char text[3200];
     uint32_t length;

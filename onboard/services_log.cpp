@@ -1,6 +1,8 @@
-// KOM: the log of the module services. Each text a service logs for the
-// current module is counted line by line; a line that the module has logged
-// KOM_REPEAT_LIMIT times in the run, or whose copies filled
+// KOM: the log of the module services. A module's own output (the debug
+// services) is gathered into its line until the line ends, so that each line
+// reaches the log whole and no other text lands inside it. Each whole line a
+// service logs for the current module is counted: a line that the module has
+// logged KOM_REPEAT_LIMIT times in the run, or whose copies filled
 // KOM_REPEAT_BYTES_LIMIT, is left out of the log from then on, and so is all
 // of the module's text once it has logged KOM_MODULE_LOG_LIMIT bytes.
 #include <cinttypes>
@@ -17,9 +19,9 @@ namespace {
 
 constexpr uint32_t kCountedLines = 128;
 constexpr uint32_t kTextRoom = 4000;   // the log's own room for one message
-// A line is known by its first kLineKey bytes: longer lines that agree there
-// count as one line, and a held line never outgrows the held text.
-constexpr uint32_t kLineKey = kTextRoom - 1;
+// A line of the log holds at most kLineRoom bytes before its line end: the
+// same 3999 bytes in all that a message cut to the log's room keeps.
+constexpr uint32_t kLineRoom = kTextRoom - 2;
 constexpr uint64_t kHashStart = 14695981039346656037ull;
 constexpr uint64_t kHashPrime = 1099511628211ull;
 
@@ -32,30 +34,24 @@ struct KOM_LINE_COUNT {
     uint64_t bytes;           // of its copies logged so far
 };
 
-// One module's log lines in one run (tag "SWMODULE-log-lines"), freed with the module.
+// One module's log in one run (tag "SWMODULE-log-lines"), freed with the module.
 struct KOM_LOG_GATE {
     KOM_LINE_COUNT lines[kCountedLines];
     uint32_t lineCount;
-    uint32_t limited;         // lines that are capped
-    uint64_t leftOut;         // their repeats since, not logged
-    uint64_t hash;            // FNV-1a of the unfinished line's first kLineKey bytes
-    uint64_t lineBytes;       // of the unfinished line so far
-    uint32_t lineStarted;
-    uint32_t holding;         // the unfinished line is held back, not yet logged
-    uint32_t dropping;        // the unfinished line repeats a capped line: left out
-    uint32_t lineOpen;        // the module's last logged text did not end its line
+    uint64_t leftOut;         // repeats of capped lines, not logged
     uint64_t written;         // bytes the module has logged in the run
     uint32_t silenced;        // the module has used up KOM_MODULE_LOG_LIMIT
-    uint64_t silencedBytes;   // its bytes since, not logged
-    uint32_t heldStamp;
-    uint32_t heldLength;
-    char held[kTextRoom];
+    uint64_t leftOutBytes;    // bytes not logged: after the limit, or beyond a cut line's room
+    uint32_t cutting;         // the open line was cut at its room: the rest up to its end is left out
+    uint32_t openLength;
+    char open[kTextRoom];     // the module's output since its last line end
 };
 
 namespace {
 
-uint64_t Hash(uint64_t hash, const char* text, size_t length)
+uint64_t Hash(const char* text, size_t length)
 {
+    uint64_t hash = kHashStart;
     for (size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<uint8_t>(text[i])) * kHashPrime;
     return hash;
 }
@@ -67,7 +63,6 @@ KOM_LOG_GATE* Gate(SWMODULE* module)
     auto* gate = static_cast<KOM_LOG_GATE*>(POOL_Alloc(sizeof(KOM_LOG_GATE) + 1));
     if (!gate) return nullptr;
     memset(static_cast<void*>(gate), 0, sizeof *gate);
-    gate->hash = kHashStart;
     module->logGate = gate;
     return gate;
 }
@@ -78,38 +73,22 @@ void Emit(const char* text, uint32_t stamp)
     LOG_Printf("%s", text);
 }
 
-// The module's text to the log while the module has bytes left in the run;
-// the text that would pass them silences the module, on a line of its own.
+// The module's line to the log while the module has bytes left in the run;
+// the line that would pass them silences the module, on a line of its own.
 void EmitCounted(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp)
 {
     if (!gate->silenced && gate->written + length > KOM_MODULE_LOG_LIMIT) {
         gate->silenced = 1;
-        if (gate->lineOpen) LOG_Printf("\n");
         LOG_Printf("SWMODULE: modul \"%s\" zapsal do logu %u MB, další jeho výstup se do logu v tomto běhu "
                    "nezapisuje.\n",
                    module->name, KOM_MODULE_LOG_MIB);
     }
     if (gate->silenced) {
-        gate->silencedBytes += length;
+        gate->leftOutBytes += length;
         return;
     }
     gate->written += length;
-    gate->lineOpen = text[length - 1] != '\n';
     Emit(text, stamp);
-}
-
-void DropHeld(KOM_LOG_GATE* gate)
-{
-    gate->holding = gate->heldLength = gate->heldStamp = 0;
-}
-
-void ReleaseHeld(const SWMODULE* module, KOM_LOG_GATE* gate)
-{
-    if (gate->heldLength) {
-        gate->held[gate->heldLength] = 0;
-        EmitCounted(module, gate, gate->held, gate->heldLength, gate->heldStamp);
-    }
-    DropHeld(gate);
 }
 
 KOM_LINE_COUNT* FindLine(KOM_LOG_GATE* gate, uint64_t hash)
@@ -133,84 +112,77 @@ KOM_LINE_COUNT* CountOf(KOM_LOG_GATE* gate, uint64_t hash)
     return least;
 }
 
-void CountCopy(const SWMODULE* module, KOM_LOG_GATE* gate, KOM_LINE_COUNT* line)
+void CountCopy(const SWMODULE* module, KOM_LOG_GATE* gate, KOM_LINE_COUNT* line, size_t length)
 {
     line->count++;
-    line->bytes += gate->lineBytes;
+    line->bytes += length;
     if (line->count < KOM_REPEAT_LIMIT && line->bytes < KOM_REPEAT_BYTES_LIMIT) return;
     line->capped = 1;
-    gate->limited++;
     if (!gate->silenced)
         LOG_Printf("SWMODULE: modul \"%s\" zapsal tentýž řádek %u krát, další jeho opakování se do logu "
                    "nezapisují.\n",
                    module->name, line->count);
 }
 
-void EndLine(const SWMODULE* module, KOM_LOG_GATE* gate)
+// One whole line of the module (with its line end, or the rest of a text
+// without one): logged and counted, or left out as a capped line's repeat.
+void PassLine(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp)
 {
-    if (gate->dropping) {
+    if (gate->silenced) {
+        gate->leftOutBytes += length;
+        return;
+    }
+    KOM_LINE_COUNT* line = CountOf(gate, Hash(text, length));
+    if (line && line->capped) {
         gate->leftOut++;
+        return;
+    }
+    EmitCounted(module, gate, text, length, stamp);
+    if (line) CountCopy(module, gate, line, length);
+}
+
+// The open line, ended, to the log.
+void EndOpenLine(const SWMODULE* module, KOM_LOG_GATE* gate)
+{
+    gate->open[gate->openLength++] = '\n';
+    gate->open[gate->openLength] = 0;
+    PassLine(module, gate, gate->open, gate->openLength, 0);
+    gate->openLength = 0;
+}
+
+// A piece of the module's output up to a line end (ends) or the end of the
+// text: added to the open line, which goes to the log when it ends or fills
+// its room; the rest of a line cut at its room is left out up to its end.
+void TakePiece(const SWMODULE* module, KOM_LOG_GATE* gate, const char* piece, size_t length, bool ends)
+{
+    if (gate->cutting) {
+        gate->leftOutBytes += length;
     } else {
-        KOM_LINE_COUNT* line = CountOf(gate, gate->hash);
-        if (line && line->capped && gate->holding) {
-            gate->leftOut++;
-            DropHeld(gate);
-        } else {
-            ReleaseHeld(module, gate);
-            if (line && !line->capped) CountCopy(module, gate, line);
+        size_t room = kLineRoom - gate->openLength;
+        size_t taken = length < room ? length : room;
+        memcpy(gate->open + gate->openLength, piece, taken);
+        gate->openLength += static_cast<uint32_t>(taken);
+        gate->leftOutBytes += length - taken;
+        if (ends || gate->openLength == kLineRoom) {
+            gate->cutting = !ends;
+            EndOpenLine(module, gate);
         }
     }
-    gate->hash = kHashStart;
-    gate->lineBytes = 0;
-    gate->lineStarted = gate->dropping = 0;
+    if (ends) gate->cutting = 0;
 }
 
-void StartLine(KOM_LOG_GATE* gate)
+void TakeOutput(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text)
 {
-    gate->lineStarted = 1;
-    gate->holding = gate->limited > 0;
-}
-
-// A held line that outgrows its key is known now: the repeat of a capped line
-// is left out up to its end, any other line is let out.
-void SettleLongLine(const SWMODULE* module, KOM_LOG_GATE* gate)
-{
-    const KOM_LINE_COUNT* line = FindLine(gate, gate->hash);
-    if (line && line->capped) {
-        gate->dropping = 1;
-        DropHeld(gate);
-    } else {
-        ReleaseHeld(module, gate);
+    while (*text) {
+        const char* lineEnd = strchr(text, '\n');
+        size_t length = lineEnd ? static_cast<size_t>(lineEnd - text) : strlen(text);
+        TakePiece(module, gate, text, length, lineEnd != nullptr);
+        text += length + (lineEnd ? 1 : 0);
     }
 }
 
-// One piece of a line (ending with its line end or not). A line is held back
-// while the module has capped lines; a stamp in its middle lets it out.
-void PassPiece(const SWMODULE* module, KOM_LOG_GATE* gate, const char* piece, size_t length, uint32_t stamp)
-{
-    if (!gate->lineStarted) StartLine(gate);
-    if (gate->lineBytes < kLineKey) {
-        size_t keyed = kLineKey - gate->lineBytes;
-        gate->hash = Hash(gate->hash, piece, length < keyed ? length : keyed);
-    }
-    gate->lineBytes += length;
-    if (gate->holding && gate->lineBytes > kLineKey) SettleLongLine(module, gate);
-    if (gate->holding && stamp && gate->heldLength) ReleaseHeld(module, gate);
-    if (gate->dropping) {
-        // a capped line's repeat: nothing of it is kept
-    } else if (gate->holding) {
-        memcpy(gate->held + gate->heldLength, piece, length);
-        gate->heldLength += static_cast<uint32_t>(length);
-        gate->heldStamp = gate->heldStamp || stamp;
-    } else {
-        char text[kTextRoom];
-        memcpy(text, piece, length);
-        text[length] = 0;
-        EmitCounted(module, gate, text, length, stamp);
-    }
-    if (piece[length - 1] == '\n') EndLine(module, gate);
-}
-
+// The program's own text on behalf of the current module: each of its lines
+// is whole already and passes at once, beside the module's open line.
 void LogText(const char* text, uint32_t stamp)
 {
     SWMODULE* module = SWMODULE_CurrentModule;
@@ -219,14 +191,13 @@ void LogText(const char* text, uint32_t stamp)
         Emit(text, stamp);
         return;
     }
-    if (gate->silenced) {
-        gate->silencedBytes += strlen(text);
-        return;
-    }
     while (*text) {
         const char* lineEnd = strchr(text, '\n');
         size_t length = lineEnd ? static_cast<size_t>(lineEnd - text) + 1 : strlen(text);
-        PassPiece(module, gate, text, length, stamp);
+        char line[kTextRoom];
+        memcpy(line, text, length);
+        line[length] = 0;
+        PassLine(module, gate, line, length, stamp);
         stamp = 0;
         text += length;
     }
@@ -259,17 +230,33 @@ void KOM_LogStamped(const char* format, ...)
     va_end(ap);
 }
 
+void KOM_LogOutput(const char* text)
+{
+    SWMODULE* module = SWMODULE_CurrentModule;
+    KOM_LOG_GATE* gate = module && *text ? Gate(module) : nullptr;
+    if (!gate) Emit(text, 0);
+    else TakeOutput(module, gate, text);
+}
+
+void KOM_LogEndLine(SWMODULE* module)
+{
+    KOM_LOG_GATE* gate = module->logGate;
+    if (!gate) return;
+    if (gate->openLength) EndOpenLine(module, gate);
+    gate->cutting = 0;
+}
+
 void KOM_LogRepeatSummary(SWMODULE* firstModule)
 {
     for (SWMODULE* module = firstModule; module; module = module->next) {
         KOM_LOG_GATE* gate = module->logGate;
         if (!gate) continue;
-        ReleaseHeld(module, gate);
+        KOM_LogEndLine(module);
         if (gate->leftOut)
             LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " opakování řádků nebylo zapsáno do logu.\n", module->name,
                        gate->leftOut);
-        if (gate->silencedBytes)
+        if (gate->leftOutBytes)
             LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " bajtů jeho výstupu nebylo zapsáno do logu.\n",
-                       module->name, gate->silencedBytes);
+                       module->name, gate->leftOutBytes);
     }
 }

@@ -12,6 +12,7 @@
 #include "foundation/util.h"
 #include "onboard/kombus.h"
 #include "onboard/services.h"
+#include "onboard/services_debug.h"
 #include "onboard/sim51.h"
 
 SWMODULE* SWMODULE_CurrentModule = nullptr;
@@ -482,8 +483,11 @@ void SWMODULE_Destroy(SWMODULE* module)
         module->bus->owner = nullptr;
         module->bus->connected = 0;
     }
+    if (module->logGate) {
+        KOM_LogEndLine(module);
+        POOL_Free(module->logGate);
+    }
     FreeText(&module->name);
-    if (module->logGate) POOL_Free(module->logGate);
     SIM51_DestroyCpu(module->cpu);
     for (uint16_t i = 0; i < module->inputCount; ++i) {
         FreeText(&module->inputs[i].name);

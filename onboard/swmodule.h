@@ -127,7 +127,7 @@ struct SWMODULE {
     uint16_t sendBuffers;
     KOMBUS_MODULE* bus;       // null when the module does not communicate
     TIME_MS powerOnTime;
-    KOM_LOG_GATE* logGate;    // counts of the lines logged for the module in this run
+    KOM_LOG_GATE* logGate;    // the module's open line and the counts of its lines in this run
     SWMODULE_BINDINGS bindings[SWMODULE_ENTRY_COUNT];
 };
 

@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "onboard/kombus.h"
+#include "onboard/services_debug.h"
 #include "onboard/sim51.h"
 #include "onboard/swmodule.h"
 #include "foundation/time.h"
@@ -289,6 +290,8 @@ void SWMODULE_OnPowerOffDone(uint32_t reason, EVENT* event)
     if (!ForgetPowerEvent(reason, event, module)) return;
     module->powerState = SWMODULE_POWER_OFF;
     if (module->bus) KOMBUS_Disconnect(module);
+    // A stopped module's unfinished line is whole from here on.
+    KOM_LogEndLine(module);
 }
 
 void SWMODULE_RunEntry1(SWMODULE* module)

@@ -37,8 +37,9 @@ struct PLAT_BACKEND {
 
 const PLAT_BACKEND* PLAT_HeadlessBackend();
 // The headless program's copy of its log: the code page 1250 text, converted
-// to UTF-8, on standard output.
-void PLAT_EchoLog(const char* text);
+// to UTF-8, on standard output. 1 when written; 0 with errno when standard
+// output failed (a closed pipe, a full disk).
+uint32_t PLAT_EchoLog(const char* text);
 // The FLTK backend on the display named by DISPLAY; null (and one line on
 // standard error) when the display cannot be opened.
 const PLAT_BACKEND* PLAT_DesktopBackend();

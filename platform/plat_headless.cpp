@@ -2,6 +2,7 @@
 // standard error, and the log is copied to standard output (PLAT_EchoLog),
 // converted to UTF-8.
 #include "platform/plat_backend.h"
+#include <cerrno>
 #include <cstdio>
 #include "platform/plat_text.h"
 
@@ -38,8 +39,13 @@ const PLAT_BACKEND* PLAT_HeadlessBackend() { return &g_headless; }
 const PLAT_BACKEND* PLAT_GetBackend() { return g_backend; }
 void PLAT_SetBackend(const PLAT_BACKEND* backend) { g_backend = backend ? backend : &g_headless; }
 
-void PLAT_EchoLog(const char* text)
+uint32_t PLAT_EchoLog(const char* text)
 {
-    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stdout);
-    fflush(stdout);
+    if (fputs(PLAT_Cp1250ToUtf8(text).c_str(), stdout) < 0 || fflush(stdout) != 0) {
+        int error = errno;
+        clearerr(stdout);
+        errno = error;
+        return 0;
+    }
+    return 1;
 }

@@ -109,6 +109,10 @@ void PLAT_InstallStopSignals()
     if (g_signalsInstalled)
         return;
     g_signalsInstalled = true;
+    // Standard output is only a copy of the log: a reader that goes away
+    // (`| head`, a pager quit) makes its writes fail, which the log notes,
+    // instead of ending the program in the middle of a run.
+    signal(SIGPIPE, SIG_IGN);
     sigset_t set;
     sigemptyset(&set);
     // A closed terminal or a dropped remote session (SIGHUP) and Ctrl+\ (SIGQUIT)

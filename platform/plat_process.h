@@ -15,6 +15,7 @@ uint32_t PLAT_IsHeadless();
 // inside a scenario folder runs that scenario), /proc/self/exe otherwise.
 // Cut to fit the buffer; returns the length written.
 uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT then act as F10: a WM_SYSKEYDOWN of VK_F10 is posted to
+// SIGPIPE is ignored (a failed write to a closed pipe returns an error). SIGINT,
+// SIGTERM, SIGHUP and SIGQUIT then act as F10: a WM_SYSKEYDOWN of VK_F10 is posted to
 // the calling thread's queue. Call before any other thread is started.
 void PLAT_InstallStopSignals();

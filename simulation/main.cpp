@@ -199,8 +199,8 @@ int MAIN_Run(int argc, char** argv)
                 break;
         }
     }
-    // Result data that could not be written makes the whole program fail.
-    if (DATAOUT_LostData())
+    // Result data or a log that could not be written makes the whole program fail.
+    if (DATAOUT_LostData() || LOG_FileFailed())
         exitCode = 1;
     ExitProgram();
     return exitCode;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <filesystem>
@@ -6,6 +7,7 @@
 #include <thread>
 #include <vector>
 #include "foundation/log.h"
+#include "platform/plat_text.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
 #include "tests/support/test_support.h"
@@ -70,7 +72,11 @@ TEST_F(LogTest, UnfinishedMessagesJoinOneListBoxLine)
 }
 
 std::string g_echoed;
-void Echo(const char* text) { g_echoed += text; }
+uint32_t Echo(const char* text)
+{
+    g_echoed += text;
+    return 1;
+}
 
 // A join too long for the list box stays only in the file. The echo receives
 // every text of the file: that join, messages while no list box exists,
@@ -97,6 +103,80 @@ TEST_F(LogTest, TooLongJoinAndEchoOfTheWholeLogAndAlerts)
     LOG_Printf("not echoed\n");
     EXPECT_EQ(File(), g_echoed + "not echoed\n");
     EXPECT_NE(g_echoed.find("file 7\nztr\xE1ta dat\n"), std::string::npos) << g_echoed;
+}
+
+int g_failedEchoes = 0;
+uint32_t FailingEcho(const char*)
+{
+    ++g_failedEchoes;
+    errno = EPIPE;
+    return 0;
+}
+
+// A copy to the terminal that fails (a closed pipe) is dropped after its first
+// failure, said once on standard error and in the file, on a line of its own
+// once the line open at the failure has ended; the file keeps every message
+// and nothing counts as lost.
+TEST_F(LogTest, AFailedEchoIsDroppedAndSaidOnce)
+{
+    g_failedEchoes = 0;
+    LOG_SetEcho(FailingEcho);
+    testing::internal::CaptureStderr();
+    LOG_Printf("open ");
+    LOG_Printf("a\n");
+    LOG_Printf("b\n");
+    LOG_WriteFile("c\n");
+    std::string said = "LOG: výpis logu na standardní výstup selhal (Broken pipe), log se dál zapisuje jen do "
+                       "souboru \"Zendrix.log\".\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), PLAT_Cp1250ToUtf8(said.c_str()));
+    LOG_SetEcho(nullptr);
+    EXPECT_EQ(g_failedEchoes, 1);
+    EXPECT_EQ(File(), "open a\n" + said + "b\nc\n");
+    // A notice still waiting at the end ends the file on a line of its own.
+    LOG_Init();
+    LOG_SetEcho(FailingEcho);
+    testing::internal::CaptureStderr();
+    LOG_Printf("open");
+    testing::internal::GetCapturedStderr();
+    LOG_SetEcho(nullptr);
+    LOG_Done();
+    EXPECT_EQ(File(), "open\n" + said);
+    EXPECT_EQ(LOG_FileFailed(), 0u);
+}
+
+// "Zendrix.log" that cannot be opened (a folder of that name) or written (a
+// full device) is named once on standard error with the reason; LOG_Init
+// starts afresh.
+TEST_F(LogTest, ALogFileThatCannotBeWrittenIsSaidOnceWithItsReason)
+{
+    std::filesystem::remove("Zendrix.log");
+    std::filesystem::create_directory("Zendrix.log");
+    testing::internal::CaptureStderr();
+    LOG_Init();
+    LOG_Printf("lost\n");
+    LOG_WriteFile("lost too\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              PLAT_Cp1250ToUtf8("LOG: do souboru logu \"Zendrix.log\" nelze zapisovat (Is a directory), zprávy se "
+                                "ztrácejí.\n"));
+    EXPECT_EQ(LOG_FileFailed(), 1u);
+    std::filesystem::remove("Zendrix.log");
+    if (std::filesystem::exists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", "Zendrix.log");
+        testing::internal::CaptureStderr();
+        LOG_Init();
+        EXPECT_EQ(LOG_FileFailed(), 0u);
+        LOG_Printf("lost\n");
+        LOG_Printf("lost again\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  PLAT_Cp1250ToUtf8("LOG: do souboru logu \"Zendrix.log\" nelze zapisovat (No space left on device), "
+                                    "zprávy se ztrácejí.\n"));
+        EXPECT_EQ(LOG_FileFailed(), 1u);
+        std::filesystem::remove("Zendrix.log");
+    }
+    LOG_Init();
+    LOG_Printf("kept\n");
+    EXPECT_EQ(File(), "kept\n");
+    EXPECT_EQ(LOG_FileFailed(), 0u);
 }
 
 TEST_F(LogTest, ListBoxKeepsAtMost501Lines)

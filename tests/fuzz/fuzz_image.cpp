@@ -2,8 +2,10 @@
 // (a fifth of a millisecond's worth less than a reset run's, so that images
 // that never return keep the fuzzer fast). An input of exactly an image's
 // length is also read as an on-board module and its reset run within the
-// same budget as that module: the code reaches the module services, and what
-// it logs passes the module's line counts (the log is emptied for every
+// same budget as that module, and each periodic entry it registers is run a
+// few times within a smaller budget: the code reaches the module services,
+// output written a piece per run is gathered into the module's lines, and
+// what it logs passes the module's line counts (the log is emptied for every
 // input).
 #include <cstdio>
 #include <string>
@@ -20,6 +22,8 @@ namespace {
 
 constexpr size_t kImageLength = 65535;
 constexpr uint32_t kBudget = 200000;
+constexpr uint32_t kEntryRuns = 50;
+constexpr uint32_t kEntryBudget = 4000;
 
 SWMODULE* ReadModuleBlock()
 {
@@ -31,6 +35,14 @@ SWMODULE* ReadModuleBlock()
     if (IOTXT_NextLine() && IOTXT_MatchWord("onboard_module")) module = SWMODULE_ParseDefinition();
     IOTXT_CloseFile();
     return module;
+}
+
+void RunPeriodicEntries(SWMODULE* module)
+{
+    for (uint32_t code : {SWMODULE_ENTRY_1MS, SWMODULE_ENTRY_10MS, SWMODULE_ENTRY_1000MS}) {
+        uint16_t entry = module->entries[code - 1];
+        for (uint32_t i = 0; entry && i < kEntryRuns; ++i) SIM51_Run(module->cpu, entry, kEntryBudget);
+    }
 }
 
 void StartAsModule()
@@ -45,6 +57,7 @@ void StartAsModule()
     if (module && SWMODULE_LinkConnections(module, module)) {
         SWMODULE_CurrentModule = module;
         SIM51_Run(module->cpu, 0x0000, kBudget);
+        RunPeriodicEntries(module);
         KOM_LogRepeatSummary(module);
     }
     EVENTS_EndRun();

@@ -81,8 +81,9 @@ void main(void)
 }
 )");
     std::string expected = "A|Ahoj svete|" + Format("%lu|%ld|%g|%g\n", 305419896UL, -1L, 1.0, -0.15625) + "03 AA BB ";
-    expected += Format("\n%d%%|%5d|%-6i|%u|%x|%X|%o|", -1234, 42, -7, 65535u, 0xbeef, 0xbeef, 8);
-    expected += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '+'.\n";
+    // The error is a line of its own; the module's line goes on after it.
+    expected += "\nSWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '+'.\n";
+    expected += Format("%d%%|%5d|%-6i|%u|%x|%X|%o|", -1234, 42, -7, 65535u, 0xbeef, 0xbeef, 8);
     expected += Format("%ld|%lu|%lx|%08lX|%li|%lo\n", -100000L, 4000000000UL, 0xdeadbeefUL, 0x1234UL, 7L, 8UL);
     expected += Format("%hd|%hu|%hx|%c|%5.2f|%e|%g|%G|%#x\n", -5, 65535u, 0xabu, 'z', (double)3.14159f,
                        (double)12345.678f, (double)0.0001f, (double)1e20f, 255);
@@ -228,25 +229,37 @@ void main(void)
     M_DEBUG_Char('!');
 }
 )");
-    std::string expected = "[" + std::string(255, '0') + "7]" + "[" + std::string(255, '0') + "7]" + "[7]";
-    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf má chybu v I64 prefixu.\n";
-    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'I64'.\n";
-    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'h'.\n";
-    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'l'.\n";
-    expected += "[SWMODULE: chyba modulu: chyba %% ve formátovacím řetězci M_DEBUG_Printf.\n";
-    expected += "[SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf je příliš dlouhý.\n";
-    ASSERT_EQ(log.substr(0, expected.size()), expected);
+    // The module's errors are lines of their own, logged at once; the
+    // module's output waits for its line end, and its line is cut at the
+    // room of a line: the rest of it ('A's and the '!') is left out.
+    std::string errors = "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf má chybu v I64 prefixu.\n";
+    errors += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'I64'.\n";
+    errors += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'h'.\n";
+    errors += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybu v prefixu 'l'.\n";
+    errors += "SWMODULE: chyba modulu: chyba %% ve formátovacím řetězci M_DEBUG_Printf.\n";
+    errors += "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf je příliš dlouhý.\n";
+    errors += "SWMODULE: chyba modulu: chybný kód paměťové oblasti 03 v ukazateli ve funkci M_DEBUG_String.\n";
+    ASSERT_EQ(log.substr(0, errors.size()), errors);
+    std::string output = "[" + std::string(255, '0') + "7]" + "[" + std::string(255, '0') + "7]" + "[7]" + "[[[[[[";
+    size_t lineEnd = log.find('\n', errors.size());
+    ASSERT_NE(lineEnd, std::string::npos);
+    std::string line = log.substr(errors.size(), lineEnd + 1 - errors.size());
+    EXPECT_EQ(line.size(), 3999u);
+    EXPECT_EQ(line.substr(0, output.size()), output);
     // Sixty-four longs read 256 bytes below the stack pointer: the reader
     // wraps through the whole internal RAM and the service returns.
-    size_t dump = log.find("]04 11 22 33 ");
-    ASSERT_NE(dump, std::string::npos) << log;
-    EXPECT_EQ(log.substr(dump),
-              "]04 11 22 33 SWMODULE: chyba modulu: chybný kód paměťové oblasti 03 v ukazateli ve funkci "
-              "M_DEBUG_String.\n" +
-                  std::string(65536, 'A') +
-                  "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
-                  "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
-                  "SWMODULE: SetupInput: chyba načtení jména vstupu.\n!");
+    size_t dump = line.find("]04 11 22 33 ");
+    ASSERT_NE(dump, std::string::npos) << line;
+    size_t as = line.size() - 1 - (dump + 13);
+    EXPECT_EQ(line.substr(dump + 13), std::string(as, 'A') + "\n");
+    EXPECT_EQ(log.substr(lineEnd + 1),
+              "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
+              "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
+              "SWMODULE: SetupInput: chyba načtení jména vstupu.\n");
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    EXPECT_EQ(Log(), "SWMODULE: modul \"faults\": " + std::to_string(65536 - as + 1) +
+                         " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
 TEST_F(ServicesTest, SoftwareResetRestartsTheImageFromAddressZero)
@@ -305,9 +318,9 @@ std::vector<std::string> LinesOf(const std::string& text)
 }
 
 // A module whose reset loops over a bind error with a 3950-byte name (the
-// message is cut to the log's room) and over a 5000-character line: each
-// copy still ends its line, and each line stops once its copies fill
-// 256 KiB, long before its 1000th copy.
+// message is cut to the log's room) and over a 5000-character line (cut to
+// the room of a line, the rest left out): each copy still ends its line, and
+// each line stops once its copies fill 256 KiB, long before its 1000th copy.
 TEST_F(ServicesTest, LongLinesEndTheirLineAndAreCappedByTheirBytes)
 {
     std::string log = RunReset("longlines", R"(
@@ -330,7 +343,7 @@ void main(void)
     EXPECT_LT(log.size(), 1000000u);
     std::vector<std::string> lines = LinesOf(log);
     size_t binds = 0, xs = 0, bindLength = 0;
-    std::string longLine = std::string(5000, 'x') + "\n";
+    std::string longLine = std::string(3998, 'x') + "\n";
     for (const std::string& line : lines) {
         if (line.rfind("SWMODULE: Chyba funkce BindInput", 0) == 0) {
             ++binds;
@@ -348,7 +361,68 @@ void main(void)
     LOG_Init();
     KOM_LogRepeatSummary(modules_);
     EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\": " + std::to_string(200 - binds - xs) +
-                         " opakování řádků nebylo zapsáno do logu.\n");
+                         " opakování řádků nebylo zapsáno do logu.\nSWMODULE: modul \"longlines\": " +
+                         std::to_string(100 * (5000 - 3998)) + " bajtů jeho výstupu nebylo zapsáno do logu.\n");
+}
+
+// A module that writes a character at a time beside one that writes whole
+// lines: each line of the log is whole and has one writer. The open line is
+// logged when it ends, when it fills the room of a line (the rest of it is
+// left out), when the module is switched off and at the run's end; its
+// lines are capped as lines written at once are.
+TEST_F(ServicesTest, AModulesUnfinishedLineStaysItsOwnUntilItEnds)
+{
+    std::string chars = Image("chars", R"(
+void tick(void) { M_DEBUG_Char('x'); }
+void main(void)
+{
+    unsigned int i;
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    for (i = 0; i < 5000; ++i) M_DEBUG_Char('c');
+    M_DEBUG_String(M_CODE_NAME("tail\nnext\n"));
+    for (i = 0; i < 1200; ++i) {
+        M_DEBUG_Char('a');
+        M_DEBUG_Char('b');
+        M_DEBUG_Char('\n');
+    }
+    M_DEBUG_Char('o');
+}
+)");
+    std::string ticker = Image("ticker", R"(
+__xdata unsigned int seconds;
+void second(void)
+{
+    ++seconds;
+    M_DEBUG_Printf("TICK %u\n", seconds);
+    if (seconds == 4) M_DEBUG_String(M_CODE_NAME("end"));
+}
+void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
+)");
+    ASSERT_TRUE(Parse(Block("chars", chars) + Block("ticker", ticker)));
+    ASSERT_EQ(SWMODULE_StartModules(modules_), 1u) << Log();
+    std::string expected = std::string(3998, 'c') + "\nnext\n";
+    for (int i = 0; i < 1000; ++i) expected += "ab\n";
+    expected += "SWMODULE: modul \"chars\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
+                "nezapisují.\n";
+    ASSERT_EQ(Log(), expected);
+    RunUntil(g_simClock.runStart + 3500);
+    for (int i = 1; i <= 3; ++i) expected += "TICK " + std::to_string(i) + "\n";
+    EXPECT_EQ(Log(), expected);
+    // Switched off, the module's line ends; the next one opens after it.
+    SWMODULE_SetPower(Module("chars"), 0);
+    RunUntil(g_simClock.runStart + 3600);
+    std::string log = Log();
+    ASSERT_EQ(log.substr(0, expected.size()), expected);
+    std::string line = log.substr(expected.size());
+    ASSERT_GT(line.size(), 300u);
+    EXPECT_EQ(line, "o" + std::string(line.size() - 2, 'x') + "\n");
+    RunUntil(g_simClock.runStart + 4500);
+    EXPECT_EQ(Log(), log + "TICK 4\n");
+    LOG_Init();
+    KOM_LogRepeatSummary(modules_);
+    EXPECT_EQ(Log(), "SWMODULE: modul \"chars\": 200 opakování řádků nebylo zapsáno do logu.\n"
+                     "SWMODULE: modul \"chars\": 1006 bajtů jeho výstupu nebylo zapsáno do logu.\n"
+                     "end\n");
 }
 
 // A module that writes ever new lines: once it has logged 16 MiB in the run,

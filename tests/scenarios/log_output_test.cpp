@@ -1,0 +1,228 @@
+// The log and its copy on standard output as a user meets them: modules that
+// write a character at a time beside others that write lines or flood the
+// log, standard output closed by its reader, and a log file that cannot be
+// written. Headless, in virtual time.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+#include "platform/plat_text.h"
+#include "tests/scenarios/scenario_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// One 'x' every 10 ms, never a line end.
+const char* kChars = R"(#include "module_services.h"
+void tick(void) { M_DEBUG_Char('x'); }
+void main(void) { M_RegisterEntry(M_ENTRY_10MS, tick); }
+)";
+
+const char* kTicker = R"(#include "module_services.h"
+__xdata unsigned int seconds;
+void second(void) { ++seconds; M_DEBUG_Printf("TICK %u\n", seconds); }
+void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
+)";
+
+// A new 3 kB line every 10 ms: 16 MiB in under a minute.
+const char* kFlood = R"(#include "module_services.h"
+__xdata unsigned int n;
+void tick(void)
+{
+    ++n;
+    M_DEBUG_Printf("flood %u %256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d\n", n, 0, 0, 0, 0, 0, 0, 0,
+                   0, 0, 0, 0, 0);
+}
+void main(void) { M_RegisterEntry(M_ENTRY_10MS, tick); }
+)";
+
+std::string ModuleBlock(const std::string& name, const std::string& image)
+{
+    return "  onboard_module \"" + name + "\"\n    code = X51, \"" + image + "\"\n  end\n";
+}
+
+// A folder with one satellite carrying the named modules (name, source), a
+// one-minute run, an interval file of its altitude every second and a
+// results file.
+std::string Scenario(const std::string& label, const std::vector<std::pair<std::string, const char*>>& modules)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    std::string blocks;
+    for (const auto& [name, source] : modules) {
+        testsupport::WriteFile(dir + "/" + name + ".c", source);
+        EXPECT_EQ(scenario::BuildModule(dir + "/" + name + ".c", dir + "/" + name + ".img"), 0) << name;
+        blocks += ModuleBlock(name, name + ".img");
+    }
+    testsupport::WriteFile(dir + "/Objects.cfg", "satelit\n  name = \"Runner\"\n  orbit_model = SIMPLE_KEPLER\n"
+                                                 "  kepler_meanmotion = 15.5\n  kepler_inclination = 30\n"
+                                                 "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n"
+                                                 "  mass_model \"cube\", \"cube.mass\"\n"
+                                                 "  surface_model = \"cube\", \"cube.surf\"\n" +
+                                                     blocks + "end\n");
+    testsupport::InstallModelPair(dir);
+    testsupport::WriteFile(dir + "/Multipass.cfg",
+                           "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:01\")\n"
+                           "simulationspeed = FASTEST\n");
+    testsupport::WriteFile(dir + "/DataOutput.cfg",
+                           "datafile CSV, \"track.csv\"\n interval = 1s\n"
+                           " value\n  name = \"H\"\n  type = FLOAT, 0, 6\n  data = SATELIT_ALTITUDE_KM(\"Runner\")\n end\n"
+                           "end\n"
+                           "datafile CSV, \"summary.csv\"\n results\n"
+                           " value\n  name = \"H\"\n  type = FLOAT, 0, 6\n  data = SATELIT_ALTITUDE_KM(\"Runner\")\n end\n"
+                           "end\n");
+    return dir;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
+// The log without the lines that carry real time.
+std::string WithoutTimings(const std::string& log)
+{
+    std::string out;
+    for (const std::string& line : Lines(log))
+        if (line.find("milisekund") == std::string::npos) out += line;
+    return out;
+}
+
+TEST(LogOutput, ACharacterAtATimeModuleKeepsItsLineBesideLinesAndAFlood)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = Scenario("log-chars", {{"Chars", kChars}, {"Ticker", kTicker}, {"Flood", kFlood}});
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    ASSERT_EQ(status, 0) << log.substr(0, 2000);
+    std::string xs = std::string(3998, 'x') + "\n";
+    size_t xLines = 0, ticks = 0, floods = 0;
+    for (const std::string& line : Lines(log)) {
+        ASSERT_EQ(line.back(), '\n');
+        EXPECT_LE(line.size(), 3999u);
+        if (line.find('x') != std::string::npos && line.find("flood") == std::string::npos &&
+            line.find(':') == std::string::npos) {
+            EXPECT_EQ(line, xs);
+            ++xLines;
+        }
+        if (line.find("TICK") != std::string::npos) {
+            EXPECT_EQ(line, "TICK " + std::to_string(++ticks) + "\n");
+        }
+        if (line.find("flood") != std::string::npos) {
+            EXPECT_EQ(line.rfind("flood ", 0), 0u) << line.substr(0, 80);
+            EXPECT_EQ(line.find('x'), std::string::npos);
+            ++floods;
+        }
+    }
+    // The 'x' line fills its room after 40 s; the rest of its 6000
+    // characters is left out and counted.
+    EXPECT_EQ(xLines, 1u);
+    EXPECT_EQ(ticks, 60u);
+    EXPECT_GT(floods, 5000u);
+    EXPECT_NE(log.find("SWMODULE: modul \"Flood\" zapsal do logu 16 MB"), std::string::npos);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\": ([0-9]+) bajt")));
+    EXPECT_EQ(std::stoul(m[1].str()) + 3998, 6000u);
+    // The run's summary is a line of its own.
+    EXPECT_NE(log.find("\nSatelit Runner: "), std::string::npos);
+}
+
+// The program with its standard output a pipe whose reader has already gone
+// (as `| head -1` or a quit pager leaves it); standard error to a file.
+int RunWithClosedStdout(const std::string& dir)
+{
+    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
+    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitGraphics = OFF\n");
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    close(fds[0]);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fds[1], 1);
+        dup2(err, 2);
+        close(fds[1]);
+        setenv("ORBIT_HEADLESS", "1", 1);
+        setenv("ORBIT_VIRTUAL_TIME", "1", 1);
+        unsetenv("ORBIT_TEST_COMMANDS");
+        execl("./orbit", "./orbit", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    scenario::Program p;
+    p.pid = pid;
+    p.dir = dir;
+    return scenario::Wait(p, 120000);
+}
+
+// The same run with its standard output to a file and to a closed pipe: the
+// second says once on standard error that the copy stopped, and leaves the
+// same log, interval file, results file and exit status.
+TEST(LogOutput, AClosedStandardOutputLeavesTheRunWhole)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::vector<std::pair<std::string, const char*>> modules = {{"Chars", kChars}, {"Ticker", kTicker}};
+    std::string whole = Scenario("log-stdout-file", modules);
+    std::string piped = Scenario("log-stdout-pipe", modules);
+    ASSERT_EQ(scenario::Wait(scenario::StartIn(whole), 120000), 0);
+    ASSERT_EQ(RunWithClosedStdout(piped), 0) << testsupport::ReadFile(piped + "/stderr.txt");
+    std::string said = "LOG: výpis logu na standardní výstup selhal (Broken pipe), log se dál zapisuje jen do "
+                       "souboru \"Zendrix.log\".\n";
+    EXPECT_EQ(testsupport::ReadFile(piped + "/stderr.txt"), PLAT_Cp1250ToUtf8(said.c_str()));
+    // The log says it too, on a line of its own, and is otherwise the same.
+    std::string log = testsupport::ReadFile(piped + "/Zendrix.log");
+    size_t at = log.find(said);
+    ASSERT_NE(at, std::string::npos) << log.substr(0, 300);
+    EXPECT_TRUE(at == 0 || log[at - 1] == '\n');
+    log.erase(at, said.size());
+    EXPECT_EQ(WithoutTimings(log), WithoutTimings(testsupport::ReadFile(whole + "/Zendrix.log")));
+    EXPECT_NE(log.find("\nSatelit Runner: "), std::string::npos);
+    for (const char* file : {"/track.csv", "/summary.csv"}) {
+        std::string expected = testsupport::ReadFile(whole + file);
+        EXPECT_GT(Lines(expected).size(), 1u) << file;
+        EXPECT_EQ(testsupport::ReadFile(piped + file), expected) << file;
+    }
+    EXPECT_EQ(Lines(testsupport::ReadFile(piped + "/track.csv")).size(), 62u);
+}
+
+// "Zendrix.log" that is a folder, or a link to a full device (both fail also
+// for root): named on standard error with the reason, exit status 1; the
+// result files are still written.
+TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    struct Case {
+        const char* label;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"log-folder", "Is a directory"}, Case{"log-full", "No space left on device"}}) {
+        std::string dir = Scenario(c.label, {{"Ticker", kTicker}});
+        if (std::string(c.reason) == "Is a directory") std::filesystem::create_directory(dir + "/Zendrix.log");
+        else if (std::filesystem::exists("/dev/full")) std::filesystem::create_symlink("/dev/full", dir + "/Zendrix.log");
+        else continue;
+        EXPECT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 1) << c.label;
+        std::string out = testsupport::ReadFile(dir + "/stdout.txt");
+        std::string said = "LOG: do souboru logu \"Zendrix.log\" nelze zapisovat (" + std::string(c.reason) +
+                           "), zprávy se ztrácejí.\n";
+        said = PLAT_Cp1250ToUtf8(said.c_str());
+        size_t at = out.find(said);
+        EXPECT_NE(at, std::string::npos) << c.label << "\n" << out.substr(0, 500);
+        EXPECT_EQ(out.find(said, at + 1), std::string::npos) << c.label;
+        // The terminal still gets the whole log.
+        EXPECT_NE(out.find("TICK 60\n"), std::string::npos) << c.label;
+        EXPECT_EQ(Lines(testsupport::ReadFile(dir + "/track.csv")).size(), 62u) << c.label;
+    }
+}
+
+}  // namespace
