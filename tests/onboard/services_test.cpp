@@ -304,18 +304,7 @@ void main(void)
     EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
 }
 
-// Each line of the text, with its line end; a rest without one is the last.
-std::vector<std::string> LinesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(at, end - at));
-        at = end;
-    }
-    return lines;
-}
+using testsupport::LinesOf;
 
 // A module whose reset loops over a bind error with a 3950-byte name (the
 // message is cut to the log's room) and over a 5000-character line (cut to

@@ -77,23 +77,13 @@ std::string Scenario(const std::string& label, const std::vector<std::pair<std::
     return dir;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(at, end - at));
-        at = end;
-    }
-    return lines;
-}
+using testsupport::LinesOf;
 
 // The log without the lines that carry real time.
 std::string WithoutTimings(const std::string& log)
 {
     std::string out;
-    for (const std::string& line : Lines(log))
+    for (const std::string& line : LinesOf(log))
         if (line.find("milisekund") == std::string::npos) out += line;
     return out;
 }
@@ -107,7 +97,7 @@ TEST(LogOutput, ACharacterAtATimeModuleKeepsItsLineBesideLinesAndAFlood)
     ASSERT_EQ(status, 0) << log.substr(0, 2000);
     std::string xs = std::string(3998, 'x') + "\n";
     size_t xLines = 0, ticks = 0, floods = 0;
-    for (const std::string& line : Lines(log)) {
+    for (const std::string& line : LinesOf(log)) {
         ASSERT_EQ(line.back(), '\n');
         EXPECT_LE(line.size(), 3999u);
         if (line.find('x') != std::string::npos && line.find("flood") == std::string::npos &&
@@ -190,10 +180,10 @@ TEST(LogOutput, AClosedStandardOutputLeavesTheRunWhole)
     EXPECT_NE(log.find("\nSatelit Runner: "), std::string::npos);
     for (const char* file : {"/track.csv", "/summary.csv"}) {
         std::string expected = testsupport::ReadFile(whole + file);
-        EXPECT_GT(Lines(expected).size(), 1u) << file;
+        EXPECT_GT(LinesOf(expected).size(), 1u) << file;
         EXPECT_EQ(testsupport::ReadFile(piped + file), expected) << file;
     }
-    EXPECT_EQ(Lines(testsupport::ReadFile(piped + "/track.csv")).size(), 62u);
+    EXPECT_EQ(LinesOf(testsupport::ReadFile(piped + "/track.csv")).size(), 62u);
 }
 
 // "Zendrix.log" that is a folder, or a link to a full device (both fail also
@@ -221,7 +211,7 @@ TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
         EXPECT_EQ(out.find(said, at + 1), std::string::npos) << c.label;
         // The terminal still gets the whole log.
         EXPECT_NE(out.find("TICK 60\n"), std::string::npos) << c.label;
-        EXPECT_EQ(Lines(testsupport::ReadFile(dir + "/track.csv")).size(), 62u) << c.label;
+        EXPECT_EQ(LinesOf(testsupport::ReadFile(dir + "/track.csv")).size(), 62u) << c.label;
     }
 }
 

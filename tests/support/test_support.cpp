@@ -54,6 +54,18 @@ std::vector<std::vector<double>> ReadCsvValues(const std::string& path, size_t s
     return rows;
 }
 
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
 void WriteBitmap(const std::string& path, uint8_t r, uint8_t g, uint8_t b)
 {
     std::string data(54, '\0');

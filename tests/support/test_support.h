@@ -12,6 +12,8 @@ namespace testsupport {
 // A fresh empty folder under the build tree, unique per call.
 std::string MakeTempDir(const std::string& label);
 std::string ReadFile(const std::string& path);
+// Each line of the text, with its line end; a rest without one is the last.
+std::vector<std::string> LinesOf(const std::string& text);
 void WriteFile(const std::string& path, const std::string& text);
 // The numbers of a result file's rows, the header row and the first skip cells
 // of each row left out; a decimal comma reads as a point.
