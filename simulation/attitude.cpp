@@ -15,14 +15,12 @@ void ATTITUDE_SetDamping(ATTITUDE_STATE* a, double damping) { a->damping = dampi
 
 static void UpdateWorldInverseInertia(ATTITUDE_STATE* a);
 
-static void ClearHistories(ATTITUDE_STATE* a)
+static void ClearDerivatives(ATTITUDE_STATE* a)
 {
-    memset(a->keepTorque, 0, sizeof a->keepTorque);
     memset(a->computeRateDerivative, 0, sizeof a->computeRateDerivative);
-    VEC3* vectors[] = {&a->stepTorque, &a->previousTorque, &a->torqueRate, &a->previousTorqueRate,
-                       &a->torqueAcceleration, &a->previousTorqueAcceleration,
-                       &a->omegaDot, &a->omegaDDot, &a->omegaDDDot};
-    for (VEC3* v : vectors) VEC_Zero(v);
+    VEC_Zero(&a->omegaDot);
+    VEC_Zero(&a->omegaDDot);
+    VEC_Zero(&a->omegaDDDot);
 }
 
 uint32_t ATTITUDE_Init(ATTITUDE_STATE* a)
@@ -55,7 +53,7 @@ uint32_t ATTITUDE_Init(ATTITUDE_STATE* a)
     a->energy = 0.5 * VEC_Dot(&a->angularMomentum, &a->angularVelocity);
     a->firstStep = 1;
     a->damping = 0.0;
-    ClearHistories(a);
+    ClearDerivatives(a);
     return 1;
 }
 
@@ -86,7 +84,7 @@ static VEC3 Mul(const MAT33& m, const VEC3& v)
     return out;
 }
 
-// The orders of the torque and rate derivatives each method needs.
+// The orders of the rate derivatives each method needs.
 static void SetSwitchesForMethod(ATTITUDE_STATE* a)
 {
     uint32_t order = 0;
@@ -97,10 +95,7 @@ static void SetSwitchesForMethod(ATTITUDE_STATE* a)
     case ATTITUDE_FOURTH_ORDER: order = 3; break;
     default: break;
     }
-    for (uint32_t i = 0; i < 3; ++i) {
-        a->keepTorque[i] = i < order ? 1 : 0;
-        a->computeRateDerivative[i] = i < order ? 1 : 0;
-    }
+    for (uint32_t i = 0; i < 3; ++i) a->computeRateDerivative[i] = i < order ? 1 : 0;
 }
 
 // The damping torque opposes the rotation. A body at rest has no direction to
@@ -118,48 +113,24 @@ static VEC3 DampingTorque(const ATTITUDE_STATE* a, double dt)
     return Scale(axis, -magnitude);
 }
 
-static void UpdateTorqueHistories(ATTITUDE_STATE* a, const VEC3& tau, double dt)
-{
-    if (a->keepTorque[0]) {
-        a->previousTorque = a->stepTorque;
-        a->stepTorque = tau;
-    }
-    if (a->keepTorque[1]) {
-        a->previousTorqueRate = a->torqueRate;
-        a->torqueRate = Scale(Sub(a->stepTorque, a->previousTorque), 1.0 / dt);
-    }
-    if (a->keepTorque[2]) {
-        a->previousTorqueAcceleration = a->torqueAcceleration;
-        a->torqueAcceleration = Scale(Sub(a->torqueRate, a->previousTorqueRate), 1.0 / dt);
-    }
-}
-
-// Time derivatives of the world angular velocity from L' = tau and
-// omega = Iw^-1 L, where Iw^-1 turns with the body.
-static void ComputeRateDerivatives(ATTITUDE_STATE* a, const VEC3& tau)
+// Time derivatives of the world angular velocity of the free body, from
+// L' = 0 and omega = Iw^-1 L, where Iw^-1 turns with the body. The torque has
+// already changed L in the step's kick, so the turn follows only the free
+// rotation: counting the torque here once more would damp every swing.
+static void ComputeFreeRateDerivatives(ATTITUDE_STATE* a)
 {
     const MAT33& iw = a->worldInverseInertia;
     const VEC3& w = a->angularVelocity;
     const VEC3& L = a->angularMomentum;
-    const VEC3& dtau = a->torqueRate;
-    const VEC3& ddtau = a->torqueAcceleration;
     VEC3 wL = Cross(w, L);
-    if (a->computeRateDerivative[0]) a->omegaDot = Mul(iw, Sub(tau, wL));
+    if (a->computeRateDerivative[0]) a->omegaDot = Mul(iw, Scale(wL, -1.0));
     const VEC3& wd = a->omegaDot;
     VEC3 wwL = Cross(w, wL);
-    if (a->computeRateDerivative[1]) {
-        VEC3 inner = Add(Sub(Sub(dtau, Cross(wd, L)), Scale(Cross(w, tau), 2.0)), wwL);
-        a->omegaDDot = Add(Cross(w, wd), Mul(iw, inner));
-    }
+    if (a->computeRateDerivative[1]) a->omegaDDot = Add(Cross(w, wd), Mul(iw, Sub(wwL, Cross(wd, L))));
     if (a->computeRateDerivative[2]) {
         const VEC3& wdd = a->omegaDDot;
-        VEC3 e = ddtau;
-        e = Sub(e, Scale(Cross(w, dtau), 3.0));
-        e = Sub(e, Scale(Cross(wd, tau), 3.0));
-        e = Sub(e, Cross(wdd, L));
-        e = Add(e, Cross(wd, wL));
+        VEC3 e = Sub(Cross(wd, wL), Cross(wdd, L));
         e = Add(e, Scale(Cross(w, Cross(wd, L)), 2.0));
-        e = Add(e, Scale(Cross(w, Cross(w, tau)), 3.0));
         e = Sub(e, Cross(w, wwL));
         a->omegaDDDot = Add(Sub(Mul(iw, e), Cross(w, Cross(w, wd))), Scale(Cross(w, wdd), 2.0));
     }
@@ -216,6 +187,12 @@ static void UpdateWorldInverseInertia(ATTITUDE_STATE* a)
     a->worldInverseInertia = w;
 }
 
+// One step is a kick and a drift. The torque, taken in the attitude at the
+// step's start, first changes the momentum; the body then turns with the rate
+// of the new momentum, to the order of the method, and the rate follows the
+// turned inertia. Turning with the old rate first (the explicit step) would add
+// a share of the swing's energy at every step under any restoring torque; the
+// kick first is the symplectic step, whose swing keeps its energy.
 void ATTITUDE_Step(ATTITUDE_STATE* a, double dt)
 {
     if (!(dt > 0.0)) return;
@@ -223,13 +200,13 @@ void ATTITUDE_Step(ATTITUDE_STATE* a, double dt)
         SetSwitchesForMethod(a);
         a->firstStep = 0;
     }
-    VEC3 tau = Add(a->torque, DampingTorque(a, dt));
-    UpdateTorqueHistories(a, tau, dt);
-    ComputeRateDerivatives(a, tau);
+    VEC3 kick = Scale(Add(a->torque, DampingTorque(a, dt)), dt);
+    a->angularMomentum = Add(a->angularMomentum, kick);
+    a->angularVelocity = Add(a->angularVelocity, Mul(a->worldInverseInertia, kick));
+    ComputeFreeRateDerivatives(a);
     if (a->method >= ATTITUDE_EULER && a->method <= ATTITUDE_FOURTH_ORDER) {
         TurnQuaternion(&a->attitude, EffectiveRate(a, dt), dt / 2.0);
     }
-    a->angularMomentum = Add(a->angularMomentum, Scale(tau, dt));
     UpdateWorldInverseInertia(a);
     a->angularVelocity = Mul(a->worldInverseInertia, a->angularMomentum);
     a->energy = 0.5 * VEC_Dot(&a->angularMomentum, &a->angularVelocity);

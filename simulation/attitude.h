@@ -25,13 +25,7 @@ struct ATTITUDE_STATE {
     VEC3 angularMomentum;
     double energy;
     uint32_t firstStep;
-    uint32_t keepTorque[3];
-    VEC3 stepTorque;
-    VEC3 previousTorque;
-    VEC3 torqueRate;
-    VEC3 previousTorqueRate;
-    VEC3 torqueAcceleration;
-    VEC3 previousTorqueAcceleration;
+    // The derivatives of the free body's rate that the method's turn uses.
     uint32_t computeRateDerivative[3];
     VEC3 omegaDot;
     VEC3 omegaDDot;
