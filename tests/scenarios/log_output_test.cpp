@@ -1,7 +1,7 @@
 // The log and its copy on standard output as a user meets them: modules that
 // write a character at a time beside others that write lines or flood the
-// log, standard output closed by its reader, and a log file that cannot be
-// written. Headless, in virtual time.
+// log, standard output closed by its reader, a log file that cannot be
+// written, and a message that must end its line. Headless, in virtual time.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -212,6 +212,55 @@ TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
         // The terminal still gets the whole log.
         EXPECT_NE(out.find("TICK 60\n"), std::string::npos) << c.label;
         EXPECT_EQ(LinesOf(testsupport::ReadFile(dir + "/track.csv")).size(), 62u) << c.label;
+    }
+}
+
+// ---- messages that end their lines
+
+// A folder with the satellites given as (name, module blocks), their modules
+// built from (file name, source), a run of a few seconds and no data output.
+std::string Satellites(const std::string& label, const std::vector<std::pair<std::string, std::string>>& satellites,
+                       const std::vector<std::pair<std::string, const char*>>& sources)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    for (const auto& [name, source] : sources) {
+        testsupport::WriteFile(dir + "/" + name + ".c", source);
+        EXPECT_EQ(scenario::BuildModule(dir + "/" + name + ".c", dir + "/" + name + ".img"), 0) << name;
+    }
+    std::string objects;
+    for (const auto& [name, blocks] : satellites)
+        objects += "satelit\n  name = \"" + name + "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n"
+                   "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n" +
+                   testsupport::kModelPairLines + blocks + "end\n";
+    testsupport::WriteFile(dir + "/Objects.cfg", objects);
+    testsupport::InstallModelPair(dir);
+    testsupport::WriteFile(dir + "/Multipass.cfg",
+                           "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:00:04\")\n"
+                           "simulationspeed = FASTEST\n");
+    return dir;
+}
+
+// A data file named after a multipass parameter that does not exist: the
+// message ends its line, for an interval file (named at the run's start,
+// which fails) and for a results file (named at the load, which fails).
+TEST(LogOutput, AFileNamedAfterAMissingParameterIsSaidOnALineOfItsOwn)
+{
+    for (const char* kind : {" interval = 1s\n", " results\n"}) {
+        std::string dir = Satellites("log-missing-param", {{"Runner", ""}}, {});
+        testsupport::WriteFile(dir + "/DataOutput.cfg", "datafile CSV, \"ref#(P).csv\"\n" + std::string(kind) +
+                                                            " value\n  name = \"H\"\n  type = FLOAT, 0, 3\n"
+                                                            "  data = SATELIT_ALTITUDE_KM(\"Runner\")\n end\nend\n");
+        EXPECT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 1) << kind;
+        std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+        std::string said = "DATAOUT: parametr \"P\" nenalezen - PreprocessFileName\n";
+        size_t at = log.find(said);
+        EXPECT_NE(at, std::string::npos) << kind << log.substr(log.size() > 600 ? log.size() - 600 : 0);
+        if (at == std::string::npos) continue;
+        EXPECT_TRUE(at == 0 || log[at - 1] == '\n') << kind;
+        EXPECT_EQ(log.back(), '\n') << kind;
+        if (std::string(kind) == " interval = 1s\n") {
+            EXPECT_EQ(log.compare(at + said.size(), 16, "Satelit Runner: "), 0) << log.substr(at);
+        }
     }
 }
 
