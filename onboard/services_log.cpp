@@ -246,17 +246,18 @@ void KOM_LogEndLine(SWMODULE* module)
     gate->cutting = 0;
 }
 
-void KOM_LogRepeatSummary(SWMODULE* firstModule)
+void KOM_LogRepeatSummary(SWMODULE* firstModule, const char* satelliteName)
 {
     for (SWMODULE* module = firstModule; module; module = module->next) {
         KOM_LOG_GATE* gate = module->logGate;
         if (!gate) continue;
         KOM_LogEndLine(module);
         if (gate->leftOut)
-            LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " opakování řádků nebylo zapsáno do logu.\n", module->name,
-                       gate->leftOut);
+            LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": %" PRIu64 " opakování řádků nebylo zapsáno do logu.\n",
+                       module->name, satelliteName, gate->leftOut);
         if (gate->leftOutBytes)
-            LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " bajtů jeho výstupu nebylo zapsáno do logu.\n",
-                       module->name, gate->leftOutBytes);
+            LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": %" PRIu64
+                       " bajtů jeho výstupu nebylo zapsáno do logu.\n",
+                       module->name, satelliteName, gate->leftOutBytes);
     }
 }

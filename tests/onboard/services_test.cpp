@@ -257,8 +257,8 @@ void main(void)
               "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
               "SWMODULE: SetupInput: chyba načtení jména vstupu.\n");
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"faults\": " + std::to_string(65536 - as + 1) +
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"faults\" satelitu \"Runner\": " + std::to_string(65536 - as + 1) +
                          " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
@@ -300,8 +300,8 @@ void main(void)
                 "nezapisují.\npartial\nend\n";
     EXPECT_EQ(log, expected);
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\" satelitu \"Runner\": 501 opakování řádků nebylo zapsáno do logu.\n");
 }
 
 using testsupport::LinesOf;
@@ -348,9 +348,10 @@ void main(void)
     EXPECT_NE(log.find(capped + std::to_string(binds) + " krát"), std::string::npos) << log.substr(log.size() - 400);
     EXPECT_NE(log.find(capped + std::to_string(xs) + " krát"), std::string::npos);
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\": " + std::to_string(200 - binds - xs) +
-                         " opakování řádků nebylo zapsáno do logu.\nSWMODULE: modul \"longlines\": " +
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\" satelitu \"Runner\": " + std::to_string(200 - binds - xs) +
+                         " opakování řádků nebylo zapsáno do logu.\n"
+                         "SWMODULE: modul \"longlines\" satelitu \"Runner\": " +
                          std::to_string(100 * (5000 - 3998)) + " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
@@ -408,9 +409,9 @@ void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
     RunUntil(g_simClock.runStart + 4500);
     EXPECT_EQ(Log(), log + "TICK 4\n");
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"chars\": 200 opakování řádků nebylo zapsáno do logu.\n"
-                     "SWMODULE: modul \"chars\": 1006 bajtů jeho výstupu nebylo zapsáno do logu.\n"
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"chars\" satelitu \"Runner\": 200 opakování řádků nebylo zapsáno do logu.\n"
+                     "SWMODULE: modul \"chars\" satelitu \"Runner\": 1006 bajtů jeho výstupu nebylo zapsáno do logu.\n"
                      "end\n");
 }
 
@@ -436,9 +437,9 @@ void main(void)
     EXPECT_EQ(log.find(silenced), log.size() - silenced.size());
     EXPECT_EQ(log[log.size() - silenced.size() - 1], '\n');
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
+    KOM_LogRepeatSummary(modules_, "Runner");
     std::string summary = Log();
-    EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\": ", 0), 0u) << summary;
+    EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\" satelitu \"Runner\": ", 0), 0u) << summary;
     EXPECT_NE(summary.find(" bajtů jeho výstupu nebylo zapsáno do logu.\n"), std::string::npos) << summary;
 }
 

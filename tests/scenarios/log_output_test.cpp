@@ -1,7 +1,8 @@
 // The log and its copy on standard output as a user meets them: modules that
 // write a character at a time beside others that write lines or flood the
 // log, standard output closed by its reader, a log file that cannot be
-// written, and a message that must end its line. Headless, in virtual time.
+// written, a message that must end its line, and same-named modules of two
+// satellites. Headless, in virtual time.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -121,7 +122,7 @@ TEST(LogOutput, ACharacterAtATimeModuleKeepsItsLineBesideLinesAndAFlood)
     EXPECT_GT(floods, 5000u);
     EXPECT_NE(log.find("SWMODULE: modul \"Flood\" zapsal do logu 16 MB"), std::string::npos);
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\": ([0-9]+) bajt")));
+    ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\" satelitu \"Runner\": ([0-9]+) bajt")));
     EXPECT_EQ(std::stoul(m[1].str()) + 3998, 6000u);
     // The run's summary is a line of its own.
     EXPECT_NE(log.find("\nSatelit Runner: "), std::string::npos);
@@ -215,7 +216,7 @@ TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
     }
 }
 
-// ---- messages that end their lines
+// ---- messages that end their lines, modules named with their satellite
 
 // A folder with the satellites given as (name, module blocks), their modules
 // built from (file name, source), a run of a few seconds and no data output.
@@ -262,6 +263,45 @@ TEST(LogOutput, AFileNamedAfterAMissingParameterIsSaidOnALineOfItsOwn)
             EXPECT_EQ(log.compare(at + said.size(), 16, "Satelit Runner: "), 0) << log.substr(at);
         }
     }
+}
+
+// Two satellites with a module of the same name: the run's summary of each
+// module names its satellite.
+TEST(LogOutput, ModuleSummaryLinesNameTheirSatellite)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    const char* alpha = R"(#include "module_services.h"
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1200; ++i) M_DEBUG_String(M_CODE_NAME("same\n"));
+}
+)";
+    const char* beta = R"(#include "module_services.h"
+__xdata char xs[5002];
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1500; ++i) M_DEBUG_String(M_CODE_NAME("same\n"));
+    for (i = 0; i < 5000; ++i) xs[i] = 'x';
+    xs[5000] = '\n';
+    xs[5001] = 0;
+    M_DEBUG_String(M_XRAM_NAME(xs));
+}
+)";
+    auto block = [](const char* image) {
+        return "  onboard_module \"Log\"\n    code = X51, \"" + std::string(image) + "\"\n  end\n";
+    };
+    std::string dir = Satellites("log-two-sats", {{"Alpha", block("alpha.img")}, {"Beta", block("beta.img")}},
+                                 {{"alpha", alpha}, {"beta", beta}});
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    ASSERT_EQ(status, 0) << log.substr(0, 2000);
+    std::string summary = "SWMODULE: modul \"Log\" satelitu \"Alpha\": 200 opakování řádků nebylo zapsáno do logu.\n"
+                          "SWMODULE: modul \"Log\" satelitu \"Beta\": 500 opakování řádků nebylo zapsáno do logu.\n"
+                          "SWMODULE: modul \"Log\" satelitu \"Beta\": 1002 bajtů jeho výstupu nebylo zapsáno do "
+                          "logu.\n";
+    EXPECT_NE(log.find(summary), std::string::npos) << log.substr(log.size() > 1000 ? log.size() - 1000 : 0);
 }
 
 }  // namespace
