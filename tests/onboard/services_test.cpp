@@ -416,7 +416,9 @@ void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
 }
 
 // A module that writes ever new lines: once it has logged 16 MiB in the run,
-// a line of its own says so and the rest is counted at the run's end.
+// a line of its own says so and the rest is counted at the run's end: all
+// that the module wrote, also of the lines past the room of a line, one
+// ended by the module and one left open, and nothing more.
 TEST_F(ServicesTest, AModuleLogsAtMostItsBytesInARun)
 {
     std::string log = RunReset("chatty", R"(
@@ -426,6 +428,9 @@ void main(void)
     for (i = 0; i < 6000; ++i)
         M_DEBUG_Printf("%u %256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d\n", i, 0, 0, 0, 0, 0, 0, 0,
                        0, 0, 0, 0, 0);
+    for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
+    M_DEBUG_Char('\n');
+    for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
 }
 )");
     std::string silenced = "SWMODULE: modul \"chatty\" zapsal do logu 16 MB, další jeho výstup se do logu v tomto "
@@ -441,6 +446,11 @@ void main(void)
     std::string summary = Log();
     EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\" satelitu \"Runner\": ", 0), 0u) << summary;
     EXPECT_NE(summary.find(" bajtů jeho výstupu nebylo zapsáno do logu.\n"), std::string::npos) << summary;
+    uint64_t written = 5000 + 1 + 5000;
+    for (int i = 0; i < 6000; ++i) written += std::to_string(i).size() + 1 + 12 * 256 + 1;
+    uint64_t logged = log.size() - silenced.size();
+    EXPECT_EQ(summary, "SWMODULE: modul \"chatty\" satelitu \"Runner\": " + std::to_string(written - logged) +
+                           " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
 // The reference example's B-dot module counts its seconds in 32 bits: its

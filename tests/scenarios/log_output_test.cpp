@@ -1,9 +1,11 @@
 // The log and its copy on standard output as a user meets them: modules that
 // write a character at a time beside others that write lines or flood the
 // log, standard output closed by its reader, a log file that cannot be
-// written, a message that must end its line, and same-named modules of two
-// satellites. Headless, in virtual time.
+// written, a message that must end its line, the count of a flooding module's
+// bytes left out, and same-named modules of two satellites. Headless, in
+// virtual time.
 #include <gtest/gtest.h>
+#include <cctype>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <regex>
 #include <string>
 #include <vector>
+#include "onboard/services_debug.h"
 #include "platform/plat_text.h"
 #include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
@@ -216,7 +219,7 @@ TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
     }
 }
 
-// ---- messages that end their lines, modules named with their satellite
+// ---- messages that end their lines, counts that hold, modules named with their satellite
 
 // A folder with the satellites given as (name, module blocks), their modules
 // built from (file name, source), a run of a few seconds and no data output.
@@ -263,6 +266,95 @@ TEST(LogOutput, AFileNamedAfterAMissingParameterIsSaidOnALineOfItsOwn)
             EXPECT_EQ(log.compare(at + said.size(), 16, "Satelit Runner: "), 0) << log.substr(at);
         }
     }
+}
+
+// Pieces of a count and 1024 characters (four numbers 0 in fields of 256),
+// never with a line end of their own: the line end goes before every third
+// piece, so the module's line is open after every run of its entry. 16400
+// pieces (over 16 MiB) at the first power-on, 1000 more at each later one,
+// 100 pieces every 10 ms.
+const char* kPieces = R"(#include "module_services.h"
+__xdata unsigned long pieces, goal;
+__xdata unsigned char in_line;
+void tick(void)
+{
+    unsigned char i;
+    for (i = 0; i < 100 && pieces < goal; ++i) {
+        if (in_line == 3) {
+            M_DEBUG_Char('\n');
+            in_line = 0;
+        }
+        ++pieces;
+        ++in_line;
+        M_DEBUG_Printf("%lu%256d%256d%256d%256d", pieces, 0, 0, 0, 0);
+    }
+}
+void warm(void) { goal = goal ? goal + 1000 : 16400; }
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    M_RegisterEntry(M_ENTRY_WARM_START, warm);
+}
+)";
+
+// Powers "Pieces" for 2.5 s, then not for half a second, then again.
+const char* kSwitch = R"(#include "module_services.h"
+__xdata unsigned char power;
+void tick(void)
+{
+    unsigned int t = M_GetTime10ms();
+    power = t < 250 || t >= 300;
+}
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    SetupOutput(M_CODE_NAME("Power"), M_TYPE_BYTE, &power);
+    BindOutput(M_CODE_NAME("Power"), M_ENTRY_10MS);
+}
+)";
+
+// The bytes that kPieces writes in all.
+uint64_t PiecesWritten(uint64_t pieces)
+{
+    uint64_t bytes = 0;
+    for (uint64_t n = 1; n <= pieces; ++n) bytes += std::to_string(n).size() + 1024 + (n > 1 && n % 3 == 1);
+    return bytes;
+}
+
+// A module past its 16 MiB whose line is open when it is switched off and
+// when the run ends: the program ends both lines, and the count of bytes left
+// out is what the module wrote less what the log took, without those two
+// line ends.
+TEST(LogOutput, TheLeftOutCountIsWhatTheModuleWroteAndTheLogDidNotTake)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string blocks = "  onboard_module \"Switch\"\n    code = X51, \"switch.img\"\n    output \"Power\"\n  end\n"
+                         "  onboard_module \"Pieces\"\n    code = X51, \"pieces.img\"\n"
+                         "    power = MODULE_OUTPUT(\"Switch\", \"Power\")\n  end\n";
+    std::string dir = Satellites("log-left-out", {{"Runner", blocks}}, {{"switch", kSwitch}, {"pieces", kPieces}});
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    ASSERT_EQ(status, 0) << log.substr(0, 2000);
+    // The module's lines: long ones that begin with its count.
+    uint64_t logged = 0;
+    size_t lines = 0;
+    for (size_t at = 0, end; at < log.size(); at = end + 1) {
+        end = log.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        if (end - at < 1000) continue;
+        ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(log[at]))) << log.substr(at, 80);
+        logged += end + 1 - at;
+        ++lines;
+    }
+    EXPECT_GT(logged, KOM_MODULE_LOG_LIMIT - 4000);
+    EXPECT_LE(logged, KOM_MODULE_LOG_LIMIT);
+    EXPECT_NE(log.find("SWMODULE: modul \"Pieces\" zapsal do logu 16 MB"), std::string::npos);
+    std::string summary = "SWMODULE: modul \"Pieces\" satelitu \"Runner\": ";
+    size_t at = log.rfind(summary);
+    ASSERT_NE(at, std::string::npos) << log.substr(log.size() - 600);
+    std::string tail = log.substr(at + summary.size(), log.find('\n', at) + 1 - at - summary.size());
+    EXPECT_EQ(tail, std::to_string(PiecesWritten(17400) - logged) + " bajtů jeho výstupu nebylo zapsáno do logu.\n")
+        << lines << " lines logged";
 }
 
 // Two satellites with a module of the same name: the run's summary of each
