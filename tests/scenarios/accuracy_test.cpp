@@ -294,7 +294,7 @@ TEST(Accuracy, SunLeavesOutTheEquationOfTheCentre)
 
 // A misspelled keyword of a satellite block is a warning: the run takes the
 // default (here Euler's method, with its own log line) and exits 0. The same
-// mistake inside a coil block fails the run.
+// mistake inside a coil, module or drawn data item block fails the run.
 TEST(Accuracy, MisspelledKeywordOfASatelliteIsAWarningOfACoilAFailure)
 {
     const std::string satellite = "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n" +
@@ -325,6 +325,14 @@ TEST(Accuracy, MisspelledKeywordOfASatelliteIsAWarningOfACoilAFailure)
     auto [coilStatus, coilLog] = run("  attitude_model = FOURTH_ORDER\n" + withCoil("kore"));
     EXPECT_EQ(coilStatus, 1) << coilLog;
     EXPECT_NE(coilLog.find("COIL: neznámé slovo v definici cívky na řádku 10.\n"), std::string::npos) << coilLog;
+    // The module and the drawn data item blocks have messages of their own.
+    auto [moduleStatus, moduleLog] = run("  onboard_module \"M\"\n    dela_power_on = 1s\n  end\n");
+    EXPECT_EQ(moduleStatus, 1) << moduleLog;
+    EXPECT_NE(moduleLog.find("SWMODULE: neznámé slovo v definici palubního modulu na řádku 8.\n"), std::string::npos)
+        << moduleLog;
+    auto [itemStatus, itemLog] = run("  draw_data_item\n    colr = rgb(255, 128, 0)\n  end\n");
+    EXPECT_EQ(itemStatus, 1) << itemLog;
+    EXPECT_NE(itemLog.find("DDITEM: neznámé slovo v definici na řádku 8.\n"), std::string::npos) << itemLog;
 }
 
 }  // namespace
