@@ -39,7 +39,7 @@ static const char* PutParameter(NAME_BUILDER* out, const char* afterBracket)
         return nullptr;
     }
     const char* value = DATAOUT_ParamText(ident);
-    if (!value) LOG_Printf("DATAOUT: parametr \"%s\" nenalezen - PreprocessFileName", ident);
+    if (!value) LOG_Printf("DATAOUT: parametr \"%s\" nenalezen - PreprocessFileName\n", ident);
     else PutChars(out, value, strlen(value));
     POOL_Free(ident);
     if (!value) return nullptr;
@@ -52,7 +52,7 @@ char* PreprocessFileName(const char* name)
     MEMORY_SetTag("DATAOUT:PREPROCESS-TMPBUF");
     NAME_BUILDER out{(char*)POOL_Alloc(DATAOUT_NAME_MAX_CHARS + 1), 0, name};
     if (!out.text) {
-        LOG_Printf("DATAOUT: nedostatek paměti 1 - PreprocessFileName");
+        LOG_Printf("DATAOUT: nedostatek paměti 1 - PreprocessFileName\n");
         return nullptr;
     }
     const char* p = name;

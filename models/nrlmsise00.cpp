@@ -393,7 +393,7 @@ void ghp7(NRLMSISE_INPUT* input, NRLMSISE_FLAGS* flags, NRLMSISE_OUTPUT* output,
         double diff = pl - std::log10(p);
         if (std::sqrt(diff * diff) < test) return;
         if (l == ltest) {
-            printf("ERROR: ghp7 not converging for press %e, diff %e", press, diff);
+            printf("ERROR: ghp7 not converging for press %e, diff %e\n", press, diff);
             return;
         }
         double xm = d[5] / xn / 1.66E-24;

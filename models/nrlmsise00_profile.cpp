@@ -107,7 +107,7 @@ void splint(const double* xa, const double* ya, const double* y2a, int n, double
             klo = k;
     }
     double h = xa[khi] - xa[klo];
-    if (h == 0.0) printf("bad XA input to splint");
+    if (h == 0.0) printf("bad XA input to splint\n");
     double a = (xa[khi] - x) / h;
     double b = (x - xa[klo]) / h;
     *y = a * ya[klo] + b * ya[khi] + ((a * a * a - a) * y2a[klo] + (b * b * b - b) * y2a[khi]) * h * h / 6.0;

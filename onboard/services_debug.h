@@ -25,10 +25,12 @@ void KOM_LogStamped(const char* format, ...) __attribute__((format(printf, 1, 2)
 void KOM_LogOutput(const char* text);
 void KOM_LogEndLine(SWMODULE* module);
 // At the end of a run: ends the open lines, and for each module of the list
-// whose repeats were left out of the log, says how many there were, and how
-// many bytes of a module's output were left out (after its 16 MiB, or beyond
-// the room of a line).
-void KOM_LogRepeatSummary(SWMODULE* firstModule);
+// (the modules of the named satellite) whose repeats were left out of the
+// log, says how many there were, and how many bytes of a module's output were
+// left out (after its 16 MiB, or beyond the room of a line): the bytes the
+// module wrote that the log did not take; a line end that the program puts
+// after a line the module left open is none of them.
+void KOM_LogRepeatSummary(SWMODULE* firstModule, const char* satelliteName);
 constexpr uint32_t KOM_REPEAT_LIMIT = 1000;
 constexpr uint64_t KOM_REPEAT_BYTES_LIMIT = 256 * 1024;
 constexpr uint32_t KOM_MODULE_LOG_MIB = 16;

@@ -43,6 +43,7 @@ struct KOM_LOG_GATE {
     uint32_t silenced;        // the module has used up KOM_MODULE_LOG_LIMIT
     uint64_t leftOutBytes;    // bytes not logged: after the limit, or beyond a cut line's room
     uint32_t cutting;         // the open line was cut at its room: the rest up to its end is left out
+    uint32_t cutLeftOut;      // the cut line was left out: its own line end, when it comes, is too
     uint32_t openLength;
     char open[kTextRoom];     // the module's output since its last line end
 };
@@ -75,7 +76,10 @@ void Emit(const char* text, uint32_t stamp)
 
 // The module's line to the log while the module has bytes left in the run;
 // the line that would pass them silences the module, on a line of its own.
-void EmitCounted(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp)
+// A line left out counts as the bytes the module wrote: without the line end
+// that the program added (added = 1) to a line the module had left open.
+void EmitCounted(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp,
+                 uint32_t added)
 {
     if (!gate->silenced && gate->written + length > KOM_MODULE_LOG_LIMIT) {
         gate->silenced = 1;
@@ -84,7 +88,7 @@ void EmitCounted(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, s
                    module->name, KOM_MODULE_LOG_MIB);
     }
     if (gate->silenced) {
-        gate->leftOutBytes += length;
+        gate->leftOutBytes += length - added;
         return;
     }
     gate->written += length;
@@ -126,10 +130,11 @@ void CountCopy(const SWMODULE* module, KOM_LOG_GATE* gate, KOM_LINE_COUNT* line,
 
 // One whole line of the module (with its line end, or the rest of a text
 // without one): logged and counted, or left out as a capped line's repeat.
-void PassLine(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp)
+void PassLine(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size_t length, uint32_t stamp,
+              uint32_t added)
 {
     if (gate->silenced) {
-        gate->leftOutBytes += length;
+        gate->leftOutBytes += length - added;
         return;
     }
     KOM_LINE_COUNT* line = CountOf(gate, Hash(text, length));
@@ -137,26 +142,29 @@ void PassLine(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, size
         gate->leftOut++;
         return;
     }
-    EmitCounted(module, gate, text, length, stamp);
+    EmitCounted(module, gate, text, length, stamp, added);
     if (line) CountCopy(module, gate, line, length);
 }
 
-// The open line, ended, to the log.
-void EndOpenLine(const SWMODULE* module, KOM_LOG_GATE* gate)
+// The open line, ended, to the log; added: the line end is the program's,
+// not one the module wrote.
+void EndOpenLine(const SWMODULE* module, KOM_LOG_GATE* gate, uint32_t added)
 {
     gate->open[gate->openLength++] = '\n';
     gate->open[gate->openLength] = 0;
-    PassLine(module, gate, gate->open, gate->openLength, 0);
+    PassLine(module, gate, gate->open, gate->openLength, 0, added);
     gate->openLength = 0;
 }
 
 // A piece of the module's output up to a line end (ends) or the end of the
 // text: added to the open line, which goes to the log when it ends or fills
 // its room; the rest of a line cut at its room is left out up to its end.
+// The line end that the program puts at the cut stands for the module's own
+// one, unless the cut line was left out after the module's bytes ran out.
 void TakePiece(const SWMODULE* module, KOM_LOG_GATE* gate, const char* piece, size_t length, bool ends)
 {
     if (gate->cutting) {
-        gate->leftOutBytes += length;
+        gate->leftOutBytes += length + (ends && gate->cutLeftOut ? 1 : 0);
     } else {
         size_t room = kLineRoom - gate->openLength;
         size_t taken = length < room ? length : room;
@@ -165,7 +173,8 @@ void TakePiece(const SWMODULE* module, KOM_LOG_GATE* gate, const char* piece, si
         gate->leftOutBytes += length - taken;
         if (ends || gate->openLength == kLineRoom) {
             gate->cutting = !ends;
-            EndOpenLine(module, gate);
+            EndOpenLine(module, gate, !ends);
+            gate->cutLeftOut = gate->cutting && gate->silenced;
         }
     }
     if (ends) gate->cutting = 0;
@@ -197,7 +206,7 @@ void LogText(const char* text, uint32_t stamp)
         char line[kTextRoom];
         memcpy(line, text, length);
         line[length] = 0;
-        PassLine(module, gate, line, length, stamp);
+        PassLine(module, gate, line, length, stamp, 0);
         stamp = 0;
         text += length;
     }
@@ -242,21 +251,22 @@ void KOM_LogEndLine(SWMODULE* module)
 {
     KOM_LOG_GATE* gate = module->logGate;
     if (!gate) return;
-    if (gate->openLength) EndOpenLine(module, gate);
+    if (gate->openLength) EndOpenLine(module, gate, 1);
     gate->cutting = 0;
 }
 
-void KOM_LogRepeatSummary(SWMODULE* firstModule)
+void KOM_LogRepeatSummary(SWMODULE* firstModule, const char* satelliteName)
 {
     for (SWMODULE* module = firstModule; module; module = module->next) {
         KOM_LOG_GATE* gate = module->logGate;
         if (!gate) continue;
         KOM_LogEndLine(module);
         if (gate->leftOut)
-            LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " opakování řádků nebylo zapsáno do logu.\n", module->name,
-                       gate->leftOut);
+            LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": %" PRIu64 " opakování řádků nebylo zapsáno do logu.\n",
+                       module->name, satelliteName, gate->leftOut);
         if (gate->leftOutBytes)
-            LOG_Printf("SWMODULE: modul \"%s\": %" PRIu64 " bajtů jeho výstupu nebylo zapsáno do logu.\n",
-                       module->name, gate->leftOutBytes);
+            LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": %" PRIu64
+                       " bajtů jeho výstupu nebylo zapsáno do logu.\n",
+                       module->name, satelliteName, gate->leftOutBytes);
     }
 }

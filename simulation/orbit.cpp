@@ -97,7 +97,7 @@ uint32_t ORBIT_Start(uint32_t cameraMode)
 void ORBIT_Stop()
 {
     SATS_LogRunSummary();
-    for (SATELIT* sat = SATS_GetFirst(); sat; sat = sat->next) KOM_LogRepeatSummary(sat->modules);
+    for (SATELIT* sat = SATS_GetFirst(); sat; sat = sat->next) KOM_LogRepeatSummary(sat->modules, sat->name);
     ORBIT_CloseScene();
 }
 

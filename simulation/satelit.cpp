@@ -128,7 +128,7 @@ uint32_t SATELIT_OpenInfoWindow(SATELIT* sat)
 {
     SATWINDOW* window = SATWINDOW_Create(sat);
     if (!window) {
-        LOG_Printf("SATELIT: nelze vytvořit informační okno pro satelit \"%s\"", sat->name);
+        LOG_Printf("SATELIT: nelze vytvořit informační okno pro satelit \"%s\"\n", sat->name);
         return 0;
     }
     sat->infoWindow = window;

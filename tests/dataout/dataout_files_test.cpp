@@ -216,7 +216,7 @@ TEST_F(DataoutFilesTest, FileNamesTakeParametersAndDropLoneHashes)
     EXPECT_STREQ(name, "abc");
     POOL_Free(name);
     EXPECT_EQ(PreprocessFileName("out_#(Zeta).csv"), nullptr);
-    EXPECT_EQ(TakeLog(), "DATAOUT: parametr \"Zeta\" nenalezen - PreprocessFileName");
+    EXPECT_EQ(TakeLog(), "DATAOUT: parametr \"Zeta\" nenalezen - PreprocessFileName\n");
     EXPECT_EQ(PreprocessFileName("out_#(1).csv"), nullptr);
     EXPECT_EQ(TakeLog(), "DATAOUT: v názvu souboru \"out_#(1).csv\" se za #( očekává název parametru.\n");
 }

@@ -58,7 +58,7 @@ void StartAsModule()
         SWMODULE_CurrentModule = module;
         SIM51_Run(module->cpu, 0x0000, kBudget);
         RunPeriodicEntries(module);
-        KOM_LogRepeatSummary(module);
+        KOM_LogRepeatSummary(module, "FUZZ");
     }
     EVENTS_EndRun();
     SWMODULE_Destroy(module);

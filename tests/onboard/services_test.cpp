@@ -257,8 +257,8 @@ void main(void)
               "SWMODULE: chyba modulu: řetězec v paměťové oblasti 01 od adresy 1000 nemá ukončovací nulu.\n"
               "SWMODULE: SetupInput: chyba načtení jména vstupu.\n");
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"faults\": " + std::to_string(65536 - as + 1) +
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"faults\" satelitu \"Runner\": " + std::to_string(65536 - as + 1) +
                          " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
@@ -300,8 +300,8 @@ void main(void)
                 "nezapisují.\npartial\nend\n";
     EXPECT_EQ(log, expected);
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\": 501 opakování řádků nebylo zapsáno do logu.\n");
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"looping\" satelitu \"Runner\": 501 opakování řádků nebylo zapsáno do logu.\n");
 }
 
 using testsupport::LinesOf;
@@ -348,9 +348,10 @@ void main(void)
     EXPECT_NE(log.find(capped + std::to_string(binds) + " krát"), std::string::npos) << log.substr(log.size() - 400);
     EXPECT_NE(log.find(capped + std::to_string(xs) + " krát"), std::string::npos);
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\": " + std::to_string(200 - binds - xs) +
-                         " opakování řádků nebylo zapsáno do logu.\nSWMODULE: modul \"longlines\": " +
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"longlines\" satelitu \"Runner\": " + std::to_string(200 - binds - xs) +
+                         " opakování řádků nebylo zapsáno do logu.\n"
+                         "SWMODULE: modul \"longlines\" satelitu \"Runner\": " +
                          std::to_string(100 * (5000 - 3998)) + " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
@@ -408,14 +409,16 @@ void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
     RunUntil(g_simClock.runStart + 4500);
     EXPECT_EQ(Log(), log + "TICK 4\n");
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
-    EXPECT_EQ(Log(), "SWMODULE: modul \"chars\": 200 opakování řádků nebylo zapsáno do logu.\n"
-                     "SWMODULE: modul \"chars\": 1006 bajtů jeho výstupu nebylo zapsáno do logu.\n"
+    KOM_LogRepeatSummary(modules_, "Runner");
+    EXPECT_EQ(Log(), "SWMODULE: modul \"chars\" satelitu \"Runner\": 200 opakování řádků nebylo zapsáno do logu.\n"
+                     "SWMODULE: modul \"chars\" satelitu \"Runner\": 1006 bajtů jeho výstupu nebylo zapsáno do logu.\n"
                      "end\n");
 }
 
 // A module that writes ever new lines: once it has logged 16 MiB in the run,
-// a line of its own says so and the rest is counted at the run's end.
+// a line of its own says so and the rest is counted at the run's end: all
+// that the module wrote, also of the lines past the room of a line, one
+// ended by the module and one left open, and nothing more.
 TEST_F(ServicesTest, AModuleLogsAtMostItsBytesInARun)
 {
     std::string log = RunReset("chatty", R"(
@@ -425,6 +428,9 @@ void main(void)
     for (i = 0; i < 6000; ++i)
         M_DEBUG_Printf("%u %256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d%256d\n", i, 0, 0, 0, 0, 0, 0, 0,
                        0, 0, 0, 0, 0);
+    for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
+    M_DEBUG_Char('\n');
+    for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
 }
 )");
     std::string silenced = "SWMODULE: modul \"chatty\" zapsal do logu 16 MB, další jeho výstup se do logu v tomto "
@@ -436,10 +442,15 @@ void main(void)
     EXPECT_EQ(log.find(silenced), log.size() - silenced.size());
     EXPECT_EQ(log[log.size() - silenced.size() - 1], '\n');
     LOG_Init();
-    KOM_LogRepeatSummary(modules_);
+    KOM_LogRepeatSummary(modules_, "Runner");
     std::string summary = Log();
-    EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\": ", 0), 0u) << summary;
+    EXPECT_EQ(summary.rfind("SWMODULE: modul \"chatty\" satelitu \"Runner\": ", 0), 0u) << summary;
     EXPECT_NE(summary.find(" bajtů jeho výstupu nebylo zapsáno do logu.\n"), std::string::npos) << summary;
+    uint64_t written = 5000 + 1 + 5000;
+    for (int i = 0; i < 6000; ++i) written += std::to_string(i).size() + 1 + 12 * 256 + 1;
+    uint64_t logged = log.size() - silenced.size();
+    EXPECT_EQ(summary, "SWMODULE: modul \"chatty\" satelitu \"Runner\": " + std::to_string(written - logged) +
+                           " bajtů jeho výstupu nebylo zapsáno do logu.\n");
 }
 
 // The reference example's B-dot module counts its seconds in 32 bits: its

@@ -269,7 +269,10 @@ double SunAheadOfAlmanac(int year, int month, int day)
 
 // The Sun moves uniformly from the March equinox of 2005, so it leaves out the
 // equation of the centre: 1.9 degrees ahead on 1 January, right in early
-// April, 3.8 degrees ahead in early October, in 2006 as in 2024.
+// April, 3.8 degrees ahead in early October, in 2006 as in 2024. Within
+// 0.1 degrees from 11 March to 27 April, within 0.5 degrees from 17 February
+// to 19 May: inside at the first and last midnights, outside at the ones
+// around them (11 March and 17 February from later in the day).
 TEST(Accuracy, SunLeavesOutTheEquationOfTheCentre)
 {
     ORBIT_InitEphemeris();
@@ -277,13 +280,21 @@ TEST(Accuracy, SunLeavesOutTheEquationOfTheCentre)
     EXPECT_LT(SunAheadOfAlmanac(2006, 4, 2), 0.07);
     EXPECT_NEAR(SunAheadOfAlmanac(2006, 10, 7), 3.774, 0.01);
     EXPECT_NEAR(SunAheadOfAlmanac(2024, 1, 1), 1.968, 0.01);
+    EXPECT_GT(SunAheadOfAlmanac(2006, 3, 11), 0.1);
+    EXPECT_LT(SunAheadOfAlmanac(2006, 3, 12), 0.1);
+    EXPECT_LT(SunAheadOfAlmanac(2006, 4, 27), 0.1);
+    EXPECT_GT(SunAheadOfAlmanac(2006, 4, 28), 0.1);
+    EXPECT_GT(SunAheadOfAlmanac(2006, 2, 17), 0.5);
+    EXPECT_LT(SunAheadOfAlmanac(2006, 2, 18), 0.5);
+    EXPECT_LT(SunAheadOfAlmanac(2006, 5, 19), 0.5);
+    EXPECT_GT(SunAheadOfAlmanac(2006, 5, 20), 0.5);
 }
 
 // ---- a misspelled keyword ----------------------------------------------------------------
 
 // A misspelled keyword of a satellite block is a warning: the run takes the
 // default (here Euler's method, with its own log line) and exits 0. The same
-// mistake inside a coil block fails the run.
+// mistake inside a coil, module or drawn data item block fails the run.
 TEST(Accuracy, MisspelledKeywordOfASatelliteIsAWarningOfACoilAFailure)
 {
     const std::string satellite = "satelit\n  name = \"S\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n" +
@@ -314,6 +325,14 @@ TEST(Accuracy, MisspelledKeywordOfASatelliteIsAWarningOfACoilAFailure)
     auto [coilStatus, coilLog] = run("  attitude_model = FOURTH_ORDER\n" + withCoil("kore"));
     EXPECT_EQ(coilStatus, 1) << coilLog;
     EXPECT_NE(coilLog.find("COIL: neznámé slovo v definici cívky na řádku 10.\n"), std::string::npos) << coilLog;
+    // The module and the drawn data item blocks have messages of their own.
+    auto [moduleStatus, moduleLog] = run("  onboard_module \"M\"\n    dela_power_on = 1s\n  end\n");
+    EXPECT_EQ(moduleStatus, 1) << moduleLog;
+    EXPECT_NE(moduleLog.find("SWMODULE: neznámé slovo v definici palubního modulu na řádku 8.\n"), std::string::npos)
+        << moduleLog;
+    auto [itemStatus, itemLog] = run("  draw_data_item\n    colr = rgb(255, 128, 0)\n  end\n");
+    EXPECT_EQ(itemStatus, 1) << itemLog;
+    EXPECT_NE(itemLog.find("DDITEM: neznámé slovo v definici na řádku 8.\n"), std::string::npos) << itemLog;
 }
 
 }  // namespace

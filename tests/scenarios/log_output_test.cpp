@@ -1,8 +1,11 @@
 // The log and its copy on standard output as a user meets them: modules that
 // write a character at a time beside others that write lines or flood the
-// log, standard output closed by its reader, and a log file that cannot be
-// written. Headless, in virtual time.
+// log, standard output closed by its reader, a log file that cannot be
+// written, a message that must end its line, the count of a flooding module's
+// bytes left out, and same-named modules of two satellites. Headless, in
+// virtual time.
 #include <gtest/gtest.h>
+#include <cctype>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +13,7 @@
 #include <regex>
 #include <string>
 #include <vector>
+#include "onboard/services_debug.h"
 #include "platform/plat_text.h"
 #include "tests/scenarios/scenario_support.h"
 #include "tests/support/test_support.h"
@@ -121,7 +125,7 @@ TEST(LogOutput, ACharacterAtATimeModuleKeepsItsLineBesideLinesAndAFlood)
     EXPECT_GT(floods, 5000u);
     EXPECT_NE(log.find("SWMODULE: modul \"Flood\" zapsal do logu 16 MB"), std::string::npos);
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\": ([0-9]+) bajt")));
+    ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\" satelitu \"Runner\": ([0-9]+) bajt")));
     EXPECT_EQ(std::stoul(m[1].str()) + 3998, 6000u);
     // The run's summary is a line of its own.
     EXPECT_NE(log.find("\nSatelit Runner: "), std::string::npos);
@@ -213,6 +217,183 @@ TEST(LogOutput, ALogFileThatCannotBeWrittenFailsTheProgram)
         EXPECT_NE(out.find("TICK 60\n"), std::string::npos) << c.label;
         EXPECT_EQ(LinesOf(testsupport::ReadFile(dir + "/track.csv")).size(), 62u) << c.label;
     }
+}
+
+// ---- messages that end their lines, counts that hold, modules named with their satellite
+
+// A folder with the satellites given as (name, module blocks), their modules
+// built from (file name, source), a run of a few seconds and no data output.
+std::string Satellites(const std::string& label, const std::vector<std::pair<std::string, std::string>>& satellites,
+                       const std::vector<std::pair<std::string, const char*>>& sources)
+{
+    std::string dir = testsupport::MakeTempDir(label);
+    for (const auto& [name, source] : sources) {
+        testsupport::WriteFile(dir + "/" + name + ".c", source);
+        EXPECT_EQ(scenario::BuildModule(dir + "/" + name + ".c", dir + "/" + name + ".img"), 0) << name;
+    }
+    std::string objects;
+    for (const auto& [name, blocks] : satellites)
+        objects += "satelit\n  name = \"" + name + "\"\n  orbit_model = SIMPLE_KEPLER\n  kepler_meanmotion = 15.5\n"
+                   "  magnetic_field_model = HOMOGENOUS, VECTOR(0, 0, 30000)\n" +
+                   testsupport::kModelPairLines + blocks + "end\n";
+    testsupport::WriteFile(dir + "/Objects.cfg", objects);
+    testsupport::InstallModelPair(dir);
+    testsupport::WriteFile(dir + "/Multipass.cfg",
+                           "starttime = UT(\"01.01.2006, 00:00\")\nendtime = UT(\"01.01.2006, 00:00:04\")\n"
+                           "simulationspeed = FASTEST\n");
+    return dir;
+}
+
+// A data file named after a multipass parameter that does not exist: the
+// message ends its line, for an interval file (named at the run's start,
+// which fails) and for a results file (named at the load, which fails).
+TEST(LogOutput, AFileNamedAfterAMissingParameterIsSaidOnALineOfItsOwn)
+{
+    for (const char* kind : {" interval = 1s\n", " results\n"}) {
+        std::string dir = Satellites("log-missing-param", {{"Runner", ""}}, {});
+        testsupport::WriteFile(dir + "/DataOutput.cfg", "datafile CSV, \"ref#(P).csv\"\n" + std::string(kind) +
+                                                            " value\n  name = \"H\"\n  type = FLOAT, 0, 3\n"
+                                                            "  data = SATELIT_ALTITUDE_KM(\"Runner\")\n end\nend\n");
+        EXPECT_EQ(scenario::Wait(scenario::StartIn(dir), 120000), 1) << kind;
+        std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+        std::string said = "DATAOUT: parametr \"P\" nenalezen - PreprocessFileName\n";
+        size_t at = log.find(said);
+        EXPECT_NE(at, std::string::npos) << kind << log.substr(log.size() > 600 ? log.size() - 600 : 0);
+        if (at == std::string::npos) continue;
+        EXPECT_TRUE(at == 0 || log[at - 1] == '\n') << kind;
+        EXPECT_EQ(log.back(), '\n') << kind;
+        if (std::string(kind) == " interval = 1s\n") {
+            EXPECT_EQ(log.compare(at + said.size(), 16, "Satelit Runner: "), 0) << log.substr(at);
+        }
+    }
+}
+
+// Pieces of a count and 1024 characters (four numbers 0 in fields of 256),
+// never with a line end of their own: the line end goes before every third
+// piece, so the module's line is open after every run of its entry. 16400
+// pieces (over 16 MiB) at the first power-on, 1000 more at each later one,
+// 100 pieces every 10 ms.
+const char* kPieces = R"(#include "module_services.h"
+__xdata unsigned long pieces, goal;
+__xdata unsigned char in_line;
+void tick(void)
+{
+    unsigned char i;
+    for (i = 0; i < 100 && pieces < goal; ++i) {
+        if (in_line == 3) {
+            M_DEBUG_Char('\n');
+            in_line = 0;
+        }
+        ++pieces;
+        ++in_line;
+        M_DEBUG_Printf("%lu%256d%256d%256d%256d", pieces, 0, 0, 0, 0);
+    }
+}
+void warm(void) { goal = goal ? goal + 1000 : 16400; }
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    M_RegisterEntry(M_ENTRY_WARM_START, warm);
+}
+)";
+
+// Powers "Pieces" for 2.5 s, then not for half a second, then again.
+const char* kSwitch = R"(#include "module_services.h"
+__xdata unsigned char power;
+void tick(void)
+{
+    unsigned int t = M_GetTime10ms();
+    power = t < 250 || t >= 300;
+}
+void main(void)
+{
+    M_RegisterEntry(M_ENTRY_10MS, tick);
+    SetupOutput(M_CODE_NAME("Power"), M_TYPE_BYTE, &power);
+    BindOutput(M_CODE_NAME("Power"), M_ENTRY_10MS);
+}
+)";
+
+// The bytes that kPieces writes in all.
+uint64_t PiecesWritten(uint64_t pieces)
+{
+    uint64_t bytes = 0;
+    for (uint64_t n = 1; n <= pieces; ++n) bytes += std::to_string(n).size() + 1024 + (n > 1 && n % 3 == 1);
+    return bytes;
+}
+
+// A module past its 16 MiB whose line is open when it is switched off and
+// when the run ends: the program ends both lines, and the count of bytes left
+// out is what the module wrote less what the log took, without those two
+// line ends.
+TEST(LogOutput, TheLeftOutCountIsWhatTheModuleWroteAndTheLogDidNotTake)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string blocks = "  onboard_module \"Switch\"\n    code = X51, \"switch.img\"\n    output \"Power\"\n  end\n"
+                         "  onboard_module \"Pieces\"\n    code = X51, \"pieces.img\"\n"
+                         "    power = MODULE_OUTPUT(\"Switch\", \"Power\")\n  end\n";
+    std::string dir = Satellites("log-left-out", {{"Runner", blocks}}, {{"switch", kSwitch}, {"pieces", kPieces}});
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    ASSERT_EQ(status, 0) << log.substr(0, 2000);
+    // The module's lines: long ones that begin with its count.
+    uint64_t logged = 0;
+    size_t lines = 0;
+    for (size_t at = 0, end; at < log.size(); at = end + 1) {
+        end = log.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        if (end - at < 1000) continue;
+        ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(log[at]))) << log.substr(at, 80);
+        logged += end + 1 - at;
+        ++lines;
+    }
+    EXPECT_GT(logged, KOM_MODULE_LOG_LIMIT - 4000);
+    EXPECT_LE(logged, KOM_MODULE_LOG_LIMIT);
+    EXPECT_NE(log.find("SWMODULE: modul \"Pieces\" zapsal do logu 16 MB"), std::string::npos);
+    std::string summary = "SWMODULE: modul \"Pieces\" satelitu \"Runner\": ";
+    size_t at = log.rfind(summary);
+    ASSERT_NE(at, std::string::npos) << log.substr(log.size() - 600);
+    std::string tail = log.substr(at + summary.size(), log.find('\n', at) + 1 - at - summary.size());
+    EXPECT_EQ(tail, std::to_string(PiecesWritten(17400) - logged) + " bajtů jeho výstupu nebylo zapsáno do logu.\n")
+        << lines << " lines logged";
+}
+
+// Two satellites with a module of the same name: the run's summary of each
+// module names its satellite.
+TEST(LogOutput, ModuleSummaryLinesNameTheirSatellite)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    const char* alpha = R"(#include "module_services.h"
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1200; ++i) M_DEBUG_String(M_CODE_NAME("same\n"));
+}
+)";
+    const char* beta = R"(#include "module_services.h"
+__xdata char xs[5002];
+void main(void)
+{
+    unsigned int i;
+    for (i = 0; i < 1500; ++i) M_DEBUG_String(M_CODE_NAME("same\n"));
+    for (i = 0; i < 5000; ++i) xs[i] = 'x';
+    xs[5000] = '\n';
+    xs[5001] = 0;
+    M_DEBUG_String(M_XRAM_NAME(xs));
+}
+)";
+    auto block = [](const char* image) {
+        return "  onboard_module \"Log\"\n    code = X51, \"" + std::string(image) + "\"\n  end\n";
+    };
+    std::string dir = Satellites("log-two-sats", {{"Alpha", block("alpha.img")}, {"Beta", block("beta.img")}},
+                                 {{"alpha", alpha}, {"beta", beta}});
+    int status = scenario::Wait(scenario::StartIn(dir), 120000);
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    ASSERT_EQ(status, 0) << log.substr(0, 2000);
+    std::string summary = "SWMODULE: modul \"Log\" satelitu \"Alpha\": 200 opakování řádků nebylo zapsáno do logu.\n"
+                          "SWMODULE: modul \"Log\" satelitu \"Beta\": 500 opakování řádků nebylo zapsáno do logu.\n"
+                          "SWMODULE: modul \"Log\" satelitu \"Beta\": 1002 bajtů jeho výstupu nebylo zapsáno do "
+                          "logu.\n";
+    EXPECT_NE(log.find(summary), std::string::npos) << log.substr(log.size() > 1000 ? log.size() - 1000 : 0);
 }
 
 }  // namespace

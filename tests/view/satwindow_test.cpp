@@ -247,6 +247,21 @@ TEST_F(SatWindowTest, TheCleanupClosesEveryWindowAndItsSatellitesForgetThem)
     free(other);
 }
 
+// A window that cannot be made (its class is gone): the message says so on a
+// line of its own, and the satellite still wants no window.
+TEST_F(SatWindowTest, AWindowThatCannotBeMadeIsSaidOnALineOfItsOwn)
+{
+    SATWINDOW_Cleanup();
+    LOG_Init();
+    sat_->infoWindowWanted = 0;
+    EXPECT_FALSE(SATELIT_OpenInfoWindow(sat_));
+    LOG_Printf("next\n");
+    EXPECT_EQ(testsupport::ReadFile("Zendrix.log"),
+              "SATELIT: nelze vytvořit informační okno pro satelit \"LEO\"\nnext\n");
+    EXPECT_EQ(sat_->infoWindow, nullptr);
+    EXPECT_EQ(sat_->infoWindowWanted, 0u);
+}
+
 // At the default GUI font every label, value and frame caption stands whole in
 // its control, for values as wide as an Earth orbit makes them: far out with
 // every component negative, and fast at the perigee of an eccentric orbit.
