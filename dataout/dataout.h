@@ -77,7 +77,7 @@ struct DATAOUT_FILE {
     DATAOUT_ROW* firstQueued;
     DATAOUT_ROW* lastQueued;
     DATAOUT_FILE* next;
-    uint32_t lossReported;         // a lost header or row was logged for runName
+    uint32_t lossReported;         // a header or row of runName was lost (and logged): no more rows go in
 };
 
 constexpr TIME_MS DATAOUT_NEVER = 0x00FFFFFFFFFFFFFFLL;

@@ -15,6 +15,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
+#include "platform/plat_process.h"
 
 // ---------------------------------------------------------------- file names
 
@@ -81,7 +82,9 @@ static int OpenResultFile(const char* name, int flags)
 
 // A file that cannot be written is reported once for its name, on the
 // terminal too, so that lost rows never go unnoticed even when the log itself
-// cannot be written; the program then ends with a failure.
+// cannot be written; the program then ends with a failure. The file gets no
+// later rows of the run: it holds the rows up to the first one lost, without
+// a gap that a later, shorter row could leave.
 static void ReportLoss(DATAOUT_FILE* file)
 {
     g_dataout.dataLost = 1;
@@ -96,7 +99,9 @@ static uint32_t WriteAll(int fd, const char* text)
     size_t length = strlen(text);
     while (length > 0) {
         ssize_t written = write(fd, text, length);
-        if (written < 0 && errno == EINTR) continue;
+        // A write that waits (a named pipe) is cut short when the program is
+        // to stop; it then fails instead of waiting again.
+        if (written < 0 && errno == EINTR && !PLAT_StopRequested()) continue;
         if (written <= 0) return 0;
         text += written;
         length -= (size_t)written;
@@ -152,6 +157,10 @@ static uint32_t AppendRows(int fd, const DATAOUT_ROW* row)
 void DATAOUT_FlushFile(DATAOUT_FILE* file)
 {
     if (!file->firstQueued) return;
+    if (file->lossReported) {
+        DATAOUT_FreeQueuedRows(file);
+        return;
+    }
     int fd = OpenResultFile(file->runName, O_APPEND);
     if (fd < 0 || !CloseResultFile(fd, AppendRows(fd, file->firstQueued))) ReportLoss(file);
     DATAOUT_FreeQueuedRows(file);
@@ -247,6 +256,7 @@ static void QueueRow(DATAOUT_FILE* file)
     }
     if (!row || !row->text) {
         if (row) POOL_Free(row);
+        DATAOUT_FlushFile(file);   // the rows before the lost one are kept
         ReportLoss(file);
         return;
     }

@@ -7,9 +7,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "foundation/time.h"
+#include "platform/plat_process.h"
 #include "platform/plat_text.h"
 #include "platform/plat_window.h"
 
@@ -115,48 +119,111 @@ void ToStderr(const char* text)
 
 // The log file is the run's record: the first time it cannot be written the
 // user is told on standard error, whatever else still reaches the terminal.
-void ReportFileFailure(int error)
+void ReportFileFailure(const char* reason)
 {
     if (g_fileFailed.exchange(1))
         return;
     char text[LOG_BUFFER_SIZE];
     snprintf(text, sizeof text, "LOG: do souboru logu \"%s\" nelze zapisovat (%s), zprávy se ztrácejí.\n",
-             LOG_FILE_NAME, strerror(error));
+             LOG_FILE_NAME, reason);
     ToStderr(text);
 }
 
-// The file's last text did not end its line; a notice waits for the line's
-// end so that it stands on a line of its own. Both under the file lock.
+// The file's last text did not end its line (which began at g_lineStart); a
+// notice waits for the line's end so that it stands on a line of its own. All
+// under the file lock.
 bool g_fileLineOpen = false;
+off_t g_lineStart = 0;
 std::string g_notice;
 
-// Opens the file, writes the text and closes it; a failure of any of the
-// three is reported. Under the file lock.
-void WriteText(const char* mode, const std::string& text)
+// Opens the log without waiting: a named pipe with no reader fails at once
+// (ENXIO), one with a reader is refused too, as the log is opened and closed
+// for every text and a reader would see its end after the first one. Any
+// other file (a regular file, /dev/null, a full device) is written as it is.
+// -1 with the reason when the log cannot be opened.
+int OpenLogFile(int flags, const char** reason)
 {
-    FILE* f = fopen(LOG_FILE_NAME, mode);
-    if (!f) {
-        ReportFileFailure(errno);
+    int fd = open(LOG_FILE_NAME, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0666);
+    int error = errno;
+    struct stat st {};
+    bool pipe = fd >= 0 ? fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)
+                        : error == ENXIO && stat(LOG_FILE_NAME, &st) == 0 && S_ISFIFO(st.st_mode);
+    if (pipe) {
+        if (fd >= 0)
+            close(fd);
+        *reason = "je to pojmenovaná roura";
+        return -1;
+    }
+    if (fd < 0) {
+        *reason = strerror(error);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Writes the text whole; a text that does not fit (a full disk, a file size
+// limit) is cut back off the file with the start of its line written before,
+// so the file ends with its last whole line.
+bool WriteWhole(int fd, const std::string& text)
+{
+    off_t end = lseek(fd, 0, SEEK_END);
+    off_t cutTo = g_fileLineOpen ? g_lineStart : end;
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR && !PLAT_StopRequested())
+            continue;
+        int error = n < 0 ? errno : EIO;
+        if (end >= 0) {
+            int cut = ftruncate(fd, cutTo);   // a device is not cut back
+            (void)cut;
+        }
+        errno = error;
+        return false;
+    }
+    if (!text.empty()) {
+        if (!g_fileLineOpen)
+            g_lineStart = end;
+        g_fileLineOpen = text.back() != '\n';
+    }
+    return true;
+}
+
+// Opens the file, writes the text and closes it; a failure of any of the
+// three is reported, and the file then gets no more texts until LOG_Init:
+// it holds the messages up to the first one lost, whole lines only. Under
+// the file lock.
+void WriteText(int flags, const std::string& text)
+{
+    if (g_fileFailed)
+        return;
+    const char* reason = nullptr;
+    int fd = OpenLogFile(flags, &reason);
+    if (fd < 0) {
+        ReportFileFailure(reason);
         return;
     }
-    bool failed = fwrite(text.data(), 1, text.size(), f) != text.size();
+    bool written = WriteWhole(fd, text);
     int error = errno;
-    if (fclose(f) != 0) {
-        failed = true;
+    if (close(fd) != 0 && written) {
+        written = false;
         error = errno;
     }
-    if (failed)
-        ReportFileFailure(error);
+    if (!written)
+        ReportFileFailure(strerror(error));
 }
 
 void AppendText(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(g_fileMutex);
-    WriteText("a", text);
-    if (!text.empty())
-        g_fileLineOpen = text.back() != '\n';
+    WriteText(O_APPEND, text);
     if (!g_fileLineOpen && !g_notice.empty()) {
-        WriteText("a", g_notice);
+        WriteText(O_APPEND, g_notice);
         g_notice.clear();
     }
 }
@@ -205,7 +272,7 @@ void LOG_Init()
         std::lock_guard<std::mutex> lock(g_fileMutex);
         g_fileLineOpen = false;
         g_notice.clear();
-        WriteText("w", std::string());
+        WriteText(O_TRUNC, std::string());
     }
     g_stampRequest = 0;
     g_startFilterOn = 0;
@@ -217,7 +284,7 @@ void LOG_Done()
     std::lock_guard<std::mutex> lock(g_fileMutex);
     if (g_notice.empty())
         return;
-    WriteText("a", g_fileLineOpen ? "\n" + g_notice : g_notice);
+    WriteText(O_APPEND, g_fileLineOpen ? "\n" + g_notice : g_notice);
     g_notice.clear();
     g_fileLineOpen = false;
 }

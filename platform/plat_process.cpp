@@ -1,5 +1,6 @@
 // Layer start-up, program path and stop signals.
 #include "platform/plat_process.h"
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,13 @@ namespace {
 std::string g_programPath;
 uint32_t g_headless = 1;
 bool g_signalsInstalled = false;
+std::atomic<uint32_t> g_stopRequested{0};
+pthread_t g_guiThread;
+
+// The signal that interrupts the GUI thread: its default action is to do
+// nothing, so one sent from outside harms no thread.
+constexpr int PLAT_INTERRUPT_SIGNAL = SIGURG;
+constexpr long PLAT_INTERRUPT_PERIOD_NS = 50000000;   // 50 ms
 
 // The executable's directory made absolute, with the last part kept as given.
 std::string PathFromArgv0(const char* argv0)
@@ -61,13 +69,28 @@ void ScheduleTestCommands(const char* list)
     }
 }
 
+// The handler does nothing: the signal is there to make a call that waits
+// return with EINTR.
+void Interrupted(int) {}
+
+// A stop signal posts F10 to the GUI thread's queue. The GUI thread may be
+// waiting in a call that no message reaches (opening or writing a named pipe
+// that nobody reads, a terminal that does not drain): from then on, until
+// the program has stopped, the GUI thread is interrupted every 50 ms, so
+// that such a call fails and the program goes on to its end. Calls on
+// regular files and the waits of the layer's own locks and queues are not
+// cut short by a signal.
 void WatchSignals(sigset_t set, uint32_t queue)
 {
+    const timespec period{0, PLAT_INTERRUPT_PERIOD_NS};
     for (;;) {
-        int sig = 0;
-        if (sigwait(&set, &sig) != 0)
-            continue;
-        PLAT_PostThreadMessage(queue, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
+        int sig = g_stopRequested ? sigtimedwait(&set, nullptr, &period) : sigwaitinfo(&set, nullptr);
+        if (sig > 0) {
+            g_stopRequested = 1;
+            PLAT_PostThreadMessage(queue, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
+        }
+        if (g_stopRequested)
+            pthread_kill(g_guiThread, PLAT_INTERRUPT_SIGNAL);
     }
 }
 
@@ -113,6 +136,15 @@ void PLAT_InstallStopSignals()
     // (`| head`, a pager quit) makes its writes fail, which the log notes,
     // instead of ending the program in the middle of a run.
     signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) makes a write that would pass it fail,
+    // as a full disk does, instead of killing the program without a word.
+    signal(SIGXFSZ, SIG_IGN);
+    struct sigaction interrupt {};
+    interrupt.sa_handler = Interrupted;
+    sigemptyset(&interrupt.sa_mask);
+    interrupt.sa_flags = 0;   // no SA_RESTART: a waiting call returns EINTR
+    sigaction(PLAT_INTERRUPT_SIGNAL, &interrupt, nullptr);
+    g_guiThread = pthread_self();
     sigset_t set;
     sigemptyset(&set);
     // A closed terminal or a dropped remote session (SIGHUP) and Ctrl+\ (SIGQUIT)
@@ -122,3 +154,7 @@ void PLAT_InstallStopSignals()
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue()).detach();
 }
+
+uint32_t PLAT_StopRequested() { return g_stopRequested; }
+
+void PLAT_ClearStopRequest() { g_stopRequested = 0; }

@@ -15,7 +15,17 @@ uint32_t PLAT_IsHeadless();
 // inside a scenario folder runs that scenario), /proc/self/exe otherwise.
 // Cut to fit the buffer; returns the length written.
 uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
-// SIGPIPE is ignored (a failed write to a closed pipe returns an error). SIGINT,
-// SIGTERM, SIGHUP and SIGQUIT then act as F10: a WM_SYSKEYDOWN of VK_F10 is posted to
-// the calling thread's queue. Call before any other thread is started.
+// SIGPIPE and SIGXFSZ are ignored (a write to a closed pipe or past the file
+// size limit returns an error). SIGINT, SIGTERM, SIGHUP and SIGQUIT then act
+// as F10: a WM_SYSKEYDOWN of VK_F10 is posted to the calling thread's queue,
+// and from the first of them on that thread is interrupted by a signal every
+// 50 ms, so that a call waiting on a pipe, a named pipe or a terminal fails
+// with EINTR instead of holding the program. Call from the GUI thread before
+// any other thread is started.
 void PLAT_InstallStopSignals();
+// 1 from the first stop signal on: a call that failed with EINTR was cut
+// short to end the program and is not to be repeated.
+uint32_t PLAT_StopRequested();
+// The stop has been served (the program is done): the calling thread is no
+// longer interrupted.
+void PLAT_ClearStopRequest();

@@ -203,5 +203,6 @@ int MAIN_Run(int argc, char** argv)
     if (DATAOUT_LostData() || LOG_FileFailed())
         exitCode = 1;
     ExitProgram();
+    PLAT_ClearStopRequest();
     return exitCode;
 }

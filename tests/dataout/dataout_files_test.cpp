@@ -3,6 +3,7 @@
 // files that cannot be written.
 #include <sys/resource.h>
 #include <csignal>
+#include <filesystem>
 #include "dataout/dohan.h"
 #include "tests/dataout/dataout_fixture.h"
 
@@ -169,6 +170,24 @@ TEST_F(DataoutFilesTest, FileThatCannotBeWrittenIsReportedOnceWithItsName)
     EXPECT_EQ(CountOf(log, "DATAOUT: "), 1) << log;
     EXPECT_EQ(CountOf(err, "DATAOUT: do datov\xC3\xA9ho souboru \"no_such_dir\\lost.csv\""), 1) << err;
     EXPECT_EQ(DATAOUT_LostData(), 1u);
+}
+
+// A file that lost its header gets no rows of the run, not even once it
+// could be written again: it never holds rows after a gap.
+TEST_F(DataoutFilesTest, AFileThatLostARowGetsNoLaterRowsOfTheRun)
+{
+    ASSERT_EQ(Load("datafile CSV, \"later\\gap.csv\"\n interval = 1s\nend\n"), 1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    testing::internal::CaptureStderr();
+    RunSeconds(3);   // no folder "later" yet
+    std::filesystem::create_directory("later");
+    RunSeconds(20);  // flushed at least every 5 s
+    DATAOUT_Finish();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(CountOf(err, "gap.csv"), 1) << err;
+    EXPECT_FALSE(std::filesystem::exists("later/gap.csv"));
+    EXPECT_EQ(DATAOUT_LostData(), 1u);
+    TakeLog();
 }
 
 // A file size limit stands for a full disk: the row that does not fit is cut

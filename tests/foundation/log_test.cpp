@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdarg>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
+#include <sys/resource.h>
 #include "foundation/log.h"
 #include "platform/plat_text.h"
 #include "platform/plat_time.h"
@@ -177,6 +179,32 @@ TEST_F(LogTest, ALogFileThatCannotBeWrittenIsSaidOnceWithItsReason)
     LOG_Printf("kept\n");
     EXPECT_EQ(File(), "kept\n");
     EXPECT_EQ(LOG_FileFailed(), 0u);
+}
+
+// A file size limit: the message that does not fit is cut back off with the
+// start of its line, and no later message goes in, though a shorter one would
+// fit: the file keeps the messages up to the first one lost, whole lines only.
+TEST_F(LogTest, AMessagePastTheFileSizeLimitIsCutBackAndEndsTheFile)
+{
+    const std::string first = std::string(59, 'a') + "\n";
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    LOG_WriteFile("%s", first.c_str());
+    LOG_WriteFile("line begun, ");
+    LOG_WriteFile("%s\n", std::string(59, 'b').c_str());   // 28 of its 60 bytes fit
+    LOG_WriteFile("short\n");
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              PLAT_Cp1250ToUtf8("LOG: do souboru logu \"Zendrix.log\" nelze zapisovat (File too large), zprávy se "
+                                "ztrácejí.\n"));
+    EXPECT_EQ(File(), first);
+    EXPECT_EQ(LOG_FileFailed(), 1u);
 }
 
 TEST_F(LogTest, ListBoxKeepsAtMost501Lines)

@@ -209,6 +209,8 @@ TEST_F(MessageTest, StopSignalsActAsF10)
         EXPECT_EQ(msg.message, WM_SYSKEYDOWN);
         EXPECT_EQ(msg.wParam, VK_F10);
     }
+    EXPECT_EQ(PLAT_StopRequested(), 1u);
+    PLAT_ClearStopRequest();
 }
 
 TEST_F(MessageTest, ListBoxModel)
