@@ -217,29 +217,36 @@ std::string MessagesChapter()
     return Squeezed(text);
 }
 
+// Hands every string literal of the program's sources to visit, with the
+// name of its file and the whole source.
+template <typename Visit>
+void ForEachLiteral(Visit visit)
+{
+    for (const char* folder : kMessageFolders) {
+        for (const auto& entry : fs::recursive_directory_iterator(std::string(ORBIT_SOURCE_DIR) + "/" + folder)) {
+            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+            std::string source = testsupport::ReadFile(entry.path().string());
+            for (const Literal& literal : Literals(source)) visit(entry.path().filename().string(), source, literal);
+        }
+    }
+}
+
 TEST(ReferenceDocs, MessagesChapterHasEveryMessageOfTheProgram)
 {
     std::string chapter = MessagesChapter();
     ASSERT_FALSE(chapter.empty());
     std::vector<std::string> missing;
     size_t messages = 0;
-    for (const char* folder : kMessageFolders) {
-        for (const auto& entry : fs::recursive_directory_iterator(std::string(ORBIT_SOURCE_DIR) + "/" + folder)) {
-            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
-            std::string source = testsupport::ReadFile(entry.path().string());
-            for (const Literal& literal : Literals(source)) {
-                if (!IsMessage(source, literal)) continue;
-                for (const std::string& line : MessageLines(literal.text)) {
-                    bool never = std::any_of(std::begin(kNeverLogged), std::end(kNeverLogged),
-                                             [&](const char* n) { return line.find(n) != std::string::npos; });
-                    if (never) continue;
-                    ++messages;
-                    if (chapter.find(line) == std::string::npos)
-                        missing.push_back(entry.path().filename().string() + ": " + line);
-                }
-            }
+    ForEachLiteral([&](const std::string& file, const std::string& source, const Literal& literal) {
+        if (!IsMessage(source, literal)) return;
+        for (const std::string& line : MessageLines(literal.text)) {
+            bool never = std::any_of(std::begin(kNeverLogged), std::end(kNeverLogged),
+                                     [&](const char* n) { return line.find(n) != std::string::npos; });
+            if (never) continue;
+            ++messages;
+            if (chapter.find(line) == std::string::npos) missing.push_back(file + ": " + line);
         }
-    }
+    });
     EXPECT_GT(messages, 500u);
     EXPECT_TRUE(missing.empty()) << missing.size() << " messages are missing from messages.md:\n" << [&] {
         std::string list;
@@ -277,21 +284,15 @@ TEST(ReferenceDocs, EveryMessageOfTheProgramEndsItsLine)
 {
     std::vector<std::string> open;
     size_t messages = 0;
-    for (const char* folder : kMessageFolders) {
-        for (const auto& entry : fs::recursive_directory_iterator(std::string(ORBIT_SOURCE_DIR) + "/" + folder)) {
-            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
-            std::string source = testsupport::ReadFile(entry.path().string());
-            for (const Literal& literal : Literals(source)) {
-                if (!IsWholeMessage(source, literal)) continue;
-                ++messages;
-                const std::string& t = literal.text;
-                bool ended = t.size() >= 2 && t.compare(t.size() - 2, 2, "\\n") == 0;
-                bool start = std::any_of(std::begin(kLineStarts), std::end(kLineStarts),
-                                         [&](const char* s) { return t.rfind(s, 0) == 0; });
-                if (!ended && !start) open.push_back(entry.path().filename().string() + ": " + t);
-            }
-        }
-    }
+    ForEachLiteral([&](const std::string& file, const std::string& source, const Literal& literal) {
+        if (!IsWholeMessage(source, literal)) return;
+        ++messages;
+        const std::string& t = literal.text;
+        bool ended = t.size() >= 2 && t.compare(t.size() - 2, 2, "\\n") == 0;
+        bool start = std::any_of(std::begin(kLineStarts), std::end(kLineStarts),
+                                 [&](const char* s) { return t.rfind(s, 0) == 0; });
+        if (!ended && !start) open.push_back(file + ": " + t);
+    });
     EXPECT_GT(messages, 500u);
     EXPECT_TRUE(open.empty()) << [&] {
         std::string list;
