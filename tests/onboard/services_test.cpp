@@ -353,8 +353,8 @@ void main(void)
 )");
     std::string expected;
     for (int i = 0; i < 1000; ++i) expected += "again\n";
-    expected += "SWMODULE: modul \"looping\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
-                "nezapisují.\npartial\nend\n";
+    expected += "SWMODULE: modul \"looping\" satelitu \"Runner\": zapsal tentýž řádek 1000 krát, další jeho "
+                "opakování se do logu nezapisují.\npartial\nend\n";
     EXPECT_EQ(log, expected);
     LOG_Init();
     KOM_LogRepeatSummary(modules_, "Runner");
@@ -401,7 +401,7 @@ void main(void)
     auto copies = [](size_t length) { return (KOM_REPEAT_BYTES_LIMIT + length - 1) / length; };
     EXPECT_EQ(binds, copies(bindLength));
     EXPECT_EQ(xs, copies(longLine.size()));
-    std::string capped = "SWMODULE: modul \"longlines\" zapsal tentýž řádek ";
+    std::string capped = "SWMODULE: modul \"longlines\" satelitu \"Runner\": zapsal tentýž řádek ";
     EXPECT_NE(log.find(capped + std::to_string(binds) + " krát"), std::string::npos) << log.substr(log.size() - 400);
     EXPECT_NE(log.find(capped + std::to_string(xs) + " krát"), std::string::npos);
     LOG_Init();
@@ -449,8 +449,8 @@ void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
     ASSERT_EQ(SWMODULE_StartModules(modules_), 1u) << Log();
     std::string expected = std::string(3998, 'c') + "\nnext\n";
     for (int i = 0; i < 1000; ++i) expected += "ab\n";
-    expected += "SWMODULE: modul \"chars\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
-                "nezapisují.\n";
+    expected += "SWMODULE: modul \"chars\" satelitu \"Runner\": zapsal tentýž řádek 1000 krát, další jeho "
+                "opakování se do logu nezapisují.\n";
     ASSERT_EQ(Log(), expected);
     RunUntil(g_simClock.runStart + 3500);
     for (int i = 1; i <= 3; ++i) expected += "TICK " + std::to_string(i) + "\n";
@@ -490,8 +490,8 @@ void main(void)
     for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
 }
 )");
-    std::string silenced = "SWMODULE: modul \"chatty\" zapsal do logu 16 MB, další jeho výstup se do logu v tomto "
-                           "běhu nezapisuje.\n";
+    std::string silenced = "SWMODULE: modul \"chatty\" satelitu \"Runner\": zapsal do logu 16 MB, další jeho "
+                           "výstup se do logu v tomto běhu nezapisuje.\n";
     ASSERT_GE(log.size(), silenced.size());
     EXPECT_EQ(log.substr(log.size() - silenced.size()), silenced);
     EXPECT_LE(log.size() - silenced.size(), KOM_MODULE_LOG_LIMIT);
