@@ -201,12 +201,22 @@ bool FindPort(SWMODULE* module, bool output, const char* name, PORT_VIEW* view, 
     return true;
 }
 
+// The name the service was given, read from the module's memory, and its
+// form for the messages (shown); null, the failure logged, when it cannot be read.
+char* ReadPortName(const SIM51_BACKCALL_REGS* regs, const PORT_TEXTS& texts, char* shown, size_t size)
+{
+    char* name = KOM_ReadName(regs->b, regs->dptr);
+    if (!name) KOM_Log("%s", texts.nameUnreadable);
+    else KOM_ShowText(name, strlen(name), shown, size);
+    return name;
+}
+
 void SetupPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t typeCell, uint16_t addressCell)
 {
     const PORT_TEXTS& texts = output ? kOutputTexts : kInputTexts;
-    char* name = KOM_ReadName(regs->b, regs->dptr);
+    char shown[KOM_SHOWN_ROOM];
+    char* name = ReadPortName(regs, texts, shown, sizeof shown);
     if (!name) {
-        KOM_Log("%s", texts.nameUnreadable);
         SIM51_BackcallReturn(regs);
         return;
     }
@@ -214,11 +224,11 @@ void SetupPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t typeCell, uint16
     PORT_VIEW port;
     uint16_t index;
     if (!FindPort(SWMODULE_CurrentModule, output, name, &port, &index)) {
-        KOM_Log(texts.notConfigured, name);
+        KOM_Log(texts.notConfigured, shown);
     } else if (!SWTYPE_IsValid(type)) {
-        KOM_Log(texts.badType, name);
+        KOM_Log(texts.badType, shown);
     } else if (*port.declared) {
-        KOM_Log(texts.repeated, name);
+        KOM_Log(texts.repeated, shown);
     } else {
         *port.declared = 1;
         *port.address = WordArgument(regs, addressCell);
@@ -231,9 +241,9 @@ void SetupPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t typeCell, uint16
 void BindPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t entryCell)
 {
     const PORT_TEXTS& texts = output ? kOutputTexts : kInputTexts;
-    char* name = KOM_ReadName(regs->b, regs->dptr);
+    char shown[KOM_SHOWN_ROOM];
+    char* name = ReadPortName(regs, texts, shown, sizeof shown);
     if (!name) {
-        KOM_Log("%s", texts.nameUnreadable);
         SIM51_BackcallReturn(regs);
         return;
     }
@@ -242,17 +252,17 @@ void BindPort(SIM51_BACKCALL_REGS* regs, bool output, uint16_t entryCell)
     PORT_VIEW port;
     uint16_t index = 0;
     if (!FindPort(module, output, name, &port, &index)) {
-        KOM_Log(texts.bindUnknown, name);
+        KOM_Log(texts.bindUnknown, shown);
     } else if (entry < SWMODULE_ENTRY_WARM_START || entry > SWMODULE_ENTRY_BUS_MESSAGE) {
-        KOM_Log(texts.bindBadEntry, name, entry);
+        KOM_Log(texts.bindBadEntry, shown, entry);
     } else {
         SWMODULE_BINDINGS* list = &module->bindings[entry - 1];
         const uint16_t* bound = output ? SWMODULE_BoundOutputs(list) : SWMODULE_BoundInputs(list);
         uint16_t count = output ? list->outputCount : list->inputCount;
         bool present = false;
         for (uint16_t i = 0; i < count; ++i) present = present || bound[i] == index;
-        if (present) KOM_Log(texts.bindRepeated, name, entry);
-        else if (count >= SWMODULE_MAX_PORTS) KOM_Log(texts.bindFull, name, entry);
+        if (present) KOM_Log(texts.bindRepeated, shown, entry);
+        else if (count >= SWMODULE_MAX_PORTS) KOM_Log(texts.bindFull, shown, entry);
         else SWMODULE_AddBinding(list, output, index);
     }
     POOL_Free(name);

@@ -86,6 +86,23 @@ char* KOM_ReadName(uint8_t space, uint16_t address)
     return name;
 }
 
+const char* KOM_ShowText(const char* raw, size_t length, char* shown, size_t size)
+{
+    if (size == 0) return shown;
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        uint8_t c = static_cast<uint8_t>(raw[i]);
+        bool control = c < 0x20 || c == 0x7F;
+        size_t width = control ? 4 : 1;
+        if (n + width >= size) break;
+        if (control) snprintf(shown + n, size - n, "\\x%02X", c);
+        else shown[n] = static_cast<char>(c);
+        n += width;
+    }
+    shown[n] = 0;
+    return shown;
+}
+
 namespace {
 
 struct PRINTF_STATE {
@@ -322,7 +339,9 @@ bool Conversion(PRINTF_STATE* s, FORMAT_READER* f)
         }
         if (f->overrun) return false;
         KOM_DebugFlush(&s->out);
-        KOM_Log("SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '%c'.\n", c);
+        char shown[8];
+        KOM_Log("SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak '%s'.\n",
+                KOM_ShowText(&c, 1, shown, sizeof shown));
         return false;
     }
 }

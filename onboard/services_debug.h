@@ -1,6 +1,7 @@
 // KOM: helpers of the debug services: the output gathered by one service call,
 // strings read from emulated memory, and the formatter of M_DEBUG_Printf.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "onboard/sim51.h"
 
@@ -70,6 +71,15 @@ uint32_t KOM_WalkString(SIM51_GENERIC_PTR* p, VISIT visit)
 // A native copy of a name (tag "SWMODULE-get-string-memory"), or null for an
 // invalid space, a name without its zero byte, or no memory.
 char* KOM_ReadName(uint8_t space, uint16_t address);
+
+// Text from a module's memory (a name, a character of a format) as it stands
+// inside one of the program's own messages: every control character (0x00 to
+// 0x1F and 0x7F) is written as \xNN with two upper-case hex digits, so that
+// the text can neither end the message's line early nor break it; other
+// bytes are kept. The shown text takes at most size - 1 bytes (an escape is
+// never split) and always ends with its zero byte; returns shown.
+constexpr size_t KOM_SHOWN_ROOM = 4000;   // a message's room in the log
+const char* KOM_ShowText(const char* raw, size_t length, char* shown, size_t size);
 
 // M_DEBUG_Printf: reads the format and its arguments from the active stack.
 void KOM_FormatPrintf();

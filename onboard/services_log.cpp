@@ -68,6 +68,11 @@ KOM_LOG_GATE* Gate(SWMODULE* module)
     return gate;
 }
 
+const char* SatelliteOf(const SWMODULE* module)
+{
+    return module->satelliteName ? module->satelliteName : "";
+}
+
 void Emit(const char* text, uint32_t stamp)
 {
     if (stamp) LOG_StampNext();
@@ -83,9 +88,9 @@ void EmitCounted(const SWMODULE* module, KOM_LOG_GATE* gate, const char* text, s
 {
     if (!gate->silenced && gate->written + length > KOM_MODULE_LOG_LIMIT) {
         gate->silenced = 1;
-        LOG_Printf("SWMODULE: modul \"%s\" zapsal do logu %u MB, další jeho výstup se do logu v tomto běhu "
-                   "nezapisuje.\n",
-                   module->name, KOM_MODULE_LOG_MIB);
+        LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": zapsal do logu %u MB, další jeho výstup se do logu v "
+                   "tomto běhu nezapisuje.\n",
+                   module->name, SatelliteOf(module), KOM_MODULE_LOG_MIB);
     }
     if (gate->silenced) {
         gate->leftOutBytes += length - added;
@@ -123,9 +128,9 @@ void CountCopy(const SWMODULE* module, KOM_LOG_GATE* gate, KOM_LINE_COUNT* line,
     if (line->count < KOM_REPEAT_LIMIT && line->bytes < KOM_REPEAT_BYTES_LIMIT) return;
     line->capped = 1;
     if (!gate->silenced)
-        LOG_Printf("SWMODULE: modul \"%s\" zapsal tentýž řádek %u krát, další jeho opakování se do logu "
-                   "nezapisují.\n",
-                   module->name, line->count);
+        LOG_Printf("SWMODULE: modul \"%s\" satelitu \"%s\": zapsal tentýž řádek %u krát, další jeho opakování "
+                   "se do logu nezapisují.\n",
+                   module->name, SatelliteOf(module), line->count);
 }
 
 // One whole line of the module (with its line end, or the rest of a text

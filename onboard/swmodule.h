@@ -128,6 +128,7 @@ struct SWMODULE {
     KOMBUS_MODULE* bus;       // null when the module does not communicate
     TIME_MS powerOnTime;
     KOM_LOG_GATE* logGate;    // the module's open line and the counts of its lines in this run
+    const char* satelliteName;   // of the satellite that runs it, for its log lines (not owned); null: none
     SWMODULE_BINDINGS bindings[SWMODULE_ENTRY_COUNT];
 };
 

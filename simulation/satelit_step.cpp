@@ -369,6 +369,8 @@ uint32_t SATELIT_Start(SATELIT* sat)
     VEC_Zero(&sat->coilDipoleSum);
     sat->coilDipoleStale = 1;
     StartControllers(sat);
+    // The modules' log lines name their satellite: twins may carry modules of one name.
+    for (SWMODULE* module = sat->modules; module; module = module->next) module->satelliteName = sat->name;
     if (!SWMODULE_StartModules(sat->modules)) {
         LOG_Printf("SATELIT: start palubních modulů pro satelit %s nebyl úspěšný.\n", sat->name);
         return 0;

@@ -55,6 +55,7 @@ void StartAsModule()
     SWMODULE_InitGlobals();
     SWMODULE* module = ReadModuleBlock();
     if (module && SWMODULE_LinkConnections(module, module)) {
+        module->satelliteName = "FUZZ";
         SWMODULE_CurrentModule = module;
         SIM51_Run(module->cpu, 0x0000, kBudget);
         RunPeriodicEntries(module);

@@ -92,8 +92,12 @@ protected:
         while (*tail) tail = &(*tail)->next;
         while (ok && IOTXT_NextLine()) {
             SWMODULE* module = IOTXT_MatchWord("onboard_module") ? SWMODULE_ParseDefinition() : nullptr;
-            if (!module) ok = false;
-            else tail = &(*tail = module)->next;
+            if (!module) {
+                ok = false;
+            } else {
+                module->satelliteName = kSatellite;
+                tail = &(*tail = module)->next;
+            }
         }
         IOTXT_CloseFile();
         for (SWMODULE* m = modules_; ok && m; m = m->next) ok = SWMODULE_LinkConnections(m, modules_) != 0;
@@ -134,6 +138,9 @@ protected:
     }
 
     std::string Log() { return iotxttest::LogText(); }
+
+    // The satellite the modules' log lines name.
+    static constexpr const char* kSatellite = "Runner";
 
     std::string dir_;
     SWMODULE* modules_ = nullptr;

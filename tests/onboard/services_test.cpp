@@ -150,6 +150,63 @@ void main(void)
     EXPECT_NE(m->entries[SWMODULE_ENTRY_10MS - 1], 0);
 }
 
+// Names and format characters from the module's memory stand in the
+// program's messages with their control characters as \xNN: a name that runs
+// on past a missing zero byte into the next string and its line end, or a
+// format that ends after its '%', cannot break or join the log's lines. A name
+// longer than a message's room still gives one whole line.
+TEST_F(ServicesTest, ControlCharactersOfModuleTextsAreShownInTheMessages)
+{
+    std::string log = RunReset("names", R"(
+__xdata __at(0x1000) unsigned char name[3001];
+__xdata unsigned char level;
+void main(void)
+{
+    unsigned int i;
+    SetupOutput(M_CODE_NAME("CommPower\x10" "ACS: hello\n"), M_TYPE_BYTE, &level);
+    BindOutput(M_CODE_NAME("CommPower\x10" "ACS: hello\n"), M_ENTRY_COLD_START);
+    SetupInput(M_CODE_NAME("Tab\tCR\rDel\x7F" "Esc\x1B" "\xE1"), M_TYPE_BYTE, &level);
+    M_DEBUG_Printf("%");
+    M_DEBUG_Printf("%\n");
+    for (i = 0; i < 3000; ++i) name[i] = 1;
+    name[3000] = 0;
+    SetupOutput(M_XRAM_NAME(name), M_TYPE_BYTE, &level);
+    SetupOutput(M_CODE_NAME("Level"), M_TYPE_BYTE, &level);
+}
+)",
+                               "  output \"Level\"\n");
+    std::vector<std::string> lines = testsupport::LinesOf(log);
+    ASSERT_EQ(lines.size(), 6u) << log;
+    EXPECT_EQ(lines[0], "SWMODULE: chyba modulu - volání funkce SetupOutput pro neexistující výstup "
+                        "(CommPower\\x10ACS: hello\\x0A).\n");
+    EXPECT_EQ(lines[1], "SWMODULE: Chyba funkce BindOutput: lokální jméno \"CommPower\\x10ACS: hello\\x0A\" nebylo "
+                        "nakonfigurovanáno\n");
+    EXPECT_EQ(lines[2], "SWMODULE: chyba modulu - volání funkce SetupInput pro neexistující vstup "
+                        "(Tab\\x09CR\\x0DDel\\x7FEsc\\x1Bá).\n");
+    EXPECT_EQ(lines[3], "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak "
+                        "'\\x00'.\n");
+    EXPECT_EQ(lines[4], "SWMODULE: chyba modulu: formátovací povel M_DEBUG_Printf obsahuje chybný typový znak "
+                        "'\\x0A'.\n");
+    std::string prefix = "SWMODULE: chyba modulu - volání funkce SetupOutput pro neexistující výstup (";
+    ASSERT_EQ(lines[5].substr(0, prefix.size()), prefix);
+    EXPECT_EQ(lines[5].size(), 3999u);
+    for (const std::string& line : lines)
+        for (size_t i = 0; i + 1 < line.size(); ++i)
+            EXPECT_GE(static_cast<uint8_t>(line[i]), 0x20) << line.substr(0, 80) << " at " << i;
+    EXPECT_EQ(modules_->outputs[0].declared, 1u);   // the names still match as the module gave them
+}
+
+// The shown text fits its room without a split escape and always ends.
+TEST(ModuleTextShown, EscapesAreNeverSplitAtTheRoom)
+{
+    char shown[8];
+    EXPECT_STREQ(KOM_ShowText("a\x01" "b", 3, shown, 5), "a");
+    EXPECT_STREQ(KOM_ShowText("a\x01" "b", 3, shown, 6), "a\\x01");
+    EXPECT_STREQ(KOM_ShowText("a\x01" "b", 3, shown, 7), "a\\x01b");
+    EXPECT_STREQ(KOM_ShowText("abc", 3, shown, 1), "");
+    EXPECT_STREQ(KOM_ShowText("\x7F\x80", 2, shown, sizeof shown), "\\x7F\x80");
+}
+
 TEST_F(ServicesTest, AnUndeclaredInputOrOutputFailsTheStart)
 {
     bool started = true;
@@ -296,8 +353,8 @@ void main(void)
 )");
     std::string expected;
     for (int i = 0; i < 1000; ++i) expected += "again\n";
-    expected += "SWMODULE: modul \"looping\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
-                "nezapisují.\npartial\nend\n";
+    expected += "SWMODULE: modul \"looping\" satelitu \"Runner\": zapsal tentýž řádek 1000 krát, další jeho "
+                "opakování se do logu nezapisují.\npartial\nend\n";
     EXPECT_EQ(log, expected);
     LOG_Init();
     KOM_LogRepeatSummary(modules_, "Runner");
@@ -344,7 +401,7 @@ void main(void)
     auto copies = [](size_t length) { return (KOM_REPEAT_BYTES_LIMIT + length - 1) / length; };
     EXPECT_EQ(binds, copies(bindLength));
     EXPECT_EQ(xs, copies(longLine.size()));
-    std::string capped = "SWMODULE: modul \"longlines\" zapsal tentýž řádek ";
+    std::string capped = "SWMODULE: modul \"longlines\" satelitu \"Runner\": zapsal tentýž řádek ";
     EXPECT_NE(log.find(capped + std::to_string(binds) + " krát"), std::string::npos) << log.substr(log.size() - 400);
     EXPECT_NE(log.find(capped + std::to_string(xs) + " krát"), std::string::npos);
     LOG_Init();
@@ -392,8 +449,8 @@ void main(void) { M_RegisterEntry(M_ENTRY_1000MS, second); }
     ASSERT_EQ(SWMODULE_StartModules(modules_), 1u) << Log();
     std::string expected = std::string(3998, 'c') + "\nnext\n";
     for (int i = 0; i < 1000; ++i) expected += "ab\n";
-    expected += "SWMODULE: modul \"chars\" zapsal tentýž řádek 1000 krát, další jeho opakování se do logu "
-                "nezapisují.\n";
+    expected += "SWMODULE: modul \"chars\" satelitu \"Runner\": zapsal tentýž řádek 1000 krát, další jeho "
+                "opakování se do logu nezapisují.\n";
     ASSERT_EQ(Log(), expected);
     RunUntil(g_simClock.runStart + 3500);
     for (int i = 1; i <= 3; ++i) expected += "TICK " + std::to_string(i) + "\n";
@@ -433,8 +490,8 @@ void main(void)
     for (i = 0; i < 20; ++i) M_DEBUG_Printf("%250u", i);
 }
 )");
-    std::string silenced = "SWMODULE: modul \"chatty\" zapsal do logu 16 MB, další jeho výstup se do logu v tomto "
-                           "běhu nezapisuje.\n";
+    std::string silenced = "SWMODULE: modul \"chatty\" satelitu \"Runner\": zapsal do logu 16 MB, další jeho "
+                           "výstup se do logu v tomto běhu nezapisuje.\n";
     ASSERT_GE(log.size(), silenced.size());
     EXPECT_EQ(log.substr(log.size() - silenced.size()), silenced);
     EXPECT_LE(log.size() - silenced.size(), KOM_MODULE_LOG_LIMIT);

@@ -53,4 +53,30 @@ TEST(ExampleOnboard, AnUndeclaredInputEndsTheProgramWithBothMessagesAndNoLeak)
     EXPECT_EQ(log.find("Nezruseny"), std::string::npos) << log;
 }
 
+// The controller's image with the zero byte after "CommPower" made 0x10: the
+// name runs on into the greeting and its line end. The two messages about it
+// stay one line each, the control characters shown as \xNN, and the start
+// fails on the undeclared output.
+TEST(ExampleOnboard, AModuleNameWithControlCharactersKeepsEachMessageOnItsLine)
+{
+    if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
+    std::string dir = scenario::CopyExample("onboard", {"acs", "comm"});
+    std::string image = testsupport::ReadFile(dir + "/acs.img");
+    size_t at = image.find(std::string("CommPower\0ACS: hello from the attitude controller\n", 50));
+    ASSERT_NE(at, std::string::npos);
+    image[at + 9] = '\x10';
+    testsupport::WriteFile(dir + "/acs.img", image);
+    ASSERT_EQ(RunProgramIn(dir), 1) << testsupport::ReadFile(dir + "/stdout.txt");
+    std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
+    std::string name = "CommPower\\x10ACS: hello from the attitude controller\\x0A";
+    EXPECT_NE(log.find("SWMODULE: chyba modulu - volání funkce SetupOutput pro neexistující výstup (" + name +
+                       ").\nSWMODULE: Chyba funkce BindOutput: lokální jméno \"" + name +
+                       "\" nebylo nakonfigurovanáno\nACS: hello from the attitude controller\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("SWMODULE: výstup \"CommPower\" modulu \"ACS\" nebyl modulem nakonfigurován.\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find('\x10'), std::string::npos);
+}
+
 }  // namespace

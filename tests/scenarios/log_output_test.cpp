@@ -123,7 +123,7 @@ TEST(LogOutput, ACharacterAtATimeModuleKeepsItsLineBesideLinesAndAFlood)
     EXPECT_EQ(xLines, 1u);
     EXPECT_EQ(ticks, 60u);
     EXPECT_GT(floods, 5000u);
-    EXPECT_NE(log.find("SWMODULE: modul \"Flood\" zapsal do logu 16 MB"), std::string::npos);
+    EXPECT_NE(log.find("SWMODULE: modul \"Flood\" satelitu \"Runner\": zapsal do logu 16 MB"), std::string::npos);
     std::smatch m;
     ASSERT_TRUE(std::regex_search(log, m, std::regex("SWMODULE: modul \"Chars\" satelitu \"Runner\": ([0-9]+) bajt")));
     EXPECT_EQ(std::stoul(m[1].str()) + 3998, 6000u);
@@ -348,7 +348,7 @@ TEST(LogOutput, TheLeftOutCountIsWhatTheModuleWroteAndTheLogDidNotTake)
     }
     EXPECT_GT(logged, KOM_MODULE_LOG_LIMIT - 4000);
     EXPECT_LE(logged, KOM_MODULE_LOG_LIMIT);
-    EXPECT_NE(log.find("SWMODULE: modul \"Pieces\" zapsal do logu 16 MB"), std::string::npos);
+    EXPECT_NE(log.find("SWMODULE: modul \"Pieces\" satelitu \"Runner\": zapsal do logu 16 MB"), std::string::npos);
     std::string summary = "SWMODULE: modul \"Pieces\" satelitu \"Runner\": ";
     size_t at = log.rfind(summary);
     ASSERT_NE(at, std::string::npos) << log.substr(log.size() - 600);
@@ -357,9 +357,9 @@ TEST(LogOutput, TheLeftOutCountIsWhatTheModuleWroteAndTheLogDidNotTake)
         << lines << " lines logged";
 }
 
-// Two satellites with a module of the same name: the run's summary of each
-// module names its satellite.
-TEST(LogOutput, ModuleSummaryLinesNameTheirSatellite)
+// Two satellites with a module of the same name: the lines about each
+// module's output, in the run and in its summary, name its satellite.
+TEST(LogOutput, ModuleLinesNameTheirSatellite)
 {
     if (!scenario::SdccPresent()) GTEST_SKIP() << "sdcc is not installed";
     const char* alpha = R"(#include "module_services.h"
@@ -394,6 +394,11 @@ void main(void)
                           "SWMODULE: modul \"Log\" satelitu \"Beta\": 1002 bajtů jeho výstupu nebylo zapsáno do "
                           "logu.\n";
     EXPECT_NE(log.find(summary), std::string::npos) << log.substr(log.size() > 1000 ? log.size() - 1000 : 0);
+    for (const char* satellite : {"Alpha", "Beta"}) {
+        std::string capped = std::string("SWMODULE: modul \"Log\" satelitu \"") + satellite +
+                             "\": zapsal tentýž řádek 1000 krát, další jeho opakování se do logu nezapisují.\n";
+        EXPECT_NE(log.find(capped), std::string::npos) << satellite;
+    }
 }
 
 }  // namespace
