@@ -70,8 +70,9 @@ void BM_Jpeg(benchmark::State& state)
     std::vector<uint8_t> frame = ReadFrame();
     PLAT_MakeGLCurrent(nullptr);
     std::string name = "/tmp/orbit-bench-" + std::to_string(getpid()) + ".jpg";
+    int32_t error = 0;
     for (auto _ : state)
-        PLAT_WriteJpeg(name.c_str(), frame.data(), WIDTH, HEIGHT, PLAT_FrameStride(WIDTH), 75);
+        PLAT_WriteJpeg(name.c_str(), frame.data(), WIDTH, HEIGHT, PLAT_FrameStride(WIDTH), 75, &error);
     remove(name.c_str());
 }
 BENCHMARK(BM_Jpeg)->Unit(benchmark::kMillisecond);
@@ -87,14 +88,15 @@ void MovieFrame(benchmark::State& state, const char* fourcc)
     std::string name = "/tmp/orbit-bench-" + std::to_string(getpid()) + ".avi";
     PLAT_MOVIE_SETTINGS settings{{fourcc[0], fourcc[1], fourcc[2], fourcc[3]}, 25, 4000000, 25, WIDTH, HEIGHT};
     PLAT_MOVIE_STATUS status;
-    PLAT_MOVIE* movie = PLAT_OpenMovie(name.c_str(), &settings, &status);
+    int32_t error = 0;
+    PLAT_MOVIE* movie = PLAT_OpenMovie(name.c_str(), &settings, &status, &error);
     if (!movie) {
         state.SkipWithError("no movie");
         return;
     }
     for (auto _ : state)
         PLAT_WriteMovieFrame(movie, frame.data(), PLAT_FrameStride(WIDTH));
-    PLAT_CloseMovie(movie);
+    PLAT_CloseMovie(movie, &error);
     remove(name.c_str());
 }
 

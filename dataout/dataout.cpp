@@ -94,6 +94,7 @@ static uint32_t PrepareResultsFiles()
 {
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (!file->results || file->type != DATAOUT_FILE_CSV) continue;
+        DATAOUT_ReleasePipe(file);
         FreeText(&file->runName);
         file->runName = PreprocessFileName(file->name);
         if (!file->runName) return 0;
@@ -702,6 +703,7 @@ void DATAOUT_FreeFile(DATAOUT_FILE* file)
 {
     DATAOUT_FreeValueList(file->columns);
     DATAOUT_FreeQueuedRows(file);
+    DATAOUT_ReleasePipe(file);
     FreeText(&file->name);
     FreeText(&file->runName);
     POOL_Free(file);

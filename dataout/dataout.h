@@ -78,6 +78,10 @@ struct DATAOUT_FILE {
     DATAOUT_ROW* lastQueued;
     DATAOUT_FILE* next;
     uint32_t lossReported;         // a header or row of runName was lost (and logged): no more rows go in
+    // A pipe (a named pipe with its reader) is held open from its header to
+    // the release of runName, so that its reader sees the end of the data
+    // only then: -1 when none is held.
+    int32_t heldPipe = -1;
 };
 
 constexpr TIME_MS DATAOUT_NEVER = 0x00FFFFFFFFFFFFFFLL;
@@ -157,6 +161,8 @@ void DATAOUT_WriteRow(DATAOUT_FILE* file);
 // Appends the queued rows, whole rows only; a file that cannot be written is
 // reported once and counts as lost data.
 void DATAOUT_FlushFile(DATAOUT_FILE* file);
+// Closes the pipe held for the file's rows, if any: its reader sees the end.
+void DATAOUT_ReleasePipe(DATAOUT_FILE* file);
 // 1 when result data was lost since the program started (a header or row
 // that could not be written): the program then ends with a failure.
 uint32_t DATAOUT_LostData();

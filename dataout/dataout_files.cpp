@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include "dataout/dataout.h"
 #include "foundation/time.h"
@@ -88,6 +89,7 @@ static int OpenResultFile(const char* name, int flags)
 static void ReportLoss(DATAOUT_FILE* file)
 {
     g_dataout.dataLost = 1;
+    DATAOUT_ReleasePipe(file);
     if (file->lossReported) return;
     file->lossReported = 1;
     LOG_Alert("DATAOUT: do datového souboru \"%s\" nelze zapisovat, data se ztrácejí.\n",
@@ -111,7 +113,8 @@ static uint32_t WriteAll(int fd, const char* text)
 
 // A text that could not be written whole (a full disk, a size limit) is cut
 // back off the file, which then ends with the last whole row. 1 when it was
-// written whole.
+// written whole. A pipe cannot be cut back (nor does ftruncate act on one):
+// its reader has what came before the failure.
 static uint32_t KeepWhole(int fd, uint32_t written, off_t end)
 {
     if (written) return 1;
@@ -120,8 +123,28 @@ static uint32_t KeepWhole(int fd, uint32_t written, off_t end)
     return 0;
 }
 
-static uint32_t CloseResultFile(int fd, uint32_t written)
+static uint32_t IsPipe(int fd)
 {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+void DATAOUT_ReleasePipe(DATAOUT_FILE* file)
+{
+    if (file->heldPipe < 0) return;
+    close(file->heldPipe);
+    file->heldPipe = -1;
+}
+
+// A pipe is kept open for the file's later rows; any other file is closed,
+// and a failed close counts as a failed write.
+static uint32_t CloseResultFile(DATAOUT_FILE* file, int fd, uint32_t written)
+{
+    if (fd == file->heldPipe) return written;
+    if (written && IsPipe(fd)) {
+        file->heldPipe = fd;
+        return 1;
+    }
     return close(fd) == 0 && written;
 }
 
@@ -137,19 +160,25 @@ static uint32_t WriteHeaderLine(int fd, const DATAOUT_FILE* file)
 
 void DATAOUT_WriteHeader(DATAOUT_FILE* file)
 {
+    DATAOUT_ReleasePipe(file);
     int fd = OpenResultFile(file->runName, O_TRUNC);
-    if (fd < 0 || !CloseResultFile(fd, KeepWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
+    if (fd < 0 || !CloseResultFile(file, fd, KeepWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
 }
 
 // Appends the queued rows in order, each whole or not at all; the rows after
-// one that failed are not tried.
+// one that failed are not tried. A file without a position (a pipe, a
+// terminal) takes the rows as a stream: its reader has each row whole up to
+// a failure, and a pipe write of a row of at most PIPE_BUF bytes (4096) is
+// whole or nothing.
 static uint32_t AppendRows(int fd, const DATAOUT_ROW* row)
 {
     off_t end = lseek(fd, 0, SEEK_END);
-    if (end < 0) return 0;
+    if (end < 0 && errno != ESPIPE) return 0;
     for (; row; row = row->next) {
-        if (!KeepWhole(fd, WriteAll(fd, row->text), end)) return 0;
-        end += (off_t)strlen(row->text);
+        uint32_t written = WriteAll(fd, row->text);
+        if (end < 0 && !written) return 0;
+        if (end >= 0 && !KeepWhole(fd, written, end)) return 0;
+        if (end >= 0) end += (off_t)strlen(row->text);
     }
     return 1;
 }
@@ -161,8 +190,8 @@ void DATAOUT_FlushFile(DATAOUT_FILE* file)
         DATAOUT_FreeQueuedRows(file);
         return;
     }
-    int fd = OpenResultFile(file->runName, O_APPEND);
-    if (fd < 0 || !CloseResultFile(fd, AppendRows(fd, file->firstQueued))) ReportLoss(file);
+    int fd = file->heldPipe >= 0 ? file->heldPipe : OpenResultFile(file->runName, O_APPEND);
+    if (fd < 0 || !CloseResultFile(file, fd, AppendRows(fd, file->firstQueued))) ReportLoss(file);
     DATAOUT_FreeQueuedRows(file);
 }
 
@@ -321,6 +350,7 @@ uint32_t DATAOUT_PrepareFiles()
 {
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (!file->results) {
+            DATAOUT_ReleasePipe(file);
             if (file->runName) POOL_Free(file->runName);
             file->runName = PreprocessFileName(file->name);
             if (!file->runName) return 0;
@@ -383,6 +413,7 @@ void DATAOUT_Finish()
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) DATAOUT_FlushFile(file);
     for (DATAOUT_FILE* file = g_dataout.firstFile; file; file = file->next) {
         if (file->results || !file->runName) continue;
+        DATAOUT_ReleasePipe(file);
         POOL_Free(file->runName);
         file->runName = nullptr;
     }

@@ -4,8 +4,11 @@
 // start cost more than a short simulation run.
 #include "platform/plat_movie.h"
 #include <dlfcn.h>
+#include <unistd.h>
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -13,6 +16,7 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
+#include "platform/plat_file.h"
 
 struct PLAT_MOVIE {
     AVFormatContext* format = nullptr;
@@ -24,6 +28,13 @@ struct PLAT_MOVIE {
     int64_t index = 0;
     int32_t width = 0, height = 0;
     bool headerWritten = false;
+    // The file is written through our own calls, not FFmpeg's file protocol:
+    // its open must not wait on a named pipe, and a write it refuses must be
+    // known with its reason.
+    std::string fileName;
+    int fd = -1;
+    AVIOContext* io = nullptr;
+    int32_t fileError = 0;   // errno of the first write or seek the file refused
 };
 
 namespace {
@@ -36,8 +47,8 @@ namespace {
     F(av_write_trailer) F(avcodec_alloc_context3) F(avcodec_find_encoder) F(avcodec_free_context) \
     F(avcodec_open2) F(avcodec_parameters_from_context) F(avcodec_receive_packet) F(avcodec_send_frame) \
     F(avformat_alloc_output_context2) F(avformat_free_context) F(avformat_get_riff_video_tags) \
-    F(avformat_new_stream) F(avformat_write_header) F(avio_closep) F(avio_open) F(sws_freeContext) \
-    F(sws_getContext) F(sws_scale)
+    F(avformat_new_stream) F(avformat_write_header) F(avio_alloc_context) F(avio_context_free) F(av_malloc) \
+    F(av_freep) F(sws_freeContext) F(sws_getContext) F(sws_scale)
 
 #define PLAT_AV_MEMBER(name) decltype(&::name) name;
 struct AV_API {
@@ -90,19 +101,91 @@ void Blanked(const char in[4], char out[4])
     }
 }
 
-void Free(PLAT_MOVIE* m)
+// Frees everything; 1 when the file (if one was made) closed without error.
+bool Free(PLAT_MOVIE* m)
 {
     if (m->codec)
         g_api.avcodec_free_context(&m->codec);
     g_api.sws_freeContext(m->scaler);
     g_api.av_frame_free(&m->frame);
     g_api.av_packet_free(&m->packet);
-    if (m->format) {
-        if (m->format->pb)
-            g_api.avio_closep(&m->format->pb);
+    if (m->format)
         g_api.avformat_free_context(m->format);
+    if (m->io) {
+        g_api.av_freep(&m->io->buffer);
+        g_api.avio_context_free(&m->io);
     }
+    bool closed = m->fd < 0 || close(m->fd) == 0;
     delete m;
+    return closed;
+}
+
+// Frees the movie and removes what was written of its file.
+void Discard(PLAT_MOVIE* m)
+{
+    std::string name = m->fileName;
+    bool made = m->fd >= 0;
+    Free(m);
+    if (made)
+        PLAT_RemoveOutputFile(name.c_str());
+}
+
+// The muxer's output: each buffer whole or the error of the file, kept. The
+// callback's buffer is const in newer FFmpeg versions; the overload that fits
+// is taken.
+int WriteToFile(void* opaque, const uint8_t* bytes, int count)
+{
+    PLAT_MOVIE* m = static_cast<PLAT_MOVIE*>(opaque);
+    int32_t error = 0;
+    if (!m->fileError && !PLAT_WriteAllBytes(m->fd, bytes, static_cast<size_t>(count), &error))
+        m->fileError = error;
+    return m->fileError ? AVERROR(m->fileError) : count;
+}
+
+[[maybe_unused]] int WriteToFile(void* opaque, uint8_t* bytes, int count)
+{
+    return WriteToFile(opaque, static_cast<const uint8_t*>(bytes), count);
+}
+
+int64_t SeekInFile(void* opaque, int64_t offset, int whence)
+{
+    PLAT_MOVIE* m = static_cast<PLAT_MOVIE*>(opaque);
+    off_t at;
+    if (whence & AVSEEK_SIZE) {
+        off_t here = lseek(m->fd, 0, SEEK_CUR);
+        at = here < 0 ? here : lseek(m->fd, 0, SEEK_END);
+        if (here >= 0 && at >= 0 && lseek(m->fd, here, SEEK_SET) < 0)
+            at = -1;
+    } else {
+        at = lseek(m->fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    }
+    if (at >= 0)
+        return at;
+    int error = errno;
+    if (!m->fileError)
+        m->fileError = error;
+    return AVERROR(error);
+}
+
+constexpr int kIoBufferSize = 32768;
+
+PLAT_MOVIE_STATUS OpenFile(PLAT_MOVIE* m, const char* fileName, int32_t* fileError)
+{
+    m->fileName = fileName;
+    m->fd = PLAT_CreateOutputFile(fileName, fileError);
+    if (m->fd < 0)
+        return PLAT_MOVIE_NO_FILE;
+    unsigned char* buffer = static_cast<unsigned char*>(g_api.av_malloc(kIoBufferSize));
+    if (buffer)
+        m->io = g_api.avio_alloc_context(buffer, kIoBufferSize, 1, m, nullptr, WriteToFile, SeekInFile);
+    if (!m->io) {
+        g_api.av_freep(&buffer);
+        *fileError = ENOMEM;
+        return PLAT_MOVIE_NO_FILE;
+    }
+    m->format->pb = m->io;
+    m->format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    return PLAT_MOVIE_OK;
 }
 
 PLAT_MOVIE_STATUS OpenEncoder(PLAT_MOVIE* m, const PLAT_MOVIE_SETTINGS* s, const char fourcc[4])
@@ -185,9 +268,11 @@ uint32_t PLAT_IsRawFourcc(const char fourcc[4])
     return memcmp(f, "DIB ", 4) == 0 || memcmp(f, "    ", 4) == 0;
 }
 
-PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, PLAT_MOVIE_STATUS* status)
+PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, PLAT_MOVIE_STATUS* status,
+                           int32_t* fileError)
 {
     *status = PLAT_MOVIE_NO_STREAM;
+    *fileError = 0;
     if (!LoadApi())
         return nullptr;
     PLAT_MOVIE* m = new (std::nothrow) PLAT_MOVIE;
@@ -218,9 +303,8 @@ PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, P
         Free(m);
         return nullptr;
     }
-    if (g_api.avio_open(&m->format->pb, fileName, AVIO_FLAG_WRITE) < 0) {
-        *status = PLAT_MOVIE_NO_FILE;
-        Free(m);
+    if ((*status = OpenFile(m, fileName, fileError)) != PLAT_MOVIE_OK) {
+        Discard(m);
         return nullptr;
     }
     AVDictionary* options = nullptr;
@@ -228,9 +312,10 @@ PLAT_MOVIE* PLAT_OpenMovie(const char* fileName, const PLAT_MOVIE_SETTINGS* s, P
         g_api.av_dict_set(&options, "flipped_raw_rgb", "1", 0);
     int r = g_api.avformat_write_header(m->format, &options);
     g_api.av_dict_free(&options);
-    if (r < 0) {
-        *status = PLAT_MOVIE_NO_FORMAT;
-        Free(m);
+    if (r < 0 || m->fileError) {
+        *status = m->fileError ? PLAT_MOVIE_NO_FILE : PLAT_MOVIE_NO_FORMAT;
+        *fileError = m->fileError;
+        Discard(m);
         return nullptr;
     }
     m->headerWritten = true;
@@ -255,7 +340,7 @@ PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* m, const uint8_t* bgr, uint32
         g_api.av_packet_rescale_ts(m->packet, frameTime, m->stream->time_base);
         int r = g_api.av_interleaved_write_frame(m->format, m->packet);
         g_api.av_packet_unref(m->packet);
-        return r < 0 ? PLAT_MOVIE_WRITE_FAILED : PLAT_MOVIE_OK;
+        return r < 0 || m->fileError ? PLAT_MOVIE_WRITE_FAILED : PLAT_MOVIE_OK;
     }
     if (g_api.av_frame_make_writable(m->frame) < 0)
         return PLAT_MOVIE_WRITE_FAILED;
@@ -266,17 +351,39 @@ PLAT_MOVIE_STATUS PLAT_WriteMovieFrame(PLAT_MOVIE* m, const uint8_t* bgr, uint32
     m->frame->pts = m->index++;
     if (g_api.avcodec_send_frame(m->codec, m->frame) < 0)
         return PLAT_MOVIE_WRITE_FAILED;
-    return WritePackets(m);
+    PLAT_MOVIE_STATUS status = WritePackets(m);
+    return m->fileError ? PLAT_MOVIE_WRITE_FAILED : status;
 }
 
-void PLAT_CloseMovie(PLAT_MOVIE* m)
+int32_t PLAT_MovieFileError(const PLAT_MOVIE* m)
 {
+    return m ? m->fileError : 0;
+}
+
+PLAT_MOVIE_STATUS PLAT_CloseMovie(PLAT_MOVIE* m, int32_t* fileError)
+{
+    *fileError = 0;
     if (!m)
-        return;
-    if (m->headerWritten) {
+        return PLAT_MOVIE_OK;
+    bool whole = m->headerWritten;
+    if (whole) {
         if (m->codec && g_api.avcodec_send_frame(m->codec, nullptr) >= 0)
             WritePackets(m);
-        g_api.av_write_trailer(m->format);
+        // The trailer is written also after a frame that failed in the
+        // encoder: the index and the header's counts then cover the frames
+        // before it.
+        whole = g_api.av_write_trailer(m->format) >= 0;
     }
-    Free(m);
+    *fileError = m->fileError;
+    if (!whole || m->fileError) {
+        // A file that could not be written to its end is no movie: it goes.
+        Discard(m);
+        return PLAT_MOVIE_WRITE_FAILED;
+    }
+    std::string name = m->fileName;
+    if (Free(m))
+        return PLAT_MOVIE_OK;
+    *fileError = errno;
+    PLAT_RemoveOutputFile(name.c_str());
+    return PLAT_MOVIE_WRITE_FAILED;
 }

@@ -19,6 +19,7 @@
 #include "simulation/tick.h"
 #include "view/bmp.h"
 #include "view/ogw.h"
+#include "view/ogw_movie.h"
 
 namespace {
 
@@ -199,8 +200,9 @@ int MAIN_Run(int argc, char** argv)
                 break;
         }
     }
-    // Result data or a log that could not be written makes the whole program fail.
-    if (DATAOUT_LostData() || LOG_FileFailed())
+    // Result data, a movie, a screenshot or a log that could not be written
+    // makes the whole program fail.
+    if (DATAOUT_LostData() || OGW_RecordingLost() || LOG_FileFailed())
         exitCode = 1;
     ExitProgram();
     PLAT_ClearStopRequest();

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include "foundation/vecmath.h"
 #include "platform/plat_window.h"
 
@@ -85,6 +86,11 @@ struct OGW_WINDOW {
     uint32_t captureQuality, captureCounter, lastCaptureTick;
     char* captureName;
     uint32_t templateLength;
+    // Losses noted by the render thread and said once by the owner's thread:
+    // 0 none, 1 to be said, 2 said. The first screenshot lost, with its reason.
+    std::atomic<uint32_t> movieLoss, screenshotLoss;
+    std::string lostScreenshot;
+    int32_t screenshotError;
     uint32_t fontSlots[OGW_FONT_SLOTS];   // the glyph texture of each font
     OGW_FONT* fonts[OGW_FONT_SLOTS];       // where each glyph lies in it
     uint32_t textProgram;                   // the shader program that draws glyphs

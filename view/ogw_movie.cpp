@@ -1,6 +1,7 @@
 // Movie frames and screenshots of the window.
 #include "view/ogw_movie.h"
 #include <GL/gl.h>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
+#include "platform/plat_file.h"
 #include "platform/plat_gl.h"
 #include "platform/plat_jpeg.h"
 #include "platform/plat_movie.h"
@@ -17,6 +19,8 @@ namespace {
 
 constexpr uint32_t OGW_TITLE_SIZE = 512;
 constexpr uint32_t BITS_PER_KILOBYTE = 8000;
+
+std::atomic<uint32_t> g_recordingLost{0};
 
 const char* OpenFailureText(PLAT_MOVIE_STATUS status)
 {
@@ -33,12 +37,20 @@ void SetError(AVI_WRITER* writer, const char* text)
     snprintf(writer->errorText, sizeof writer->errorText, "%s", text);
 }
 
+// The movie is lost from this failure on; the file is completed or removed.
+HRESULT Fail(AVI_WRITER* writer, const char* text, int32_t fileError)
+{
+    SetError(writer, text);
+    writer->failed = 1;
+    writer->fileError = fileError;
+    AVI_ReleaseMemory(writer);
+    return E_FAIL;
+}
+
 HRESULT OpenMovie(AVI_WRITER* writer, int32_t width, int32_t height)
 {
-    if (!writer->fileName[0]) {
-        SetError(writer, "Unable to Create the Movie File");
-        return E_FAIL;
-    }
+    if (!writer->fileName[0])
+        return Fail(writer, "Unable to Create the Movie File", 0);
     PLAT_MOVIE_SETTINGS settings{};
     memcpy(settings.fourcc, writer->fourcc, 4);
     settings.framesPerSecond = writer->frameRate;
@@ -47,12 +59,36 @@ HRESULT OpenMovie(AVI_WRITER* writer, int32_t width, int32_t height)
     settings.width = width;
     settings.height = height;
     PLAT_MOVIE_STATUS status;
-    writer->movie = PLAT_OpenMovie(writer->fileName, &settings, &status);
-    if (!writer->movie) {
-        SetError(writer, OpenFailureText(status));
-        return E_FAIL;
-    }
+    int32_t fileError = 0;
+    writer->movie = PLAT_OpenMovie(writer->fileName, &settings, &status, &fileError);
+    if (!writer->movie)
+        return Fail(writer, OpenFailureText(status), fileError);
     return S_OK;
+}
+
+const char* FileErrorText(int32_t error)
+{
+    return error == PLAT_FILE_IS_PIPE ? "je to pojmenovaná roura" : strerror(error);
+}
+
+// The movie's loss in one message: nothing of it is left, or the file holds
+// the frames before the failure.
+void SayMovieLoss(const AVI_WRITER* writer)
+{
+    const char* reason = writer->fileError ? FileErrorText(writer->fileError) : writer->errorText;
+    if (writer->fileKept && writer->frameIndex > 0)
+        LOG_Alert("OGW: film \"%s\" nelze zapisovat (%s), soubor obsahuje jen prvních %u snímků.\n", writer->fileName,
+                  reason, writer->frameIndex);
+    else
+        LOG_Alert("OGW: film \"%s\" nelze zapisovat (%s), film se ztrácí.\n", writer->fileName, reason);
+}
+
+// Render thread: the loss is noted for the owner's thread to say.
+void NoteLoss(std::atomic<uint32_t>* loss)
+{
+    g_recordingLost = 1;
+    uint32_t none = 0;
+    loss->compare_exchange_strong(none, 1);
 }
 
 void SetTitle(OGW_WINDOW* w, bool recording)
@@ -89,18 +125,16 @@ HRESULT AVI_AppendNewFrame(AVI_WRITER* writer, int32_t width, int32_t height, co
     if (writer->state == 0)
         return E_FAIL;
     if (writer->state == 1) {
-        if (bitsPerPixel != 24 || OpenMovie(writer, width, height) != S_OK) {
-            AVI_ReleaseMemory(writer);
+        if (bitsPerPixel != 24)
+            return Fail(writer, "Unable to Set Video Stream Format", 0);
+        if (OpenMovie(writer, width, height) != S_OK)
             return E_FAIL;
-        }
         writer->state = 2;
     }
     uint32_t stride = bitsPerPixel == 24 ? PLAT_FrameStride(width) : static_cast<uint32_t>(width) * bitsPerPixel / 8;
-    if (PLAT_WriteMovieFrame(writer->movie, bits, stride) != PLAT_MOVIE_OK) {
-        SetError(writer, "Unable to Write Video Stream to the output Movie File");
-        AVI_ReleaseMemory(writer);
-        return E_FAIL;
-    }
+    if (PLAT_WriteMovieFrame(writer->movie, bits, stride) != PLAT_MOVIE_OK)
+        return Fail(writer, "Unable to Write Video Stream to the output Movie File",
+                    PLAT_MovieFileError(writer->movie));
     writer->frameIndex++;
     return S_OK;
 }
@@ -113,8 +147,19 @@ const char* AVI_GetErrorText(const AVI_WRITER* writer)
 void AVI_ReleaseMemory(AVI_WRITER* writer)
 {
     writer->state = 0;
-    PLAT_CloseMovie(writer->movie);
+    if (!writer->movie)
+        return;
+    int32_t fileError = 0;
+    PLAT_MOVIE_STATUS closed = PLAT_CloseMovie(writer->movie, &fileError);
     writer->movie = nullptr;
+    writer->fileKept = closed == PLAT_MOVIE_OK;
+    if (writer->fileKept)
+        return;
+    if (!writer->failed)
+        SetError(writer, "Unable to Write Video Stream to the output Movie File");
+    writer->failed = 1;
+    if (!writer->fileError)
+        writer->fileError = fileError;
 }
 
 OGW_MOVIE_WRITER* OGW_CreateMovieWriter(const char* fileName, int32_t width, int32_t height, uint32_t bitsPerPixel,
@@ -150,15 +195,40 @@ HRESULT OGW_MovieWriteFrame(OGW_MOVIE_WRITER* writer)
     return AVI_AppendNewFrame(&writer->avi, writer->width, writer->height, writer->frame, 24);
 }
 
+// The owner's thread, the render thread ended: the movie is completed, and
+// what was lost is said.
 void OGW_DeleteMovieWriter(OGW_WINDOW* w)
 {
     OGW_MOVIE_WRITER* writer = w->movieWriter;
+    if (writer) {
+        AVI_ReleaseMemory(&writer->avi);
+        if (writer->avi.failed)
+            NoteLoss(&w->movieLoss);
+    }
+    OGW_ReportRecordingLoss(w);
     if (!writer)
         return;
     w->movieWriter = nullptr;
-    AVI_ReleaseMemory(&writer->avi);
     POOL_Free(writer->frame);
     POOL_Free(writer);
+}
+
+void OGW_ReportRecordingLoss(OGW_WINDOW* w)
+{
+    if (!w)
+        return;
+    uint32_t noted = 1;
+    if (w->movieLoss.compare_exchange_strong(noted, 2) && w->movieWriter)
+        SayMovieLoss(&w->movieWriter->avi);
+    noted = 1;
+    if (w->screenshotLoss.compare_exchange_strong(noted, 2))
+        LOG_Alert("OGW: snímek obrazovky nelze uložit do souboru \"%s\" (%s).\n", w->lostScreenshot.c_str(),
+                  FileErrorText(w->screenshotError));
+}
+
+uint32_t OGW_RecordingLost()
+{
+    return g_recordingLost.load();
 }
 
 uint32_t OGW_ConfigureMovie(OGW_WINDOW* w, const char* fileName, const char fourcc[4], uint8_t framesPerSecond,
@@ -246,9 +316,11 @@ void OGW_WriteMovieFrames(OGW_WINDOW* w, uint32_t now)
     } else {
         due = static_cast<uint32_t>((elapsed * w->frameRate + 500) / 1000);
     }
+    // A movie that failed takes no more frames; its loss is said once, by
+    // the owner's thread.
     for (; w->framesWritten < due; w->framesWritten++)
-        if (OGW_MovieWriteFrame(w->movieWriter) < 0)
-            LOG_WriteFile("OGW: Movie error: %s\n", AVI_GetErrorText(&w->movieWriter->avi));
+        if (w->movieWriter->avi.state != 0 && OGW_MovieWriteFrame(w->movieWriter) < 0)
+            NoteLoss(&w->movieLoss);
 }
 
 void OGW_CaptureIfDue(OGW_WINDOW* w, uint32_t now)
@@ -283,6 +355,13 @@ void OGW_CaptureScreenshot(OGW_WINDOW* w)
     w->captureCounter++;
     OGW_ScreenshotName(w->captureTemplate, w->captureCounter, w->captureName);
     int32_t quality = w->captureQuality > 100 ? 100 : static_cast<int32_t>(w->captureQuality);
-    if (!PLAT_WriteJpeg(w->captureName, frame.data(), width, height, stride, quality))
-        LOG_WriteFile("OGW: snímek obrazovky nelze uložit do souboru \"%s\".\n", w->captureName);
+    int32_t error = 0;
+    if (PLAT_WriteJpeg(w->captureName, frame.data(), width, height, stride, quality, &error))
+        return;
+    // Later screenshots are still taken; the first one lost is said.
+    if (w->screenshotLoss.load() == 0) {
+        w->lostScreenshot = w->captureName;
+        w->screenshotError = error;
+    }
+    NoteLoss(&w->screenshotLoss);
 }

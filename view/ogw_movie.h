@@ -25,6 +25,13 @@ struct AVI_WRITER {
     char fileName[AVI_TEXT_SIZE];
     char errorText[AVI_TEXT_SIZE];
     uint32_t state;
+    // A movie that failed (its open, a frame, or its completion): the file's
+    // reason (an errno value, PLAT_FILE_IS_PIPE, or 0 when the file was not
+    // the cause), and whether the file was kept, complete with the frames
+    // before the failure; a file that could not be completed is removed.
+    uint32_t failed;
+    int32_t fileError;
+    uint32_t fileKept;
 };
 
 struct OGW_MOVIE_WRITER {
@@ -43,6 +50,7 @@ HRESULT AVI_AppendNewFrame(AVI_WRITER* writer, int32_t width, int32_t height, co
                            uint32_t bitsPerPixel);
 const char* AVI_GetErrorText(const AVI_WRITER* writer);
 // Completes the file and releases everything; no frame is written afterwards.
+// A file that cannot be completed is removed, and the writer counts as failed.
 void AVI_ReleaseMemory(AVI_WRITER* writer);
 
 uint32_t OGW_ConfigureMovie(OGW_WINDOW* window, const char* fileName, const char fourcc[4], uint8_t framesPerSecond,
@@ -57,6 +65,13 @@ OGW_MOVIE_WRITER* OGW_CreateMovieWriter(const char* fileName, int32_t width, int
 // Render thread, the window's context current.
 HRESULT OGW_MovieWriteFrame(OGW_MOVIE_WRITER* writer);
 void OGW_CaptureScreenshot(OGW_WINDOW* window);
+// The owner's thread: says once, on standard error and in the log, that the
+// window's movie or a screenshot was lost (the render thread only notes it).
+// Called at every redraw request and when the window is destroyed.
+void OGW_ReportRecordingLoss(OGW_WINDOW* window);
+// 1 when a movie or a screenshot was lost since the program started: the
+// program then ends with a failure, as after lost result data.
+uint32_t OGW_RecordingLost();
 // The name of the n-th screenshot from a template: '#'s from the right take
 // the digits of n, at most 20 of them.
 void OGW_ScreenshotName(const char* nameTemplate, uint32_t n, char* name);

@@ -17,6 +17,7 @@
 #include "view/gldraw.h"
 #include "view/magfield_display.h"
 #include "view/ogw.h"
+#include "view/ogw_movie.h"
 #include "view/orbit_config.h"
 
 ORBIT_SCENE g_scene{};
@@ -152,7 +153,9 @@ void ORBIT_SnapshotState(OGW_WINDOW* window)
 
 void ORBIT_RequestRedraw()
 {
-    if (g_scene.window) OGW_RequestRedraw(g_scene.window);
+    if (!g_scene.window) return;
+    OGW_RequestRedraw(g_scene.window);
+    OGW_ReportRecordingLoss(g_scene.window);   // a movie or screenshot the render thread lost
 }
 
 void ORBIT_LoadCameraMatrix()

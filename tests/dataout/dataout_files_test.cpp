@@ -1,7 +1,10 @@
 // Result files of small runs in virtual time: byte-exact header and rows, the
 // clock pulled back to a due row, results files across multipass runs, and
 // files that cannot be written.
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 #include <filesystem>
 #include "dataout/dohan.h"
@@ -226,6 +229,65 @@ TEST_F(DataoutFilesTest, AFullDiskLeavesWholeRowsOnly)
     EXPECT_EQ(CountOf(err, "full.csv"), 1) << err;
     EXPECT_EQ(DATAOUT_LostData(), 1u);
     TakeLog();
+}
+
+// What a reader of the named pipe has now: all that is in it, and whether
+// every writer has closed it (the end of the data).
+struct PipeRead {
+    std::string text;
+    bool ended = false;
+};
+
+PipeRead Drain(int fd)
+{
+    PipeRead got;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) return got;   // EAGAIN: empty, a writer still holds it
+        got.text.append(buffer, (size_t)n);
+    }
+    got.ended = true;
+    return got;
+}
+
+// A named pipe with its reader takes every row, in the batches of a file,
+// each row whole, and is held open until the run ends (an interval file) or
+// the program ends (a results file): the reader sees one stream with one end.
+TEST_F(DataoutFilesTest, NamedPipesWithAReaderTakeEveryRowAndEndWithTheirData)
+{
+    std::filesystem::remove("stream.csv");
+    std::filesystem::remove("totals.csv");
+    ASSERT_EQ(mkfifo("stream.csv", 0644), 0);
+    ASSERT_EQ(mkfifo("totals.csv", 0644), 0);
+    int stream = open("stream.csv", O_RDONLY | O_NONBLOCK);
+    int totals = open("totals.csv", O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(stream, 0);
+    ASSERT_GE(totals, 0);
+    const std::string column = " value\n  name = \"C\"\n  type = FLOAT, 0, 3\n  data = 1\n end\n";
+    ASSERT_EQ(Load("datafile CSV, \"stream.csv\"\n interval = 1s\n timeunit = 1s\n" + column + "end\n"
+                   "datafile CSV, \"totals.csv\"\n results\n" + column + "end\n"),
+              1u);
+    ASSERT_EQ(DATAOUT_Start(), 1u);
+    RunSeconds(14);   // flushed after 6 and 12 s
+    PipeRead early = Drain(stream);
+    EXPECT_FALSE(early.ended);
+    EXPECT_EQ(CountOf(early.text, "\n"), 14) << "the header and the rows of 0 to 12 s";
+    DATAOUT_Finish();
+    PipeRead rest = Drain(stream);
+    EXPECT_TRUE(rest.ended);
+    std::string all = early.text + rest.text;
+    EXPECT_EQ(all.find(kTimeTitles + ";\"C\"\n\"01.01.2006, 12:00.03.000\";0,000;1,000\n"), 0u) << all;
+    EXPECT_EQ(CountOf(all, ";1,000\n"), 15);
+    EXPECT_EQ(all.substr(all.size() - 27), "12:00.17.000\";14,000;1,000\n");
+    PipeRead summary = Drain(totals);
+    EXPECT_FALSE(summary.ended) << "held for the rows of later runs";
+    EXPECT_EQ(summary.text, "\"C\"\n1,000\n");
+    EXPECT_EQ(DATAOUT_LostData(), 0u);
+    EXPECT_EQ(TakeLog(), "");
+    Reset();   // the program's end
+    EXPECT_TRUE(Drain(totals).ended);
+    close(stream);
+    close(totals);
 }
 
 TEST_F(DataoutFilesTest, FileNamesTakeParametersAndDropLoneHashes)

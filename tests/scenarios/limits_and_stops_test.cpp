@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 #include "platform/plat_text.h"
 #include "tests/scenarios/scenario_support.h"
@@ -252,6 +254,117 @@ TEST(NamedPipeLog, IsRefusedWithOrWithoutAReader)
             close(readEnd);
         }
     }
+}
+
+// A reader of a named pipe, as `cat fifo > copy` is: it waits for the
+// program to open the pipe and reads until the program closes it.
+class PipeReader {
+public:
+    explicit PipeReader(std::string path) : path_(std::move(path)), thread_([this] { Read(); }) {}
+    // What was read; a reader still waiting (the program never opened the
+    // pipe) is let go first.
+    std::string Finish()
+    {
+        if (!done_) {
+            int fd = open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) close(fd);
+        }
+        thread_.join();
+        return text_;
+    }
+
+private:
+    void Read()
+    {
+        int fd = open(path_.c_str(), O_RDONLY);
+        char buffer[4096];
+        for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) text_.append(buffer, (size_t)n);
+        if (fd >= 0) close(fd);
+        done_ = true;
+    }
+    std::string path_;
+    std::string text_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// The interval file and the results file named pipes, each read by a program
+// as `cat` reads: each reader gets the file whole, exactly as a run into
+// regular files writes it, and its end when the file's last row is written.
+TEST(NamedPipeResults, WithAReaderGetEveryRow)
+{
+    std::string files = Scenario("fifo-results-files", 2, "1s");
+    ASSERT_EQ(scenario::Wait(Start(files), kEndMs), 0) << ReadFile(files + "/stderr.txt");
+    std::string dir = Scenario("fifo-results", 2, "1s");
+    ASSERT_EQ(mkfifo((dir + "/track.csv").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((dir + "/summary.csv").c_str(), 0644), 0);
+    PipeReader track(dir + "/track.csv");
+    PipeReader summary(dir + "/summary.csv");
+    EXPECT_EQ(scenario::Wait(Start(dir), kEndMs), 0) << ReadFile(dir + "/stderr.txt");
+    EXPECT_EQ(ReadFile(dir + "/stderr.txt"), "");
+    std::string rows = track.Finish();
+    EXPECT_EQ(rows, ReadFile(files + "/track.csv"));
+    EXPECT_EQ(LinesOf(rows).size(), 122u);
+    EXPECT_EQ(summary.Finish(), ReadFile(files + "/summary.csv"));
+    ExpectSummaryLast(dir);
+}
+
+// The scene example's files with a small view that records a movie and takes
+// a screenshot every second, in a run of 5 model minutes (some 70 frames).
+std::string SceneWithMovie(const std::string& label)
+{
+    std::string dir = scenario::SceneExample(label);
+    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\n"
+                                                   "endtime = UT(\"10.11.2006, 00:05\")\n"
+                                                   "simulationspeed = 1 model hours in 16 real seconds\n");
+    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
+                                               "MovieRecording = ANO\nMovieRecordingRunning = ANO\n"
+                                               "MovieCodec = \"MJPG\"\nMovieFilename = \"m.avi\"\nMovieFPS = 10\n"
+                                               "CaptureScreenshots = ANO\nCaptureInterval = 1000\n"
+                                               "CaptureFilename = \"shot#.jpg\"\n");
+    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
+    return dir;
+}
+
+std::string MovieLoss(const char* reason)
+{
+    return std::string("OGW: film \"m.avi\" nelze zapisovat (") + reason + "), film se ztrácí.\n";
+}
+
+// The movie's loss in the log, once, and the run's summary after it.
+void ExpectMovieLossLogged(const std::string& dir, const char* reason)
+{
+    std::string log = ReadFile(dir + "/Zendrix.log");
+    size_t at = log.find(MovieLoss(reason));
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("OGW", at + 1), std::string::npos) << log;
+    EXPECT_NE(log.find("Satelit LEO: ", at), std::string::npos) << log;
+}
+
+// A movie file that is a named pipe nobody reads: the render thread does not
+// wait on it, the run goes on with its screenshots, and the loss is said.
+TEST(NamedPipeMovie, IsRefusedAndTheRunGoesOn)
+{
+    std::string dir = SceneWithMovie("fifo-movie");
+    ASSERT_EQ(mkfifo((dir + "/m.avi").c_str(), 0644), 0);
+    EXPECT_EQ(scenario::Wait(Start(dir), kEndMs), 1) << ReadFile(dir + "/stderr.txt");
+    EXPECT_EQ(ReadFile(dir + "/stderr.txt"), Utf8(MovieLoss("je to pojmenovaná roura")));
+    ExpectMovieLossLogged(dir, "je to pojmenovaná roura");
+    EXPECT_TRUE(std::filesystem::exists(dir + "/shot2.jpg"));
+}
+
+// Past the file size limit the movie is removed rather than left cut with
+// its header unfinished, the loss is said once, and the exit status is 1.
+TEST(FileSizeLimit, AMovieAtTheLimitIsRemovedAndSaidOnce)
+{
+    std::string dir = SceneWithMovie("limit-movie");
+    Launch how;
+    how.sizeLimit = 65536;   // the log and the screenshots fit, the movie (some 100 KB) does not
+    EXPECT_EQ(scenario::Wait(Start(dir, how), kEndMs), 1) << ReadFile(dir + "/stderr.txt");
+    EXPECT_EQ(ReadFile(dir + "/stderr.txt"), Utf8(MovieLoss("File too large")));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/m.avi"));
+    ExpectMovieLossLogged(dir, "File too large");
+    EXPECT_TRUE(std::filesystem::exists(dir + "/shot2.jpg"));
 }
 
 // Whether the program's main thread waits in the kernel on a pipe or a

@@ -1,8 +1,15 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include "platform/plat_gl.h"
+#include "platform/plat_text.h"
 #include "tests/support/test_support.h"
 #include "tests/view/view_fixture.h"
 #include "view/ogw_movie.h"
@@ -129,7 +136,7 @@ TEST_F(OgwMovieTest, CodecsWriteUprightMoviesOfEvenAndOddWidths)
     }
 }
 
-TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
+TEST_F(OgwMovieTest, AnUnknownCodecIsSaidOnceOnStandardErrorAndInTheLog)
 {
     Open(32, 32);
     std::string dir = testsupport::MakeTempDir("movie_zzzz");
@@ -138,14 +145,25 @@ TEST_F(OgwMovieTest, AnUnknownCodecFailsEveryFrameInTheLogFileOnly)
     char title[128];
     PLAT_GetWindowText(window_->window, title, sizeof title);
     EXPECT_STREQ(title, "test - Záznam běží");
+    testing::internal::CaptureStderr();
     VirtualFrames(11);   // the first frame and the second, due from 188 ms on
+    OGW_ReportRecordingLoss(window_);   // as the next redraw request does
+    VirtualFrames(11);
+    OGW_ReportRecordingLoss(window_);
+    std::string err = testing::internal::GetCapturedStderr();
     std::string log = testsupport::ReadFile("Zendrix.log");
-    const std::string line = "OGW: Movie error: Unable to Create Compressed Stream: Check your CODEC options\n";
-    // The first frame fails opening the codec; the next one fails at once
-    // with the same text.
+    // The first frame fails opening the codec; the later ones write nothing
+    // and say nothing more.
+    const std::string line = "OGW: film \"" + dir +
+                             "/z.avi\" nelze zapisovat (Unable to Create Compressed Stream: Check your CODEC options), "
+                             "film se ztrácí.\n";
+    EXPECT_EQ(err, PLAT_Cp1250ToUtf8(line.c_str()));
     size_t first = log.find(line);
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(log.find(line, first + 1), std::string::npos);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+    EXPECT_EQ(log.find("OGW"), first);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/z.avi"));
+    EXPECT_EQ(OGW_RecordingLost(), 1u);
     OGW_StopMovie(window_);
     PLAT_GetWindowText(window_->window, title, sizeof title);
     EXPECT_STREQ(title, "test");
@@ -172,6 +190,99 @@ TEST_F(OgwMovieTest, ClosingTheWindowWhileDrawingEndsDrawingAndTheMovieIsStillCo
     OGW_DestroyWindow(window_);
     window_ = nullptr;
     EXPECT_EQ(Probe(file)["nb_read_frames"], "2");
+}
+
+// The messages of a lost movie and a lost screenshot, as standard error has them.
+std::string MovieLoss(const std::string& file, const char* reason)
+{
+    std::string text = "OGW: film \"" + file + "\" nelze zapisovat (" + reason + "), film se ztrácí.\n";
+    return PLAT_Cp1250ToUtf8(text.c_str());
+}
+
+std::string ShotLoss(const std::string& file, const char* reason)
+{
+    std::string text = "OGW: snímek obrazovky nelze uložit do souboru \"" + file + "\" (" + reason + ").\n";
+    return PLAT_Cp1250ToUtf8(text.c_str());
+}
+
+// A movie and a screenshot named by a named pipe: the render thread neither
+// waits for a reader nor writes to one; each loss is said once, and the
+// drawing goes on.
+TEST_F(OgwMovieTest, NamedPipesAreRefusedWithoutWaitingWithOrWithoutAReader)
+{
+    for (bool reader : {false, true}) {
+        Open(32, 32);
+        std::string dir = testsupport::MakeTempDir(reader ? "movie_fifo_reader" : "movie_fifo");
+        static std::string s_shot;
+        s_shot = dir + "/shot.jpg";
+        std::string movie = dir + "/m.avi";
+        ASSERT_EQ(mkfifo(movie.c_str(), 0644), 0);
+        ASSERT_EQ(mkfifo(s_shot.c_str(), 0644), 0);
+        int movieEnd = reader ? open(movie.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        int shotEnd = reader ? open(s_shot.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "MJPG", 10, 500, 1000), 1u);
+        ASSERT_EQ(OGW_ConfigureCapture(window_, 100, s_shot.c_str(), 75), 1u);
+        OGW_StartMovie(window_);
+        testing::internal::CaptureStderr();
+        int before = viewtest::g_frames.load();
+        VirtualFrames(12);
+        OGW_ReportRecordingLoss(window_);
+        int frames = viewtest::g_frames.load() - before;
+        OGW_DisableRedraw(window_);
+        OGW_DestroyWindow(window_);
+        window_ = nullptr;
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(frames, 12) << "reader " << reader;
+        EXPECT_EQ(err, MovieLoss(movie, "je to pojmenovaná roura") + ShotLoss(s_shot, "je to pojmenovaná roura"))
+            << "reader " << reader;
+        struct stat st {};
+        EXPECT_TRUE(stat(movie.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+        for (int fd : {movieEnd, shotEnd}) {
+            if (fd < 0) continue;
+            char byte;
+            EXPECT_EQ(read(fd, &byte, 1), 0) << "nothing written";
+            close(fd);
+        }
+    }
+    EXPECT_EQ(OGW_RecordingLost(), 1u);
+}
+
+// Past the file size limit (as on a full disk) a movie or screenshot cut
+// short is removed, not left to look whole, and its loss is said once.
+TEST_F(OgwMovieTest, AMovieOrScreenshotPastTheSizeLimitIsRemovedAndSaidOnce)
+{
+    g_draw = RedOverBlue;
+    Open(64, 48);
+    std::string dir = testsupport::MakeTempDir("movie_limit");
+    std::string movie = dir + "/raw.avi";
+    static std::string s_shot;
+    s_shot = dir + "/shot#.jpg";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "DIB ", 50, 500, 1000), 1u);
+    OGW_StartMovie(window_);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 20000;   // the header and a frame of 9216 bytes fit, not all eight
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStderr();
+    VirtualFrames(8);
+    OGW_ReportRecordingLoss(window_);
+    small.rlim_cur = 200;   // less than any JPEG
+    setrlimit(RLIMIT_FSIZE, &small);
+    ASSERT_EQ(OGW_ConfigureCapture(window_, 20, s_shot.c_str(), 75), 1u);
+    VirtualFrames(3);
+    OGW_DisableRedraw(window_);
+    setrlimit(RLIMIT_FSIZE, &old);   // the captured standard error is a file too
+    signal(SIGXFSZ, oldHandler);
+    OGW_DestroyWindow(window_);
+    window_ = nullptr;
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, MovieLoss(movie, "File too large") + ShotLoss(dir + "/shot1.jpg", "File too large"));
+    EXPECT_FALSE(std::filesystem::exists(movie));
+    for (const char* shot : {"/shot1.jpg", "/shot2.jpg", "/shot3.jpg"})
+        EXPECT_FALSE(std::filesystem::exists(dir + shot)) << shot;
+    EXPECT_EQ(OGW_RecordingLost(), 1u);
 }
 
 TEST(OgwScreenshotName, HashesTakeTheCounterFromTheRight)
@@ -202,12 +313,16 @@ TEST_F(OgwMovieTest, ScreenshotsAreJpegsOfTheClientSize)
               "81,40\n");
     EXPECT_TRUE(testsupport::ReadFile(dir + "/img02.jpg").size() > 0);
     EXPECT_TRUE(testsupport::ReadFile(dir + "/img03.jpg").empty());
-    // A shot that cannot be written names its file in the log.
+    // A shot that cannot be written names its file and the reason in the log.
     static std::string s_bad;
     s_bad = dir + "/missing/dir/x.jpg";
     ASSERT_EQ(OGW_ConfigureCapture(window_, 0, s_bad.c_str(), 75), 1u);
+    testing::internal::CaptureStderr();
     VirtualFrames(1);
-    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find(s_bad), std::string::npos);
+    OGW_ReportRecordingLoss(window_);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find(s_bad + "\" (No such file or directory)"), std::string::npos);
+    EXPECT_NE(err.find(s_bad), std::string::npos);
 }
 
 }
