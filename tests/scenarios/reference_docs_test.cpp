@@ -301,14 +301,17 @@ TEST(ReferenceDocs, EveryMessageOfTheProgramEndsItsLine)
     }();
 }
 
-// A fenced block "```cfg <file>" or "```c <file>" of a chapter.
+// A fenced block "```cfg <file>" or "```c <file>" of a chapter. A scenario
+// file may name a folder of the repository after its name, "```cfg
+// Objects.cfg examples/leo": its satellites use that folder's models and
+// orbit files in place of those of the chapters.
 struct Example {
-    std::string chapter, language, file, text;
+    std::string chapter, language, file, text, folder;
 };
 
 std::vector<Example> Examples()
 {
-    static const std::regex opening("```(cfg|c) (\\S+)");
+    static const std::regex opening("```(cfg|c) (\\S+)(?: (\\S+))?");
     std::vector<Example> examples;
     for (const fs::path& chapter : Chapters()) {
         std::istringstream in(testsupport::ReadFile(chapter.string()));
@@ -318,7 +321,7 @@ std::vector<Example> Examples()
             if (open && line == "```") open = nullptr;
             else if (open) open->text += line + "\n";
             else if (std::regex_match(line, m, opening))
-                open = &examples.emplace_back(Example{chapter.filename().string(), m[1], m[2], ""});
+                open = &examples.emplace_back(Example{chapter.filename().string(), m[1], m[2], "", m[3]});
         }
     }
     return examples;
@@ -357,6 +360,24 @@ std::string BaseScenario(const std::vector<Example>& examples)
     return dir;
 }
 
+// The files of the example's folder that a satellite names (mass and surface
+// models, element sets), over those of the chapters: the chapters' own models
+// differ from the examples' and give other figures.
+void CopyModelsOf(const Example& e, const std::string& dir)
+{
+    fs::path folder = fs::path(ORBIT_SOURCE_DIR) / e.folder;
+    ASSERT_TRUE(fs::is_directory(folder)) << e.chapter << ", " << e.file << ": no folder " << e.folder;
+    int copied = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        std::string ext = entry.path().extension().string();
+        if (ext != ".mass" && ext != ".surf" && ext != ".tle") continue;
+        fs::copy_file(entry.path(), fs::path(dir) / name, fs::copy_options::overwrite_existing);
+        copied += e.text.find("\"" + name + "\"") != std::string::npos;
+    }
+    EXPECT_GT(copied, 0) << e.chapter << ", " << e.file << " names no file of " << e.folder;
+}
+
 // Words of the messages that report a refused line, a missing value or a
 // default taken in place of a given one.
 const char* const kComplaints[] = {"neznám", "Neznám", "chyb", "Chyb", "CHYB", "očekáv", "Očekáv", "nelze",
@@ -382,6 +403,7 @@ TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
         if (!kScenarioFiles.count(e.file)) continue;
         std::string dir = testsupport::MakeTempDir("docs-example");
         fs::copy(base, dir, fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+        if (!e.folder.empty()) CopyModelsOf(e, dir);
         testsupport::WriteFile(dir + "/" + e.file, e.text);
         runs.push_back({&e, scenario::StartIn(dir)});
     }
