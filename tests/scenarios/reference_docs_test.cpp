@@ -1,7 +1,8 @@
 // The user's reference in docs/ against the program: every keyword that a
 // loader accepts, every recordable quantity and node type, every global
 // variable and module service is described there, and every example file of
-// the reference loads and runs in a scenario folder.
+// the reference loads and runs in a scenario folder, the first example of data
+// output writing the sample rows of results.md.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cctype>
@@ -378,6 +379,28 @@ void CopyModelsOf(const Example& e, const std::string& dir)
     EXPECT_GT(copied, 0) << e.chapter << ", " << e.file << " names no file of " << e.folder;
 }
 
+// The data rows of a file's text: the lines that open with a quoted date.
+std::vector<std::string> DataRows(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);)
+        if (line.size() > 1 && line[0] == '"' && std::isdigit(static_cast<unsigned char>(line[1]))) rows.push_back(line);
+    return rows;
+}
+
+// The sample rows of track.csv that results.md shows: the first example of
+// dataoutput.md, run as the folder there described (the base scenario of the
+// examples for one minute), writes them.
+void ExpectTheSampleRowsOfResults(const std::string& dir)
+{
+    std::vector<std::string> shown = DataRows(testsupport::ReadFile(kDocs + "/results.md"));
+    std::vector<std::string> written = DataRows(testsupport::ReadFile(dir + "/track.csv"));
+    ASSERT_FALSE(shown.empty());
+    ASSERT_GE(written.size(), shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i], written[i]) << "row " << i + 1 << " of results.md";
+}
+
 // Words of the messages that report a refused line, a missing value or a
 // default taken in place of a given one.
 const char* const kComplaints[] = {"neznám", "Neznám", "chyb", "Chyb", "CHYB", "očekáv", "Očekáv", "nelze",
@@ -398,6 +421,9 @@ TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
         EXPECT_NE(all.find("\"" + named + "\""), std::string::npos) << e.file << " is used by no example";
     }
     std::string base = BaseScenario(examples);
+    const Example* trackExample = nullptr;
+    for (const Example& e : examples)
+        if (!trackExample && e.chapter == "dataoutput.md" && e.file == "DataOutput.cfg") trackExample = &e;
     std::vector<std::pair<const Example*, scenario::Program>> runs;
     for (const Example& e : examples) {
         if (!kScenarioFiles.count(e.file)) continue;
@@ -416,6 +442,7 @@ TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
         bool loaded = status == 0 && complaints.empty();
         EXPECT_TRUE(loaded) << example->chapter << ", " << example->file << ": exit status " << status
                             << ", complaints" << complaints << ", log:\n" << log;
+        if (loaded && example == trackExample) ExpectTheSampleRowsOfResults(program.dir);
         if (loaded) fs::remove_all(program.dir);
     }
     fs::remove_all(base);
