@@ -36,18 +36,21 @@ static void SnapSmallToZero(VEC3* v)
     MATH_SnapToFine(&v->z, 0.0);
 }
 
-// Gravity-gradient torque in the body frame, 3 n^2 r x (I r) with r the unit
-// vector away from the Earth's centre in the body and n the orbital rate.
+// Gravity-gradient torque in the body frame, 3 mu / r^3 r x (I r) with r the
+// unit vector away from the Earth's centre in the body, mu the Earth's G M and
+// r its distance: the gradient of the field at the satellite's own distance,
+// which the square of the orbital rate equals only on a circular orbit.
 static VEC3 GravityGradientTorque(SATELIT* sat, const SAT_ORBIT_POINT& env, const MAT33& rt)
 {
+    static constexpr double kEarthMu = CONST_GRAVITATIONAL_CONSTANT * CONST_EARTH_MASS_KG;  // m^3/s^2
     double radius = VEC_Length(&env.position);
     if (!(radius > 0.0)) return VEC3{0.0, 0.0, 0.0};
     VEC3 up{env.position.x / radius, env.position.y / radius, env.position.z / radius};
-    double n = VEC_Length(&env.velocity) / radius;
+    double metres = radius * 1000.0;
     VEC3 rb = Mul(rt, up);
     VEC3 ir = Mul(sat->attitude.inertia, rb);
     VEC3 torque = VEC_CrossValue(&rb, &ir);
-    double k = 3.0 * n * n;
+    double k = 3.0 * kEarthMu / (metres * metres * metres);
     torque = VEC3{k * torque.x, k * torque.y, k * torque.z};
     SnapSmallToZero(&torque);
     return torque;
