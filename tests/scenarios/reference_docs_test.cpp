@@ -1,7 +1,8 @@
 // The user's reference in docs/ against the program: every keyword that a
 // loader accepts, every recordable quantity and node type, every global
 // variable and module service is described there, and every example file of
-// the reference loads and runs in a scenario folder.
+// the reference loads and runs in a scenario folder, the first example of data
+// output writing the sample rows of results.md.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cctype>
@@ -301,14 +302,17 @@ TEST(ReferenceDocs, EveryMessageOfTheProgramEndsItsLine)
     }();
 }
 
-// A fenced block "```cfg <file>" or "```c <file>" of a chapter.
+// A fenced block "```cfg <file>" or "```c <file>" of a chapter. A scenario
+// file may name a folder of the repository after its name, "```cfg
+// Objects.cfg examples/leo": its satellites use that folder's models and
+// orbit files in place of those of the chapters.
 struct Example {
-    std::string chapter, language, file, text;
+    std::string chapter, language, file, text, folder;
 };
 
 std::vector<Example> Examples()
 {
-    static const std::regex opening("```(cfg|c) (\\S+)");
+    static const std::regex opening("```(cfg|c) (\\S+)(?: (\\S+))?");
     std::vector<Example> examples;
     for (const fs::path& chapter : Chapters()) {
         std::istringstream in(testsupport::ReadFile(chapter.string()));
@@ -318,7 +322,7 @@ std::vector<Example> Examples()
             if (open && line == "```") open = nullptr;
             else if (open) open->text += line + "\n";
             else if (std::regex_match(line, m, opening))
-                open = &examples.emplace_back(Example{chapter.filename().string(), m[1], m[2], ""});
+                open = &examples.emplace_back(Example{chapter.filename().string(), m[1], m[2], "", m[3]});
         }
     }
     return examples;
@@ -357,6 +361,46 @@ std::string BaseScenario(const std::vector<Example>& examples)
     return dir;
 }
 
+// The files of the example's folder that a satellite names (mass and surface
+// models, element sets), over those of the chapters: the chapters' own models
+// differ from the examples' and give other figures.
+void CopyModelsOf(const Example& e, const std::string& dir)
+{
+    fs::path folder = fs::path(ORBIT_SOURCE_DIR) / e.folder;
+    ASSERT_TRUE(fs::is_directory(folder)) << e.chapter << ", " << e.file << ": no folder " << e.folder;
+    int copied = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        std::string ext = entry.path().extension().string();
+        if (ext != ".mass" && ext != ".surf" && ext != ".tle") continue;
+        fs::copy_file(entry.path(), fs::path(dir) / name, fs::copy_options::overwrite_existing);
+        copied += e.text.find("\"" + name + "\"") != std::string::npos;
+    }
+    EXPECT_GT(copied, 0) << e.chapter << ", " << e.file << " names no file of " << e.folder;
+}
+
+// The data rows of a file's text: the lines that open with a quoted date.
+std::vector<std::string> DataRows(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);)
+        if (line.size() > 1 && line[0] == '"' && std::isdigit(static_cast<unsigned char>(line[1]))) rows.push_back(line);
+    return rows;
+}
+
+// The sample rows of track.csv that results.md shows: the first example of
+// dataoutput.md, run as the folder there described (the base scenario of the
+// examples for one minute), writes them.
+void ExpectTheSampleRowsOfResults(const std::string& dir)
+{
+    std::vector<std::string> shown = DataRows(testsupport::ReadFile(kDocs + "/results.md"));
+    std::vector<std::string> written = DataRows(testsupport::ReadFile(dir + "/track.csv"));
+    ASSERT_FALSE(shown.empty());
+    ASSERT_GE(written.size(), shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i], written[i]) << "row " << i + 1 << " of results.md";
+}
+
 // Words of the messages that report a refused line, a missing value or a
 // default taken in place of a given one.
 const char* const kComplaints[] = {"neznám", "Neznám", "chyb", "Chyb", "CHYB", "očekáv", "Očekáv", "nelze",
@@ -377,11 +421,15 @@ TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
         EXPECT_NE(all.find("\"" + named + "\""), std::string::npos) << e.file << " is used by no example";
     }
     std::string base = BaseScenario(examples);
+    const Example* trackExample = nullptr;
+    for (const Example& e : examples)
+        if (!trackExample && e.chapter == "dataoutput.md" && e.file == "DataOutput.cfg") trackExample = &e;
     std::vector<std::pair<const Example*, scenario::Program>> runs;
     for (const Example& e : examples) {
         if (!kScenarioFiles.count(e.file)) continue;
         std::string dir = testsupport::MakeTempDir("docs-example");
         fs::copy(base, dir, fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+        if (!e.folder.empty()) CopyModelsOf(e, dir);
         testsupport::WriteFile(dir + "/" + e.file, e.text);
         runs.push_back({&e, scenario::StartIn(dir)});
     }
@@ -394,6 +442,7 @@ TEST(ReferenceDocs, EveryExampleFileLoadsAndRuns)
         bool loaded = status == 0 && complaints.empty();
         EXPECT_TRUE(loaded) << example->chapter << ", " << example->file << ": exit status " << status
                             << ", complaints" << complaints << ", log:\n" << log;
+        if (loaded && example == trackExample) ExpectTheSampleRowsOfResults(program.dir);
         if (loaded) fs::remove_all(program.dir);
     }
     fs::remove_all(base);
