@@ -361,11 +361,14 @@ TEST(OutsideSignals, SIGURGLeavesTheCopyOnStandardOutputWhole)
     std::string copy;
     char block[1024];
     for (;;) {
+        // The signal reaches a write that waits, before the read makes room.
+        for (int i = 0; i < 100 && !WaitsOnAPipe(p.pid); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
         kill(p.pid, SIGURG);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
         ssize_t n = read(fds[0], block, sizeof block);
         if (n <= 0) break;
         copy.append(block, static_cast<size_t>(n));
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     close(fds[0]);
     EXPECT_EQ(scenario::Wait(p, kEndMs), 0) << ReadFile(dir + "/stderr.txt");
