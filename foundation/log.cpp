@@ -111,10 +111,11 @@ void ShowInListBox(char* text)
 
 namespace {
 
+// Written past stdio, whose lock a thread blocked on a full pipe would hold.
 void ToStderr(const char* text)
 {
-    fputs(PLAT_Cp1250ToUtf8(text).c_str(), stderr);
-    fflush(stderr);
+    std::string utf8 = PLAT_Cp1250ToUtf8(text);
+    PLAT_WriteAll(2, utf8.data(), utf8.size());
 }
 
 // The log file is the run's record: the first time it cannot be written the

@@ -2,8 +2,8 @@
 // standard error, and the log is copied to standard output (PLAT_EchoLog),
 // converted to UTF-8.
 #include "platform/plat_backend.h"
-#include <cerrno>
-#include <cstdio>
+#include <string>
+#include "platform/plat_process.h"
 #include "platform/plat_text.h"
 
 namespace {
@@ -22,8 +22,8 @@ void Wake() {}
 
 int32_t MessageBox(HWND, const char* text, const char* caption, uint32_t)
 {
-    fprintf(stderr, "%s: %s\n", PLAT_Cp1250ToUtf8(caption).c_str(), PLAT_Cp1250ToUtf8(text).c_str());
-    fflush(stderr);
+    std::string line = PLAT_Cp1250ToUtf8(caption) + ": " + PLAT_Cp1250ToUtf8(text) + "\n";
+    PLAT_WriteAll(2, line.data(), line.size());
     return IDOK;
 }
 
@@ -39,13 +39,11 @@ const PLAT_BACKEND* PLAT_HeadlessBackend() { return &g_headless; }
 const PLAT_BACKEND* PLAT_GetBackend() { return g_backend; }
 void PLAT_SetBackend(const PLAT_BACKEND* backend) { g_backend = backend ? backend : &g_headless; }
 
+// Any thread logs, the render thread too: each text goes out in one write,
+// with no lock between the threads, so that a thread blocked on a standard
+// output that does not drain holds no other thread up; a stop interrupts each.
 uint32_t PLAT_EchoLog(const char* text)
 {
-    if (fputs(PLAT_Cp1250ToUtf8(text).c_str(), stdout) < 0 || fflush(stdout) != 0) {
-        int error = errno;
-        clearerr(stdout);
-        errno = error;
-        return 0;
-    }
-    return 1;
+    std::string utf8 = PLAT_Cp1250ToUtf8(text);
+    return PLAT_WriteAll(1, utf8.data(), utf8.size());
 }

@@ -1,14 +1,17 @@
 // Layer start-up, program path and stop signals.
 #include "platform/plat_process.h"
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits.h>
+#include <mutex>
 #include <pthread.h>
 #include <string>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 #include "platform/plat_backend.h"
 #include "platform/plat_time.h"
@@ -18,14 +21,35 @@ namespace {
 
 std::string g_programPath;
 uint32_t g_headless = 1;
-bool g_signalsInstalled = false;
 std::atomic<uint32_t> g_stopRequested{0};
+std::atomic<int64_t> g_stopRequestedAt{0};   // PLAT_PerfCounterMicroseconds of the first stop
 pthread_t g_guiThread;
+// The signal thread, from PLAT_InstallStopSignals to PLAT_EndStopSignals.
+std::thread* g_watcher = nullptr;
+pthread_t g_watcherHandle;
 
-// The signal that interrupts the GUI thread: its default action is to do
-// nothing, so one sent from outside harms no thread.
+// The signal that interrupts the program's threads after a stop: its default
+// action is to do nothing, so one sent from outside harms no thread.
 constexpr int PLAT_INTERRUPT_SIGNAL = SIGURG;
 constexpr long PLAT_INTERRUPT_PERIOD_NS = 50000000;   // 50 ms
+// Queued by PLAT_EndStopSignals to the signal thread alone, with this value:
+// one of the signals it waits for, so it cannot be missed.
+constexpr int PLAT_WATCHER_END_SIGNAL = SIGTERM;
+constexpr int PLAT_WATCHER_END_VALUE = 0x57A1;
+
+// The other threads interrupted with the GUI thread after a stop. Never
+// freed: a thread left running past its grace may leave it after the
+// process's exit handlers ran.
+struct InterruptedThreads {
+    std::mutex mutex;
+    std::vector<pthread_t> threads;
+};
+
+InterruptedThreads& Interrupted()
+{
+    static InterruptedThreads* registry = new InterruptedThreads;
+    return *registry;
+}
 
 // The executable's directory made absolute, with the last part kept as given.
 std::string PathFromArgv0(const char* argv0)
@@ -71,26 +95,49 @@ void ScheduleTestCommands(const char* list)
 
 // The handler does nothing: the signal is there to make a call that waits
 // return with EINTR.
-void Interrupted(int) {}
+void InterruptHandler(int) {}
 
-// A stop signal posts F10 to the GUI thread's queue. The GUI thread may be
-// waiting in a call that no message reaches (opening or writing a named pipe
-// that nobody reads, a terminal that does not drain): from then on, until
-// the program has stopped, the GUI thread is interrupted every 50 ms, so
-// that such a call fails and the program goes on to its end. Calls on
-// regular files and the waits of the layer's own locks and queues are not
-// cut short by a signal.
+void InterruptThreads()
+{
+    pthread_kill(g_guiThread, PLAT_INTERRUPT_SIGNAL);
+    InterruptedThreads& registry = Interrupted();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    for (pthread_t thread : registry.threads)
+        pthread_kill(thread, PLAT_INTERRUPT_SIGNAL);
+}
+
+bool IsEndOfWatch(const siginfo_t& info)
+{
+    return info.si_signo == PLAT_WATCHER_END_SIGNAL && info.si_code == SI_QUEUE && info.si_pid == getpid() &&
+           info.si_value.sival_int == PLAT_WATCHER_END_VALUE;
+}
+
+// A stop signal posts F10 to the GUI thread's queue. The GUI thread, or
+// another thread of the program, may be waiting in a call that no message
+// reaches (opening or writing a named pipe that nobody reads, a terminal that
+// does not drain): from then on, until the program has stopped, those threads
+// are interrupted every 50 ms, so that such a call fails and the program goes
+// on to its end. Calls on regular files and the waits of the layer's own
+// locks and queues are not cut short by a signal. Ends when PLAT_EndStopSignals
+// tells it to, before the queue it posts to goes.
 void WatchSignals(sigset_t set, uint32_t queue)
 {
     const timespec period{0, PLAT_INTERRUPT_PERIOD_NS};
     for (;;) {
-        int sig = g_stopRequested ? sigtimedwait(&set, nullptr, &period) : sigwaitinfo(&set, nullptr);
+        siginfo_t info{};
+        int sig = g_stopRequested ? sigtimedwait(&set, &info, &period) : sigwaitinfo(&set, &info);
+        if (sig > 0 && IsEndOfWatch(info))
+            return;
         if (sig > 0) {
-            g_stopRequested = 1;
+            // The time first: whoever sees the request sees its time.
+            if (!g_stopRequested) {
+                g_stopRequestedAt = PLAT_PerfCounterMicroseconds();
+                g_stopRequested = 1;
+            }
             PLAT_PostThreadMessage(queue, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
         }
         if (g_stopRequested)
-            pthread_kill(g_guiThread, PLAT_INTERRUPT_SIGNAL);
+            InterruptThreads();
     }
 }
 
@@ -129,9 +176,8 @@ uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize)
 
 void PLAT_InstallStopSignals()
 {
-    if (g_signalsInstalled)
+    if (g_watcher)
         return;
-    g_signalsInstalled = true;
     // Standard output is only a copy of the log: a reader that goes away
     // (`| head`, a pager quit) makes its writes fail, which the log notes,
     // instead of ending the program in the middle of a run.
@@ -140,7 +186,7 @@ void PLAT_InstallStopSignals()
     // as a full disk does, instead of killing the program without a word.
     signal(SIGXFSZ, SIG_IGN);
     struct sigaction interrupt {};
-    interrupt.sa_handler = Interrupted;
+    interrupt.sa_handler = InterruptHandler;
     sigemptyset(&interrupt.sa_mask);
     interrupt.sa_flags = 0;   // no SA_RESTART: a waiting call returns EINTR
     sigaction(PLAT_INTERRUPT_SIGNAL, &interrupt, nullptr);
@@ -152,9 +198,58 @@ void PLAT_InstallStopSignals()
     for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaddset(&set, stop);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue()).detach();
+    g_watcher = new std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue());
+    g_watcherHandle = g_watcher->native_handle();
+}
+
+void PLAT_EndStopSignals()
+{
+    if (!g_watcher)
+        return;
+    sigval end{};
+    end.sival_int = PLAT_WATCHER_END_VALUE;
+    pthread_sigqueue(g_watcherHandle, PLAT_WATCHER_END_SIGNAL, end);
+    g_watcher->join();
+    delete g_watcher;
+    g_watcher = nullptr;
+    g_stopRequested = 0;
 }
 
 uint32_t PLAT_StopRequested() { return g_stopRequested; }
 
-void PLAT_ClearStopRequest() { g_stopRequested = 0; }
+uint32_t PLAT_StopRequestedFor(uint32_t ms)
+{
+    return g_stopRequested && PLAT_PerfCounterMicroseconds() - g_stopRequestedAt >= int64_t{ms} * 1000;
+}
+
+void PLAT_InterruptAtStop(uint32_t on)
+{
+    InterruptedThreads& registry = Interrupted();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    pthread_t self = pthread_self();
+    for (auto it = registry.threads.begin(); it != registry.threads.end(); ++it)
+        if (pthread_equal(*it, self)) {
+            registry.threads.erase(it);
+            break;
+        }
+    if (on)
+        registry.threads.push_back(self);
+}
+
+uint32_t PLAT_WriteAll(int fd, const char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, data + done, size - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR && !PLAT_StopRequested())
+            continue;
+        if (n == 0)
+            errno = EIO;
+        return 0;
+    }
+    return 1;
+}

@@ -1,6 +1,7 @@
 // PLAT process: start-up of the layer, the choice of backend, the program's
 // path and the stop signals.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Records the path the program was started by, reads ORBIT_HEADLESS,
@@ -18,14 +19,28 @@ uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
 // SIGPIPE and SIGXFSZ are ignored (a write to a closed pipe or past the file
 // size limit returns an error). SIGINT, SIGTERM, SIGHUP and SIGQUIT then act
 // as F10: a WM_SYSKEYDOWN of VK_F10 is posted to the calling thread's queue,
-// and from the first of them on that thread is interrupted by a signal every
-// 50 ms, so that a call waiting on a pipe, a named pipe or a terminal fails
-// with EINTR instead of holding the program. Call from the GUI thread before
-// any other thread is started.
+// and from the first of them on that thread, and every thread that asked for
+// it with PLAT_InterruptAtStop, is interrupted by a signal every 50 ms, so
+// that a call waiting on a pipe, a named pipe or a terminal fails with EINTR
+// instead of holding the program. A thread of the layer waits for the
+// signals. Call from the GUI thread before any other thread is started.
 void PLAT_InstallStopSignals();
+// The program is done: the signal thread ends (it is waited for) before the
+// queue it posts to goes with the process, and the stop request is cleared.
+// Stop signals that come later stay blocked and unanswered. The signals may
+// be installed again.
+void PLAT_EndStopSignals();
 // 1 from the first stop signal on: a call that failed with EINTR was cut
 // short to end the program and is not to be repeated.
 uint32_t PLAT_StopRequested();
-// The stop has been served (the program is done): the calling thread is no
-// longer interrupted.
-void PLAT_ClearStopRequest();
+// 1 when the stop was requested at least this many milliseconds ago, on the
+// real clock also in virtual time: a wait for another thread ends then.
+uint32_t PLAT_StopRequestedFor(uint32_t ms);
+// 1: the calling thread is interrupted with the GUI thread after a stop (it
+// handles EINTR as the GUI thread does); 0: no longer. A thread that asked
+// for it says 0 before it ends.
+void PLAT_InterruptAtStop(uint32_t on);
+// Writes the bytes whole, without stdio and so without any lock that another
+// thread blocked in a write could hold. A call cut short by a signal (EINTR)
+// is repeated unless a stop was requested. 1 when written; 0 with errno.
+uint32_t PLAT_WriteAll(int fd, const char* data, size_t size);

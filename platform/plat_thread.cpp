@@ -1,5 +1,6 @@
 // Threads over std::thread with a polled end and a bounded join.
 #include "platform/plat_thread.h"
+#include "platform/plat_process.h"
 #include <chrono>
 #include <memory>
 #include <new>
@@ -22,7 +23,11 @@ PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
     try {
         auto ended = t->ended;
         t->thread = std::thread([fn, parameter, ended] {
+            // A stop reaches the thread as it reaches the GUI thread: a call
+            // that waits on a pipe or a terminal is cut short.
+            PLAT_InterruptAtStop(1);
             fn(parameter);
+            PLAT_InterruptAtStop(0);
             ended->store(1);
         });
     } catch (...) {

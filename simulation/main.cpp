@@ -205,6 +205,8 @@ int MAIN_Run(int argc, char** argv)
     if (DATAOUT_LostData() || OGW_RecordingLost() || LOG_FileFailed())
         exitCode = 1;
     ExitProgram();
-    PLAT_ClearStopRequest();
+    // Nothing writes to a terminal or a pipe any more: the signal thread ends
+    // here, before the exit handlers free the queues it posts to.
+    PLAT_EndStopSignals();
     return exitCode;
 }

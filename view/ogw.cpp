@@ -12,6 +12,7 @@
 #include "foundation/pool.h"
 #include "foundation/util.h"
 #include "platform/plat_gl.h"
+#include "platform/plat_process.h"
 #include "platform/plat_thread.h"
 #include "platform/plat_time.h"
 #include "view/gldraw.h"
@@ -27,6 +28,13 @@ constexpr uint32_t OGW_DISABLE_WAIT_MS = 1000;
 // and waits on, up to this, rather than free what the frame still draws from.
 // Only a render thread stuck for good is left running.
 constexpr uint32_t OGW_STUCK_FRAME_MS = 30000;
+// After a stop request the owner's waits for the render thread end this long
+// after the request (a wait begun later, this long after its start), whatever
+// the bounds above: a thread still busy then is left running, with its
+// record, and the program goes on to its end.
+constexpr uint32_t OGW_STOP_GRACE_MS = 1000;
+// The waits for the render thread look at the stop request this often.
+constexpr uint32_t OGW_WAIT_SLICE_MS = 10;
 constexpr uint32_t OGW_IDLE_POLL_MS = 5;
 constexpr uint32_t OGW_FRAME_MS = 20;
 constexpr uint32_t OGW_FAST_FRAME_MS = 15;
@@ -51,6 +59,48 @@ std::atomic<uint32_t> g_lockHandedOver{0};   // snapshots that got the lock
 std::mutex g_handOverMutex;
 std::condition_variable g_handOver;
 uint32_t g_handOverGaveUpAt = 0xFFFFFFFF;    // owner only
+
+// The owner's waits for the render thread are measured on the real clock: the
+// virtual one does not move while the owner waits.
+using RealClock = std::chrono::steady_clock;
+
+// The end of one of the owner's waits for the render thread: its own bound,
+// or once a stop has been requested OGW_STOP_GRACE_MS after the request or
+// after the wait's start, whichever is later.
+class WaitBound {
+public:
+    explicit WaitBound(uint32_t ms) : start_(RealClock::now()), bound_(std::chrono::milliseconds(ms)) {}
+    bool Over()
+    {
+        RealClock::duration waited = RealClock::now() - start_;
+        if (waited >= std::chrono::milliseconds(OGW_STOP_GRACE_MS) && PLAT_StopRequestedFor(OGW_STOP_GRACE_MS))
+            stopCut_ = true;
+        return stopCut_ || waited >= bound_;
+    }
+    // Whether a stop cut the wait short.
+    bool CutByStop() const { return stopCut_; }
+    // Waits on the window's hand-shake until the condition holds or the
+    // bound is over; whether it holds. The wake lock is held.
+    template <typename Condition>
+    bool AwaitHandShake(OGW_WINDOW* w, std::unique_lock<std::mutex>& lock, Condition done)
+    {
+        while (!done() && !Over())
+            w->wake.wait_for(lock, std::chrono::milliseconds(OGW_WAIT_SLICE_MS), done);
+        return done();
+    }
+    // Waits while the thread runs; 1 when it ended.
+    uint32_t AwaitThreadEnd(PLAT_THREAD* thread)
+    {
+        while (PLAT_IsThreadRunning(thread) && !Over())
+            PLAT_Sleep(1);
+        return !PLAT_IsThreadRunning(thread);
+    }
+
+private:
+    RealClock::time_point start_;
+    std::chrono::milliseconds bound_;
+    bool stopCut_ = false;
+};
 
 // A render thread's taking of the lock for its frame.
 void EnterLockForFrame()
@@ -476,31 +526,29 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     }
     // In virtual time a frame asked for is a frame drawn: the clock already
     // waited for it, so the movie gets the same frames on every machine.
-    for (uint32_t waited = 0; PLAT_IsVirtualTime() && FrameBusy(w) && waited < OGW_DISABLE_WAIT_MS; ++waited)
+    WaitBound firstWait(OGW_DISABLE_WAIT_MS), stuckWait(OGW_STUCK_FRAME_MS);
+    while (PLAT_IsVirtualTime() && FrameBusy(w) && !firstWait.Over())
         PLAT_Sleep(1);
     w->drawingEnabled = 0;
     Signal(w, w->disableRequest, 1);
     std::unique_lock<std::mutex> lock(w->wakeMutex);
     auto acknowledged = [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; };
-    if (w->wake.wait_for(lock, std::chrono::milliseconds(OGW_DISABLE_WAIT_MS), acknowledged)) return;
+    if (firstWait.AwaitHandShake(w, lock, acknowledged)) return;
     LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
-    w->wake.wait_for(lock, std::chrono::milliseconds(OGW_STUCK_FRAME_MS - OGW_DISABLE_WAIT_MS), acknowledged);
+    stuckWait.AwaitHandShake(w, lock, acknowledged);
 }
 
-// Waits while the thread runs, up to the given time since start; 1 when it ended.
-static uint32_t AwaitThreadEnd(PLAT_THREAD* thread, uint32_t start, uint32_t bound)
+// The render thread's end, waited for past the grace (logged) up to the
+// bound; whether it ended, and whether a stop cut the wait short.
+static uint32_t AwaitRenderThreadEnd(PLAT_THREAD* thread, bool* cutByStop)
 {
-    while (PLAT_IsThreadRunning(thread) && PLAT_GetTickCount() - start < bound) PLAT_Sleep(1);
-    return !PLAT_IsThreadRunning(thread);
-}
-
-// The render thread's end, waited for past the grace (logged) up to the bound.
-static void AwaitRenderThreadEnd(PLAT_THREAD* thread)
-{
-    uint32_t start = PLAT_GetTickCount();
-    if (AwaitThreadEnd(thread, start, OGW_JOIN_GRACE_MS)) return;
-    LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, čeká se na ně.\n", OGW_JOIN_GRACE_MS);
-    AwaitThreadEnd(thread, start, OGW_STUCK_FRAME_MS);
+    WaitBound grace(OGW_JOIN_GRACE_MS), stuck(OGW_STUCK_FRAME_MS);
+    if (grace.AwaitThreadEnd(thread)) return 1;
+    if (!stuck.Over())
+        LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, čeká se na ně.\n", OGW_JOIN_GRACE_MS);
+    uint32_t ended = stuck.AwaitThreadEnd(thread);
+    *cutByStop = stuck.CutByStop();
+    return ended;
 }
 
 void OGW_StopDrawingSoon(OGW_WINDOW* w)
@@ -530,12 +578,17 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
         Signal(w, w->stopRequest, 1);
         PLAT_THREAD* thread = w->renderThread;
         w->renderThread = nullptr;
-        AwaitRenderThreadEnd(thread);
+        bool cutByStop = false;
+        AwaitRenderThreadEnd(thread, &cutByStop);
         if (!PLAT_JoinThread(thread, 0)) {
             // The thread may still use the record, its context and its
             // writer: they stay allocated rather than freed under it.
-            LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, okno nebylo uvolněno.\n",
-                          OGW_STUCK_FRAME_MS);
+            if (cutByStop)
+                LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms po požadavku na ukončení, "
+                              "okno nebylo uvolněno.\n", OGW_STOP_GRACE_MS);
+            else
+                LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, okno nebylo uvolněno.\n",
+                              OGW_STUCK_FRAME_MS);
             return;
         }
     }
@@ -543,11 +596,13 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
 }
 
 // Waits until the render thread has made the window's context or failed to;
-// 1 when it has made it.
+// 1 when it has made it. One that has not made it within the grace after a
+// stop counts as failed.
 static bool WaitForContext(OGW_WINDOW* w)
 {
     std::unique_lock<std::mutex> lock(w->wakeMutex);
-    w->wake.wait(lock, [w] { return w->setupState.load() != OGW_SETUP_PENDING; });
+    WaitBound untilStopped(UINT32_MAX);
+    untilStopped.AwaitHandShake(w, lock, [w] { return w->setupState.load() != OGW_SETUP_PENDING; });
     return w->setupState.load() == OGW_SETUP_READY;
 }
 

@@ -1,18 +1,25 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cmath>
 #include <cstdarg>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 #include <sys/resource.h>
 #include "foundation/log.h"
+#include "platform/plat_backend.h"
+#include "platform/plat_process.h"
+#include "platform/plat_thread.h"
 #include "platform/plat_text.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
 #include "tests/support/test_support.h"
+#include "tests/support/watchdog.h"
 
 namespace {
 
@@ -144,6 +151,82 @@ TEST_F(LogTest, AFailedEchoIsDroppedAndSaidOnce)
     LOG_Done();
     EXPECT_EQ(File(), "open\n" + said);
     EXPECT_EQ(LOG_FileFailed(), 0u);
+}
+
+// Whether a thread of /proc/<which> ("self": any thread of this process,
+// "self/task/<id>": that thread) waits in the kernel to write into a pipe.
+bool WaitsOnAPipe(const std::string& which)
+{
+    std::string tasks = "/proc/" + which + "/task";
+    if (!std::filesystem::exists(tasks))
+        return testsupport::ReadFile("/proc/" + which + "/wchan").find("pipe") != std::string::npos;
+    for (const auto& task : std::filesystem::directory_iterator(tasks))
+        if (testsupport::ReadFile(task.path().string() + "/wchan").find("pipe") != std::string::npos)
+            return true;
+    return false;
+}
+
+// Fills the pipe to the last byte through its write end.
+void FillPipe(int writeEnd)
+{
+    int flags = fcntl(writeEnd, F_GETFL);
+    fcntl(writeEnd, F_SETFL, flags | O_NONBLOCK);
+    char block[512] = {};
+    while (write(writeEnd, block, sizeof block) > 0) {}
+    fcntl(writeEnd, F_SETFL, flags);
+}
+
+// Standard output a pipe that nobody reads, and full: another thread (the
+// render thread) blocks writing its text's copy. The GUI thread's copy does
+// not wait for that thread: it blocks in its own write, and a stop signal
+// ends both writes. The copy is dropped, said once; the file has every text.
+TEST_F(LogTest, AThreadBlockedWritingTheCopyHoldsUpNoOtherAndAStopEndsEach)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    FillPipe(fds[1]);
+    fflush(stdout);
+    int terminal = dup(1);
+    dup2(fds[1], 1);
+    LOG_SetEcho(PLAT_EchoLog);
+    PLAT_InstallStopSignals();   // before any thread starts: they take the stop signals from nobody
+    testsupport::Watchdog watchdog(10);
+    testing::internal::CaptureStderr();
+    PLAT_THREAD* render = PLAT_CreateThread(
+        [](void*) -> uint32_t {
+            LOG_WriteFile("render\n");
+            return 1;
+        },
+        nullptr);
+    for (int i = 0; i < 2000 && !WaitsOnAPipe("self"); ++i)
+        PLAT_Sleep(1);
+    // The GUI thread waits for the pipe itself (a signal breaks that wait),
+    // not for a lock that the blocked thread holds.
+    std::string gui = "self/task/" + std::to_string(gettid());
+    bool guiOnThePipe = false;
+    std::thread stop([&gui, &guiOnThePipe] {
+        for (int i = 0; i < 2000 && !guiOnThePipe; ++i, PLAT_Sleep(1))
+            guiOnThePipe = WaitsOnAPipe(gui);
+        kill(getpid(), SIGTERM);
+    });
+    LOG_Printf("gui\n");
+    stop.join();
+    EXPECT_TRUE(guiOnThePipe);
+    EXPECT_EQ(PLAT_JoinThread(render, 5000), 1u);
+    PLAT_EndStopSignals();
+    std::string said = testing::internal::GetCapturedStderr();
+    LOG_SetEcho(nullptr);
+    dup2(terminal, 1);
+    close(terminal);
+    close(fds[0]);
+    close(fds[1]);
+    std::string loss = "LOG: výpis logu na standardní výstup selhal (Interrupted system call), log se dál zapisuje "
+                       "jen do souboru \"Zendrix.log\".\n";
+    EXPECT_EQ(said, PLAT_Cp1250ToUtf8(loss.c_str()));
+    std::string file = File();
+    for (const std::string& text : {std::string("render\n"), std::string("gui\n"), loss})
+        EXPECT_NE(file.find(text), std::string::npos) << text << " in " << file;
 }
 
 // "Zendrix.log" that cannot be opened (a folder of that name) or written (a

@@ -210,7 +210,7 @@ TEST_F(MessageTest, StopSignalsActAsF10)
         EXPECT_EQ(msg.wParam, VK_F10);
     }
     EXPECT_EQ(PLAT_StopRequested(), 1u);
-    PLAT_ClearStopRequest();
+    PLAT_EndStopSignals();
 }
 
 TEST_F(MessageTest, ListBoxModel)

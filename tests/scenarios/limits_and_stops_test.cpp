@@ -1,7 +1,7 @@
 // The program as a user meets it under a file size limit (ulimit -f), with a
-// log that is a named pipe, and stopped by a signal while it waits on a pipe
-// that nobody reads or writes. Headless, in virtual time, in folders of their
-// own.
+// log that is a named pipe, stopped by a signal while it waits on a pipe that
+// nobody reads or writes or by many while it ends, and sent SIGURG from
+// outside. Headless, in virtual time, in folders of their own.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -434,6 +434,61 @@ TEST(StopSignals, EndTheProgramWhileItWaitsOnAPipe)
         ExpectResultsRow(dir);
         ExpectSummaryLast(dir);
     }
+}
+
+// Stop signals that keep coming while the program ends (a second Ctrl+C, a
+// SIGTERM as the run ends by itself) find it stopping: it ends as after one,
+// with its files whole and nothing said on standard error (where a sanitizer
+// would report a signal answered with memory the exit has freed).
+TEST(StopSignals, ManyWhileTheProgramEndsAreAnsweredAsOne)
+{
+    std::string dir = Scenario("stop-storm", 2, "1s");
+    scenario::Program p = Start(dir);
+    ASSERT_TRUE(scenario::WaitForFile(dir + "/Zendrix.log", kEndMs));
+    int status = -1;
+    for (int waited = 0; waited < kEndMs; ++waited) {
+        kill(p.pid, SIGTERM);
+        if (waitpid(p.pid, &status, WNOHANG) == p.pid) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(dir + "/stderr.txt"), "");
+    ExpectResultsRow(dir);
+    ExpectSummaryLast(dir);
+}
+
+// SIGURG sent from outside (no stop) while standard output is a pipe that its
+// reader reads slowly: every write of the copy that the signal cuts short is
+// repeated, and the reader gets the whole log.
+TEST(OutsideSignals, SIGURGLeavesTheCopyOnStandardOutputWhole)
+{
+    std::string dir = Scenario("sigurg-stdout", 20, "1s", "", 8);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    Launch how;
+    how.outFd = fds[1];
+    scenario::Program p = Start(dir, how);
+    close(fds[1]);
+    std::string copy;
+    char block[1024];
+    for (;;) {
+        // The signal reaches a write that waits, before the read makes room.
+        for (int i = 0; i < 100 && !WaitsOnAPipe(p.pid); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        kill(p.pid, SIGURG);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        ssize_t n = read(fds[0], block, sizeof block);
+        if (n <= 0) break;
+        copy.append(block, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    EXPECT_EQ(scenario::Wait(p, kEndMs), 0) << ReadFile(dir + "/stderr.txt");
+    EXPECT_EQ(ReadFile(dir + "/stderr.txt"), "");
+    std::string log = ReadFile(dir + "/Zendrix.log");
+    EXPECT_GT(log.size(), 2u * 4096);   // more than the pipe holds: the writes wait for the reader
+    EXPECT_TRUE(copy == Utf8(log)) << copy.size() << " of " << Utf8(log).size() << " bytes";
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <ctime>
+#include <filesystem>
+#include <thread>
 #include <pthread.h>
 #include "platform/plat_backend.h"
 #include "platform/plat_text.h"
@@ -38,6 +41,35 @@ TEST_F(MainRunTest, F10EndsAllRuns)
     PLAT_ScheduleTestMessage(100, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(g_simClock.endAllRequest, 1u);
+}
+
+size_t ThreadCount()
+{
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// The program's signal thread ends with the run loop: no thread of the
+// program is left, and a stop signal that comes after MAIN_Run has returned
+// is answered by nobody (it waits, blocked), where a thread left behind would
+// post it to the message queues that the process's exit frees.
+TEST_F(MainRunTest, NoThreadOutlivesTheProgramToAnswerALateStopSignal)
+{
+    WriteMultipass("00:01");
+    size_t before = ThreadCount();
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(ThreadCount(), before);
+    kill(getpid(), SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_TRUE(sigismember(&pending, SIGTERM));
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    const timespec now{0, 0};
+    sigtimedwait(&term, nullptr, &now);
 }
 
 TEST_F(MainRunTest, ZeroStepLengthIsRaisedToOneMillisecond)

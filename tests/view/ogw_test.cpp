@@ -1,5 +1,7 @@
 #include <GL/glu.h>
+#include <unistd.h>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -7,7 +9,9 @@
 #include <vector>
 #include "platform/plat_bmp.h"
 #include "platform/plat_font.h"
+#include "platform/plat_process.h"
 #include "tests/support/test_support.h"
+#include "tests/support/watchdog.h"
 #include "tests/view/view_fixture.h"
 #include "view/gldraw.h"
 #include "view/ogw_internal.h"
@@ -135,6 +139,39 @@ TEST_F(OgwTest, AFrameLateToFinishIsWaitedForAndLogged)
     release.join();
     EXPECT_NE(testsupport::ReadFile("Zendrix.log").find("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas."),
               std::string::npos);
+}
+
+// In virtual time, a frame that does not end (held at the gate here; a driver
+// that hangs in use) after a stop signal: the run's end waits for it on the
+// real clock, which moves while the owner waits, and no longer than a second
+// after the signal for each wait (not 30 s, and not for ever on the virtual
+// clock). The thread is left running with its window, and said so.
+TEST_F(OgwTest, AfterAStopAFrameThatDoesNotEndIsLeftWithinASecond)
+{
+    PLAT_InstallStopSignals();   // before the render thread: no thread takes a stop signal but the layer's
+    testsupport::Watchdog watchdog(20);
+    PLAT_SetVirtualTime(1);
+    StartHeldFrame();
+    kill(getpid(), SIGTERM);
+    for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
+        PLAT_Sleep(1);
+    OGW_DisableRedraw(window_);
+    OGW_DestroyWindow(window_);
+    OGW_WINDOW* left = window_;
+    window_ = nullptr;
+    PLAT_EndStopSignals();
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    EXPECT_NE(log.find("OGW_DestroyWindow: vykreslovací vlákno neskončilo do 1000 ms po požadavku na ukončení, okno "
+                       "nebylo uvolněno."),
+              std::string::npos)
+        << log;
+    // Let go, the thread ends by itself; its window is then freed.
+    g_gate = 0;
+    for (int i = 0; i < 5000 && !left->finished.load(); ++i)
+        PLAT_Sleep(1);
+    EXPECT_TRUE(left->finished.load());
+    PLAT_Sleep(10);
+    OGW_DestroyWindow(left);
 }
 
 TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
