@@ -1,5 +1,6 @@
 #include <GL/glu.h>
 #include <unistd.h>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -105,8 +106,18 @@ TEST_F(OgwTest, LeavingTheLockHandsItToAWaitingFrame)
     };
     ASSERT_EQ(holdAndAskForFrame(1), 1u);
     OGW_Unlock();
+    auto asked = std::chrono::steady_clock::now();
     OGW_HandOverLock();
+    auto waited = std::chrono::steady_clock::now() - asked;
     OGW_Lock();
+    // The owner waits 2 ms at most: on a machine busy with other processes
+    // the render thread may not be scheduled within them, and is then rightly
+    // not waited for. Only a hand-over that did not wait is a fault.
+    if (snapshots.load() == 0 && waited >= std::chrono::milliseconds(2)) {
+        OGW_Unlock();
+        WaitFor(g_frames, 1);
+        GTEST_SKIP() << "the render thread was not scheduled within the hand-over's wait";
+    }
     EXPECT_EQ(snapshots.load(), 1);
     EXPECT_EQ(OGW_FramesWaitingForLock(), 0u);
     OGW_Unlock();
