@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "foundation/time.h"
+#include "platform/plat_file.h"
 #include "platform/plat_process.h"
 #include "platform/plat_text.h"
 #include "platform/plat_window.h"
@@ -144,22 +145,10 @@ std::string g_notice;
 // -1 with the reason when the log cannot be opened.
 int OpenLogFile(int flags, const char** reason)
 {
-    int fd = open(LOG_FILE_NAME, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0666);
-    int error = errno;
-    struct stat st {};
-    bool pipe = fd >= 0 ? fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)
-                        : error == ENXIO && stat(LOG_FILE_NAME, &st) == 0 && S_ISFIFO(st.st_mode);
-    if (pipe) {
-        if (fd >= 0)
-            close(fd);
-        *reason = "je to pojmenovaná roura";
-        return -1;
-    }
-    if (fd < 0) {
-        *reason = strerror(error);
-        return -1;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int32_t error = 0;
+    int fd = PLAT_OpenOutputFile(LOG_FILE_NAME, flags, &error);
+    if (fd < 0)
+        *reason = error == PLAT_FILE_IS_PIPE ? "je to pojmenovaná roura" : strerror(error);
     return fd;
 }
 

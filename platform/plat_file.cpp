@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int PLAT_CreateOutputFile(const char* name, int32_t* error)
+int PLAT_OpenOutputFile(const char* name, int flags, int32_t* error)
 {
     // A named pipe with no reader fails at once (ENXIO) instead of waiting
     // for one; one with a reader opens, and is closed again.
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = open(name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0666);
     int reason = errno;
     struct stat st {};
     bool pipe = fd >= 0 ? fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)
@@ -27,6 +27,11 @@ int PLAT_CreateOutputFile(const char* name, int32_t* error)
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *error = 0;
     return fd;
+}
+
+int PLAT_CreateOutputFile(const char* name, int32_t* error)
+{
+    return PLAT_OpenOutputFile(name, O_TRUNC, error);
 }
 
 uint32_t PLAT_WriteAllBytes(int fd, const void* bytes, size_t count, int32_t* error)

@@ -1,6 +1,7 @@
-// PLAT file: files written by a thread that no signal interrupts (the render
-// thread's movies and screenshots). Such a thread must never wait on a file:
-// a named pipe is refused instead of opened, with or without a reader.
+// PLAT file: output files that their writer never waits on: the log, and
+// the movies and screenshots of the render thread, which no signal
+// interrupts. A named pipe is refused instead of opened, with or without a
+// reader.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,10 @@
 // The reason given for a named pipe, beside the system's errno values.
 constexpr int32_t PLAT_FILE_IS_PIPE = -1;
 
+// Opens the file for writing without waiting, created when missing, with the
+// further open flags given (O_TRUNC, O_APPEND); a named pipe is refused. -1
+// with the reason in *error (an errno value or PLAT_FILE_IS_PIPE).
+int PLAT_OpenOutputFile(const char* name, int flags, int32_t* error);
 // Creates the file or empties it, for writing, without waiting. -1 with the
 // reason in *error (an errno value or PLAT_FILE_IS_PIPE).
 int PLAT_CreateOutputFile(const char* name, int32_t* error);
