@@ -17,6 +17,7 @@
 #include "platform/plat_time.h"
 #include "view/gldraw.h"
 #include "view/ogw_internal.h"
+#include "view/ogw_movie.h"
 
 namespace {
 
@@ -583,6 +584,7 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
         if (!PLAT_JoinThread(thread, 0)) {
             // The thread may still use the record, its context and its
             // writer: they stay allocated rather than freed under it.
+            OGW_AbandonRecording(w);
             if (cutByStop)
                 LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms po požadavku na ukončení, "
                               "okno nebylo uvolněno.\n", OGW_STOP_GRACE_MS);

@@ -226,6 +226,20 @@ void OGW_ReportRecordingLoss(OGW_WINDOW* w)
                   FileErrorText(w->screenshotError));
 }
 
+void OGW_AbandonRecording(OGW_WINDOW* w)
+{
+    OGW_ReportRecordingLoss(w);
+    OGW_MOVIE_WRITER* writer = w->movieWriter;
+    if (!writer || !writer->avi.movie || writer->avi.failed)
+        return;
+    // The thread keeps its descriptor; the name goes, so that no movie
+    // without its end is left looking whole.
+    g_recordingLost = 1;
+    PLAT_RemoveOutputFile(writer->avi.fileName);
+    LOG_Alert("OGW: film \"%s\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.\n",
+              writer->avi.fileName);
+}
+
 uint32_t OGW_RecordingLost()
 {
     return g_recordingLost.load();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -177,6 +178,54 @@ TEST_F(OgwTest, AfterAStopAFrameThatDoesNotEndIsLeftWithinASecond)
               std::string::npos)
         << log;
     // Let go, the thread ends by itself; its window is then freed.
+    g_gate = 0;
+    for (int i = 0; i < 5000 && !left->finished.load(); ++i)
+        PLAT_Sleep(1);
+    EXPECT_TRUE(left->finished.load());
+    PLAT_Sleep(10);
+    OGW_DestroyWindow(left);
+}
+
+// A movie whose render thread is left after a stop cannot be completed: its
+// file is removed, and the loss is said and fails the program.
+TEST_F(OgwTest, AMovieOfARenderThreadLeftAfterAStopIsRemovedAndSaidLost)
+{
+    PLAT_InstallStopSignals();
+    testsupport::Watchdog watchdog(20);
+    PLAT_SetVirtualTime(1);
+    static std::atomic<int> drawn{0};
+    drawn = 0;
+    g_gate = 1;
+    g_draw = [](OGW_WINDOW*) {
+        if (drawn.fetch_add(1) >= 1)
+            WaitGate();   // the second frame does not end
+    };
+    Open(16, 16);
+    std::string movie = testsupport::MakeTempDir("left_movie") + "/left.avi";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "DIB ", 8, 500, 10000), 1u);
+    OGW_StartMovie(window_);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 5000 && !window_->movieWriter->avi.movie; ++i)
+        PLAT_Sleep(1);
+    ASSERT_TRUE(window_->movieWriter->avi.movie != nullptr);
+    ASSERT_TRUE(std::filesystem::exists(movie));
+    WaitFor(g_frames, 1);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 5000 && drawn.load() < 2; ++i)
+        PLAT_Sleep(1);
+    kill(getpid(), SIGTERM);
+    for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
+        PLAT_Sleep(1);
+    OGW_DisableRedraw(window_);
+    OGW_DestroyWindow(window_);
+    OGW_WINDOW* left = window_;
+    window_ = nullptr;
+    PLAT_EndStopSignals();
+    EXPECT_FALSE(std::filesystem::exists(movie));
+    EXPECT_EQ(OGW_RecordingLost(), 1u);
+    std::string log = testsupport::ReadFile("Zendrix.log");
+    std::string said = "OGW: film \"" + movie + "\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.";
+    EXPECT_NE(log.find(said), std::string::npos) << log;
     g_gate = 0;
     for (int i = 0; i < 5000 && !left->finished.load(); ++i)
         PLAT_Sleep(1);
