@@ -51,6 +51,31 @@ protected:
             PLAT_Sleep(1);
         ASSERT_TRUE(window_->frameInProgress.load());
     }
+    // A stop signal while a frame is held, and the window's end: the render
+    // thread is left running. Returns its window, which the test frees with
+    // FreeLeftWindow after letting the frame go.
+    OGW_WINDOW* StopAndDestroyWindow()
+    {
+        kill(getpid(), SIGTERM);
+        for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
+            PLAT_Sleep(1);
+        OGW_DisableRedraw(window_);
+        OGW_DestroyWindow(window_);
+        OGW_WINDOW* left = window_;
+        window_ = nullptr;
+        PLAT_EndStopSignals();
+        return left;
+    }
+    // Let go, the left thread ends by itself; its window is then freed.
+    static void FreeLeftWindow(OGW_WINDOW* left)
+    {
+        g_gate = 0;
+        for (int i = 0; i < 5000 && !left->finished.load(); ++i)
+            PLAT_Sleep(1);
+        EXPECT_TRUE(left->finished.load());
+        PLAT_Sleep(10);
+        OGW_DestroyWindow(left);
+    }
 };
 
 TEST_F(OgwTest, RequestsDuringAFrameGiveOneMoreFrame)
@@ -164,26 +189,13 @@ TEST_F(OgwTest, AfterAStopAFrameThatDoesNotEndIsLeftWithinASecond)
     testsupport::Watchdog watchdog(20);
     PLAT_SetVirtualTime(1);
     StartHeldFrame();
-    kill(getpid(), SIGTERM);
-    for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
-        PLAT_Sleep(1);
-    OGW_DisableRedraw(window_);
-    OGW_DestroyWindow(window_);
-    OGW_WINDOW* left = window_;
-    window_ = nullptr;
-    PLAT_EndStopSignals();
+    OGW_WINDOW* left = StopAndDestroyWindow();
     std::string log = testsupport::ReadFile("Zendrix.log");
     EXPECT_NE(log.find("OGW_DestroyWindow: vykreslovací vlákno neskončilo do 1000 ms po požadavku na ukončení, okno "
                        "nebylo uvolněno."),
               std::string::npos)
         << log;
-    // Let go, the thread ends by itself; its window is then freed.
-    g_gate = 0;
-    for (int i = 0; i < 5000 && !left->finished.load(); ++i)
-        PLAT_Sleep(1);
-    EXPECT_TRUE(left->finished.load());
-    PLAT_Sleep(10);
-    OGW_DestroyWindow(left);
+    FreeLeftWindow(left);
 }
 
 // A movie whose render thread is left after a stop cannot be completed: its
@@ -213,25 +225,13 @@ TEST_F(OgwTest, AMovieOfARenderThreadLeftAfterAStopIsRemovedAndSaidLost)
     OGW_RequestRedraw(window_);
     for (int i = 0; i < 5000 && drawn.load() < 2; ++i)
         PLAT_Sleep(1);
-    kill(getpid(), SIGTERM);
-    for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
-        PLAT_Sleep(1);
-    OGW_DisableRedraw(window_);
-    OGW_DestroyWindow(window_);
-    OGW_WINDOW* left = window_;
-    window_ = nullptr;
-    PLAT_EndStopSignals();
+    OGW_WINDOW* left = StopAndDestroyWindow();
     EXPECT_FALSE(std::filesystem::exists(movie));
     EXPECT_EQ(OGW_RecordingLost(), 1u);
     std::string log = testsupport::ReadFile("Zendrix.log");
     std::string said = "OGW: film \"" + movie + "\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.";
     EXPECT_NE(log.find(said), std::string::npos) << log;
-    g_gate = 0;
-    for (int i = 0; i < 5000 && !left->finished.load(); ++i)
-        PLAT_Sleep(1);
-    EXPECT_TRUE(left->finished.load());
-    PLAT_Sleep(10);
-    OGW_DestroyWindow(left);
+    FreeLeftWindow(left);
 }
 
 TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)
