@@ -1,5 +1,6 @@
 // Output files that never make their writer wait.
 #include "platform/plat_file.h"
+#include "platform/plat_thread.h"
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +8,10 @@
 
 int PLAT_OpenOutputFile(const char* name, int flags, int32_t* error)
 {
+    if (PLAT_FileOutputDenied()) {
+        *error = ECANCELED;
+        return -1;
+    }
     // A named pipe with no reader fails at once (ENXIO) instead of waiting
     // for one; one with a reader opens, and is closed again.
     int fd = open(name, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0666);
@@ -37,6 +42,10 @@ int PLAT_CreateOutputFile(const char* name, int32_t* error)
 uint32_t PLAT_WriteAllBytes(int fd, const void* bytes, size_t count, int32_t* error)
 {
     const char* next = static_cast<const char*>(bytes);
+    if (PLAT_FileOutputDenied() && count > 0) {
+        *error = ECANCELED;
+        return 0;
+    }
     while (count > 0) {
         ssize_t written = write(fd, next, count);
         if (written < 0 && errno == EINTR)

@@ -261,6 +261,11 @@ PLAT_MOVIE_STATUS WritePackets(PLAT_MOVIE* m)
 
 }
 
+uint32_t PLAT_PrepareMovies()
+{
+    return LoadApi();
+}
+
 uint32_t PLAT_IsRawFourcc(const char fourcc[4])
 {
     char f[4];

@@ -22,6 +22,9 @@ struct PLAT_MOVIE_SETTINGS {
     int32_t width, height;
 };
 
+// Loads the encoder's libraries now, once; 0 when they cannot be loaded
+// (PLAT_OpenMovie then fails). PLAT_OpenMovie loads them otherwise.
+uint32_t PLAT_PrepareMovies();
 // Opens the file for frames of the given size; null with the reason in
 // status, and for PLAT_MOVIE_NO_FILE the file's in *fileError (an errno value,
 // or PLAT_FILE_IS_PIPE: a named pipe is refused, never waited on). A file

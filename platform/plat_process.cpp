@@ -14,6 +14,7 @@
 #include <vector>
 #include <unistd.h>
 #include "platform/plat_backend.h"
+#include "platform/plat_thread.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
 
@@ -133,6 +134,8 @@ void WatchSignals(sigset_t set, uint32_t queue)
             if (!g_stopRequested) {
                 g_stopRequestedAt = PLAT_PerfCounterMicroseconds();
                 g_stopRequested = 1;
+                // A frame still drawn is waited for: it no longer gives way.
+                PLAT_RestoreYieldingThreads();
             }
             PLAT_PostThreadMessage(queue, WM_SYSKEYDOWN, VK_F10, PLAT_KeyLParam(0, 0));
         }

@@ -2,9 +2,15 @@
 #include "platform/plat_thread.h"
 #include "platform/plat_process.h"
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
+#include <vector>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,7 +18,69 @@ struct PLAT_THREAD {
     std::thread thread;
     // Shared with the running function, which may outlive a detached record.
     std::shared_ptr<std::atomic<uint32_t>> ended;
+    // The system's id of the thread, 0 until it has started.
+    std::shared_ptr<std::atomic<pid_t>> tid;
+    std::shared_ptr<std::atomic<uint32_t>> denied;
 };
+
+namespace {
+
+// The threads that gave way to the others, by their system id.
+struct YieldingThreads {
+    std::mutex mutex;
+    std::vector<pid_t> ids;
+};
+
+YieldingThreads& Yielding()
+{
+    // Never freed: the signal thread may read it while the process ends.
+    static YieldingThreads* registry = new YieldingThreads;
+    return *registry;
+}
+
+void ForgetYielding(pid_t id)
+{
+    YieldingThreads& registry = Yielding();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    for (auto it = registry.ids.begin(); it != registry.ids.end(); ++it)
+        if (*it == id) {
+            registry.ids.erase(it);
+            return;
+        }
+}
+
+// A thread that gave way leaves the registry when it ends, however it ends.
+struct YieldingMark {
+    pid_t id = 0;
+    ~YieldingMark()
+    {
+        if (id)
+            ForgetYielding(id);
+    }
+};
+
+thread_local YieldingMark t_yielding;
+thread_local std::shared_ptr<std::atomic<uint32_t>> t_denied;
+
+// The scheduling state of a thread of this process: 'R' running or ready to
+// run, 'S' or 'D' sleeping in a call; 0 when it cannot be read (it ended).
+char SchedulingState(pid_t id)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(id));
+    FILE* f = fopen(path, "re");
+    if (!f)
+        return 0;
+    char line[512];
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = 0;
+    // The name in parentheses may hold anything: the state follows the last ')'.
+    const char* close = strrchr(line, ')');
+    return close && close[1] == ' ' ? close[2] : 0;
+}
+
+}
 
 PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
 {
@@ -20,9 +88,15 @@ PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
     if (!t)
         return nullptr;
     t->ended = std::make_shared<std::atomic<uint32_t>>(0);
+    t->tid = std::make_shared<std::atomic<pid_t>>(0);
+    t->denied = std::make_shared<std::atomic<uint32_t>>(0);
     try {
         auto ended = t->ended;
-        t->thread = std::thread([fn, parameter, ended] {
+        auto tid = t->tid;
+        auto denied = t->denied;
+        t->thread = std::thread([fn, parameter, ended, tid, denied] {
+            tid->store(gettid());
+            t_denied = denied;
             // A stop reaches the thread as it reaches the GUI thread: a call
             // that waits on a pipe or a terminal is cut short.
             PLAT_InterruptAtStop(1);
@@ -35,6 +109,17 @@ PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
         return nullptr;
     }
     return t;
+}
+
+void PLAT_DenyFileOutput(PLAT_THREAD* thread)
+{
+    if (thread)
+        thread->denied->store(1);
+}
+
+uint32_t PLAT_FileOutputDenied()
+{
+    return t_denied && t_denied->load();
 }
 
 uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread)
@@ -64,5 +149,42 @@ uint32_t PLAT_YieldToOtherThreads()
     // The lowest one: at 10 a thread that shares a processor with the
     // simulation still took a tenth of it, at 19 about one and a half hundredths.
     constexpr int kBackgroundNice = 19;
-    return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice) == 0;
+    pid_t self = gettid();
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(self), kBackgroundNice) != 0)
+        return 0;
+    if (t_yielding.id != self) {
+        t_yielding.id = self;
+        YieldingThreads& registry = Yielding();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        registry.ids.push_back(self);
+    }
+    return 1;
+}
+
+uint32_t PLAT_RestoreYieldingThreads()
+{
+    YieldingThreads& registry = Yielding();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    uint32_t all = 1;
+    for (pid_t id : registry.ids)
+        if (setpriority(PRIO_PROCESS, static_cast<id_t>(id), 0) != 0)
+            all = 0;
+    return all;
+}
+
+uint64_t PLAT_ThreadProcessorTime(const PLAT_THREAD* thread)
+{
+    clockid_t clock;
+    timespec used{};
+    if (!thread || thread->ended->load() || thread->tid->load() == 0 ||
+        pthread_getcpuclockid(const_cast<std::thread&>(thread->thread).native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &used) != 0)
+        return 0;
+    return static_cast<uint64_t>(used.tv_sec) * 1000000000u + static_cast<uint64_t>(used.tv_nsec);
+}
+
+uint32_t PLAT_ThreadRunnable(const PLAT_THREAD* thread)
+{
+    pid_t id = thread && !thread->ended->load() ? thread->tid->load() : 0;
+    return id != 0 && SchedulingState(id) == 'R';
 }

@@ -14,6 +14,10 @@ struct PLAT_THREAD;   // opaque
 
 // Starts fn(parameter) on a new thread; null when the thread cannot be made.
 PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter);
+// From now on the thread may no longer open or write any output file.
+void PLAT_DenyFileOutput(PLAT_THREAD* thread);
+// 1 when the calling thread was denied its output files.
+uint32_t PLAT_FileOutputDenied();
 // 1 while the thread's function has not returned.
 uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread);
 // Waits up to graceMs for the function to return. 1: joined and freed;
@@ -22,6 +26,17 @@ uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs);
 // The calling thread gives way to the program's other threads when they
 // compete for a processor (a higher nice value); 0 when the system refused.
 uint32_t PLAT_YieldToOtherThreads();
+// Every thread that gave way with PLAT_YieldToOtherThreads runs at the normal
+// priority again: after a stop a frame still drawn is waited for, and must
+// not starve behind other programs. The system refuses it to a user without
+// the right to raise a priority (RLIMIT_NICE); 0 then.
+uint32_t PLAT_RestoreYieldingThreads();
+// The processor time the thread has used, in nanoseconds; 0 before it has
+// started and once it has ended.
+uint64_t PLAT_ThreadProcessorTime(const PLAT_THREAD* thread);
+// 1 when the thread runs or is ready to run and waits only for a processor;
+// 0 when it sleeps in a call (or has ended).
+uint32_t PLAT_ThreadRunnable(const PLAT_THREAD* thread);
 
 // A lock that the thread holding it may take again (a critical section).
 struct PLAT_LOCK {

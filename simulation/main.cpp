@@ -1,5 +1,6 @@
 // The program entry: program-wide start, one run after another, program exit.
 #include "simulation/main.h"
+#include <unistd.h>
 #include "dataout/dataout.h"
 #include "foundation/iotxt.h"
 #include "foundation/log.h"
@@ -61,6 +62,16 @@ void StartProgram()
     g_simClock.lastStepClock = 0;
     g_simClock.paused = 0;
     MAIN_SetAboutBox(0);
+}
+
+// A render thread left running may still use the program's memory and its
+// locks: once the result files (at each run's end) and the log are finished,
+// the process ends at once, without freeing or checking memory and without
+// exit handlers that could run beside the thread.
+[[noreturn]] void EndLeavingRenderThread(int exitCode)
+{
+    LOG_Done();
+    _exit(exitCode);
 }
 
 void ExitProgram()
@@ -144,6 +155,13 @@ void EndRun(MAIN_RUN* run, uint32_t failed)
         ORBIT_Stop();
     if (PLAT_IsWindow(run->mainWindow))
         PLAT_DestroyWindow(run->mainWindow);
+    // A render thread left running may still draw from the run's satellites,
+    // stations and scene: nothing of them is freed, and no run follows.
+    if (OGW_RenderThreadLeft()) {
+        if (run->timeThreadStarted)
+            MAIN_StopTimeThread();
+        return;
+    }
     // Events of this run are released while the modules they belong to live.
     EVENTS_EndRun();
     if (run->orbitInitialised)
@@ -196,7 +214,7 @@ int MAIN_Run(int argc, char** argv)
                 exitCode = 1;
                 break;
             }
-            if (g_simClock.endAllRequest || !MULTIPASS_NextPass())
+            if (g_simClock.endAllRequest || OGW_RenderThreadLeft() || !MULTIPASS_NextPass())
                 break;
         }
     }
@@ -204,6 +222,8 @@ int MAIN_Run(int argc, char** argv)
     // makes the whole program fail.
     if (DATAOUT_LostData() || OGW_RecordingLost() || LOG_FileFailed())
         exitCode = 1;
+    if (OGW_RenderThreadLeft())
+        EndLeavingRenderThread(exitCode);
     ExitProgram();
     // Nothing writes to a terminal or a pipe any more: the signal thread ends
     // here, before the exit handlers free the queues it posts to.

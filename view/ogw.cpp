@@ -29,11 +29,14 @@ constexpr uint32_t OGW_DISABLE_WAIT_MS = 1000;
 // and waits on, up to this, rather than free what the frame still draws from.
 // Only a render thread stuck for good is left running.
 constexpr uint32_t OGW_STUCK_FRAME_MS = 30000;
-// After a stop request the owner's waits for the render thread end this long
-// after the request (a wait begun later, this long after its start), whatever
-// the bounds above: a thread still busy then is left running, with its
-// record, and the program goes on to its end.
-constexpr uint32_t OGW_STOP_GRACE_MS = 1000;
+// After a stop request a render thread that goes on (it uses a processor, or
+// waits for one) is waited for: a slow frame still ends, with its movie. One
+// that has done neither for this long sleeps in a call that no signal ends (a
+// driver that hangs) and is left running, with its record.
+constexpr uint32_t OGW_STOP_STALL_MS = 5000;
+// Whatever the thread does, the waits after a stop end this long after the
+// request: one deadline for every wait of every window.
+constexpr uint32_t OGW_STOP_DEADLINE_MS = OGW_STUCK_FRAME_MS;
 // The waits for the render thread look at the stop request this often.
 constexpr uint32_t OGW_WAIT_SLICE_MS = 10;
 constexpr uint32_t OGW_IDLE_POLL_MS = 5;
@@ -48,6 +51,8 @@ PLAT_LOCK* const g_lock = &g_lockObject;
 uint32_t g_windowCounter = 0;
 thread_local OGW_WINDOW* t_current = nullptr;
 thread_local OGW_WINDOW* t_loading = nullptr;
+// A render thread was left running: what it may still touch is not freed.
+std::atomic<uint32_t> g_threadLeft{0};
 
 // The hand-over of the lock to a frame's snapshot. The simulation holds the
 // lock over batches of steps and leaves it only for a moment between them: a
@@ -65,42 +70,85 @@ uint32_t g_handOverGaveUpAt = 0xFFFFFFFF;    // owner only
 // virtual one does not move while the owner waits.
 using RealClock = std::chrono::steady_clock;
 
-// The end of one of the owner's waits for the render thread: its own bound,
-// or once a stop has been requested OGW_STOP_GRACE_MS after the request or
-// after the wait's start, whichever is later.
+// After a stop: whether the window's render thread went on within the last
+// OGW_STOP_STALL_MS: it finished a step of a frame, used 10 ms of processor
+// time, or was ready to run and waited for a processor in three looks in a
+// row. A thread that sleeps in a call uses a few microseconds at each of the
+// layer's interrupts after a stop, far less than that. The first look gives
+// every thread that yields its normal priority back, so that a frame is not
+// starved by other programs.
+bool RenderThreadGoesOn(OGW_WINDOW* w)
+{
+    constexpr int64_t kLookUs = 10000;
+    constexpr uint64_t kWorkNs = 10000000;
+    constexpr uint32_t kRunnableLooks = 3;
+    int64_t now = PLAT_PerfCounterMicroseconds();
+    auto& watch = w->watch;
+    if (!watch.started) {
+        watch.started = 1;
+        PLAT_RestoreYieldingThreads();
+        watch.progressAt = watch.lookedAt = now;
+        watch.beat = w->renderBeat.load();
+        watch.processorNs = PLAT_ThreadProcessorTime(w->renderThread);
+    }
+    if (now - watch.lookedAt >= kLookUs) {
+        watch.lookedAt = now;
+        watch.runnableLooks = PLAT_ThreadRunnable(w->renderThread) ? watch.runnableLooks + 1 : 0;
+        uint32_t beat = w->renderBeat.load();
+        uint64_t used = PLAT_ThreadProcessorTime(w->renderThread);
+        if (beat != watch.beat || used >= watch.processorNs + kWorkNs || watch.runnableLooks >= kRunnableLooks) {
+            watch.progressAt = now;
+            watch.beat = beat;
+            watch.processorNs = used;
+            watch.runnableLooks = 0;
+        }
+    }
+    return now - watch.progressAt < int64_t{OGW_STOP_STALL_MS} * 1000;
+}
+
+// Why a wait for the render thread gave up after a stop.
+enum class StopCut { NONE, STALLED, DEADLINE };
+
+// The end of one of the owner's waits for the window's render thread: its own
+// bound, or once a stop has been requested the stop's rules: the thread has
+// not gone on for OGW_STOP_STALL_MS, or the stop's deadline has come.
 class WaitBound {
 public:
-    explicit WaitBound(uint32_t ms) : start_(RealClock::now()), bound_(std::chrono::milliseconds(ms)) {}
+    WaitBound(OGW_WINDOW* w, uint32_t ms) : w_(w), start_(RealClock::now()), bound_(std::chrono::milliseconds(ms)) {}
     bool Over()
     {
-        RealClock::duration waited = RealClock::now() - start_;
-        if (waited >= std::chrono::milliseconds(OGW_STOP_GRACE_MS) && PLAT_StopRequestedFor(OGW_STOP_GRACE_MS))
-            stopCut_ = true;
-        return stopCut_ || waited >= bound_;
+        if (cut_ == StopCut::NONE && PLAT_StopRequested()) {
+            if (PLAT_StopRequestedFor(OGW_STOP_DEADLINE_MS))
+                cut_ = StopCut::DEADLINE;
+            else if (!RenderThreadGoesOn(w_))
+                cut_ = StopCut::STALLED;
+        }
+        return cut_ != StopCut::NONE || RealClock::now() - start_ >= bound_;
     }
-    // Whether a stop cut the wait short.
-    bool CutByStop() const { return stopCut_; }
+    // Whether and why a stop cut the wait short.
+    StopCut CutByStop() const { return cut_; }
     // Waits on the window's hand-shake until the condition holds or the
     // bound is over; whether it holds. The wake lock is held.
     template <typename Condition>
-    bool AwaitHandShake(OGW_WINDOW* w, std::unique_lock<std::mutex>& lock, Condition done)
+    bool AwaitHandShake(std::unique_lock<std::mutex>& lock, Condition done)
     {
         while (!done() && !Over())
-            w->wake.wait_for(lock, std::chrono::milliseconds(OGW_WAIT_SLICE_MS), done);
+            w_->wake.wait_for(lock, std::chrono::milliseconds(OGW_WAIT_SLICE_MS), done);
         return done();
     }
     // Waits while the thread runs; 1 when it ended.
-    uint32_t AwaitThreadEnd(PLAT_THREAD* thread)
+    uint32_t AwaitThreadEnd()
     {
-        while (PLAT_IsThreadRunning(thread) && !Over())
+        while (PLAT_IsThreadRunning(w_->renderThread) && !Over())
             PLAT_Sleep(1);
-        return !PLAT_IsThreadRunning(thread);
+        return !PLAT_IsThreadRunning(w_->renderThread);
     }
 
 private:
+    OGW_WINDOW* w_;
     RealClock::time_point start_;
     std::chrono::milliseconds bound_;
-    bool stopCut_ = false;
+    StopCut cut_ = StopCut::NONE;
 };
 
 // A render thread's taking of the lock for its frame.
@@ -285,6 +333,7 @@ void DrawFrame(OGW_WINDOW* w)
 {
     // The snapshot may have waited for the owner, who may have stopped the drawing meanwhile.
     CopyPendingCamera(w);
+    w->renderBeat.fetch_add(1);
     if (FrameUnwanted(w))
         return;
     t_current = w;
@@ -311,6 +360,7 @@ void DrawFrame(OGW_WINDOW* w)
     ReadViewMatrix(w);
     if (w->drawCallback)
         w->drawCallback(w);
+    w->renderBeat.fetch_add(1);
     if (FrameUnwanted(w))
         glPopMatrix();
     else
@@ -383,6 +433,7 @@ uint32_t RenderThread(void* param)
             drawnBefore = true;
         }
         DrawFrame(w);
+        w->renderBeat.fetch_add(1);
         w->frameInProgress = 0;
         AcknowledgeDisable(w);
         // In virtual time frames follow the clock, not the wall.
@@ -527,29 +578,78 @@ void OGW_DisableRedraw(OGW_WINDOW* w)
     }
     // In virtual time a frame asked for is a frame drawn: the clock already
     // waited for it, so the movie gets the same frames on every machine.
-    WaitBound firstWait(OGW_DISABLE_WAIT_MS), stuckWait(OGW_STUCK_FRAME_MS);
+    WaitBound firstWait(w, OGW_DISABLE_WAIT_MS), stuckWait(w, OGW_STUCK_FRAME_MS);
     while (PLAT_IsVirtualTime() && FrameBusy(w) && !firstWait.Over())
         PLAT_Sleep(1);
     w->drawingEnabled = 0;
     Signal(w, w->disableRequest, 1);
     std::unique_lock<std::mutex> lock(w->wakeMutex);
     auto acknowledged = [w] { return !w->disableRequest.load() || w->setupState.load() == OGW_SETUP_FAILED; };
-    if (firstWait.AwaitHandShake(w, lock, acknowledged)) return;
-    LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
-    stuckWait.AwaitHandShake(w, lock, acknowledged);
+    if (firstWait.AwaitHandShake(lock, acknowledged)) return;
+    if (firstWait.CutByStop() == StopCut::NONE)
+        LOG_WriteFile("OGW_DisableRedraw: vykreslovací vlákno nedokončilo snímek včas.\n");
+    stuckWait.AwaitHandShake(lock, acknowledged);
 }
 
 // The render thread's end, waited for past the grace (logged) up to the
-// bound; whether it ended, and whether a stop cut the wait short.
-static uint32_t AwaitRenderThreadEnd(PLAT_THREAD* thread, bool* cutByStop)
+// bound; whether it ended, and whether and why a stop cut the wait short.
+static uint32_t AwaitRenderThreadEnd(OGW_WINDOW* w, StopCut* cutByStop)
 {
-    WaitBound grace(OGW_JOIN_GRACE_MS), stuck(OGW_STUCK_FRAME_MS);
-    if (grace.AwaitThreadEnd(thread)) return 1;
-    if (!stuck.Over())
-        LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, čeká se na ně.\n", OGW_JOIN_GRACE_MS);
-    uint32_t ended = stuck.AwaitThreadEnd(thread);
+    WaitBound grace(w, OGW_JOIN_GRACE_MS), stuck(w, OGW_STUCK_FRAME_MS);
+    if (grace.AwaitThreadEnd()) return 1;
+    *cutByStop = grace.CutByStop();
+    if (*cutByStop != StopCut::NONE) return 0;
+    LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, čeká se na ně.\n", OGW_JOIN_GRACE_MS);
+    uint32_t ended = stuck.AwaitThreadEnd();
     *cutByStop = stuck.CutByStop();
     return ended;
+}
+
+// The render thread did not end: it may no longer open or write a file, the
+// movie it records is lost, and it is left running with the record, its
+// context, fonts and writer, none of which is freed under it. Said once.
+static void LeaveRenderThread(OGW_WINDOW* w, StopCut cut)
+{
+    OGW_AbandonRecording(w);
+    w->threadLeft = 1;
+    g_threadLeft = 1;
+    if (cut == StopCut::STALLED)
+        LOG_WriteFile("OGW_EndRenderThread: vykreslovací vlákno po požadavku na ukončení %u ms nepokračovalo a "
+                      "zůstává běžet; program skončí bez něj.\n", OGW_STOP_STALL_MS);
+    else if (cut == StopCut::DEADLINE)
+        LOG_WriteFile("OGW_EndRenderThread: vykreslovací vlákno neskončilo do %u ms po požadavku na ukončení a "
+                      "zůstává běžet; program skončí bez něj.\n", OGW_STOP_DEADLINE_MS);
+    else
+        LOG_WriteFile("OGW_EndRenderThread: vykreslovací vlákno neskončilo do %u ms a zůstává běžet; program "
+                      "skončí bez něj.\n", OGW_STUCK_FRAME_MS);
+}
+
+uint32_t OGW_EndRenderThread(OGW_WINDOW* w)
+{
+    if (!w)
+        return 1;
+    // A thread left before: the record is free to go once its function returned.
+    if (w->threadLeft)
+        return w->finished.load();
+    if (!w->renderThread)
+        return 1;
+    Signal(w, w->stopRequest, 1);
+    StopCut cut = StopCut::NONE;
+    bool ended = AwaitRenderThreadEnd(w, &cut);
+    PLAT_THREAD* thread = w->renderThread;
+    // Told before it is let go: from here on no file of it is opened or written.
+    if (!ended)
+        PLAT_DenyFileOutput(thread);
+    w->renderThread = nullptr;
+    if (PLAT_JoinThread(thread, 0))
+        return 1;
+    LeaveRenderThread(w, cut);
+    return 0;
+}
+
+uint32_t OGW_RenderThreadLeft()
+{
+    return g_threadLeft.load();
 }
 
 void OGW_StopDrawingSoon(OGW_WINDOW* w)
@@ -575,26 +675,8 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
     w->window = 0;
     PLAT_UnregisterClass(w->className);
     PLAT_RemoveIdleGate(FrameBusy, w);
-    if (w->renderThread) {
-        Signal(w, w->stopRequest, 1);
-        PLAT_THREAD* thread = w->renderThread;
-        w->renderThread = nullptr;
-        bool cutByStop = false;
-        AwaitRenderThreadEnd(thread, &cutByStop);
-        if (!PLAT_JoinThread(thread, 0)) {
-            // The thread may still use the record, its context and its
-            // writer: they stay allocated rather than freed under it.
-            OGW_AbandonRecording(w);
-            if (cutByStop)
-                LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms po požadavku na ukončení, "
-                              "okno nebylo uvolněno.\n", OGW_STOP_GRACE_MS);
-            else
-                LOG_WriteFile("OGW_DestroyWindow: vykreslovací vlákno neskončilo do %u ms, okno nebylo uvolněno.\n",
-                              OGW_STUCK_FRAME_MS);
-            return;
-        }
-    }
-    FreeRecord(w);
+    if (OGW_EndRenderThread(w))
+        FreeRecord(w);
 }
 
 // Waits until the render thread has made the window's context or failed to;
@@ -603,8 +685,8 @@ void OGW_DestroyWindow(OGW_WINDOW* w)
 static bool WaitForContext(OGW_WINDOW* w)
 {
     std::unique_lock<std::mutex> lock(w->wakeMutex);
-    WaitBound untilStopped(UINT32_MAX);
-    untilStopped.AwaitHandShake(w, lock, [w] { return w->setupState.load() != OGW_SETUP_PENDING; });
+    WaitBound untilStopped(w, UINT32_MAX);
+    untilStopped.AwaitHandShake(lock, [w] { return w->setupState.load() != OGW_SETUP_PENDING; });
     return w->setupState.load() == OGW_SETUP_READY;
 }
 

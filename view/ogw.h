@@ -109,6 +109,20 @@ struct OGW_WINDOW {
     // for the first use of the context, which marks loadFailed when one of
     // them cannot be made.
     std::atomic<uint32_t> setupState;
+    // Bumped by the render thread at every step of a frame: a sign of life
+    // that the owner's waits after a stop look at.
+    std::atomic<uint32_t> renderBeat;
+    // The owner's watch of the render thread after a stop: when it last went
+    // on (real clock, us), its beat and processor time then, when it was
+    // last looked at and in how many looks in a row it was ready to run.
+    struct {
+        uint32_t started;
+        int64_t progressAt, lookedAt;
+        uint32_t beat;
+        uint64_t processorNs;
+        uint32_t runnableLooks;
+    } watch;
+    uint32_t threadLeft;   // the render thread was left running
     std::atomic<uint32_t> loadFailed;
     OGW_PENDING* pending;
     std::mutex pendingMutex;
@@ -137,7 +151,20 @@ void OGW_DisableRedraw(OGW_WINDOW* window);
 // time nothing: every frame asked for is drawn.
 void OGW_StopDrawingSoon(OGW_WINDOW* window);
 void OGW_RequestRedraw(OGW_WINDOW* window);
+// Asks the render thread to end and waits for it: 1 when it ended (or there
+// was none). A thread that does not end is left running with the record
+// (0): before a stop after 30 s; after a stop once it has neither used nor
+// waited for a processor for 5 s, and at the latest 30 s after the stop. It
+// may then no longer write any file, its movie is said lost, and nothing it
+// draws from (the record, fonts, quadrics, the scene) may be freed: the
+// program ends without further runs. Called again for a record left
+// before: 1 once the thread's function has returned.
+uint32_t OGW_EndRenderThread(OGW_WINDOW* window);
+// Ends the render thread (OGW_EndRenderThread) and frees the record; a
+// record whose thread was left stays allocated.
 void OGW_DestroyWindow(OGW_WINDOW* window);
+// 1 once a render thread has been left running.
+uint32_t OGW_RenderThreadLeft();
 void OGW_Lock();
 void OGW_Unlock();
 // Called by the lock's owner right after its outermost OGW_Unlock: when a

@@ -230,11 +230,17 @@ void OGW_AbandonRecording(OGW_WINDOW* w)
 {
     OGW_ReportRecordingLoss(w);
     OGW_MOVIE_WRITER* writer = w->movieWriter;
-    if (!writer || !writer->avi.movie || writer->avi.failed)
+    if (!writer || writer->avi.failed)
         return;
-    // The thread keeps its descriptor; the name goes, so that no movie
-    // without its end is left looking whole.
+    // A movie opened, or one that records and waits for its first frame,
+    // cannot be completed: the thread may no longer write. A file it opened
+    // goes, so that no movie without its end is left looking whole.
+    bool opened = writer->avi.state == 2;
+    if (!opened && !w->recording.load())
+        return;
     g_recordingLost = 1;
+    // Said here, once: what the thread notes of it from now on is not said.
+    w->movieLoss = 2;
     PLAT_RemoveOutputFile(writer->avi.fileName);
     LOG_Alert("OGW: film \"%s\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.\n",
               writer->avi.fileName);
@@ -259,6 +265,10 @@ uint32_t OGW_ConfigureMovie(OGW_WINDOW* w, const char* fileName, const char four
     if (w->movieFileName)
         POOL_Free(w->movieFileName);
     w->movieFileName = copy;
+    // The encoder's libraries are loaded here, on the owner's thread, not in
+    // the middle of a frame: the loader's lock they hold meanwhile would keep
+    // a stop waiting.
+    PLAT_PrepareMovies();
     memcpy(w->fourcc, fourcc, 4);
     w->frameRate = framesPerSecond ? framesPerSecond : 1;
     w->dataRate = dataRate;
@@ -332,9 +342,11 @@ void OGW_WriteMovieFrames(OGW_WINDOW* w, uint32_t now)
     }
     // A movie that failed takes no more frames; its loss is said once, by
     // the owner's thread.
-    for (; w->framesWritten < due; w->framesWritten++)
+    for (; w->framesWritten < due; w->framesWritten++) {
         if (w->movieWriter->avi.state != 0 && OGW_MovieWriteFrame(w->movieWriter) < 0)
             NoteLoss(&w->movieLoss);
+        w->renderBeat.fetch_add(1);   // a long catch-up of frames goes on
+    }
 }
 
 void OGW_CaptureIfDue(OGW_WINDOW* w, uint32_t now)

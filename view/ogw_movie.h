@@ -69,9 +69,9 @@ void OGW_CaptureScreenshot(OGW_WINDOW* window);
 // window's movie or a screenshot was lost (the render thread only notes it).
 // Called at every redraw request and when the window is destroyed.
 void OGW_ReportRecordingLoss(OGW_WINDOW* window);
-// The owner's thread, the render thread left running after a stop: the
-// losses it noted are said, and a movie it holds open, which cannot be
-// completed under it, is removed and said lost.
+// The owner's thread, the render thread left running: the losses it noted
+// are said, and a movie that it records, which cannot be completed under it,
+// is said lost, and its file removed, also before its first frame.
 void OGW_AbandonRecording(OGW_WINDOW* window);
 // 1 when a movie or a screenshot was lost since the program started: the
 // program then ends with a failure, as after lost result data.

@@ -159,8 +159,15 @@ uint32_t PrepareWindow()
 
 uint32_t SceneFailed() { return OGW_SetupFailed(g_scene.window); }
 
+// The fonts and the quadric are drawn with by the render thread: they go
+// only once it has ended. A render thread left running keeps the whole scene
+// as it is, and the program ends without freeing it.
 void DestroyScene()
 {
+    if (!OGW_EndRenderThread(g_scene.window)) {
+        OGW_DestroyWindow(g_scene.window);
+        return;
+    }
     OGW_MakeCurrent(g_scene.window);
     DeleteFonts();
     if (g_scene.quadric) gluDeleteQuadric(g_scene.quadric);

@@ -1,4 +1,5 @@
 #include "tests/support/test_support.h"
+#include <fcntl.h>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -7,7 +8,17 @@
 #include <unistd.h>
 #include "simulation/satelit.h"
 
+namespace {
+// Taken when the program is loaded, before any test captures descriptor 2.
+const int g_originalStderr = fcntl(2, F_DUPFD_CLOEXEC, 3);
+}
+
 namespace testsupport {
+
+int OriginalStderr()
+{
+    return g_originalStderr >= 0 ? g_originalStderr : 2;
+}
 
 std::string MakeTempDir(const std::string& label)
 {

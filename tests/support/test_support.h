@@ -9,6 +9,9 @@
 struct SATELIT;
 
 namespace testsupport {
+// Standard error as the test program got it, before any test captured
+// descriptor 2.
+int OriginalStderr();
 // A fresh empty folder under the build tree, unique per call.
 std::string MakeTempDir(const std::string& label);
 std::string ReadFile(const std::string& path);

@@ -1,6 +1,8 @@
 #include <GL/glu.h>
 #include <unistd.h>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -24,12 +26,36 @@ namespace {
 using viewtest::g_draw;
 using viewtest::g_frames;
 
-std::atomic<int> g_gate{0};   // 1: the draw callback waits until it is 0 again
+// The draw callback's gate: while it is closed (1) a frame waits at it in a
+// call that uses no processor, as in a driver that hangs, until it opens (0).
+class Gate {
+public:
+    Gate& operator=(int closed)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = closed;
+        }
+        opened_.notify_all();
+        return *this;
+    }
+    void Wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        opened_.wait(lock, [this] { return closed_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    int closed_ = 0;
+};
+
+Gate g_gate;
 
 void WaitGate()
 {
-    while (g_gate.load())
-        PLAT_Sleep(1);
+    g_gate.Wait();
 }
 
 void WaitFor(const std::atomic<int>& counter, int value)
@@ -51,20 +77,24 @@ protected:
             PLAT_Sleep(1);
         ASSERT_TRUE(window_->frameInProgress.load());
     }
-    // A stop signal while a frame is held, and the window's end: the render
-    // thread is left running. Returns its window, which the test frees with
-    // FreeLeftWindow after letting the frame go.
+    // A stop signal, and the window's end as at a run's end. Returns the
+    // window when its render thread was left running (the test frees it with
+    // FreeLeftWindow after letting the frame go); null when the thread ended
+    // and the window was freed.
     OGW_WINDOW* StopAndDestroyWindow()
     {
+        stopAt_ = std::chrono::steady_clock::now();
         kill(getpid(), SIGTERM);
         for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i)
             PLAT_Sleep(1);
         OGW_DisableRedraw(window_);
-        OGW_DestroyWindow(window_);
-        OGW_WINDOW* left = window_;
+        OGW_WINDOW* w = window_;
+        bool ended = OGW_EndRenderThread(w);
+        OGW_DestroyWindow(w);
         window_ = nullptr;
+        stopTook_ = std::chrono::steady_clock::now() - stopAt_;
         PLAT_EndStopSignals();
-        return left;
+        return ended ? nullptr : w;
     }
     // Let go, the left thread ends by itself; its window is then freed.
     static void FreeLeftWindow(OGW_WINDOW* left)
@@ -76,7 +106,40 @@ protected:
         PLAT_Sleep(10);
         OGW_DestroyWindow(left);
     }
+    std::chrono::steady_clock::time_point stopAt_;
+    std::chrono::steady_clock::duration stopTook_{};
 };
+
+// A call that uses no processor for the given time, whatever signal comes:
+// a slow driver.
+void SleepThrough(std::chrono::milliseconds ms)
+{
+    auto end = std::chrono::steady_clock::now() + ms;
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - now).count();
+        timespec rest{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        nanosleep(&rest, nullptr);
+    }
+}
+
+size_t Occurrences(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The RIFF size of a completed AVI; 0xFFFFFFFF in one that was never completed.
+uint32_t RiffSize(const std::string& path)
+{
+    std::string bytes = testsupport::ReadFile(path);
+    if (bytes.size() < 8)
+        return 0;
+    uint32_t size;
+    memcpy(&size, bytes.data() + 4, 4);
+    return size;
+}
 
 TEST_F(OgwTest, RequestsDuringAFrameGiveOneMoreFrame)
 {
@@ -130,33 +193,38 @@ TEST_F(OgwTest, LeavingTheLockHandsItToAWaitingFrame)
             PLAT_Sleep(1);
         return OGW_FramesWaitingForLock();
     };
-    ASSERT_EQ(holdAndAskForFrame(1), 1u);
-    OGW_Unlock();
-    auto asked = std::chrono::steady_clock::now();
-    OGW_HandOverLock();
-    auto waited = std::chrono::steady_clock::now() - asked;
-    OGW_Lock();
-    // The owner waits 2 ms at most: on a machine busy with other processes
-    // the render thread may not be scheduled within them, and is then rightly
-    // not waited for. Only a hand-over that did not wait is a fault.
-    if (snapshots.load() == 0 && waited >= std::chrono::milliseconds(2)) {
-        OGW_Unlock();
-        WaitFor(g_frames, 1);
-        GTEST_SKIP() << "the render thread was not scheduled within the hand-over's wait";
-    }
-    EXPECT_EQ(snapshots.load(), 1);
-    EXPECT_EQ(OGW_FramesWaitingForLock(), 0u);
-    OGW_Unlock();
-    WaitFor(g_frames, 1);
-
+    // Still held once: the hand-over gives up after a moment, and the frame
+    // gets the lock only when it is left for good.
     ASSERT_EQ(holdAndAskForFrame(2), 1u);
     OGW_Unlock();
-    OGW_HandOverLock();   // still held once: gives up after a moment
     OGW_HandOverLock();
-    EXPECT_EQ(snapshots.load(), 1);
+    OGW_HandOverLock();
+    EXPECT_EQ(snapshots.load(), 0);
     OGW_Unlock();
-    WaitFor(g_frames, 2);
-    EXPECT_EQ(snapshots.load(), 2);
+    WaitFor(g_frames, 1);
+    EXPECT_EQ(snapshots.load(), 1);
+
+    // Left: the owner waits until the frame has it, 2 ms at most. On a machine
+    // busy with other processes the render thread may not be scheduled within
+    // them, and is then rightly not waited for: tried again a few times; only
+    // a hand-over that did not wait is a fault.
+    bool handed = false;
+    for (int attempt = 0; attempt < 10 && !handed; ++attempt) {
+        int before = snapshots.load();
+        ASSERT_EQ(holdAndAskForFrame(1), 1u);
+        OGW_Unlock();
+        auto asked = std::chrono::steady_clock::now();
+        OGW_HandOverLock();
+        auto waited = std::chrono::steady_clock::now() - asked;
+        OGW_Lock();
+        handed = snapshots.load() == before + 1;
+        EXPECT_TRUE(handed || waited >= std::chrono::milliseconds(2));
+        OGW_Unlock();
+        WaitFor(g_frames, 2 + attempt);
+    }
+    if (!handed)
+        GTEST_SKIP() << "the render thread was not scheduled within the hand-over's wait in 10 tries";
+    EXPECT_EQ(OGW_FramesWaitingForLock(), 0u);
 }
 
 // A frame that takes seconds (other programs keep every processor busy) is
@@ -178,32 +246,68 @@ TEST_F(OgwTest, AFrameLateToFinishIsWaitedForAndLogged)
               std::string::npos);
 }
 
-// In virtual time, a frame that does not end (held at the gate here; a driver
-// that hangs in use) after a stop signal: the run's end waits for it on the
-// real clock, which moves while the owner waits, and no longer than a second
-// after the signal for each wait (not 30 s, and not for ever on the virtual
-// clock). The thread is left running with its window, and said so.
-TEST_F(OgwTest, AfterAStopAFrameThatDoesNotEndIsLeftWithinASecond)
+// In virtual time, a frame that does not end after a stop signal (held at
+// the gate, asleep in a call as in a driver that hangs): the run's end waits
+// for it on the real clock, which moves while the owner waits, until it has
+// not gone on for 5 s (not 30 s, and not for ever on the virtual clock). The
+// thread is left running with its window, said once, and its record is freed
+// only once the frame has ended.
+TEST_F(OgwTest, AfterAStopAFrameAsleepInACallIsLeftOnceItHasStalledForFiveSeconds)
 {
     PLAT_InstallStopSignals();   // before the render thread: no thread takes a stop signal but the layer's
-    testsupport::Watchdog watchdog(20);
+    testsupport::Watchdog watchdog(40);
     PLAT_SetVirtualTime(1);
     StartHeldFrame();
     OGW_WINDOW* left = StopAndDestroyWindow();
+    ASSERT_NE(left, nullptr);
+    EXPECT_GE(stopTook_, std::chrono::milliseconds(5000));
+    EXPECT_LT(stopTook_, std::chrono::milliseconds(9000));
+    EXPECT_EQ(OGW_RenderThreadLeft(), 1u);
+    EXPECT_EQ(OGW_EndRenderThread(left), 0u);   // still drawing: not to be freed
     std::string log = testsupport::ReadFile("Zendrix.log");
-    EXPECT_NE(log.find("OGW_DestroyWindow: vykreslovací vlákno neskončilo do 1000 ms po požadavku na ukončení, okno "
-                       "nebylo uvolněno."),
-              std::string::npos)
+    EXPECT_EQ(Occurrences(log, "vykreslovací vlákno po požadavku na ukončení 5000 ms nepokračovalo a zůstává běžet; "
+                               "program skončí bez něj."),
+              1u)
         << log;
     FreeLeftWindow(left);
 }
 
+// A frame that takes 1.8 s in a call (a slow driver) when a stop comes is
+// waited for: its movie is completed, and the thread ends.
+TEST_F(OgwTest, AfterAStopASlowFrameIsWaitedForAndItsMovieCompleted)
+{
+    PLAT_InstallStopSignals();
+    testsupport::Watchdog watchdog(40);
+    PLAT_SetVirtualTime(1);
+    static std::atomic<int> drawn{0};
+    drawn = 0;
+    g_draw = [](OGW_WINDOW*) {
+        if (drawn.fetch_add(1) == 1)
+            SleepThrough(std::chrono::milliseconds(1800));
+    };
+    Open(16, 16);
+    std::string movie = testsupport::MakeTempDir("slow_frame") + "/slow.avi";
+    ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "DIB ", 8, 500, 10000), 1u);
+    OGW_StartMovie(window_);
+    OGW_RequestRedraw(window_);
+    WaitFor(g_frames, 1);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 5000 && drawn.load() < 2; ++i)
+        PLAT_Sleep(1);
+    PLAT_Sleep(100);
+    EXPECT_EQ(StopAndDestroyWindow(), nullptr);
+    EXPECT_EQ(g_frames.load(), 2);
+    ASSERT_TRUE(std::filesystem::exists(movie));
+    EXPECT_NE(RiffSize(movie), 0xFFFFFFFFu);
+    EXPECT_EQ(testsupport::ReadFile("Zendrix.log").find("nelze dokončit"), std::string::npos);
+}
+
 // A movie whose render thread is left after a stop cannot be completed: its
-// file is removed, and the loss is said and fails the program.
+// file is removed, and the loss is said once and fails the program.
 TEST_F(OgwTest, AMovieOfARenderThreadLeftAfterAStopIsRemovedAndSaidLost)
 {
     PLAT_InstallStopSignals();
-    testsupport::Watchdog watchdog(20);
+    testsupport::Watchdog watchdog(40);
     PLAT_SetVirtualTime(1);
     static std::atomic<int> drawn{0};
     drawn = 0;
@@ -226,12 +330,43 @@ TEST_F(OgwTest, AMovieOfARenderThreadLeftAfterAStopIsRemovedAndSaidLost)
     for (int i = 0; i < 5000 && drawn.load() < 2; ++i)
         PLAT_Sleep(1);
     OGW_WINDOW* left = StopAndDestroyWindow();
+    ASSERT_NE(left, nullptr);
     EXPECT_FALSE(std::filesystem::exists(movie));
     EXPECT_EQ(OGW_RecordingLost(), 1u);
+    FreeLeftWindow(left);   // the frame ends and writes, and is refused
+    EXPECT_FALSE(std::filesystem::exists(movie));
     std::string log = testsupport::ReadFile("Zendrix.log");
     std::string said = "OGW: film \"" + movie + "\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.";
+    EXPECT_EQ(Occurrences(log, "OGW: film \"" + movie), 1u) << log;
     EXPECT_NE(log.find(said), std::string::npos) << log;
+}
+
+// A stop while the first frame of a movie is drawn, the frame asleep in a
+// call: the movie is said lost although no file was made yet, and the left
+// thread, told that it may no longer write, makes none when it goes on.
+TEST_F(OgwTest, AStopBeforeAMoviesFirstFrameSaysItLostAndTheLeftThreadMakesNoFile)
+{
+    PLAT_InstallStopSignals();
+    testsupport::Watchdog watchdog(40);
+    PLAT_SetVirtualTime(1);
+    std::string movie = testsupport::MakeTempDir("first_frame") + "/first.avi";
+    g_gate = 1;
+    g_draw = [](OGW_WINDOW*) { WaitGate(); };
+    Open(16, 16);
+    ASSERT_EQ(OGW_ConfigureMovie(window_, movie.c_str(), "DIB ", 8, 500, 10000), 1u);
+    OGW_StartMovie(window_);
+    OGW_RequestRedraw(window_);
+    for (int i = 0; i < 2000 && !window_->frameInProgress.load(); ++i)
+        PLAT_Sleep(1);
+    OGW_WINDOW* left = StopAndDestroyWindow();
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(OGW_RecordingLost(), 1u);
+    std::string said = "OGW: film \"" + movie + "\" nelze dokončit (vykreslovací vlákno neskončilo), film se ztrácí.";
+    EXPECT_NE(testsupport::ReadFile("Zendrix.log").find(said), std::string::npos);
     FreeLeftWindow(left);
+    EXPECT_EQ(g_frames.load(), 1);
+    EXPECT_FALSE(std::filesystem::exists(movie));
+    EXPECT_EQ(Occurrences(testsupport::ReadFile("Zendrix.log"), "OGW: film \"" + movie), 1u);
 }
 
 TEST_F(OgwTest, TextIsDrawnAtTheRasterPositionAndCutAt199Characters)

@@ -1,5 +1,12 @@
 // The run start of the scene with the settings of Orbit.cfg.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+#include <condition_variable>
+#include <mutex>
+#include "platform/plat_process.h"
+#include "tests/support/watchdog.h"
+#include "view/scene_run.h"
 #include "foundation/util.h"
 #include "platform/plat_time.h"
 #include "tests/view/frame_support.h"
@@ -137,4 +144,72 @@ TEST_F(SceneStart, SatelliteTexturesLoadOnlyWithAWindow)
         EXPECT_TRUE(LoggedSinceStart("SAT: chyba načtení souboru textury na řádku 5.\n")) << LogText();
     });
     for (const char* name : {"sat.tle", "cube.mass", "cube.surf"}) std::filesystem::remove(ProgramFile(name));
+}
+
+namespace {
+
+// The scene's frame, held before it draws: asleep in a call, as in a driver
+// that hangs, until the test lets it go.
+std::mutex g_holdMutex;
+std::condition_variable g_holdChanged;
+bool g_holding = false, g_held = false;
+
+void HeldSceneFrame(OGW_WINDOW* window)
+{
+    {
+        std::unique_lock<std::mutex> lock(g_holdMutex);
+        g_held = true;
+        g_holdChanged.notify_all();
+        g_holdChanged.wait(lock, [] { return !g_holding; });
+    }
+    ORBIT_DrawScene(window);
+}
+
+void SetHold(bool holding)
+{
+    std::lock_guard<std::mutex> lock(g_holdMutex);
+    g_holding = holding;
+    g_held = false;
+    g_holdChanged.notify_all();
+}
+
+}  // namespace
+
+// A stop while the scene's frame is held: the run's end leaves the render
+// thread running and keeps everything the frame draws with (the window, its
+// fonts, the quadric), so that the frame, let go afterwards, draws the whole
+// scene; the scene is freed once the thread has ended.
+TEST_F(SceneStart, AStopLeavesAStalledFrameItsFontsAndQuadric)
+{
+    testsupport::WriteFile(ProgramFile("Orbit.cfg"), "Draw_Moon = NE\n");
+    PLAT_InstallStopSignals();
+    testsupport::Watchdog watchdog(60);
+    OGW_Init();
+    ORBIT_InitRun();
+    ASSERT_EQ(ORBIT_Start(0), 1u);
+    OGW_WINDOW* window = g_scene.window;
+    SetHold(true);
+    window->drawCallback = HeldSceneFrame;
+    OGW_RequestRedraw(window);
+    {
+        std::unique_lock<std::mutex> lock(g_holdMutex);
+        ASSERT_TRUE(g_holdChanged.wait_for(lock, std::chrono::seconds(10), [] { return g_held; }));
+    }
+    uint32_t frames = g_scene.frame;
+    kill(getpid(), SIGTERM);
+    for (int i = 0; i < 5000 && !PLAT_StopRequested(); ++i) PLAT_Sleep(1);
+    ORBIT_Stop();
+    EXPECT_EQ(OGW_RenderThreadLeft(), 1u);
+    ASSERT_EQ(g_scene.window, window);
+    EXPECT_NE(g_scene.quadric, nullptr);
+    EXPECT_GE(g_scene.labelFont, 0);
+    SetHold(false);
+    for (int i = 0; i < 10000 && !window->finished.load(); ++i) PLAT_Sleep(1);
+    ASSERT_TRUE(window->finished.load());
+    EXPECT_GT(g_scene.frame, frames);
+    PLAT_EndStopSignals();
+    ORBIT_CloseScene();   // the thread has ended: now the scene goes
+    EXPECT_EQ(g_scene.window, nullptr);
+    ORBIT_DoneRun();
+    OGW_Done();
 }
