@@ -126,7 +126,7 @@ std::string VaneSatellite()
 
 // The same vane low in the atmosphere, 135 km high, where the flow is three
 // hundred times denser: released at rest 120 degrees from downstream, it
-// swings through the edge-on attitude at about 2.5 rad/s, and each turning
+// swings through the edge-on attitude at about 2.4 rad/s, and each turning
 // point of the swing comes at a small rate under a large torque.
 constexpr double kDenseRadius = 6513.135;
 constexpr double kDenseStart = 120.0;   // degrees from downstream
