@@ -122,6 +122,7 @@ struct SATELIT {
     COIL* coils;
     TIME_MS lastAttitudeTime;
     TIME_MS nextProjectionTime;
+    double turnSinceProjection;   // rad the body has turned since the projections were measured
     uint32_t attitudePending;
     uint32_t coilDipoleStale;   // a coil's current has changed since the sum
     uint32_t projectionsSkipped;

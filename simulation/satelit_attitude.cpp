@@ -14,6 +14,7 @@
 
 static constexpr double kOneDegreeMs = 17.453292;   // ms to turn by one degree at 1 rad/s
 static constexpr TIME_MS kLongestProjectionGap = 1000;
+static constexpr double kOneDegree = M_PI / 180.0;
 
 static VEC3 Mul(const MAT33& m, const VEC3& v)
 {
@@ -127,18 +128,26 @@ VEC3 SATELIT_ProjectionTorqueAt(const SAT_PROJECTION_BLOCK* block, TIME_MS t)
                 p * (now.z + ahead * (now.z - before.z))};
 }
 
-// Recomputes the projections when due; between the recomputations their
-// torques act as SATELIT_ProjectionTorqueAt gives them.
+// Recomputes the projections when due: once the body has turned by a degree
+// since they were measured, or when the rate of that measurement says it will
+// have, and at least once a second. The rate of the measurement alone is not
+// enough: a swing measured near its turning point, where the rate is small,
+// would wait up to a second while the restoring torque swings it back through
+// many degrees, and the torque followed along its last change would give the
+// swing energy from nothing. Between the recomputations their torques act as
+// SATELIT_ProjectionTorqueAt gives them.
 static void AddProjectionTorques(SATELIT* sat, const SAT_ORBIT_POINT& env, const MAT33& r, VEC3* torque)
 {
     TIME_MS now = g_simClock.clock;
-    if (!sat->projectionsSkipped && now >= sat->nextProjectionTime) {
+    uint32_t due = now >= sat->nextProjectionTime || sat->turnSinceProjection >= kOneDegree;
+    if (!sat->projectionsSkipped && due) {
         if (sat->solarTorque) SATELIT_ComputeSolarTorque(sat, &env, &r);
         if (sat->dragTorque) SATELIT_ComputeDragTorque(sat, &env, &r);
         double speed = VEC_Length(&sat->attitude.angularVelocity);
         TIME_MS gap = kLongestProjectionGap;
         if (speed >= 0.001) gap = static_cast<TIME_MS>(std::fmin(kOneDegreeMs / speed, 1000.0));
         sat->nextProjectionTime = now + gap;
+        sat->turnSinceProjection = 0.0;
     }
     if (sat->solarTorque) Accumulate(torque, SATELIT_ProjectionTorqueAt(&sat->sunProjection, now));
     if (sat->dragTorque) Accumulate(torque, SATELIT_ProjectionTorqueAt(&sat->dragProjection, now));
@@ -179,6 +188,8 @@ void SATELIT_UpdateAttitude(SATELIT* sat)
     ATTITUDE_SetTorque(&sat->attitude, &torque);
     ATTITUDE_SetDamping(&sat->attitude, sat->energyDamping);
     ATTITUDE_Step(&sat->attitude, dt);
+    if (sat->solarTorque || sat->dragTorque)
+        sat->turnSinceProjection += VEC_Length(&sat->attitude.angularVelocity) * dt;
     sat->projectionsSkipped = 0;
 }
 

@@ -364,6 +364,7 @@ uint32_t SATELIT_Start(SATELIT* sat)
     if (sat->infoWindowWanted && !SATELIT_OpenInfoWindow(sat)) sat->infoWindowWanted = 0;
     if (!StartSubModels(sat)) return 0;
     sat->nextProjectionTime = g_simClock.clock;
+    sat->turnSinceProjection = 0.0;
     if (!StartAttitude(sat)) return 0;
     sat->attitudePending = 0;
     VEC_Zero(&sat->coilDipoleSum);

@@ -296,6 +296,25 @@ TEST_F(ProjectionTest, LeverRunsFromTheTurnedCentreOfMass)
     }
 }
 
+// A body that a torque speeds up from rest: its first measurement, at rest,
+// puts the next a second later, but the body has turned a degree after 59
+// steps of 10 ms at 0.1 rad/s^2 (0.1 * 0.01^2 * 59 * 60 / 2 rad), and the
+// projections are measured again at the next update, 600 ms in.
+TEST_F(ProjectionTest, ABodySpeedingUpIsMeasuredOnceItHasTurnedADegree)
+{
+    TestSatellite t(Diagonal(kCubeInertia, kCubeInertia, kCubeInertia), VEC3{0, 0, 0});
+    Prepare(&t, VEC3{0, 0, 0});
+    t.sat.eciTestTorqueGiven = 1;
+    t.sat.eciTestTorque = VEC3{0, 0, 0.1 * kCubeInertia};
+    t.Advance(10);
+    EXPECT_EQ(t.sat.sunProjection.measuredAt, kStart + 10);
+    EXPECT_EQ(t.sat.nextProjectionTime, kStart + 10 + 1000);
+    while (t.sat.sunProjection.measuredAt == kStart + 10 && g_simClock.clock < kStart + 2000) t.Advance(10);
+    EXPECT_EQ(t.sat.sunProjection.measuredAt, kStart + 600);
+    EXPECT_EQ(t.sat.sunProjection.previouslyMeasuredAt, kStart + 10);
+    SpinAfter30s(&t);
+}
+
 TEST_F(ProjectionTest, ShadowAndDragScaleTheirForces)
 {
     TestSatellite t(Diagonal(kCubeInertia, kCubeInertia, kCubeInertia), VEC3{0, 0, 0});
