@@ -12,23 +12,42 @@ struct PLAT_THREAD {
     std::thread thread;
     // Shared with the running function, which may outlive a detached record.
     std::shared_ptr<std::atomic<uint32_t>> ended;
+    // 1 once the thread may no longer open or write an output file; shared
+    // the same way.
+    std::shared_ptr<std::atomic<uint32_t>> fileOutputDenied;
 };
+
+namespace {
+
+// The calling thread's denial, for a thread made by PLAT_CreateThread; its
+// function holds the flag for as long as it runs.
+thread_local const std::atomic<uint32_t>* t_fileOutputDenied = nullptr;
+
+// Marks the thread's function ended however it returns.
+struct EndMark {
+    std::atomic<uint32_t>* ended;
+    ~EndMark() { ended->store(1); }
+};
+
+}
 
 PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
 {
     PLAT_THREAD* t = new (std::nothrow) PLAT_THREAD;
     if (!t)
         return nullptr;
-    t->ended = std::make_shared<std::atomic<uint32_t>>(0);
     try {
+        t->ended = std::make_shared<std::atomic<uint32_t>>(0);
+        t->fileOutputDenied = std::make_shared<std::atomic<uint32_t>>(0);
         auto ended = t->ended;
-        t->thread = std::thread([fn, parameter, ended] {
+        auto denied = t->fileOutputDenied;
+        t->thread = std::thread([fn, parameter, ended, denied] {
+            t_fileOutputDenied = denied.get();
+            EndMark mark{ended.get()};
             // A stop reaches the thread as it reaches the GUI thread: a call
             // that waits on a pipe or a terminal is cut short.
-            PLAT_InterruptAtStop(1);
+            PLAT_InterruptAtStopScope interrupted;
             fn(parameter);
-            PLAT_InterruptAtStop(0);
-            ended->store(1);
         });
     } catch (...) {
         delete t;
@@ -56,6 +75,17 @@ uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs)
         thread->thread.detach();
     delete thread;
     return joined;
+}
+
+void PLAT_DenyFileOutput(PLAT_THREAD* thread)
+{
+    if (thread)
+        thread->fileOutputDenied->store(1);
+}
+
+uint32_t PLAT_FileOutputDenied()
+{
+    return t_fileOutputDenied && t_fileOutputDenied->load();
 }
 
 uint32_t PLAT_YieldToOtherThreads()
