@@ -1,7 +1,6 @@
 // DATAOUT result files: per-run names, the timing of interval rows (pulling the
 // clock back to a due row), the row text with its decimal comma, and the
 // queue that appends rows to the files in batches.
-#include <cerrno>
 #include <cstdint>
 #include <cstdarg>
 #include <cstdio>
