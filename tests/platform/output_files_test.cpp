@@ -81,69 +81,56 @@ TEST(WriteAfterAStop, ASlowReaderGetsEveryByteAndADeadOneIsCut)
 // A thread denied file output creates no file and writes no byte, also to a
 // file it opened before; it knows it is denied. Another thread, and the
 // thread that denied it, still write.
+struct Writer {
+    std::string dir;
+    int fd = -1;                        // opened before the denial
+    std::atomic<uint32_t> go{0};
+    uint32_t denied = 0, wrote = 0, jpeg = 0;
+    int created = 0;
+    int32_t errors[3] = {};
+};
+
+uint32_t WriteWhenTold(void* p)
+{
+    Writer* w = static_cast<Writer*>(p);
+    while (!w->go) PLAT_Sleep(1);
+    w->denied = PLAT_FileOutputDenied();
+    w->created = PLAT_CreateOutputFile((w->dir + "/new.txt").c_str(), &w->errors[0]);
+    w->wrote = PLAT_WriteAll(w->fd, "text", 4, &w->errors[1]);
+    const uint8_t pixels[12] = {};
+    w->jpeg = PLAT_WriteJpeg((w->dir + "/new.jpg").c_str(), pixels, 2, 2, 6, 75, &w->errors[2]);
+    return 1;
+}
+
 TEST(DeniedFileOutput, TheThreadCreatesAndWritesNothingAndOthersStillDo)
 {
-    std::string dir = testsupport::MakeTempDir("denied");
-    struct Shared {
-        std::string dir;
-        int openedBefore = -1;
-        std::atomic<uint32_t> denied{0};
-        int created = 0;
-        int32_t createError = 0;
-        uint32_t wrote = 1;
-        int32_t writeError = 0;
-        uint32_t knows = 0;
-        uint32_t jpeg = 1;
-        int32_t jpegError = 0;
-    } shared;
-    shared.dir = dir;
+    Writer left, other;
+    left.dir = testsupport::MakeTempDir("denied");
+    other.dir = testsupport::MakeTempDir("not-denied");
     int32_t error = 0;
-    shared.openedBefore = PLAT_CreateOutputFile((dir + "/before.txt").c_str(), &error);
-    ASSERT_GE(shared.openedBefore, 0);
-    PLAT_THREAD* left = PLAT_CreateThread(
-        [](void* p) -> uint32_t {
-            Shared* s = static_cast<Shared*>(p);
-            while (!s->denied) PLAT_Sleep(1);
-            s->knows = PLAT_FileOutputDenied();
-            s->created = PLAT_CreateOutputFile((s->dir + "/after.txt").c_str(), &s->createError);
-            s->wrote = PLAT_WriteAll(s->openedBefore, "lost", 4, &s->writeError);
-            const uint8_t pixels[12] = {};
-            s->jpeg = PLAT_WriteJpeg((s->dir + "/after.jpg").c_str(), pixels, 2, 2, 6, 75, &s->jpegError);
-            return 1;
-        },
-        &shared);
-    ASSERT_NE(left, nullptr);
-    PLAT_DenyFileOutput(left);
-    shared.denied = 1;
-    EXPECT_EQ(PLAT_JoinThread(left, 10000), 1u);
-    EXPECT_EQ(shared.knows, 1u);
-    EXPECT_EQ(shared.created, -1);
-    EXPECT_EQ(shared.createError, ECANCELED);
-    EXPECT_EQ(shared.wrote, 0u);
-    EXPECT_EQ(shared.writeError, ECANCELED);
-    EXPECT_EQ(shared.jpeg, 0u);
-    EXPECT_EQ(shared.jpegError, ECANCELED);
-    EXPECT_FALSE(std::filesystem::exists(dir + "/after.txt"));
-    EXPECT_FALSE(std::filesystem::exists(dir + "/after.jpg"));
-    EXPECT_EQ(std::filesystem::file_size(dir + "/before.txt"), 0u);
+    left.fd = PLAT_CreateOutputFile((left.dir + "/old.txt").c_str(), &error);
+    other.fd = PLAT_CreateOutputFile((other.dir + "/old.txt").c_str(), &error);
+    PLAT_THREAD* leftThread = PLAT_CreateThread(WriteWhenTold, &left);
+    PLAT_THREAD* otherThread = PLAT_CreateThread(WriteWhenTold, &other);
+    PLAT_DenyFileOutput(leftThread);
+    left.go = other.go = 1;
+    EXPECT_EQ(PLAT_JoinThread(leftThread, 10000), 1u);
+    EXPECT_EQ(PLAT_JoinThread(otherThread, 10000), 1u);
+    EXPECT_EQ(left.denied, 1u);
+    EXPECT_EQ(left.created, -1);
+    EXPECT_EQ(left.wrote, 0u);
+    EXPECT_EQ(left.jpeg, 0u);
+    for (int32_t e : left.errors) EXPECT_EQ(e, ECANCELED);
+    EXPECT_FALSE(std::filesystem::exists(left.dir + "/new.txt"));
+    EXPECT_FALSE(std::filesystem::exists(left.dir + "/new.jpg"));
+    EXPECT_EQ(PLAT_WriteAll(left.fd, "kept", 4, &error), 1u);   // by this thread
+    EXPECT_EQ(testsupport::ReadFile(left.dir + "/old.txt"), "kept");
 
-    EXPECT_EQ(PLAT_FileOutputDenied(), 0u);
-    EXPECT_EQ(PLAT_WriteAll(shared.openedBefore, "kept", 4, &error), 1u);
-    EXPECT_EQ(PLAT_CloseOutputFile(shared.openedBefore, &error), 1u);
-    PLAT_THREAD* other = PLAT_CreateThread(
-        [](void* p) -> uint32_t {
-            Shared* s = static_cast<Shared*>(p);
-            int32_t e = 0;
-            int fd = PLAT_CreateOutputFile((s->dir + "/other.txt").c_str(), &e);
-            uint32_t ok = fd >= 0 && PLAT_WriteAll(fd, "other", 5, &e) && PLAT_CloseOutputFile(fd, &e);
-            s->knows = PLAT_FileOutputDenied() + (ok ? 0 : 2);
-            return 1;
-        },
-        &shared);
-    EXPECT_EQ(PLAT_JoinThread(other, 10000), 1u);
-    EXPECT_EQ(shared.knows, 0u);
-    EXPECT_EQ(testsupport::ReadFile(dir + "/before.txt"), "kept");
-    EXPECT_EQ(testsupport::ReadFile(dir + "/other.txt"), "other");
+    EXPECT_EQ(other.denied, 0u);
+    EXPECT_GE(other.created, 0);
+    EXPECT_EQ(other.wrote + other.jpeg, 2u);
+    EXPECT_EQ(testsupport::ReadFile(other.dir + "/old.txt"), "text");
+    for (int fd : {left.fd, other.fd, other.created}) PLAT_CloseOutputFile(fd, &error);
 }
 
 // Runs the body in a child process; its exit status, or -1 when it has not
