@@ -1,14 +1,11 @@
 // DATAOUT result files: per-run names, the timing of interval rows (pulling the
 // clock back to a due row), the row text with its decimal comma, and the
 // queue that appends rows to the files in batches.
-#include <cerrno>
 #include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include "dataout/dataout.h"
 #include "foundation/time.h"
 #include "foundation/iotxt.h"
@@ -16,7 +13,7 @@
 #include "foundation/memory.h"
 #include "foundation/pool.h"
 #include "foundation/util.h"
-#include "platform/plat_process.h"
+#include "platform/plat_file.h"
 
 // ---------------------------------------------------------------- file names
 
@@ -73,12 +70,14 @@ char* PreprocessFileName(const char* name)
 // ---------------------------------------------------------------- writing files
 
 // Names may be written with a backslash as the separator and in another letter
-// case than an existing file or folder. Returns a descriptor or -1.
+// case than an existing file or folder. A named pipe is waited on for its
+// reader (a stop ends the wait). Returns a descriptor or -1.
 static int OpenResultFile(const char* name, int flags)
 {
     char path[DATAOUT_NAME_MAX_CHARS + 1];
     if (!name || !UTIL_ResolvePath(name, path, sizeof path)) return -1;
-    return open(path, O_WRONLY | O_CREAT | flags, 0666);
+    int32_t error = 0;
+    return PLAT_OpenResultFile(path, flags, &error);
 }
 
 // A file that cannot be written is reported once for its name, on the
@@ -96,43 +95,30 @@ static void ReportLoss(DATAOUT_FILE* file)
               file->runName ? file->runName : file->name);
 }
 
+// A write that waits (a named pipe) is cut short when the program is to stop
+// and its reader has taken nothing for a while; it then fails.
 static uint32_t WriteAll(int fd, const char* text)
 {
-    size_t length = strlen(text);
-    while (length > 0) {
-        ssize_t written = write(fd, text, length);
-        // A write that waits (a named pipe) is cut short when the program is
-        // to stop; it then fails instead of waiting again.
-        if (written < 0 && errno == EINTR && !PLAT_StopRequested()) continue;
-        if (written <= 0) return 0;
-        text += written;
-        length -= (size_t)written;
-    }
-    return 1;
+    int32_t error = 0;
+    return PLAT_WriteAll(fd, text, strlen(text), &error);
 }
 
 // A text that could not be written whole (a full disk, a size limit) is cut
 // back off the file, which then ends with the last whole row. 1 when it was
-// written whole. A pipe cannot be cut back (nor does ftruncate act on one):
-// its reader has what came before the failure.
-static uint32_t KeepWhole(int fd, uint32_t written, off_t end)
+// written whole. A stream (a pipe, a copy of standard output) cannot be cut
+// back: its reader has what came before the failure.
+static uint32_t KeepWhole(int fd, uint32_t written, int64_t end)
 {
     if (written) return 1;
-    int cut = ftruncate(fd, end);
-    (void)cut;
+    if (end >= 0) PLAT_CutOutputFile(fd, end);
     return 0;
-}
-
-static uint32_t IsPipe(int fd)
-{
-    struct stat st {};
-    return fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 void DATAOUT_ReleasePipe(DATAOUT_FILE* file)
 {
     if (file->heldPipe < 0) return;
-    close(file->heldPipe);
+    int32_t error = 0;
+    PLAT_CloseOutputFile(file->heldPipe, &error);
     file->heldPipe = -1;
 }
 
@@ -141,11 +127,12 @@ void DATAOUT_ReleasePipe(DATAOUT_FILE* file)
 static uint32_t CloseResultFile(DATAOUT_FILE* file, int fd, uint32_t written)
 {
     if (fd == file->heldPipe) return written;
-    if (written && IsPipe(fd)) {
+    if (written && PLAT_IsPipe(fd)) {
         file->heldPipe = fd;
         return 1;
     }
-    return close(fd) == 0 && written;
+    int32_t error = 0;
+    return PLAT_CloseOutputFile(fd, &error) && written;
 }
 
 static uint32_t WriteHeaderLine(int fd, const DATAOUT_FILE* file)
@@ -162,7 +149,10 @@ void DATAOUT_WriteHeader(DATAOUT_FILE* file)
 {
     DATAOUT_ReleasePipe(file);
     int fd = OpenResultFile(file->runName, O_TRUNC);
-    if (fd < 0 || !CloseResultFile(file, fd, KeepWhole(fd, WriteHeaderLine(fd, file), 0))) ReportLoss(file);
+    int64_t end = -1;
+    int32_t error = 0;
+    if (fd >= 0 && PLAT_OutputFileEnd(fd, &end, &error) && end >= 0) end = 0;
+    if (fd < 0 || !CloseResultFile(file, fd, KeepWhole(fd, WriteHeaderLine(fd, file), end))) ReportLoss(file);
 }
 
 // Appends the queued rows in order, each whole or not at all; the rows after
@@ -172,13 +162,12 @@ void DATAOUT_WriteHeader(DATAOUT_FILE* file)
 // whole or nothing.
 static uint32_t AppendRows(int fd, const DATAOUT_ROW* row)
 {
-    off_t end = lseek(fd, 0, SEEK_END);
-    if (end < 0 && errno != ESPIPE) return 0;
+    int64_t end = -1;
+    int32_t error = 0;
+    if (!PLAT_OutputFileEnd(fd, &end, &error)) return 0;
     for (; row; row = row->next) {
-        uint32_t written = WriteAll(fd, row->text);
-        if (end < 0 && !written) return 0;
-        if (end >= 0 && !KeepWhole(fd, written, end)) return 0;
-        if (end >= 0) end += (off_t)strlen(row->text);
+        if (!KeepWhole(fd, WriteAll(fd, row->text), end)) return 0;
+        if (end >= 0) end += (int64_t)strlen(row->text);
     }
     return 1;
 }

@@ -10,12 +10,11 @@
 #include <fcntl.h>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include "foundation/time.h"
 #include "platform/plat_file.h"
 #include "platform/plat_process.h"
 #include "platform/plat_text.h"
+#include "platform/plat_thread.h"
 #include "platform/plat_window.h"
 
 namespace {
@@ -116,7 +115,8 @@ namespace {
 void ToStderr(const char* text)
 {
     std::string utf8 = PLAT_Cp1250ToUtf8(text);
-    PLAT_WriteAll(2, utf8.data(), utf8.size());
+    int32_t error = 0;
+    PLAT_WriteAll(2, utf8.data(), utf8.size(), &error);
 }
 
 // The log file is the run's record: the first time it cannot be written the
@@ -135,7 +135,7 @@ void ReportFileFailure(const char* reason)
 // notice waits for the line's end so that it stands on a line of its own. All
 // under the file lock.
 bool g_fileLineOpen = false;
-off_t g_lineStart = 0;
+int64_t g_lineStart = 0;
 std::string g_notice;
 
 // Opens the log without waiting: a named pipe with no reader fails at once
@@ -154,26 +154,17 @@ int OpenLogFile(int flags, const char** reason)
 
 // Writes the text whole; a text that does not fit (a full disk, a file size
 // limit) is cut back off the file with the start of its line written before,
-// so the file ends with its last whole line.
-bool WriteWhole(int fd, const std::string& text)
+// so the file ends with its last whole line. A file without a position (a
+// device, a terminal) is not cut back. 0 with the errno value in *error.
+bool WriteWhole(int fd, const std::string& text, int32_t* error)
 {
-    off_t end = lseek(fd, 0, SEEK_END);
-    off_t cutTo = g_fileLineOpen ? g_lineStart : end;
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR && !PLAT_StopRequested())
-            continue;
-        int error = n < 0 ? errno : EIO;
-        if (end >= 0) {
-            int cut = ftruncate(fd, cutTo);   // a device is not cut back
-            (void)cut;
-        }
-        errno = error;
+    int64_t end = -1;
+    if (!PLAT_OutputFileEnd(fd, &end, error))
+        end = -1;
+    int64_t cutTo = g_fileLineOpen ? g_lineStart : end;
+    if (!PLAT_WriteAll(fd, text.data(), text.size(), error)) {
+        if (end >= 0)
+            PLAT_CutOutputFile(fd, cutTo);
         return false;
     }
     if (!text.empty()) {
@@ -198,18 +189,23 @@ void WriteText(int flags, const std::string& text)
         ReportFileFailure(reason);
         return;
     }
-    bool written = WriteWhole(fd, text);
-    int error = errno;
-    if (close(fd) != 0 && written) {
+    int32_t error = 0;
+    bool written = WriteWhole(fd, text, &error);
+    int32_t closeError = 0;
+    if (!PLAT_CloseOutputFile(fd, &closeError) && written) {
         written = false;
-        error = errno;
+        error = closeError;
     }
     if (!written)
         ReportFileFailure(strerror(error));
 }
 
+// A thread denied file output (one that the program's end leaves running)
+// writes nothing more; that is no failure of the log.
 void AppendText(const std::string& text)
 {
+    if (PLAT_FileOutputDenied())
+        return;
     std::lock_guard<std::mutex> lock(g_fileMutex);
     WriteText(O_APPEND, text);
     if (!g_fileLineOpen && !g_notice.empty()) {
@@ -237,7 +233,7 @@ std::string FormatWhole(const char* format, va_list ap)
 void Echo(const char* text)
 {
     LOG_ECHO echo = g_echo.load();
-    if (!echo || echo(text))
+    if (!echo || PLAT_FileOutputDenied() || echo(text))
         return;
     char reason[200];
     snprintf(reason, sizeof reason, "%s", strerror(errno));

@@ -2,8 +2,9 @@
 // standard error, and the log is copied to standard output (PLAT_EchoLog),
 // converted to UTF-8.
 #include "platform/plat_backend.h"
+#include <cerrno>
 #include <string>
-#include "platform/plat_process.h"
+#include "platform/plat_file.h"
 #include "platform/plat_text.h"
 
 namespace {
@@ -23,7 +24,8 @@ void Wake() {}
 int32_t MessageBox(HWND, const char* text, const char* caption, uint32_t)
 {
     std::string line = PLAT_Cp1250ToUtf8(caption) + ": " + PLAT_Cp1250ToUtf8(text) + "\n";
-    PLAT_WriteAll(2, line.data(), line.size());
+    int32_t error = 0;
+    PLAT_WriteAll(2, line.data(), line.size(), &error);
     return IDOK;
 }
 
@@ -45,5 +47,9 @@ void PLAT_SetBackend(const PLAT_BACKEND* backend) { g_backend = backend ? backen
 uint32_t PLAT_EchoLog(const char* text)
 {
     std::string utf8 = PLAT_Cp1250ToUtf8(text);
-    return PLAT_WriteAll(1, utf8.data(), utf8.size());
+    int32_t error = 0;
+    if (PLAT_WriteAll(1, utf8.data(), utf8.size(), &error))
+        return 1;
+    errno = error;
+    return 0;
 }

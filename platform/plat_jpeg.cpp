@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <unistd.h>
+#include <new>
 #include <jpeglib.h>
 #include "platform/plat_file.h"
+#include "platform/plat_thread.h"
 
 namespace {
 
@@ -22,13 +23,52 @@ void OnError(j_common_ptr info)
 
 void Silent(j_common_ptr, int) {}
 
+// The library's output goes to the file through the layer's write routine,
+// in blocks; the first write the file refuses ends the compression with its
+// reason kept.
+constexpr size_t kBlockSize = 65536;
+
+struct Destination {
+    jpeg_destination_mgr base;
+    int fd;
+    int32_t error;
+    JOCTET block[kBlockSize];
+};
+
+void StartBlock(j_compress_ptr info)
+{
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    d->base.next_output_byte = d->block;
+    d->base.free_in_buffer = kBlockSize;
+}
+
+void Put(j_compress_ptr info, size_t count)
+{
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    if (!PLAT_WriteAll(d->fd, d->block, count, &d->error))
+        longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+boolean PutBlock(j_compress_ptr info)
+{
+    Put(info, kBlockSize);
+    StartBlock(info);
+    return TRUE;
+}
+
+void PutRest(j_compress_ptr info)
+{
+    Put(info, kBlockSize - info->dest->free_in_buffer);
+}
+
 }
 
 namespace {
 
 // Compresses the frame into the open file; 0 when the library or the file
-// failed, with errno as the failed write left it.
-bool Compress(FILE* file, const uint8_t* bgr, int32_t width, int32_t height, uint32_t stride, int32_t quality)
+// failed, with the file's errno value in dest->error (0: the library failed).
+bool Compress(Destination* dest, const uint8_t* bgr, int32_t width, int32_t height, uint32_t stride,
+              int32_t quality)
 {
     jpeg_compress_struct info;
     ErrorManager errors;
@@ -36,13 +76,14 @@ bool Compress(FILE* file, const uint8_t* bgr, int32_t width, int32_t height, uin
     errors.base.error_exit = OnError;
     errors.base.emit_message = Silent;
     if (setjmp(errors.jump)) {
-        int error = errno;
         jpeg_destroy_compress(&info);
-        errno = error;
         return false;
     }
     jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
+    dest->base.init_destination = StartBlock;
+    dest->base.empty_output_buffer = PutBlock;
+    dest->base.term_destination = PutRest;
+    info.dest = &dest->base;
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 3;
@@ -55,7 +96,7 @@ bool Compress(FILE* file, const uint8_t* bgr, int32_t width, int32_t height, uin
         JSAMPROW row = const_cast<JSAMPROW>(bgr + static_cast<size_t>(height - 1 - info.next_scanline) * stride);
         jpeg_write_scanlines(&info, &row, 1);
     }
-    jpeg_finish_compress(&info);   // flushes the file, a failed write ends in OnError
+    jpeg_finish_compress(&info);   // writes the rest, a failed write ends in Put
     jpeg_destroy_compress(&info);
     return true;
 }
@@ -70,28 +111,32 @@ uint32_t PLAT_WriteJpeg(const char* fileName, const uint8_t* bgr, int32_t width,
         return 0;
     if (quality < 1) quality = 1;
     if (quality > 100) quality = 100;
-    int fd = PLAT_CreateOutputFile(fileName, error);
-    if (fd < 0)
+    Destination* dest = new (std::nothrow) Destination;
+    if (!dest) {
+        *error = ENOMEM;
         return 0;
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        *error = errno;
-        close(fd);
+    }
+    dest->fd = PLAT_CreateOutputFile(fileName, error);
+    if (dest->fd < 0) {
+        delete dest;
+        return 0;
+    }
+    dest->error = 0;
+    bool written = Compress(dest, bgr, width, height, stride, quality);
+    *error = dest->error ? dest->error : EIO;
+    int fd = dest->fd;
+    delete dest;
+    if (!written) {
+        // A JPEG without its end would look like a picture: none is left,
+        // also where a symbolic link of that name pointed.
+        int32_t closeError = 0;
+        PLAT_DiscardOutputFile(fd, &closeError);
+        return 0;
+    }
+    if (!PLAT_CloseOutputFile(fd, error)) {
         PLAT_RemoveOutputFile(fileName);
         return 0;
     }
-    errno = 0;
-    bool written = Compress(file, bgr, width, height, stride, quality) && !ferror(file);
-    *error = errno ? errno : EIO;
-    if (fclose(file) != 0 && written) {
-        written = false;
-        *error = errno;
-    }
-    if (written) {
-        *error = 0;
-        return 1;
-    }
-    // A JPEG without its end would look like a picture: none is left.
-    PLAT_RemoveOutputFile(fileName);
-    return 0;
+    *error = 0;
+    return 1;
 }

@@ -115,19 +115,24 @@ bool Free(PLAT_MOVIE* m)
         g_api.av_freep(&m->io->buffer);
         g_api.avio_context_free(&m->io);
     }
-    bool closed = m->fd < 0 || close(m->fd) == 0;
+    int32_t error = 0;
+    bool closed = m->fd < 0 || PLAT_CloseOutputFile(m->fd, &error);
     delete m;
+    if (!closed)
+        errno = error;
     return closed;
 }
 
-// Frees the movie and removes what was written of its file.
+// Frees the movie and removes what was written of its file: the file it was
+// made as, also when its name is a symbolic link.
 void Discard(PLAT_MOVIE* m)
 {
-    std::string name = m->fileName;
-    bool made = m->fd >= 0;
+    int fd = m->fd;
+    m->fd = -1;
     Free(m);
-    if (made)
-        PLAT_RemoveOutputFile(name.c_str());
+    int32_t error = 0;
+    if (fd >= 0)
+        PLAT_DiscardOutputFile(fd, &error);
 }
 
 // The muxer's output: each buffer whole or the error of the file, kept. The
@@ -137,7 +142,7 @@ int WriteToFile(void* opaque, const uint8_t* bytes, int count)
 {
     PLAT_MOVIE* m = static_cast<PLAT_MOVIE*>(opaque);
     int32_t error = 0;
-    if (!m->fileError && !PLAT_WriteAllBytes(m->fd, bytes, static_cast<size_t>(count), &error))
+    if (!m->fileError && !PLAT_WriteAll(m->fd, bytes, static_cast<size_t>(count), &error))
         m->fileError = error;
     return m->fileError ? AVERROR(m->fileError) : count;
 }

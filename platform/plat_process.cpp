@@ -33,10 +33,11 @@ pthread_t g_watcherHandle;
 // action is to do nothing, so one sent from outside harms no thread.
 constexpr int PLAT_INTERRUPT_SIGNAL = SIGURG;
 constexpr long PLAT_INTERRUPT_PERIOD_NS = 50000000;   // 50 ms
-// Queued by PLAT_EndStopSignals to the signal thread alone, with this value:
-// one of the signals it waits for, so it cannot be missed.
-constexpr int PLAT_WATCHER_END_SIGNAL = SIGTERM;
-constexpr int PLAT_WATCHER_END_VALUE = 0x57A1;
+// Set by PLAT_EndStopSignals before it wakes the signal thread with the
+// interrupt signal: every wake-up of that thread reads it first, so that the
+// end needs no value carried by a signal (a queued signal loses its value
+// when the user's queue is full) and no signal from outside can end it.
+std::atomic<uint32_t> g_watcherEnd{0};
 
 // The other threads interrupted with the GUI thread after a stop. Never
 // freed: a thread left running past its grace may leave it after the
@@ -107,10 +108,9 @@ void InterruptThreads()
         pthread_kill(thread, PLAT_INTERRUPT_SIGNAL);
 }
 
-bool IsEndOfWatch(const siginfo_t& info)
+bool IsStop(int sig)
 {
-    return info.si_signo == PLAT_WATCHER_END_SIGNAL && info.si_code == SI_QUEUE && info.si_pid == getpid() &&
-           info.si_value.sival_int == PLAT_WATCHER_END_VALUE;
+    return sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGQUIT;
 }
 
 // A stop signal posts F10 to the GUI thread's queue. The GUI thread, or
@@ -123,13 +123,16 @@ bool IsEndOfWatch(const siginfo_t& info)
 // tells it to, before the queue it posts to goes.
 void WatchSignals(sigset_t set, uint32_t queue)
 {
+    // The interrupt signal, blocked in this thread from its start, wakes it
+    // for its end: it is waited for here, never handled.
+    sigaddset(&set, PLAT_INTERRUPT_SIGNAL);
     const timespec period{0, PLAT_INTERRUPT_PERIOD_NS};
     for (;;) {
         siginfo_t info{};
         int sig = g_stopRequested ? sigtimedwait(&set, &info, &period) : sigwaitinfo(&set, &info);
-        if (sig > 0 && IsEndOfWatch(info))
+        if (g_watcherEnd)
             return;
-        if (sig > 0) {
+        if (IsStop(sig)) {
             // The time first: whoever sees the request sees its time.
             if (!g_stopRequested) {
                 g_stopRequestedAt = PLAT_PerfCounterMicroseconds();
@@ -177,6 +180,15 @@ uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize)
     return n;
 }
 
+void PLAT_BlockStopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&set, stop);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 void PLAT_InstallStopSignals()
 {
     if (g_watcher)
@@ -201,24 +213,37 @@ void PLAT_InstallStopSignals()
     for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaddset(&set, stop);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // The signal thread starts with the interrupt signal blocked, so that the
+    // one that tells it to end waits for it however early that comes.
+    sigset_t withInterrupt;
+    sigset_t before;
+    sigemptyset(&withInterrupt);
+    sigaddset(&withInterrupt, PLAT_INTERRUPT_SIGNAL);
+    pthread_sigmask(SIG_BLOCK, &withInterrupt, &before);
     g_watcher = new std::thread(WatchSignals, set, PLAT_GetCurrentThreadQueue());
     g_watcherHandle = g_watcher->native_handle();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void PLAT_EndStopSignals()
 {
     if (!g_watcher)
         return;
-    sigval end{};
-    end.sival_int = PLAT_WATCHER_END_VALUE;
-    pthread_sigqueue(g_watcherHandle, PLAT_WATCHER_END_SIGNAL, end);
+    g_watcherEnd = 1;
+    // A signal already pending for the thread merges with this one, which
+    // takes no room in the system's queue: the thread wakes either way.
+    pthread_kill(g_watcherHandle, PLAT_INTERRUPT_SIGNAL);
     g_watcher->join();
     delete g_watcher;
     g_watcher = nullptr;
+    g_watcherEnd = 0;
     g_stopRequested = 0;
+    g_stopRequestedAt = 0;
 }
 
 uint32_t PLAT_StopRequested() { return g_stopRequested; }
+
+int64_t PLAT_StopRequestedAt() { return g_stopRequested ? g_stopRequestedAt.load() : 0; }
 
 uint32_t PLAT_StopRequestedFor(uint32_t ms)
 {
@@ -237,22 +262,4 @@ void PLAT_InterruptAtStop(uint32_t on)
         }
     if (on)
         registry.threads.push_back(self);
-}
-
-uint32_t PLAT_WriteAll(int fd, const char* data, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR && !PLAT_StopRequested())
-            continue;
-        if (n == 0)
-            errno = EIO;
-        return 0;
-    }
-    return 1;
 }

@@ -16,6 +16,11 @@ uint32_t PLAT_IsHeadless();
 // inside a scenario folder runs that scenario), /proc/self/exe otherwise.
 // Cut to fit the buffer; returns the length written.
 uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
+// Blocks SIGINT, SIGTERM, SIGHUP and SIGQUIT in the calling thread, and so in
+// every thread it starts: a stop that comes before PLAT_InstallStopSignals
+// waits, and the signal thread takes it when it starts. Called as the first
+// thing the program does.
+void PLAT_BlockStopSignals();
 // SIGPIPE and SIGXFSZ are ignored (a write to a closed pipe or past the file
 // size limit returns an error). SIGINT, SIGTERM, SIGHUP and SIGQUIT then act
 // as F10: a WM_SYSKEYDOWN of VK_F10 is posted to the calling thread's queue,
@@ -27,20 +32,35 @@ uint32_t PLAT_GetProgramPath(char* buffer, uint32_t bufferSize);
 void PLAT_InstallStopSignals();
 // The program is done: the signal thread ends (it is waited for) before the
 // queue it posts to goes with the process, and the stop request is cleared.
+// It is told by a flag and woken by a signal that needs no room in the
+// system's queue of signals; no signal from outside can end it.
 // Stop signals that come later stay blocked and unanswered. The signals may
 // be installed again.
 void PLAT_EndStopSignals();
 // 1 from the first stop signal on: a call that failed with EINTR was cut
 // short to end the program and is not to be repeated.
 uint32_t PLAT_StopRequested();
+// How long after a stop a write or a wait for another thread that makes no
+// progress is given before it is given up.
+constexpr uint32_t PLAT_STOP_GRACE_MS = 1000;
+// When the stop was requested, on PLAT_PerfCounterMicroseconds's clock; 0
+// before a stop.
+int64_t PLAT_StopRequestedAt();
 // 1 when the stop was requested at least this many milliseconds ago, on the
 // real clock also in virtual time: a wait for another thread ends then.
 uint32_t PLAT_StopRequestedFor(uint32_t ms);
 // 1: the calling thread is interrupted with the GUI thread after a stop (it
 // handles EINTR as the GUI thread does); 0: no longer. A thread that asked
-// for it says 0 before it ends.
+// for it says 0 before it ends: PLAT_InterruptAtStopScope does, however the
+// scope is left.
 void PLAT_InterruptAtStop(uint32_t on);
-// Writes the bytes whole, without stdio and so without any lock that another
-// thread blocked in a write could hold. A call cut short by a signal (EINTR)
-// is repeated unless a stop was requested. 1 when written; 0 with errno.
-uint32_t PLAT_WriteAll(int fd, const char* data, size_t size);
+
+// Signs the calling thread up for the stop's interrupts for the lifetime of
+// a scope.
+class PLAT_InterruptAtStopScope {
+public:
+    PLAT_InterruptAtStopScope() { PLAT_InterruptAtStop(1); }
+    ~PLAT_InterruptAtStopScope() { PLAT_InterruptAtStop(0); }
+    PLAT_InterruptAtStopScope(const PLAT_InterruptAtStopScope&) = delete;
+    PLAT_InterruptAtStopScope& operator=(const PLAT_InterruptAtStopScope&) = delete;
+};

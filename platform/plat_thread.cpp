@@ -20,7 +20,9 @@ struct PLAT_THREAD {
     std::shared_ptr<std::atomic<uint32_t>> ended;
     // The system's id of the thread, 0 until it has started.
     std::shared_ptr<std::atomic<pid_t>> tid;
-    std::shared_ptr<std::atomic<uint32_t>> denied;
+    // 1 once the thread may no longer open or write an output file; shared
+    // the same way.
+    std::shared_ptr<std::atomic<uint32_t>> fileOutputDenied;
 };
 
 namespace {
@@ -60,7 +62,6 @@ struct YieldingMark {
 };
 
 thread_local YieldingMark t_yielding;
-thread_local std::shared_ptr<std::atomic<uint32_t>> t_denied;
 
 // The scheduling state of a thread of this process: 'R' running or ready to
 // run, 'S' or 'D' sleeping in a call; 0 when it cannot be read (it ended).
@@ -80,6 +81,16 @@ char SchedulingState(pid_t id)
     return close && close[1] == ' ' ? close[2] : 0;
 }
 
+// The calling thread's denial, for a thread made by PLAT_CreateThread; its
+// function holds the flag for as long as it runs.
+thread_local const std::atomic<uint32_t>* t_fileOutputDenied = nullptr;
+
+// Marks the thread's function ended however it returns.
+struct EndMark {
+    std::atomic<uint32_t>* ended;
+    ~EndMark() { ended->store(1); }
+};
+
 }
 
 PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
@@ -87,39 +98,27 @@ PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter)
     PLAT_THREAD* t = new (std::nothrow) PLAT_THREAD;
     if (!t)
         return nullptr;
-    t->ended = std::make_shared<std::atomic<uint32_t>>(0);
-    t->tid = std::make_shared<std::atomic<pid_t>>(0);
-    t->denied = std::make_shared<std::atomic<uint32_t>>(0);
     try {
+        t->ended = std::make_shared<std::atomic<uint32_t>>(0);
+        t->fileOutputDenied = std::make_shared<std::atomic<uint32_t>>(0);
         auto ended = t->ended;
+        t->tid = std::make_shared<std::atomic<pid_t>>(0);
         auto tid = t->tid;
-        auto denied = t->denied;
-        t->thread = std::thread([fn, parameter, ended, tid, denied] {
+        auto denied = t->fileOutputDenied;
+        t->thread = std::thread([fn, parameter, ended, denied, tid] {
             tid->store(gettid());
-            t_denied = denied;
+            t_fileOutputDenied = denied.get();
+            EndMark mark{ended.get()};
             // A stop reaches the thread as it reaches the GUI thread: a call
             // that waits on a pipe or a terminal is cut short.
-            PLAT_InterruptAtStop(1);
+            PLAT_InterruptAtStopScope interrupted;
             fn(parameter);
-            PLAT_InterruptAtStop(0);
-            ended->store(1);
         });
     } catch (...) {
         delete t;
         return nullptr;
     }
     return t;
-}
-
-void PLAT_DenyFileOutput(PLAT_THREAD* thread)
-{
-    if (thread)
-        thread->denied->store(1);
-}
-
-uint32_t PLAT_FileOutputDenied()
-{
-    return t_denied && t_denied->load();
 }
 
 uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread)
@@ -141,6 +140,17 @@ uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs)
         thread->thread.detach();
     delete thread;
     return joined;
+}
+
+void PLAT_DenyFileOutput(PLAT_THREAD* thread)
+{
+    if (thread)
+        thread->fileOutputDenied->store(1);
+}
+
+uint32_t PLAT_FileOutputDenied()
+{
+    return t_fileOutputDenied && t_fileOutputDenied->load();
 }
 
 uint32_t PLAT_YieldToOtherThreads()

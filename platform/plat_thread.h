@@ -14,15 +14,19 @@ struct PLAT_THREAD;   // opaque
 
 // Starts fn(parameter) on a new thread; null when the thread cannot be made.
 PLAT_THREAD* PLAT_CreateThread(PLAT_THREAD_FUNC fn, void* parameter);
-// From now on the thread may no longer open or write any output file.
-void PLAT_DenyFileOutput(PLAT_THREAD* thread);
-// 1 when the calling thread was denied its output files.
-uint32_t PLAT_FileOutputDenied();
 // 1 while the thread's function has not returned.
 uint32_t PLAT_IsThreadRunning(const PLAT_THREAD* thread);
 // Waits up to graceMs for the function to return. 1: joined and freed;
 // 0: still running, detached and freed (it keeps running on its own).
 uint32_t PLAT_JoinThread(PLAT_THREAD* thread, uint32_t graceMs);
+// From this call on the thread may no longer open or write any output file:
+// the layer's output-file opens, its write routine (PLAT_WriteAll) and
+// PLAT_WriteJpeg fail at once for it with ECANCELED, writing nothing and
+// creating no file. For a thread that is to be left running (detached by
+// PLAT_JoinThread) while the program finishes its files; it stays denied.
+void PLAT_DenyFileOutput(PLAT_THREAD* thread);
+// 1 when the calling thread was denied file output.
+uint32_t PLAT_FileOutputDenied();
 // The calling thread gives way to the program's other threads when they
 // compete for a processor (a higher nice value); 0 when the system refused.
 uint32_t PLAT_YieldToOtherThreads();

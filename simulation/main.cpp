@@ -8,6 +8,7 @@
 #include "foundation/pool.h"
 #include "foundation/time.h"
 #include "platform/plat_backend.h"
+#include "platform/plat_file.h"
 #include "platform/plat_process.h"
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
@@ -200,6 +201,9 @@ void MAIN_SetRunObserver(MAIN_RUN_OBSERVER observer)
 
 int MAIN_Run(int argc, char** argv)
 {
+    // Before any file is opened: no file takes the number of a closed
+    // standard descriptor (the executable did so already, earlier still).
+    PLAT_HoldStandardDescriptors();
     PLAT_Init(argc > 0 ? argv[0] : nullptr);
     PLAT_InstallStopSignals();
     StartProgram();
