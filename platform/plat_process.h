@@ -40,8 +40,9 @@ void PLAT_EndStopSignals();
 // 1 from the first stop signal on: a call that failed with EINTR was cut
 // short to end the program and is not to be repeated.
 uint32_t PLAT_StopRequested();
-// How long after a stop a write or a wait for another thread that makes no
-// progress is given before it is given up.
+// How long after a stop a write through which no byte goes is given before
+// it is given up (the 3-D window's waits for its drawing thread have bounds
+// of their own).
 constexpr uint32_t PLAT_STOP_GRACE_MS = 1000;
 // When the stop was requested, on PLAT_PerfCounterMicroseconds's clock; 0
 // before a stop.
