@@ -72,16 +72,17 @@ using RealClock = std::chrono::steady_clock;
 
 // After a stop: whether the window's render thread went on within the last
 // OGW_STOP_STALL_MS: it finished a step of a frame, used 10 ms of processor
-// time, or was ready to run and waited for a processor in three looks in a
-// row. A thread that sleeps in a call uses a few microseconds at each of the
-// layer's interrupts after a stop, far less than that. The first look gives
+// time, or was ready to run and waited for a processor in ten looks in a row
+// (100 ms). A thread that sleeps in a call uses a few microseconds at each of
+// the layer's interrupts after a stop, far less than that, and is ready to
+// run only until a processor takes it, even on a machine busy with others. The first look gives
 // every thread that yields its normal priority back, so that a frame is not
 // starved by other programs.
 bool RenderThreadGoesOn(OGW_WINDOW* w)
 {
     constexpr int64_t kLookUs = 10000;
     constexpr uint64_t kWorkNs = 10000000;
-    constexpr uint32_t kRunnableLooks = 3;
+    constexpr uint32_t kRunnableLooks = 10;
     int64_t now = PLAT_PerfCounterMicroseconds();
     auto& watch = w->watch;
     if (!watch.started) {

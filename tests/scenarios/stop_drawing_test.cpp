@@ -21,8 +21,8 @@ size_t Occurrences(const std::string& text, const std::string& part)
 }
 
 // The scene example recording a movie, started with the Earth's sphere taking
-// earthMs asleep in every frame; stopped by SIGTERM after stopAfterMs. The
-// exit status.
+// earthMs asleep in every frame; stopped by SIGTERM stopAfterMs after the
+// first slow sphere began. The exit status.
 int RunStoppedWhileDrawing(const std::string& dir, const char* earthMs, int stopAfterMs)
 {
     testsupport::WriteFile(dir + "/DataOutput.cfg",
@@ -41,6 +41,7 @@ int RunStoppedWhileDrawing(const std::string& dir, const char* earthMs, int stop
     unsetenv("ORBIT_TEST_EARTH_MS");
     if (asan.empty()) unsetenv("ASAN_OPTIONS");
     else setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    EXPECT_TRUE(scenario::WaitForFile(dir + "/earth_begun", 60000));
     std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
     kill(program.pid, SIGTERM);
     return scenario::Wait(program, 120000);
@@ -61,7 +62,7 @@ uint32_t RiffSize(const std::string& path)
 TEST(StopWhileDrawing, ASlowFrameIsFinishedAndTheMovieCompleted)
 {
     std::string dir = scenario::SceneExample("stop_slow_frame");
-    EXPECT_EQ(RunStoppedWhileDrawing(dir, "1800", 5000), 0) << testsupport::ReadFile(dir + "/stdout.txt");
+    EXPECT_EQ(RunStoppedWhileDrawing(dir, "1800", 2500), 0) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     ASSERT_TRUE(std::filesystem::exists(dir + "/m.avi")) << log;
     EXPECT_NE(RiffSize(dir + "/m.avi"), 0xFFFFFFFFu);
@@ -76,7 +77,7 @@ TEST(StopWhileDrawing, ASlowFrameIsFinishedAndTheMovieCompleted)
 TEST(StopWhileDrawing, AHangingFrameIsLeftAndTheProgramEndsWithItsFiles)
 {
     std::string dir = scenario::SceneExample("stop_hanging_frame");
-    EXPECT_EQ(RunStoppedWhileDrawing(dir, "600000", 3000), 1) << testsupport::ReadFile(dir + "/stdout.txt");
+    EXPECT_EQ(RunStoppedWhileDrawing(dir, "600000", 500), 1) << testsupport::ReadFile(dir + "/stdout.txt");
     std::string out = testsupport::ReadFile(dir + "/stdout.txt");
     std::string log = testsupport::ReadFile(dir + "/Zendrix.log");
     EXPECT_EQ(Occurrences(log, "vykreslovací vlákno po požadavku na ukončení 5000 ms nepokračovalo"), 1u) << log;
