@@ -309,23 +309,6 @@ TEST(NamedPipeResults, WithAReaderGetEveryRow)
     ExpectSummaryLast(dir);
 }
 
-// The scene example's files with a small view that records a movie and takes
-// a screenshot every second, in a run of 5 model minutes (some 70 frames).
-std::string SceneWithMovie(const std::string& label)
-{
-    std::string dir = scenario::SceneExample(label);
-    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\n"
-                                                   "endtime = UT(\"10.11.2006, 00:05\")\n"
-                                                   "simulationspeed = 1 model hours in 16 real seconds\n");
-    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
-                                               "MovieRecording = ANO\nMovieRecordingRunning = ANO\n"
-                                               "MovieCodec = \"MJPG\"\nMovieFilename = \"m.avi\"\nMovieFPS = 10\n"
-                                               "CaptureScreenshots = ANO\nCaptureInterval = 1000\n"
-                                               "CaptureFilename = \"shot#.jpg\"\n");
-    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
-    return dir;
-}
-
 std::string MovieLoss(const char* reason)
 {
     return std::string("OGW: film \"m.avi\" nelze zapisovat (") + reason + "), film se ztrácí.\n";
@@ -345,7 +328,7 @@ void ExpectMovieLossLogged(const std::string& dir, const char* reason)
 // wait on it, the run goes on with its screenshots, and the loss is said.
 TEST(NamedPipeMovie, IsRefusedAndTheRunGoesOn)
 {
-    std::string dir = SceneWithMovie("fifo-movie");
+    std::string dir = scenario::SceneWithMovie("fifo-movie");
     ASSERT_EQ(mkfifo((dir + "/m.avi").c_str(), 0644), 0);
     EXPECT_EQ(scenario::Wait(Start(dir), kEndMs), 1) << ReadFile(dir + "/stderr.txt");
     EXPECT_EQ(ReadFile(dir + "/stderr.txt"), Utf8(MovieLoss("je to pojmenovaná roura")));
@@ -357,7 +340,7 @@ TEST(NamedPipeMovie, IsRefusedAndTheRunGoesOn)
 // its header unfinished, the loss is said once, and the exit status is 1.
 TEST(FileSizeLimit, AMovieAtTheLimitIsRemovedAndSaidOnce)
 {
-    std::string dir = SceneWithMovie("limit-movie");
+    std::string dir = scenario::SceneWithMovie("limit-movie");
     Launch how;
     how.sizeLimit = 65536;   // the log and the screenshots fit, the movie (some 100 KB) does not
     EXPECT_EQ(scenario::Wait(Start(dir, how), kEndMs), 1) << ReadFile(dir + "/stderr.txt");

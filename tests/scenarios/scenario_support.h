@@ -115,4 +115,22 @@ inline std::string SceneExample(const std::string& label)
     return dir;
 }
 
+// The scene example's files with a small view that records a movie and takes
+// a screenshot every second, in a run of 5 model minutes (some 70 frames),
+// with the program linked in.
+inline std::string SceneWithMovie(const std::string& label)
+{
+    std::string dir = SceneExample(label);
+    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\n"
+                                                   "endtime = UT(\"10.11.2006, 00:05\")\n"
+                                                   "simulationspeed = 1 model hours in 16 real seconds\n");
+    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
+                                               "MovieRecording = ANO\nMovieRecordingRunning = ANO\n"
+                                               "MovieCodec = \"MJPG\"\nMovieFilename = \"m.avi\"\nMovieFPS = 10\n"
+                                               "CaptureScreenshots = ANO\nCaptureInterval = 1000\n"
+                                               "CaptureFilename = \"shot#.jpg\"\n");
+    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
+    return dir;
+}
+
 }  // namespace scenario

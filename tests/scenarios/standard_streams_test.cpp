@@ -104,17 +104,8 @@ std::vector<std::string> Rows(const std::vector<std::string>& lines, bool rows)
 // other file of the run but the log and its copy on standard output.
 TEST(StandardDescriptors, AClosedStandardErrorSendsNoAlertIntoAFile)
 {
-    std::string dir = scenario::SceneExample("stderr-closed");
-    testsupport::WriteFile(dir + "/Multipass.cfg", "starttime = UT(\"10.11.2006, 00:00\")\n"
-                                                   "endtime = UT(\"10.11.2006, 00:05\")\n"
-                                                   "simulationspeed = 1 model hours in 16 real seconds\n");
-    testsupport::WriteFile(dir + "/Orbit.cfg", "OrbitWindow_DX = 160\nOrbitWindow_DY = 120\n"
-                                               "MovieRecording = ANO\nMovieRecordingRunning = ANO\n"
-                                               "MovieCodec = \"MJPG\"\nMovieFilename = \"m.avi\"\nMovieFPS = 10\n"
-                                               "CaptureScreenshots = ANO\nCaptureInterval = 1000\n"
-                                               "CaptureFilename = \"shot#.jpg\"\n");
+    std::string dir = scenario::SceneWithMovie("stderr-closed");
     std::filesystem::create_directory(dir + "/shot2.jpg");
-    std::filesystem::create_symlink(std::string(ORBIT_BINARY_DIR) + "/orbit", dir + "/orbit");
     EXPECT_EQ(scenario::Wait(Start(dir, true), kEndMs), 1);
     const std::string alert = Utf8("OGW: snímek obrazovky nelze uložit");   // as standard error gets it
     EXPECT_NE(ReadFile(dir + "/out.txt").find(alert), std::string::npos);
